@@ -1,0 +1,80 @@
+# Helpers shared by every folder's CMakeLists.txt.
+#
+#   rm_warnings(target)             project warnings, treated as errors
+#   rm_library(name [SHARED|STATIC] SOURCES ... LIBS ...)
+#   rm_test(name SOURCES ... LIBS ... [ENV k=v ...])   a GoogleTest program in CTest
+#   rm_fuzzer(name SOURCES ... LIBS ...)                a libFuzzer target plus a short CTest run
+#
+# All project code includes headers by their path from the repository root,
+# e.g. #include "platform/profile/profile.h".
+
+if(RIPMARROW_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+add_custom_target(fuzzers)
+
+function(rm_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror
+    $<$<CXX_COMPILER_ID:GNU>:-Wno-interference-size>)
+endfunction()
+
+function(rm_library name)
+  cmake_parse_arguments(A "SHARED;STATIC;MODULE" "" "SOURCES;LIBS" ${ARGN})
+  set(kind STATIC)
+  if(A_SHARED)
+    set(kind SHARED)
+  elseif(A_MODULE)
+    set(kind MODULE)
+  endif()
+  add_library(${name} ${kind} ${A_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  target_link_libraries(${name} PUBLIC ${A_LIBS})
+  rm_warnings(${name})
+endfunction()
+
+function(rm_test name)
+  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  if(RIPMARROW_FUZZ)
+    return()  # the fuzz configuration builds and runs fuzzers only
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  rm_warnings(${name})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  # Each test case runs as its own CTest test, discovered when CTest runs, so
+  # the build never executes test programs.
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${A_TIMEOUT} ENVIRONMENT "RIPMARROW_BUILD_DIR=${PROJECT_BINARY_DIR};${A_ENV}")
+endfunction()
+
+# Fuzzers are only built in the clang fuzz configuration. Each also gets a
+# short, bounded CTest run over its seed corpus so every test run fuzzes a bit.
+function(rm_fuzzer name)
+  cmake_parse_arguments(A "" "CORPUS;RUNS" "SOURCES;LIBS" ${ARGN})
+  if(NOT RIPMARROW_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${A_LIBS})
+  add_dependencies(fuzzers ${name})
+  if(NOT A_RUNS)
+    set(A_RUNS 20000)
+  endif()
+  set(corpus_args)
+  if(A_CORPUS)
+    set(corpus_args ${A_CORPUS})
+  endif()
+  add_test(NAME fuzz.${name}
+    COMMAND ${name} -runs=${A_RUNS} -max_total_time=60 -rss_limit_mb=2048 ${corpus_args})
+  set_tests_properties(fuzz.${name} PROPERTIES TIMEOUT 120 LABELS fuzz)
+endfunction()

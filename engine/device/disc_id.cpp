@@ -24,8 +24,8 @@ int32_t DiscIdFromToc(std::span<const uint8_t> toc, DiscIdRecord& record) {
       static_cast<int32_t>((toc.size() - kTocHeaderBytes) / kTocDescriptorBytes);
   // Room for the lead-out descriptor after the tracks, and for the playing
   // time after the offsets in the record.
-  const int32_t count =
-      std::clamp(last - first + 1, 0, std::min(inBuffer - 1, kDiscIdMaxTracks - 1));
+  const int32_t maxCount = std::max(0, std::min(inBuffer - 1, kDiscIdMaxTracks - 1));
+  const int32_t count = std::clamp(last - first + 1, 0, maxCount);
 
   int32_t n = 0;
   for (int32_t k = 0; k < count; ++k) {

@@ -74,6 +74,9 @@ TEST(DiscId, GarbageHeadersStayInsideTheRecord) {
   DiscIdFromToc(toc, r);
   EXPECT_EQ(r.values[1], 99);
 
+  // An answer cut off before its first descriptor ends.
+  EXPECT_EQ(DiscIdFromToc(std::span<const uint8_t>(toc.data(), 10), r), 0);
+
   // A lead-out before the first track: playing time 0, not a negative number
   // spilling into the top byte.
   const auto backwards = MsfToc(1, {22500}, 150);

@@ -95,12 +95,7 @@ std::vector<std::string> DriveTable::configurationErrors() {
 
 std::unique_ptr<DeviceChannel> DriveTable::open(const DriveEntry& drive, DWORD& error) {
   if (drive.target) return std::make_unique<TargetChannel>(drive.target);
-  std::shared_ptr<SystemCalls> calls;
-  {
-    std::lock_guard lock(mutex_);
-    calls = options_.calls ? options_.calls : linuxSystemCalls();
-  }
-  return SgDevice::open(drive.devicePath, std::move(calls), error);
+  return SgDevice::open(drive.devicePath, error);
 }
 
 void DriveTable::scanLocked() {

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "platform/deviceio/device_channel.h"
-#include "platform/deviceio/system_calls.h"
 #include "platform/deviceio/vdrive_config.h"
 
 namespace platform::deviceio {
@@ -38,7 +37,6 @@ class DriveTable {
   struct Options {
     std::string deviceDirectory = "/dev";      // where sr0, sr1… are looked for
     std::string configurationPath;             // empty: VdriveConfig::defaultPath() at each scan
-    std::shared_ptr<SystemCalls> calls;        // null: the real ones
     VirtualDriveFactory factory;               // null: the virtual drive's own
   };
 

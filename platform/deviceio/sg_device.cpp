@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "platform/deviceio/win_device.h"
+#include "platform/sys/sys.h"
 
 namespace platform::deviceio {
 namespace {
@@ -19,22 +20,19 @@ constexpr unsigned kHostOk = 0x00;
 
 }  // namespace
 
-SgDevice::SgDevice(int fd, std::shared_ptr<SystemCalls> calls) : fd_(fd), calls_(std::move(calls)) {}
+SgDevice::~SgDevice() { sys::close(fd_); }
 
-SgDevice::~SgDevice() { calls_->close(fd_); }
-
-std::unique_ptr<SgDevice> SgDevice::open(const std::string& path, std::shared_ptr<SystemCalls> calls,
-                                         DWORD& error) {
+std::unique_ptr<SgDevice> SgDevice::open(const std::string& path, DWORD& error) {
   // O_NONBLOCK: opening must not wait for (or fail for want of) a medium.
-  int fd = retryOnEintr([&] { return calls->open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC); });
+  int fd = sys::open(path.c_str(), O_RDWR | O_NONBLOCK);
   if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
-    fd = retryOnEintr([&] { return calls->open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); });
+    fd = sys::open(path.c_str(), O_RDONLY | O_NONBLOCK);
   }
   if (fd < 0) {
     error = errorFromErrno(errno);
     return nullptr;
   }
-  return std::unique_ptr<SgDevice>(new SgDevice(fd, std::move(calls)));
+  return std::unique_ptr<SgDevice>(new SgDevice(fd));
 }
 
 DWORD SgDevice::errorFromErrno(int errnoValue) {
@@ -106,7 +104,7 @@ bool SgDevice::execute(const scsi::Command& command, Outcome& outcome, DWORD& er
   io.sbp = result.sense.data();
   io.timeout = command.timeoutMs;  // 0: the kernel's default
 
-  if (retryOnEintr([&] { return calls_->ioctl(fd_, SG_IO, &io); }) < 0) {
+  if (sys::ioctl(fd_, SG_IO, &io) < 0) {
     error = errorFromErrno(errno);
     return false;
   }
@@ -129,7 +127,7 @@ bool SgDevice::execute(const scsi::Command& command, Outcome& outcome, DWORD& er
 
 bool SgDevice::address(scsi::Address& address, DWORD& error) {
   sg_scsi_id id{};
-  if (retryOnEintr([&] { return calls_->ioctl(fd_, SG_GET_SCSI_ID, &id); }) == 0) {
+  if (sys::ioctl(fd_, SG_GET_SCSI_ID, &id) == 0) {
     address = {static_cast<uint8_t>(id.host_no), static_cast<uint8_t>(id.channel),
                static_cast<uint8_t>(id.scsi_id), static_cast<uint8_t>(id.lun)};
     return true;
@@ -140,7 +138,7 @@ bool SgDevice::address(scsi::Address& address, DWORD& error) {
     int devId;
     int hostUniqueId;
   } idLun{};
-  if (retryOnEintr([&] { return calls_->ioctl(fd_, SCSI_IOCTL_GET_IDLUN, &idLun); }) == 0) {
+  if (sys::ioctl(fd_, SCSI_IOCTL_GET_IDLUN, &idLun) == 0) {
     const auto word = static_cast<uint32_t>(idLun.devId);
     address = {static_cast<uint8_t>(word >> 24), static_cast<uint8_t>(word >> 16),
                static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8)};

@@ -1,12 +1,12 @@
 // A real drive (/dev/srN) reached through the kernel's SG_IO pass-through.
 // One object owns one open file descriptor, like a Windows device handle.
+// Every call goes through platform/sys, so tests can play the kernel.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "platform/deviceio/device_channel.h"
-#include "platform/deviceio/system_calls.h"
 
 namespace platform::deviceio {
 
@@ -14,8 +14,7 @@ class SgDevice final : public DeviceChannel {
  public:
   // Opens the device read-write (read-only when that is refused), without
   // waiting for a medium. Null with a Win32 error when it cannot be opened.
-  static std::unique_ptr<SgDevice> open(const std::string& path, std::shared_ptr<SystemCalls> calls,
-                                        DWORD& error);
+  static std::unique_ptr<SgDevice> open(const std::string& path, DWORD& error);
   ~SgDevice() override;
   SgDevice(const SgDevice&) = delete;
   SgDevice& operator=(const SgDevice&) = delete;
@@ -30,10 +29,9 @@ class SgDevice final : public DeviceChannel {
   static DWORD errorFromErrno(int errnoValue);
 
  private:
-  SgDevice(int fd, std::shared_ptr<SystemCalls> calls);
+  explicit SgDevice(int fd) : fd_(fd) {}
 
   const int fd_;
-  const std::shared_ptr<SystemCalls> calls_;
 };
 
 }  // namespace platform::deviceio

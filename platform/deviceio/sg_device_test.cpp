@@ -10,18 +10,20 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 #include "platform/deviceio/drive_table.h"
 #include "platform/deviceio/win_device.h"
+#include "platform/sys/sys.h"
 
 namespace platform::deviceio {
 namespace {
 
 // A kernel with one SG device: it checks every SG_IO header the way the
 // kernel would and answers with what the test scripted.
-class FakeKernel final : public SystemCalls {
+class FakeKernel {
  public:
-  int open(const char* path, int flags) override {
+  int open(const char* path, int flags) {
     openedPath = path;
     openFlags.push_back(flags);
     if (!openErrors.empty()) {
@@ -31,7 +33,7 @@ class FakeKernel final : public SystemCalls {
     }
     return 7;
   }
-  int ioctl(int fd, unsigned long request, void* argument) override {
+  int ioctl(int fd, unsigned long request, void* argument) {
     EXPECT_EQ(fd, 7);
     if (interruptions > 0) {
       --interruptions;
@@ -69,7 +71,7 @@ class FakeKernel final : public SystemCalls {
     io.sb_len_wr = static_cast<unsigned char>(senseBytes);
     return 0;
   }
-  int close(int fd) override {
+  int close(int fd) {
     EXPECT_EQ(fd, 7);
     ++closes;
     return 0;
@@ -92,9 +94,20 @@ class FakeKernel final : public SystemCalls {
   int closes = 0;
 };
 
+FakeKernel* kernelInUse = nullptr;
+
+// Only the drive is the fake kernel's; other files are real.
+int fakeOpen(const char* path, int flags, mode_t mode) {
+  if (std::string_view(path).ends_with("/sr0")) return kernelInUse->open(path, flags);
+  return sys::realSysCalls().open(path, flags, mode);
+}
+int fakeIoctl(int fd, unsigned long request, void* argument) { return kernelInUse->ioctl(fd, request, argument); }
+int fakeClose(int fd) { return fd == 7 ? kernelInUse->close(fd) : sys::realSysCalls().close(fd); }
+
 class SgPathTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    kernelInUse = kernel.get();
     char pattern[] = "/tmp/deviceio_sg.XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder = pattern;
@@ -102,7 +115,6 @@ class SgPathTest : public ::testing::Test {
     DriveTable::Options options;
     options.deviceDirectory = folder.string();
     options.configurationPath = (folder / "vdrives.ini").string();
-    options.calls = kernel;
     DriveTable::instance().configure(options);
   }
   void TearDown() override { std::filesystem::remove_all(folder); }
@@ -131,7 +143,10 @@ class SgPathTest : public ::testing::Test {
   };
 
   std::filesystem::path folder;
-  std::shared_ptr<FakeKernel> kernel = std::make_shared<FakeKernel>();
+  std::unique_ptr<FakeKernel> kernel = std::make_unique<FakeKernel>();
+  sys::ScopedSysCall<decltype(sys::SysCalls::open)> openGuard{&sys::SysCalls::open, fakeOpen};
+  sys::ScopedSysCall<decltype(sys::SysCalls::ioctl)> ioctlGuard{&sys::SysCalls::ioctl, fakeIoctl};
+  sys::ScopedSysCall<decltype(sys::SysCalls::close)> closeGuard{&sys::SysCalls::close, fakeClose};
 };
 
 TEST_F(SgPathTest, OpensReadWriteThenReadOnlyAndClosesWithTheLastUser) {

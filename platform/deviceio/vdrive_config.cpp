@@ -1,8 +1,12 @@
 #include "platform/deviceio/vdrive_config.h"
 
+#include "platform/home/home.h"
+#include "platform/sys/sys.h"
+
 #include <cctype>
-#include <cstdlib>
-#include <fstream>
+#include <fcntl.h>
+
+#include <cerrno>
 #include <set>
 #include <sstream>
 
@@ -23,25 +27,20 @@ std::string lower(std::string text) {
 
 }  // namespace
 
-std::string VdriveConfig::defaultPath() {
-  const char* home = std::getenv("RIPMARROW_HOME");
-  std::string folder;
-  if (home != nullptr && *home != '\0') {
-    folder = home;
-  } else {
-    const char* user = std::getenv("HOME");
-    folder = std::string(user != nullptr ? user : ".") + "/.config/Ripmarrow";
-  }
-  return folder + "/vdrives.ini";
-}
+std::string VdriveConfig::defaultPath() { return (home::homeDir() / "vdrives.ini").string(); }
 
 VdriveConfig VdriveConfig::read(const std::string& path, std::vector<std::string>& errors) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return {};
-  std::ostringstream text;
-  text << file.rdbuf();
+  const int fd = sys::open(path.c_str(), O_RDONLY);
+  if (fd < 0) {
+    if (errno != ENOENT) errors.push_back(path + ": cannot be read");
+    return {};
+  }
+  std::string text;
+  const bool complete = sys::readAll(fd, text);
+  sys::close(fd);
+  if (!complete) errors.push_back(path + ": cannot be read");
   const auto slash = path.find_last_of('/');
-  return parse(text.str(), slash == std::string::npos ? path : path.substr(slash + 1), errors);
+  return parse(text, slash == std::string::npos ? path : path.substr(slash + 1), errors);
 }
 
 VdriveConfig VdriveConfig::parse(const std::string& text, const std::string& name,

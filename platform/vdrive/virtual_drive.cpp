@@ -41,12 +41,12 @@ VirtualDrive::VirtualDrive(std::shared_ptr<const Disc> disc, DriveModel model, s
 VirtualDrive::~VirtualDrive() = default;
 
 scsi::Address VirtualDrive::address() const {
-  std::lock_guard lock(commandMutex_);
+  std::lock_guard lock(addressMutex_);
   return address_;
 }
 
 void VirtualDrive::setAddress(scsi::Address address) {
-  std::lock_guard lock(commandMutex_);
+  std::lock_guard lock(addressMutex_);
   address_ = address;
 }
 

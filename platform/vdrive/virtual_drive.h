@@ -119,7 +119,6 @@ class VirtualDrive final : public scsi::Target {
   DriveModel model_;
   FaultPlan faults_;
   TimingModel timing_;
-  scsi::Address address_;
   bool trayOpen_ = false;
   bool locked_ = false;
   Play play_ = Play::Stopped;
@@ -141,6 +140,11 @@ class VirtualDrive final : public scsi::Target {
   Lba lastReadEnd_ = 0;
   Lba headLba_ = 0;
   uint64_t hangsLeft_ = 0;
+
+  // Apart from commandMutex_ so that a command that never completes does not
+  // block callers that only want the address.
+  mutable std::mutex addressMutex_;
+  scsi::Address address_;  // guarded by addressMutex_
 
   std::mutex cancelMutex_;              // guards cancelRequested_
   std::condition_variable cancelCv_;

@@ -46,7 +46,7 @@ Result VirtualDrive::readBlocks(const Command& c) {
   ReadRequest r;
   r.kind = ReadKind::Blocks;
   const uint8_t lun = cdb[1] >> 5;
-  if (lun != 0 && lun != address_.lun) return check(0x05, 0x25, 0x00);  // logical unit not supported
+  if (lun != 0 && lun != address().lun) return check(0x05, 0x25, 0x00);  // logical unit not supported
   if (cdb[0] == 0x08) {
     r.lba = static_cast<Lba>((cdb[1] & 0x1F) << 16 | cdb[2] << 8 | cdb[3]);
     r.count = cdb[4] == 0 ? 256 : cdb[4];

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -118,7 +119,12 @@ void DriveTable::scanLocked() {
     }
     configured_[letter] = std::move(target);
   }
-  devicePaths_ = listSrDevices(options_.deviceDirectory);
+  std::string devices = options_.deviceDirectory;
+  if (devices.empty()) {
+    const char* variable = std::getenv("RIPMARROW_DEVICE_DIR");
+    devices = variable != nullptr && *variable != '\0' ? variable : "/dev";
+  }
+  devicePaths_ = listSrDevices(devices);
   assignLocked();
 }
 

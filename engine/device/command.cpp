@@ -1,29 +1,35 @@
 #include "engine/device/command.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <list>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "engine/device/device_types.h"
 #include "engine/device/handles.h"
 #include "engine/device/transport.h"
+#include "platform/sync/event_c.h"
 #include "engine/device/aspi_defs.h"
 
 namespace engine::device {
 namespace {
 
 // A request handed to the ASPI library. The library may still own it when
-// the wait ends, so it lives on the heap with its own copy of the data, and
-// is parked rather than freed until the library has finished with it.
+// the wait ends, so it lives on the heap with its own copy of the data and
+// its own completion event, and is parked rather than freed until the
+// library has finished with it.
 struct LibraryRequest {
+  LibraryRequest() : event(rm_event_create(0)) {}
+  ~LibraryRequest() { rm_event_destroy(event); }
+  LibraryRequest(const LibraryRequest&) = delete;
+  LibraryRequest& operator=(const LibraryRequest&) = delete;
+  uint8_t status() { return std::atomic_ref<uint8_t>(srb.SRB_Status).load(); }
+
   SRB_ExecSCSICmd srb{};
   std::vector<uint8_t> data;
-  uint8_t status() { return std::atomic_ref<uint8_t>(srb.SRB_Status).load(); }
+  RmEvent* event;  // signalled by the library when the request completes
 };
 
 std::mutex parkedMutex;  // guards parked (commands come from several threads)
@@ -49,14 +55,11 @@ uint8_t SendThroughLibrary(const ScsiAddress& address, const Cdb& cdb, uint8_t f
   auto request = std::make_unique<LibraryRequest>();
   request->data.assign(data, data + (data ? bufferBytes : 0));
   FillRequest(request->srb, address, cdb, flags, data ? request->data.data() : nullptr, bufferBytes);
+  if (!request->event) return SS_ERR;
+  request->srb.SRB_PostProc = request->event;
+  rm_event_reset(request->event);
   const DWORD answer = TransportEntries().sendCommand(&request->srb);
-  if (answer == SS_PENDING) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kCommandWaitMs);
-    while (request->status() == SS_PENDING && Clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-  }
+  if (answer == SS_PENDING) rm_event_wait(request->event, kCommandWaitMs);
   const uint8_t status = request->status();
   if (status == SS_PENDING) {
     std::lock_guard lock(parkedMutex);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/device/system_version.h"
+#include "platform/version/version.h"
 
 namespace engine::device {
 

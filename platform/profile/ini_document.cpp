@@ -62,6 +62,14 @@ IniDocument::Line IniDocument::classify(std::string raw, std::string eol) {
 IniDocument IniDocument::parse(std::string_view text) {
   IniDocument doc;
   size_t start = 0;
+  // A byte-order mark (editors on other systems write one) stays in the
+  // file, but must not hide the first line's section header.
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  std::string bom;
+  if (text.substr(0, kBom.size()) == kBom) {
+    bom = kBom;
+    text.remove_prefix(kBom.size());
+  }
   while (start < text.size()) {
     const size_t lf = text.find('\n', start);
     if (lf == std::string_view::npos) {
@@ -72,6 +80,10 @@ IniDocument IniDocument::parse(std::string_view text) {
     const size_t end = crlf ? lf - 1 : lf;
     doc.lines_.push_back(classify(std::string(text.substr(start, end - start)), crlf ? "\r\n" : "\n"));
     start = lf + 1;
+  }
+  if (!bom.empty()) {
+    if (doc.lines_.empty()) doc.lines_.push_back(classify("", ""));
+    doc.lines_.front().raw.insert(0, bom);
   }
   return doc;
 }
@@ -160,7 +172,9 @@ IniDocument::Change IniDocument::setValue(std::string_view section, std::string_
     if (equalsIgnoreCase(lines_[i].name, keyName)) {
       if (lines_[i].value == trimBlanks(text)) return Change::Unchanged;
       // The key keeps its spelling; its line's ending stays too.
+      const bool bom = i == 0 && lines_[i].raw.starts_with("\xEF\xBB\xBF");
       lines_[i] = classify(lines_[i].name + "=" + text, lines_[i].eol);
+      if (bom) lines_[i].raw.insert(0, "\xEF\xBB\xBF");
       return Change::Changed;
     }
     insertAt = i + 1;

@@ -101,6 +101,11 @@ TEST(IniDocumentTest, AMalformedFileReadsAsFarAsItCanAndKeepsTheRest) {
   EXPECT_EQ(doc.value("ok", "k"), "seen");
   EXPECT_EQ(doc.setValue("ok", "k", "changed"), Change::Changed);
   EXPECT_EQ(doc.serialize(), "orphan=1\n[broken\nk=hidden\n[ok]\nk=changed\n\x01\xff garbage\n");
+
+  const std::string withBom = "\xEF\xBB\xBF[first]\r\nk=v\r\n";
+  IniDocument bom = IniDocument::parse(withBom);
+  EXPECT_EQ(bom.value("first", "k"), "v");
+  EXPECT_EQ(bom.serialize(), withBom);
 }
 
 }  // namespace

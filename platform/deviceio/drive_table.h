@@ -35,9 +35,11 @@ class DriveTable {
   using VirtualDriveFactory = std::function<std::shared_ptr<scsi::Target>(const VdriveConfig::Keys& keys,
                                                                           std::string& error)>;
   struct Options {
-    std::string deviceDirectory = "/dev";      // where sr0, sr1… are looked for
+    // Where sr0, sr1… are looked for; empty: $RIPMARROW_DEVICE_DIR, else /dev
+    // (tests of whole programs point the variable at a folder without drives).
+    std::string deviceDirectory;
     std::string configurationPath;             // empty: VdriveConfig::defaultPath() at each scan
-    VirtualDriveFactory factory;               // null: the virtual drive's own
+    VirtualDriveFactory factory;  // null: vdrive::makeVirtualDrive, images relative to the file
   };
 
   // The table the Windows calls of win_device.h use.

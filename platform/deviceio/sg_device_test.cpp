@@ -67,7 +67,7 @@ class FakeKernel {
     io.host_status = hostStatus;
     io.resid = resid;
     const size_t senseBytes = std::min<size_t>(sense.size(), io.mx_sb_len);
-    std::memcpy(io.sbp, sense.data(), senseBytes);
+    if (senseBytes != 0) std::memcpy(io.sbp, sense.data(), senseBytes);
     io.sb_len_wr = static_cast<unsigned char>(senseBytes);
     return 0;
   }

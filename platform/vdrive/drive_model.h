@@ -1,0 +1,37 @@
+// What kind of drive a virtual drive pretends to be: which commands it knows
+// and how it refuses the others. Real drives differ exactly here, and the
+// engine's read-type detection has to cope with each of them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform::vdrive {
+
+struct DriveModel {
+  // How a command the model does not know is refused: with CHECK CONDITION
+  // (ILLEGAL REQUEST, INVALID COMMAND OPERATION CODE), or, as some bridges
+  // and pass-through paths do, with GOOD status and no data at all.
+  enum class Refusal : uint8_t { CheckCondition, SilentSuccess };
+
+  std::string name = "generic";
+  std::string vendor = "RIPMARRW";     // INQUIRY, 8 characters
+  std::string product = "Virtual CD-ROM";  // 16 characters
+  std::string revision = "1.00";       // 4 characters
+  bool readCd = true;            // READ CD (BEh)
+  bool readBlocksAudio = true;   // READ(6)/READ(10) of audio in 2352-byte blocks
+  bool readD4 = true;            // vendor read D4h
+  bool readD8 = true;            // vendor read D8h
+  bool readTrackInformation = true;
+  bool modeSelect6 = true;       // MODE SELECT(6) / MODE SENSE(6); ATAPI drives know only the 10-byte forms
+  bool pauseWithoutPlay = false; // accept PAUSE/RESUME when no audio play is in progress
+  Refusal refusal = Refusal::CheckCondition;
+  int maxSpeedX = 48;
+};
+
+// "generic" (every read), "d8-only", "d4-only", "no-track-info", "atapi".
+std::optional<DriveModel> driveModelByName(std::string_view name);
+
+}  // namespace platform::vdrive

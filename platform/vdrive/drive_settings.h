@@ -1,0 +1,28 @@
+// Builds a virtual drive from settings given as keys and values, as a
+// [E] section of vdrives.ini holds them. The keys are listed in README.md.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "platform/vdrive/drive_clock.h"
+#include "platform/vdrive/virtual_drive.h"
+
+namespace platform::vdrive {
+
+class DriveSettingsError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Keys are matched without regard to case. A relative image path is taken
+// from baseFolder. clock: null for real time scaled by the "time-scale" key.
+// Throws DriveSettingsError naming the key for an unknown key or a bad value,
+// and ImageError for an image that cannot be loaded.
+std::unique_ptr<VirtualDrive> makeVirtualDrive(const std::map<std::string, std::string>& settings,
+                                               const std::string& baseFolder = ".",
+                                               std::shared_ptr<DriveClock> clock = nullptr);
+
+}  // namespace platform::vdrive

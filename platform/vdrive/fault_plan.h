@@ -1,0 +1,52 @@
+// The faults a virtual drive shows, as named scenarios driven by a seed: the
+// same plan and seed give the same faults on every run.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/vdrive/msf.h"
+
+namespace platform::vdrive {
+
+struct UnreadableRange {
+  Lba first = 0;
+  Lba last = 0;               // inclusive
+  int failingAttempts = 0;    // 0: never readable; k: each sector fails its first k reads
+};
+
+// Something that happens to the drive by itself.
+struct DriveEvent {
+  enum class Kind : uint8_t {
+    Remove,  // the disc is taken out (the tray opens), lock or no lock
+    Insert,  // the last disc is put back and the tray closes
+    Reset,   // a bus reset
+  };
+  enum class Trigger : uint8_t { AfterCommands, AtMs };
+  Kind kind = Kind::Remove;
+  Trigger trigger = Trigger::AfterCommands;
+  uint64_t when = 0;        // commands executed, or clock milliseconds since the drive was made
+  int notReadyPolls = 0;    // Insert, Reset: commands answered "becoming ready" afterwards
+};
+
+struct FaultPlan {
+  uint64_t seed = 0;
+  std::vector<UnreadableRange> unreadable;
+  int randomUnreadableSectors = 0;  // more unreadable sectors, placed by the seed over the audio
+  int jitterMaxSamples = 0;         // each audio read starts up to this many samples early or late
+  int staleCacheSectors = 0;        // 0: no cache; else sectors kept and served again unchanged
+  int cacheFlushDistance = 1000;    // a read starting this many sectors away empties the cache
+  std::vector<DriveEvent> events;
+  uint32_t slowCommandMs = 0;       // added to every command
+  uint64_t hangAfterCommands = 0;   // 0: none; n: the command after the n-th never completes
+  int hangCount = 1;                // how many commands in a row never complete
+};
+
+// The timing model: reading at speedX (75 sectors a second per x) plus a seek
+// proportional to the distance, a full stroke costing fullSeekMs.
+struct TimingModel {
+  int speedX = 0;  // 0: reads take no time
+  double fullSeekMs = 0;
+};
+
+}  // namespace platform::vdrive

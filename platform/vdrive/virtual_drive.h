@@ -1,0 +1,151 @@
+// The virtual CD drive: an MMC drive over a disc model, answering CDBs with
+// real SCSI status and sense data. Commands a drive model does not know are
+// refused as that model would; faults come from a seeded FaultPlan.
+//
+// Threads: execute() may be called from any thread; commands run one at a time
+// under commandMutex_. cancelPending() and the test API may be called from any
+// thread as well.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <vector>
+
+#include "platform/scsi/scsi_target.h"
+#include "platform/vdrive/disc.h"
+#include "platform/vdrive/drive_clock.h"
+#include "platform/vdrive/drive_model.h"
+#include "platform/vdrive/fault_plan.h"
+
+namespace platform::vdrive {
+
+class VirtualDrive final : public scsi::Target {
+ public:
+  // The drive starts with the disc loaded (none: an empty closed tray). The
+  // clock is shared; null means a SystemClock at real speed.
+  explicit VirtualDrive(std::shared_ptr<const Disc> disc, DriveModel model = DriveModel{},
+                        std::shared_ptr<DriveClock> clock = nullptr);
+  ~VirtualDrive() override;
+
+  scsi::Result execute(const scsi::Command& command) override;
+  void cancelPending() override;
+  scsi::Address address() const override;
+
+  // In-process control, as a user or the machine would act on a drive.
+  void setAddress(scsi::Address address);
+  void setModel(DriveModel model);
+  void setFaults(FaultPlan plan);
+  void setTiming(TimingModel timing);
+  void insertDisc(std::shared_ptr<const Disc> disc, int notReadyPolls = 0);  // tray closes with it
+  void removeDisc();                   // taken out by force: the lock does not stop it
+  void busReset(int notReadyPolls = 0);
+  std::shared_ptr<const Disc> disc() const;
+  bool trayLocked() const;
+  bool trayOpen() const;
+  uint64_t commandsExecuted() const;
+
+ private:
+  struct Sense {
+    uint8_t key = 0, asc = 0, ascq = 0;
+    bool hasInfo = false;
+    uint32_t info = 0;
+  };
+  enum class Play : uint8_t { Stopped, Playing, Paused };
+
+  // Guarded by commandMutex_ (every private member below unless noted).
+  scsi::Result run(const scsi::Command& c);
+  void fireDueEvents();
+  bool hangThisCommand();
+  bool waitCancellable(uint32_t timeoutMs);  // false: cancelled or timed out
+
+  scsi::Result good(size_t transferred = 0) const;
+  scsi::Result check(Sense sense);
+  scsi::Result check(uint8_t key, uint8_t asc, uint8_t ascq) { return check(Sense{key, asc, ascq, false, 0}); }
+  scsi::Result refuse();  // as the model refuses an unknown command
+  scsi::Result invalidField() { return check(0x05, 0x24, 0x00); }
+  scsi::Result dataPhaseError() { return check(0x0B, 0x4B, 0x00); }
+  // Sends an answer truncated to the allocation length; fails on a buffer too small.
+  scsi::Result sendAnswer(const scsi::Command& c, std::span<const uint8_t> answer, uint32_t allocationLength);
+  bool mediumReady(scsi::Result& notReady);  // false with the NOT READY answer filled in
+  void dropCache();
+
+  // Commands (virtual_drive_commands.cpp).
+  scsi::Result inquiry(const scsi::Command& c);
+  scsi::Result requestSense(const scsi::Command& c);
+  scsi::Result readToc(const scsi::Command& c);
+  scsi::Result readTrackInformation(const scsi::Command& c);
+  scsi::Result readCapacity(const scsi::Command& c);
+  scsi::Result modeSelect(const scsi::Command& c, bool tenByte);
+  scsi::Result modeSense(const scsi::Command& c, bool tenByte);
+  scsi::Result setCdSpeed(const scsi::Command& c);
+  scsi::Result preventAllow(const scsi::Command& c);
+  scsi::Result startStop(const scsi::Command& c);
+  scsi::Result pauseResume(const scsi::Command& c);
+  scsi::Result playAudio(const scsi::Command& c);
+
+  // Reads (virtual_drive_reads.cpp).
+  enum class ReadKind : uint8_t { ReadCd, Blocks, VendorD4, VendorD8 };
+  struct ReadRequest {
+    ReadKind kind = ReadKind::ReadCd;
+    Lba lba = 0;
+    uint32_t count = 0;
+    uint8_t expectedType = 0;  // READ CD
+    uint8_t flags = 0x10;      // READ CD
+  };
+  scsi::Result readCd(const scsi::Command& c);
+  scsi::Result readBlocks(const scsi::Command& c);
+  scsi::Result readVendor(const scsi::Command& c);
+  scsi::Result read(const scsi::Command& c, const ReadRequest& r);
+  // Bytes one sector yields for the request, 0 with sense filled in when the
+  // request cannot read it.
+  uint32_t sectorBytes(const ReadRequest& r, TrackMode mode, Sense& refusal) const;
+  bool sectorFails(Lba lba);
+  void audioStream(Lba lba, int jitterSamples, std::span<uint8_t, kSectorBytes> out) const;
+  void formatSector(const ReadRequest& r, TrackMode mode, std::span<const uint8_t, kSectorBytes> raw,
+                    std::span<uint8_t> out) const;
+  void spendReadTime(Lba lba, uint32_t count);
+  int drawJitter();
+
+  mutable std::mutex commandMutex_;
+  std::shared_ptr<DriveClock> clock_;  // set at construction, read only
+  std::shared_ptr<const Disc> disc_;   // on the tray (also while it is open)
+  std::shared_ptr<const Disc> removedDisc_;  // taken out by a Remove event, for the next Insert
+  DriveModel model_;
+  FaultPlan faults_;
+  TimingModel timing_;
+  scsi::Address address_;
+  bool trayOpen_ = false;
+  bool locked_ = false;
+  Play play_ = Play::Stopped;
+  uint32_t blockLength_ = 2048;
+  uint8_t density_ = 0;
+  uint8_t readRetries_ = 7;
+  int speedX_ = 0;  // as SET CD SPEED chose; 0: the model's fastest
+  int notReadyPolls_ = 0;
+  uint8_t pendingUnitAttention_ = 0;  // ASC of the pending unit attention, 0: none
+  Sense lastSense_;                   // for REQUEST SENSE after a CHECK CONDITION
+  uint64_t commands_ = 0;
+  uint64_t startMs_ = 0;
+  std::vector<bool> eventFired_;
+  std::map<Lba, int> attempts_;       // reads tried per unreadable sector
+  std::vector<Lba> randomUnreadable_; // sorted
+  uint64_t rngState_ = 0;
+  std::map<Lba, std::vector<uint8_t>> cache_;  // stale cache: sector → bytes served
+  std::deque<Lba> cacheOrder_;
+  Lba lastReadEnd_ = 0;
+  Lba headLba_ = 0;
+  uint64_t hangsLeft_ = 0;
+
+  std::mutex cancelMutex_;              // guards cancelRequested_
+  std::condition_variable cancelCv_;
+  bool cancelRequested_ = false;
+  std::atomic<bool> waiting_{false};    // a command is blocked in waitCancellable
+};
+
+}  // namespace platform::vdrive

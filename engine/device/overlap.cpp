@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "engine/device/device_types.h"
+#include "engine/device/handles.h"
+#include "engine/device/transport.h"
 
 namespace engine::device {
 namespace {
@@ -63,6 +65,60 @@ bool MatchOverlap(TrackBuffer& b, const TrackBuffer& o, uint32_t overlapFrames) 
   b.frameCount = b.validBytes / kFrameBytes;
   b.validBytes = b.frameCount * kFrameBytes;
   return found;
+}
+
+int32_t OverlapRead(int32_t handle, TrackBuffer& b, TrackBuffer& o) {
+  HandleRecord* record = FindOpenHandle(handle);
+  if (!record) {
+    SetLastDeviceError(DEVERR_BAD_HANDLE);
+    return kResultFail;
+  }
+  const uint32_t n = static_cast<uint32_t>(record->overlapFrames);
+  const uint32_t j = static_cast<uint32_t>(record->rewindFrames);
+  const bool keepTail = o.capacity / kFrameBytes >= n;
+  const uint8_t* tail = ValidData(o);
+
+  bool match = false;
+  if (keepTail && o.validBytes > 0 && !(tail && AllZero(tail, o.validBytes))) {
+    match = true;
+    if (o.startFrame != 0 && o.frameCount != 0 && o.validBytes != 0) {
+      if (o.startFrame == b.startFrame - n) {
+        // O holds the frames just before this block: start J frames early
+        // (never before the disc's first frame) so the tail lies inside it.
+        b.startFrame -= j < b.startFrame ? j : b.startFrame;
+        if (b.frameCount < j && uint64_t{b.frameCount + j} * kFrameBytes <= b.capacity) {
+          b.frameCount += j;
+        }
+      } else {
+        // The tail belongs to some other place (a seek): forget it.
+        o.frameCount = 0;
+        o.startFrame = 0;
+        o.validBytes = 0;
+      }
+    }
+  }
+
+  const int32_t result = record->readRoutine(handle, b);
+  if (result != kResultOk) return result;
+  if (match && !MatchOverlap(b, o, n)) {
+    SetLastDeviceError(DEVERR_NO_ALIGNMENT);
+    return kResultFail;
+  }
+  if (!keepTail || b.frameCount < n || n == 0) {
+    // Nothing to carry over: a block shorter than the tail leaves O empty
+    // rather than holding frames from before it.
+    o.validBytes = 0;
+    o.frameCount = 0;
+    o.startFrame = 0;
+    return result;
+  }
+  const uint32_t tailOffset = uint32_t(b.dataOffset) + (b.frameCount - n) * kFrameBytes;
+  std::memcpy(o.data(), b.data() + tailOffset, n * kFrameBytes);
+  o.frameCount = n;
+  o.startFrame = b.startFrame + b.frameCount - n;
+  o.validBytes = n * kFrameBytes;
+  o.dataOffset = 0;
+  return result;
 }
 
 }  // namespace engine::device

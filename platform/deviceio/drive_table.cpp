@@ -9,6 +9,7 @@
 #include "platform/deviceio/sg_device.h"
 #include "platform/deviceio/target_channel.h"
 #include "platform/deviceio/win_device.h"
+#include "platform/vdrive/drive_settings.h"
 
 namespace platform::deviceio {
 namespace {
@@ -106,13 +107,19 @@ void DriveTable::scanLocked() {
   const std::string path = options_.configurationPath.empty() ? VdriveConfig::defaultPath()
                                                               : options_.configurationPath;
   const VdriveConfig config = VdriveConfig::read(path, errors_);
+  const std::string baseFolder = std::filesystem::path(path).parent_path().string();
   for (const auto& [letter, keys] : config.drives()) {
-    if (!options_.factory) {
-      errors_.push_back("drive " + std::string(1, letter) + ": virtual drives are not available in this build");
-      continue;
-    }
     std::string why;
-    std::shared_ptr<scsi::Target> target = options_.factory(keys, why);
+    std::shared_ptr<scsi::Target> target;
+    if (options_.factory) {
+      target = options_.factory(keys, why);
+    } else {
+      try {
+        target = vdrive::makeVirtualDrive(keys, baseFolder.empty() ? "." : baseFolder);
+      } catch (const std::exception& error) {
+        why = error.what();
+      }
+    }
     if (!target) {
       errors_.push_back("drive " + std::string(1, letter) + ": " + why);
       continue;

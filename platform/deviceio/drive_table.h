@@ -39,7 +39,7 @@ class DriveTable {
     // (tests of whole programs point the variable at a folder without drives).
     std::string deviceDirectory;
     std::string configurationPath;             // empty: VdriveConfig::defaultPath() at each scan
-    VirtualDriveFactory factory;               // null: the virtual drive's own
+    VirtualDriveFactory factory;  // null: vdrive::makeVirtualDrive, images relative to the file
   };
 
   // The table the Windows calls of win_device.h use.

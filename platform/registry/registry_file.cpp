@@ -78,7 +78,7 @@ std::string RegistryFile::decode(std::string_view stored) {
 RegistryFile RegistryFile::parse(std::string_view text) {
   RegistryFile file;
   Key* current = nullptr;
-  size_t start = 0;
+  size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;  // a byte-order mark from a hand edit
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Encoding speed, side by side in one run: our writers (bench/codecs/codec_bench)
+# against lame (128 kbit/s, -q 5), oggenc (-q 3) and ffmpeg (WMA 128 kbit/s) on
+# the same 5-minute WAV. Run by hand; needs lame, vorbis-tools and ffmpeg
+# (apt-get install lame vorbis-tools ffmpeg). Prints a table of times and ratios.
+#   bench/codecs/run.sh [rounds]     best of `rounds` runs each (default 3)
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+rounds=${1:-3}
+for tool in lame oggenc ffmpeg; do
+  command -v "$tool" >/dev/null || { echo "missing $tool (apt-get install lame vorbis-tools ffmpeg)" >&2; exit 2; }
+done
+"$top/scripts/build.sh" bench codec_bench >/dev/null
+bench="$top/build/bench/bench/codecs/codec_bench"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Five minutes of something music-like: two tones over pink noise, stereo.
+ffmpeg -loglevel error -y -f lavfi -i "sine=frequency=220:duration=300" -f lavfi -i "sine=frequency=1330:duration=300" \
+  -f lavfi -i "anoisesrc=color=pink:amplitude=0.2:duration=300:seed=7" \
+  -filter_complex "[0][1][2]amix=inputs=3,aformat=sample_fmts=s16:sample_rates=44100:channel_layouts=stereo" \
+  "$work/in.wav"
+
+less() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+best() {  # best <command...>: the shortest wall time of `rounds` runs, in seconds
+  local b="" t s e
+  for _ in $(seq "$rounds"); do
+    s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N)
+    t=$(awk -v e="$e" -v s="$s" 'BEGIN { print e - s }')
+    if [ -z "$b" ] || less "$t" "$b"; then b=$t; fi
+  done
+  echo "$b"
+}
+declare -A ours=([mp3]="" [ogg]="" [wma]="")
+for _ in $(seq "$rounds"); do
+  while read -r name secs; do
+    if [ -z "${ours[$name]}" ] || less "$secs" "${ours[$name]}"; then ours[$name]=$secs; fi
+  done < <("$bench" "$work/in.wav" "$work")
+done
+ref_mp3=$(best lame --quiet -b 128 -q 5 "$work/in.wav" "$work/ref.mp3")
+ref_ogg=$(best oggenc --quiet -q 3 -o "$work/ref.ogg" "$work/in.wav")
+ref_wma=$(best ffmpeg -loglevel error -y -i "$work/in.wav" -c:a wmav2 -b:a 128k "$work/ref.wma")
+
+printf '%-6s %-28s %10s %10s %8s\n' format "reference" "ours (s)" "ref (s)" ratio
+row() { printf '%-6s %-28s %10.3f %10.3f %8.3f\n' "$1" "$2" "$3" "$4" "$(awk -v a="$3" -v b="$4" 'BEGIN { print a / b }')"; }
+row mp3 "lame -b 128 -q 5" "${ours[mp3]}" "$ref_mp3"
+row ogg "oggenc -q 3" "${ours[ogg]}" "$ref_ogg"
+row wma "ffmpeg -c:a wmav2 -b:a 128k" "${ours[wma]}" "$ref_wma"

@@ -1,0 +1,46 @@
+#include "engine/device/toc.h"
+
+#include <vector>
+
+#include "engine/device/cdb.h"
+#include "engine/device/command.h"
+#include "engine/device/device_types.h"
+#include "engine/device/handles.h"
+#include "engine/device/toc_parser.h"
+#include "engine/device/transport.h"
+
+namespace engine::device {
+
+namespace {
+constexpr int32_t kMaxClassifiedTracks = 255;
+}
+
+int32_t ReadToc(int32_t handle, uint8_t* buffer804) {
+  const HandleRecord* r = FindOpenHandle(handle);
+  if (!r) {
+    SetLastDeviceError(DEVERR_BAD_HANDLE);
+    return kResultFail;
+  }
+  return ExecuteOnHandle(handle, ReadTocCdb(r->msfAddressing != 0), kFlagsIn, buffer804,
+                         kTocBufferBytes);
+}
+
+int32_t ClassifyDisc(int32_t handle, int32_t trackCount) {
+  const HandleRecord* r = FindOpenHandle(handle);
+  if (!r) {
+    SetLastDeviceError(DEVERR_BAD_HANDLE);
+    return 0;
+  }
+  if (trackCount <= 0) return 0;
+  const int32_t count = trackCount < kMaxClassifiedTracks ? trackCount : kMaxClassifiedTracks;
+  std::vector<TrackClassEntry> entries(static_cast<size_t>(count));
+  for (int32_t track = 1; track <= count; ++track) {
+    uint8_t answer[kTrackInfoBytes] = {};
+    const Cdb cdb = ReadTrackInfoCdb(static_cast<uint32_t>(track), r->readType);
+    if (ExecuteOnHandle(handle, cdb, kFlagsIn, answer, sizeof(answer)) != kResultOk) break;
+    entries[static_cast<size_t>(track - 1)] = ParseTrackInfo(answer);
+  }
+  return ClassifyEntries(entries);
+}
+
+}  // namespace engine::device

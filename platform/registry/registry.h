@@ -34,6 +34,7 @@ class RegistryStore {
   bool setString(std::string_view key, std::string_view name, std::string_view value);  // creates the key
   bool deleteValue(std::string_view key, std::string_view name);
   bool deleteKey(std::string_view key);   // the key and everything below it
+  bool clearKey(std::string_view key);    // its values and subkeys; the key stays
   std::vector<std::string> subkeys(std::string_view key) const;  // names, one level down
   // True when the store can be changed by this process (the file, or its
   // folder when the file does not exist yet, is writable). Opening a key
@@ -71,3 +72,7 @@ LONG RegSetValueExA(HKEY key, const char* valueName, DWORD type, const BYTE* dat
 LONG RegDeleteValueA(HKEY key, const char* valueName);
 LONG RegDeleteTreeA(HKEY root, const char* subKey);
 LONG RegCloseKey(HKEY key);
+// The name of the index-th subkey (0, 1, …) with its terminator into name
+// (nameBytes large enough, else ERROR_MORE_DATA); ERROR_NO_MORE_ITEMS past
+// the last one.
+LONG RegEnumKeyA(HKEY key, DWORD index, char* name, DWORD nameBytes);

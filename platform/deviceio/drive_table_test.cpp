@@ -1,0 +1,103 @@
+#include "platform/deviceio/drive_table.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/deviceio/fake_target.h"
+#include "platform/deviceio/win_device.h"
+
+namespace platform::deviceio {
+namespace {
+
+using testing::FakeTarget;
+
+class DriveLetterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/deviceio_test.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+    std::filesystem::create_directory(folder / "dev");
+    for (const char* name : {"sr1", "sr0", "sr10", "sda", "srx"}) std::ofstream(folder / "dev" / name).put('\0');
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+
+  DriveTable::Options options() {
+    DriveTable::Options result;
+    result.deviceDirectory = (folder / "dev").string();
+    result.configurationPath = (folder / "vdrives.ini").string();
+    result.factory = [this](const VdriveConfig::Keys& keys, std::string& error) -> std::shared_ptr<scsi::Target> {
+      seenKeys.push_back(keys);
+      const auto image = keys.find("image");
+      if (image == keys.end() || image->second == "missing.cue") {
+        error = "no image";
+        return nullptr;
+      }
+      return std::make_shared<FakeTarget>();
+    };
+    return result;
+  }
+
+  void writeConfiguration(const std::string& text) { std::ofstream(folder / "vdrives.ini") << text; }
+
+  std::filesystem::path folder;
+  std::vector<VdriveConfig::Keys> seenKeys;
+};
+
+TEST_F(DriveLetterTest, VirtualDrivesFirstThenSrDevicesAtFreeLetters) {
+  writeConfiguration("; drives\n[G]\nImage = demo.cue\nModel=plain\n[e]\nimage=other.cue\n[H]\nimage=missing.cue\n");
+  DriveTable::instance().configure(options());
+  const auto registered = std::make_shared<FakeTarget>();
+  ASSERT_TRUE(registerDrive('E', registered));  // ahead of the file's [E]
+
+  EXPECT_EQ(DriveTable::instance().letters(), "CDEFG");
+  EXPECT_EQ(DriveTable::instance().find('C')->devicePath, (folder / "dev" / "sr0").string());
+  EXPECT_EQ(DriveTable::instance().find('D')->devicePath, (folder / "dev" / "sr1").string());
+  EXPECT_EQ(DriveTable::instance().find('F')->devicePath, (folder / "dev" / "sr10").string());
+  EXPECT_NE(DriveTable::instance().find('G')->target, nullptr);
+  ASSERT_EQ(seenKeys.size(), 3u);
+  EXPECT_EQ(seenKeys[0].at("image"), "other.cue");  // keys reach the factory in lower case
+  EXPECT_EQ(seenKeys[1].at("model"), "plain");
+  ASSERT_EQ(DriveTable::instance().configurationErrors().size(), 1u);
+  EXPECT_EQ(DriveTable::instance().configurationErrors()[0], "drive H: no image");
+
+  EXPECT_EQ(GetDriveTypeA("E:\\"), DRIVE_CDROM);
+  EXPECT_EQ(GetDriveTypeA("g:"), DRIVE_CDROM);
+  EXPECT_EQ(GetDriveTypeA("C:/"), DRIVE_CDROM);
+  for (const char* root : {"H:\\", "A:\\", "E:\\x", "E", "", "\\\\.\\E:"}) EXPECT_EQ(GetDriveTypeA(root), DRIVE_NO_ROOT_DIR) << root;
+  EXPECT_EQ(GetDriveTypeA(nullptr), DRIVE_NO_ROOT_DIR);
+
+  // Dropping the registration gives E back to the file's drive.
+  ASSERT_TRUE(registerDrive('E', nullptr));
+  EXPECT_EQ(DriveTable::instance().letters(), "CDEFG");
+  ASSERT_NE(DriveTable::instance().find('E')->target, nullptr);
+  EXPECT_NE(DriveTable::instance().find('E')->target, registered);
+  EXPECT_FALSE(registerDrive('B', std::make_shared<FakeTarget>()));
+}
+
+TEST_F(DriveLetterTest, SrDevicesStopAtZ) {
+  DriveTable::Options opts = options();
+  DriveTable table(opts);
+  for (char letter = 'C'; letter <= 'Y'; ++letter) table.registerDrive(letter, std::make_shared<FakeTarget>());
+  EXPECT_EQ(table.find('Z')->devicePath, (folder / "dev" / "sr0").string());
+  EXPECT_EQ(table.letters().size(), 24u);
+}
+
+TEST(VdriveConfigTest, MalformedLinesAreNamedAndSkipped) {
+  std::vector<std::string> errors;
+  const VdriveConfig config = VdriveConfig::parse(
+      "image=orphan.cue\n[E]\nimage=\"a b.cue\"\nimage=second.cue\ngarbage\n[AB]\nimage=x\n[e]\nimage=y\n[B]\n",
+      "vdrives.ini", errors);
+  ASSERT_EQ(config.drives().size(), 1u);
+  EXPECT_EQ(config.drives().at('E').at("image"), "a b.cue");
+  EXPECT_EQ(errors, (std::vector<std::string>{"vdrives.ini:5: expected key=value",
+                                              "vdrives.ini:6: [AB] is not a drive letter from C to Z",
+                                              "vdrives.ini:8: drive E is configured twice; the first section counts",
+                                              "vdrives.ini:10: [B] is not a drive letter from C to Z"}));
+}
+
+}  // namespace
+}  // namespace platform::deviceio

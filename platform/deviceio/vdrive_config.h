@@ -1,0 +1,30 @@
+// Reads $RIPMARROW_HOME/vdrives.ini: one section per drive letter ([E]), whose
+// keys (image, model, faults…) belong to the virtual drive. Only the file's
+// shape is checked here; the drive factory judges the keys.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace platform::deviceio {
+
+class VdriveConfig {
+ public:
+  using Keys = std::map<std::string, std::string>;  // key names in lower case
+
+  // The file in $RIPMARROW_HOME (default ~/.config/Ripmarrow).
+  static std::string defaultPath();
+  // A missing file is an empty configuration. Lines that make no sense are
+  // reported in `errors` ("vdrives.ini:7: …") and skipped.
+  static VdriveConfig read(const std::string& path, std::vector<std::string>& errors);
+  static VdriveConfig parse(const std::string& text, const std::string& name, std::vector<std::string>& errors);
+
+  // Letter (upper case, C..Z) → its keys; the first section of a letter wins.
+  const std::map<char, Keys>& drives() const { return drives_; }
+
+ private:
+  std::map<char, Keys> drives_;
+};
+
+}  // namespace platform::deviceio

@@ -65,6 +65,7 @@ template <class Derived, class... Interfaces>
 class ComObject : public Interfaces... {
   static_assert(sizeof...(Interfaces) > 0, "a COM object implements at least one interface");
   using First = std::tuple_element_t<0, std::tuple<Interfaces...>>;
+  static constexpr bool hasTable = requires { Derived::dispatchTable(); };
 
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) {
@@ -93,7 +94,9 @@ class ComObject : public Interfaces... {
     return n;
   }
 
-  // IDispatch, for classes whose interface list holds a dual interface.
+  // IDispatch, for classes whose interface list holds a dual interface and
+  // that declare a table (a class may also write Invoke itself, as event
+  // sinks do).
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) {
     if (pctinfo == nullptr) return E_POINTER;
     *pctinfo = 0;
@@ -106,14 +109,24 @@ class ComObject : public Interfaces... {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID,
                                           DISPID* rgDispId) {
     if (!(riid == IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    return Derived::dispatchTable().getIDsOfNames(rgszNames, cNames, rgDispId);
+    if constexpr (hasTable) {
+      return Derived::dispatchTable().getIDsOfNames(rgszNames, cNames, rgDispId);
+    } else {
+      (void)rgszNames, (void)cNames, (void)rgDispId;
+      return E_NOTIMPL;
+    }
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS* pDispParams,
                                    VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) {
     if (!(riid == IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    const auto& table = Derived::dispatchTable();
-    return table.invoke(findInterface(table.interfaceId()), dispIdMember, wFlags, pDispParams, pVarResult,
-                        pExcepInfo, puArgErr);
+    if constexpr (hasTable) {
+      const auto& table = Derived::dispatchTable();
+      return table.invoke(findInterface(table.interfaceId()), dispIdMember, wFlags, pDispParams, pVarResult,
+                          pExcepInfo, puArgErr);
+    } else {
+      (void)dispIdMember, (void)wFlags, (void)pDispParams, (void)pVarResult, (void)pExcepInfo, (void)puArgErr;
+      return E_NOTIMPL;
+    }
   }
 
   // IConnectionPointContainer, for classes that list it.
@@ -131,7 +144,7 @@ class ComObject : public Interfaces... {
  protected:
   ComObject() {
     lockModule();
-    if constexpr ((std::is_base_of_v<IDispatch, Interfaces> || ...)) {
+    if constexpr (hasTable) {
       (void)Derived::dispatchTable();  // registers the interface's proxy description before any marshalling
     }
   }

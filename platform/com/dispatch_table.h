@@ -152,6 +152,7 @@ struct Member<M> {
   }
   template <size_t... K>
   static std::vector<ParamDesc> paramsWith(MemberKind kind, bool lastIsRetval, std::index_sequence<K...>) {
+    (void)kind, (void)lastIsRetval;
     return {describe<A, K + 1 == sizeof...(A)>(kind, lastIsRetval)...};
   }
 

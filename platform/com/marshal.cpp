@@ -31,8 +31,10 @@ struct GuidLess {
 };
 
 std::mutex registryMutex;
-std::map<IID, Description, GuidLess>& descriptions() {  // guarded by registryMutex
-  static auto* table = new std::map<IID, Description, GuidLess>();  // outlives libraries unregistering late
+// Every registration of each IID, newest last: a library that describes an
+// interface another module described already takes over until it goes.
+std::map<IID, std::vector<Description>, GuidLess>& descriptions() {  // guarded by registryMutex
+  static auto* table = new std::map<IID, std::vector<Description>, GuidLess>();  // outlives late unregistrations
   return *table;
 }
 
@@ -267,7 +269,7 @@ std::shared_ptr<const ProxyVtable> proxyVtableFor(const IID& iid) {
   }
   std::lock_guard lock(registryMutex);
   auto it = descriptions().find(iid);
-  return it == descriptions().end() ? nullptr : it->second.vtable;
+  return it == descriptions().end() || it->second.empty() ? nullptr : it->second.back().vtable;
 }
 
 HRESULT forwardCall(void* proxyInterface, HRESULT (*fn)(void* target, void* ctx), void* ctx) {
@@ -285,13 +287,16 @@ void registerProxyDescription(const IID& iid, const void* owner, const std::vect
     if (m.slot >= 7) v[m.slot] = m.proxyThunk;
   }
   std::lock_guard lock(detail::registryMutex);
-  detail::descriptions()[iid] = {owner, std::make_shared<const detail::ProxyVtable>(std::move(v))};
+  auto& list = detail::descriptions()[iid];
+  std::erase_if(list, [owner](const detail::Description& d) { return d.owner == owner; });
+  list.push_back({owner, std::make_shared<const detail::ProxyVtable>(std::move(v))});
 }
 
 void unregisterProxyDescription(const IID& iid, const void* owner) {
   std::lock_guard lock(detail::registryMutex);
   auto it = detail::descriptions().find(iid);
-  if (it != detail::descriptions().end() && it->second.owner == owner) detail::descriptions().erase(it);
+  if (it != detail::descriptions().end())
+    std::erase_if(it->second, [owner](const detail::Description& d) { return d.owner == owner; });
 }
 
 }  // namespace com

@@ -10,9 +10,9 @@
 
 namespace com {
 
-// Replaces the description of iid (the newest table wins, so a library that
-// is loaded again describes its interfaces again). owner identifies who
-// registered it, so only that owner's unregistration removes it.
+// Describes iid. The newest description in force wins, so a library that is
+// loaded again describes its interfaces again; owner identifies who
+// registered it, and its unregistration removes only its own description.
 COMRT_API void registerProxyDescription(const IID& iid, const void* owner,
                                         const std::vector<DispatchMember>& members);
 COMRT_API void unregisterProxyDescription(const IID& iid, const void* owner);

@@ -48,7 +48,10 @@ class Activation : public ::testing::Test {
     ASSERT_EQ(callExport("DllRegisterServer"), S_OK);
     ASSERT_FALSE(serverLoaded());
   }
-  void TearDown() override { std::filesystem::remove_all(home); }
+  void TearDown() override {
+    CoFreeUnusedLibraries();
+    std::filesystem::remove_all(home);
+  }
 
   std::string home;
   platform::RegistryStore store;

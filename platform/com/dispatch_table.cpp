@@ -94,7 +94,7 @@ namespace detail {
 
 DispatchMember makeMember(const char* name, DISPID id, MemberKind kind, std::vector<ParamDesc> params,
                           std::initializer_list<VARTYPE> types, HRESULT (*call)(void*, void* const*),
-                          void* proxyThunk, int slot) {
+                          void* proxyThunk, int slot, const std::type_info* interfaceType) {
   if (slot < 0) badTable(name, "not a virtual member of an interface");
   if (types.size() != 0) {
     if (types.size() != params.size()) badTable(name, "the type list does not match the parameter count");
@@ -107,7 +107,7 @@ DispatchMember makeMember(const char* name, DISPID id, MemberKind kind, std::vec
   if (kind == MemberKind::propertyPut &&
       (params.size() != 1 || params[0].mode != ParamMode::in))
     badTable(name, "a property put takes exactly one value");
-  return DispatchMember{name, id, kind, std::move(params), call, proxyThunk, slot};
+  return DispatchMember{name, id, kind, std::move(params), call, proxyThunk, slot, interfaceType};
 }
 
 }  // namespace detail

@@ -37,6 +37,7 @@
 #include <array>
 #include <bit>
 #include <initializer_list>
+#include <typeinfo>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -67,6 +68,7 @@ struct DispatchMember {
   HRESULT (*call)(void* object, void* const* args);  // args[i] points at parameter i's value
   void* proxyThunk;                                // the proxy's function for this vtable slot
   int slot;                                        // vtable slot in the interface
+  const std::type_info* interfaceType;             // heads the proxy's method table, as the C++ ABI lays it out
 };
 
 namespace detail {
@@ -168,14 +170,14 @@ struct Member<M> {
 
 COMRT_API DispatchMember makeMember(const char* name, DISPID id, MemberKind kind, std::vector<ParamDesc> params,
                                     std::initializer_list<VARTYPE> types, HRESULT (*call)(void*, void* const*),
-                                    void* proxyThunk, int slot);
+                                    void* proxyThunk, int slot, const std::type_info* interfaceType);
 
 template <auto M>
 DispatchMember member(const char* name, DISPID id, MemberKind kind, std::initializer_list<VARTYPE> types,
                       bool lastIsRetval) {
   using Info = Member<M>;
   return makeMember(name, id, kind, Info::params(kind, lastIsRetval), types, &Info::call,
-                    reinterpret_cast<void*>(&Info::thunk), Info::slot());
+                    reinterpret_cast<void*>(&Info::thunk), Info::slot(), &typeid(typename Info::Interface));
 }
 
 }  // namespace detail

@@ -8,8 +8,12 @@
 // the manager's IUnknown, the other slots (IDispatch's, and those described
 // by the interface's DispatchTable) are thunks that post a call object to
 // the owning apartment and wait (DispatchTable's Member<M>::thunk, through
-// forwardCall below).
+// forwardCall below). Method tables carry the two words the C++ ABI puts
+// before the first slot (offset to top, type information), so a proxy is a
+// well-formed object of its interface type for every C++ caller (and for
+// the sanitizers' checks of dynamic types).
 #include <algorithm>
+#include <typeinfo>
 #include <map>
 #include <mutex>
 
@@ -39,6 +43,9 @@ std::map<IID, std::vector<Description>, GuidLess>& descriptions() {  // guarded 
 }
 
 class ProxyManager;
+
+constexpr size_t kPrefixSlots = 2;  // offset to top, type_info
+const void* const* slotsOf(const ProxyVtable& v) { return const_cast<const void* const*>(v.data() + kPrefixSlots); }
 
 struct InterfaceProxy {
   const void* const* vtable;  // first word, as in every COM object
@@ -119,7 +126,7 @@ class ProxyManager {
     {
       std::lock_guard lock(mutex_);
       for (auto& p : proxies_) {
-        if (p->iid == riid || (riid == IID_IDispatch && p->vtableHolder->size() > 7)) {
+        if (p->iid == riid || (riid == IID_IDispatch && p->vtableHolder->size() > kPrefixSlots + 7)) {
           addRef();
           *ppv = p.get();
           return S_OK;
@@ -134,7 +141,7 @@ class ProxyManager {
     HRESULT hr = owner_->call(q);
     if (FAILED(hr)) return hr == RPC_E_DISCONNECTED ? hr : q.hr;
     if (FAILED(q.hr)) return q.hr;
-    auto proxy = std::make_unique<InterfaceProxy>(InterfaceProxy{vtable->data(), this, riid, q.result, vtable});
+    auto proxy = std::make_unique<InterfaceProxy>(InterfaceProxy{slotsOf(*vtable), this, riid, q.result, vtable});
     std::lock_guard lock(mutex_);
     addRef();
     *ppv = proxy.get();
@@ -180,22 +187,30 @@ ULONG STDMETHODCALLTYPE proxyAddRef(void* self) { return static_cast<InterfacePr
 ULONG STDMETHODCALLTYPE proxyRelease(void* self) { return static_cast<InterfaceProxy*>(self)->manager->release(); }
 HRESULT STDMETHODCALLTYPE notMarshalled(void*) { return E_NOTIMPL; }
 
-const void* const* ProxyManager::unknownVtable() {
-  static const void* const table[] = {reinterpret_cast<void*>(&proxyQueryInterface),
-                                      reinterpret_cast<void*>(&proxyAddRef),
-                                      reinterpret_cast<void*>(&proxyRelease)};
-  return table;
+ProxyVtable unknownTable() {
+  return {nullptr, const_cast<std::type_info*>(&typeid(IUnknown)), reinterpret_cast<void*>(&proxyQueryInterface),
+          reinterpret_cast<void*>(&proxyAddRef), reinterpret_cast<void*>(&proxyRelease)};
 }
 
-ProxyVtable baseVtable(size_t slots) {
-  ProxyVtable v(std::max<size_t>(slots, 7), reinterpret_cast<void*>(&notMarshalled));
-  v[0] = reinterpret_cast<void*>(&proxyQueryInterface);
-  v[1] = reinterpret_cast<void*>(&proxyAddRef);
-  v[2] = reinterpret_cast<void*>(&proxyRelease);
-  v[3] = reinterpret_cast<void*>(&Member<&IDispatch::GetTypeInfoCount>::thunk);
-  v[4] = reinterpret_cast<void*>(&Member<&IDispatch::GetTypeInfo>::thunk);
-  v[5] = reinterpret_cast<void*>(&Member<&IDispatch::GetIDsOfNames>::thunk);
-  v[6] = reinterpret_cast<void*>(&Member<&IDispatch::Invoke>::thunk);
+const void* const* ProxyManager::unknownVtable() {
+  static const ProxyVtable table = unknownTable();
+  return slotsOf(table);
+}
+
+// A method table of `slots` entries (after the prefix) for an interface
+// derived from IDispatch.
+ProxyVtable baseVtable(size_t slots, const std::type_info& type) {
+  ProxyVtable v(kPrefixSlots + std::max<size_t>(slots, 7), reinterpret_cast<void*>(&notMarshalled));
+  v[0] = nullptr;
+  v[1] = const_cast<std::type_info*>(&type);
+  void** f = v.data() + kPrefixSlots;
+  f[0] = reinterpret_cast<void*>(&proxyQueryInterface);
+  f[1] = reinterpret_cast<void*>(&proxyAddRef);
+  f[2] = reinterpret_cast<void*>(&proxyRelease);
+  f[3] = reinterpret_cast<void*>(&Member<&IDispatch::GetTypeInfoCount>::thunk);
+  f[4] = reinterpret_cast<void*>(&Member<&IDispatch::GetTypeInfo>::thunk);
+  f[5] = reinterpret_cast<void*>(&Member<&IDispatch::GetIDsOfNames>::thunk);
+  f[6] = reinterpret_cast<void*>(&Member<&IDispatch::Invoke>::thunk);
   return v;
 }
 
@@ -257,14 +272,11 @@ class MarshalStream : public ComObject<MarshalStream, IStream> {
 
 std::shared_ptr<const ProxyVtable> proxyVtableFor(const IID& iid) {
   if (iid == IID_IUnknown) {
-    static const auto unknown = std::make_shared<const ProxyVtable>(
-        ProxyVtable{const_cast<void*>(ProxyManager::unknownVtable()[0]),
-                    const_cast<void*>(ProxyManager::unknownVtable()[1]),
-                    const_cast<void*>(ProxyManager::unknownVtable()[2])});
+    static const auto unknown = std::make_shared<const ProxyVtable>(unknownTable());
     return unknown;
   }
   if (iid == IID_IDispatch) {
-    static const auto dispatch = std::make_shared<const ProxyVtable>(baseVtable(7));
+    static const auto dispatch = std::make_shared<const ProxyVtable>(baseVtable(7, typeid(IDispatch)));
     return dispatch;
   }
   std::lock_guard lock(registryMutex);
@@ -282,9 +294,10 @@ HRESULT forwardCall(void* proxyInterface, HRESULT (*fn)(void* target, void* ctx)
 void registerProxyDescription(const IID& iid, const void* owner, const std::vector<DispatchMember>& members) {
   size_t slots = 7;
   for (const DispatchMember& m : members) slots = std::max(slots, static_cast<size_t>(m.slot) + 1);
-  detail::ProxyVtable v = detail::baseVtable(slots);
+  const std::type_info& type = members.empty() ? typeid(IDispatch) : *members.front().interfaceType;
+  detail::ProxyVtable v = detail::baseVtable(slots, type);
   for (const DispatchMember& m : members) {
-    if (m.slot >= 7) v[m.slot] = m.proxyThunk;
+    if (m.slot >= 7) v[detail::kPrefixSlots + m.slot] = m.proxyThunk;
   }
   std::lock_guard lock(detail::registryMutex);
   auto& list = detail::descriptions()[iid];

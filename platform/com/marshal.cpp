@@ -219,8 +219,8 @@ class MarshalStream : public ComObject<MarshalStream, IStream> {
  public:
   static constexpr IID kIid = com::guid("6B0A8C51-3E0E-4F3A-9A55-2C4C4A0E7D11");  // this runtime's own
 
-  MarshalStream(std::shared_ptr<Apartment> owner, std::shared_ptr<Stub> stub, const IID& iid)
-      : owner_(std::move(owner)), stub_(std::move(stub)), iid_(iid) {}
+  MarshalStream(std::shared_ptr<Apartment> owner, std::shared_ptr<Stub> stub)
+      : owner_(std::move(owner)), stub_(std::move(stub)) {}
   ~MarshalStream() {
     if (stub_) releaseStub(owner_, stub_);
   }
@@ -265,7 +265,6 @@ class MarshalStream : public ComObject<MarshalStream, IStream> {
  private:
   std::shared_ptr<Apartment> owner_;  // RO
   std::shared_ptr<Stub> stub_;        // the reader's thread; null once read
-  IID iid_;
 };
 
 }  // namespace
@@ -330,7 +329,7 @@ HRESULT CoMarshalInterThreadInterfaceInStream(REFIID riid, IUnknown* pUnk, IStre
   pUnk->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&stub->identity));
   stub->interfaces.emplace_back(riid, static_cast<IUnknown*>(wanted));
   here->addStub(stub);
-  auto* stream = new com::detail::MarshalStream(here, stub, riid);
+  auto* stream = new com::detail::MarshalStream(here, stub);
   stream->AddRef();
   *ppStm = stream;
   return S_OK;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 #include "platform/com/com.h"
 #include "platform/com/testing/test_sink.h"
+#include "platform/sync/event.h"
 
 namespace {
 
@@ -205,6 +207,28 @@ TEST_F(Marshal, CallsToAClosedApartmentFailAndTheHookHearsArrivals) {
   ASSERT_EQ(caller.join(), S_OK);
   EXPECT_GE(arrivals.load(), 1);
   CoSetCallArrivedHook(nullptr, nullptr);
+}
+
+TEST_F(Marshal, OwnerWaitingOnAnEventRunsTheWorkersCalls) {
+  // As the engine waits for its rip thread to hand over the end of a rip
+  // while that thread still raises events.
+  IStream* stream = marshal(IID_ITestWidget);
+  platform::Event over;
+  std::thread worker([&] {
+    CoInitialize(nullptr);
+    com::ComPtr<ITestWidget> proxy;
+    CoGetInterfaceAndReleaseStream(stream, IID_ITestWidget, proxy.putVoid());
+    for (LONG code = 1; code <= 3; ++code) proxy->Raise(code);
+    proxy.reset();
+    CoUninitialize();
+    over.set();
+  });
+  EXPECT_EQ(com::CoWaitForEvent(over, INFINITE), S_OK);
+  worker.join();
+  EXPECT_EQ(sink->codes, (std::vector<LONG>{1, 2, 3}));
+  EXPECT_EQ(sink->thread, owner);
+  platform::Event never;
+  EXPECT_EQ(com::CoWaitForEvent(never, 0), RPC_S_CALLPENDING);
 }
 
 TEST(Apartment, InitialisationRules) {

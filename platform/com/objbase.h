@@ -43,7 +43,9 @@ COMRT_C_API void CoUninitialize();
 // Activation through the registry store: CLSID\{…}\InprocServer32 names the
 // library, which is loaded once (dlopen) and asked with DllGetClassObject.
 // Only in-process servers exist; dwClsContext must include
-// CLSCTX_INPROC_SERVER. Aggregation is not supported.
+// CLSCTX_INPROC_SERVER. Aggregation is not supported. Objects are created on
+// the calling thread whatever their ThreadingModel; marshal them to hand
+// them to another thread.
 COMRT_C_API HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, void* pvReserved, REFIID riid,
                                      void** ppv);
 COMRT_C_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,

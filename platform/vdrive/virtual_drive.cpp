@@ -312,6 +312,7 @@ Result VirtualDrive::run(const Command& c) {
       {0x1B, true, true, false},                                // START STOP UNIT
       {0x1E, true, true, false},                                // PREVENT ALLOW MEDIUM REMOVAL
       {0x25, true, true, true},                                 // READ CAPACITY
+      {0x42, true, true, true},                                 // READ SUB-CHANNEL
       {0x28, true, true, true},                                 // READ(10)
       {0x43, true, true, true},                                 // READ TOC
       {0x45, true, true, true},                                 // PLAY AUDIO(10)
@@ -354,6 +355,7 @@ Result VirtualDrive::run(const Command& c) {
     case 0x1B: return startStop(c);
     case 0x1E: return preventAllow(c);
     case 0x25: return readCapacity(c);
+    case 0x42: return readSubchannel(c);
     case 0x43: return readToc(c);
     case 0x45: case 0x47: case 0x4E: return playAudio(c);
     case 0x4B: return pauseResume(c);

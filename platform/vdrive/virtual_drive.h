@@ -81,6 +81,8 @@ class VirtualDrive final : public scsi::Target {
   scsi::Result readToc(const scsi::Command& c);
   scsi::Result readTrackInformation(const scsi::Command& c);
   scsi::Result readCapacity(const scsi::Command& c);
+  scsi::Result readSubchannel(const scsi::Command& c);
+  scsi::Result readFullToc(const scsi::Command& c, uint32_t allocationLength);
   scsi::Result modeSelect(const scsi::Command& c, bool tenByte);
   scsi::Result modeSense(const scsi::Command& c, bool tenByte);
   scsi::Result setCdSpeed(const scsi::Command& c);
@@ -97,6 +99,8 @@ class VirtualDrive final : public scsi::Target {
     uint32_t count = 0;
     uint8_t expectedType = 0;  // READ CD
     uint8_t flags = 0x10;      // READ CD
+    uint8_t subchannel = 0;    // 0 none, 1 raw P-W, 2 formatted Q, 4 R-W
+    bool mainData = true;      // false: D8h sub-code form 3, sub-channel only
   };
   scsi::Result readCd(const scsi::Command& c);
   scsi::Result readBlocks(const scsi::Command& c);
@@ -107,7 +111,7 @@ class VirtualDrive final : public scsi::Target {
   uint32_t sectorBytes(const ReadRequest& r, TrackMode mode, Sense& refusal) const;
   bool sectorFails(Lba lba);
   void audioStream(Lba lba, int jitterSamples, std::span<uint8_t, kSectorBytes> out) const;
-  void formatSector(const ReadRequest& r, TrackMode mode, std::span<const uint8_t, kSectorBytes> raw,
+  void formatSector(const ReadRequest& r, Lba lba, TrackMode mode, std::span<const uint8_t, kSectorBytes> raw,
                     std::span<uint8_t> out) const;
   void spendReadTime(Lba lba, uint32_t count);
   int drawJitter();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/vdrive/disc_description.h"
+
 namespace platform::vdrive {
 
 using scsi::Command;
@@ -39,6 +41,18 @@ VirtualDrive::VirtualDrive(std::shared_ptr<const Disc> disc, DriveModel model, s
 }
 
 VirtualDrive::~VirtualDrive() = default;
+
+std::unique_ptr<VirtualDrive> VirtualDrive::withImage(const std::string& path, DriveModel model,
+                                                      std::shared_ptr<DriveClock> clock) {
+  return std::make_unique<VirtualDrive>(std::make_shared<const Disc>(loadImage(path)), std::move(model),
+                                        std::move(clock));
+}
+
+std::unique_ptr<VirtualDrive> VirtualDrive::withGeneratedDisc(std::string_view description, DriveModel model,
+                                                              std::shared_ptr<DriveClock> clock) {
+  return std::make_unique<VirtualDrive>(std::make_shared<const Disc>(generateDisc(description, "description")),
+                                        std::move(model), std::move(clock));
+}
 
 scsi::Address VirtualDrive::address() const {
   std::lock_guard lock(addressMutex_);
@@ -110,6 +124,15 @@ void VirtualDrive::removeDisc() {
   trayOpen_ = true;
   play_ = Play::Stopped;
   dropCache();
+}
+
+bool VirtualDrive::pressEject() {
+  std::lock_guard lock(commandMutex_);
+  if (locked_) return false;
+  trayOpen_ = true;
+  play_ = Play::Stopped;
+  dropCache();
+  return true;
 }
 
 void VirtualDrive::busReset(int notReadyPolls) {

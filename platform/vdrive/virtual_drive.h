@@ -15,6 +15,8 @@
 #include <memory>
 #include <mutex>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/scsi/scsi_target.h"
@@ -33,6 +35,13 @@ class VirtualDrive final : public scsi::Target {
                         std::shared_ptr<DriveClock> clock = nullptr);
   ~VirtualDrive() override;
 
+  // A drive holding the disc of a .cue file or a disc description (by path),
+  // or of a description given as text. Throw ImageError.
+  static std::unique_ptr<VirtualDrive> withImage(const std::string& path, DriveModel model = DriveModel{},
+                                                 std::shared_ptr<DriveClock> clock = nullptr);
+  static std::unique_ptr<VirtualDrive> withGeneratedDisc(std::string_view description, DriveModel model = DriveModel{},
+                                                         std::shared_ptr<DriveClock> clock = nullptr);
+
   scsi::Result execute(const scsi::Command& command) override;
   void cancelPending() override;
   scsi::Address address() const override;
@@ -44,6 +53,7 @@ class VirtualDrive final : public scsi::Target {
   void setTiming(TimingModel timing);
   void insertDisc(std::shared_ptr<const Disc> disc, int notReadyPolls = 0);  // tray closes with it
   void removeDisc();                   // taken out by force: the lock does not stop it
+  bool pressEject();                   // the eject button: false while the tray is locked
   void busReset(int notReadyPolls = 0);
   std::shared_ptr<const Disc> disc() const;
   bool trayLocked() const;

@@ -303,6 +303,16 @@ TEST(VirtualDrive, TrayLockEjectLoadAndNoMedium) {
   expectGood(exec(rig.drive, {0, 0, 0, 0, 0, 0}));
   expectSense(exec(rig.drive, {0x1E, 0, 0, 0, 4, 0}), 0x05, 0x24);
 
+  expectGood(exec(rig.drive, {0x1E, 0, 0, 0, 1, 0}));
+  EXPECT_FALSE(rig.drive.pressEject());
+  expectGood(exec(rig.drive, {0x1E, 0, 0, 0, 0, 0}));
+  EXPECT_TRUE(rig.drive.pressEject());
+  expectSense(exec(rig.drive, {0, 0, 0, 0, 0, 0}), 0x02, 0x3A, 0x02);
+
+  auto demo = VirtualDrive::withImage(std::string(RIPMARROW_DEMO_DIR) + "/demo.cue");
+  EXPECT_EQ(demo->disc()->tracks().size(), 4u);
+  EXPECT_EQ(VirtualDrive::withGeneratedDisc("track kind=tone length=10f\n")->disc()->leadOut(), 10);
+
   Rig empty(nullptr);
   expectSense(exec(empty.drive, {0, 0, 0, 0, 0, 0}), 0x02, 0x3A, 0x01);
   expectGood(exec(empty.drive, {0x12, 0, 0, 0, 36, 0}, 36));

@@ -275,7 +275,7 @@ Result VirtualDrive::refuse() {
 Result VirtualDrive::sendAnswer(const Command& c, std::span<const uint8_t> answer, uint32_t allocationLength) {
   size_t n = std::min<size_t>(answer.size(), allocationLength);
   if (n > 0 && (c.direction == Direction::Out || n > c.data.size())) return dataPhaseError();
-  std::memcpy(c.data.data(), answer.data(), n);
+  if (n > 0) std::memcpy(c.data.data(), answer.data(), n);
   return good(n);
 }
 

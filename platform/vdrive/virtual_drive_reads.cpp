@@ -241,6 +241,7 @@ Result VirtualDrive::read(const Command& c, const ReadRequest& r) {
     total += bytes;
   }
   if (total > c.data.size() || (total > 0 && c.direction == Direction::Out)) return dataPhaseError();
+  if (total == 0) return good();  // flags that select nothing: the drive moves no data
 
   spendReadTime(r.lba, r.count);
   // A read far from the last one moves the head away: the cache no longer holds what it asks for.

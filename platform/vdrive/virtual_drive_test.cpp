@@ -199,6 +199,9 @@ TEST(VirtualDrive, ReadCdChecksItsFields) {
   expectGood(x);
   EXPECT_EQ(x.data, image(*disc, 10, 3));
   expectGood(exec(rig.drive, readCdCdb(10, 0), 0));
+  Exchange nothing = exec(rig.drive, readCdCdb(10, 4, 0x00), 0);  // flags selecting no field: no data, no buffer needed
+  expectGood(nothing);
+  EXPECT_EQ(nothing.result.transferredBytes, 0u);
   Exchange past = exec(rig.drive, readCdCdb(299, 2), 2 * kSectorBytes);
   expectSense(past, 0x05, 0x21);  // the first session's lead-out
   expectSense(exec(rig.drive, readCdCdb(11750, 1), kSectorBytes), 0x05, 0x21);

@@ -165,6 +165,9 @@ class DescriptionReader {
       if (!tracks_.empty()) fail("'disc' must come before the tracks");
       text_.title = take(f, "title");
       text_.performer = take(f, "artist");
+      text_.catalog = take(f, "catalog");
+      if (!text_.catalog.empty() && (text_.catalog.size() != 13 || text_.catalog.find_first_not_of("0123456789") != std::string::npos))
+        fail("catalog '" + text_.catalog + "' is not 13 digits");
       seed_ = static_cast<uint64_t>(integer(take(f, "seed", "1"), 0, INT64_MAX, "seed"));
     } else if (word == "session") {
       if (tracks_.empty() || sessionFirstTrack_ > tracks_.back().number) fail("'session' needs tracks before it");
@@ -194,6 +197,10 @@ class DescriptionReader {
     t.title = take(f, "title");
     t.performer = take(f, "performer");
     t.isrc = take(f, "isrc");
+    if (!t.isrc.empty() && (t.isrc.size() != 12 || !std::all_of(t.isrc.begin(), t.isrc.end(), [](char c) {
+                              return std::isdigit(static_cast<unsigned char>(c)) || std::isupper(static_cast<unsigned char>(c));
+                            })))
+      fail("isrc '" + t.isrc + "' is not 12 capital letters and digits");
     t.preEmphasis = flag(take(f, "preemphasis"));
     t.copyPermitted = flag(take(f, "copy"));
     uint64_t seed = seed_ * 1000003 + static_cast<uint64_t>(integer(take(f, "seed", std::to_string(t.number)), 0, INT64_MAX, "seed"));

@@ -2,9 +2,9 @@
 // users who want a disc of a given shape. One statement a line, '#' starts a
 // comment, values with blanks are quoted:
 //
-//   disc title="Demo" artist="The Quartet" seed=7
+//   disc title="Demo" artist="The Quartet" seed=7 catalog=0123456789012
 //   track kind=music length=0:32:00 title="Morning" key=D progression=I-vi-IV-V tempo=92 voicing=1
-//   track kind=tone length=20s freq=440 preemphasis=yes
+//   track kind=tone length=20s freq=440 preemphasis=yes copy=yes isrc=USXYZ2600001
 //   track kind=noise length=300f pregap=2s
 //   session
 //   track kind=data length=1:00:00

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/vdrive/disc_description.h"
+
 namespace platform::vdrive {
 
 using scsi::Command;
@@ -39,6 +41,18 @@ VirtualDrive::VirtualDrive(std::shared_ptr<const Disc> disc, DriveModel model, s
 }
 
 VirtualDrive::~VirtualDrive() = default;
+
+std::unique_ptr<VirtualDrive> VirtualDrive::withImage(const std::string& path, DriveModel model,
+                                                      std::shared_ptr<DriveClock> clock) {
+  return std::make_unique<VirtualDrive>(std::make_shared<const Disc>(loadImage(path)), std::move(model),
+                                        std::move(clock));
+}
+
+std::unique_ptr<VirtualDrive> VirtualDrive::withGeneratedDisc(std::string_view description, DriveModel model,
+                                                              std::shared_ptr<DriveClock> clock) {
+  return std::make_unique<VirtualDrive>(std::make_shared<const Disc>(generateDisc(description, "description")),
+                                        std::move(model), std::move(clock));
+}
 
 scsi::Address VirtualDrive::address() const {
   std::lock_guard lock(addressMutex_);
@@ -110,6 +124,15 @@ void VirtualDrive::removeDisc() {
   trayOpen_ = true;
   play_ = Play::Stopped;
   dropCache();
+}
+
+bool VirtualDrive::pressEject() {
+  std::lock_guard lock(commandMutex_);
+  if (locked_) return false;
+  trayOpen_ = true;
+  play_ = Play::Stopped;
+  dropCache();
+  return true;
 }
 
 void VirtualDrive::busReset(int notReadyPolls) {
@@ -252,7 +275,7 @@ Result VirtualDrive::refuse() {
 Result VirtualDrive::sendAnswer(const Command& c, std::span<const uint8_t> answer, uint32_t allocationLength) {
   size_t n = std::min<size_t>(answer.size(), allocationLength);
   if (n > 0 && (c.direction == Direction::Out || n > c.data.size())) return dataPhaseError();
-  std::memcpy(c.data.data(), answer.data(), n);
+  if (n > 0) std::memcpy(c.data.data(), answer.data(), n);
   return good(n);
 }
 
@@ -312,6 +335,7 @@ Result VirtualDrive::run(const Command& c) {
       {0x1B, true, true, false},                                // START STOP UNIT
       {0x1E, true, true, false},                                // PREVENT ALLOW MEDIUM REMOVAL
       {0x25, true, true, true},                                 // READ CAPACITY
+      {0x42, true, true, true},                                 // READ SUB-CHANNEL
       {0x28, true, true, true},                                 // READ(10)
       {0x43, true, true, true},                                 // READ TOC
       {0x45, true, true, true},                                 // PLAY AUDIO(10)
@@ -354,6 +378,7 @@ Result VirtualDrive::run(const Command& c) {
     case 0x1B: return startStop(c);
     case 0x1E: return preventAllow(c);
     case 0x25: return readCapacity(c);
+    case 0x42: return readSubchannel(c);
     case 0x43: return readToc(c);
     case 0x45: case 0x47: case 0x4E: return playAudio(c);
     case 0x4B: return pauseResume(c);

@@ -15,6 +15,8 @@
 #include <memory>
 #include <mutex>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/scsi/scsi_target.h"
@@ -33,6 +35,13 @@ class VirtualDrive final : public scsi::Target {
                         std::shared_ptr<DriveClock> clock = nullptr);
   ~VirtualDrive() override;
 
+  // A drive holding the disc of a .cue file or a disc description (by path),
+  // or of a description given as text. Throw ImageError.
+  static std::unique_ptr<VirtualDrive> withImage(const std::string& path, DriveModel model = DriveModel{},
+                                                 std::shared_ptr<DriveClock> clock = nullptr);
+  static std::unique_ptr<VirtualDrive> withGeneratedDisc(std::string_view description, DriveModel model = DriveModel{},
+                                                         std::shared_ptr<DriveClock> clock = nullptr);
+
   scsi::Result execute(const scsi::Command& command) override;
   void cancelPending() override;
   scsi::Address address() const override;
@@ -44,6 +53,7 @@ class VirtualDrive final : public scsi::Target {
   void setTiming(TimingModel timing);
   void insertDisc(std::shared_ptr<const Disc> disc, int notReadyPolls = 0);  // tray closes with it
   void removeDisc();                   // taken out by force: the lock does not stop it
+  bool pressEject();                   // the eject button: false while the tray is locked
   void busReset(int notReadyPolls = 0);
   std::shared_ptr<const Disc> disc() const;
   bool trayLocked() const;
@@ -81,6 +91,8 @@ class VirtualDrive final : public scsi::Target {
   scsi::Result readToc(const scsi::Command& c);
   scsi::Result readTrackInformation(const scsi::Command& c);
   scsi::Result readCapacity(const scsi::Command& c);
+  scsi::Result readSubchannel(const scsi::Command& c);
+  scsi::Result readFullToc(const scsi::Command& c, uint32_t allocationLength);
   scsi::Result modeSelect(const scsi::Command& c, bool tenByte);
   scsi::Result modeSense(const scsi::Command& c, bool tenByte);
   scsi::Result setCdSpeed(const scsi::Command& c);
@@ -97,6 +109,8 @@ class VirtualDrive final : public scsi::Target {
     uint32_t count = 0;
     uint8_t expectedType = 0;  // READ CD
     uint8_t flags = 0x10;      // READ CD
+    uint8_t subchannel = 0;    // 0 none, 1 raw P-W, 2 formatted Q, 4 R-W
+    bool mainData = true;      // false: D8h sub-code form 3, sub-channel only
   };
   scsi::Result readCd(const scsi::Command& c);
   scsi::Result readBlocks(const scsi::Command& c);
@@ -107,7 +121,7 @@ class VirtualDrive final : public scsi::Target {
   uint32_t sectorBytes(const ReadRequest& r, TrackMode mode, Sense& refusal) const;
   bool sectorFails(Lba lba);
   void audioStream(Lba lba, int jitterSamples, std::span<uint8_t, kSectorBytes> out) const;
-  void formatSector(const ReadRequest& r, TrackMode mode, std::span<const uint8_t, kSectorBytes> raw,
+  void formatSector(const ReadRequest& r, Lba lba, TrackMode mode, std::span<const uint8_t, kSectorBytes> raw,
                     std::span<uint8_t> out) const;
   void spendReadTime(Lba lba, uint32_t count);
   int drawJitter();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/vdrive/subchannel.h"
 #include "platform/vdrive/virtual_drive.h"
 
 namespace platform::vdrive {
@@ -114,10 +115,100 @@ Result VirtualDrive::readToc(const Command& c) {
     a[2] = 1;
     a[3] = static_cast<uint8_t>(last.number);
     descriptor(first.control(), static_cast<uint8_t>(first.number), first.start);
+  } else if (format == 2) {
+    return readFullToc(c, allocation);
   } else {
-    return invalidField();  // the full and raw formats are not offered
+    return invalidField();  // PMA, ATIP and CD-TEXT do not exist on a pressed disc
   }
   put16(a, 0, static_cast<uint32_t>(a.size() - 2));  // the real length, whatever the allocation
+  return sendAnswer(c, a, allocation);
+}
+
+// Format 2: the lead-in's Q entries of every session (A0, A1, A2, the tracks,
+// and B0 where another session follows), addresses in binary MSF.
+Result VirtualDrive::readFullToc(const Command& c, uint32_t allocation) {
+  const Disc& disc = *disc_;
+  std::vector<uint8_t> a(4, 0);
+  auto entry = [&](int session, uint8_t control, uint8_t point, Msf at, Msf p) {
+    const uint8_t e[11] = {static_cast<uint8_t>(session), static_cast<uint8_t>(0x10 | control), 0, point,
+                           at.minutes, at.seconds, at.frames, 0, p.minutes, p.seconds, p.frames};
+    a.insert(a.end(), e, e + 11);
+  };
+  const bool mode2 = std::any_of(disc.tracks().begin(), disc.tracks().end(), [](const Track& t) {
+    return t.mode == TrackMode::Mode2Raw || t.mode == TrackMode::Mode2Cooked;
+  });
+  for (const Session& s : disc.sessions()) {
+    const Track& first = *disc.track(s.firstTrack);
+    const Track& last = *disc.track(s.lastTrack);
+    entry(s.number, first.control(), 0xA0, {}, Msf{static_cast<uint8_t>(first.number), static_cast<uint8_t>(mode2 ? 0x20 : 0), 0});
+    entry(s.number, last.control(), 0xA1, {}, Msf{static_cast<uint8_t>(last.number), 0, 0});
+    entry(s.number, last.control(), 0xA2, {}, lbaToMsf(s.leadOut).value_or(Msf{}));
+    for (int n = s.firstTrack; n <= s.lastTrack; ++n) {
+      const Track& t = *disc.track(n);
+      entry(s.number, t.control(), static_cast<uint8_t>(n), {}, lbaToMsf(t.start).value_or(Msf{}));
+    }
+    if (s.number < static_cast<int>(disc.sessions().size())) {
+      const Track& next = *disc.track(s.lastTrack + 1);
+      // B0: where the next session's program area starts, and the latest lead-out possible.
+      entry(s.number, 0x04 & next.control(), 0xB0, lbaToMsf(next.pregapStart).value_or(Msf{}), Msf{79, 59, 74});
+      a[a.size() - 11 + 1] = 0x50 | (next.control() & 0x0F);  // ADR 5
+      a[a.size() - 11 + 7] = static_cast<uint8_t>(disc.sessions().size() - static_cast<size_t>(s.number));
+    }
+  }
+  put16(a, 0, static_cast<uint32_t>(a.size() - 2));
+  a[2] = 1;
+  a[3] = static_cast<uint8_t>(disc.sessions().size());
+  return sendAnswer(c, a, allocation);
+}
+
+Result VirtualDrive::readSubchannel(const Command& c) {
+  const auto cdb = c.cdb;
+  const bool msf = cdb[1] & 0x02;
+  const bool subQ = cdb[2] & 0x40;
+  const uint8_t format = cdb[3];
+  const uint32_t allocation = be16(cdb, 7);
+  if ((cdb[1] & ~0x02) != 0 || (cdb[2] & ~0x40) != 0 || format < 1 || format > 3) return invalidField();
+  const Disc& disc = *disc_;
+  std::vector<uint8_t> a(4, 0);
+  a[1] = play_ == Play::Playing ? 0x11 : play_ == Play::Paused ? 0x12 : 0x15;  // audio status
+  if (subQ) {
+    if (format == 1) {
+      const QPosition q = qPosition(disc, std::min(headLba_, disc.leadOut()));
+      a.resize(16, 0);
+      a[4] = 0x01;
+      a[5] = static_cast<uint8_t>(0x10 | q.control);
+      a[6] = q.track;
+      a[7] = q.index;
+      putAddress(a, 8, q.absolute, msf);
+      if (msf) {
+        a[12] = 0;
+        a[13] = static_cast<uint8_t>(q.relativeFrames / kFramesPerMinute);
+        a[14] = static_cast<uint8_t>(q.relativeFrames / kFramesPerSecond % kSecondsPerMinute);
+        a[15] = static_cast<uint8_t>(q.relativeFrames % kFramesPerSecond);
+      } else {
+        put32(a, 12, static_cast<uint32_t>(q.relativeFrames));
+      }
+    } else if (format == 2) {
+      a.resize(24, 0);
+      a[4] = 0x02;
+      if (!disc.text().catalog.empty()) {
+        a[8] = 0x80;  // MCVal
+        for (size_t i = 0; i < 13; ++i) a[9 + i] = static_cast<uint8_t>(disc.text().catalog[i]);
+      }
+    } else {
+      const Track* t = disc.track(cdb[6]);
+      if (!t) return invalidField();
+      a.resize(24, 0);
+      a[4] = 0x03;
+      a[5] = static_cast<uint8_t>(0x10 | t->control());
+      a[6] = static_cast<uint8_t>(t->number);
+      if (t->isrc.size() == 12) {
+        a[8] = 0x80;  // TCVal
+        for (size_t i = 0; i < 12; ++i) a[9 + i] = static_cast<uint8_t>(t->isrc[i]);
+      }
+    }
+  }
+  put16(a, 2, static_cast<uint32_t>(a.size() - 4));
   return sendAnswer(c, a, allocation);
 }
 

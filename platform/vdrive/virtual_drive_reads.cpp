@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/vdrive/subchannel.h"
 #include "platform/vdrive/virtual_drive.h"
 
 namespace platform::vdrive {
@@ -24,6 +25,8 @@ constexpr uint8_t kFlagSubheader = 0x40;
 constexpr uint8_t kFlagUserData = 0x10;
 constexpr uint8_t kFlagEdcEcc = 0x08;
 
+uint32_t subchannelBytes(uint8_t selection) { return selection == 0 ? 0 : selection == 2 ? 16 : 96; }
+
 }  // namespace
 
 Result VirtualDrive::readCd(const Command& c) {
@@ -37,7 +40,8 @@ Result VirtualDrive::readCd(const Command& c) {
   r.flags = cdb[9];
   if (r.flags & 0x01) return invalidField();
   if ((r.flags & 0x06) == 0x06) return invalidField();  // error field 11b is reserved
-  if (cdb[10] != 0) return invalidField();              // sub-channel data is not offered
+  r.subchannel = cdb[10] & 0x07;
+  if ((cdb[10] & 0xF8) != 0 || r.subchannel == 3 || r.subchannel > 4) return invalidField();
   return read(c, r);
 }
 
@@ -68,7 +72,11 @@ Result VirtualDrive::readVendor(const Command& c) {
   } else {
     r.kind = ReadKind::VendorD8;
     r.count = be32(cdb, 6);
-    if (cdb[10] != 0) return invalidField();  // sub-code forms are not offered
+    // Sub-code forms: 1 adds Q (16 bytes), 2 adds raw P-W (96), 3 gives P-W alone.
+    static constexpr uint8_t kSubcodes[4] = {0, 2, 1, 1};
+    if (cdb[10] > 3) return invalidField();
+    r.subchannel = kSubcodes[cdb[10]];
+    r.mainData = cdb[10] != 3;
   }
   return read(c, r);
 }
@@ -81,7 +89,7 @@ uint32_t VirtualDrive::sectorBytes(const ReadRequest& r, TrackMode mode, Sense& 
     case ReadKind::VendorD4:
     case ReadKind::VendorD8:
       if (!audio) refusal = illegalMode;
-      return audio ? kSectorBytes : 0;
+      return audio ? (r.mainData ? kSectorBytes : 0) + subchannelBytes(r.subchannel) : 0;
     case ReadKind::Blocks:
       if (blockLength_ == 2352 && (!audio || model_.readBlocksAudio)) return 2352;
       if (blockLength_ == 2048 && !audio && !mode2) return 2048;
@@ -111,14 +119,30 @@ uint32_t VirtualDrive::sectorBytes(const ReadRequest& r, TrackMode mode, Sense& 
       }
       if ((r.flags & 0x06) == 0x02) bytes += 294;  // C2 error pointers
       if ((r.flags & 0x06) == 0x04) bytes += 296;  // C2 error pointers and block error byte
-      return bytes;
+      return bytes + subchannelBytes(r.subchannel);
     }
   }
   return 0;
 }
 
-void VirtualDrive::formatSector(const ReadRequest& r, TrackMode mode, std::span<const uint8_t, kSectorBytes> raw,
-                                std::span<uint8_t> out) const {
+void VirtualDrive::formatSector(const ReadRequest& r, Lba lba, TrackMode mode,
+                                std::span<const uint8_t, kSectorBytes> raw, std::span<uint8_t> out) const {
+  const uint32_t sub = subchannelBytes(r.subchannel);
+  if (sub > 0) {
+    // The sub-channel goes after everything else the sector yields.
+    std::span<uint8_t> tail = out.subspan(out.size() - sub);
+    const QPosition q = qPosition(*disc_, lba);
+    if (r.subchannel == 1) {
+      rawSubchannel(q, tail.first<96>());
+    } else if (r.subchannel == 2) {
+      const auto bits = qSubchannel(q);
+      std::memcpy(tail.data(), bits.data(), bits.size());
+      std::memset(tail.data() + bits.size(), 0, 4);
+    } else {
+      std::memset(tail.data(), 0, 96);  // R-W: no CD-TEXT or graphics here
+    }
+    out = out.first(out.size() - sub);
+  }
   size_t at = 0;
   auto put = [&](size_t from, size_t n) {
     std::memcpy(out.data() + at, raw.data() + from, n);
@@ -127,6 +151,7 @@ void VirtualDrive::formatSector(const ReadRequest& r, TrackMode mode, std::span<
   const bool audio = mode == TrackMode::Audio;
   const bool mode2 = mode == TrackMode::Mode2Raw || mode == TrackMode::Mode2Cooked;
   if (r.kind != ReadKind::ReadCd) {
+    if (out.empty()) return;
     if (out.size() == 2352) put(0, 2352);
     else if (out.size() == 2048) put(16, 2048);
     else put(16, 2336);
@@ -216,6 +241,7 @@ Result VirtualDrive::read(const Command& c, const ReadRequest& r) {
     total += bytes;
   }
   if (total > c.data.size() || (total > 0 && c.direction == Direction::Out)) return dataPhaseError();
+  if (total == 0) return good();  // flags that select nothing: the drive moves no data
 
   spendReadTime(r.lba, r.count);
   // A read far from the last one moves the head away: the cache no longer holds what it asks for.
@@ -250,7 +276,7 @@ Result VirtualDrive::read(const Command& c, const ReadRequest& r) {
       failed.transferredBytes = done;
       return failed;
     }
-    formatSector(r, e->mode, raw, out);
+    formatSector(r, lba, e->mode, raw, out);
     if (faults_.staleCacheSectors > 0) {
       cache_[lba].assign(out.begin(), out.end());
       cacheOrder_.push_back(lba);

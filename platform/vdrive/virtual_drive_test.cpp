@@ -134,7 +134,7 @@ TEST(VirtualDrive, ReadTocInLbaAndMsfWithLeadOutAndTruncation) {
   EXPECT_EQ(sessions.data[3], 2);
   EXPECT_EQ(sessions.data[6], 3);
   EXPECT_EQ(be32(sessions.data, 8), 300u + 11400);
-  expectSense(exec(rig.drive, {0x43, 0, 2, 0, 0, 0, 0, 0x03, 0x24, 0}, 804), 0x05, 0x24);
+  expectSense(exec(rig.drive, {0x43, 0, 3, 0, 0, 0, 0, 0x03, 0x24, 0}, 804), 0x05, 0x24);  // no PMA on a pressed disc
 }
 
 TEST(VirtualDrive, ReadTrackInformation) {
@@ -199,6 +199,9 @@ TEST(VirtualDrive, ReadCdChecksItsFields) {
   expectGood(x);
   EXPECT_EQ(x.data, image(*disc, 10, 3));
   expectGood(exec(rig.drive, readCdCdb(10, 0), 0));
+  Exchange nothing = exec(rig.drive, readCdCdb(10, 4, 0x00), 0);  // flags selecting no field: no data, no buffer needed
+  expectGood(nothing);
+  EXPECT_EQ(nothing.result.transferredBytes, 0u);
   Exchange past = exec(rig.drive, readCdCdb(299, 2), 2 * kSectorBytes);
   expectSense(past, 0x05, 0x21);  // the first session's lead-out
   expectSense(exec(rig.drive, readCdCdb(11750, 1), kSectorBytes), 0x05, 0x21);
@@ -303,6 +306,16 @@ TEST(VirtualDrive, TrayLockEjectLoadAndNoMedium) {
   expectGood(exec(rig.drive, {0, 0, 0, 0, 0, 0}));
   expectSense(exec(rig.drive, {0x1E, 0, 0, 0, 4, 0}), 0x05, 0x24);
 
+  expectGood(exec(rig.drive, {0x1E, 0, 0, 0, 1, 0}));
+  EXPECT_FALSE(rig.drive.pressEject());
+  expectGood(exec(rig.drive, {0x1E, 0, 0, 0, 0, 0}));
+  EXPECT_TRUE(rig.drive.pressEject());
+  expectSense(exec(rig.drive, {0, 0, 0, 0, 0, 0}), 0x02, 0x3A, 0x02);
+
+  auto demo = VirtualDrive::withImage(std::string(RIPMARROW_DEMO_DIR) + "/demo.cue");
+  EXPECT_EQ(demo->disc()->tracks().size(), 4u);
+  EXPECT_EQ(VirtualDrive::withGeneratedDisc("track kind=tone length=10f\n")->disc()->leadOut(), 10);
+
   Rig empty(nullptr);
   expectSense(exec(empty.drive, {0, 0, 0, 0, 0, 0}), 0x02, 0x3A, 0x01);
   expectGood(exec(empty.drive, {0x12, 0, 0, 0, 36, 0}, 36));
@@ -323,6 +336,50 @@ TEST(VirtualDrive, PauseNeedsAPlayAndSpeedIsAccepted) {
   expectGood(exec(rig.drive, {0xBB, 0, 0x15, 0x1D, 0x15, 0x1D, 0, 0, 0, 0, 0, 0}));
   expectGood(exec(rig.drive, {0xBB, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0}));
   expectSense(exec(rig.drive, {0xBB, 0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0}), 0x05, 0x24);
+}
+
+TEST(VirtualDrive, FullTocSubChannelCatalogAndIsrc) {
+  auto disc = std::make_shared<const Disc>(generateDisc(
+      "disc catalog=0724384960650\ntrack kind=tone length=200f\ntrack kind=tone length=100f pregap=30f "
+      "isrc=GBAYE0000351\nsession\ntrack kind=data length=50f\n",
+      "sub"));
+  Rig rig(disc);
+  Exchange full = exec(rig.drive, {0x43, 0x02, 2, 0, 0, 0, 0, 0x03, 0x24, 0}, 804);
+  expectGood(full);
+  EXPECT_EQ(full.data[3], 2);  // sessions
+  ASSERT_EQ((full.data.size() - 4) % 11, 0u);
+  std::vector<std::pair<int, int>> points;  // (session, point)
+  for (size_t at = 4; at < full.data.size(); at += 11) points.emplace_back(full.data[at], full.data[at + 3]);
+  EXPECT_EQ(points, (std::vector<std::pair<int, int>>{{1, 0xA0}, {1, 0xA1}, {1, 0xA2}, {1, 1}, {1, 2}, {1, 0xB0},
+                                                       {2, 0xA0}, {2, 0xA1}, {2, 0xA2}, {2, 3}}));
+  // Session 1's lead-out at LBA 330: MSF 00:06:30.
+  EXPECT_EQ(std::vector<uint8_t>(full.data.begin() + 4 + 2 * 11 + 8, full.data.begin() + 4 + 2 * 11 + 11),
+            (std::vector<uint8_t>{0, 6, 30}));
+
+  Exchange mcn = exec(rig.drive, {0x42, 0, 0x40, 2, 0, 0, 0, 0, 24, 0}, 24);
+  expectGood(mcn);
+  EXPECT_EQ(mcn.data[8], 0x80);
+  EXPECT_EQ(std::string(mcn.data.begin() + 9, mcn.data.begin() + 22), "0724384960650");
+  Exchange isrc = exec(rig.drive, {0x42, 0, 0x40, 3, 0, 0, 2, 0, 24, 0}, 24);
+  EXPECT_EQ(std::string(isrc.data.begin() + 9, isrc.data.begin() + 21), "GBAYE0000351");
+  EXPECT_EQ(exec(rig.drive, {0x42, 0, 0x40, 3, 0, 0, 1, 0, 24, 0}, 24).data[8], 0);
+  expectSense(exec(rig.drive, {0x42, 0, 0x40, 3, 0, 0, 9, 0, 24, 0}, 24), 0x05, 0x24);
+
+  // Formatted Q: in track 2's pregap the index is 0 and the time counts down.
+  Exchange q = exec(rig.drive, {0xBE, 0, 0, 0, 0, 210, 0, 0, 1, 0x10, 2, 0}, kSectorBytes + 16);
+  expectGood(q);
+  ASSERT_EQ(q.data.size(), kSectorBytes + 16);
+  const uint8_t* sub = q.data.data() + kSectorBytes;
+  EXPECT_EQ(sub[0], 0x01);
+  EXPECT_EQ(sub[1], 0x02);
+  EXPECT_EQ(sub[2], 0x00);
+  EXPECT_EQ(sub[5], 0x20);  // 20 frames before index 01, in BCD
+  EXPECT_EQ(std::vector<uint8_t>(q.data.begin(), q.data.begin() + kSectorBytes), image(*disc, 210, 1));
+  Exchange raw = exec(rig.drive, {0xBE, 0, 0, 0, 0, 240, 0, 0, 1, 0, 1, 0}, 96);
+  ASSERT_EQ(raw.data.size(), 96u);
+  EXPECT_EQ(raw.data[0] & 0x80, 0);  // P is clear inside the track
+  EXPECT_EQ(raw.data[7] & 0x40, 0x40);  // the Q byte 0x01 ends in a one bit
+  expectSense(exec(rig.drive, {0xBE, 0, 0, 0, 0, 240, 0, 0, 1, 0, 3, 0}, 96), 0x05, 0x24);
 }
 
 }  // namespace

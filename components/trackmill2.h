@@ -1,0 +1,264 @@
+// Trackmill2 as its clients see it: the classes AudioCDRipper2 and
+// AudioCDRipperLameMP3Encoder2, their dual interfaces in slot order, the
+// event interface of AudioCDRipper2 and the enumerations that cross the
+// boundary. Clients create the objects with CoCreateInstance (or by ProgID)
+// and reach every member both through these tables and through IDispatch by
+// name.
+//
+// Every member answers S_OK. AudioCDRipper2 reports a failure only through
+// its Error event (after lastError is set); a failed property get leaves its
+// out value unwritten.
+#pragma once
+
+#include "platform/com/com.h"
+
+inline constexpr GUID LIBID_TRACKMILL2Lib = com::guid("D37D2313-AA44-409B-9F1D-31F09B620A8D");
+inline constexpr CLSID CLSID_AudioCDRipper2 = com::guid("5A1981F1-BA41-4EE3-8B4D-436A3D4CFB95");
+inline constexpr CLSID CLSID_AudioCDRipperLameMP3Encoder2 = com::guid("5F1E758B-E036-4A5E-A45A-90CCA22F9192");
+inline constexpr IID IID_IAudioCDRipper2 = com::guid("0002A43B-AE56-460C-B03C-07138FAA63F4");
+inline constexpr IID DIID__IAudioCDRipper2Events = com::guid("A8997395-3BC7-4127-AE9D-EFEB5B017C2A");
+inline constexpr IID IID_IAudioCDRipperLameMP3Encoder2 = com::guid("CD3B071E-C550-4477-B176-A26F0A829B57");
+
+inline constexpr const char* kAudioCDRipper2ProgId = "Trackmill2.AudioCDRipper2";
+inline constexpr const char* kAudioCDRipperLameMP3Encoder2ProgId = "Trackmill2.AudioCDRipperLameMP3Encoder2";
+
+enum ErrcodeConstants : LONG {
+  NO_ERRORS = 0,
+  INIT_FAILED = -101,
+  OPERATION_FAILED = -102,
+  NO_DRIVES = -103,
+  DRIVE_NOT_SUPPORTED = -104,
+  OUT_OF_MEMORY = -105,
+  INVALID_PARAM = -106,
+  TIMEOUT = -107,
+  DRIVE_BUSY = -108,
+  ASPI_DRIVER = -109,
+  FORMAT_NOT_SUPPORT = -110,
+  FILE_ACCESS = -111,
+  MEDIA_CHANGED = -112,
+};
+
+enum RipModePresetConstants : LONG { PLAY = 0, BURST = 1, SYNCH = 2, SECURE = 3, PARANOID = 4 };
+
+enum RipActionOnErrorConstants : LONG { StopRip = 0, SILENCE = 1, CUT = 2, CORRECT = 3 };
+
+enum ReadTypeConstants : LONG {
+  CDRT_ANY = 0,
+  CDRT_ATAPI1 = 1,
+  CDRT_ATAPI2 = 2,
+  CDRT_READ6 = 3,
+  CDRT_READ10 = 4,
+  CDRT_READ_D8 = 5,
+  CDRT_READ_D4 = 6,
+  CDRT_READ_D4_1 = 7,
+  CDRT_READ10_2 = 8,
+};
+
+enum CDDiskTypeConstants : LONG {
+  UNRECOGNIZED = 0,
+  REDBOOK = 1,
+  YELLOWBOOK = 2,
+  ORANGEBOOK = 3,
+  GREENBOOK = 4,
+  BLUEBOOK = 5,
+};
+
+enum CDDBSourceConstants : LONG { ALL = 0, ONLINEDATABASE = 1, CDPLAYERINI = 2 };
+
+enum CDDBQueryStatusConstants : LONG { QUERY = 0, PROCESSANSWER = 1 };
+
+// kbit/s.
+enum RipBitrateConstants : LONG {
+  BR_350_KBPS = 350,
+  BR_320_KBPS = 320,
+  BR_256_KBPS = 256,
+  BR_224_KBPS = 224,
+  BR_192_KBPS = 192,
+  BR_160_KBPS = 160,
+  BR_128_KBPS = 128,
+  BR_112_KBPS = 112,
+  BR_96_KBPS = 96,
+  BR_80_KBPS = 80,
+  BR_64_KBPS = 64,
+  BR_56_KBPS = 56,
+  BR_48_KBPS = 48,
+  BR_40_KBPS = 40,
+  BR_32_KBPS = 32,
+  BR_24_KBPS = 24,
+  BR_16_KBPS = 16,
+  BR_8_KBPS = 8,
+  BR_NONE = 0,
+};
+
+// Hz.
+enum RipFrequencyConstants : LONG {
+  FQ_96_KHZ = 96000,
+  FQ_88_KHZ = 88200,
+  FQ_48_KHZ = 48000,
+  FQ_44_KHZ = 44100,
+  FQ_32_KHZ = 32000,
+  FQ_24_KHZ = 24000,
+  FQ_22_KHZ = 22050,
+  FQ_16_KHZ = 16000,
+  FQ_12_KHZ = 12000,
+  FQ_11_KHZ = 11025,
+  FQ_8_KHZ = 8000,
+  FQ_6_KHZ = 6000,
+};
+
+enum RipChannelsConstants : LONG { MONO = 1, STEREO = 2 };
+
+enum Mp3Method : LONG { VBR_NONE = -1, VBR_DEFAULT = 0, VBR_OLD = 1, VBR_NEW = 2, VBR_MTRH = 3, VBR_ABR = 4 };
+
+enum Mp3TypeStereoContants : LONG { SIMPLY = 1, JOINTSTEREO = 2, FORCEDJOINTSTEREO = 3, DUALCHANNEL = 4 };
+
+// MP3 encoder settings (a plain holder; the engine copies them into the codec).
+struct IAudioCDRipperLameMP3Encoder2 : IDispatch {
+  static constexpr const IID& uuid = IID_IAudioCDRipperLameMP3Encoder2;
+  STDMETHOD(SetParamsFromCommandLine)(BSTR CommandLine) PURE;  // 0x1
+  STDMETHOD(SetParamsFromPreset)(SHORT Preset) PURE;           // 0x2
+  STDMETHOD(SetParamsFromAltPreset)(SHORT Preset) PURE;        // 0x3
+  STDMETHOD(get_VbrBitrate)(RipBitrateConstants* pVal) PURE;   // 0x4
+  STDMETHOD(put_VbrBitrate)(RipBitrateConstants newVal) PURE;
+  STDMETHOD(get_VbrQuality)(SHORT* pVal) PURE;  // 0x5
+  STDMETHOD(put_VbrQuality)(SHORT newVal) PURE;
+  STDMETHOD(get_VbrCodingMethod)(Mp3Method* pVal) PURE;  // 0x6
+  STDMETHOD(put_VbrCodingMethod)(Mp3Method newVal) PURE;
+  STDMETHOD(get_AbrBitrate)(SHORT* pVal) PURE;  // 0x7
+  STDMETHOD(put_AbrBitrate)(SHORT newVal) PURE;
+  STDMETHOD(get_TypeStereo)(Mp3TypeStereoContants* pVal) PURE;  // 0x8
+  STDMETHOD(put_TypeStereo)(Mp3TypeStereoContants newVal) PURE;
+  STDMETHOD(get_EncoderQuality)(SHORT* pVal) PURE;  // 0x9
+  STDMETHOD(put_EncoderQuality)(SHORT newVal) PURE;
+  STDMETHOD(get_WritingVBRHeader)(VARIANT_BOOL* pVal) PURE;  // 0xa
+  STDMETHOD(put_WritingVBRHeader)(VARIANT_BOOL newVal) PURE;
+  STDMETHOD(get_BitReservoir)(VARIANT_BOOL* pVal) PURE;  // 0xb
+  STDMETHOD(put_BitReservoir)(VARIANT_BOOL newVal) PURE;
+  STDMETHOD(get_BlockTypeControl)(VARIANT_BOOL* pVal) PURE;  // 0xc
+  STDMETHOD(put_BlockTypeControl)(VARIANT_BOOL newVal) PURE;
+  STDMETHOD(get_ShortBlocks)(VARIANT_BOOL* pVal) PURE;  // 0xd
+  STDMETHOD(put_ShortBlocks)(VARIANT_BOOL newVal) PURE;
+  STDMETHOD(get_Emphasis)(SHORT* pVal) PURE;  // 0xe
+  STDMETHOD(put_Emphasis)(SHORT newVal) PURE;
+  STDMETHOD(get_StrictISOCompliance)(VARIANT_BOOL* pVal) PURE;  // 0xf
+  STDMETHOD(put_StrictISOCompliance)(VARIANT_BOOL newVal) PURE;
+  STDMETHOD(get_StrictlyEnforceMinBitrate)(VARIANT_BOOL* pVal) PURE;  // 0x10
+  STDMETHOD(put_StrictlyEnforceMinBitrate)(VARIANT_BOOL newVal) PURE;
+  STDMETHOD(get_ATHControlMode)(SHORT* pVal) PURE;  // 0x11
+  STDMETHOD(put_ATHControlMode)(SHORT newVal) PURE;
+  STDMETHOD(get_LowPassFrequency)(LONG* pVal) PURE;  // 0x12
+  STDMETHOD(put_LowPassFrequency)(LONG newVal) PURE;
+  STDMETHOD(get_HighPassFrequency)(LONG* pVal) PURE;  // 0x13
+  STDMETHOD(put_HighPassFrequency)(LONG newVal) PURE;
+  STDMETHOD(get_LowPassWidth)(LONG* pVal) PURE;  // 0x14
+  STDMETHOD(put_LowPassWidth)(LONG newVal) PURE;
+  STDMETHOD(get_HighPassWidth)(LONG* pVal) PURE;  // 0x15
+  STDMETHOD(put_HighPassWidth)(LONG newVal) PURE;
+  STDMETHOD(get_ErrorProtection)(VARIANT_BOOL* pVal) PURE;  // 0x16
+  STDMETHOD(put_ErrorProtection)(VARIANT_BOOL newVal) PURE;
+  STDMETHOD(get_Frequency)(RipFrequencyConstants* pVal) PURE;  // 0x17
+  STDMETHOD(put_Frequency)(RipFrequencyConstants newVal) PURE;
+  STDMETHOD(get_Channels)(RipChannelsConstants* pVal) PURE;  // 0x18
+  STDMETHOD(put_Channels)(RipChannelsConstants newVal) PURE;
+  STDMETHOD(get_Bitrate)(RipBitrateConstants* pVal) PURE;  // 0x19
+  STDMETHOD(put_Bitrate)(RipBitrateConstants newVal) PURE;
+};
+
+// The ripping engine. Comments give the dispatch identifiers.
+struct IAudioCDRipper2 : IDispatch {
+  static constexpr const IID& uuid = IID_IAudioCDRipper2;
+  STDMETHOD(DriverOpen)() PURE;   // 0x1
+  STDMETHOD(DriverClose)() PURE;  // 0x2
+  STDMETHOD(Eject)() PURE;        // 0x3
+  STDMETHOD(Refresh)() PURE;      // 0x4
+  STDMETHOD(IsAvailableFormatOGG)(RipFrequencyConstants frq, RipChannelsConstants chnl,
+                                  RipBitrateConstants nominalBitRate, RipBitrateConstants minBitRate,
+                                  RipBitrateConstants maxBitRate, LONG Quality,
+                                  VARIANT_BOOL* pOGGFormatAvailable) PURE;  // 0xa
+  STDMETHOD(IsAvailableFormatMP3)(RipFrequencyConstants frq, RipBitrateConstants Bitrate, RipChannelsConstants chnl,
+                                  VARIANT_BOOL* pMP3FormatAvailable) PURE;  // 0xb
+  STDMETHOD(SetFormatMP3)(RipFrequencyConstants frq, RipBitrateConstants Bitrate,
+                          RipChannelsConstants chnl) PURE;                            // 0xc
+  STDMETHOD(SetFormatMP3Ex)(IAudioCDRipperLameMP3Encoder2* LameFormat) PURE;         // 0xd
+  STDMETHOD(SetFormatWMA)(LONG Profile) PURE;                                         // 0xe
+  STDMETHOD(SetFormatOGG)(RipFrequencyConstants frq, RipChannelsConstants chnl, RipBitrateConstants nominalBitRate,
+                          RipBitrateConstants minBitRate, RipBitrateConstants maxBitRate,
+                          LONG Quality) PURE;  // 0xf
+  STDMETHOD(SetFormatMP2)(RipFrequencyConstants frq, RipBitrateConstants Bitrate,
+                          RipChannelsConstants chnl) PURE;  // 0x10
+  STDMETHOD(RipTrackToWav)(BSTR fileName) PURE;             // 0x14
+  STDMETHOD(RipTrackToMP3)(BSTR fileName) PURE;             // 0x15
+  STDMETHOD(RipTrackToWMA)(BSTR fileName) PURE;             // 0x16
+  STDMETHOD(RipTrackToOGG)(BSTR fileName) PURE;             // 0x17
+  STDMETHOD(RipTrackToMP2)(BSTR fileName) PURE;             // 0x18
+  STDMETHOD(StopRip)() PURE;                                // 0x19
+  STDMETHOD(PlayTrack)(SHORT trackNum) PURE;                // 0x1e
+  STDMETHOD(PauseTrack)() PURE;                             // 0x1f
+  STDMETHOD(SeekTrack)(LONG nSamples) PURE;                 // 0x20
+  STDMETHOD(StopPlay)() PURE;                               // 0x21
+  STDMETHOD(GetCDDBInfo)(CDDBSourceConstants cddbSource, VARIANT_BOOL* pVal) PURE;  // 0x28
+  STDMETHOD(get_driveNum)(LONG* pVal) PURE;                                         // 0x32
+  STDMETHOD(put_driveNum)(LONG newVal) PURE;
+  STDMETHOD(get_driveCount)(LONG* pVal) PURE;   // 0x33
+  STDMETHOD(get_driveLetter)(BSTR* pVal) PURE;  // 0x34
+  STDMETHOD(get_driveName)(BSTR* pVal) PURE;    // 0x35
+  STDMETHOD(get_driveReadType)(ReadTypeConstants* pVal) PURE;  // 0x36
+  STDMETHOD(put_driveReadType)(ReadTypeConstants newVal) PURE;
+  STDMETHOD(get_driveSpeed)(LONG* pVal) PURE;  // 0x37
+  STDMETHOD(put_driveSpeed)(LONG newVal) PURE;
+  STDMETHOD(get_driveSpinUpTime)(LONG* pVal) PURE;  // 0x38
+  STDMETHOD(put_driveSpinUpTime)(LONG newVal) PURE;
+  STDMETHOD(get_driveLockCDTrayDuringRip)(VARIANT_BOOL* pVal) PURE;  // 0x39
+  STDMETHOD(put_driveLockCDTrayDuringRip)(VARIANT_BOOL newVal) PURE;
+  STDMETHOD(get_cdType)(CDDiskTypeConstants* pVal) PURE;       // 0x3c
+  STDMETHOD(get_cdID)(LONG* pVal) PURE;                        // 0x3d
+  STDMETHOD(get_ripModePreset)(RipModePresetConstants* pVal) PURE;  // 0x46
+  STDMETHOD(put_ripModePreset)(RipModePresetConstants newVal) PURE;
+  STDMETHOD(get_ripOnErrorAction)(RipActionOnErrorConstants* pVal) PURE;  // 0x47
+  STDMETHOD(put_ripOnErrorAction)(RipActionOnErrorConstants newVal) PURE;
+  STDMETHOD(get_ripOnErrorRetries)(LONG* pVal) PURE;  // 0x48
+  STDMETHOD(put_ripOnErrorRetries)(LONG newVal) PURE;
+  STDMETHOD(get_ripUseExternalASPI)(VARIANT_BOOL* pVal) PURE;  // 0x49
+  STDMETHOD(put_ripUseExternalASPI)(VARIANT_BOOL newVal) PURE;
+  STDMETHOD(get_cddbTimeOut)(LONG* pVal) PURE;  // 0x50
+  STDMETHOD(put_cddbTimeOut)(LONG newVal) PURE;
+  STDMETHOD(get_cddbServerAddress)(BSTR* pVal) PURE;  // 0x51
+  STDMETHOD(put_cddbServerAddress)(BSTR newVal) PURE;
+  STDMETHOD(get_cddbAgentName)(BSTR* pVal) PURE;  // 0x52
+  STDMETHOD(put_cddbAgentName)(BSTR newVal) PURE;
+  STDMETHOD(get_cddbServerHTTPPort)(LONG* pVal) PURE;  // 0x53
+  STDMETHOD(put_cddbServerHTTPPort)(LONG newVal) PURE;
+  STDMETHOD(get_cddbUserEMail)(BSTR* pVal) PURE;  // 0x54
+  STDMETHOD(put_cddbUserEMail)(BSTR newVal) PURE;
+  STDMETHOD(get_cddbCGIScript)(BSTR* pVal) PURE;  // 0x55
+  STDMETHOD(put_cddbCGIScript)(BSTR newVal) PURE;
+  STDMETHOD(get_cddbInfoArtist)(BSTR* pVal) PURE;  // 0x56
+  STDMETHOD(get_cddbInfoAlbum)(BSTR* pVal) PURE;   // 0x57
+  STDMETHOD(get_cddbInfoGenre)(BSTR* pVal) PURE;   // 0x58
+  STDMETHOD(get_cddbInfoTitle)(BSTR* pVal) PURE;   // 0x59
+  STDMETHOD(get_trackNum)(LONG* pVal) PURE;        // 0x5a
+  STDMETHOD(put_trackNum)(LONG newVal) PURE;
+  STDMETHOD(get_trackCount)(LONG* pVal) PURE;          // 0x5b
+  STDMETHOD(get_trackDuration)(LONG* pVal) PURE;       // 0x5c, milliseconds
+  STDMETHOD(get_trackSamples)(LONG* pVal) PURE;        // 0x5d, stereo sample frames
+  STDMETHOD(get_trackFormatString)(BSTR* pVal) PURE;   // 0x5e
+  STDMETHOD(GetAudioPlayer2Interface)(IUnknown** ppAudioPlayer2) PURE;  // 0x64
+  STDMETHOD(GetAudioFile2Interface)(IUnknown** ppAudioFile2) PURE;      // 0x65
+  STDMETHOD(RipTrackToAudioFile2Format)(BSTR fileName) PURE;            // 0x66
+  // Fires the event its worker threads stored; they call it through a
+  // marshalled pointer so that the event reaches the client's thread.
+  STDMETHOD(_OnEvent)() PURE;  // 0x6e
+};
+
+// _IAudioCDRipper2Events: a dispatch-only interface that sinks implement.
+// Arguments, in order: Error(ErrcodeConstants ErrCode), RipProgress(I4
+// Percent), RipRetry(I4 retryNum), MediaChange(), CDDBQueryStatus(
+// CDDBQueryStatusConstants), Timer(I4 nSamples, I4 levelLeft, I4 levelRight),
+// EndTrackPlay().
+inline constexpr DISPID DISPID_AudioCDRipper2_Error = 0x1;
+inline constexpr DISPID DISPID_AudioCDRipper2_RipProgress = 0x2;
+inline constexpr DISPID DISPID_AudioCDRipper2_RipRetry = 0x3;
+inline constexpr DISPID DISPID_AudioCDRipper2_MediaChange = 0x4;
+inline constexpr DISPID DISPID_AudioCDRipper2_CDDBQueryStatus = 0x5;
+inline constexpr DISPID DISPID_AudioCDRipper2_Timer = 0x6;
+inline constexpr DISPID DISPID_AudioCDRipper2_EndTrackPlay = 0x7;

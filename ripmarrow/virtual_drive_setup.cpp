@@ -24,6 +24,8 @@ bool VirtualDriveSetup::putImage(const std::string& imagePath, char letter, std:
     error = "cannot write " + file;
     return false;
   }
+  // An address of its own, so that it does not hide a drive at the default one.
+  WritePrivateProfileStringA(section.c_str(), "address", "0:0:7:0", file.c_str());
   return true;
 }
 

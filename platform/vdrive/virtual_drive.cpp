@@ -353,7 +353,16 @@ Result VirtualDrive::run(const Command& c) {
   const Entry* entry = nullptr;
   for (const Entry& e : table)
     if (e.opcode == op) entry = &e;
-  if (!entry || !entry->known) return refuse();
+  if (!entry || !entry->known) {
+    // A drive reports a pending unit attention before it looks at the opcode;
+    // a bridge that swallows unknown commands never gets that far.
+    if (model_.refusal == DriveModel::Refusal::CheckCondition && pendingUnitAttention_ != 0 && op != 0x12 && op != 0x03) {
+      uint8_t asc = pendingUnitAttention_;
+      pendingUnitAttention_ = 0;
+      return check(0x06, asc, 0x00);
+    }
+    return refuse();
+  }
   // ATAPI packets are 12 bytes whatever the command, so longer CDBs are padded forms.
   if (c.cdb.size() < commandLength(op)) return invalidField();
   const uint8_t control = c.cdb[commandLength(op) - 1];

@@ -114,6 +114,7 @@ void VirtualDrive::insertDisc(std::shared_ptr<const Disc> disc, int notReadyPoll
   play_ = Play::Stopped;
   notReadyPolls_ = disc_ ? notReadyPolls : 0;
   if (disc_) pendingUnitAttention_ = 0x28;
+  spunDown_ = true;
   dropCache();
 }
 
@@ -122,6 +123,7 @@ void VirtualDrive::removeDisc() {
   if (disc_) removedDisc_ = disc_;
   disc_.reset();
   trayOpen_ = true;
+  spunDown_ = true;
   play_ = Play::Stopped;
   dropCache();
 }
@@ -130,6 +132,7 @@ bool VirtualDrive::pressEject() {
   std::lock_guard lock(commandMutex_);
   if (locked_) return false;
   trayOpen_ = true;
+  spunDown_ = true;
   play_ = Play::Stopped;
   dropCache();
   return true;
@@ -146,6 +149,7 @@ void VirtualDrive::busReset(int notReadyPolls) {
   locked_ = false;
   play_ = Play::Stopped;
   speedX_ = 0;
+  spunDown_ = true;
   dropCache();
 }
 
@@ -218,6 +222,7 @@ void VirtualDrive::fireDueEvents() {
           pendingUnitAttention_ = 0x28;
           notReadyPolls_ = e.notReadyPolls;
         }
+        spunDown_ = true;
         dropCache();
         break;
       case DriveEvent::Kind::Reset:
@@ -228,6 +233,7 @@ void VirtualDrive::fireDueEvents() {
         locked_ = false;
         play_ = Play::Stopped;
         speedX_ = 0;
+        spunDown_ = true;
         dropCache();
         break;
     }

@@ -11,7 +11,7 @@
 #include "engine/device/handles.h"
 #include "engine/device/transport.h"
 #include "platform/sync/event_c.h"
-#include "engine/device/aspi_defs.h"
+#include "platform/aspi/wnaspi32.h"
 
 namespace engine::device {
 namespace {
@@ -62,6 +62,13 @@ uint8_t SendThroughLibrary(const ScsiAddress& address, const Cdb& cdb, uint8_t f
   if (answer == SS_PENDING) rm_event_wait(request->event, kCommandWaitMs);
   const uint8_t status = request->status();
   if (status == SS_PENDING) {
+    // Ask the library to give the request up; until it has, the block, its
+    // data and its event stay parked and alive. The caller sees status 0.
+    SRB_Abort abort{};
+    abort.SRB_Cmd = SC_ABORT_SRB;
+    abort.SRB_HaId = address.adapter;
+    abort.SRB_ToAbort = &request->srb;
+    TransportEntries().sendCommand(&abort);
     std::lock_guard lock(parkedMutex);
     parked.push_back(std::move(request));
     return SS_PENDING;

@@ -5,7 +5,7 @@
 #include "engine/device/device_types.h"
 #include "engine/device/handles.h"
 #include "engine/device/transport.h"
-#include "engine/device/aspi_defs.h"
+#include "platform/aspi/wnaspi32.h"
 
 namespace engine::device {
 namespace {

@@ -8,7 +8,7 @@
 #include "engine/device/os_class.h"
 #include "engine/device/spti.h"
 #include "engine/device/transport.h"
-#include "engine/device/aspi_defs.h"
+#include "platform/aspi/wnaspi32.h"
 
 namespace engine::device {
 namespace {

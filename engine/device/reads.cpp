@@ -102,11 +102,9 @@ int32_t ReadFrame(const char* firstLine, bool atapi, int32_t handle, TrackBuffer
   const uint32_t bufferBytes =
       record->readType == CDRT_READ_D8 ? buffer.frameCount * kFrameBytes : buffer.capacity;
   if (atapi) DeviceLog("SendASPI32Command");
+  const int32_t result = ExecuteOnHandle(handle, cdb, kFlagsIn, buffer.data(), bufferBytes);
   if (atapi) DeviceLog("Check returned state");
-  if (atapi && !TransportIsEmulation()) DeviceLog("Wait for single object");
-  if (ExecuteOnHandle(handle, cdb, kFlagsIn, buffer.data(), bufferBytes) != kResultOk) {
-    return kResultFail;
-  }
+  if (result != kResultOk) return kResultFail;
   buffer.dataOffset = 0;
   buffer.validBytes = buffer.frameCount * kFrameBytes;
   buffer.status = 1;

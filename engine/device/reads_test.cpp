@@ -149,6 +149,12 @@ TEST_F(Reads, EdgeCasesOfTheReadCommand) {
   EXPECT_EQ(ReadCDAudioLBA(h, *b), kResultFail);
   EXPECT_EQ(LastDeviceError(), DEVERR_BUFFER_TOO_SMALL);
   EXPECT_EQ(drive->cdbs.size(), sent);
+  // More frames than one command can name (255) are refused, not half read.
+  auto big = AllocateTrackBuffer(256);
+  big->frameCount = 256;
+  EXPECT_EQ(ReadCDAudioLBA(h, *big), kResultFail);
+  EXPECT_EQ(LastDeviceError(), DEVERR_BAD_REQUEST);
+  EXPECT_EQ(drive->cdbs.size(), sent);
   // A start of 2^24 or more is sent without its top byte.
   b->frameCount = 1;
   b->startFrame = (1u << 24) + 5;

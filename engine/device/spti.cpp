@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/device/aspi_defs.h"
+#include "platform/aspi/wnaspi32.h"
 #include "platform/deviceio/win_device.h"
 
 namespace engine::device {

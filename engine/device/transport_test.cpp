@@ -13,7 +13,7 @@
 #include "engine/device/os_class.h"
 #include "engine/device/reads.h"
 #include "engine/device/spti.h"
-#include "engine/device/aspi_defs.h"
+#include "platform/aspi/wnaspi32.h"
 
 namespace engine::device::testing {
 namespace {

@@ -25,9 +25,10 @@ inline constexpr GUID LIBID_Wavesmith2Lib = com::guid("13CD1EBE-FD8E-44D8-8116-C
 // CreateOutputFile and SetInputFormat in either order, WriteSamples as often
 // as needed, CloseFile. The format choice serves every later file until
 // another is chosen. A format that cannot be written as asked is refused at
-// once (error result); the refusal is then FormatString and the next
-// CreateOutputFile fails with a non-zero FileStatus, so no file is written
-// wrongly. Reading: OpenRead, the properties, ReadSamples until it hands out
+// once: the call answers S_FALSE (not an error, so callers that raise on
+// errors go on), the refusal is then FormatString and the next
+// CreateOutputFile fails with a non-zero FileStatus (and an error result),
+// so no file is written wrongly. Reading: OpenRead, the properties, ReadSamples until it hands out
 // an empty array (upper bound -1), CloseFile.
 struct IAudioFile2 : IDispatch {
   static constexpr const IID& uuid = IID_IAudioFile2;

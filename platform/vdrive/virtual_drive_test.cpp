@@ -77,6 +77,10 @@ TEST(VirtualDrive, PowerOnAttentionThenReady) {
   // The engine's padded forms of TEST UNIT READY.
   expectGood(exec(drive, {0x00, 0, 0, 0, 0, 0x10, 0, 0, 0, 0, 0, 0}));
   expectGood(exec(drive, {0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0x10}));
+  // The attention comes before the drive looks at the opcode.
+  VirtualDrive fresh(extraDisc(), DriveModel{}, std::make_shared<ManualClock>());
+  expectSense(exec(fresh, {0xA5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 0x06, 0x29);
+  expectSense(exec(fresh, {0xA5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 0x05, 0x20);
 }
 
 TEST(VirtualDrive, InquiryAndBadCdbs) {
@@ -199,6 +203,9 @@ TEST(VirtualDrive, ReadCdChecksItsFields) {
   expectGood(x);
   EXPECT_EQ(x.data, image(*disc, 10, 3));
   expectGood(exec(rig.drive, readCdCdb(10, 0), 0));
+  Exchange nothing = exec(rig.drive, readCdCdb(10, 4, 0x00), 0);  // flags selecting no field: no data, no buffer needed
+  expectGood(nothing);
+  EXPECT_EQ(nothing.result.transferredBytes, 0u);
   Exchange past = exec(rig.drive, readCdCdb(299, 2), 2 * kSectorBytes);
   expectSense(past, 0x05, 0x21);  // the first session's lead-out
   expectSense(exec(rig.drive, readCdCdb(11750, 1), kSectorBytes), 0x05, 0x21);

@@ -17,7 +17,10 @@ add_custom_target(fuzzers)
 
 function(rm_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror
-    $<$<CXX_COMPILER_ID:GNU>:-Wno-interference-size>)
+    $<$<CXX_COMPILER_ID:GNU>:-Wno-interference-size>
+    # GCC 12's flow warnings fire on libstdc++'s own inlined code at -O2
+    # (vector::insert, string::assign): kept visible, not fatal.
+    $<$<CXX_COMPILER_ID:GNU>:-Wno-error=stringop-overflow -Wno-error=restrict -Wno-error=array-bounds -Wno-error=stringop-overread>)
 endfunction()
 
 function(rm_library name)

@@ -24,7 +24,7 @@ inline constexpr GUID LIBID_Tonemeter2Lib = com::guid("2226C007-1F6F-4FCA-A620-D
 inline constexpr DISPID kPlayerEventMoreWanted = 1;  // the queue fell below one second
 inline constexpr DISPID kPlayerEventStarted = 2;     // rendering started after Play (callers may ignore it)
 inline constexpr DISPID kPlayerEventPosition = 3;    // (samples played, left level, right level)
-inline constexpr DISPID kPlayerEventUnderrun = 4;    // the queue ran empty while playing: more wanted
+inline constexpr DISPID kPlayerEventUnderrun = 4;    // more wanted too (sinks treat it as 1; this player raises 1)
 inline constexpr DISPID kPlayerEventEnd = 5;         // everything queued has been played
 
 // What GetState fills. `status` comes first: 0 or more when the player is

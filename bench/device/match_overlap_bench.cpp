@@ -10,7 +10,7 @@
 #include <random>
 
 #include "engine/device/device_types.h"
-#include "engine/device/overlap.h"
+#include "engine/device/match_overlap.h"
 #include "engine/device/track_buffer.h"
 
 namespace {
@@ -34,7 +34,8 @@ void FillAudio(uint8_t* bytes, size_t sampleFrames, Content content, uint32_t se
       right = int16_t(rng() % 64 == 0 ? noise(rng) : 1);
     } else {
       const double t = double(i + seed * 7919) / 44100.0;
-      left = int16_t(8000 * std::sin(2 * M_PI * 440 * t) + 3000 * std::sin(2 * M_PI * 1250 * t) + noise(rng) * 50);
+      left = int16_t(8000 * std::sin(2 * M_PI * 440 * t) + 3000 * std::sin(2 * M_PI * 1250 * t) +
+                     noise(rng) * 50);
       right = int16_t(7000 * std::sin(2 * M_PI * 330 * t) + noise(rng) * 50);
     }
     std::memcpy(bytes + 4 * i, &left, 2);

@@ -15,11 +15,15 @@ Cdb Make(std::initializer_list<uint8_t> bytes) {
   return cdb;
 }
 
-uint8_t Byte(uint32_t value, int shift) { return static_cast<uint8_t>(value >> shift); }
+uint8_t Byte(uint32_t value, int shift) {
+  return static_cast<uint8_t>(value >> shift);
+}
 
 }  // namespace
 
-uint8_t ReadTypeFlagByte(uint8_t readType) { return readType == CDRT_ATAPI1 ? 0x10 : 0xF0; }
+uint8_t ReadTypeFlagByte(uint8_t readType) {
+  return readType == CDRT_ATAPI1 ? 0x10 : 0xF0;
+}
 
 Cdb ReadAudioCdb(uint8_t readType, uint32_t startFrame, uint32_t frameCount, uint8_t lun) {
   const uint8_t l2 = Byte(startFrame, 16), l1 = Byte(startFrame, 8), l0 = Byte(startFrame, 0);
@@ -38,14 +42,18 @@ Cdb ReadAudioCdb(uint8_t readType, uint32_t startFrame, uint32_t frameCount, uin
   }
 }
 
-Cdb ReadTocCdb(bool msf) { return Make({0x43, uint8_t(msf ? 2 : 0), 0, 0, 0, 0, 0, 0x03, 0x24, 0}); }
+Cdb ReadTocCdb(bool msf) {
+  return Make({0x43, uint8_t(msf ? 2 : 0), 0, 0, 0, 0, 0, 0x03, 0x24, 0});
+}
 
 Cdb ReadTrackInfoCdb(uint32_t track, uint8_t readType) {
   return Make({0x52, 1, Byte(track, 24), Byte(track, 16), Byte(track, 8), Byte(track, 0), 0, 0,
                0x1C, ReadTypeFlagByte(readType)});
 }
 
-Cdb InquiryCdb() { return Make({0x12, 0, 0, 0, 0x64, 0}); }
+Cdb InquiryCdb() {
+  return Make({0x12, 0, 0, 0, 0x64, 0});
+}
 
 Cdb SetSpeedCdb(uint32_t speedKBps) {
   const uint8_t sh = Byte(speedKBps, 8), sl = Byte(speedKBps, 0);
@@ -61,10 +69,16 @@ Cdb StartStopCdb(bool loadEject, bool start, uint8_t readType) {
   return Make({0x1B, 1, 0, 0, e, 0, 0, 0, 0, 0, 0, ReadTypeFlagByte(readType)});
 }
 
-Cdb PauseCdb() { return Make({0x4B, 0, 0, 0, 0, 0, 0, 0, 0, 0}); }
+Cdb PauseCdb() {
+  return Make({0x4B, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+}
 // Sent as a 12-byte block first, with the 6-byte command's control byte set.
-Cdb TestUnitReadyCdb12() { return Make({0, 0, 0, 0, 0, 0x10, 0, 0, 0, 0, 0, 0}); }
-Cdb TestUnitReadyCdb10() { return Make({0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10}); }
+Cdb TestUnitReadyCdb12() {
+  return Make({0, 0, 0, 0, 0, 0x10, 0, 0, 0, 0, 0, 0});
+}
+Cdb TestUnitReadyCdb10() {
+  return Make({0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10});
+}
 
 Cdb ModeSelect6Cdb(bool pageFormat, uint8_t listBytes) {
   return Make({0x15, uint8_t(pageFormat ? 0x10 : 0), 0, 0, listBytes, 0});

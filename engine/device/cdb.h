@@ -22,9 +22,9 @@ uint8_t ReadTypeFlagByte(uint8_t readType);
 
 // The read command of a read type (1..8): READ CD, READ(10), D8h or D4h.
 Cdb ReadAudioCdb(uint8_t readType, uint32_t startFrame, uint32_t frameCount, uint8_t lun);
-Cdb ReadTocCdb(bool msf);  // format 0 from track 0, 804 bytes
+Cdb ReadTocCdb(bool msf);                                // format 0 from track 0, 804 bytes
 Cdb ReadTrackInfoCdb(uint32_t track, uint8_t readType);  // by track number, 28 bytes
-Cdb InquiryCdb();                                         // 100 bytes
+Cdb InquiryCdb();                                        // 100 bytes
 Cdb SetSpeedCdb(uint32_t speedKBps);
 Cdb PreventAllowCdb(bool lock, uint8_t readType);
 Cdb StartStopCdb(bool loadEject, bool start, uint8_t readType);
@@ -35,7 +35,8 @@ Cdb ModeSelect6Cdb(bool pageFormat, uint8_t listBytes);
 
 // MODE SELECT parameter lists of the READ(10) and D4 setups.
 // 2352-byte blocks (setup A).
-inline constexpr std::array<uint8_t, 12> kModeBlock2352 = {0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0x09, 0x30};
+inline constexpr std::array<uint8_t, 12> kModeBlock2352 = {0, 0, 0, 8, 0,    0,
+                                                           0, 0, 0, 0, 0x09, 0x30};
 // 2352-byte blocks with mode page 23h (setup B, first list).
 inline constexpr std::array<uint8_t, 20> kModeBlock2352Page23 = {
     0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0x09, 0x30, 0x23, 6, 0, 0, 0, 0, 0, 0x80};
@@ -43,8 +44,10 @@ inline constexpr std::array<uint8_t, 20> kModeBlock2352Page23 = {
 inline constexpr std::array<uint8_t, 20> kModeBlock2352Recovery = {
     0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0x09, 0x30, 0x01, 6, 0x20, 7, 0, 0, 0, 0};
 // Back to 2048-byte data blocks, density 53h (run when the handle closes).
-inline constexpr std::array<uint8_t, 12> kModeBlock2048 = {0, 0, 0, 8, 0x53, 0, 0, 0, 0, 0, 0x08, 0};
+inline constexpr std::array<uint8_t, 12> kModeBlock2048 = {0, 0, 0, 8, 0x53, 0,
+                                                           0, 0, 0, 0, 0x08, 0};
 // 2352-byte blocks without a block-descriptor length (the D4 variant's setup).
-inline constexpr std::array<uint8_t, 12> kModeBlock2352NoLength = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x09, 0x30};
+inline constexpr std::array<uint8_t, 12> kModeBlock2352NoLength = {0, 0, 0, 0, 0,    0,
+                                                                   0, 0, 0, 0, 0x09, 0x30};
 
 }  // namespace engine::device

@@ -12,7 +12,9 @@ namespace {
 
 using ::testing::ElementsAre;
 
-std::vector<uint8_t> Bytes(const Cdb& c) { return {c.view().begin(), c.view().end()}; }
+std::vector<uint8_t> Bytes(const Cdb& c) {
+  return {c.view().begin(), c.view().end()};
+}
 
 TEST(Cdb, ReadCommandsOfEveryReadType) {
   const uint32_t lba = 0x012345, n = 26;

@@ -10,8 +10,8 @@
 #include "engine/device/device_types.h"
 #include "engine/device/handles.h"
 #include "engine/device/transport.h"
-#include "platform/sync/event_c.h"
 #include "platform/aspi/wnaspi32.h"
+#include "platform/sync/event_c.h"
 
 namespace engine::device {
 namespace {
@@ -54,7 +54,8 @@ uint8_t SendThroughLibrary(const ScsiAddress& address, const Cdb& cdb, uint8_t f
   ReapParkedCommands();
   auto request = std::make_unique<LibraryRequest>();
   request->data.assign(data, data + (data ? bufferBytes : 0));
-  FillRequest(request->srb, address, cdb, flags, data ? request->data.data() : nullptr, bufferBytes);
+  FillRequest(request->srb, address, cdb, flags, data ? request->data.data() : nullptr,
+              bufferBytes);
   if (!request->event) return SS_ERR;
   request->srb.SRB_PostProc = request->event;
   rm_event_reset(request->event);
@@ -110,7 +111,8 @@ int32_t ExecuteOnHandle(int32_t handle, const Cdb& cdb, uint8_t flags, uint8_t* 
 
 bool ReapParkedCommands() {
   std::lock_guard lock(parkedMutex);
-  parked.remove_if([](const std::unique_ptr<LibraryRequest>& r) { return r->status() != SS_PENDING; });
+  parked.remove_if(
+      [](const std::unique_ptr<LibraryRequest>& r) { return r->status() != SS_PENDING; });
   return parked.empty();
 }
 

@@ -8,9 +8,9 @@
 
 namespace engine::device {
 
-inline constexpr uint8_t kFlagsIn = 0x48;     // SRB_DIR_IN | SRB_EVENT_NOTIFY
-inline constexpr uint8_t kFlagsOut = 0x50;    // SRB_DIR_OUT | SRB_EVENT_NOTIFY
-inline constexpr uint8_t kFlagsNoData = 0x40; // SRB_EVENT_NOTIFY
+inline constexpr uint8_t kFlagsIn = 0x48;      // SRB_DIR_IN | SRB_EVENT_NOTIFY
+inline constexpr uint8_t kFlagsOut = 0x50;     // SRB_DIR_OUT | SRB_EVENT_NOTIFY
+inline constexpr uint8_t kFlagsNoData = 0x40;  // SRB_EVENT_NOTIFY
 inline constexpr uint32_t kCommandWaitMs = 4000;
 
 struct ScsiAddress {

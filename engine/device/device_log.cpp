@@ -43,7 +43,9 @@ void SetDeviceLogFile(int fd) {
   SetDeviceLog([fd](std::string_view line) { WriteAll(fd, line); });
 }
 
-void DeviceLog(std::string_view text) { Emit(std::string(text)); }
+void DeviceLog(std::string_view text) {
+  Emit(std::string(text));
+}
 
 void DeviceLogValue(std::string_view text, int64_t value) {
   Emit(std::string(text) + " " + std::to_string(value));

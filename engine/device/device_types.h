@@ -47,7 +47,7 @@ inline constexpr int32_t PARAM_REWIND = 0x25;
 inline constexpr int32_t PARAM_OVERLAP = 0x26;
 inline constexpr int32_t PARAM_SPARE = 0x27;
 
-inline constexpr uint32_t kFrameBytes = 2352;    // one CD audio sector
+inline constexpr uint32_t kFrameBytes = 2352;      // one CD audio sector
 inline constexpr uint32_t kMsfOffsetFrames = 150;  // LBA 0 is MSF 00:02:00
 inline constexpr uint8_t kDeviceTypeCdrom = 5;
 inline constexpr int kMaxHandles = 16;

@@ -2,10 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/device/handles.h"
-#include "engine/device/toc.h"
 #include "engine/device/toc_parser.h"
-#include "engine/device/transport.h"
 
 namespace engine::device {
 namespace {
@@ -44,40 +41,6 @@ int32_t DiscIdFromToc(std::span<const uint8_t> toc, DiscIdRecord& record) {
   const uint32_t id = (uint32_t(n % 255) << 24) | (uint32_t(t) << 8) | uint32_t(count);
   record.values[0] = static_cast<int32_t>(id);
   return record.values[0];
-}
-
-}  // namespace engine::device
-
-namespace engine::device {
-namespace {
-
-void ReadMsfToc(int32_t handle, uint8_t (&toc)[kTocBufferBytes]) {
-  std::fill(std::begin(toc), std::end(toc), uint8_t{0});
-  ReadToc(handle, toc);  // a failed read leaves the buffer zero
-}
-
-}  // namespace
-
-void ComputeDiscId(int32_t handle, DiscIdRecord& record) {
-  if (HandleRecord* r = FindOpenHandle(handle)) r->msfAddressing = 1;
-  uint8_t toc[kTocBufferBytes];
-  ReadMsfToc(handle, toc);
-  DiscIdFromToc(toc, record);
-}
-
-int32_t ComputeDiscIdChecked(int32_t handle, DiscIdRecord& record) {
-  HandleRecord* r = FindOpenHandle(handle);
-  if (!r) {
-    SetLastDeviceError(DEVERR_BAD_HANDLE);
-    return kResultFail;
-  }
-  const int32_t previous = r->msfAddressing;
-  r->msfAddressing = 1;
-  uint8_t toc[kTocBufferBytes];
-  ReadMsfToc(handle, toc);
-  r->msfAddressing = previous;
-  DiscIdFromToc(toc, record);
-  return kResultOk;
 }
 
 }  // namespace engine::device

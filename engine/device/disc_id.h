@@ -19,15 +19,4 @@ namespace engine::device {
 // the identifier 0x00000001.
 int32_t DiscIdFromToc(std::span<const uint8_t> toc, DiscIdRecord& record);
 
-// The engine's form: sets the handle's msfAddressing (it stays set), reads the
-// TOC into a cleared buffer without examining the result, and computes the
-// record from whatever the buffer holds.
-void ComputeDiscId(int32_t handle, DiscIdRecord& record);
-
-// The validating form, used by the CDDB query: 4 with DEVERR_BAD_HANDLE for a
-// handle that is not open; otherwise reads with MSF addresses, restores the
-// handle's msfAddressing and returns 1. Recording the disc in the title
-// store's key cache is the caller's part.
-int32_t ComputeDiscIdChecked(int32_t handle, DiscIdRecord& record);
-
 }  // namespace engine::device

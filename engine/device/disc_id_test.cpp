@@ -12,7 +12,7 @@ namespace {
 
 // An MSF-form TOC from track starts given in frames (two-second offset included).
 std::array<uint8_t, kTocBufferBytes> MsfToc(uint8_t first, std::vector<uint32_t> starts,
-                                           uint32_t leadOut) {
+                                            uint32_t leadOut) {
   std::array<uint8_t, kTocBufferBytes> toc{};
   const size_t length = 2 + (starts.size() + 1) * 8;
   toc[0] = uint8_t(length >> 8);

@@ -22,7 +22,8 @@ int32_t SendSetSpeed(int32_t handle, uint32_t speedKBps) {
 }
 
 int32_t SendPreventAllow(int32_t handle, int32_t lock) {
-  return ExecuteOnHandle(handle, PreventAllowCdb(lock != 0, ReadTypeOf(handle)), kFlagsOut, nullptr, 0);
+  return ExecuteOnHandle(handle, PreventAllowCdb(lock != 0, ReadTypeOf(handle)), kFlagsOut, nullptr,
+                         0);
 }
 
 int32_t SendStartStop(int32_t handle, int32_t loadEject, int32_t start) {

@@ -37,10 +37,11 @@ Setup SetupOf(uint8_t readType) {
 }
 
 template <size_t N>
-int32_t ModeSelect(int32_t handle, bool pageFormat, const std::array<uint8_t, N>& list, uint8_t cdbBytes) {
+int32_t ModeSelect(int32_t handle, bool pageFormat, const std::array<uint8_t, N>& list,
+                   uint8_t cdbBytes) {
   std::array<uint8_t, N> copy = list;  // the transport wants a writable buffer
-  return ExecuteOnHandle(handle, ModeSelect6Cdb(pageFormat, cdbBytes), kFlagsModeSelect, copy.data(),
-                         N);
+  return ExecuteOnHandle(handle, ModeSelect6Cdb(pageFormat, cdbBytes), kFlagsModeSelect,
+                         copy.data(), N);
 }
 
 // 1 when the routine may read; the READ(10) setups must succeed, the others are not examined.

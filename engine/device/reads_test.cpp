@@ -20,8 +20,9 @@ constexpr uint32_t kBlockFrames = 26;
 // Reads frames [first, end) in whole blocks, plainly or overlapped, and
 // returns them. `afterFirstBlock` runs once the first block is in: the first
 // overlapped read of a track has no tail to align on, so jitter starts there.
-std::vector<uint8_t> Rip(int32_t handle, uint32_t first, uint32_t end, bool overlapped,
-                         const std::function<void()>& afterFirstBlock = [] {}) {
+std::vector<uint8_t> Rip(
+    int32_t handle, uint32_t first, uint32_t end, bool overlapped,
+    const std::function<void()>& afterFirstBlock = [] {}) {
   std::vector<uint8_t> out;
   auto b = AllocateTrackBuffer(kBlockFrames);
   auto o = AllocateTrackBuffer(kBlockFrames);
@@ -65,10 +66,10 @@ struct Model {
 
 TEST_F(Reads, EveryReadTypeRipsTheDiscExactly) {
   const std::vector<Model> models = {
-      {CDRT_ATAPI1, true, false, false, false},  {CDRT_ATAPI2, true, false, false, false},
-      {CDRT_READ6, false, true, false, false},   {CDRT_READ10, false, true, false, false},
+      {CDRT_ATAPI1, true, false, false, false},   {CDRT_ATAPI2, true, false, false, false},
+      {CDRT_READ6, false, true, false, false},    {CDRT_READ10, false, true, false, false},
       {CDRT_READ10_2, false, true, false, false}, {CDRT_READ_D8, false, false, true, false},
-      {CDRT_READ_D4, false, false, false, true}, {CDRT_READ_D4_1, false, false, false, true},
+      {CDRT_READ_D4, false, false, false, true},  {CDRT_READ_D4_1, false, false, false, true},
       {CDRT_ANY, false, false, false, true},
   };
   auto drive = AddDrive('E', {300, 217});
@@ -92,8 +93,10 @@ TEST_F(Reads, EveryReadTypeRipsTheDiscExactly) {
                       drive->jitterMax = late;
                     }),
                 Image(*drive, 300, 517));
-      if (m.read10 || m.readType == CDRT_ANY) EXPECT_EQ(CloseDevice(h), 1);
-      else CloseDevice(h);
+      if (m.read10 || m.readType == CDRT_ANY)
+        EXPECT_EQ(CloseDevice(h), 1);
+      else
+        CloseDevice(h);
     }
   }
 }
@@ -184,9 +187,9 @@ TEST_F(Reads, OverlappedReadForgetsATailFromElsewhere) {
   b->frameCount = kBlockFrames;
   ASSERT_EQ(OverlapRead(h, *b, *o), kResultOk);
   EXPECT_EQ(b->startFrame, 150u);
-  EXPECT_EQ(std::memcmp(b->data() + b->dataOffset, drive->image.data() + 150 * kFrameBytes,
-                        kFrameBytes),
-            0);
+  EXPECT_EQ(
+      std::memcmp(b->data() + b->dataOffset, drive->image.data() + 150 * kFrameBytes, kFrameBytes),
+      0);
   // Jitter beyond what the overlap tolerates is reported, not delivered.
   drive->jitterMin = drive->jitterMax = 588 * 3;
   b->startFrame = 150 + kBlockFrames;

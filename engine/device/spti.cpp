@@ -107,7 +107,8 @@ DWORD Execute(SRB_ExecSCSICmd& srb, bool retry) {
   if (srb.CDBByte[0] == 0x12) {
     // INQUIRY is answered from the probe, never asked again; the copy stops
     // at the caller's buffer.
-    const uint32_t bytes = srb.SRB_BufLen < kInquiryStoredBytes ? srb.SRB_BufLen : kInquiryStoredBytes;
+    const uint32_t bytes =
+        srb.SRB_BufLen < kInquiryStoredBytes ? srb.SRB_BufLen : kInquiryStoredBytes;
     if (srb.SRB_BufPointer && bytes) std::memcpy(srb.SRB_BufPointer, entry->inquiry, bytes);
     srb.SRB_Status = SS_COMP;
     return SS_COMP;
@@ -186,7 +187,9 @@ void SptiShutdown() {
   sptiInitialised = 0;
 }
 
-bool SptiHasDrives() { return sptiHasDrives != 0; }
+bool SptiHasDrives() {
+  return sptiHasDrives != 0;
+}
 
 DWORD SptiGetSupportInfo() {
   if (table.adapterCount == 0) return DWORD{SS_NO_ADAPTERS} << 8;

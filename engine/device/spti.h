@@ -24,7 +24,7 @@ struct SptiDriveEntry {
   uint8_t lun = 0;
   uint8_t letterIndex = 0;  // 0 = A
   int32_t present = 0;
-  void* device = nullptr;  // "\\.\E:" opened on first use and kept; null when closed
+  void* device = nullptr;    // "\\.\E:" opened on first use and kept; null when closed
   uint8_t inquiry[36] = {};  // the drive's INQUIRY answer at probe time
 };
 

@@ -1,10 +1,13 @@
 #include "engine/device/toc.h"
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "engine/device/cdb.h"
 #include "engine/device/command.h"
 #include "engine/device/device_types.h"
+#include "engine/device/disc_id.h"
 #include "engine/device/handles.h"
 #include "engine/device/toc_parser.h"
 #include "engine/device/transport.h"
@@ -12,8 +15,15 @@
 namespace engine::device {
 
 namespace {
+
 constexpr int32_t kMaxClassifiedTracks = 255;
+
+void ReadMsfToc(int32_t handle, uint8_t (&toc)[kTocBufferBytes]) {
+  std::fill(std::begin(toc), std::end(toc), uint8_t{0});
+  ReadToc(handle, toc);  // a failed read leaves the buffer zero
 }
+
+}  // namespace
 
 int32_t ReadToc(int32_t handle, uint8_t* buffer804) {
   const HandleRecord* r = FindOpenHandle(handle);
@@ -41,6 +51,28 @@ int32_t ClassifyDisc(int32_t handle, int32_t trackCount) {
     entries[static_cast<size_t>(track - 1)] = ParseTrackInfo(answer);
   }
   return ClassifyEntries(entries);
+}
+
+void ComputeDiscId(int32_t handle, DiscIdRecord& record) {
+  if (HandleRecord* r = FindOpenHandle(handle)) r->msfAddressing = 1;
+  uint8_t toc[kTocBufferBytes];
+  ReadMsfToc(handle, toc);
+  DiscIdFromToc(toc, record);
+}
+
+int32_t ComputeDiscIdChecked(int32_t handle, DiscIdRecord& record) {
+  HandleRecord* r = FindOpenHandle(handle);
+  if (!r) {
+    SetLastDeviceError(DEVERR_BAD_HANDLE);
+    return kResultFail;
+  }
+  const int32_t previous = r->msfAddressing;
+  r->msfAddressing = 1;
+  uint8_t toc[kTocBufferBytes];
+  ReadMsfToc(handle, toc);
+  r->msfAddressing = previous;
+  DiscIdFromToc(toc, record);
+  return kResultOk;
 }
 
 }  // namespace engine::device

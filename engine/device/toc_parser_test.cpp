@@ -9,8 +9,9 @@ namespace engine::device {
 namespace {
 
 // An LBA-form READ TOC answer: tracks given as (control, lba), then the lead-out.
-std::array<uint8_t, kTocBufferBytes> LbaToc(uint8_t first, std::vector<std::pair<uint8_t, uint32_t>> tracks,
-                                           uint32_t leadOut) {
+std::array<uint8_t, kTocBufferBytes> LbaToc(uint8_t first,
+                                            std::vector<std::pair<uint8_t, uint32_t>> tracks,
+                                            uint32_t leadOut) {
   std::array<uint8_t, kTocBufferBytes> toc{};
   const size_t length = 2 + (tracks.size() + 1) * 8;
   toc[0] = uint8_t(length >> 8);

@@ -15,14 +15,16 @@ namespace engine::device {
 namespace {
 
 // Answers of the stand-by entry points: no ASPI manager present.
-DWORD StandbySupportInfo() { return SS_NO_ASPI; }  // status 0, count E3h, as the library's absence reads
+DWORD StandbySupportInfo() {
+  return SS_NO_ASPI;
+}  // status 0, count E3h, as the library's absence reads
 DWORD StandbySend(void* srb) {
   if (srb) static_cast<SRB_ExecSCSICmd*>(srb)->SRB_Status = SS_NO_ASPI;
   return SS_NO_ASPI;
 }
 
-const ScsiTransportEntries kStandby = {StandbySupportInfo, StandbySend, nullptr,
-                                       nullptr,            nullptr,     nullptr};
+const ScsiTransportEntries kStandby = {
+    StandbySupportInfo, StandbySend, nullptr, nullptr, nullptr, nullptr};
 
 struct ScsiTransport {
   int32_t loaded = 0;
@@ -108,17 +110,35 @@ int32_t UnloadTransport(bool useExternalAspi) {
   return 1;
 }
 
-bool TransportUsable() { return OsClass() >= kOsClassFirstNt || State().usable != 0; }
+bool TransportUsable() {
+  return OsClass() >= kOsClassFirstNt || State().usable != 0;
+}
 
-void SetAspiLibraryPath(std::string path) { State().libraryPath = std::move(path); }
-const ScsiTransportEntries& TransportEntries() { return State().entries; }
-bool TransportLoaded() { return State().loaded != 0; }
-bool TransportIsEmulation() { return State().emulation; }
-void SetTransportUsable(bool usable) { State().usable = usable ? 1 : 0; }
+void SetAspiLibraryPath(std::string path) {
+  State().libraryPath = std::move(path);
+}
+const ScsiTransportEntries& TransportEntries() {
+  return State().entries;
+}
+bool TransportLoaded() {
+  return State().loaded != 0;
+}
+bool TransportIsEmulation() {
+  return State().emulation;
+}
+void SetTransportUsable(bool usable) {
+  State().usable = usable ? 1 : 0;
+}
 
-int32_t LastDeviceError() { return State().lastDeviceError; }
-uint8_t LastCommandStatus() { return State().lastCommandStatus; }
-void SetLastDeviceError(int32_t error) { State().lastDeviceError = error; }
+int32_t LastDeviceError() {
+  return State().lastDeviceError;
+}
+uint8_t LastCommandStatus() {
+  return State().lastCommandStatus;
+}
+void SetLastDeviceError(int32_t error) {
+  State().lastDeviceError = error;
+}
 void SetCommandFailure(uint8_t srbStatus) {
   State().lastCommandStatus = srbStatus;
   State().lastDeviceError = DEVERR_COMMAND_FAILED;

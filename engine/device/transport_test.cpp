@@ -82,7 +82,8 @@ TEST_F(Transport, EmulationListsDrivesByPortAndRefusesASecondLoad) {
 }
 
 TEST_F(Transport, NinthDriveIsNotListed) {
-  for (int i = 0; i < 9; ++i) AddDrive(char('D' + i), {100}, {1, 0, uint8_t(i % 8), uint8_t(i / 8)});
+  for (int i = 0; i < 9; ++i)
+    AddDrive(char('D' + i), {100}, {1, 0, uint8_t(i % 8), uint8_t(i / 8)});
   ASSERT_EQ(LoadTransport(false), 1);
   DriveList list;
   BuildDriveList(list);
@@ -149,9 +150,11 @@ TEST_F(Transport, HandlesAndTheirChecks) {
 }
 
 TEST_F(Transport, SixteenHandlesAtMost) {
-  for (int i = 0; i < 17; ++i) AddDrive(char('C' + i), {100}, {1, 0, uint8_t(i % 8), uint8_t(i / 8)});
+  for (int i = 0; i < 17; ++i)
+    AddDrive(char('C' + i), {100}, {1, 0, uint8_t(i % 8), uint8_t(i / 8)});
   ASSERT_EQ(LoadTransport(false), 1);
-  for (int i = 0; i < 16; ++i) ASSERT_EQ(Open(1, CDRT_ATAPI2, 0, 0, uint8_t(i % 8), uint8_t(i / 8)), i + 1);
+  for (int i = 0; i < 16; ++i)
+    ASSERT_EQ(Open(1, CDRT_ATAPI2, 0, 0, uint8_t(i % 8), uint8_t(i / 8)), i + 1);
   EXPECT_EQ(Open(1, CDRT_ATAPI2, 0, 0, 0, 2), 0);
   EXPECT_EQ(LastDeviceError(), DEVERR_NO_FREE_HANDLE);
 }

@@ -41,7 +41,8 @@ class VirtualDrives : public DeviceTest, public ::testing::WithParamInterface<Vi
     DeviceTest::SetUp();
     setenv("RIPMARROW_DEVICE_DIR", home_.c_str(), 1);
     std::ofstream(home_ + "/rip.disc") << kDisc;
-    disc_ = std::make_shared<platform::vdrive::Disc>(platform::vdrive::loadDescription(home_ + "/rip.disc"));
+    disc_ = std::make_shared<platform::vdrive::Disc>(
+        platform::vdrive::loadDescription(home_ + "/rip.disc"));
   }
   // Writes vdrives.ini and loads the transport chosen by the test's parameter.
   void Start(const std::string& ini) {

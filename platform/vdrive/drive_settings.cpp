@@ -138,6 +138,7 @@ std::unique_ptr<VirtualDrive> makeVirtualDrive(const std::map<std::string, std::
   TimingModel timing;
   timing.speedX = static_cast<int>(r.numberOr("speed", 0, 0, 64));
   timing.fullSeekMs = static_cast<double>(r.numberOr("seek-ms", 0, 0, 10000));
+  timing.spinUpMs = static_cast<double>(r.numberOr("spin-up-ms", 0, 0, 60000));
   const int64_t scalePercent = r.numberOr("time-scale", 100, 0, 10000);
 
   FaultPlan faults;

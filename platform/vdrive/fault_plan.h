@@ -43,10 +43,12 @@ struct FaultPlan {
 };
 
 // The timing model: reading at speedX (75 sectors a second per x) plus a seek
-// proportional to the distance, a full stroke costing fullSeekMs.
+// proportional to the distance, a full stroke costing fullSeekMs, and a
+// spin-up when the disc has stopped.
 struct TimingModel {
   int speedX = 0;  // 0: reads take no time
   double fullSeekMs = 0;
+  double spinUpMs = 0;  // first read (or START) after a stop, an insertion or a reset
 };
 
 }  // namespace platform::vdrive

@@ -114,6 +114,7 @@ void VirtualDrive::insertDisc(std::shared_ptr<const Disc> disc, int notReadyPoll
   play_ = Play::Stopped;
   notReadyPolls_ = disc_ ? notReadyPolls : 0;
   if (disc_) pendingUnitAttention_ = 0x28;
+  spunDown_ = true;
   dropCache();
 }
 
@@ -122,6 +123,7 @@ void VirtualDrive::removeDisc() {
   if (disc_) removedDisc_ = disc_;
   disc_.reset();
   trayOpen_ = true;
+  spunDown_ = true;
   play_ = Play::Stopped;
   dropCache();
 }
@@ -130,6 +132,7 @@ bool VirtualDrive::pressEject() {
   std::lock_guard lock(commandMutex_);
   if (locked_) return false;
   trayOpen_ = true;
+  spunDown_ = true;
   play_ = Play::Stopped;
   dropCache();
   return true;
@@ -146,6 +149,7 @@ void VirtualDrive::busReset(int notReadyPolls) {
   locked_ = false;
   play_ = Play::Stopped;
   speedX_ = 0;
+  spunDown_ = true;
   dropCache();
 }
 
@@ -218,6 +222,7 @@ void VirtualDrive::fireDueEvents() {
           pendingUnitAttention_ = 0x28;
           notReadyPolls_ = e.notReadyPolls;
         }
+        spunDown_ = true;
         dropCache();
         break;
       case DriveEvent::Kind::Reset:
@@ -228,6 +233,7 @@ void VirtualDrive::fireDueEvents() {
         locked_ = false;
         play_ = Play::Stopped;
         speedX_ = 0;
+        spunDown_ = true;
         dropCache();
         break;
     }
@@ -353,7 +359,16 @@ Result VirtualDrive::run(const Command& c) {
   const Entry* entry = nullptr;
   for (const Entry& e : table)
     if (e.opcode == op) entry = &e;
-  if (!entry || !entry->known) return refuse();
+  if (!entry || !entry->known) {
+    // A drive reports a pending unit attention before it looks at the opcode;
+    // a bridge that swallows unknown commands never gets that far.
+    if (model_.refusal == DriveModel::Refusal::CheckCondition && pendingUnitAttention_ != 0 && op != 0x12 && op != 0x03) {
+      uint8_t asc = pendingUnitAttention_;
+      pendingUnitAttention_ = 0;
+      return check(0x06, asc, 0x00);
+    }
+    return refuse();
+  }
   // ATAPI packets are 12 bytes whatever the command, so longer CDBs are padded forms.
   if (c.cdb.size() < commandLength(op)) return invalidField();
   const uint8_t control = c.cdb[commandLength(op) - 1];

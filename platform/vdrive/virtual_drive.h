@@ -124,6 +124,7 @@ class VirtualDrive final : public scsi::Target {
   void formatSector(const ReadRequest& r, Lba lba, TrackMode mode, std::span<const uint8_t, kSectorBytes> raw,
                     std::span<uint8_t> out) const;
   void spendReadTime(Lba lba, uint32_t count);
+  void spinUp();
   int drawJitter();
 
   mutable std::mutex commandMutex_;
@@ -153,6 +154,7 @@ class VirtualDrive final : public scsi::Target {
   std::deque<Lba> cacheOrder_;
   Lba lastReadEnd_ = 0;
   Lba headLba_ = 0;
+  bool spunDown_ = true;  // the next medium access pays timing_.spinUpMs
   uint64_t hangsLeft_ = 0;
 
   // Apart from commandMutex_ so that a command that never completes does not

@@ -373,12 +373,18 @@ Result VirtualDrive::startStop(const Command& c) {
   const bool loadEject = b4 & 0x02;
   const bool start = b4 & 0x01;
   if (!loadEject) {
-    if (!start) play_ = Play::Stopped;
+    if (start) {
+      if (disc_ && !trayOpen_) spinUp();
+    } else {
+      play_ = Play::Stopped;
+      spunDown_ = true;
+    }
     return good();
   }
   if (!start) {
     if (locked_) return check(0x05, 0x53, 0x02);  // medium removal prevented
     trayOpen_ = true;
+    spunDown_ = true;
     play_ = Play::Stopped;
     dropCache();
     return good();

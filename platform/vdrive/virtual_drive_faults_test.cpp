@@ -237,6 +237,14 @@ TEST(DriveFaults, TimingModelReadsAtSpeedWithSeeks) {
   double t2 = rig.clock->sleptMs();
   exec(rig.drive, readCd(far, 1), kSectorBytes);
   EXPECT_NEAR(rig.clock->sleptMs() - t2, 1000.0 / 75, 1);
+
+  // Stopped, the disc spins up again before the next read.
+  rig.drive.setTiming(TimingModel{0, 0, 1500});
+  exec(rig.drive, {0x1B, 0, 0, 0, 0, 0});
+  double t3 = rig.clock->sleptMs();
+  exec(rig.drive, readCd(far, 1), kSectorBytes);
+  exec(rig.drive, readCd(far, 1), kSectorBytes);
+  EXPECT_NEAR(rig.clock->sleptMs() - t3, 1500, 1);
 }
 
 TEST(DriveSettings, BuildsADriveFromKeys) {

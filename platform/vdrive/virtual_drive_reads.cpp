@@ -206,7 +206,14 @@ void VirtualDrive::audioStream(Lba lba, int jitterSamples, std::span<uint8_t, kS
   std::memcpy(out.data() + (kSectorBytes - skip), b.data(), skip);
 }
 
+void VirtualDrive::spinUp() {
+  if (!spunDown_) return;
+  spunDown_ = false;
+  if (timing_.spinUpMs > 0) clock_->sleepMs(timing_.spinUpMs);
+}
+
 void VirtualDrive::spendReadTime(Lba lba, uint32_t count) {
+  spinUp();
   const int speed = speedX_ ? std::min(speedX_, timing_.speedX) : timing_.speedX;
   if (speed <= 0) return;
   double ms = 1000.0 * count / (kFramesPerSecond * speed);

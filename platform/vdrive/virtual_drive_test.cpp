@@ -77,6 +77,10 @@ TEST(VirtualDrive, PowerOnAttentionThenReady) {
   // The engine's padded forms of TEST UNIT READY.
   expectGood(exec(drive, {0x00, 0, 0, 0, 0, 0x10, 0, 0, 0, 0, 0, 0}));
   expectGood(exec(drive, {0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0x10}));
+  // The attention comes before the drive looks at the opcode.
+  VirtualDrive fresh(extraDisc(), DriveModel{}, std::make_shared<ManualClock>());
+  expectSense(exec(fresh, {0xA5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 0x06, 0x29);
+  expectSense(exec(fresh, {0xA5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 0x05, 0x20);
 }
 
 TEST(VirtualDrive, InquiryAndBadCdbs) {

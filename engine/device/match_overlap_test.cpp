@@ -1,4 +1,4 @@
-#include "engine/device/overlap.h"
+#include "engine/device/match_overlap.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,9 @@ namespace engine::device {
 namespace {
 
 // Audio that never repeats within a disc: one 32-bit sample frame per index.
-uint32_t Sample(uint64_t index) { return uint32_t(index * 2654435761u) ^ uint32_t(index >> 7); }
+uint32_t Sample(uint64_t index) {
+  return uint32_t(index * 2654435761u) ^ uint32_t(index >> 7);
+}
 
 // Fills `frames` frames starting at disc byte `discByte` (may be off a frame boundary).
 void FillFromDisc(TrackBuffer& b, uint64_t discByte, uint32_t frames) {

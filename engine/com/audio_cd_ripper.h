@@ -1,0 +1,269 @@
+// AudioCDRipper2: the engine object behind IAudioCDRipper2. One object owns
+// everything a client does with a CD drive: it selects a drive, reads the
+// disc, and (with later parts) rips, looks up titles and plays, reporting
+// through the events of _IAudioCDRipper2Events.
+//
+// The class spans several files by concern, all under this one class:
+//   audio_cd_ripper.cpp            identity, dispatch table, creation, final release
+//   audio_cd_ripper_lifecycle.cpp  DriverOpen, DriverClose, the timer thread
+//   audio_cd_ripper_events.cpp     Error and the other events, _OnEvent
+//   audio_cd_ripper_properties.cpp the rip settings and track properties, CDDB settings
+//   audio_cd_ripper_drive.cpp      transport and drive handle, drive properties, Eject
+//   audio_cd_ripper_disc.cpp       Refresh, cdType, cdID
+//   audio_cd_ripper_pending.cpp    members whose work comes with later parts
+//
+// Contract with clients: every member answers S_OK (E_POINTER only for a
+// null out-pointer, which no dispatch caller can pass). A failure is
+// reported only by the Error event, after lastError is set; a failed get
+// leaves its out value unwritten.
+//
+// Threads: the client's thread makes every interface call and receives every
+// event. The timer thread (DriverOpen to DriverClose) and, later, the rip
+// thread raise events by storing the event in pendingEvent_ and calling
+// _OnEvent through their own marshalled pointer, which runs it on the
+// client's thread while they wait. Fields they share with the client's
+// thread are atomics; everything else belongs to the client's thread.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "components/tonemeter2.h"
+#include "components/trackmill2.h"
+#include "components/wavesmith2.h"
+#include "engine/com/cd_audio_device.h"
+#include "engine/device/device_types.h"
+#include "engine/log/diagnostic_log.h"
+#include "platform/com/com.h"
+
+namespace engine {
+
+class PlayerEventSink;
+
+// Event codes stored in pendingEvent_ before _OnEvent.
+enum PendingEvent : int32_t {
+  kEventError = 0,
+  kEventRipProgress = 1,
+  kEventRipRetry = 2,
+  kEventMediaChange = 3,
+  kEventTimer = 4,
+  kEventEndTrackPlay = 5,
+};
+
+inline constexpr int16_t kMediaIn = 3;
+inline constexpr int16_t kNoMedia = 2;
+
+class AudioCDRipper2 final
+    : public com::ComObject<AudioCDRipper2, IAudioCDRipper2, IConnectionPointContainer> {
+ public:
+  // The CD audio device stands in for the system's MCI CD audio service
+  // (the last track's length); null takes the one over the drive itself.
+  explicit AudioCDRipper2(std::unique_ptr<CdAudioDevice> cdAudio = nullptr);
+  ~AudioCDRipper2() override;
+
+  static const com::DispatchTable& dispatchTable();
+  com::ConnectionPoints& connectionPoints() { return points_; }
+
+  // IAudioCDRipper2
+  HRESULT STDMETHODCALLTYPE DriverOpen() override;
+  HRESULT STDMETHODCALLTYPE DriverClose() override;
+  HRESULT STDMETHODCALLTYPE Eject() override;
+  HRESULT STDMETHODCALLTYPE Refresh() override;
+  HRESULT STDMETHODCALLTYPE IsAvailableFormatOGG(RipFrequencyConstants frq, RipChannelsConstants chnl,
+                                                 RipBitrateConstants nominalBitRate, RipBitrateConstants minBitRate,
+                                                 RipBitrateConstants maxBitRate, LONG Quality,
+                                                 VARIANT_BOOL* pOGGFormatAvailable) override;
+  HRESULT STDMETHODCALLTYPE IsAvailableFormatMP3(RipFrequencyConstants frq, RipBitrateConstants Bitrate,
+                                                 RipChannelsConstants chnl, VARIANT_BOOL* pMP3FormatAvailable) override;
+  HRESULT STDMETHODCALLTYPE SetFormatMP3(RipFrequencyConstants frq, RipBitrateConstants Bitrate,
+                                         RipChannelsConstants chnl) override;
+  HRESULT STDMETHODCALLTYPE SetFormatMP3Ex(IAudioCDRipperLameMP3Encoder2* LameFormat) override;
+  HRESULT STDMETHODCALLTYPE SetFormatWMA(LONG Profile) override;
+  HRESULT STDMETHODCALLTYPE SetFormatOGG(RipFrequencyConstants frq, RipChannelsConstants chnl,
+                                         RipBitrateConstants nominalBitRate, RipBitrateConstants minBitRate,
+                                         RipBitrateConstants maxBitRate, LONG Quality) override;
+  HRESULT STDMETHODCALLTYPE SetFormatMP2(RipFrequencyConstants frq, RipBitrateConstants Bitrate,
+                                         RipChannelsConstants chnl) override;
+  HRESULT STDMETHODCALLTYPE RipTrackToWav(BSTR fileName) override;
+  HRESULT STDMETHODCALLTYPE RipTrackToMP3(BSTR fileName) override;
+  HRESULT STDMETHODCALLTYPE RipTrackToWMA(BSTR fileName) override;
+  HRESULT STDMETHODCALLTYPE RipTrackToOGG(BSTR fileName) override;
+  HRESULT STDMETHODCALLTYPE RipTrackToMP2(BSTR fileName) override;
+  HRESULT STDMETHODCALLTYPE StopRip() override;
+  HRESULT STDMETHODCALLTYPE PlayTrack(SHORT trackNum) override;
+  HRESULT STDMETHODCALLTYPE PauseTrack() override;
+  HRESULT STDMETHODCALLTYPE SeekTrack(LONG nSamples) override;
+  HRESULT STDMETHODCALLTYPE StopPlay() override;
+  HRESULT STDMETHODCALLTYPE GetCDDBInfo(CDDBSourceConstants cddbSource, VARIANT_BOOL* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_driveNum(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_driveNum(LONG newVal) override;
+  HRESULT STDMETHODCALLTYPE get_driveCount(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_driveLetter(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_driveName(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_driveReadType(ReadTypeConstants* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_driveReadType(ReadTypeConstants newVal) override;
+  HRESULT STDMETHODCALLTYPE get_driveSpeed(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_driveSpeed(LONG newVal) override;
+  HRESULT STDMETHODCALLTYPE get_driveSpinUpTime(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_driveSpinUpTime(LONG newVal) override;
+  HRESULT STDMETHODCALLTYPE get_driveLockCDTrayDuringRip(VARIANT_BOOL* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_driveLockCDTrayDuringRip(VARIANT_BOOL newVal) override;
+  HRESULT STDMETHODCALLTYPE get_cdType(CDDiskTypeConstants* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_cdID(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_ripModePreset(RipModePresetConstants* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_ripModePreset(RipModePresetConstants newVal) override;
+  HRESULT STDMETHODCALLTYPE get_ripOnErrorAction(RipActionOnErrorConstants* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_ripOnErrorAction(RipActionOnErrorConstants newVal) override;
+  HRESULT STDMETHODCALLTYPE get_ripOnErrorRetries(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_ripOnErrorRetries(LONG newVal) override;
+  HRESULT STDMETHODCALLTYPE get_ripUseExternalASPI(VARIANT_BOOL* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_ripUseExternalASPI(VARIANT_BOOL newVal) override;
+  HRESULT STDMETHODCALLTYPE get_cddbTimeOut(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_cddbTimeOut(LONG newVal) override;
+  HRESULT STDMETHODCALLTYPE get_cddbServerAddress(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_cddbServerAddress(BSTR newVal) override;
+  HRESULT STDMETHODCALLTYPE get_cddbAgentName(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_cddbAgentName(BSTR newVal) override;
+  HRESULT STDMETHODCALLTYPE get_cddbServerHTTPPort(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_cddbServerHTTPPort(LONG newVal) override;
+  HRESULT STDMETHODCALLTYPE get_cddbUserEMail(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_cddbUserEMail(BSTR newVal) override;
+  HRESULT STDMETHODCALLTYPE get_cddbCGIScript(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_cddbCGIScript(BSTR newVal) override;
+  HRESULT STDMETHODCALLTYPE get_cddbInfoArtist(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_cddbInfoAlbum(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_cddbInfoGenre(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_cddbInfoTitle(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_trackNum(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_trackNum(LONG newVal) override;
+  HRESULT STDMETHODCALLTYPE get_trackCount(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_trackDuration(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_trackSamples(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_trackFormatString(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE GetAudioPlayer2Interface(IUnknown** ppAudioPlayer2) override;
+  HRESULT STDMETHODCALLTYPE GetAudioFile2Interface(IUnknown** ppAudioFile2) override;
+  HRESULT STDMETHODCALLTYPE RipTrackToAudioFile2Format(BSTR fileName) override;
+  HRESULT STDMETHODCALLTYPE _OnEvent() override;
+
+  // Player events, fired straight through the connection point on the
+  // thread the player calls its sink on (the sink forwards them here).
+  void onPlayerEvent(DISPID id, const DISPPARAMS* params);
+
+ private:
+  friend struct AudioCDRipper2Probe;  // tests look at the state through it
+
+  // Events (audio_cd_ripper_events.cpp).
+  void raiseError(ErrcodeConstants code);           // on the client's thread
+  void raiseFromWorker(IAudioCDRipper2* own, int32_t eventCode);  // stores the code, calls _OnEvent through `own`
+  void fire(DISPID id, std::initializer_list<VARIANT> args = {});
+  // The guard of every property: while the disc changed since the last
+  // Refresh, MEDIA_CHANGED is raised and the call does nothing more.
+  bool mediaChangedGuard();
+
+  // Transport and drive handle (audio_cd_ripper_drive.cpp).
+  void loadTransport();
+  void unloadTransport();
+  void createDriveHandle();
+  void releaseDriveHandle();
+  void checkTransport();
+  void reloadTransport();
+  bool testDriveReady();
+  void selectDrive(LONG driveNum);  // the driveNum put without its log lines
+
+  // Lifecycle (audio_cd_ripper_lifecycle.cpp).
+  void createOutsideComponents();
+  void releaseOutsideComponents();
+  void startTimer();
+  void stopTimer();
+  void timerLoop(IStream* ownStream);
+  void timerTick(IAudioCDRipper2* own);
+  void setCddbDefaults();
+
+  // Log helpers.
+  log::DiagnosticLog& log() { return *log_; }
+
+  static BSTR newBstr(const std::string& utf8);
+  static std::string fromBstr(BSTR text);
+
+  com::ConnectionPoints points_;
+  std::unique_ptr<log::DiagnosticLog> log_;  // from creation to the final release
+  std::unique_ptr<CdAudioDevice> cdAudio_;
+
+  // Transport and drives. Client's thread, except where atomic.
+  std::atomic<int32_t> scsiManagerLoaded_{0};
+  int32_t useExternalAspi_ = 0;
+  std::atomic<int32_t> cdHandle_{0};
+  int32_t driveIndex_ = 0;
+  int32_t driveCount_ = 0;
+  device::DriveList driveList_;
+  std::string currentDriveName_;  // copied by the driveNum put
+  int32_t driveReadType_ = CDRT_ANY;
+  std::atomic<int32_t> mediaCheckDisabled_{0};
+
+  // The disc, as the last Refresh read it.
+  int32_t trackIndex_ = 0;
+  int32_t trackCount_ = 0;
+  std::vector<int32_t> trackFrames_;          // audio tracks only, frames of 2352 bytes
+  std::array<uint8_t, 804> tocEntries_{};     // the raw table of contents
+  int32_t discClass_ = 0;
+  int32_t storedDiscId_ = 0;
+  std::atomic<int16_t> mediaState_{0};        // kMediaIn or kNoMedia
+  std::atomic<int16_t> mediaChanged_{0};
+
+  // Work in progress and events; written by workers too.
+  std::atomic<int32_t> ripInProgress_{0};
+  std::atomic<int32_t> playing_{0};
+  std::atomic<int32_t> stopRequested_{0};
+  std::atomic<int32_t> lastError_{0};
+  std::atomic<int32_t> pendingEvent_{0};  // one slot: workers wait inside _OnEvent, so it is never overwritten early
+  std::atomic<int16_t> ripPercent_{0};
+  std::atomic<int32_t> ripDone_{0};
+  std::atomic<int16_t> retryCount_{0};
+  std::atomic<int32_t> samplesPlayed_{0};
+  std::atomic<int32_t> levelLeft_{0};
+  std::atomic<int32_t> levelRight_{0};
+
+  // Read parameters and rip settings. Changed only while no rip runs.
+  int16_t framesPerRead_ = 26;
+  uint8_t overlapFrames_ = 0;
+  uint8_t rewindFrames_ = 0;
+  int16_t readAlgorithm_ = 0;
+  int32_t ripOnErrorAction_ = CUT;
+  int32_t ripOnErrorRetries_ = 20;
+  int32_t ripModePreset_ = BURST;
+  int32_t lockTray_ = 1;
+  int32_t spinUpMs_ = 1000;
+  int32_t readSpeed_ = 32;  // multiples of the single speed
+
+  // Output formats and outside components (client's thread).
+  std::array<int32_t, 4> formatUnset_{1, 1, 1, 1};  // WMA, OGG, MP3, MP2
+  HRESULT codecStatus_ = S_OK;
+  com::ComPtr<IAudioFile2> audioFile_;
+  com::ComPtr<IAudioFile2LameEnc> lameEncoder_;
+  com::ComPtr<IAudioPlayer2> player_;
+  com::ComPtr<PlayerEventSink> playerSink_;
+  DWORD playerCookie_ = 0;
+  int32_t playerConnected_ = 0;
+
+  // CDDB settings (client's thread).
+  std::string cddbServer_;
+  std::string cddbScript_;
+  int32_t cddbPort_ = 80;
+  std::string cddbAgent_;
+  std::string cddbUserEmail_;
+  int32_t cddbTimeOutMs_ = 4000;
+
+  // The timer thread: DriverOpen starts it, DriverClose stops and joins it.
+  uint32_t timerPeriodMs_ = 20;
+  std::atomic<int32_t> timerRunning_{0};
+  std::atomic<int32_t> timerEnabled_{0};
+  com::ComThread timerThread_;  // client's thread
+  bool driverOpen_ = false;     // client's thread: between DriverOpen and DriverClose
+  bool deviceLogOwned_ = false; // this object's log takes the device layer's lines
+};
+
+}  // namespace engine

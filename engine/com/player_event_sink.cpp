@@ -1,0 +1,21 @@
+#include "engine/com/player_event_sink.h"
+
+#include "engine/com/audio_cd_ripper.h"
+
+namespace engine {
+
+HRESULT PlayerEventSink::queryExtraInterface(REFIID riid, void** ppv) {
+  if (!(riid == DIID_IAudioPlayer2Events)) return E_NOINTERFACE;
+  AddRef();
+  *ppv = static_cast<IDispatch*>(this);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE PlayerEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                                  EXCEPINFO*, UINT*) {
+  if (id < kPlayerEventMoreWanted || id > kPlayerEventEnd) return E_NOTIMPL;
+  if (AudioCDRipper2* engine = engine_.load()) engine->onPlayerEvent(id, params);
+  return S_OK;
+}
+
+}  // namespace engine

@@ -1,0 +1,145 @@
+#include "outside/tonemeter2/audio_information2.h"
+
+#include "outside/tonemeter2/genre_names.h"
+#include "outside/wavesmith2/bstr_text.h"
+
+namespace tonemeter {
+
+using wavesmith::fromBstr;
+using wavesmith::toBstr;
+
+HRESULT AudioInformation2::ReadInfo(BSTR fileName) {
+  const std::string path = fromBstr(fileName);
+  TagFields read;
+  std::string error;
+  const bool ok = TagFile::read(path, read, error);
+  std::lock_guard<std::mutex> guard(lock_);
+  // A failed read keeps the fields as they were.
+  if (ok) fields_ = read;
+  error_ = ok ? std::string() : error;
+  return ok ? S_OK : E_FAIL;
+}
+
+HRESULT AudioInformation2::WriteInfo(BSTR fileName) {
+  const std::string path = fromBstr(fileName);
+  TagFields fields;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    fields = fields_;
+  }
+  std::string error;
+  const bool ok = TagFile::write(path, fields, error);
+  std::lock_guard<std::mutex> guard(lock_);
+  error_ = ok ? std::string() : error;
+  return ok ? S_OK : E_FAIL;
+}
+
+HRESULT AudioInformation2::getText(std::string TagFields::*field, BSTR* out) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return toBstr(fields_.*field, out);
+}
+
+HRESULT AudioInformation2::putText(std::string TagFields::*field, BSTR text) {
+  std::string value = fromBstr(text);
+  std::lock_guard<std::mutex> guard(lock_);
+  fields_.*field = std::move(value);
+  return S_OK;
+}
+
+HRESULT AudioInformation2::get_infoTitle(BSTR* text) { return getText(&TagFields::title, text); }
+HRESULT AudioInformation2::put_infoTitle(BSTR text) { return putText(&TagFields::title, text); }
+HRESULT AudioInformation2::get_infoArtist(BSTR* text) { return getText(&TagFields::artist, text); }
+HRESULT AudioInformation2::put_infoArtist(BSTR text) { return putText(&TagFields::artist, text); }
+HRESULT AudioInformation2::get_infoAlbum(BSTR* text) { return getText(&TagFields::album, text); }
+HRESULT AudioInformation2::put_infoAlbum(BSTR text) { return putText(&TagFields::album, text); }
+HRESULT AudioInformation2::get_infoComments(BSTR* text) { return getText(&TagFields::comment, text); }
+HRESULT AudioInformation2::put_infoComments(BSTR text) { return putText(&TagFields::comment, text); }
+HRESULT AudioInformation2::get_infoGenreS(BSTR* name) { return getText(&TagFields::genre, name); }
+HRESULT AudioInformation2::put_infoGenreS(BSTR name) { return putText(&TagFields::genre, name); }
+
+HRESULT AudioInformation2::get_LastError(BSTR* text) {
+  std::lock_guard<std::mutex> guard(lock_);
+  return toBstr(error_, text);
+}
+
+HRESULT AudioInformation2::get_infoOption(VARIANT_BOOL* option) {
+  if (option == nullptr) return E_POINTER;
+  std::lock_guard<std::mutex> guard(lock_);
+  *option = option_;
+  return S_OK;
+}
+HRESULT AudioInformation2::put_infoOption(VARIANT_BOOL option) {
+  std::lock_guard<std::mutex> guard(lock_);
+  option_ = option;
+  return S_OK;
+}
+
+HRESULT AudioInformation2::get_infoGenre(SHORT* index) {
+  if (index == nullptr) return E_POINTER;
+  std::lock_guard<std::mutex> guard(lock_);
+  *index = static_cast<SHORT>(genreIndex(fields_.genre));
+  return S_OK;
+}
+HRESULT AudioInformation2::put_infoGenre(SHORT index) {
+  // An index past the list would otherwise store an empty genre silently.
+  if (index < 0 || index >= kGenreCount) return E_INVALIDARG;
+  std::lock_guard<std::mutex> guard(lock_);
+  fields_.genre = genreName(index);
+  return S_OK;
+}
+
+HRESULT AudioInformation2::get_infoYear(LONG* year) {
+  if (year == nullptr) return E_POINTER;
+  std::lock_guard<std::mutex> guard(lock_);
+  *year = fields_.year;
+  return S_OK;
+}
+HRESULT AudioInformation2::put_infoYear(LONG year) {
+  std::lock_guard<std::mutex> guard(lock_);
+  fields_.year = year;
+  return S_OK;
+}
+
+HRESULT AudioInformation2::get_infoTrack(SHORT* track) {
+  if (track == nullptr) return E_POINTER;
+  std::lock_guard<std::mutex> guard(lock_);
+  *track = static_cast<SHORT>(fields_.track);
+  return S_OK;
+}
+HRESULT AudioInformation2::put_infoTrack(SHORT track) {
+  std::lock_guard<std::mutex> guard(lock_);
+  fields_.track = track;
+  return S_OK;
+}
+
+const com::DispatchTable& AudioInformation2::dispatchTable() {
+  using I = IAudioInformation2;
+#define RM_PROP(Name, id) com::propget<&I::get_##Name>(#Name, id), com::propput<&I::put_##Name>(#Name, id)
+#define RM_RESERVED(n) com::method<&I::Reserved##n>("Reserved" #n, 0x100 + n)
+  static const com::DispatchTable table(IID_IAudioInformation2, {
+      com::method<&I::ReadInfo>("ReadInfo", 0x1),
+      com::method<&I::WriteInfo>("WriteInfo", 0x2),
+      RM_PROP(infoTitle, 0x3),
+      RM_PROP(infoArtist, 0x4),
+      RM_PROP(infoAlbum, 0x5),
+      RM_PROP(infoComments, 0x6),
+      RM_PROP(infoGenreS, 0x7),
+      com::propget<&I::get_LastError>("LastError", 0x8),
+      RM_RESERVED(20), RM_RESERVED(21), RM_RESERVED(22), RM_RESERVED(23), RM_RESERVED(24), RM_RESERVED(25),
+      RM_RESERVED(26), RM_RESERVED(27), RM_RESERVED(28), RM_RESERVED(29), RM_RESERVED(30), RM_RESERVED(31),
+      com::propget<&I::get_infoOption>("infoOption", 0x10, {VT_BOOL}),
+      com::propput<&I::put_infoOption>("infoOption", 0x10, {VT_BOOL}),
+      RM_RESERVED(34), RM_RESERVED(35), RM_RESERVED(36), RM_RESERVED(37), RM_RESERVED(38), RM_RESERVED(39),
+      RM_RESERVED(40), RM_RESERVED(41), RM_RESERVED(42), RM_RESERVED(43),
+      RM_PROP(infoGenre, 0x16),
+      RM_RESERVED(46), RM_RESERVED(47),
+      RM_PROP(infoYear, 0x18),
+      RM_RESERVED(50), RM_RESERVED(51),
+      RM_PROP(infoTrack, 0x1a),
+  });
+#undef RM_RESERVED
+#undef RM_PROP
+  return table;
+}
+
+}  // namespace tonemeter

@@ -1,0 +1,148 @@
+#include "ripmarrow/info_command.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "components/trackmill2.h"
+#include "platform/text/utf.h"
+
+namespace ripmarrow {
+namespace {
+
+const char* errorName(LONG code) {
+  switch (code) {
+    case INIT_FAILED: return "INIT_FAILED";
+    case OPERATION_FAILED: return "OPERATION_FAILED";
+    case OUT_OF_MEMORY: return "OUT_OF_MEMORY";
+    case INVALID_PARAM: return "INVALID_PARAM";
+    case DRIVE_BUSY: return "DRIVE_BUSY";
+    case ASPI_DRIVER: return "ASPI_DRIVER";
+    case FORMAT_NOT_SUPPORT: return "FORMAT_NOT_SUPPORT";
+    case FILE_ACCESS: return "FILE_ACCESS";
+    case MEDIA_CHANGED: return "MEDIA_CHANGED";
+    default: return "error";
+  }
+}
+
+const char* discTypeName(CDDiskTypeConstants type) {
+  switch (type) {
+    case REDBOOK: return "REDBOOK (audio CD)";
+    case YELLOWBOOK: return "YELLOWBOOK (data CD)";
+    case ORANGEBOOK: return "ORANGEBOOK (multisession)";
+    case GREENBOOK: return "GREENBOOK";
+    case BLUEBOOK: return "BLUEBOOK (audio and data)";
+    default: return "UNRECOGNIZED";
+  }
+}
+
+// Collects the engine's Error events.
+class ErrorSink final : public com::ComObject<ErrorSink, IDispatch> {
+ public:
+  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
+    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
+    AddRef();
+    *ppv = static_cast<IDispatch*>(this);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    if (id == DISPID_AudioCDRipper2_Error && params != nullptr && params->cArgs == 1) {
+      errors.push_back(params->rgvarg[0].lVal);
+    }
+    return S_OK;
+  }
+  std::vector<LONG> errors;
+};
+
+std::string text(BSTR value) {
+  std::string result = value != nullptr ? platform::text::utf16ToUtf8(std::u16string_view(value, SysStringLen(value)))
+                                        : std::string();
+  SysFreeString(value);
+  return result;
+}
+
+std::string duration(LONG ms) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%ld:%02ld.%03ld", static_cast<long>(ms / 60000),
+                static_cast<long>(ms / 1000 % 60), static_cast<long>(ms % 1000));
+  return buffer;
+}
+
+}  // namespace
+
+int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
+  com::ComPtr<IAudioCDRipper2> engine;
+  HRESULT hr = CoCreateInstance(CLSID_AudioCDRipper2, nullptr, CLSCTX_INPROC_SERVER, IID_IAudioCDRipper2,
+                                engine.putVoid());
+  if (FAILED(hr)) {
+    err << "The engine is not registered (run 'ripmarrow register' first).\n";
+    return 1;
+  }
+  auto sink = com::make<ErrorSink>();
+  com::ComPtr<IConnectionPointContainer> container;
+  com::ComPtr<IConnectionPoint> point;
+  DWORD cookie = 0;
+  if (SUCCEEDED(engine.as(&container)) &&
+      SUCCEEDED(container->FindConnectionPoint(DIID__IAudioCDRipper2Events, point.put()))) {
+    point->Advise(sink->identity(), &cookie);
+  }
+
+  engine->DriverOpen();
+  LONG driveCount = 0;
+  engine->get_driveCount(&driveCount);
+  out << "Drives: " << driveCount << "\n";
+  long chosen = options.driveNum;
+  for (LONG i = 1; i <= driveCount; ++i) {
+    engine->put_driveNum(i);
+    BSTR letter = nullptr;
+    BSTR name = nullptr;
+    engine->get_driveLetter(&letter);
+    engine->get_driveName(&name);
+    const std::string letterText = text(letter);
+    out << "  " << i << ". " << letterText << "  " << text(name) << "\n";
+    if (chosen == 0 && options.preferredLetter != 0 && !letterText.empty() &&
+        (letterText[0] == options.preferredLetter)) {
+      chosen = i;
+    }
+  }
+
+  int status = 0;
+  if (driveCount > 0) {
+    if (chosen < 1 || chosen > driveCount) chosen = 1;
+    engine->put_driveNum(chosen);
+    out << "Disc in drive " << chosen << ":\n";
+    const size_t errorsBefore = sink->errors.size();
+    engine->Refresh();
+    CDDiskTypeConstants type = UNRECOGNIZED;
+    LONG id = 0;
+    LONG tracks = 0;
+    engine->get_cdType(&type);
+    engine->get_cdID(&id);
+    engine->get_trackCount(&tracks);
+    if (sink->errors.size() > errorsBefore) {
+      out << "  no readable disc\n";
+    } else {
+      char idText[16];
+      std::snprintf(idText, sizeof idText, "%08lx", static_cast<unsigned long>(static_cast<uint32_t>(id)));
+      out << "  Type:  " << discTypeName(type) << "\n";
+      out << "  CDDB ID: " << idText << "\n";
+      out << "  Tracks: " << tracks << "\n";
+      for (LONG t = 1; t <= tracks; ++t) {
+        engine->put_trackNum(t);
+        LONG ms = 0;
+        engine->get_trackDuration(&ms);
+        out << "  " << (t < 10 ? " " : "") << t << "  " << duration(ms) << "\n";
+      }
+    }
+  }
+  engine->DriverClose();
+  if (point && cookie != 0) point->Unadvise(cookie);
+  for (LONG code : sink->errors) {
+    err << "engine error: " << errorName(code) << " (" << code << ")\n";
+    status = 1;
+  }
+  return status;
+}
+
+}  // namespace ripmarrow

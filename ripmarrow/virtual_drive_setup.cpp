@@ -1,0 +1,32 @@
+#include "ripmarrow/virtual_drive_setup.h"
+
+#include <filesystem>
+
+#include "platform/deviceio/vdrive_config.h"
+#include "platform/profile/profile.h"
+#include "vdrive/demo_disc.h"
+
+namespace ripmarrow {
+
+std::string VirtualDriveSetup::demoImage() { return std::string(RIPMARROW_DEMO_DIR) + "/demo.cue"; }
+
+bool VirtualDriveSetup::putImage(const std::string& imagePath, char letter, std::string& error) {
+  std::error_code ec;
+  const std::filesystem::path image = std::filesystem::absolute(imagePath, ec);
+  if (ec || !std::filesystem::exists(image)) {
+    error = "no such image: " + imagePath;
+    return false;
+  }
+  const std::string file = platform::deviceio::VdriveConfig::defaultPath();
+  std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);
+  const std::string section(1, letter);
+  if (!WritePrivateProfileStringA(section.c_str(), "image", image.string().c_str(), file.c_str())) {
+    error = "cannot write " + file;
+    return false;
+  }
+  // An address of its own, so that it does not hide a drive at the default one.
+  WritePrivateProfileStringA(section.c_str(), "address", "0:0:7:0", file.c_str());
+  return true;
+}
+
+}  // namespace ripmarrow

@@ -13,7 +13,7 @@
 #include "engine/cddb/cdplayer_ini.h"
 #include "engine/cddb/disc_key.h"
 #include "engine/device/device_types.h"
-#include "engine/device/disc_id.h"
+#include "engine/device/toc.h"
 
 namespace engine::cddb {
 namespace {

@@ -10,6 +10,7 @@
 //   audio_cd_ripper_properties.cpp the rip settings and track properties, CDDB settings
 //   audio_cd_ripper_drive.cpp      transport and drive handle, drive properties, Eject
 //   audio_cd_ripper_disc.cpp       Refresh, cdType, cdID
+//   audio_cd_ripper_cddb.cpp       GetCDDBInfo and the CDDB information properties
 //   audio_cd_ripper_pending.cpp    members whose work comes with later parts
 //
 // Contract with clients: every member answers S_OK (E_POINTER only for a
@@ -35,6 +36,7 @@
 #include "components/tonemeter2.h"
 #include "components/trackmill2.h"
 #include "components/wavesmith2.h"
+#include "engine/cddb/track_titles.h"
 #include "engine/com/cd_audio_device.h"
 #include "engine/device/device_types.h"
 #include "engine/log/diagnostic_log.h"
@@ -183,6 +185,10 @@ class AudioCDRipper2 final
   void timerTick(IAudioCDRipper2* own);
   void setCddbDefaults();
 
+  // Title lookup (audio_cd_ripper_cddb.cpp).
+  void pushCddbOptions();          // every CDDB setting to the client, in its order
+  bool cddbAttempt(bool online);   // one query and read; fills the info on success
+
   // Log helpers.
   log::DiagnosticLog& log() { return *log_; }
 
@@ -256,6 +262,16 @@ class AudioCDRipper2 final
   std::string cddbAgent_;
   std::string cddbUserEmail_;
   int32_t cddbTimeOutMs_ = 4000;
+  int32_t cddbWriteBack_ = 1;  // every on-line read is stored in cdplayer.ini
+
+  // The last lookup's result (client's thread). The info properties read
+  // empty while cddbInfoValid_ is false.
+  int32_t cddbOnline_ = 0;  // 1 while the current attempt is on-line
+  bool cddbInfoValid_ = false;
+  std::string cddbInfoArtist_;
+  std::string cddbInfoAlbum_;
+  std::string cddbInfoGenre_;
+  cddb::TrackTitles cddbTitles_;
 
   // The timer thread: DriverOpen starts it, DriverClose stops and joins it.
   uint32_t timerPeriodMs_ = 20;

@@ -56,6 +56,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::Refresh() {
     // The remembered number names a released handle: later commands on it
     // fail as a bad handle, as they would on no handle.
     cdHandle_.store(remembered);
+    cddbInfoValid_ = false;
     mediaState_.store(kNoMedia);
     raiseError(MEDIA_CHANGED);
     log().line("Error! Null CD Handle -- probably no disk. Current State: NOMEDIA.");
@@ -76,6 +77,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::Refresh() {
       trackIndex_ = 0;
       trackCount_ = 0;
       trackFrames_.clear();
+      cddbInfoValid_ = false;
       mediaState_.store(kNoMedia);
       unloadTransport();
       SleepMs(500);

@@ -212,6 +212,8 @@ void AudioCDRipper2::setCddbDefaults() {
   cddbAgent_ = "Trackmill 2.2";
   cddbUserEmail_ = "support@ripmarrow.example";
   cddbTimeOutMs_ = 4000;
+  cddbWriteBack_ = 1;
+  pushCddbOptions();
 }
 
 }  // namespace engine

@@ -1,5 +1,5 @@
 // AudioCDRipper2: members whose work comes with the rip pipeline, the output
-// formats, playback and the CDDB lookup. Until then each keeps the checks
+// formats and playback. Until then each keeps the checks
 // that come before its work and then fails cleanly through Error
 // (OPERATION_FAILED), or does nothing where the operation reports nothing.
 #include "engine/com/audio_cd_ripper.h"
@@ -148,51 +148,5 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::SeekTrack(LONG) {
 }
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::StopPlay() { return S_OK; }
-
-// ---- CDDB lookup -------------------------------------------------------------------------
-
-HRESULT STDMETHODCALLTYPE AudioCDRipper2::GetCDDBInfo(CDDBSourceConstants, VARIANT_BOOL* pVal) {
-  if (pVal == nullptr) return E_POINTER;
-  log().line("Get CDDB Info");
-  *pVal = VARIANT_FALSE;
-  if (mediaChangedGuard()) return S_OK;
-  if (scsiManagerLoaded_.load() == 0) {
-    raiseError(ASPI_DRIVER);
-    return S_OK;
-  }
-  if (cdHandle_.load() == 0) {
-    raiseError(DRIVE_BUSY);
-    return S_OK;
-  }
-  return S_OK;  // no source answers yet: nothing found
-}
-
-HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_cddbInfoArtist(BSTR* pVal) {
-  if (pVal == nullptr) return E_POINTER;
-  log().line("GetCDDBInfoArtist Property");
-  if (!mediaChangedGuard()) *pVal = newBstr("");
-  return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_cddbInfoAlbum(BSTR* pVal) {
-  if (pVal == nullptr) return E_POINTER;
-  log().line("GetCDDBInfoAlbum Property");
-  if (!mediaChangedGuard()) *pVal = newBstr("");
-  return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_cddbInfoGenre(BSTR* pVal) {
-  if (pVal == nullptr) return E_POINTER;
-  log().line("GetCDDBInfoGenre Property");
-  if (!mediaChangedGuard()) *pVal = newBstr("");
-  return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_cddbInfoTitle(BSTR* pVal) {
-  if (pVal == nullptr) return E_POINTER;
-  log().line("GetCDDBInfoTitle Property");
-  if (!mediaChangedGuard()) *pVal = newBstr("");
-  return S_OK;
-}
 
 }  // namespace engine

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "engine/com/audio_cd_ripper.h"
+
+#include "engine/cddb/cddb_options.h"
 #include "engine/com/engine_time.h"
 
 namespace engine {
@@ -217,6 +219,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_cddbServerAddress(BSTR newVal) {
   log().line("PutCDDBServerAddress Property...");
   if (mediaChangedGuard()) return S_OK;
   cddbServer_ = cut(fromBstr(newVal));
+  cddb::CddbSetOption(cddb::CddbOption::kServer, cddbServer_.c_str(), 0);
   log().line(cddbServer_);
   return S_OK;
 }
@@ -234,6 +237,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_cddbAgentName(BSTR newVal) {
   log().line("PutCDDBAgentName Property...");
   if (mediaChangedGuard()) return S_OK;
   cddbAgent_ = cut(fromBstr(newVal));
+  cddb::CddbSetOption(cddb::CddbOption::kAgent, cddbAgent_.c_str(), 0);
   log().line(cddbAgent_);
   return S_OK;
 }
@@ -250,6 +254,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_cddbServerHTTPPort(LONG* pVal) {
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_cddbServerHTTPPort(LONG newVal) {
   log().line("PutCDDBServerHTTPPort Property...");
   if (mediaChangedGuard()) return S_OK;
+  cddb::CddbSetOption(cddb::CddbOption::kHttpPort, nullptr, newVal);
   cddbPort_ = newVal;  // no range check: the client refuses what it cannot use
   log().value("New CDDB HTTP Port is:", cddbPort_);
   return S_OK;
@@ -268,6 +273,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_cddbUserEMail(BSTR newVal) {
   log().line("PutCDDBUserEMail Property");
   if (mediaChangedGuard()) return S_OK;
   cddbUserEmail_ = cut(fromBstr(newVal));
+  cddb::CddbSetOption(cddb::CddbOption::kUserEMail, cddbUserEmail_.c_str(), 0);
   log().line(cddbUserEmail_);
   return S_OK;
 }
@@ -285,6 +291,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_cddbCGIScript(BSTR newVal) {
   log().line("PutCDDBCGIScript Property");
   if (mediaChangedGuard()) return S_OK;
   cddbScript_ = cut(fromBstr(newVal));
+  cddb::CddbSetOption(cddb::CddbOption::kCgiScript, cddbScript_.c_str(), 0);
   log().line(cddbScript_);
   return S_OK;
 }

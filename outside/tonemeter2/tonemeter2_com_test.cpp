@@ -256,6 +256,29 @@ TEST_F(Tonemeter2, GetStateAndTheOtherMembersAnswerThroughIDispatch) {
   sink->Release();
 }
 
+TEST_F(Tonemeter2, GetStateFillsTheWholeRecordThroughAProxy) {
+  RecordingSink* sink = com::make<RecordingSink>().detach();
+  DWORD cookie = 0;
+  ComPtr<IAudioPlayer2> p = newPlayer(sink, &cookie);
+  IStream* stream = nullptr;
+  ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IAudioPlayer2, p.get(), &stream), S_OK);
+  AudioPlayer2State state{-7, -7, -7, -7, -7, -7, -7};
+  HRESULT hr = E_FAIL;
+  com::ComThread worker([&] {
+    ComPtr<IAudioPlayer2> proxy;
+    if (FAILED(CoGetInterfaceAndReleaseStream(stream, IID_IAudioPlayer2, proxy.putVoid()))) return;
+    hr = proxy->GetState(&state);
+  });
+  ASSERT_EQ(worker.join(kGuardMs), S_OK);  // runs the proxy's call here meanwhile
+  ASSERT_EQ(hr, S_OK);
+  EXPECT_GE(state.status, 0);
+  EXPECT_EQ(state.playing, 0);
+  EXPECT_EQ(state.bufferTimeMs, 300);
+  EXPECT_EQ(state.sampleRateHz, 44100);
+  EXPECT_EQ(state.channels, 2);
+  sink->Release();
+}
+
 class Tags : public Tonemeter2 {
  protected:
   void SetUp() override {

@@ -1,0 +1,130 @@
+#include "engine/cddb/cdplayer_ini.h"
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "engine/cddb/cddb_text.h"
+#include "engine/cddb/disc_key.h"
+#include "engine/cddb/line_reader.h"
+#include "platform/home/atomic_file.h"
+#include "platform/profile/ini_document.h"
+#include "platform/profile/profile_file.h"
+#include "platform/text/utf.h"
+
+namespace engine::cddb {
+namespace {
+
+constexpr size_t kValueBytes = 255;       // profile values read, as the store's readers do
+constexpr size_t kWriteLineCapacity = 128;  // entry lines read for storing
+constexpr size_t kOrderBytes = 254;
+
+// The store read once per call: a section of a large file would otherwise be
+// parsed again for every track key.
+platform::IniDocument LoadStore() {
+  const platform::ProfileFile file(kCdPlayerIniFile);
+  const std::optional<std::string> content = platform::AtomicFile(file.path()).read();
+  return platform::IniDocument::parse(content.value_or(std::string()));
+}
+
+std::string ReadValue(const platform::IniDocument& store, std::string_view section, std::string_view key,
+                      std::string_view fallback) {
+  const std::optional<std::string> value = store.value(section, key);
+  const std::string clean = platform::text::cleanUtf8(value ? *value : fallback);
+  return std::string(CutUtf8(clean, kValueBytes));
+}
+
+int32_t TrackCount(const platform::IniDocument& store, std::string_view section) {
+  const std::optional<std::string> value = store.value(section, "NUMTRACKS");
+  if (!value) return 0;
+  const std::optional<int> count = platform::ProfileFile::parseInt(*value);
+  return count && *count > 0 ? *count : 0;
+}
+
+bool AllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int32_t CdPlayerIniTrackCount(std::string_view keyText) { return TrackCount(LoadStore(), keyText); }
+
+int32_t CdPlayerIniRead(CddbMatch* match, char* text, int32_t size) {
+  if (match == nullptr || text == nullptr || size <= 0) return kCddbFail;
+  const std::string section(match->discId, strnlen(match->discId, sizeof match->discId));
+  const platform::IniDocument store = LoadStore();
+  const int32_t count = TrackCount(store, section);
+  if (count == 0) return kCddbFail;
+
+  CopyToField("rock", match->category, sizeof match->category);
+  match->exact = 1;
+  CopyToField(CutUtf8(ReadValue(store, section, "ARTIST", ""), 79), match->artist, sizeof match->artist);
+  CopyToField(CutUtf8(ReadValue(store, section, "TITLE", ""), 79), match->title, sizeof match->title);
+
+  std::string out;
+  size_t room = size_t(size);
+  const std::string discTitle = "DTITLE=" + std::string(match->artist) + " / " + match->title + "\r\n";
+  if (discTitle.size() < room) {
+    out = discTitle;
+    room -= discTitle.size();
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    char key[16], fallback[24];
+    std::snprintf(key, sizeof key, "%d", i);
+    std::snprintf(fallback, sizeof fallback, "Track %d", i + 1);
+    const std::string value = ReadValue(store, section, key, fallback);
+    if (value.size() + 12 >= room) break;
+    const std::string line = "TTITLE" + std::string(key) + "=" + value + "\r\n";
+    out += line;
+    room -= line.size();
+  }
+  // Every line appended left at least 12 bytes, so the text and its NUL fit.
+  std::memcpy(text, out.data(), out.size());
+  text[out.size()] = '\0';
+  return kCddbOk;
+}
+
+void CdPlayerIniWrite(const CddbMatch& match, std::string_view text) {
+  uint32_t trackCount = 0;
+  const uint32_t key = DiscKeyCacheLookup(std::string_view(match.discId, strnlen(match.discId, sizeof match.discId)),
+                                          &trackCount);
+  if (key == 0) return;
+  char section[16];
+  std::snprintf(section, sizeof section, "%X", key);
+
+  const std::string artist(match.artist, strnlen(match.artist, sizeof match.artist));
+  const std::string title(match.title, strnlen(match.title, sizeof match.title));
+  platform::AtomicFile file(platform::ProfileFile(kCdPlayerIniFile).path());
+  file.update([&](const std::optional<std::string>& current) -> std::optional<std::string> {
+    platform::IniDocument store = platform::IniDocument::parse(current.value_or(std::string()));
+    store.setValue(section, "artist", artist);
+    store.setValue(section, "title", title);
+    store.setValue(section, "numtracks", std::to_string(trackCount));
+    std::string order;
+    LineReader reader(text);
+    while (!reader.atEnd()) {
+      const std::string_view line = reader.next(kWriteLineCapacity);
+      if (line.size() < 7 || line.substr(0, 6) != "TTITLE") continue;
+      const size_t equals = line.find('=');
+      if (equals == std::string_view::npos) continue;
+      // Only track numbers are keys: any other text between "TTITLE" and "="
+      // could name "artist", "numtracks" or "order" and overwrite them.
+      const std::string_view trackKey = line.substr(6, equals - 6);
+      if (!AllDigits(trackKey)) continue;
+      // The profile layer turns any CR or LF left in the value into blanks.
+      if (store.setValue(section, trackKey, line.substr(equals + 1)) == platform::IniDocument::Change::Refused) {
+        continue;
+      }
+      if (order.size() + trackKey.size() + 1 <= kOrderBytes) order += std::string(trackKey) + " ";
+    }
+    store.setValue(section, "order", order);
+    return store.serialize();
+  });
+}
+
+}  // namespace engine::cddb

@@ -1,0 +1,253 @@
+#include "ripmarrow/lookup_command.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "platform/text/utf.h"
+#include "ripmarrow/virtual_drive_setup.h"
+
+namespace ripmarrow {
+namespace {
+
+constexpr char kUsage[] =
+    "usage: ripmarrow lookup [--source all|online|local] [--server HOST[:PORT]] [--vdrive [IMAGE]] [--drive N]\n";
+
+// Collects the engine's Error events and reports its query phases as they
+// happen. Events fire on this thread, inside the engine call.
+class LookupSink final : public com::ComObject<LookupSink, IDispatch> {
+ public:
+  LookupSink(CDDBSourceConstants source, std::ostream& err) : source_(source), err_(err) {}
+
+  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
+    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
+    AddRef();
+    *ppv = static_cast<IDispatch*>(this);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    if (params == nullptr || params->cArgs != 1) return S_OK;
+    const LONG value = params->rgvarg[0].lVal;
+    if (id == DISPID_AudioCDRipper2_Error) {
+      errors.push_back(value);
+    } else if (id == DISPID_AudioCDRipper2_CDDBQueryStatus) {
+      if (value == QUERY) {
+        // ALL asks cdplayer.ini first and the server second.
+        const bool online = source_ == ONLINEDATABASE || (source_ == ALL && queries_ > 0);
+        ++queries_;
+        err_ << (online ? "Querying " + server + "...\n" : std::string("Looking in cdplayer.ini...\n"));
+      } else if (value == PROCESSANSWER) {
+        err_ << "Reading the entry...\n";
+      }
+    }
+    return S_OK;
+  }
+
+  std::vector<LONG> errors;
+  std::string server;  // HOST:PORT, for the progress lines
+
+ private:
+  const CDDBSourceConstants source_;
+  std::ostream& err_;
+  int queries_ = 0;
+};
+
+std::string text(BSTR value) {
+  std::string result = value != nullptr ? platform::text::utf16ToUtf8(std::u16string_view(value, SysStringLen(value)))
+                                        : std::string();
+  SysFreeString(value);
+  return result;
+}
+
+BSTR bstr(const std::string& utf8) {
+  const std::u16string wide = platform::text::utf8ToUtf16(utf8);
+  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+}
+
+const char* errorName(LONG code) {
+  switch (code) {
+    case INIT_FAILED: return "INIT_FAILED";
+    case OPERATION_FAILED: return "OPERATION_FAILED";
+    case INVALID_PARAM: return "INVALID_PARAM";
+    case DRIVE_BUSY: return "DRIVE_BUSY";
+    case ASPI_DRIVER: return "ASPI_DRIVER";
+    case MEDIA_CHANGED: return "MEDIA_CHANGED";
+    default: return "error";
+  }
+}
+
+// The drive to use: the one asked for, else the one at the preferred letter,
+// else the first.
+LONG chooseDrive(IAudioCDRipper2* engine, const LookupCommand::Options& options) {
+  LONG driveCount = 0;
+  engine->get_driveCount(&driveCount);
+  if (options.driveNum >= 1 && options.driveNum <= driveCount) return options.driveNum;
+  for (LONG i = 1; i <= driveCount && options.preferredLetter != 0; ++i) {
+    engine->put_driveNum(i);
+    BSTR letter = nullptr;
+    engine->get_driveLetter(&letter);
+    const std::string letterText = text(letter);
+    if (!letterText.empty() && letterText[0] == options.preferredLetter) return i;
+  }
+  return driveCount > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+bool LookupCommand::parseSource(const std::string& value, CDDBSourceConstants& source) {
+  if (value == "all") {
+    source = ALL;
+  } else if (value == "online") {
+    source = ONLINEDATABASE;
+  } else if (value == "local") {
+    source = CDPLAYERINI;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool LookupCommand::parseServer(const std::string& value, std::string& host, long& port) {
+  const size_t colon = value.rfind(':');
+  host = value.substr(0, colon);
+  port = 0;
+  if (colon != std::string::npos) {
+    const std::string digits = value.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) {
+      return false;
+    }
+    port = std::strtol(digits.c_str(), nullptr, 10);
+    if (port < 1 || port > 65535) return false;
+  }
+  // The engine takes a bare host name: no scheme, path or spaces.
+  return !host.empty() && host.find_first_of("/ \t") == std::string::npos;
+}
+
+int LookupCommand::main(int argc, char** argv) {
+  Options options;
+  bool useVdrive = false;
+  bool seenCommand = false;
+  std::string image;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "lookup" && !seenCommand) {
+      seenCommand = true;
+    } else if (arg == "--source" && hasValue) {
+      if (!parseSource(argv[++i], options.source)) {
+        std::cerr << "unknown source: " << argv[i] << "\n" << kUsage;
+        return 2;
+      }
+    } else if (arg == "--server" && hasValue) {
+      if (!parseServer(argv[++i], options.serverHost, options.serverPort)) {
+        std::cerr << "bad server: " << argv[i] << "\n" << kUsage;
+        return 2;
+      }
+    } else if (arg == "--drive" && hasValue) {
+      options.driveNum = std::strtol(argv[++i], nullptr, 10);
+    } else if (arg == "--vdrive") {
+      useVdrive = true;
+      if (hasValue && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "lookup") != 0) image = argv[++i];
+    } else {
+      std::cerr << kUsage;
+      return 2;
+    }
+  }
+
+  if (useVdrive) {
+    if (image.empty()) image = VirtualDriveSetup::demoImage();
+    std::string error;
+    if (!VirtualDriveSetup::putImage(image, VirtualDriveSetup::kDefaultLetter, error)) {
+      std::cerr << error << "\n";
+      return 1;
+    }
+    options.preferredLetter = VirtualDriveSetup::kDefaultLetter;
+  }
+  CoInitialize(nullptr);
+  const int status = run(options, std::cout, std::cerr);
+  CoFreeUnusedLibraries();
+  CoUninitialize();
+  return status;
+}
+
+int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
+  com::ComPtr<IAudioCDRipper2> engine;
+  if (FAILED(CoCreateInstance(CLSID_AudioCDRipper2, nullptr, CLSCTX_INPROC_SERVER, IID_IAudioCDRipper2,
+                              engine.putVoid()))) {
+    err << "The engine is not registered (run 'ripmarrow register' first).\n";
+    return 1;
+  }
+
+  auto sink = com::make<LookupSink>(options.source, err);
+  com::ComPtr<IConnectionPointContainer> container;
+  com::ComPtr<IConnectionPoint> point;
+  DWORD cookie = 0;
+  if (SUCCEEDED(engine.as(&container)) &&
+      SUCCEEDED(container->FindConnectionPoint(DIID__IAudioCDRipper2Events, point.put()))) {
+    point->Advise(sink->identity(), &cookie);
+  }
+
+  engine->DriverOpen();
+  // DriverOpen sets the CDDB defaults, so the server is chosen after it.
+  if (!options.serverHost.empty()) {
+    BSTR host = bstr(options.serverHost);
+    engine->put_cddbServerAddress(host);
+    SysFreeString(host);
+  }
+  if (options.serverPort != 0) engine->put_cddbServerHTTPPort(options.serverPort);
+  BSTR serverHost = nullptr;
+  LONG serverPort = 0;
+  engine->get_cddbServerAddress(&serverHost);
+  engine->get_cddbServerHTTPPort(&serverPort);
+  sink->server = text(serverHost) + ":" + std::to_string(serverPort);
+
+  int status = 1;
+  const LONG drive = chooseDrive(engine.get(), options);
+  if (drive == 0) {
+    err << "No CD drive.\n";
+  } else {
+    engine->put_driveNum(drive);
+    const size_t errorsBefore = sink->errors.size();
+    engine->Refresh();
+    LONG tracks = 0;
+    engine->get_trackCount(&tracks);
+    const bool discRead = sink->errors.size() == errorsBefore;
+    VARIANT_BOOL found = VARIANT_FALSE;
+    if (discRead) engine->GetCDDBInfo(options.source, &found);
+    if (!discRead) {
+      err << "No readable disc in drive " << drive << ".\n";
+    } else if (found != VARIANT_TRUE) {
+      // Gate failures arrive as Error events, reported below.
+      if (sink->errors.size() == errorsBefore) err << "No titles found for the disc.\n";
+    } else {
+      BSTR artist = nullptr;
+      BSTR album = nullptr;
+      BSTR genre = nullptr;
+      engine->get_cddbInfoArtist(&artist);
+      engine->get_cddbInfoAlbum(&album);
+      engine->get_cddbInfoGenre(&genre);
+      out << "Artist: " << text(artist) << "\n";
+      out << "Album:  " << text(album) << "\n";
+      out << "Genre:  " << text(genre) << "\n";
+      for (LONG t = 1; t <= tracks; ++t) {
+        engine->put_trackNum(t);
+        BSTR title = nullptr;
+        engine->get_cddbInfoTitle(&title);
+        out << (t < 10 ? " " : "") << t << "  " << text(title) << "\n";
+      }
+      status = 0;
+    }
+  }
+  engine->DriverClose();
+  if (point && cookie != 0) point->Unadvise(cookie);
+  for (LONG code : sink->errors) {
+    err << "engine error: " << errorName(code) << " (" << code << ")\n";
+    status = 1;
+  }
+  return status;
+}
+
+}  // namespace ripmarrow

@@ -1,0 +1,41 @@
+// `ripmarrow lookup`: the titles of the disc in a drive (artist, album, genre
+// and one title per track) from cdplayer.ini, from a CDDB server, or from the
+// first and then the second, asked of the engine through COM as any client
+// would.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "components/trackmill2.h"
+
+namespace ripmarrow {
+
+class LookupCommand {
+ public:
+  struct Options {
+    CDDBSourceConstants source = ALL;
+    std::string serverHost;      // empty: the engine's default server
+    long serverPort = 0;         // 0: the engine's default port
+    long driveNum = 0;           // 1-based; 0: the drive at preferredLetter, else drive 1
+    char preferredLetter = 0;    // a drive letter to prefer when driveNum is 0
+  };
+
+  // Parses `lookup [--source all|online|local] [--server HOST[:PORT]]
+  // [--vdrive [IMAGE]] [--drive N]` (the word "lookup" may stand anywhere),
+  // puts IMAGE into the virtual drive when asked, and runs the lookup inside a
+  // COM apartment of its own. 0: titles found; 1: none found or an engine
+  // error; 2: bad arguments.
+  static int main(int argc, char** argv);
+
+  // Splits HOST[:PORT]; false for an empty host or a port outside 1..65535.
+  static bool parseServer(const std::string& text, std::string& host, long& port);
+  // all, online or local; false otherwise.
+  static bool parseSource(const std::string& text, CDDBSourceConstants& source);
+
+  // Runs the lookup in the calling thread's apartment. Progress (the engine's
+  // query phases) and errors go to err, the titles to out.
+  static int run(const Options& options, std::ostream& out, std::ostream& err);
+};
+
+}  // namespace ripmarrow

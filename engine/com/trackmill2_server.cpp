@@ -2,23 +2,16 @@
 // and their registration, and the library's string resources.
 #include "components/trackmill2.h"
 #include "engine/com/audio_cd_ripper.h"
+#include "engine/mp3settings/lame_mp3_encoder.h"
 
 namespace {
-
-// The MP3 settings class is registered with the others; its class object
-// arrives with the settings object itself.
-HRESULT lameSettingsFactory(REFIID, void** ppv) {
-  if (ppv == nullptr) return E_POINTER;
-  *ppv = nullptr;
-  return CLASS_E_CLASSNOTAVAILABLE;
-}
 
 const com::ServerClass kClasses[] = {
     com::serverClass<engine::AudioCDRipper2>({CLSID_AudioCDRipper2, "AudioCDRipper2 Class",
                                               "Trackmill2.AudioCDRipper2.1", "Trackmill2.AudioCDRipper2", "Both"}),
-    {{CLSID_AudioCDRipperLameMP3Encoder2, "AudioCDRipperLameMP3Encoder2 Class",
-      "Trackmill2.AudioCDRipperLameMP3Encoder2.1", "Trackmill2.AudioCDRipperLameMP3Encoder2", "Apartment"},
-     &lameSettingsFactory},
+    com::serverClass<engine::AudioCDRipperLameMP3Encoder2>(
+        {CLSID_AudioCDRipperLameMP3Encoder2, "AudioCDRipperLameMP3Encoder2 Class",
+         "Trackmill2.AudioCDRipperLameMP3Encoder2.1", "Trackmill2.AudioCDRipperLameMP3Encoder2", "Apartment"}),
 };
 
 const com::TypeLibRegistration kTypeLib{LIBID_TRACKMILL2Lib, "1.0", "Trackmill2 1.0 Type Library"};

@@ -1,7 +1,8 @@
 #include "outside/wavesmith2/audio_file2_lame_enc.h"
 
 #include "outside/wavesmith2/bstr_text.h"
-#include "outside/wavesmith2/lame_params.h"
+#include "components/lame/lame_command_line.h"
+#include "components/lame/lame_presets.h"
 
 namespace wavesmith {
 
@@ -27,13 +28,13 @@ LameSettings AudioFile2LameEnc::settings() const {
 
 HRESULT AudioFile2LameEnc::SetParamsFromCommandLine(BSTR commandLine) {
   const std::string text = fromBstr(commandLine);
-  return put([&](LameSettings& s) { applyLameCommandLine(s, text); });
+  return put([&](LameSettings& s) { lame::applyCommandLine(s, text); });
 }
 HRESULT AudioFile2LameEnc::SetParamsFromPreset(SHORT preset) {
-  return put([&](LameSettings& s) { applyLamePreset(s, preset); });
+  return put([&](LameSettings& s) { lame::applyPreset(s, preset); });
 }
 HRESULT AudioFile2LameEnc::SetParamsFromAltPreset(SHORT preset) {
-  return put([&](LameSettings& s) { applyLamePreset(s, static_cast<SHORT>(preset + 100)); });
+  return put([&](LameSettings& s) { lame::applyPreset(s, static_cast<SHORT>(preset + 100)); });
 }
 
 // Plain fields: the value is stored in the field's width and read back
@@ -69,16 +70,16 @@ RM_LAME_PROPERTY(Bitrate, LONG, bitrate_kbps)
 
 // Kept as "off" flags, so they read back 1 (not the value put) when on.
 HRESULT AudioFile2LameEnc::get_BitReservoir(BOOL* on) {
-  return get(on, [](const LameSettings& s) { return s.reservoir_off == 0 ? 1 : 0; });
+  return get(on, [](const LameSettings& s) { return lame::onValueOf(s.reservoir_off); });
 }
 HRESULT AudioFile2LameEnc::put_BitReservoir(BOOL on) {
-  return put([&](LameSettings& s) { s.reservoir_off = on == 0 ? 1 : 0; });
+  return put([&](LameSettings& s) { s.reservoir_off = lame::offFlagFor(on); });
 }
 HRESULT AudioFile2LameEnc::get_ShortBlocks(BOOL* on) {
-  return get(on, [](const LameSettings& s) { return s.short_blocks_off == 0 ? 1 : 0; });
+  return get(on, [](const LameSettings& s) { return lame::onValueOf(s.short_blocks_off); });
 }
 HRESULT AudioFile2LameEnc::put_ShortBlocks(BOOL on) {
-  return put([&](LameSettings& s) { s.short_blocks_off = on == 0 ? 1 : 0; });
+  return put([&](LameSettings& s) { s.short_blocks_off = lame::offFlagFor(on); });
 }
 
 const com::DispatchTable& AudioFile2LameEnc::dispatchTable() {
@@ -160,8 +161,8 @@ HRESULT readLameSettings(IAudioFile2LameEnc* source, LameSettings* out) {
   readS(&I::get_VbrQuality, s.vbr_quality);
   readB(&I::get_WritingVBRHeader, s.write_vbr_header);
   if (FAILED(hr)) return hr;
-  s.reservoir_off = reservoir == 0 ? 1 : 0;
-  s.short_blocks_off = shortBlocks == 0 ? 1 : 0;
+  s.reservoir_off = lame::offFlagFor(reservoir);
+  s.short_blocks_off = lame::offFlagFor(shortBlocks);
   *out = s;
   return S_OK;
 }

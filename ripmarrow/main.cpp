@@ -13,6 +13,7 @@
 #include "platform/com/com.h"
 #include "ripmarrow/component_registrar.h"
 #include "ripmarrow/info_command.h"
+#include "ripmarrow/play_command.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
 namespace {
@@ -26,6 +27,7 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (ripmarrow::PlayCommand::wanted(argc, argv)) return ripmarrow::PlayCommand::main(argc, argv);
   std::string command;
   bool useVdrive = false;
   std::string image;

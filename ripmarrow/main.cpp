@@ -14,6 +14,7 @@
 #include "ripmarrow/component_registrar.h"
 #include "ripmarrow/info_command.h"
 #include "ripmarrow/lookup_command.h"
+#include "ripmarrow/play_command.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
 namespace {
@@ -27,6 +28,7 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (ripmarrow::PlayCommand::wanted(argc, argv)) return ripmarrow::PlayCommand::main(argc, argv);
   for (int i = 1; i < argc; ++i) if (std::strcmp(argv[i], "lookup") == 0) return ripmarrow::LookupCommand::main(argc, argv);
   std::string command;
   bool useVdrive = false;

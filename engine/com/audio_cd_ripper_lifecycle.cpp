@@ -201,8 +201,8 @@ void AudioCDRipper2::timerLoop(IStream* ownStream) {
 // exist; the gate is already the one they need: a tick does nothing while
 // the timer is disabled (a Refresh or a rip holds the drive).
 void AudioCDRipper2::timerTick(IAudioCDRipper2* own) {
-  (void)own;
   if (timerEnabled_.load() != 1) return;
+  monitorTick(own);  // disc-change polling (audio_cd_ripper_monitor.cpp)
 }
 
 void AudioCDRipper2::setCddbDefaults() {

@@ -1,0 +1,222 @@
+#include "ripmarrow/play_command.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "components/tonemeter2.h"
+#include "components/trackmill2.h"
+#include "platform/text/utf.h"
+#include "ripmarrow/key_input.h"
+#include "ripmarrow/virtual_drive_setup.h"
+
+namespace ripmarrow {
+namespace {
+
+constexpr LONG kSampleRate = 44100;
+constexpr LONG kSkipSamples = 10 * kSampleRate;
+
+// What the engine tells the player: position and levels, the end, errors.
+class PlaySink final : public com::ComObject<PlaySink, IDispatch> {
+ public:
+  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
+    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
+    AddRef();
+    *ppv = static_cast<IDispatch*>(this);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    auto arg = [&](UINT i) { return params->rgvarg[params->cArgs - 1 - i].lVal; };
+    if (id == DISPID_AudioCDRipper2_Timer && params != nullptr && params->cArgs == 3) {
+      samples = arg(0);
+      left = arg(1);
+      right = arg(2);
+      fresh = true;
+    } else if (id == DISPID_AudioCDRipper2_EndTrackPlay) {
+      ended = true;
+    } else if (id == DISPID_AudioCDRipper2_MediaChange) {
+      discChanged = true;
+    } else if (id == DISPID_AudioCDRipper2_Error && params != nullptr && params->cArgs == 1) {
+      errors.push_back(arg(0));
+    }
+    return S_OK;
+  }
+  LONG samples = 0, left = 0, right = 0;
+  bool fresh = false, ended = false, discChanged = false;
+  std::vector<LONG> errors;
+};
+
+std::string clock(LONG samples) {
+  const long seconds = std::max<LONG>(samples, 0) / kSampleRate;
+  char text[16];
+  std::snprintf(text, sizeof text, "%ld:%02ld", seconds / 60, seconds % 60);
+  return text;
+}
+
+// A bar of 16 cells for a level of 0 .. 32767.
+std::string bar(LONG level) {
+  const int cells = static_cast<int>(std::clamp<LONG>(level, 0, 32767) * 16 / 32767);
+  return std::string(static_cast<size_t>(cells), '#') + std::string(static_cast<size_t>(16 - cells), ' ');
+}
+
+}  // namespace
+
+bool PlayCommand::wanted(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--drive") == 0) ++i;
+    else if (argv[i][0] != '-') return std::strcmp(argv[i], "play") == 0;
+  }
+  return false;
+}
+
+int PlayCommand::main(int argc, char** argv) {
+  Options options;
+  bool useVdrive = false;
+  std::string image;
+  bool haveTrack = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--vdrive") {
+      useVdrive = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "play") != 0) image = argv[++i];
+    } else if (arg == "--drive" && i + 1 < argc) {
+      options.driveNum = std::strtol(argv[++i], nullptr, 10);
+    } else if (arg == "play") {
+      continue;
+    } else if (!haveTrack && !arg.empty() && arg[0] != '-') {
+      options.track = std::strtol(arg.c_str(), nullptr, 10);
+      haveTrack = true;
+    } else {
+      std::cerr << "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] play TRACK\n";
+      return 2;
+    }
+  }
+  if (!haveTrack) {
+    std::cerr << "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] play TRACK\n";
+    return 2;
+  }
+  if (useVdrive) {
+    if (image.empty()) image = VirtualDriveSetup::demoImage();
+    std::string error;
+    if (!VirtualDriveSetup::putImage(image, VirtualDriveSetup::kDefaultLetter, error)) {
+      std::cerr << error << "\n";
+      return 1;
+    }
+    options.preferredLetter = VirtualDriveSetup::kDefaultLetter;
+  }
+  CoInitialize(nullptr);
+  const int status = run(options, std::cout, std::cerr);
+  CoFreeUnusedLibraries();
+  CoUninitialize();
+  return status;
+}
+
+int PlayCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
+  com::ComPtr<IAudioCDRipper2> engine;
+  if (FAILED(CoCreateInstance(CLSID_AudioCDRipper2, nullptr, CLSCTX_INPROC_SERVER, IID_IAudioCDRipper2,
+                              engine.putVoid()))) {
+    err << "The engine is not registered (run 'ripmarrow register' first).\n";
+    return 1;
+  }
+  auto sink = com::make<PlaySink>();
+  com::ComPtr<IConnectionPointContainer> container;
+  com::ComPtr<IConnectionPoint> point;
+  DWORD cookie = 0;
+  if (SUCCEEDED(engine.as(&container)) &&
+      SUCCEEDED(container->FindConnectionPoint(DIID__IAudioCDRipper2Events, point.put()))) {
+    point->Advise(sink->identity(), &cookie);
+  }
+
+  engine->DriverOpen();
+  LONG driveCount = 0;
+  engine->get_driveCount(&driveCount);
+  long chosen = options.driveNum;
+  for (LONG i = 1; chosen == 0 && options.preferredLetter != 0 && i <= driveCount; ++i) {
+    engine->put_driveNum(i);
+    BSTR letter = nullptr;
+    engine->get_driveLetter(&letter);
+    if (letter != nullptr && SysStringLen(letter) > 0 && letter[0] == options.preferredLetter) chosen = i;
+    SysFreeString(letter);
+  }
+  int status = 1;
+  if (driveCount == 0) {
+    err << "No CD drive found.\n";
+  } else {
+    engine->put_driveNum(chosen < 1 || chosen > driveCount ? 1 : chosen);
+    engine->Refresh();
+    LONG tracks = 0;
+    engine->get_trackCount(&tracks);
+    LONG trackSamples = 0;
+    if (options.track >= 1 && options.track <= tracks) {
+      engine->put_trackNum(options.track);
+      engine->get_trackSamples(&trackSamples);
+    }
+    const size_t errorsBefore = sink->errors.size();
+    engine->PlayTrack(static_cast<SHORT>(std::clamp<long>(options.track, -1, 32767)));
+    com::ComPtr<IUnknown> player;
+    engine->GetAudioPlayer2Interface(player.put());
+    com::ComPtr<IAudioPlayer2> audio;
+    std::string output = "?";
+    if (player && SUCCEEDED(player.as(&audio))) {
+      BSTR name = nullptr;
+      audio->get_OutputName(&name);
+      if (name != nullptr) output = platform::text::utf16ToUtf8(std::u16string_view(name, SysStringLen(name)));
+      SysFreeString(name);
+    }
+    if (sink->errors.size() > errorsBefore || tracks == 0) {
+      err << "Track " << options.track << " cannot be played (the disc has " << tracks << " audio tracks).\n";
+    } else {
+      out << "Playing track " << options.track << " of " << tracks << " (" << clock(trackSamples) << ") on "
+          << output << "\n";
+      KeyInput keys;
+      if (keys.terminal()) out << "space: pause  <- ->: 10 s back/on  q: stop\n";
+      bool paused = false;
+      bool stopped = false;
+      long shownSecond = -1;
+      while (!sink->ended && !stopped && !sink->discChanged) {
+        CoPumpCalls(20);
+        while (auto key = keys.poll()) {
+          if (*key == "q") {
+            stopped = true;
+          } else if (*key == " " || *key == "p") {
+            engine->PauseTrack();
+            paused = !paused;
+          } else if (*key == "right" || *key == "f" || *key == "left" || *key == "b") {
+            const LONG step = (*key == "right" || *key == "f") ? kSkipSamples : -kSkipSamples;
+            engine->SeekTrack(std::clamp<LONG>(sink->samples + step, 0, trackSamples));
+          } else if (key->rfind("seek ", 0) == 0) {
+            engine->SeekTrack(std::clamp<LONG>(std::strtol(key->c_str() + 5, nullptr, 10) * kSampleRate, 0,
+                                               trackSamples));
+          }
+          if (*key == "eof" || stopped) break;
+        }
+        if (!sink->fresh) continue;
+        sink->fresh = false;
+        const std::string line = clock(sink->samples) + " / " + clock(trackSamples) + "  L " + bar(sink->left) +
+                                 " R " + bar(sink->right) + (paused ? "  paused" : "");
+        if (keys.terminal()) {
+          out << "\r" << line << std::flush;
+        } else if (sink->samples / kSampleRate != shownSecond) {
+          shownSecond = sink->samples / kSampleRate;
+          out << line << "\n";
+        }
+      }
+      if (keys.terminal()) out << "\n";
+      out << (sink->discChanged ? "The disc changed.\n" : stopped ? "Stopped.\n" : "End of track.\n");
+      status = sink->discChanged ? 1 : 0;
+    }
+    engine->StopPlay();
+  }
+  engine->DriverClose();
+  if (point && cookie != 0) point->Unadvise(cookie);
+  return status;
+}
+
+}  // namespace ripmarrow

@@ -1,0 +1,30 @@
+// `ripmarrow [--vdrive [IMAGE]] [--drive N] play TRACK`: plays a track of the
+// disc through the engine (to the sound card, or the silent sink when
+// RIPMARROW_AUDIO=silent or no device exists), showing the position and the
+// levels, until the track ends or the user stops it. Keys: space or p pause
+// and resume, right or f 10 s on, left or b 10 s back, q stop. When stdin is
+// not a terminal the same letters come one per line, and "seek S" moves to
+// second S.
+#pragma once
+
+#include <ostream>
+
+namespace ripmarrow {
+
+class PlayCommand {
+ public:
+  // True when the command line asks for this command.
+  static bool wanted(int argc, char** argv);
+  // Parses the whole command line and runs; the process's exit status.
+  static int main(int argc, char** argv);
+
+  struct Options {
+    long driveNum = 0;         // 1-based; 0: the drive at preferredLetter, else drive 1
+    char preferredLetter = 0;
+    long track = 1;
+  };
+  // 0 when the track played to its end or was stopped; 1 when it could not play.
+  static int run(const Options& options, std::ostream& out, std::ostream& err);
+};
+
+}  // namespace ripmarrow

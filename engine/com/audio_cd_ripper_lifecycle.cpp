@@ -88,6 +88,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverOpen() {
 }
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverClose() {
+  waitForRipThread();  // a running rip is stopped and ends before its drive and codec go
   timerEnabled_.store(0);
   log().line("AudioCDRipper2 Destructor");
   log().line("Free internal check media timer");
@@ -197,12 +198,13 @@ void AudioCDRipper2::timerLoop(IStream* ownStream) {
   if (own != nullptr) own->Release();
 }
 
-// One tick. Disc-change polling and the encoder pump run here once they
-// exist; the gate is already the one they need: a tick does nothing while
-// the timer is disabled (a Refresh or a rip holds the drive).
+// One tick: the encoder pump during an encoded rip; disc-change polling
+// runs here once it exists. A tick does nothing while the timer is
+// disabled (a Refresh or a rip holds the drive).
 void AudioCDRipper2::timerTick(IAudioCDRipper2* own) {
   (void)own;
   if (timerEnabled_.load() != 1) return;
+  if (converting_.load() != 0) pumpEncoder();
 }
 
 void AudioCDRipper2::setCddbDefaults() {

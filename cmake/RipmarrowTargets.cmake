@@ -8,6 +8,12 @@
 # All project code includes headers by their path from the repository root,
 # e.g. #include "platform/profile/profile.h".
 
+if(RIPMARROW_FUZZ)
+  # Every library is instrumented for coverage, so the fuzzers see the code
+  # they exercise; only the fuzz targets link libFuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(RIPMARROW_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
@@ -73,11 +79,11 @@ function(rm_fuzzer name)
   if(NOT A_RUNS)
     set(A_RUNS 20000)
   endif()
-  set(corpus_args)
-  if(A_CORPUS)
-    set(corpus_args ${A_CORPUS})
-  endif()
+  # libFuzzer adds new inputs to the first corpus folder: a scratch folder
+  # in the build tree, so the seed corpus in the sources is only read.
+  set(scratch ${CMAKE_CURRENT_BINARY_DIR}/${name}.corpus)
+  file(MAKE_DIRECTORY ${scratch})
   add_test(NAME fuzz.${name}
-    COMMAND ${name} -runs=${A_RUNS} -max_total_time=60 -rss_limit_mb=2048 ${corpus_args})
+    COMMAND ${name} -runs=${A_RUNS} -max_total_time=60 -rss_limit_mb=2048 ${scratch} ${A_CORPUS})
   set_tests_properties(fuzz.${name} PROPERTIES TIMEOUT 120 LABELS fuzz)
 endfunction()

@@ -11,7 +11,8 @@
 //   audio_cd_ripper_drive.cpp      transport and drive handle, drive properties, Eject
 //   audio_cd_ripper_disc.cpp       Refresh, cdType, cdID
 //   audio_cd_ripper_cddb.cpp       GetCDDBInfo and the CDDB information properties
-//   audio_cd_ripper_pending.cpp    members whose work comes with later parts
+//   audio_cd_ripper_playback.cpp   PlayTrack and the other playback members, the player's events
+//   audio_cd_ripper_monitor.cpp    the disc-change monitor run by the timer thread
 //   engine/rip/rip_entry.cpp       the RipTrackTo operations and StopRip
 //   engine/rip/rip_thread.cpp      the rip thread: start, block loop, end
 //   engine/rip/block_reader.cpp    one block read with retries and resets
@@ -44,6 +45,7 @@
 #include "engine/cddb/track_titles.h"
 #include "engine/com/cd_audio_device.h"
 #include "engine/device/device_types.h"
+#include "engine/device/track_buffer.h"
 #include "engine/log/diagnostic_log.h"
 #include "platform/com/com.h"
 
@@ -194,6 +196,20 @@ class AudioCDRipper2 final
   void timerTick(IAudioCDRipper2* own);
   void setCddbDefaults();
 
+  // Playback (audio_cd_ripper_playback.cpp). Client's thread.
+  void openPlayback();
+  void closePlayback();           // StopPlay's work, without its guard
+  int32_t readPlayChunk();        // frames of audio staged in playBuffer_
+  bool feedSecond();              // false when the player failed and the playback was closed
+  void feed(int seconds);
+  void waitMonitorIdle();         // until the timer thread has left the drive
+
+  // Disc-change monitor (audio_cd_ripper_monitor.cpp). Timer thread.
+  void monitorTick(IAudioCDRipper2* own);
+  void mediaChangeHandler(IAudioCDRipper2* own, int32_t gone);
+  bool monitorReadToc(std::array<uint8_t, 804>& toc);
+  void monitorRaise(IAudioCDRipper2* own, const char* logLine);
+
   // Title lookup (audio_cd_ripper_cddb.cpp).
   void pushCddbOptions();          // every CDDB setting to the client, in its order
   bool cddbAttempt(bool online);   // one query and read; fills the info on success
@@ -305,6 +321,27 @@ class AudioCDRipper2 final
   std::unique_ptr<RipJob, RipJobDelete> rip_;
   std::atomic<int32_t> ripThreadRunning_{0};  // from the entry to the rip thread's last use of the object
   std::atomic<int32_t> converting_{0};        // the timer thread pumps PCM instead of polling
+
+  // Playback: client's thread (the player's events reach the sink there too),
+  // except the atomics above and below.
+  std::atomic<int32_t> paused_{0};
+  int32_t seekBase_ = 0;          // sample frames: where the player's own count started
+  int32_t trackEnded_ = 0;        // the reader has reached the end of the track
+  int32_t chunkFrames_ = 25;      // frames per drive read
+  int32_t playResets_ = 0;        // failed chunk reads since the drive was last reset
+  uint32_t playStartLba_ = 0;
+  uint32_t playCurLba_ = 0;
+  uint32_t playEndLba_ = 0;       // the track's end: its last frame is playEndLba_ - 1
+  LONG playerBufferMs_ = 0;       // SetBufferTime's answer, kept
+  AudioPlayer2State playStatus_{};
+  std::vector<uint8_t> playBuffer_;       // one chunk staged; empty while no playback
+  device::TrackBufferPtr playReadBuffer_;  // the drive's reads land here
+
+  // Disc-change monitor. monitorBusy_ is set while the timer thread sends
+  // drive commands (clear while it raises an event), so that the client's
+  // thread can wait for it before taking the drive.
+  std::atomic<int32_t> monitorBusy_{0};
+  std::atomic<uint32_t> monitorTicks_{0};  // disc checks done, for diagnostics and tests
 
   // The timer thread: DriverOpen starts it, DriverClose stops and joins it.
   uint32_t timerPeriodMs_ = 20;

@@ -57,29 +57,4 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::_OnEvent() {
   return S_OK;
 }
 
-void AudioCDRipper2::onPlayerEvent(DISPID id, const DISPPARAMS* params) {
-  // Playback itself comes with a later part; until then the player is never
-  // started, and its reports are passed on as they come.
-  if (id == kPlayerEventPosition && params != nullptr && params->cArgs == 3) {
-    // Arguments arrive last first.
-    auto argument = [&](UINT index) -> LONG {
-      VARIANT converted;
-      VariantInit(&converted);
-      LONG value = 0;
-      if (SUCCEEDED(VariantChangeType(&converted, &params->rgvarg[params->cArgs - 1 - index], 0, VT_I4))) {
-        value = converted.lVal;
-      }
-      VariantClear(&converted);
-      return value;
-    };
-    samplesPlayed_.store(argument(0));
-    levelLeft_.store(argument(1));
-    levelRight_.store(argument(2));
-    fire(DISPID_AudioCDRipper2_Timer, {com::variantI4(samplesPlayed_.load()), com::variantI4(levelLeft_.load()),
-                                       com::variantI4(levelRight_.load())});
-  } else if (id == kPlayerEventEnd) {
-    fire(DISPID_AudioCDRipper2_EndTrackPlay);
-  }
-}
-
 }  // namespace engine

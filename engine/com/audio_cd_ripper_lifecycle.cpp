@@ -198,13 +198,18 @@ void AudioCDRipper2::timerLoop(IStream* ownStream) {
   if (own != nullptr) own->Release();
 }
 
-// One tick: the encoder pump during an encoded rip; disc-change polling
-// runs here once it exists. A tick does nothing while the timer is
-// disabled (a Refresh or a rip holds the drive).
+// One tick: the encoder pump during an encoded rip, disc-change polling
+// otherwise. A tick does nothing while the timer is disabled (a Refresh or
+// a rip holds the drive).
 void AudioCDRipper2::timerTick(IAudioCDRipper2* own) {
-  (void)own;
   if (timerEnabled_.load() != 1) return;
-  if (converting_.load() != 0) pumpEncoder();
+  // During an encoded rip the tick pumps PCM into the codec instead of
+  // polling the disc.
+  if (converting_.load() != 0) {
+    pumpEncoder();
+    return;
+  }
+  monitorTick(own);  // disc-change polling (audio_cd_ripper_monitor.cpp)
 }
 
 void AudioCDRipper2::setCddbDefaults() {

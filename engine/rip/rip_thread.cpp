@@ -87,6 +87,7 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
   ripDone_.store(0);
   // Disc polling stays off from here on: this thread now owns the drive.
   timerEnabled_.store(0);
+  while (monitorBusy_.load() != 0) SleepMs(1);  // a disc check in flight ends first
 
   releaseDriveHandle();
   unloadTransport();

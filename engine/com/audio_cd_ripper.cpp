@@ -33,6 +33,7 @@ AudioCDRipper2::AudioCDRipper2(std::unique_ptr<CdAudioDevice> cdAudio)
 AudioCDRipper2::~AudioCDRipper2() {
   // A client that never called DriverClose still leaves the process-wide
   // device tables as it found them: no handle of ours, no transport.
+  waitForRipThread();
   if (timerThread_.joinable()) stopTimer();
   releaseOutsideComponents();
   if (cdHandle_.load() != 0) device::CloseDevice(cdHandle_.exchange(0));

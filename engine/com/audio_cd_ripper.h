@@ -13,7 +13,11 @@
 //   audio_cd_ripper_cddb.cpp       GetCDDBInfo and the CDDB information properties
 //   audio_cd_ripper_playback.cpp   PlayTrack and the other playback members, the player's events
 //   audio_cd_ripper_monitor.cpp    the disc-change monitor run by the timer thread
-//   audio_cd_ripper_pending.cpp    members whose work comes with later parts
+//   engine/rip/rip_entry.cpp       the RipTrackTo operations and StopRip
+//   engine/rip/rip_thread.cpp      the rip thread: start, block loop, end
+//   engine/rip/block_reader.cpp    one block read with retries and resets
+//   engine/rip/encoder_pump.cpp    the timer thread's pump into the codec
+//   engine/rip/rip_formats.cpp     the format operations, SetFormatMP3Ex
 //
 // Contract with clients: every member answers S_OK (E_POINTER only for a
 // null out-pointer, which no dispatch caller can pass). A failure is
@@ -48,6 +52,10 @@
 namespace engine {
 
 class PlayerEventSink;
+struct RipJob;
+struct RipJobDelete {
+  void operator()(RipJob* job) const;
+};
 
 // Event codes stored in pendingEvent_ before _OnEvent.
 enum PendingEvent : int32_t {
@@ -206,6 +214,23 @@ class AudioCDRipper2 final
   void pushCddbOptions();          // every CDDB setting to the client, in its order
   bool cddbAttempt(bool online);   // one query and read; fills the info on success
 
+  // The rip pipeline (engine/rip/).
+  enum class RipOutput { kWav, kMp3, kMp2, kOgg, kWma, kComponent };
+  enum class BlockRead { kRead, kFailed, kAbandoned };
+  void ripEntry(BSTR fileName, RipOutput output, const char* logLine);
+  bool openOutput(RipOutput output, BSTR fileName);
+  void ripThreadMain(IStream* ownStream);
+  bool ripCommonStart(IAudioCDRipper2* own, RipJob& job);
+  void ripBlockLoop(IAudioCDRipper2* own, RipJob& job);
+  BlockRead readBlock(IAudioCDRipper2* own, RipJob& job, uint32_t cur, uint32_t frames);
+  void ripEndSequence(IAudioCDRipper2* own, RipJob& job);
+  void finishOutputAfterFailedStart(RipJob& job);
+  void raiseRipError(IAudioCDRipper2* own, ErrcodeConstants code);
+  void raiseRipProgress(IAudioCDRipper2* own, int32_t percent);
+  void encodedProgress(IAudioCDRipper2* own, RipJob& job);
+  void pumpEncoder();
+  void waitForRipThread();  // client's thread: stops a running rip and waits for its end
+
   // Log helpers.
   log::DiagnosticLog& log() { return *log_; }
 
@@ -289,6 +314,13 @@ class AudioCDRipper2 final
   std::string cddbInfoAlbum_;
   std::string cddbInfoGenre_;
   cddb::TrackTitles cddbTitles_;
+
+  // The rip: the job is made by the first rip's entry (client's thread) and
+  // then belongs to the running rip thread; the timer thread's pump touches
+  // its PCM buffer and events only while converting_ is set.
+  std::unique_ptr<RipJob, RipJobDelete> rip_;
+  std::atomic<int32_t> ripThreadRunning_{0};  // from the entry to the rip thread's last use of the object
+  std::atomic<int32_t> converting_{0};        // the timer thread pumps PCM instead of polling
 
   // Playback: client's thread (the player's events reach the sink there too),
   // except the atomics above and below.

@@ -88,6 +88,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverOpen() {
 }
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverClose() {
+  waitForRipThread();  // a running rip is stopped and ends before its drive and codec go
   timerEnabled_.store(0);
   log().line("AudioCDRipper2 Destructor");
   log().line("Free internal check media timer");
@@ -197,11 +198,17 @@ void AudioCDRipper2::timerLoop(IStream* ownStream) {
   if (own != nullptr) own->Release();
 }
 
-// One tick. Disc-change polling and the encoder pump run here once they
-// exist; the gate is already the one they need: a tick does nothing while
-// the timer is disabled (a Refresh or a rip holds the drive).
+// One tick: the encoder pump during an encoded rip, disc-change polling
+// otherwise. A tick does nothing while the timer is disabled (a Refresh or
+// a rip holds the drive).
 void AudioCDRipper2::timerTick(IAudioCDRipper2* own) {
   if (timerEnabled_.load() != 1) return;
+  // During an encoded rip the tick pumps PCM into the codec instead of
+  // polling the disc.
+  if (converting_.load() != 0) {
+    pumpEncoder();
+    return;
+  }
   monitorTick(own);  // disc-change polling (audio_cd_ripper_monitor.cpp)
 }
 

@@ -1,0 +1,51 @@
+// AudioCDRipper2: the timer thread's encoder pump. Every tick while the
+// converting flag is set it hands the PCM the rip thread has appended to
+// the codec in pieces of at most 88200 bytes (half a second), and takes
+// part in the end-of-rip handshake: once the rip thread has set RipOver and
+// a tick finds nothing left, it sets ConvertOver.
+#include <algorithm>
+#include <cstring>
+
+#include "engine/com/audio_cd_ripper.h"
+#include "engine/rip/rip_job.h"
+
+namespace engine {
+
+namespace {
+constexpr size_t kPieceBytes = 88200;
+}  // namespace
+
+void AudioCDRipper2::pumpEncoder() {
+  RipJob& job = *rip_;
+  log().line("Convert In Progress");
+  size_t pending = job.pcm.pendingBytes();
+  const bool handedNothing = pending == 0;
+  while (pending > 0 && audioFile_) {
+    const size_t piece = std::min(pending, kPieceBytes);
+    SAFEARRAY* samples = SafeArrayCreateVector(VT_I2, 0, static_cast<ULONG>(piece / 2));
+    void* data = nullptr;
+    if (samples == nullptr || FAILED(SafeArrayAccessData(samples, &data))) {
+      if (samples != nullptr) SafeArrayDestroy(samples);
+      break;  // tried again next tick
+    }
+    std::memcpy(data, job.pcm.readPointer(), piece);
+    SafeArrayUnaccessData(samples);
+    if (FAILED(audioFile_->WriteSamples(samples))) job.encoderFailed.store(1);
+    SafeArrayDestroy(samples);
+    job.pcm.advanceRead(piece);
+    job.progressBytes.fetch_add(static_cast<int64_t>(piece));
+    pending -= piece;
+  }
+  if (handedNothing) log().line("Size is 0!");
+  log().line("Wait for RipOverEvent");
+  if (job.ripOver.wait(10)) {
+    log().line("Rip Is Over!");
+    // Looked at again: the rip thread may have appended just before it set RipOver.
+    if (handedNothing && job.pcm.pendingBytes() == 0 && (!job.convertOver.isSet() || stopRequested_.load() != 0)) {
+      log().line("Set ConvertOverEvent");
+      job.convertOver.set();
+    }
+  }
+}
+
+}  // namespace engine

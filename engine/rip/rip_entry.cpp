@@ -1,0 +1,141 @@
+// AudioCDRipper2: the RipTrackTo operations (the entry sequence on the
+// client's thread, opening the output) and StopRip.
+#include <thread>
+
+#include "engine/com/audio_cd_ripper.h"
+#include "engine/com/engine_time.h"
+#include "engine/rip/rip_job.h"
+
+namespace engine {
+
+void RipJobDelete::operator()(RipJob* job) const { delete job; }
+
+HRESULT STDMETHODCALLTYPE AudioCDRipper2::RipTrackToWav(BSTR fileName) {
+  ripEntry(fileName, RipOutput::kWav, "Rip Track To Wav");
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE AudioCDRipper2::RipTrackToMP3(BSTR fileName) {
+  ripEntry(fileName, RipOutput::kMp3, "Rip Track To MP3");
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE AudioCDRipper2::RipTrackToMP2(BSTR fileName) {
+  ripEntry(fileName, RipOutput::kMp2, "Rip Track To MP2");
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE AudioCDRipper2::RipTrackToOGG(BSTR fileName) {
+  ripEntry(fileName, RipOutput::kOgg, "Rip Track To OGG");
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE AudioCDRipper2::RipTrackToWMA(BSTR fileName) {
+  ripEntry(fileName, RipOutput::kWma, "Rip Track To WMA");
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE AudioCDRipper2::RipTrackToAudioFile2Format(BSTR fileName) {
+  ripEntry(fileName, RipOutput::kComponent, "Rip Track To AudioFile2 Format");
+  return S_OK;
+}
+
+void AudioCDRipper2::ripEntry(BSTR fileName, RipOutput output, const char* logLine) {
+  if (playing_.load() != 0) return;
+  const bool encoded = output != RipOutput::kWav;
+  // Without DriverOpen there is no codec either.
+  if (encoded && (codecStatus_ != S_OK || !audioFile_)) {
+    raiseError(FORMAT_NOT_SUPPORT);
+    return;
+  }
+  log().line(logLine);
+  if (mediaChangedGuard()) return;
+  // A rip thread that has not yet reached its reading counts as running, so
+  // two rips can never start together.
+  if (ripInProgress_.load() != 0 || ripThreadRunning_.load() != 0) {
+    raiseError(DRIVE_BUSY);
+    return;
+  }
+  if (!rip_) rip_.reset(new RipJob);
+  rip_->resetForRip(encoded);
+  if (!openOutput(output, fileName)) return;
+
+  stopRequested_.store(0);
+  lastError_.store(NO_ERRORS);
+  // Each rip thread gets its own marshalled pointer.
+  IStream* stream = nullptr;
+  if (FAILED(CoMarshalInterThreadInterfaceInStream(IID_IAudioCDRipper2, static_cast<IAudioCDRipper2*>(this),
+                                                   &stream))) {
+    stream = nullptr;
+  }
+  ripThreadRunning_.store(1);
+  // The thread is detached: it releases its own handle when it ends, and
+  // ripThreadRunning_ tells DriverClose and the next rip whether it still
+  // uses the object.
+  std::thread([this, stream] {
+    CoInitialize(nullptr);
+    ripThreadMain(stream);
+    CoUninitialize();
+  }).detach();
+}
+
+bool AudioCDRipper2::openOutput(RipOutput output, BSTR fileName) {
+  RipJob& job = *rip_;
+  if (output == RipOutput::kWav) {
+    const std::string path = fromBstr(fileName);
+    if (!job.wav.open(path)) {
+      log().value("Cannot create the WAV file, errno ", job.wav.lastErrno());
+      raiseError(FILE_ACCESS);
+      return false;
+    }
+    return true;
+  }
+  BSTR name = fileName != nullptr ? fileName : SysAllocString(u"");
+  LONG status = -1;
+  auto create = [&] {
+    audioFile_->CreateOutputFile(name, 0);
+    status = -1;
+    audioFile_->get_FileStatus(&status);
+  };
+  switch (output) {
+    case RipOutput::kMp3:
+    case RipOutput::kMp2:
+    case RipOutput::kOgg:
+      if (output == RipOutput::kMp3 && formatUnset_[2] != 0) audioFile_->SetFormatMP3(44100, 128, 2);
+      if (output == RipOutput::kMp2 && formatUnset_[3] != 0) audioFile_->SetFormatMP2(44100, 128, 2);
+      if (output == RipOutput::kOgg && formatUnset_[1] != 0) audioFile_->SetFormatOGG(44100, 2, 128, 0, 0, -1);
+      create();
+      if (status == 0) audioFile_->SetInputFormat(44100, 2);
+      break;
+    case RipOutput::kWma:
+      audioFile_->SetInputFormat(44100, 2);
+      if (formatUnset_[0] != 0) SetFormatWMA(39);
+      audioFile_->SetInputFormat(44100, 2);
+      create();
+      if (status == 0) audioFile_->SetInputFormat(44100, 2);
+      break;
+    default:
+      audioFile_->SetInputFormat(44100, 2);
+      create();
+      break;
+  }
+  if (name != fileName) SysFreeString(name);
+  if (status != 0) {
+    raiseError(FORMAT_NOT_SUPPORT);
+    return false;
+  }
+  return true;
+}
+
+HRESULT STDMETHODCALLTYPE AudioCDRipper2::StopRip() {
+  log().line("Stop Rip!");
+  if (ripInProgress_.load() == 0) return S_OK;
+  if (mediaChangedGuard()) return S_OK;
+  stopRequested_.exchange(1);
+  return S_OK;
+}
+
+// DriverClose and the final release wait here for a rip still running: it
+// is asked to stop, and its events are run while waiting.
+void AudioCDRipper2::waitForRipThread() {
+  if (ripThreadRunning_.load() == 0) return;
+  stopRequested_.exchange(1);
+  while (ripThreadRunning_.load() != 0) CoPumpCalls(10);
+}
+
+}  // namespace engine

@@ -1,0 +1,56 @@
+// RipJob: the state of one rip, from the entry sequence that opens its
+// output to the end sequence that closes it. The entry fills it on the
+// client's thread before the rip thread starts; the rip thread owns it
+// afterwards, except the PCM buffer, the two events and progressBytes,
+// which the timer thread's pump shares while the engine's converting flag
+// is set.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "engine/device/track_buffer.h"
+#include "engine/rip/pcm_buffer.h"
+#include "engine/rip/wav_writer.h"
+#include "platform/sync/event.h"
+
+namespace engine {
+
+struct RipJob {
+  bool encoded = false;
+  WavWriter wav;                  // WAV rips
+  PcmBuffer pcm;                  // encoded rips: the whole track
+  platform::Event ripOver;        // rip thread → pump: nothing more will be appended
+  platform::Event convertOver;    // pump → rip thread: everything appended was handed on
+  std::atomic<int64_t> progressBytes{0};  // both threads add
+  std::atomic<int32_t> encoderFailed{0};  // a WriteSamples call failed (timer or rip thread)
+  bool pumpStarted = false;       // rip thread: the pump was switched on
+
+  // Rip thread only.
+  uint32_t startLba = 0;
+  uint32_t endLba = 0;            // one past the track's last frame
+  int32_t trackFrames = 1;
+  int64_t bytesPerPercent = 0;
+  uint32_t blockMs = 0;
+  uint32_t previousBlockFrames = 0;
+  device::TrackBufferPtr readBuffer, spareBuffer, jitterBuffer, scratchBuffer;
+
+  void resetForRip(bool encodedRip) {
+    encoded = encodedRip;
+    ripOver.reset();
+    convertOver.reset();
+    progressBytes.store(0);
+    encoderFailed.store(0);
+    pumpStarted = false;
+    pcm.release();
+  }
+  void freeBuffers() {
+    readBuffer.reset();
+    spareBuffer.reset();
+    jitterBuffer.reset();
+    scratchBuffer.reset();
+    pcm.release();
+  }
+};
+
+}  // namespace engine

@@ -1,0 +1,349 @@
+// AudioCDRipper2: the rip thread. Its common start (a fresh transport and
+// drive handle, tray lock, speed, spin-up), the block loop with the edge
+// block sizes, cache-defeating reads, the on-error actions and the pacing,
+// and the end sequence that always ends with RipProgress(100).
+//
+// The whole track is read: the loop runs to the track's last frame and its
+// last block is cut to what is left, so a rip of an undamaged track equals
+// the track on the disc byte for byte.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "engine/com/audio_cd_ripper.h"
+#include "engine/com/engine_time.h"
+#include "engine/device/drive_commands.h"
+#include "engine/device/reads.h"
+#include "engine/device/transport.h"
+#include "engine/rip/rip_job.h"
+
+namespace engine {
+
+namespace {
+
+constexpr uint32_t kFrameBytes = 2352;
+constexpr uint32_t kCacheDefeatDistanceFrames = 2000;
+constexpr uint32_t kPcmSpareBytes = 100 * kFrameBytes;
+constexpr int kReadyChecks = 20;
+constexpr uint32_t kReadyCheckGapMs = 200;
+
+uint32_t descriptorAddress(const std::array<uint8_t, 804>& toc, int32_t descriptor) {
+  const uint8_t* b = toc.data() + 4 + 8 * descriptor + 4;
+  return ((uint32_t{b[0]} * 256 + b[1]) * 256 + b[2]) * 256 + b[3];
+}
+bool descriptorIsAudio(const std::array<uint8_t, 804>& toc, int32_t descriptor) {
+  return (toc[4 + 8 * descriptor + 1] & 0x04) == 0;
+}
+
+}  // namespace
+
+void AudioCDRipper2::raiseRipError(IAudioCDRipper2* own, ErrcodeConstants code) {
+  lastError_.store(code);
+  raiseFromWorker(own, kEventError);
+}
+
+void AudioCDRipper2::raiseRipProgress(IAudioCDRipper2* own, int32_t percent) {
+  ripPercent_.store(static_cast<int16_t>(percent));
+  raiseFromWorker(own, kEventRipProgress);
+}
+
+void AudioCDRipper2::ripThreadMain(IStream* ownStream) {
+  IAudioCDRipper2* own = nullptr;
+  if (ownStream != nullptr &&
+      FAILED(CoGetInterfaceAndReleaseStream(ownStream, IID_IAudioCDRipper2, reinterpret_cast<void**>(&own)))) {
+    own = nullptr;
+  }
+  RipJob& job = *rip_;
+  if (ripCommonStart(own, job)) {
+    if (!job.encoded || job.pumpStarted) ripBlockLoop(own, job);
+    ripEndSequence(own, job);  // clears ripThreadRunning_ before its last event
+  } else {
+    finishOutputAfterFailedStart(job);
+    ripThreadRunning_.store(0);
+  }
+  // The pointer's release may be the object's final one: nothing here
+  // touches the object any more.
+  if (own != nullptr) own->Release();
+}
+
+// An output opened by the entry sequence is finished and closed when the
+// rip cannot start, so no half-written file stays open.
+void AudioCDRipper2::finishOutputAfterFailedStart(RipJob& job) {
+  if (job.encoded) {
+    if (audioFile_) audioFile_->CloseFile();
+  } else {
+    job.wav.closeData();
+    job.wav.closeRiff();
+    job.wav.closeFile();
+  }
+  job.freeBuffers();
+  ripInProgress_.store(0);
+  timerEnabled_.store(1);
+}
+
+bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
+  ripPercent_.store(0);
+  retryCount_.store(0);
+  ripDone_.store(0);
+  // Disc polling stays off from here on: this thread now owns the drive.
+  timerEnabled_.store(0);
+  while (monitorBusy_.load() != 0) SleepMs(1);  // a disc check in flight ends first
+
+  releaseDriveHandle();
+  unloadTransport();
+  SleepMs(100);
+  loadTransport();
+  if (scsiManagerLoaded_.load() == 0) {
+    raiseRipError(own, ASPI_DRIVER);
+    return false;
+  }
+  createDriveHandle();
+  if (cdHandle_.load() == 0) {
+    raiseRipError(own, DRIVE_BUSY);
+    return false;
+  }
+  if (lockTray_ != 0) device::SendPreventAllow(cdHandle_.load(), 1);
+
+  // The track: the audio track with ordinal trackIndex_, data tracks skipped.
+  const int32_t tocTracks = std::min<int32_t>(tocEntries_[3], 99);
+  int32_t ordinal = -1;
+  uint32_t start = 0;
+  for (int32_t d = 0; d < tocTracks; ++d) {
+    if (!descriptorIsAudio(tocEntries_, d)) continue;
+    if (++ordinal == trackIndex_) {
+      start = descriptorAddress(tocEntries_, d);
+      break;
+    }
+  }
+  job.startLba = start;
+  job.trackFrames = trackIndex_ < static_cast<int32_t>(trackFrames_.size()) ? trackFrames_[trackIndex_] : 0;
+  job.endLba = start + static_cast<uint32_t>(std::max(job.trackFrames, 0));
+  if (job.trackFrames <= 0) job.trackFrames = 1;  // progress divides by it
+
+  const uint32_t framesPerRead = static_cast<uint32_t>(std::max<int16_t>(framesPerRead_, 1));
+  job.readBuffer = device::AllocateTrackBuffer(framesPerRead);
+  job.spareBuffer = device::AllocateTrackBuffer(framesPerRead);
+  job.jitterBuffer = device::AllocateTrackBuffer(framesPerRead);
+  job.scratchBuffer = device::AllocateTrackBuffer(framesPerRead);
+  ripInProgress_.store(1);
+  auto bufInit = [&](device::TrackBuffer& b, uint32_t frames) {
+    log().value("BufInit Method. Num frames:", frames);
+    b.startFrame = 0;
+    b.frameCount = frames;
+    b.capacity = frames * kFrameBytes;
+    b.validBytes = 0;
+    b.status = 0;
+    b.dataOffset = 0;
+    log().line("BufInit Method End.");
+    log().line("");
+  };
+  // The block buffers are tested like the PCM buffer: no memory, no rip.
+  if (!job.readBuffer || !job.spareBuffer || !job.jitterBuffer || !job.scratchBuffer) {
+    raiseRipError(own, OUT_OF_MEMORY);
+    job.pumpStarted = false;    // the end sequence still closes the output
+    job.endLba = job.startLba;  // nothing to read
+  } else {
+    bufInit(*job.readBuffer, framesPerRead);
+    if (readAlgorithm_ == 1) bufInit(*job.jitterBuffer, framesPerRead);
+    if (ripModePreset_ == PARANOID) bufInit(*job.scratchBuffer, framesPerRead);
+  }
+
+  const int32_t speed = std::max(readSpeed_, 1);
+  device::SendSetSpeed(cdHandle_.load(), static_cast<uint32_t>(speed * 176 + 5));
+  job.blockMs = static_cast<uint32_t>(static_cast<double>(framesPerRead) / (speed * 75.0) * 1000.0);
+
+  if (spinUpMs_ > 0 && job.readBuffer && job.endLba > job.startLba) {
+    const uint32_t began = TickCountMs();
+    while (TickCountMs() - began <= static_cast<uint32_t>(spinUpMs_) && stopRequested_.load() == 0) {
+      const uint32_t readBegan = TickCountMs();
+      device::TrackBuffer& b = *job.readBuffer;
+      b.startFrame = job.startLba;
+      b.frameCount = std::min(framesPerRead, job.endLba - job.startLba);
+      checkTransport();
+      device::ReadCDAudioLBA(cdHandle_.load(), b);
+      const uint32_t took = TickCountMs() - readBegan;
+      if (took < job.blockMs) SleepMs(job.blockMs - took);
+    }
+  }
+
+  if (job.encoded) {
+    job.progressBytes.store(0);
+    job.bytesPerPercent = static_cast<int64_t>(job.endLba - job.startLba) * kFrameBytes / 100;
+    const size_t pcmBytes = static_cast<size_t>(job.endLba - job.startLba) * kFrameBytes + kPcmSpareBytes;
+    if (!job.pcm.allocate(pcmBytes)) {
+      raiseRipError(own, OUT_OF_MEMORY);
+      return true;  // the end sequence runs; the pump never started
+    }
+    job.ripOver.reset();
+    job.convertOver.reset();
+    converting_.store(1);
+    job.pumpStarted = true;
+    timerEnabled_.store(1);  // the timer thread now pumps
+  }
+  return true;
+}
+
+void AudioCDRipper2::encodedProgress(IAudioCDRipper2* own, RipJob& job) {
+  if (job.progressBytes.load() < job.bytesPerPercent) return;
+  const int32_t encodedFrames = static_cast<int32_t>(job.pcm.readOffset() / kFrameBytes);
+  raiseRipProgress(own, MulDivRounded(encodedFrames, 100, job.trackFrames));
+  job.progressBytes.store(0);
+}
+
+void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
+  const uint32_t framesPerRead = static_cast<uint32_t>(std::max<int16_t>(framesPerRead_, 1));
+  const uint32_t start = job.startLba;
+  const uint32_t end = job.endLba;
+  const uint32_t stepFrames = (end - start) / 100;
+  uint32_t framesSinceProgress = 0;
+  uint32_t blockCounter = 0;
+  job.previousBlockFrames = framesPerRead;
+  std::vector<uint8_t> silence;
+
+  uint32_t cur = start;
+  while (cur < end) {
+    if (job.encoded && stopRequested_.load() != 0) break;
+    const uint32_t iterationBegan = TickCountMs();
+    log().value("dwCurrent=", cur);
+    log().value("dwEnd=", end);
+    if (job.encoded) {
+      log().value("b_counter = ", blockCounter);
+      log().value("block_duration = ", job.blockMs);
+    }
+    ++blockCounter;
+
+    if (!job.encoded) {
+      if (framesSinceProgress >= stepFrames) {
+        const int32_t percent = MulDivRounded(static_cast<int32_t>(cur - start), 100, job.trackFrames);
+        log().value("Rip Progress = ", percent);
+        raiseRipProgress(own, percent);
+        if (stopRequested_.load() != 0) break;
+        framesSinceProgress = 0;
+      }
+    } else {
+      encodedProgress(own, job);
+    }
+
+    if (ripModePreset_ == PARANOID) {
+      device::TrackBuffer& s = *job.scratchBuffer;
+      s.startFrame = cur + kCacheDefeatDistanceFrames;
+      s.frameCount = job.previousBlockFrames;
+      device::ReadCDAudioLBA(cdHandle_.load(), s);
+    }
+
+    uint32_t n = framesPerRead;
+    if (ripModePreset_ != PLAY) {
+      if (cur - start < 10 || end - cur < 10) {
+        n = 1;
+      } else if (cur - start < 50 || end - cur < 50) {
+        n = 5;
+      }
+    }
+    n = std::min(n, end - cur);  // the last block holds what is left of the track
+    job.previousBlockFrames = n;
+
+    const BlockRead result = readBlock(own, job, cur, n);
+    if (result == BlockRead::kAbandoned) break;
+    if (result == BlockRead::kRead) {
+      device::TrackBuffer& b = *job.readBuffer;
+      const uint8_t* audio = b.data() + b.dataOffset;
+      // Never past the track's end, whatever a drive hands back.
+      const uint32_t frames = std::min<uint32_t>(b.frameCount, end - cur);
+      const uint32_t bytes = std::min<uint32_t>(b.validBytes, frames * kFrameBytes);
+      if (job.encoded) {
+        job.pcm.append(audio, bytes);
+      } else if (!job.wav.append(audio, bytes)) {
+        log().value("WAV write failed, errno ", job.wav.lastErrno());
+        raiseRipError(own, FILE_ACCESS);
+        break;
+      }
+      if (frames == 0) {
+        // An overlapped read that found no new whole frame: read on
+        // plainly rather than stand still.
+        job.jitterBuffer->validBytes = 0;
+      }
+      cur += frames;
+      framesSinceProgress += frames;
+    } else {
+      const int32_t action = ripOnErrorAction_;
+      if (action != SILENCE && action != CORRECT && action != CUT) {
+        raiseRipError(own, OPERATION_FAILED);
+        break;
+      }
+      // Silence and skips cover a whole block, but never reach past the
+      // track's end.
+      const uint32_t covered = std::min(framesPerRead, end - cur);
+      if (action != CUT) {
+        silence.assign(static_cast<size_t>(covered) * kFrameBytes, 0);
+        if (job.encoded) {
+          job.pcm.append(nullptr, silence.size());
+        } else if (!job.wav.append(silence.data(), silence.size())) {
+          raiseRipError(own, FILE_ACCESS);
+          break;
+        }
+      }
+      cur += covered;
+      framesSinceProgress += covered;
+      if (job.encoded) job.progressBytes.fetch_add(static_cast<int64_t>(covered) * kFrameBytes);
+      // The overlap tail no longer joins the next block.
+      if (job.jitterBuffer) job.jitterBuffer->validBytes = 0;
+    }
+
+    const uint32_t took = TickCountMs() - iterationBegan;
+    if (took < job.blockMs) SleepMs(job.blockMs - took);
+  }
+}
+
+void AudioCDRipper2::ripEndSequence(IAudioCDRipper2* own, RipJob& job) {
+  if (job.encoded) {
+    if (job.pumpStarted) {
+      job.ripOver.set();
+      while (!job.convertOver.wait(10)) {
+        log().value("Wait for ConvertOverEvent ", static_cast<int64_t>(job.pcm.readOffset()));
+        log().value("  written ", static_cast<int64_t>(job.pcm.writeOffset()));
+        encodedProgress(own, job);
+      }
+      timerEnabled_.store(0);
+      converting_.store(0);
+      if (stopRequested_.load() == 0) {
+        const size_t rest = job.pcm.pendingBytes();
+        if (rest > 0 && audioFile_) {
+          SAFEARRAY* samples = SafeArrayCreateVector(VT_I2, 0, static_cast<ULONG>(rest / 2));
+          void* data = nullptr;
+          if (samples != nullptr && SUCCEEDED(SafeArrayAccessData(samples, &data))) {
+            std::memcpy(data, job.pcm.readPointer(), rest);
+            SafeArrayUnaccessData(samples);
+            if (FAILED(audioFile_->WriteSamples(samples))) job.encoderFailed.store(1);
+            job.pcm.advanceRead(rest);
+          }
+          if (samples != nullptr) SafeArrayDestroy(samples);
+        }
+      }
+    }
+    if (audioFile_ && FAILED(audioFile_->CloseFile())) job.encoderFailed.store(1);
+    // The codec could not take the audio (a full disk, a refused format):
+    // reported once, so the client does not take the file for whole.
+    if (job.encoderFailed.load() != 0) raiseRipError(own, FORMAT_NOT_SUPPORT);
+  }
+  if (lockTray_ != 0) device::SendPreventAllow(cdHandle_.load(), 0);
+  if (!job.encoded) {
+    if (!job.wav.closeData()) raiseRipError(own, FILE_ACCESS);
+    if (!job.wav.closeRiff()) raiseRipError(own, FILE_ACCESS);
+    if (!job.wav.closeFile()) raiseRipError(own, FILE_ACCESS);
+  }
+  job.freeBuffers();
+  ripInProgress_.store(0);
+  for (int i = 0; i < kReadyChecks && !testDriveReady(); ++i) SleepMs(kReadyCheckGapMs);
+  mediaState_.store(kMediaIn);
+  timerEnabled_.store(1);
+  log().flush();
+  ripPercent_.store(100);
+  ripDone_.store(1);
+  // The next rip may start from this event's handler (a client ripping its
+  // tracks one after another): this thread no longer counts as running,
+  // and after the event it touches nothing of the object.
+  ripThreadRunning_.store(0);
+  raiseFromWorker(own, kEventRipProgress);
+}
+
+}  // namespace engine

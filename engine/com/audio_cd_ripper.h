@@ -202,6 +202,7 @@ class AudioCDRipper2 final
   int32_t readPlayChunk();        // frames of audio staged in playBuffer_
   bool feedSecond();              // false when the player failed and the playback was closed
   void feed(int seconds);
+  bool monitorMayWait() const;   // the disc-change handler may keep waiting
   void waitMonitorIdle();         // until the timer thread has left the drive
 
   // Disc-change monitor (audio_cd_ripper_monitor.cpp). Timer thread.

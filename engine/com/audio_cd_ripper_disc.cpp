@@ -36,6 +36,9 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::Refresh() {
   if (ripInProgress_.load() != 0) return S_OK;
 
   timerEnabled_.store(0);
+  // A disc check already under way finishes (or gives up, seeing the gate
+  // closed) before the transport goes away under it.
+  waitMonitorIdle();
   unloadTransport();
   SleepMs(500);
   loadTransport();

@@ -77,7 +77,7 @@ void AudioCDRipper2::mediaChangeHandler(IAudioCDRipper2* own, int32_t gone) {
         monitorRaise(own, "Send Event: Media In");
         return;
       }
-      if (timerRunning_.load() != 1) break;
+      if (!monitorMayWait()) break;
       SleepMs(kFalseAlarmWaitMs);
     }
     monitorRaise(own, "Send Event: NoMedia");
@@ -87,12 +87,19 @@ void AudioCDRipper2::mediaChangeHandler(IAudioCDRipper2* own, int32_t gone) {
         log().line("Read TOC Success!");
         break;
       }
-      // DriverClose does not wait out a disc that never becomes readable.
-      if (timerRunning_.load() != 1) break;
+      // DriverClose and Refresh do not wait out a disc that never becomes
+      // readable.
+      if (!monitorMayWait()) break;
       SleepMs(kArrivalWaitMs);
     }
   }
   monitorRaise(own, "Send Event: Media In");
+}
+
+// The handler's waits end when the timer is stopped (DriverClose) or its
+// work is gated off (Refresh, which then reads the disc itself).
+bool AudioCDRipper2::monitorMayWait() const {
+  return timerRunning_.load() == 1 && timerEnabled_.load() == 1;
 }
 
 // One READ TOC in LBA form into `toc`. Nothing is sent once a rip or a

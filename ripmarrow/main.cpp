@@ -15,6 +15,7 @@
 #include "ripmarrow/info_command.h"
 #include "ripmarrow/lookup_command.h"
 #include "ripmarrow/play_command.h"
+#include "ripmarrow/rip_command.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
 namespace {
@@ -29,6 +30,7 @@ int usage() {
 
 int main(int argc, char** argv) {
   if (ripmarrow::PlayCommand::wanted(argc, argv)) return ripmarrow::PlayCommand::main(argc, argv);
+  if (ripmarrow::RipCommand::wanted(argc, argv)) return ripmarrow::RipCommand::main(argc, argv);
   for (int i = 1; i < argc; ++i) if (std::strcmp(argv[i], "lookup") == 0) return ripmarrow::LookupCommand::main(argc, argv);
   std::string command;
   bool useVdrive = false;

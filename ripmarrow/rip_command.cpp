@@ -1,0 +1,563 @@
+#include "ripmarrow/rip_command.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "engine/cddb/track_titles.h"
+#include "platform/text/utf.h"
+#include "ripmarrow/virtual_drive_setup.h"
+
+namespace ripmarrow {
+namespace {
+
+constexpr char kUsage[] =
+    "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4] [--format wav|mp3|mp2|ogg|wma]\n"
+    "         [--mode play|burst|synch|secure|paranoid] [--retries N] [--on-error stop|silence|cut|correct]\n"
+    "         [--speed X] [--titles local|online|all|none] [--out FOLDER]\n";
+
+constexpr long kMaxTracks = 99;
+// File names longer than this are cut (at a character boundary): most file
+// systems refuse names past 255 bytes, and " (NN)" and the extension follow.
+constexpr size_t kMaxTitleBytes = 200;
+
+// Set by the SIGINT handler, read by the rip loop on the main thread.
+volatile sig_atomic_t gInterrupted = 0;
+
+void onInterrupt(int) {
+  gInterrupted = 1;
+  // A second Ctrl-C ends the program at once.
+  signal(SIGINT, SIG_DFL);
+}
+
+// Collects the engine's rip events. They arrive on this thread while it
+// pumps (the rip thread's calls are marshalled here), so no lock is needed.
+class RipSink final : public com::ComObject<RipSink, IDispatch> {
+ public:
+  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
+    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
+    AddRef();
+    *ppv = static_cast<IDispatch*>(this);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    if (params == nullptr || params->cArgs != 1) return S_OK;
+    const LONG value = params->rgvarg[0].lVal;
+    if (id == DISPID_AudioCDRipper2_Error) {
+      errors.push_back(value);
+    } else if (id == DISPID_AudioCDRipper2_RipRetry) {
+      ++retries;
+    } else if (id == DISPID_AudioCDRipper2_RipProgress) {
+      percent = value;
+      if (value == 100) finished = true;
+    }
+    return S_OK;
+  }
+  void reset() {
+    errors.clear();
+    retries = 0;
+    percent = 0;
+    finished = false;
+  }
+
+  std::vector<LONG> errors;
+  long retries = 0;
+  LONG percent = 0;
+  bool finished = false;
+};
+
+std::string text(BSTR value) {
+  std::string result = value != nullptr ? platform::text::utf16ToUtf8(std::u16string_view(value, SysStringLen(value)))
+                                        : std::string();
+  SysFreeString(value);
+  return result;
+}
+
+BSTR bstr(const std::string& utf8) {
+  const std::u16string wide = platform::text::utf8ToUtf16(utf8);
+  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+}
+
+const char* errorName(LONG code) {
+  switch (code) {
+    case INIT_FAILED: return "INIT_FAILED";
+    case OPERATION_FAILED: return "OPERATION_FAILED (a block stayed unreadable)";
+    case NO_DRIVES: return "NO_DRIVES";
+    case OUT_OF_MEMORY: return "OUT_OF_MEMORY";
+    case INVALID_PARAM: return "INVALID_PARAM";
+    case TIMEOUT: return "TIMEOUT";
+    case DRIVE_BUSY: return "DRIVE_BUSY";
+    case ASPI_DRIVER: return "ASPI_DRIVER";
+    case FORMAT_NOT_SUPPORT: return "FORMAT_NOT_SUPPORT";
+    case FILE_ACCESS: return "FILE_ACCESS";
+    case MEDIA_CHANGED: return "MEDIA_CHANGED";
+    default: return "error";
+  }
+}
+
+std::string errorList(const std::vector<LONG>& errors) {
+  std::string list;
+  for (LONG code : errors) list += (list.empty() ? "" : ", ") + std::string(errorName(code));
+  return list;
+}
+
+const char* extensionOf(RipCommand::Format format) {
+  switch (format) {
+    case RipCommand::Format::kWav: return ".wav";
+    case RipCommand::Format::kMp3: return ".mp3";
+    case RipCommand::Format::kMp2: return ".mp2";
+    case RipCommand::Format::kOgg: return ".ogg";
+    case RipCommand::Format::kWma: return ".wma";
+  }
+  return "";
+}
+
+HRESULT startRip(IAudioCDRipper2* engine, RipCommand::Format format, BSTR path) {
+  switch (format) {
+    case RipCommand::Format::kWav: return engine->RipTrackToWav(path);
+    case RipCommand::Format::kMp3: return engine->RipTrackToMP3(path);
+    case RipCommand::Format::kMp2: return engine->RipTrackToMP2(path);
+    case RipCommand::Format::kOgg: return engine->RipTrackToOGG(path);
+    case RipCommand::Format::kWma: return engine->RipTrackToWMA(path);
+  }
+  return E_INVALIDARG;
+}
+
+template <typename T>
+bool pick(const std::string& value, std::initializer_list<std::pair<const char*, T>> choices, T& result) {
+  for (const auto& [name, choice] : choices) {
+    if (value == name) {
+      result = choice;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool parseNumber(const std::string& value, long low, long high, long& result) {
+  if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string::npos) return false;
+  result = std::strtol(value.c_str(), nullptr, 10);
+  return result >= low && result <= high;
+}
+
+std::string twoDigits(long n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+
+// The drive to use: the one asked for, else the one at the preferred letter,
+// else the first.
+LONG chooseDrive(IAudioCDRipper2* engine, const RipCommand::Options& options) {
+  LONG driveCount = 0;
+  engine->get_driveCount(&driveCount);
+  if (options.driveNum >= 1 && options.driveNum <= driveCount) return options.driveNum;
+  if (options.driveNum != 0) return 0;
+  for (LONG i = 1; i <= driveCount && options.preferredLetter != 0; ++i) {
+    engine->put_driveNum(i);
+    BSTR letter = nullptr;
+    engine->get_driveLetter(&letter);
+    const std::string letterText = text(letter);
+    if (!letterText.empty() && letterText[0] == options.preferredLetter) return i;
+  }
+  return driveCount > 0 ? 1 : 0;
+}
+
+// Draws the bar of a track in place on a terminal, or a line per 10 %.
+class ProgressView {
+ public:
+  ProgressView(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
+  void show(LONG percent) {
+    percent = std::clamp<LONG>(percent, 0, 100);
+    if (terminal_) {
+      if (percent == drawn_) return;
+      drawn_ = percent;
+      const size_t cells = static_cast<size_t>(percent) * 40 / 100;
+      out_ << "\r  [" << std::string(cells, '#') << std::string(40 - cells, '.') << "] " << (percent < 10 ? "  " : percent < 100 ? " " : "")
+           << percent << " %" << std::flush;
+    } else {
+      while (drawn_ + 10 <= percent - percent % 10 || (drawn_ < 0 && percent >= 0)) {
+        drawn_ = drawn_ < 0 ? 0 : drawn_ + 10;
+        if (drawn_ > 0) out_ << "  " << drawn_ << " %\n" << std::flush;
+      }
+    }
+  }
+  void end() {
+    if (terminal_ && drawn_ >= 0) out_ << "\n";
+    drawn_ = -1;
+  }
+
+ private:
+  std::ostream& out_;
+  const bool terminal_;
+  LONG drawn_ = -1;
+};
+
+}  // namespace
+
+bool RipCommand::wanted(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--drive") == 0) {
+      ++i;
+    } else if (std::strcmp(argv[i], "--vdrive") == 0) {
+      if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "rip") != 0) ++i;  // its image
+    } else if (argv[i][0] != '-') {
+      return std::strcmp(argv[i], "rip") == 0;
+    }
+  }
+  return false;
+}
+
+bool RipCommand::parseTracks(const std::string& text, std::vector<long>& tracks) {
+  tracks.clear();
+  size_t at = 0;
+  while (at <= text.size()) {
+    const size_t comma = std::min(text.find(',', at), text.size());
+    const std::string item = text.substr(at, comma - at);
+    const size_t dash = item.find('-');
+    long first = 0;
+    long last = 0;
+    if (dash == std::string::npos) {
+      if (!parseNumber(item, 1, kMaxTracks, first)) return false;
+      last = first;
+    } else if (!parseNumber(item.substr(0, dash), 1, kMaxTracks, first) ||
+               !parseNumber(item.substr(dash + 1), 1, kMaxTracks, last) || last < first) {
+      return false;
+    }
+    for (long t = first; t <= last; ++t) tracks.push_back(t);
+    at = comma + 1;
+  }
+  return !tracks.empty();
+}
+
+std::string RipCommand::fileName(long track, const std::string& title, const std::string& extension) {
+  std::string clean;
+  // Control characters have no place in a file name either.
+  for (const char c : engine::cddb::CleanFileTitle(title)) {
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) clean += c;
+  }
+  if (clean.size() > kMaxTitleBytes) {
+    size_t cut = kMaxTitleBytes;
+    while (cut > 0 && (static_cast<unsigned char>(clean[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
+    clean.resize(cut);
+  }
+  const size_t first = clean.find_first_not_of(' ');
+  const size_t last = clean.find_last_not_of(' ');
+  clean = first == std::string::npos ? std::string() : clean.substr(first, last - first + 1);
+  if (clean.empty()) return "Track" + twoDigits(track) + extension;
+  return twoDigits(track) + " " + clean + extension;
+}
+
+std::string RipCommand::freePath(const std::string& folder, const std::string& name) {
+  const std::filesystem::path base(name);
+  const std::string stem = base.stem().string();
+  const std::string extension = base.extension().string();
+  std::string path = (std::filesystem::path(folder) / name).string();
+  std::error_code ec;
+  for (int n = 2; std::filesystem::exists(std::filesystem::symlink_status(path, ec)); ++n) {
+    path = (std::filesystem::path(folder) / (stem + " (" + std::to_string(n) + ")" + extension)).string();
+  }
+  return path;
+}
+
+int RipCommand::main(int argc, char** argv) {
+  Options options;
+  bool useVdrive = false;
+  bool seenCommand = false;
+  std::string image;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    bool ok = true;
+    if (arg == "rip" && !seenCommand) {
+      seenCommand = true;
+    } else if (arg == "--vdrive") {
+      useVdrive = true;
+      if (hasValue && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "rip") != 0) image = argv[++i];
+    } else if (arg == "--drive" && hasValue) {
+      ok = parseNumber(argv[++i], 1, 99, options.driveNum);
+    } else if (arg == "--tracks" && hasValue) {
+      ok = parseTracks(argv[++i], options.tracks);
+    } else if (arg == "--format" && hasValue) {
+      ok = pick<Format>(argv[++i],
+                        {{"wav", Format::kWav}, {"mp3", Format::kMp3}, {"mp2", Format::kMp2}, {"ogg", Format::kOgg},
+                         {"wma", Format::kWma}},
+                        options.format);
+    } else if (arg == "--mode" && hasValue) {
+      ok = pick<RipModePresetConstants>(
+          argv[++i], {{"play", PLAY}, {"burst", BURST}, {"synch", SYNCH}, {"secure", SECURE}, {"paranoid", PARANOID}},
+          options.mode);
+    } else if (arg == "--retries" && hasValue) {
+      ok = parseNumber(argv[++i], 0, 254, options.retries);
+    } else if (arg == "--on-error" && hasValue) {
+      ok = pick<long>(argv[++i], {{"stop", StopRip}, {"silence", SILENCE}, {"cut", CUT}, {"correct", CORRECT}},
+                      options.onError);
+    } else if (arg == "--speed" && hasValue) {
+      ok = parseNumber(argv[++i], 1, 64, options.speed);
+    } else if (arg == "--titles" && hasValue) {
+      ok = pick<Titles>(argv[++i],
+                        {{"local", Titles::kLocal}, {"online", Titles::kOnline}, {"all", Titles::kAll},
+                         {"none", Titles::kNone}},
+                        options.titles);
+    } else if (arg == "--out" && hasValue) {
+      options.folder = argv[++i];
+      ok = !options.folder.empty();
+    } else {
+      std::cerr << kUsage;
+      return 2;
+    }
+    if (!ok) {
+      std::cerr << "bad value for " << arg << ": " << argv[i] << "\n" << kUsage;
+      return 2;
+    }
+  }
+  if (options.folder.empty()) {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') {
+      std::cerr << "HOME is not set: name the folder with --out.\n";
+      return 2;
+    }
+    options.folder = std::string(home) + "/Music/Ripmarrow";
+  }
+
+  if (useVdrive) {
+    if (image.empty()) image = VirtualDriveSetup::demoImage();
+    std::string error;
+    if (!VirtualDriveSetup::putImage(image, VirtualDriveSetup::kDefaultLetter, error)) {
+      std::cerr << error << "\n";
+      return 1;
+    }
+    options.preferredLetter = VirtualDriveSetup::kDefaultLetter;
+  }
+  // A rip plays nothing: the player the engine creates needs no sound card
+  // (and probing one fills the terminal with the sound library's complaints).
+  setenv("RIPMARROW_AUDIO", "silent", 1);
+  CoInitialize(nullptr);
+  const int status = run(options, std::cout, std::cerr);
+  CoFreeUnusedLibraries();
+  CoUninitialize();
+  return status;
+}
+
+namespace {
+
+// Reserves `path` by creating it empty, so that nothing else takes the name
+// between the choice and the engine's open; the engine then writes it.
+bool reserve(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+uintmax_t sizeOf(const std::string& path) {
+  std::error_code ec;
+  const uintmax_t size = std::filesystem::file_size(path, ec);
+  return ec ? 0 : size;
+}
+
+// The titles of the tracks by the chosen source; empty titles when the
+// lookup found nothing (the files are then named TrackNN).
+std::vector<std::string> lookUpTitles(IAudioCDRipper2* engine, RipSink& sink, RipCommand::Titles titles,
+                                      LONG trackCount, std::ostream& out) {
+  std::vector<std::string> result(static_cast<size_t>(trackCount));
+  if (titles == RipCommand::Titles::kNone) return result;
+  const CDDBSourceConstants source = titles == RipCommand::Titles::kLocal    ? CDPLAYERINI
+                                     : titles == RipCommand::Titles::kOnline ? ONLINEDATABASE
+                                                                             : ALL;
+  VARIANT_BOOL found = VARIANT_FALSE;
+  engine->GetCDDBInfo(source, &found);
+  // A failed lookup is not a failed rip: its errors are not the tracks'.
+  sink.errors.clear();
+  if (found != VARIANT_TRUE) {
+    out << "No titles found for the disc: the files are named TrackNN.\n";
+    return result;
+  }
+  BSTR artist = nullptr;
+  BSTR album = nullptr;
+  engine->get_cddbInfoArtist(&artist);
+  engine->get_cddbInfoAlbum(&album);
+  out << "Titles: " << text(artist) << " / " << text(album) << "\n";
+  for (LONG t = 1; t <= trackCount; ++t) {
+    engine->put_trackNum(t);
+    BSTR title = nullptr;
+    engine->get_cddbInfoTitle(&title);
+    result[static_cast<size_t>(t - 1)] = text(title);
+  }
+  return result;
+}
+
+void applySettings(IAudioCDRipper2* engine, const RipCommand::Options& options) {
+  switch (options.format) {
+    case RipCommand::Format::kMp3: engine->SetFormatMP3(FQ_44_KHZ, BR_128_KBPS, STEREO); break;
+    case RipCommand::Format::kMp2: engine->SetFormatMP2(FQ_44_KHZ, BR_192_KBPS, STEREO); break;
+    default: break;  // WAV needs none; OGG and WMA keep the engine's defaults
+  }
+  // The preset first: it sets retries, speed and (for PLAY) the action.
+  engine->put_ripModePreset(options.mode);
+  if (options.retries >= 0) engine->put_ripOnErrorRetries(options.retries);
+  if (options.speed > 0) engine->put_driveSpeed(options.speed);
+  if (options.onError >= 0) engine->put_ripOnErrorAction(static_cast<RipActionOnErrorConstants>(options.onError));
+}
+
+// Rips one track into `path`, showing its progress; true when it was ripped
+// whole. Ends early (and sets `stopped`) on Ctrl-C.
+bool ripOne(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, long track,
+            const std::string& path, bool terminal, bool& stopped, std::ostream& out) {
+  LONG trackSamples = 0;
+  engine->put_trackNum(track);
+  engine->get_trackSamples(&trackSamples);
+  sink.reset();
+  BSTR file = bstr(path);
+  startRip(engine, options.format, file);
+  SysFreeString(file);
+  // The entry's refusals come before the call returns; a started rip's
+  // events come only when this thread pumps.
+  if (!sink.errors.empty()) {
+    std::error_code ec;
+    if (sizeOf(path) == 0) std::filesystem::remove(path, ec);
+    out << "  not started: " << errorList(sink.errors) << "\n";
+    return false;
+  }
+  ProgressView view(out, terminal);
+  view.show(0);
+  bool stopSent = false;
+  while (!sink.finished) {
+    CoPumpCalls(20);
+    if (gInterrupted && !stopSent) {
+      engine->StopRip();
+      stopSent = true;
+      stopped = true;
+    }
+    // A rip thread that could not load the transport or open the drive
+    // ends without a last progress event.
+    if (std::any_of(sink.errors.begin(), sink.errors.end(),
+                    [](LONG e) { return e == ASPI_DRIVER || e == DRIVE_BUSY; })) {
+      break;
+    }
+    view.show(sink.percent);
+  }
+  view.end();
+
+  const uintmax_t bytes = sizeOf(path);
+  std::string note;
+  if (sink.retries > 0) note += ", " + std::to_string(sink.retries) + (sink.retries == 1 ? " retry" : " retries");
+  if (options.format == RipCommand::Format::kWav && sink.errors.empty() && !stopped) {
+    // A WAV data chunk shorter than the track: blocks that stayed unreadable were cut.
+    const uintmax_t want = static_cast<uintmax_t>(std::max<LONG>(trackSamples, 0)) * 4 + 46;
+    if (bytes < want) note += ", " + std::to_string((want - bytes) / 2352) + " unreadable frames cut";
+  }
+  const bool ok = sink.errors.empty() && !stopped;
+  if (ok) {
+    out << "  written: " << path << " (" << bytes << " bytes" << note << ")\n";
+  } else {
+    out << "  " << (stopped ? "stopped" : "FAILED: " + errorList(sink.errors)) << "; "
+        << (bytes > 0 ? "partial file " + path + " (" + std::to_string(bytes) + " bytes" + note + ")"
+                      : "nothing written" + note)
+        << "\n";
+  }
+  return ok;
+}
+
+int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, std::ostream& out,
+              std::ostream& err) {
+  const LONG drive = chooseDrive(engine, options);
+  if (drive == 0) {
+    err << (options.driveNum != 0 ? "No drive " + std::to_string(options.driveNum) + ".\n" : "No CD drive found.\n");
+    return 1;
+  }
+  engine->put_driveNum(drive);
+  engine->Refresh();
+  LONG trackCount = 0;
+  engine->get_trackCount(&trackCount);
+  if (!sink.errors.empty() || trackCount <= 0) {
+    err << "No audio CD in drive " << drive << ".\n";
+    return 1;
+  }
+  std::vector<long> tracks = options.tracks;
+  if (tracks.empty()) {
+    for (long t = 1; t <= trackCount; ++t) tracks.push_back(t);
+  }
+  for (long t : tracks) {
+    if (t > trackCount) {
+      err << "The disc has " << trackCount << " audio tracks: there is no track " << t << ".\n";
+      return 2;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(options.folder, ec);
+  if (!std::filesystem::is_directory(options.folder, ec)) {
+    err << "Cannot create the folder " << options.folder << ".\n";
+    return 1;
+  }
+
+  const std::vector<std::string> titles = lookUpTitles(engine, sink, options.titles, trackCount, out);
+  applySettings(engine, options);
+  if (!sink.errors.empty()) {
+    err << "The rip settings were refused: " << errorList(sink.errors) << ".\n";
+    return 1;
+  }
+
+  struct sigaction action {};
+  struct sigaction previous {};
+  action.sa_handler = onInterrupt;
+  sigemptyset(&action.sa_mask);
+  gInterrupted = 0;
+  sigaction(SIGINT, &action, &previous);
+
+  const bool terminal = isatty(STDOUT_FILENO) != 0;
+  const std::string extension = extensionOf(options.format);
+  size_t ripped = 0;
+  bool stopped = false;
+  for (size_t i = 0; i < tracks.size() && !stopped; ++i) {
+    const long track = tracks[i];
+    const std::string name = RipCommand::fileName(track, titles[static_cast<size_t>(track - 1)], extension);
+    std::string path = RipCommand::freePath(options.folder, name);
+    for (int attempt = 0; !reserve(path) && errno == EEXIST && attempt < 100; ++attempt) {
+      path = RipCommand::freePath(options.folder, name);
+    }
+    out << "Track " << track << " (" << i + 1 << " of " << tracks.size() << "): "
+        << std::filesystem::path(path).filename().string() << "\n";
+    if (ripOne(engine, sink, options, track, path, terminal, stopped, out)) ++ripped;
+  }
+  sigaction(SIGINT, &previous, nullptr);
+
+  out << ripped << " of " << tracks.size() << (tracks.size() == 1 ? " track" : " tracks") << " ripped into "
+      << options.folder << (stopped ? " (stopped)" : "") << "\n";
+  if (stopped) return 130;
+  return ripped == tracks.size() ? 0 : 1;
+}
+
+}  // namespace
+
+int RipCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
+  com::ComPtr<IAudioCDRipper2> engine;
+  if (FAILED(CoCreateInstance(CLSID_AudioCDRipper2, nullptr, CLSCTX_INPROC_SERVER, IID_IAudioCDRipper2,
+                              engine.putVoid()))) {
+    err << "The engine is not registered (run 'ripmarrow register' first).\n";
+    return 1;
+  }
+  auto sink = com::make<RipSink>();
+  com::ComPtr<IConnectionPointContainer> container;
+  com::ComPtr<IConnectionPoint> point;
+  DWORD cookie = 0;
+  if (SUCCEEDED(engine.as(&container)) &&
+      SUCCEEDED(container->FindConnectionPoint(DIID__IAudioCDRipper2Events, point.put()))) {
+    point->Advise(sink->identity(), &cookie);
+  }
+  engine->DriverOpen();
+  const int status = ripTracks(engine.get(), *sink.get(), options, out, err);
+  engine->DriverClose();
+  // The last calls of the rip thread (its pointer's release) run here.
+  CoPumpCalls(50);
+  if (point && cookie != 0) point->Unadvise(cookie);
+  return status;
+}
+
+}  // namespace ripmarrow

@@ -1,0 +1,57 @@
+// `ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4]
+// [--format wav|mp3|mp2|ogg|wma] [--mode play|burst|synch|secure|paranoid]
+// [--retries N] [--on-error stop|silence|cut|correct] [--speed X]
+// [--titles local|online|all|none] [--out FOLDER]`: rips tracks of the disc
+// (all audio tracks by default) one after another through the engine into
+// one file per track, "NN Title.ext" when a title lookup succeeded and
+// "TrackNN.ext" otherwise, never replacing a file that exists. Shows a
+// progress bar per track (a line per 10 % when stdout is not a terminal)
+// and each track's outcome; Ctrl-C stops the running rip through StopRip.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "components/trackmill2.h"
+
+namespace ripmarrow {
+
+class RipCommand {
+ public:
+  // True when the command line asks for this command.
+  static bool wanted(int argc, char** argv);
+  // Parses the whole command line and runs; the process's exit status.
+  static int main(int argc, char** argv);
+
+  enum class Format { kWav, kMp3, kMp2, kOgg, kWma };
+  enum class Titles { kNone, kLocal, kOnline, kAll };
+
+  struct Options {
+    long driveNum = 0;  // 1-based; 0: the drive at preferredLetter, else drive 1
+    char preferredLetter = 0;
+    std::vector<long> tracks;  // 1-based, in rip order; empty: every audio track
+    Format format = Format::kMp3;
+    RipModePresetConstants mode = BURST;
+    long retries = -1;   // -1: the preset's
+    long onError = -1;   // a RipActionOnErrorConstants value; -1: the preset's
+    long speed = 0;      // x; 0: the preset's
+    Titles titles = Titles::kLocal;
+    std::string folder;  // "": ~/Music/Ripmarrow
+  };
+  // 0 when every track was ripped whole; 1 when one failed, was stopped or
+  // nothing could be ripped.
+  static int run(const Options& options, std::ostream& out, std::ostream& err);
+
+  // "1,3-4" -> 1 3 4, in the order given. False on anything else (empty
+  // items, zero, reversed or huge ranges).
+  static bool parseTracks(const std::string& text, std::vector<long>& tracks);
+  // The file name of track `track` (without folder): "NN Title.ext" from a
+  // title fit for a file name, "TrackNN.ext" when nothing of the title is
+  // left. `extension` includes its dot.
+  static std::string fileName(long track, const std::string& title, const std::string& extension);
+  // `folder/name`, or `folder/stem (2).ext`, `(3)`... when that exists.
+  static std::string freePath(const std::string& folder, const std::string& name);
+};
+
+}  // namespace ripmarrow

@@ -1,0 +1,172 @@
+// `ripmarrow rip` through the built program against virtual drives holding
+// small generated discs: exact WAV rips, MP3 files that are MP3, files that
+// are never overwritten, titled file names from cdplayer.ini, a track that
+// fails under "stop on error"; and the command's file naming and track list.
+#include "ripmarrow/rip_command.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/vdrive/disc_description.h"
+#include "vdrive/demo_disc.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kDisc[] =
+    "disc seed=11\n"
+    "track kind=noise length=2s\n"
+    "track kind=tone length=1s freq=440\n";
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class RipCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/rm_cli_rip.XXXXXX";
+    home_ = mkdtemp(pattern);
+    setenv("RIPMARROW_HOME", home_.c_str(), 1);
+    std::ofstream(home_ + "/disc.txt") << kDisc;
+    // The engine and the outside components built with the program.
+    const Result registered = ripmarrow("register");
+    ASSERT_EQ(registered.status, 0) << registered.out << registered.err;
+  }
+  void TearDown() override {
+    fs::remove_all(home_);
+    unsetenv("RIPMARROW_HOME");
+  }
+
+  // Runs `ripmarrow <arguments>` in the home folder with only virtual drives.
+  Result ripmarrow(const std::string& arguments) {
+    const std::string out = home_ + "/out.txt";
+    const std::string err = home_ + "/err.txt";
+    const std::string command = "cd '" + home_ + "' && RIPMARROW_DEVICE_DIR='" + home_ + "' '" + RIPMARROW_CLI_PATH +
+                                "' " + arguments + " > '" + out + "' 2> '" + err + "' < /dev/null";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+  }
+
+  // The audio of track `index` (0-based) of kDisc as the image holds it.
+  static std::string trackAudio(size_t index) {
+    const auto disc = platform::vdrive::generateDisc(kDisc, "disc.txt");
+    const auto& track = disc.tracks()[index];
+    std::string audio;
+    std::array<uint8_t, platform::vdrive::kSectorBytes> sector{};
+    for (auto lba = track.start; lba < track.end; ++lba) {
+      disc.readSector(lba, sector);
+      audio.append(reinterpret_cast<const char*>(sector.data()), sector.size());
+    }
+    return audio;
+  }
+
+  std::string home_;
+};
+
+// The offset of the first MPEG audio frame header: after an ID3v2 tag when
+// there is one, 11 sync bits, layer III.
+bool startsWithMp3Frame(const std::string& file) {
+  size_t at = 0;
+  if (file.compare(0, 3, "ID3") == 0 && file.size() > 10) {
+    at = 10 + ((static_cast<size_t>(file[6] & 0x7f) << 21) | (static_cast<size_t>(file[7] & 0x7f) << 14) |
+               (static_cast<size_t>(file[8] & 0x7f) << 7) | static_cast<size_t>(file[9] & 0x7f));
+  }
+  return file.size() > at + 4 && static_cast<uint8_t>(file[at]) == 0xff &&
+         (static_cast<uint8_t>(file[at + 1]) & 0xe6) == 0xe2;
+}
+
+TEST_F(RipCommandTest, RipsExactWavAndMp3FilesAndNeverOverwrites) {
+  Result run = ripmarrow("--vdrive disc.txt rip --format wav --titles none --out wav");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  for (size_t i = 0; i < 2; ++i) {
+    const std::string file = readFile(home_ + "/wav/Track0" + std::to_string(i + 1) + ".wav");
+    const std::string want = trackAudio(i);
+    ASSERT_EQ(file.size(), 46 + want.size()) << i;
+    EXPECT_TRUE(file.compare(46, std::string::npos, want) == 0) << i;
+  }
+  EXPECT_NE(run.out.find("2 of 2 tracks ripped into wav"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("  100 %\n"), std::string::npos) << run.out;  // a line per 10 % off a terminal
+
+  run = ripmarrow("rip --vdrive disc.txt --format mp3 --titles none --out mp3");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  for (const char* name : {"/mp3/Track01.mp3", "/mp3/Track02.mp3"}) {
+    const std::string file = readFile(home_ + name);
+    EXPECT_GT(file.size(), 8000u) << name;  // 1 s at 128 kbit/s is 16000 bytes
+    EXPECT_TRUE(startsWithMp3Frame(file)) << name;
+  }
+
+  // Ripped again: a new name, the first file kept.
+  run = ripmarrow("--vdrive disc.txt rip --tracks 1 --format wav --titles none --out wav");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_TRUE(readFile(home_ + "/wav/Track01 (2).wav") == readFile(home_ + "/wav/Track01.wav"));
+  EXPECT_FALSE(fs::exists(home_ + "/wav/Track02 (2).wav"));
+}
+
+TEST_F(RipCommandTest, NamesFilesAfterTheLocalTitles) {
+  fs::copy_file(std::string(RIPMARROW_DEMO_DIR) + "/cdplayer.ini", home_ + "/cdplayer.ini");
+  const Result run = ripmarrow("--vdrive rip --tracks 2 --format wav --titles local --out titled");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_TRUE(fs::exists(home_ + "/titled/02 Lanterns on the Water.wav")) << run.out;
+  EXPECT_EQ(std::distance(fs::directory_iterator(home_ + "/titled"), fs::directory_iterator()), 1);
+}
+
+TEST_F(RipCommandTest, AnUnreadableSectorUnderStopFailsItsTrack) {
+  // Track 2 starts at LBA 150.
+  std::ofstream(home_ + "/vdrives.ini") << "[V]\nunreadable=180\n";
+  const Result run = ripmarrow("--vdrive disc.txt rip --format wav --on-error stop --retries 1 --titles none --out bad");
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  const size_t failed = run.out.find("FAILED: OPERATION_FAILED");
+  ASSERT_NE(failed, std::string::npos) << run.out;
+  EXPECT_GT(failed, run.out.find("Track 2 (2 of 2): Track02.wav")) << run.out;
+  EXPECT_NE(run.out.find("1 of 2 tracks ripped"), std::string::npos) << run.out;
+  EXPECT_EQ(readFile(home_ + "/bad/Track01.wav").size(), 46 + trackAudio(0).size());
+}
+
+TEST_F(RipCommandTest, BadArgumentsAreRefused) {
+  for (const char* arguments : {"rip --format flac", "rip --mode fast", "rip --tracks 0", "rip --tracks 3-1",
+                                "rip --retries 255", "rip --on-error ignore", "rip --speed 0", "rip --unknown"}) {
+    EXPECT_EQ(ripmarrow(arguments).status, 2) << arguments;
+  }
+  const Result run = ripmarrow("--vdrive disc.txt rip --tracks 3 --out none");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("there is no track 3"), std::string::npos) << run.err;
+}
+
+TEST(RipCommandNames, FileNamesAndTrackLists) {
+  using ripmarrow::RipCommand;
+  EXPECT_EQ(RipCommand::fileName(1, "A:B?C", ".mp3"), "01 ABC.mp3");
+  // A dot in a title is part of it, not an extension to replace.
+  EXPECT_EQ(RipCommand::fileName(12, "Mr. Blue", ".mp3"), "12 Mr. Blue.mp3");
+  EXPECT_EQ(RipCommand::fileName(3, "", ".wav"), "Track03.wav");
+  EXPECT_EQ(RipCommand::fileName(3, " */?\"<> ", ".wav"), "Track03.wav");
+  EXPECT_EQ(RipCommand::fileName(4, "../../etc/passwd", ".ogg"), "04 ....etcpasswd.ogg");
+  EXPECT_EQ(RipCommand::fileName(5, "Line\nbreak\t", ".wav"), "05 Linebreak.wav");
+  // Long titles are cut at a character boundary (é is two bytes).
+  const std::string longName = RipCommand::fileName(6, std::string(199, 'a') + "\xC3\xA9" + "z", ".mp3");
+  EXPECT_EQ(longName, "06 " + std::string(199, 'a') + ".mp3");
+
+  std::vector<long> tracks;
+  ASSERT_TRUE(RipCommand::parseTracks("1,3-4,2", tracks));
+  EXPECT_EQ(tracks, (std::vector<long>{1, 3, 4, 2}));
+  for (const char* bad : {"", ",", "1,", "0", "a", "2-", "-2", "4-3", "1-100", "1--2"}) {
+    EXPECT_FALSE(RipCommand::parseTracks(bad, tracks)) << bad;
+  }
+}
+
+}  // namespace

@@ -13,6 +13,9 @@ if [ -z "${RIPMARROW_HOME:-}" ]; then
   trap 'rm -rf "$RIPMARROW_HOME"' EXIT
 fi
 export RIPMARROW_HOME
+# Nothing is played: the engine's player needs no sound card, and probing one
+# only fills the terminal with the sound library's complaints.
+export RIPMARROW_AUDIO=silent
 # Real drives are listed too; RIPMARROW_DEVICE_DIR may point elsewhere to hide them.
 ripmarrow="$top/build/release/ripmarrow/ripmarrow"
 "$ripmarrow" register

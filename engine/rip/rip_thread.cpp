@@ -186,7 +186,9 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
 void AudioCDRipper2::encodedProgress(IAudioCDRipper2* own, RipJob& job) {
   if (job.progressBytes.load() < job.bytesPerPercent) return;
   const int32_t encodedFrames = static_cast<int32_t>(job.pcm.readOffset() / kFrameBytes);
-  raiseRipProgress(own, MulDivRounded(encodedFrames, 100, job.trackFrames));
+  // 100 belongs to the end sequence alone: a client takes it for the rip's
+  // end, and the whole track is encoded before the end sequence runs.
+  raiseRipProgress(own, std::min(MulDivRounded(encodedFrames, 100, job.trackFrames), 99));
   job.progressBytes.store(0);
 }
 

@@ -26,7 +26,13 @@ class AudioFile2Double final : public com::ComObject<AudioFile2Double, IAudioFil
   HRESULT STDMETHODCALLTYPE OpenRead(BSTR, LONG a, LONG b) override { RECORD("OpenRead(" + num(a) + "," + num(b) + ")"); return S_OK; }
   HRESULT STDMETHODCALLTYPE CloseFile() override { RECORD("CloseFile()"); return S_OK; }
   HRESULT STDMETHODCALLTYPE CreateOutputFile(BSTR, LONG r) override { RECORD("CreateOutputFile(" + num(r) + ")"); return S_OK; }
-  HRESULT STDMETHODCALLTYPE WriteSamples(SAFEARRAY*) override { RECORD("WriteSamples()"); return S_OK; }
+  // The element count is kept: tests read the pieces a caller handed on.
+  HRESULT STDMETHODCALLTYPE WriteSamples(SAFEARRAY* samples) override {
+    LONG upper = -1;
+    if (samples != nullptr) SafeArrayGetUBound(samples, 1, &upper);
+    RECORD("WriteSamples(" + num(upper + 1) + ")");
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE ReadSamples(LONG count, SAFEARRAY** samples) override {
     RECORD("ReadSamples(" + num(count) + ")");
     if (samples) *samples = SafeArrayCreateVector(VT_I2, 0, 0);

@@ -4,6 +4,7 @@
 #   rm_library(name [SHARED|STATIC] SOURCES ... LIBS ...)
 #   rm_test(name SOURCES ... LIBS ... [ENV k=v ...])   a GoogleTest program in CTest
 #   rm_fuzzer(name SOURCES ... LIBS ...)                a libFuzzer target plus a short CTest run
+#   rm_com_server(target)           makes a shared library an in-process COM server
 #
 # All project code includes headers by their path from the repository root,
 # e.g. #include "platform/profile/profile.h".
@@ -41,6 +42,17 @@ function(rm_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
   target_link_libraries(${name} PUBLIC ${A_LIBS})
   rm_warnings(${name})
+endfunction()
+
+# An in-process COM server library (RM_COM_SERVER_EXPORTS). Every server
+# defines the same entry points, DllGetClassObject among them, and
+# DllRegisterServer registers the library that holds the DllGetClassObject it
+# sees. Without -Bsymbolic that reference may bind to another server loaded
+# earlier in the process, which then gets registered under this server's
+# classes. Only the entry points are exported; everything else stays hidden.
+function(rm_com_server target)
+  set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  target_link_options(${target} PRIVATE -Wl,-Bsymbolic)
 endfunction()
 
 function(rm_test name)

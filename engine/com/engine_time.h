@@ -1,6 +1,8 @@
-// Sleep, millisecond ticks and MulDiv for the engine's sources. The platform
-// declares them beside its own INFINITE, which the COM headers define too, so
-// sources that include the COM headers reach them through here.
+// Sleep, millisecond ticks and MulDiv under the names the engine's sources
+// use. They forward to platform/sync/win32_time.h, which sources that include
+// the COM headers may now include directly (INFINITE has one definition, in
+// platform/wintypes/wintypes.h); new code should, and these go once the last
+// caller has moved.
 #pragma once
 
 #include <cstdint>

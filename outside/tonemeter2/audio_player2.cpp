@@ -11,10 +11,6 @@ namespace {
 
 LONG toLong(int64_t v) { return static_cast<LONG>(std::clamp<int64_t>(v, 0, std::numeric_limits<LONG>::max())); }
 
-std::string nameOf(const AudioSink* sink) {
-  return dynamic_cast<const SilentSink*>(sink) != nullptr ? "silent" : "default output";
-}
-
 // GetState through IDispatch: IDispatch carries no records, so the call
 // answers the status alone as its I4 result.
 HRESULT getStateStatus(void* object, void* const* args) {
@@ -38,7 +34,7 @@ AudioPlayer2::AudioPlayer2() : AudioPlayer2(makeDefaultSink()) {}
 AudioPlayer2::AudioPlayer2(std::unique_ptr<AudioSink> sink)
     : relay_(com::make<EventRelay>(DIID_IAudioPlayer2Events, this)),
       forwarder_(relay_.get()),
-      outputName_(nameOf(sink.get())),
+      sink_(sink.get()),
       core_(std::make_unique<PlayerCore>(std::move(sink), &forwarder_)) {}
 
 AudioPlayer2::~AudioPlayer2() {
@@ -46,9 +42,10 @@ AudioPlayer2::~AudioPlayer2() {
   relay_->shutdown();
 }
 
-HRESULT AudioPlayer2::get_OutputName(BSTR* name) { return wavesmith::toBstr(outputName_, name); }
+HRESULT AudioPlayer2::get_OutputName(BSTR* name) { return wavesmith::toBstr(sink_->outputName(), name); }
 
 HRESULT AudioPlayer2::Play() {
+  sink_->open();  // here rather than on the render thread, which holds the core's lock
   if (!core_->play()) return E_FAIL;
   relay_->post(kPlayerEventStarted, {});
   return S_OK;
@@ -77,6 +74,7 @@ HRESULT AudioPlayer2::Flush() {
 
 HRESULT AudioPlayer2::SetFormat(LONG sampleRateHz, LONG channels) {
   if (!core_->setFormat(sampleRateHz, channels)) return E_INVALIDARG;
+  sink_->open();
   rateHz_.store(sampleRateHz);
   channels_.store(channels);
   return S_OK;

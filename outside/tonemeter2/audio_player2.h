@@ -66,7 +66,10 @@ class AudioPlayer2 final : public com::ComObject<AudioPlayer2, IAudioPlayer2, IC
 
   const com::ComPtr<EventRelay> relay_;
   Forwarder forwarder_;
-  const std::string outputName_;
+  // The core's sink, which the core owns: opened by the calls that need the
+  // device (Play, SetFormat, OutputName), not at creation, so a player that
+  // never plays never probes the audio system.
+  AudioSink* const sink_;
   std::unique_ptr<PlayerCore> core_;  // reset first in the destructor: no event after it
   com::ConnectionPoints unused_;
   // What the core was last told, for GetState (the core's defaults first).

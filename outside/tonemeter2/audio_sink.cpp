@@ -1,5 +1,7 @@
 #include "outside/tonemeter2/audio_sink.h"
 
+#include <alsa/error.h>
+#include <jack/jack.h>
 #include <portaudio.h>
 
 #include <cstdlib>
@@ -32,15 +34,67 @@ bool SilentSink::write(const int16_t* /*samples*/, size_t frames) {
   return true;
 }
 
+AudioSink& DeferredSink::device() {
+  std::call_once(once_, [this] {
+    sink_ = openDevice_ ? openDevice_() : nullptr;
+    if (!sink_) sink_ = std::make_unique<SilentSink>();
+    opened_.store(true);
+  });
+  return *sink_;
+}
+
 namespace {
+
+void ignoreAlsa(const char*, int, const char*, int, const char*, ...) {}
+void ignoreJack(const char*) {}
+
+// While PortAudio probes its host APIs, ALSA reports every PCM plugin it
+// cannot open and JACK every server it cannot reach, each on stderr; a
+// machine without a sound card or a JACK server is normal here, so those
+// reports go nowhere for the probe's length. The handlers are process-wide:
+// probes are serialised by one lock and the previous handlers come back.
+class QuietAudioLibraries {
+ public:
+  QuietAudioLibraries() : guard_(lock()) {
+    alsa_ = snd_lib_error;
+    jackError_ = jack_error_callback;
+    jackInfo_ = jack_info_callback;
+    snd_lib_error_set_handler(&ignoreAlsa);
+    jack_set_error_function(&ignoreJack);
+    jack_set_info_function(&ignoreJack);
+  }
+  ~QuietAudioLibraries() {
+    snd_lib_error_set_handler(alsa_);
+    jack_set_error_function(jackError_);
+    jack_set_info_function(jackInfo_);
+  }
+  QuietAudioLibraries(const QuietAudioLibraries&) = delete;
+  QuietAudioLibraries& operator=(const QuietAudioLibraries&) = delete;
+
+ private:
+  static std::mutex& lock() {
+    static std::mutex m;
+    return m;
+  }
+  std::lock_guard<std::mutex> guard_;
+  snd_lib_error_handler_t alsa_;
+  void (*jackError_)(const char*);
+  void (*jackInfo_)(const char*);
+};
 
 class PortAudioSink final : public AudioSink {
  public:
   ~PortAudioSink() override {
     stop();
+    QuietAudioLibraries quiet;
     Pa_Terminate();
   }
-  bool initialise() { return Pa_Initialize() == paNoError && Pa_GetDefaultOutputDevice() != paNoDevice; }
+  // False when PortAudio cannot start or finds no output device; the
+  // destructor terminates PortAudio either way.
+  bool initialise() {
+    QuietAudioLibraries quiet;
+    return Pa_Initialize() == paNoError && Pa_GetDefaultOutputDevice() != paNoDevice;
+  }
 
   bool start(int rate_hz, int channels, int latency_ms) override {
     stop();
@@ -50,6 +104,7 @@ class PortAudioSink final : public AudioSink {
     out.channelCount = channels;
     out.sampleFormat = paInt16;
     out.suggestedLatency = latency_ms / 1000.0;
+    QuietAudioLibraries quiet;
     if (Pa_OpenStream(&stream_, nullptr, &out, rate_hz, paFramesPerBufferUnspecified, paNoFlag, nullptr,
                       nullptr) != paNoError) {
       stream_ = nullptr;
@@ -79,11 +134,12 @@ class PortAudioSink final : public AudioSink {
 
 std::unique_ptr<AudioSink> makeDefaultSink() {
   const char* wanted = std::getenv("RIPMARROW_AUDIO");
-  if (!(wanted && std::strcmp(wanted, "silent") == 0)) {
+  if (wanted && std::strcmp(wanted, "silent") == 0) return std::make_unique<SilentSink>();
+  return std::make_unique<DeferredSink>([]() -> std::unique_ptr<AudioSink> {
     auto sink = std::make_unique<PortAudioSink>();
-    if (sink->initialise()) return sink;
-  }
-  return std::make_unique<SilentSink>();
+    if (!sink->initialise()) return nullptr;
+    return sink;
+  });
 }
 
 }  // namespace tonemeter

@@ -34,8 +34,6 @@ enum CLSCTX : DWORD {
   CLSCTX_ALL = 0x17,
 };
 
-inline constexpr DWORD INFINITE = 0xFFFFFFFF;
-
 COMRT_C_API HRESULT CoInitialize(void* pvReserved);
 COMRT_C_API HRESULT CoInitializeEx(void* pvReserved, DWORD dwCoInit);
 COMRT_C_API void CoUninitialize();

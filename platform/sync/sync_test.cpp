@@ -4,12 +4,18 @@
 #include <thread>
 #include <vector>
 
+#include "platform/com/objbase.h"
 #include "platform/sync/event.h"
 #include "platform/sync/event_c.h"
 #include "platform/sync/win32_time.h"
 
 namespace platform {
 namespace {
+
+// The COM runtime's waits and the time helpers share one INFINITE, so a
+// source may include both.
+static_assert(INFINITE == 0xFFFFFFFFu);
+static_assert(INFINITE == RM_EVENT_INFINITE);
 
 TEST(EventTest, StaysSignalledUntilResetAndReleasesEveryWaiter) {
   Event event;

@@ -4,8 +4,6 @@
 
 #include "platform/wintypes/wintypes.h"
 
-inline constexpr DWORD INFINITE = 0xFFFFFFFF;
-
 // Suspends the calling thread for about ms milliseconds; 0 yields.
 void Sleep(DWORD ms);
 

@@ -26,6 +26,10 @@ using HRESULT = int32_t;
 #define FALSE 0
 #endif
 
+// A wait without a time limit (the COM runtime's waits and pumps, Sleep's
+// callers): one definition for every header that takes timeouts in ms.
+inline constexpr DWORD INFINITE = 0xFFFFFFFF;
+
 // Win32 error codes the stand-ins answer with.
 inline constexpr LONG ERROR_SUCCESS = 0;
 inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;

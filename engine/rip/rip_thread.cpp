@@ -15,6 +15,7 @@
 #include "engine/device/drive_commands.h"
 #include "engine/device/reads.h"
 #include "engine/device/transport.h"
+#include "engine/rip/block_pacer.h"
 #include "engine/rip/rip_job.h"
 
 namespace engine {
@@ -154,15 +155,15 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
 
   if (spinUpMs_ > 0 && job.readBuffer && job.endLba > job.startLba) {
     const uint32_t began = TickCountMs();
+    BlockPacer pacer(job.blockMs);
     while (TickCountMs() - began <= static_cast<uint32_t>(spinUpMs_) && stopRequested_.load() == 0) {
-      const uint32_t readBegan = TickCountMs();
+      pacer.startIteration();
       device::TrackBuffer& b = *job.readBuffer;
       b.startFrame = job.startLba;
       b.frameCount = std::min(framesPerRead, job.endLba - job.startLba);
       checkTransport();
       device::ReadCDAudioLBA(cdHandle_.load(), b);
-      const uint32_t took = TickCountMs() - readBegan;
-      if (took < job.blockMs) SleepMs(job.blockMs - took);
+      pacer.finishIteration();
     }
   }
 
@@ -203,9 +204,10 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
   std::vector<uint8_t> silence;
 
   uint32_t cur = start;
+  BlockPacer pacer(job.blockMs);
   while (cur < end) {
     if (job.encoded && stopRequested_.load() != 0) break;
-    const uint32_t iterationBegan = TickCountMs();
+    pacer.startIteration();
     log().value("dwCurrent=", cur);
     log().value("dwEnd=", end);
     if (job.encoded) {
@@ -291,8 +293,7 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
       if (job.jitterBuffer) job.jitterBuffer->validBytes = 0;
     }
 
-    const uint32_t took = TickCountMs() - iterationBegan;
-    if (took < job.blockMs) SleepMs(job.blockMs - took);
+    pacer.finishIteration();
   }
 }
 

@@ -1,13 +1,17 @@
 #include "engine/cddb/cdplayer_ini.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/cddb/cddb_text.h"
 #include "engine/cddb/disc_key.h"
 #include "engine/cddb/line_reader.h"
+#include "engine/cddb/track_titles.h"
 #include "platform/home/atomic_file.h"
 #include "platform/profile/ini_document.h"
 #include "platform/profile/profile_file.h"
@@ -105,7 +109,9 @@ void CdPlayerIniWrite(const CddbMatch& match, std::string_view text) {
     store.setValue(section, "artist", artist);
     store.setValue(section, "title", title);
     store.setValue(section, "numtracks", std::to_string(trackCount));
-    std::string order;
+    // An entry may split a long title over several lines of the same
+    // number: the pieces are joined, in the order the tracks first appear.
+    std::vector<std::pair<std::string, std::string>> titles;
     LineReader reader(text);
     while (!reader.atEnd()) {
       const std::string_view line = reader.next(kWriteLineCapacity);
@@ -116,11 +122,17 @@ void CdPlayerIniWrite(const CddbMatch& match, std::string_view text) {
       // could name "artist", "numtracks" or "order" and overwrite them.
       const std::string_view trackKey = line.substr(6, equals - 6);
       if (!AllDigits(trackKey)) continue;
+      auto known = std::find_if(titles.begin(), titles.end(), [&](const auto& t) { return t.first == trackKey; });
+      if (known == titles.end()) known = titles.insert(titles.end(), {std::string(trackKey), std::string()});
+      known->second += line.substr(equals + 1);
+    }
+    std::string order;
+    for (const auto& [trackKey, value] : titles) {
       // The profile layer turns any CR or LF left in the value into blanks.
-      if (store.setValue(section, trackKey, line.substr(equals + 1)) == platform::IniDocument::Change::Refused) {
+      if (store.setValue(section, trackKey, CutUtf8(value, kTrackTitleBytes)) == platform::IniDocument::Change::Refused) {
         continue;
       }
-      if (order.size() + trackKey.size() + 1 <= kOrderBytes) order += std::string(trackKey) + " ";
+      if (order.size() + trackKey.size() + 1 <= kOrderBytes) order += trackKey + " ";
     }
     store.setValue(section, "order", order);
     return store.serialize();

@@ -112,6 +112,16 @@ TEST_F(CddbTest, WriteStoresTrackKeysAndTheirOrder) {
   EXPECT_EQ(ini.keys("C0C2D").size(), 14u);
 }
 
+TEST_F(CddbTest, WriteJoinsATitleSplitOverSeveralLines) {
+  DiscKeyCacheRecord(0xC0C2D, 0x0b012a02, 2);
+  CddbMatch m = MatchFor("rock", "0b012a02");
+  CdPlayerIniWrite(m, "TTITLE0=First\r\nTTITLE1=Sec\r\nTTITLE1=ond half\r\n.\r\n");
+  platform::ProfileFile ini(kCdPlayerIniFile);
+  EXPECT_EQ(ini.readString("C0C2D", "0", "?"), "First");
+  EXPECT_EQ(ini.readString("C0C2D", "1", "?"), "Second half");
+  EXPECT_EQ(ini.readString("C0C2D", "order", "?"), "0 1");
+}
+
 TEST_F(CddbTest, NetworkTextCannotBreakTheFileOrAddKeys) {
   WriteIni("[OTHER]\r\nkeep=me\r\n");
   DiscKeyCacheRecord(0x1234, 0xabc, 2);

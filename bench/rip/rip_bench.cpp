@@ -1,0 +1,131 @@
+// One rip of a 5-minute generated track from a virtual drive that answers at
+// once, timed from the RipTrackTo call to its RipProgress(100), with the
+// process's peak resident memory during the rip. One rip per process, so the
+// peak belongs to that rip alone. run.sh drives it and prints the table.
+//   rip_bench wav|mp3 <driveSpeed>   prints "seconds frames last_progress_s peak_rss_kib base_rss_kib pcm_bytes"
+//   rip_bench image <folder>         writes the same disc as <folder>/bench.cue + .bin
+#include <dlfcn.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "engine/com/audio_cd_ripper.h"
+#include "platform/deviceio/drive_table.h"
+#include "platform/vdrive/disc_description.h"
+#include "platform/vdrive/image_writer.h"
+#include "platform/vdrive/virtual_drive.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kDisc =
+    "disc seed=3 title=\"Bench\"\n"
+    "track kind=music length=5:00:00\n";
+
+class Sink final : public com::ComObject<Sink, IDispatch> {
+ public:
+  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
+    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
+    AddRef();
+    *ppv = static_cast<IDispatch*>(this);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    if (id == DISPID_AudioCDRipper2_Error) ++errors;
+    if (id == DISPID_AudioCDRipper2_RipProgress && params != nullptr && params->cArgs > 0 &&
+        params->rgvarg[params->cArgs - 1].lVal == 100) {
+      finishedAt = Clock::now();
+      finished = true;
+    }
+    return S_OK;
+  }
+  bool finished = false;
+  int errors = 0;
+  Clock::time_point finishedAt;
+};
+
+// A /proc/self/status field in KiB.
+long statusKib(const char* field) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  const std::string key = std::string(field) + ":";
+  while (std::getline(in, line)) {
+    if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + key.size(), nullptr, 10);
+  }
+  return -1;
+}
+
+int rip(bool mp3, int speed) {
+  char pattern[] = "/tmp/rm_rip_bench.XXXXXX";
+  const std::string home = mkdtemp(pattern);
+  setenv("RIPMARROW_HOME", home.c_str(), 1);
+  platform::deviceio::DriveTable::Options options;
+  options.deviceDirectory = home;
+  options.configurationPath = home + "/vdrives.ini";
+  platform::deviceio::DriveTable::instance().configure(options);
+  CoInitialize(nullptr);
+  if (void* lib = dlopen(RIPMARROW_WAVESMITH2_PATH, RTLD_NOW | RTLD_LOCAL)) {
+    if (auto reg = reinterpret_cast<HRESULT (*)()>(dlsym(lib, "DllRegisterServer"))) reg();
+    dlclose(lib);
+  }
+  auto disc = std::make_shared<platform::vdrive::Disc>(platform::vdrive::generateDisc(kDisc, "bench"));
+  auto drive = std::make_shared<platform::vdrive::VirtualDrive>(disc);
+  drive->setAddress({1, 0, 0, 0});
+  drive->setTiming({});  // every read answers at once
+  platform::deviceio::registerDrive('E', drive);
+
+  auto engine = com::make<engine::AudioCDRipper2>();
+  auto sink = com::make<Sink>();
+  com::ComPtr<IConnectionPoint> point;
+  DWORD cookie = 0;
+  engine->FindConnectionPoint(DIID__IAudioCDRipper2Events, point.put());
+  point->Advise(sink->identity(), &cookie);
+  engine->DriverOpen();
+  engine->Refresh();
+  engine->put_driveSpinUpTime(0);
+  engine->put_driveSpeed(speed);
+  engine->put_trackNum(1);
+  const auto& track = disc->tracks()[0];
+  const long frames = static_cast<long>(track.end - track.start);
+
+  const std::string file = home + (mp3 ? "/bench.mp3" : "/bench.wav");
+  const std::u16string wide(file.begin(), file.end());
+  BSTR name = SysAllocString(wide.c_str());
+  const long baseKib = statusKib("VmRSS");
+  { std::ofstream("/proc/self/clear_refs") << "5"; }  // the peak starts again from here
+  const auto began = Clock::now();
+  mp3 ? engine->RipTrackToMP3(name) : engine->RipTrackToWav(name);
+  while (!sink->finished) CoPumpCalls(1);
+  const long peakKib = statusKib("VmHWM");
+  SysFreeString(name);
+  const double seconds = std::chrono::duration<double>(sink->finishedAt - began).count();
+  std::printf("%.3f %ld %ld %ld %ld %d\n", seconds, frames, peakKib, baseKib,
+              static_cast<long>(frames * 2352 + 235200), sink->errors);
+
+  engine->DriverClose();
+  point->Unadvise(cookie);
+  point.reset();
+  engine.reset();
+  CoUninitialize();
+  std::filesystem::remove_all(home);
+  return sink->errors == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (argc == 3 && mode == "image") {
+    platform::vdrive::writeCueImage(platform::vdrive::generateDisc(kDisc, "bench"), argv[2], "bench");
+    return 0;
+  }
+  if (argc == 3 && (mode == "wav" || mode == "mp3")) return rip(mode == "mp3", std::atoi(argv[2]));
+  std::fprintf(stderr, "usage: rip_bench wav|mp3 <driveSpeed> | rip_bench image <folder>\n");
+  return 2;
+}

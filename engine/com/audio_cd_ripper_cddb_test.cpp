@@ -147,7 +147,7 @@ TEST_F(EngineLookup, AllGoesOnLineWhenTheDiscIsNotKnownLocallyThenFindsItLocally
   ASSERT_TRUE(lookup(ALL));
   EXPECT_EQ(sink_->status(), (std::vector<LONG>{QUERY, PROCESSANSWER}));
   EXPECT_EQ(getText(&IAudioCDRipper2::get_cddbInfoGenre), "rock");
-  EXPECT_EQ(title(2), "title");  // the store keeps the last piece of a split title
+  EXPECT_EQ(title(2), "Split title");  // a split title is stored whole
   EXPECT_EQ(getText(&IAudioCDRipper2::get_cddbInfoArtist), "Bj\xC3\xB6rk");
   EXPECT_EQ(server_->requests().size(), 2u);
   ASSERT_TRUE(lookup(CDPLAYERINI));

@@ -1,4 +1,5 @@
 #include "ripmarrow/info_command.h"
+#include "ripmarrow/engine_session.h"
 
 #include <cstdio>
 #include <string>
@@ -55,13 +56,6 @@ class ErrorSink final : public com::ComObject<ErrorSink, IDispatch> {
   std::vector<LONG> errors;
 };
 
-std::string text(BSTR value) {
-  std::string result = value != nullptr ? platform::text::utf16ToUtf8(std::u16string_view(value, SysStringLen(value)))
-                                        : std::string();
-  SysFreeString(value);
-  return result;
-}
-
 std::string duration(LONG ms) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%ld:%02ld.%03ld", static_cast<long>(ms / 60000),
@@ -99,8 +93,8 @@ int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& er
     BSTR name = nullptr;
     engine->get_driveLetter(&letter);
     engine->get_driveName(&name);
-    const std::string letterText = text(letter);
-    out << "  " << i << ". " << letterText << "  " << text(name) << "\n";
+    const std::string letterText = takeText(letter);
+    out << "  " << i << ". " << letterText << "  " << takeText(name) << "\n";
     if (chosen == 0 && options.preferredLetter != 0 && !letterText.empty() &&
         (letterText[0] == options.preferredLetter)) {
       chosen = i;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/text/utf.h"
+#include "ripmarrow/engine_session.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
 namespace ripmarrow {
@@ -55,18 +56,6 @@ class LookupSink final : public com::ComObject<LookupSink, IDispatch> {
   int queries_ = 0;
 };
 
-std::string text(BSTR value) {
-  std::string result = value != nullptr ? platform::text::utf16ToUtf8(std::u16string_view(value, SysStringLen(value)))
-                                        : std::string();
-  SysFreeString(value);
-  return result;
-}
-
-BSTR bstr(const std::string& utf8) {
-  const std::u16string wide = platform::text::utf8ToUtf16(utf8);
-  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-}
-
 const char* errorName(LONG code) {
   switch (code) {
     case INIT_FAILED: return "INIT_FAILED";
@@ -89,7 +78,7 @@ LONG chooseDrive(IAudioCDRipper2* engine, const LookupCommand::Options& options)
     engine->put_driveNum(i);
     BSTR letter = nullptr;
     engine->get_driveLetter(&letter);
-    const std::string letterText = text(letter);
+    const std::string letterText = takeText(letter);
     if (!letterText.empty() && letterText[0] == options.preferredLetter) return i;
   }
   return driveCount > 0 ? 1 : 0;
@@ -157,29 +146,13 @@ int LookupCommand::main(int argc, char** argv) {
     }
   }
 
-  if (useVdrive) {
-    if (image.empty()) image = VirtualDriveSetup::demoImage();
-    std::string error;
-    if (!VirtualDriveSetup::putImage(image, VirtualDriveSetup::kDefaultLetter, error)) {
-      std::cerr << error << "\n";
-      return 1;
-    }
-    options.preferredLetter = VirtualDriveSetup::kDefaultLetter;
-  }
-  CoInitialize(nullptr);
-  const int status = run(options, std::cout, std::cerr);
-  CoFreeUnusedLibraries();
-  CoUninitialize();
-  return status;
+  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  return runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 
 int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
-  com::ComPtr<IAudioCDRipper2> engine;
-  if (FAILED(CoCreateInstance(CLSID_AudioCDRipper2, nullptr, CLSCTX_INPROC_SERVER, IID_IAudioCDRipper2,
-                              engine.putVoid()))) {
-    err << "The engine is not registered (run 'ripmarrow register' first).\n";
-    return 1;
-  }
+  com::ComPtr<IAudioCDRipper2> engine = createEngine(err);
+  if (!engine) return 1;
 
   auto sink = com::make<LookupSink>(options.source, err);
   com::ComPtr<IConnectionPointContainer> container;
@@ -193,7 +166,7 @@ int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& 
   engine->DriverOpen();
   // DriverOpen sets the CDDB defaults, so the server is chosen after it.
   if (!options.serverHost.empty()) {
-    BSTR host = bstr(options.serverHost);
+    BSTR host = makeBstr(options.serverHost);
     engine->put_cddbServerAddress(host);
     SysFreeString(host);
   }
@@ -202,7 +175,7 @@ int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& 
   LONG serverPort = 0;
   engine->get_cddbServerAddress(&serverHost);
   engine->get_cddbServerHTTPPort(&serverPort);
-  sink->server = text(serverHost) + ":" + std::to_string(serverPort);
+  sink->server = takeText(serverHost) + ":" + std::to_string(serverPort);
 
   int status = 1;
   const LONG drive = chooseDrive(engine.get(), options);
@@ -229,14 +202,14 @@ int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& 
       engine->get_cddbInfoArtist(&artist);
       engine->get_cddbInfoAlbum(&album);
       engine->get_cddbInfoGenre(&genre);
-      out << "Artist: " << text(artist) << "\n";
-      out << "Album:  " << text(album) << "\n";
-      out << "Genre:  " << text(genre) << "\n";
+      out << "Artist: " << takeText(artist) << "\n";
+      out << "Album:  " << takeText(album) << "\n";
+      out << "Genre:  " << takeText(genre) << "\n";
       for (LONG t = 1; t <= tracks; ++t) {
         engine->put_trackNum(t);
         BSTR title = nullptr;
         engine->get_cddbInfoTitle(&title);
-        out << (t < 10 ? " " : "") << t << "  " << text(title) << "\n";
+        out << (t < 10 ? " " : "") << t << "  " << takeText(title) << "\n";
       }
       status = 0;
     }

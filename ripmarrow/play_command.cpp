@@ -14,6 +14,7 @@
 #include "components/trackmill2.h"
 #include "platform/text/utf.h"
 #include "ripmarrow/key_input.h"
+#include "ripmarrow/engine_session.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
 namespace ripmarrow {
@@ -102,29 +103,13 @@ int PlayCommand::main(int argc, char** argv) {
     std::cerr << "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] play TRACK\n";
     return 2;
   }
-  if (useVdrive) {
-    if (image.empty()) image = VirtualDriveSetup::demoImage();
-    std::string error;
-    if (!VirtualDriveSetup::putImage(image, VirtualDriveSetup::kDefaultLetter, error)) {
-      std::cerr << error << "\n";
-      return 1;
-    }
-    options.preferredLetter = VirtualDriveSetup::kDefaultLetter;
-  }
-  CoInitialize(nullptr);
-  const int status = run(options, std::cout, std::cerr);
-  CoFreeUnusedLibraries();
-  CoUninitialize();
-  return status;
+  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  return runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 
 int PlayCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
-  com::ComPtr<IAudioCDRipper2> engine;
-  if (FAILED(CoCreateInstance(CLSID_AudioCDRipper2, nullptr, CLSCTX_INPROC_SERVER, IID_IAudioCDRipper2,
-                              engine.putVoid()))) {
-    err << "The engine is not registered (run 'ripmarrow register' first).\n";
-    return 1;
-  }
+  com::ComPtr<IAudioCDRipper2> engine = createEngine(err);
+  if (!engine) return 1;
   auto sink = com::make<PlaySink>();
   com::ComPtr<IConnectionPointContainer> container;
   com::ComPtr<IConnectionPoint> point;

@@ -15,6 +15,7 @@
 
 #include "engine/cddb/track_titles.h"
 #include "platform/text/utf.h"
+#include "ripmarrow/engine_session.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
 namespace ripmarrow {
@@ -75,18 +76,6 @@ class RipSink final : public com::ComObject<RipSink, IDispatch> {
   LONG percent = 0;
   bool finished = false;
 };
-
-std::string text(BSTR value) {
-  std::string result = value != nullptr ? platform::text::utf16ToUtf8(std::u16string_view(value, SysStringLen(value)))
-                                        : std::string();
-  SysFreeString(value);
-  return result;
-}
-
-BSTR bstr(const std::string& utf8) {
-  const std::u16string wide = platform::text::utf8ToUtf16(utf8);
-  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-}
 
 const char* errorName(LONG code) {
   switch (code) {
@@ -163,7 +152,7 @@ LONG chooseDrive(IAudioCDRipper2* engine, const RipCommand::Options& options) {
     engine->put_driveNum(i);
     BSTR letter = nullptr;
     engine->get_driveLetter(&letter);
-    const std::string letterText = text(letter);
+    const std::string letterText = takeText(letter);
     if (!letterText.empty() && letterText[0] == options.preferredLetter) return i;
   }
   return driveCount > 0 ? 1 : 0;
@@ -326,23 +315,11 @@ int RipCommand::main(int argc, char** argv) {
     options.folder = std::string(home) + "/Music/Ripmarrow";
   }
 
-  if (useVdrive) {
-    if (image.empty()) image = VirtualDriveSetup::demoImage();
-    std::string error;
-    if (!VirtualDriveSetup::putImage(image, VirtualDriveSetup::kDefaultLetter, error)) {
-      std::cerr << error << "\n";
-      return 1;
-    }
-    options.preferredLetter = VirtualDriveSetup::kDefaultLetter;
-  }
+  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
   // A rip plays nothing: the player the engine creates needs no sound card
   // (and probing one fills the terminal with the sound library's complaints).
   setenv("RIPMARROW_AUDIO", "silent", 1);
-  CoInitialize(nullptr);
-  const int status = run(options, std::cout, std::cerr);
-  CoFreeUnusedLibraries();
-  CoUninitialize();
-  return status;
+  return runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 
 namespace {
@@ -383,12 +360,12 @@ std::vector<std::string> lookUpTitles(IAudioCDRipper2* engine, RipSink& sink, Ri
   BSTR album = nullptr;
   engine->get_cddbInfoArtist(&artist);
   engine->get_cddbInfoAlbum(&album);
-  out << "Titles: " << text(artist) << " / " << text(album) << "\n";
+  out << "Titles: " << takeText(artist) << " / " << takeText(album) << "\n";
   for (LONG t = 1; t <= trackCount; ++t) {
     engine->put_trackNum(t);
     BSTR title = nullptr;
     engine->get_cddbInfoTitle(&title);
-    result[static_cast<size_t>(t - 1)] = text(title);
+    result[static_cast<size_t>(t - 1)] = takeText(title);
   }
   return result;
 }
@@ -414,7 +391,7 @@ bool ripOne(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& o
   engine->put_trackNum(track);
   engine->get_trackSamples(&trackSamples);
   sink.reset();
-  BSTR file = bstr(path);
+  BSTR file = makeBstr(path);
   startRip(engine, options.format, file);
   SysFreeString(file);
   // The entry's refusals come before the call returns; a started rip's
@@ -537,12 +514,8 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
 }  // namespace
 
 int RipCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
-  com::ComPtr<IAudioCDRipper2> engine;
-  if (FAILED(CoCreateInstance(CLSID_AudioCDRipper2, nullptr, CLSCTX_INPROC_SERVER, IID_IAudioCDRipper2,
-                              engine.putVoid()))) {
-    err << "The engine is not registered (run 'ripmarrow register' first).\n";
-    return 1;
-  }
+  com::ComPtr<IAudioCDRipper2> engine = createEngine(err);
+  if (!engine) return 1;
   auto sink = com::make<RipSink>();
   com::ComPtr<IConnectionPointContainer> container;
   com::ComPtr<IConnectionPoint> point;

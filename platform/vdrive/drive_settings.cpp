@@ -145,6 +145,15 @@ std::unique_ptr<VirtualDrive> makeVirtualDrive(const std::map<std::string, std::
   faults.seed = static_cast<uint64_t>(r.numberOr("seed", 0, 0, INT64_MAX));
   faults.unreadable = unreadableList(r, r.text("unreadable"), faults.randomUnreadableSectors);
   faults.jitterMaxSamples = static_cast<int>(r.numberOr("jitter", 0, 0, 100000));
+  faults.jitterLateMaxSamples = static_cast<int>(r.numberOr("jitter-late", -1, 0, 100000));
+  if (r.has("jitter-range")) {
+    const std::string range = r.text("jitter-range");
+    const size_t dash = range.find('-', 1);
+    if (dash == std::string::npos) r.fail("jitter-range", "'" + range + "' is not first-last");
+    faults.jitterFirstLba = static_cast<Lba>(r.number("jitter-range", trim(range.substr(0, dash)), -45150, kLastMsfLba));
+    faults.jitterLastLba =
+        static_cast<Lba>(r.number("jitter-range", trim(range.substr(dash + 1)), faults.jitterFirstLba, kLastMsfLba));
+  }
   faults.staleCacheSectors = static_cast<int>(r.numberOr("stale-cache", 0, 0, 100000));
   faults.cacheFlushDistance = static_cast<int>(r.numberOr("cache-flush", 1000, 1, kLastMsfLba));
   faults.slowCommandMs = static_cast<uint32_t>(r.numberOr("slow-ms", 0, 0, 3600000));

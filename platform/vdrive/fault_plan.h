@@ -34,6 +34,9 @@ struct FaultPlan {
   std::vector<UnreadableRange> unreadable;
   int randomUnreadableSectors = 0;  // more unreadable sectors, placed by the seed over the audio
   int jitterMaxSamples = 0;         // each audio read starts up to this many samples early or late
+  int jitterLateMaxSamples = -1;    // late starts only up to this many samples; -1: as jitterMaxSamples
+  Lba jitterFirstLba = INT32_MIN;   // reads starting outside first..last (inclusive) start exactly
+  Lba jitterLastLba = INT32_MAX;
   int staleCacheSectors = 0;        // 0: no cache; else sectors kept and served again unchanged
   int cacheFlushDistance = 1000;    // a read starting this many sectors away empties the cache
   std::vector<DriveEvent> events;

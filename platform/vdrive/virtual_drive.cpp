@@ -407,10 +407,12 @@ Result VirtualDrive::run(const Command& c) {
   }
 }
 
-int VirtualDrive::drawJitter() {
-  if (faults_.jitterMaxSamples <= 0) return 0;
-  uint64_t span = 2 * static_cast<uint64_t>(faults_.jitterMaxSamples) + 1;
-  return static_cast<int>(splitmix(rngState_) % span) - faults_.jitterMaxSamples;
+int VirtualDrive::drawJitter(Lba start) {
+  if (faults_.jitterMaxSamples <= 0 || start < faults_.jitterFirstLba || start > faults_.jitterLastLba) return 0;
+  const int early = faults_.jitterMaxSamples;
+  const int late = faults_.jitterLateMaxSamples < 0 ? early : std::min(faults_.jitterLateMaxSamples, early);
+  const uint64_t span = static_cast<uint64_t>(early) + static_cast<uint64_t>(late) + 1;
+  return static_cast<int>(splitmix(rngState_) % span) - early;
 }
 
 }  // namespace platform::vdrive

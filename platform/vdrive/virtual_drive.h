@@ -125,7 +125,7 @@ class VirtualDrive final : public scsi::Target {
                     std::span<uint8_t> out) const;
   void spendReadTime(Lba lba, uint32_t count);
   void spinUp();
-  int drawJitter();
+  int drawJitter(Lba start);
 
   mutable std::mutex commandMutex_;
   std::shared_ptr<DriveClock> clock_;  // set at construction, read only

@@ -109,15 +109,19 @@ TEST(DriveFaults, RandomUnreadableSectorsFollowTheSeed) {
   EXPECT_NE(randomBadSectors(12), a);
 }
 
-std::vector<int> jitterShifts(uint64_t seed, const std::vector<uint8_t>& stream) {
+std::vector<int> jitterShifts(uint64_t seed, const std::vector<uint8_t>& stream, int lateMax = -1,
+                              Lba at = 150) {
   FaultPlan plan;
   plan.seed = seed;
   plan.jitterMaxSamples = 6;
+  plan.jitterLateMaxSamples = lateMax;
+  plan.jitterFirstLba = 150;
+  plan.jitterLastLba = 160;
   Rig rig(plan);
   std::vector<int> shifts;
   for (int i = 0; i < 12; ++i) {
-    Exchange x = exec(rig.drive, readCd(150, 4), 4 * kSectorBytes);
-    shifts.push_back(shiftOf(stream, 150, x.data, 6));
+    Exchange x = exec(rig.drive, readCd(at, 4), 4 * kSectorBytes);
+    shifts.push_back(shiftOf(stream, at, x.data, 6));
   }
   return shifts;
 }
@@ -130,6 +134,9 @@ TEST(DriveFaults, JitterShiftsReadsByWholeSamplesWithinTheRange) {
   for (int k : shifts) EXPECT_LE(std::abs(k), 6);
   EXPECT_EQ(jitterShifts(3, stream), shifts);
   EXPECT_NE(jitterShifts(4, stream), shifts);
+  // Early starts only, and only reads that start inside the range jitter.
+  for (int k : jitterShifts(3, stream, 0)) EXPECT_LE(k, 0);
+  for (int k : jitterShifts(3, stream, -1, 161)) EXPECT_EQ(k, 0);
 }
 
 TEST(DriveFaults, StaleCacheRepeatsDataUntilAFarRead) {
@@ -251,6 +258,7 @@ TEST(DriveSettings, BuildsADriveFromKeys) {
   auto clock = std::make_shared<ManualClock>();
   auto drive = makeVirtualDrive({{"Image", "demo.cue"}, {"model", "d8-only"}, {"address", "2:0:1:0"},
                                  {"unreadable", "100-101x1, 500, random:2"}, {"seed", "9"}, {"jitter", "4"},
+                                 {"jitter-late", "0"}, {"jitter-range", "200-300"},
                                  {"remove", "after:40"}, {"insert", "at:10000ms,not-ready:3"}, {"speed", "8"}},
                                 RIPMARROW_DEMO_DIR, clock);
   EXPECT_EQ(drive->address().port, 2);
@@ -271,6 +279,7 @@ TEST(DriveSettings, BuildsADriveFromKeys) {
       {{{"model", "turbo"}}, "'model': 'turbo'"},
       {{{"address", "1:2:3"}}, "'address'"},
       {{{"jitter", "-3"}}, "'jitter'"},
+      {{{"jitter-range", "300"}}, "'jitter-range'"},
       {{{"remove", "soon"}}, "'remove'"},
       {{{"unreadable", "12-4"}}, "'unreadable'"},
   };

@@ -257,7 +257,7 @@ Result VirtualDrive::read(const Command& c, const ReadRequest& r) {
     if (distance > faults_.cacheFlushDistance) dropCache();
   }
   const bool audioJitter = r.kind != ReadKind::Blocks || blockLength_ == 2352;
-  const int jitter = drawJitter();
+  const int jitter = drawJitter(r.lba);
   std::array<uint8_t, kSectorBytes> raw{};
   size_t done = 0;
   for (Lba lba = r.lba; lba < end; ++lba) {

@@ -25,6 +25,24 @@ const uint8_t* ValidData(const TrackBuffer& buffer) {
 
 }  // namespace
 
+void SaveOverlapTail(const TrackBuffer& b, TrackBuffer& o, uint32_t n) {
+  const uint8_t* valid = ValidData(b);
+  if (n == 0 || b.frameCount < n || !valid || uint64_t{b.frameCount} * kFrameBytes > b.validBytes ||
+      uint64_t{n} * kFrameBytes > o.capacity) {
+    // Nothing to carry over: a block shorter than the tail leaves O empty
+    // rather than holding frames from before it.
+    o.validBytes = 0;
+    o.frameCount = 0;
+    o.startFrame = 0;
+    return;
+  }
+  std::memcpy(o.data(), valid + (b.frameCount - n) * kFrameBytes, n * kFrameBytes);
+  o.frameCount = n;
+  o.startFrame = b.startFrame + b.frameCount - n;
+  o.validBytes = n * kFrameBytes;
+  o.dataOffset = 0;
+}
+
 int32_t OverlapRead(int32_t handle, TrackBuffer& b, TrackBuffer& o) {
   HandleRecord* record = FindOpenHandle(handle);
   if (!record) {
@@ -62,20 +80,18 @@ int32_t OverlapRead(int32_t handle, TrackBuffer& b, TrackBuffer& o) {
     SetLastDeviceError(DEVERR_NO_ALIGNMENT);
     return kResultFail;
   }
-  if (!keepTail || b.frameCount < n || n == 0) {
-    // Nothing to carry over: a block shorter than the tail leaves O empty
-    // rather than holding frames from before it.
-    o.validBytes = 0;
-    o.frameCount = 0;
-    o.startFrame = 0;
+  if (match && b.frameCount > 0 && b.frameCount < n && o.frameCount == n && o.validBytes == n * kFrameBytes &&
+      o.dataOffset == 0 && o.capacity >= n * kFrameBytes) {
+    // Fewer new frames than the tail is long (a short block that started
+    // early): the next tail is the end of the old one followed by the new
+    // frames, so the chain of aligned reads goes on.
+    const uint32_t fresh = b.frameCount;
+    std::memmove(o.data(), o.data() + fresh * kFrameBytes, (n - fresh) * kFrameBytes);
+    std::memcpy(o.data() + (n - fresh) * kFrameBytes, b.data() + b.dataOffset, fresh * kFrameBytes);
+    o.startFrame += fresh;
     return result;
   }
-  const uint32_t tailOffset = uint32_t(b.dataOffset) + (b.frameCount - n) * kFrameBytes;
-  std::memcpy(o.data(), b.data() + tailOffset, n * kFrameBytes);
-  o.frameCount = n;
-  o.startFrame = b.startFrame + b.frameCount - n;
-  o.validBytes = n * kFrameBytes;
-  o.dataOffset = 0;
+  SaveOverlapTail(b, o, n);  // empties O when it has no room for the tail
   return result;
 }
 

@@ -16,4 +16,9 @@ namespace engine::device {
 // 4 on a failed read or, with DEVERR_NO_ALIGNMENT, when the tail is not found.
 int32_t OverlapRead(int32_t handle, TrackBuffer& b, TrackBuffer& o);
 
+// Keeps the last n frames of B's valid data in O as the tail the next
+// overlapped read aligns on (O is emptied when B holds fewer than n whole
+// frames or O has no room for them).
+void SaveOverlapTail(const TrackBuffer& b, TrackBuffer& o, uint32_t n);
+
 }  // namespace engine::device

@@ -64,10 +64,11 @@ class VirtualDrives : public DeviceTest, public ::testing::WithParamInterface<Vi
   // Frames [first, end) in 26-frame blocks, plain or overlapped. An
   // overlapped rip starts with the true tail of the frames before `first`
   // (the first block of a track otherwise has nothing to align on).
-  std::vector<uint8_t> Rip(int32_t handle, uint32_t first, uint32_t end, bool overlapped) {
+  std::vector<uint8_t> Rip(int32_t handle, uint32_t first, uint32_t end, bool overlapped,
+                           uint32_t blockFrames = kBlockFrames) {
     std::vector<uint8_t> out;
-    auto b = AllocateTrackBuffer(kBlockFrames);
-    auto o = AllocateTrackBuffer(kBlockFrames);
+    auto b = AllocateTrackBuffer(blockFrames);
+    auto o = AllocateTrackBuffer(blockFrames);
     const uint32_t n = uint32_t(FindOpenHandle(handle)->overlapFrames);
     const uint32_t j = uint32_t(FindOpenHandle(handle)->rewindFrames);
     if (overlapped && first >= n) {
@@ -80,7 +81,7 @@ class VirtualDrives : public DeviceTest, public ::testing::WithParamInterface<Vi
     for (uint32_t pos = first; pos < end;) {
       const uint32_t back = overlapped && o->validBytes ? std::min(j, pos) : 0;
       b->startFrame = pos;
-      b->frameCount = std::min(kBlockFrames, kDiscFrames - (pos - back));
+      b->frameCount = std::min(blockFrames, kDiscFrames - (pos - back));
       const int32_t r = overlapped ? OverlapRead(handle, *b, *o) : ReadCDAudioLBA(handle, *b);
       if (r != kResultOk || b->startFrame != pos || b->frameCount == 0) {
         ADD_FAILURE() << "block at " << pos << ": result " << r << ", error " << LastDeviceError()
@@ -168,6 +169,17 @@ TEST_P(VirtualDrives, JitterWithinTheOverlapIsCorrected) {
     EXPECT_EQ(Rip(h, 10, kDiscFrames - 5, true), Reference(10, kDiscFrames - 5));
     CloseDevice(h);
   }
+}
+
+TEST_P(VirtualDrives, ShortBlocksKeepTheChainWhenFewerNewFramesThanTheTailArrive) {
+  // 6-frame blocks with N = J = 3 and a drive that starts early: a block
+  // holds two or three new frames after the 3-frame tail, and the next tail
+  // is made of the old one's end and those frames.
+  Start(Drive('E', 0, "jitter=400\njitter-late=0\nseed=5"));
+  const int32_t h = OpenAt(0, CDRT_ATAPI2, 3, 3);
+  ASSERT_NE(h, 0);
+  EXPECT_EQ(Rip(h, 10, 200, true, 6), Reference(10, 200));
+  CloseDevice(h);
 }
 
 TEST_P(VirtualDrives, TocAndClassOfTheDisc) {

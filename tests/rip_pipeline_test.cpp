@@ -293,34 +293,83 @@ TEST_F(RipPipelineTest, AFullDiskIsReportedAndThePartialFileIsConsistent) {
   EXPECT_TRUE(sink_->errors.empty());
 }
 
-// Jitter within what the overlapped reads can take: SYNCH, SECURE and
-// PARANOID join the blocks of the middle of the track without gap or
-// repeat, so it is one continuous piece of the disc's audio (placed where
-// the first overlapped read of the chain happened to start); BURST's blocks
-// each start where the drive jittered to. (The first and last 50 frames are
-// read in small plain blocks and are not corrected.)
-TEST_F(RipPipelineTest, OverlappedReadsJoinJitteredBlocksWithoutGapOrRepeat) {
+// Jitter injected where the overlapped reads run, in the middle of the
+// track (its first and last 50 frames are read in small plain blocks with
+// nothing before them to align on), within each preset's tolerance: SYNCH
+// (N 1, J 3) takes starts up to two frames late, SECURE and PARANOID (N = J)
+// early ones. The rip equals the disc, without a retry. BURST reads plainly
+// and keeps every jump the drive made.
+platform::vdrive::FaultPlan middleJitter(const platform::vdrive::Track& t, int lateMax) {
   platform::vdrive::FaultPlan faults;
   faults.seed = 11;
   faults.jitterMaxSamples = 200;
-  openWith(kDisc, faults);
+  faults.jitterLateMaxSamples = lateMax;
+  faults.jitterFirstLba = t.start + 47;  // the first overlapped read starts 3 frames before frame 50
+  faults.jitterLastLba = t.end - 50;
+  return faults;
+}
+
+TEST_F(RipPipelineTest, JitterWithinAPresetsToleranceLeavesTheRipExact) {
+  openWith(kDisc);
   const std::string want = trackAudio(2);
-  const size_t middleFrom = (50 + 26) * 2352, middleTo = want.size() - 50 * 2352;
-  auto continuous = [&](const std::string& got) {
-    const std::string middle = got.substr(middleFrom, middleTo - middleFrom);
-    const size_t at = want.find(middle);
-    return at != std::string::npos && (at > middleFrom ? at - middleFrom : middleFrom - at) <= 200 * 4;
-  };
-  for (auto p : {SYNCH}) {  // N 1, J 3: takes starts up to 2 frames late; SECURE and PARANOID (N = J) take only early ones
+  const std::pair<RipModePresetConstants, int> presets[] = {{SYNCH, 200}, {SECURE, 0}, {PARANOID, 0}};
+  for (const auto& [p, lateMax] : presets) {
     preset(p);
+    drive_->setFaults(middleJitter(disc_->tracks()[2], lateMax));
     ASSERT_TRUE(ripWav("j.wav", 3)) << p;
-    const std::string got = fileText("j.wav").substr(46);
-    ASSERT_EQ(got.size(), want.size()) << p;
-    EXPECT_TRUE(continuous(got)) << p;
+    EXPECT_TRUE(fileText("j.wav").substr(46) == want) << p;
   }
+  EXPECT_TRUE(sink_->retries.empty());
   preset(BURST);
+  drive_->setFaults(middleJitter(disc_->tracks()[2], 200));
   ASSERT_TRUE(ripWav("j.wav", 3));
-  EXPECT_FALSE(continuous(fileText("j.wav").substr(46)));
+  const std::string burst = fileText("j.wav").substr(46);
+  EXPECT_EQ(burst.size(), want.size());
+  EXPECT_FALSE(burst == want);
+  EXPECT_TRUE(burst.substr(0, 50 * 2352) == want.substr(0, 50 * 2352));
+}
+
+// A drive whose cache hands out again what it read before: the frames an
+// overlapped read rewinds over come from the cache, the tail matches there
+// and the fresh frames after it carry the drive's new jitter. PARANOID
+// empties the cache with a read far away before every block, also on the
+// disc's last track, where 2000 frames ahead lies past the lead-out.
+TEST_F(RipPipelineTest, ParanoidDefeatsAStaleCacheOnTheLastTrack) {
+  openWith("disc seed=5\n"
+           "track kind=noise length=40s\n"
+           "track kind=noise length=2s\n");
+  const std::string want = trackAudio(1);
+  auto faults = middleJitter(disc_->tracks()[1], 0);
+  faults.staleCacheSectors = 50;
+  preset(SECURE);
+  drive_->setFaults(faults);
+  ASSERT_TRUE(ripWav("secure.wav", 2));
+  EXPECT_FALSE(fileText("secure.wav").substr(46) == want);
+  preset(PARANOID);
+  drive_->setFaults(faults);
+  ASSERT_TRUE(ripWav("paranoid.wav", 2));
+  EXPECT_TRUE(fileText("paranoid.wav").substr(46) == want);
+}
+
+// A bus reset in the middle of a rip: the next read fails with the drive's
+// unit attention, the retry after a drive reset reads the block, and the
+// file still equals the disc.
+TEST_F(RipPipelineTest, ABusResetDuringARipCostsARetryAndNoAudio) {
+  openWith(kDisc);
+  preset(BURST);
+  engine_->put_driveSpeed(16);
+  bool reset = false;
+  sink_->onProgress = [&](LONG percent) {
+    if (percent >= 40 && !reset) {
+      reset = true;
+      drive_->busReset(2);
+    }
+  };
+  ASSERT_TRUE(ripWav("reset.wav", 3));
+  EXPECT_TRUE(reset);
+  EXPECT_TRUE(sink_->errors.empty());
+  EXPECT_FALSE(sink_->retries.empty());
+  EXPECT_TRUE(fileText("reset.wav").substr(46) == trackAudio(2));
 }
 
 }  // namespace

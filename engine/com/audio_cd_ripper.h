@@ -322,6 +322,7 @@ class AudioCDRipper2 final
   std::unique_ptr<RipJob, RipJobDelete> rip_;
   std::atomic<int32_t> ripThreadRunning_{0};  // from the entry to the rip thread's last use of the object
   std::atomic<int32_t> converting_{0};        // the timer thread pumps PCM instead of polling
+  std::atomic<int32_t> pumpBusy_{0};          // a pump tick is running
 
   // Playback: client's thread (the player's events reach the sink there too),
   // except the atomics above and below.

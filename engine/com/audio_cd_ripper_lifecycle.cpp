@@ -206,7 +206,12 @@ void AudioCDRipper2::timerTick(IAudioCDRipper2* own) {
   // During an encoded rip the tick pumps PCM into the codec instead of
   // polling the disc.
   if (converting_.load() != 0) {
-    pumpEncoder();
+    // pumpBusy_ is raised before converting_ is looked at again, so the rip
+    // thread, which clears converting_ and then waits for pumpBusy_ to
+    // fall, never frees the PCM buffer under a running pump.
+    pumpBusy_.store(1);
+    if (converting_.load() != 0) pumpEncoder();
+    pumpBusy_.store(0);
     return;
   }
   monitorTick(own);  // disc-change polling (audio_cd_ripper_monitor.cpp)

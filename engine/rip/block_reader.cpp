@@ -11,7 +11,6 @@
 namespace engine {
 
 namespace {
-constexpr uint32_t kCacheDefeatDistanceFrames = 2000;
 constexpr uint32_t kRetryPauseMs = 5;
 constexpr int32_t kResetCycle = 10;
 }  // namespace
@@ -28,7 +27,7 @@ AudioCDRipper2::BlockRead AudioCDRipper2::readBlock(IAudioCDRipper2* own, RipJob
   while (status != device::kResultOk && i > 0) {
     if (i < retries + 1) {
       device::TrackBuffer& s = *job.scratchBuffer;
-      s.startFrame = readAlgorithm_ == 0 ? 0 : cur + kCacheDefeatDistanceFrames;
+      s.startFrame = readAlgorithm_ == 0 ? 0 : job.cacheDefeatAddress(cur, frames);
       s.frameCount = frames;
       device::ReadCDAudioLBA(cdHandle_.load(), s);
       if (readAlgorithm_ == 1) {
@@ -62,7 +61,12 @@ AudioCDRipper2::BlockRead AudioCDRipper2::readBlock(IAudioCDRipper2* own, RipJob
                                               : device::ReadCDAudioLBA(cdHandle_.load(), b));
     --i;
   }
-  return status == device::kResultOk ? BlockRead::kRead : BlockRead::kFailed;
+  if (status != device::kResultOk) return BlockRead::kFailed;
+  // The plain reads of the track's first frames leave their tail as the
+  // reference, so the first overlapped read aligns on the audio already
+  // ripped instead of starting wherever the drive happens to land.
+  if (readAlgorithm_ == 1 && !overlapped) device::SaveOverlapTail(b, *job.jitterBuffer, overlapFrames_);
+  return BlockRead::kRead;
 }
 
 }  // namespace engine

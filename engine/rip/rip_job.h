@@ -29,11 +29,22 @@ struct RipJob {
   // Rip thread only.
   uint32_t startLba = 0;
   uint32_t endLba = 0;            // one past the track's last frame
+  uint32_t leadOutLba = 0;        // the disc's lead-out from the TOC; 0 when it has none
   int32_t trackFrames = 1;
   int64_t bytesPerPercent = 0;
   uint32_t blockMs = 0;
   uint32_t previousBlockFrames = 0;
   device::TrackBufferPtr readBuffer, spareBuffer, jitterBuffer, scratchBuffer;
+
+  // Where a cache-defeating read of `frames` frames for the block at `cur`
+  // goes: 2000 frames ahead, or, when that lies past the lead-out (a drive
+  // refuses such a read without moving, and its cache stays as it was),
+  // 2000 frames back, or the disc's start.
+  uint32_t cacheDefeatAddress(uint32_t cur, uint32_t frames) const {
+    constexpr uint32_t kDistance = 2000;
+    if (leadOutLba == 0 || uint64_t{cur} + kDistance + frames <= leadOutLba) return cur + kDistance;
+    return cur > kDistance ? cur - kDistance : 0;
+  }
 
   void resetForRip(bool encodedRip) {
     encoded = encodedRip;

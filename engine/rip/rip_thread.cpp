@@ -23,7 +23,6 @@ namespace engine {
 namespace {
 
 constexpr uint32_t kFrameBytes = 2352;
-constexpr uint32_t kCacheDefeatDistanceFrames = 2000;
 constexpr uint32_t kPcmSpareBytes = 100 * kFrameBytes;
 constexpr int kReadyChecks = 20;
 constexpr uint32_t kReadyCheckGapMs = 200;
@@ -117,6 +116,10 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
     }
   }
   job.startLba = start;
+  job.leadOutLba = 0;
+  for (int32_t d = 0; d <= tocTracks && d < 100; ++d) {
+    if (tocEntries_[4 + 8 * d + 2] == 0xAA) job.leadOutLba = descriptorAddress(tocEntries_, d);
+  }
   job.trackFrames = trackIndex_ < static_cast<int32_t>(trackFrames_.size()) ? trackFrames_[trackIndex_] : 0;
   job.endLba = start + static_cast<uint32_t>(std::max(job.trackFrames, 0));
   if (job.trackFrames <= 0) job.trackFrames = 1;  // progress divides by it
@@ -230,7 +233,7 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
 
     if (ripModePreset_ == PARANOID) {
       device::TrackBuffer& s = *job.scratchBuffer;
-      s.startFrame = cur + kCacheDefeatDistanceFrames;
+      s.startFrame = job.cacheDefeatAddress(cur, job.previousBlockFrames);
       s.frameCount = job.previousBlockFrames;
       device::ReadCDAudioLBA(cdHandle_.load(), s);
     }
@@ -308,6 +311,7 @@ void AudioCDRipper2::ripEndSequence(IAudioCDRipper2* own, RipJob& job) {
       }
       timerEnabled_.store(0);
       converting_.store(0);
+      while (pumpBusy_.load() != 0) SleepMs(1);  // a pump tick in flight ends first
       if (stopRequested_.load() == 0) {
         const size_t rest = job.pcm.pendingBytes();
         if (rest > 0 && audioFile_) {

@@ -2,6 +2,11 @@
 // back, swapped and a bus reset, with MediaChange raised on the client's
 // thread. Waits count the monitor's checks, never time.
 #include "engine/com/playback_fixture.h"
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+
 #include "platform/vdrive/disc_description.h"
 
 namespace engine::testing_support {
@@ -105,6 +110,50 @@ TEST_F(EngineMonitor, RemovalDuringAPlaybackIsReportedAfterIt) {
   EXPECT_EQ(mediaChanges(), 0u);
   engine()->StopPlay();
   ASSERT_TRUE(waitFor([&] { return mediaChanges() == 2; }));
+}
+
+// A disc taken out during a rip: the next block fails through its retry
+// and ends the rip (OPERATION_FAILED under the StopRip action) with a
+// finished file; the monitor stays silent while the rip runs and reports
+// the change after RipProgress(100).
+TEST_F(EngineMonitor, RemovalDuringARipEndsItAndIsReportedAfterIt) {
+  auto drive = addDrive(kDisc);
+  open();
+  engine()->Refresh();
+  engine()->put_ripModePreset(BURST);
+  engine()->put_driveSpeed(8);
+  engine()->put_ripOnErrorAction(StopRip);
+  engine()->put_ripOnErrorRetries(1);
+  BSTR file = SysAllocString(u"removed.wav");
+  engine()->RipTrackToWav(file);
+  SysFreeString(file);
+  ASSERT_TRUE(waitFor([&] { return gated_->readLbas().size() > 20; }));
+  const uint32_t ticks = AudioCDRipper2Probe::monitorTicks(object());
+  drive->removeDisc();
+  auto ripEndedAt = [&]() -> size_t {
+    for (size_t i = 0; i < recorder_->events.size(); ++i) {
+      const Event& e = recorder_->events[i];
+      if (e.id == DISPID_AudioCDRipper2_RipProgress && e.args[0] == 100) return i;
+    }
+    return 0;
+  };
+  ASSERT_TRUE(waitFor([&] { return ripEndedAt() != 0; }));
+  EXPECT_EQ(AudioCDRipper2Probe::monitorTicks(object()), ticks);
+  EXPECT_EQ(mediaChanges(), 0u);
+  std::vector<LONG> errors;
+  for (const Event& e : recorder_->events)
+    if (e.id == DISPID_AudioCDRipper2_Error) errors.push_back(e.args[0]);
+  EXPECT_EQ(errors, std::vector<LONG>{OPERATION_FAILED});
+
+  ASSERT_TRUE(waitFor([&] { return mediaChanges() == 2; }));
+  for (size_t i = 0; i < ripEndedAt(); ++i) EXPECT_NE(recorder_->events[i].id, DISPID_AudioCDRipper2_MediaChange);
+  const auto size = std::filesystem::file_size(home_ + "/removed.wav");
+  EXPECT_GT(size, 46u);
+  std::ifstream in(home_ + "/removed.wav", std::ios::binary);
+  std::array<unsigned char, 46> header{};
+  in.read(reinterpret_cast<char*>(header.data()), header.size());
+  EXPECT_EQ(header[42] | header[43] << 8 | header[44] << 16 | uint32_t{header[45]} << 24, size - 46);
+  EXPECT_TRUE(allEventsOnThisThread());
 }
 
 TEST_F(EngineMonitor, NoPollingAfterARefreshThatFoundNoDisc) {

@@ -31,6 +31,38 @@ std::vector<LONG> errors(const EventRecorder& r) {
 
 class EnginePlayback : public PlaybackTest {};
 
+// The real player, except that it refuses every WriteSamples after the
+// first `accepted` ones, as a sound system that went away would.
+class RefusingPlayer final : public com::ComObject<RefusingPlayer, IAudioPlayer2> {
+ public:
+  RefusingPlayer(com::ComPtr<IAudioPlayer2> inner, int accepted) : inner_(std::move(inner)), left_(accepted) {}
+  HRESULT STDMETHODCALLTYPE WriteSamples(SAFEARRAY* samples) override {
+    if (left_ <= 0) return E_FAIL;
+    --left_;
+    return inner_->WriteSamples(samples);
+  }
+  HRESULT STDMETHODCALLTYPE get_OutputName(BSTR* v) override { return inner_->get_OutputName(v); }
+  HRESULT STDMETHODCALLTYPE Play() override { return inner_->Play(); }
+  HRESULT STDMETHODCALLTYPE Stop() override { return inner_->Stop(); }
+  HRESULT STDMETHODCALLTYPE Flush() override { return inner_->Flush(); }
+  HRESULT STDMETHODCALLTYPE SetFormat(LONG r, LONG c) override { return inner_->SetFormat(r, c); }
+  HRESULT STDMETHODCALLTYPE SetBufferTime(LONG ms, LONG* v) override { return inner_->SetBufferTime(ms, v); }
+  HRESULT STDMETHODCALLTYPE get_samplesPlayed(LONG* v) override { return inner_->get_samplesPlayed(v); }
+  HRESULT STDMETHODCALLTYPE get_samplesQueued(LONG* v) override { return inner_->get_samplesQueued(v); }
+  HRESULT STDMETHODCALLTYPE get_isPlaying(VARIANT_BOOL* v) override { return inner_->get_isPlaying(v); }
+#define RESERVED(n) \
+  HRESULT STDMETHODCALLTYPE n() override { return E_NOTIMPL; }
+  RESERVED(Reserved17) RESERVED(Reserved18) RESERVED(Reserved19) RESERVED(Reserved20) RESERVED(Reserved21)
+  RESERVED(Reserved22) RESERVED(Reserved23) RESERVED(Reserved24) RESERVED(Reserved25) RESERVED(Reserved26)
+  RESERVED(Reserved27) RESERVED(Reserved28) RESERVED(Reserved29)
+#undef RESERVED
+  HRESULT STDMETHODCALLTYPE GetState(AudioPlayer2State* state) override { return inner_->GetState(state); }
+
+ private:
+  com::ComPtr<IAudioPlayer2> inner_;
+  int left_;
+};
+
 TEST_F(EnginePlayback, TrackZeroPlaysTrackOneToItsLastFrameThenStopReleasesTheDrive) {
   auto drive = addDrive(kShortDisc);
   open();
@@ -68,6 +100,34 @@ TEST_F(EnginePlayback, TrackZeroPlaysTrackOneToItsLastFrameThenStopReleasesTheDr
   EXPECT_EQ(AudioCDRipper2Probe::ripInProgress(object()), 0);
   EXPECT_EQ(AudioCDRipper2Probe::playing(object()), 0);
   EXPECT_FALSE(drive->trayLocked());
+  EXPECT_TRUE(allEventsOnThisThread());
+}
+
+// A player that stops taking samples while the track is fed ends the
+// playback as StopPlay does (drive released, tray unlocked) and says so
+// with EndTrackPlay; the next playback works again.
+TEST_F(EnginePlayback, APlayerThatRefusesSamplesEndsThePlaybackCleanly) {
+  auto drive = addDrive(kShortDisc);
+  open();
+  engine()->Refresh();
+  auto real = AudioCDRipper2Probe::swapPlayer(object(), nullptr);
+  auto refusing = com::make<RefusingPlayer>(real, 3);
+  AudioCDRipper2Probe::swapPlayer(object(), com::ComPtr<IAudioPlayer2>(refusing.get()));
+  engine()->PlayTrack(2);
+  ASSERT_EQ(AudioCDRipper2Probe::playing(object()), 1);
+  ASSERT_TRUE(waitFor([&] { return recorder_->count(DISPID_AudioCDRipper2_EndTrackPlay) == 1; }));
+  EXPECT_EQ(AudioCDRipper2Probe::playing(object()), 0);
+  EXPECT_EQ(AudioCDRipper2Probe::ripInProgress(object()), 0);
+  EXPECT_FALSE(drive->trayLocked());
+  // Three seconds were queued, far from the 9-second track's end.
+  const std::vector<LONG> positions = timerPositions(*recorder_.get());
+  for (LONG at : positions) EXPECT_LE(at, 3 * 44100);
+
+  AudioCDRipper2Probe::swapPlayer(object(), real);
+  engine()->PlayTrack(1);
+  EXPECT_EQ(AudioCDRipper2Probe::playing(object()), 1);
+  engine()->StopPlay();
+  EXPECT_TRUE(errors(*recorder_.get()).empty());
   EXPECT_TRUE(allEventsOnThisThread());
 }
 

@@ -29,6 +29,11 @@ struct AudioCDRipper2Probe {
   static int32_t cdHandle(AudioCDRipper2& e) { return e.cdHandle_.load(); }
   static uint32_t playStartLba(AudioCDRipper2& e) { return e.playStartLba_; }
   static uint32_t playCurLba(AudioCDRipper2& e) { return e.playCurLba_; }
+  // Puts another player in the engine's place; gives back the one it held.
+  static com::ComPtr<IAudioPlayer2> swapPlayer(AudioCDRipper2& e, com::ComPtr<IAudioPlayer2> p) {
+    std::swap(e.player_, p);
+    return p;
+  }
 };
 
 namespace testing_support {

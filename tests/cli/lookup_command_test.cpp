@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "engine/cddb/testing/cddb_test_server.h"
+#include "tests/cli/program_run.h"
 #include "vdrive/demo_disc.h"
 
 namespace {
@@ -22,18 +23,8 @@ using engine::cddb::testing::CddbTestServer;
 // The demo disc's CDDB identifier (its four tracks, 2:00 in all).
 constexpr char kDemoDiscId[] = "22007804";
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
+using cli_testing::readFile;
+using cli_testing::Result;
 
 class LookupCommandTest : public ::testing::Test {
  protected:
@@ -54,15 +45,7 @@ class LookupCommandTest : public ::testing::Test {
     unsetenv("RIPMARROW_HOME");
   }
 
-  // Runs `ripmarrow <arguments>` with only the virtual drive (no real drives).
-  Result ripmarrow(const std::string& arguments) {
-    const std::string out = home_ + "/out.txt";
-    const std::string err = home_ + "/err.txt";
-    const std::string command = "cd '" + home_ + "' && RIPMARROW_DEVICE_DIR='" + home_ + "' '" + RIPMARROW_CLI_PATH +
-                                "' " + arguments + " > '" + out + "' 2> '" + err + "'";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
-  }
+  Result ripmarrow(const std::string& arguments) { return cli_testing::runRipmarrow(home_, arguments); }
 
   std::string home_;
 };

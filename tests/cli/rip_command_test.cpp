@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "platform/vdrive/disc_description.h"
+#include "tests/cli/program_run.h"
 #include "vdrive/demo_disc.h"
 
 namespace {
@@ -24,18 +25,8 @@ constexpr char kDisc[] =
     "track kind=noise length=2s\n"
     "track kind=tone length=1s freq=440\n";
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
+using cli_testing::readFile;
+using cli_testing::Result;
 
 class RipCommandTest : public ::testing::Test {
  protected:
@@ -53,19 +44,7 @@ class RipCommandTest : public ::testing::Test {
     unsetenv("RIPMARROW_HOME");
   }
 
-  // Runs `ripmarrow <arguments>` in the home folder with only virtual drives.
-  // The program's leak check is off: every command of it (info too) leaves
-  // the same allocations behind in the component libraries it unloads at
-  // exit, which would turn each exit status into a failure under ASan.
-  Result ripmarrow(const std::string& arguments) {
-    const std::string environment = "ASAN_OPTIONS=detect_leaks=0 ";
-    const std::string out = home_ + "/out.txt";
-    const std::string err = home_ + "/err.txt";
-    const std::string command = "cd '" + home_ + "' && " + environment + "RIPMARROW_DEVICE_DIR='" + home_ + "' '" + RIPMARROW_CLI_PATH +
-                                "' " + arguments + " > '" + out + "' 2> '" + err + "' < /dev/null";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
-  }
+  Result ripmarrow(const std::string& arguments) { return cli_testing::runRipmarrow(home_, arguments); }
 
   // The audio of track `index` (0-based) of kDisc as the image holds it.
   static std::string trackAudio(size_t index) {

@@ -1,0 +1,42 @@
+// Running the built `ripmarrow` program the way its users do, in a test's
+// home folder with only virtual drives, and reading what it printed.
+#pragma once
+
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace cli_testing {
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Runs `ripmarrow <arguments>` in `home` with RIPMARROW_DEVICE_DIR there (no
+// real drives) and standard input from `input` (a file; empty: /dev/null).
+// The program's leak check is off: every command of it leaves the same
+// allocations behind in the component libraries it unloads at exit, which
+// would turn each exit status into a failure under ASan.
+inline Result runRipmarrow(const std::string& home, const std::string& arguments, const std::string& input = "") {
+  const std::string out = home + "/out.txt";
+  const std::string err = home + "/err.txt";
+  const std::string command = "cd '" + home + "' && ASAN_OPTIONS=detect_leaks=0 RIPMARROW_DEVICE_DIR='" + home +
+                              "' '" + RIPMARROW_CLI_PATH + "' " + arguments + " > '" + out + "' 2> '" + err +
+                              "' < '" + (input.empty() ? std::string("/dev/null") : input) + "'";
+  const int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+}
+
+}  // namespace cli_testing

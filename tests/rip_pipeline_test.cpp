@@ -293,6 +293,25 @@ TEST_F(RipPipelineTest, AFullDiskIsReportedAndThePartialFileIsConsistent) {
   EXPECT_TRUE(sink_->errors.empty());
 }
 
+// The folder of the file is removed while the rip writes into it: the
+// audio went nowhere, so the rip says FILE_ACCESS rather than success, and
+// the engine rips again afterwards.
+TEST_F(RipPipelineTest, AFolderThatVanishesDuringTheRipIsReported) {
+  openWith(kDisc);
+  engine_->put_driveSpeed(16);
+  std::filesystem::create_directory(home_ + "/album");
+  sink_->onProgress = [&](LONG percent) {
+    if (percent >= 30 && percent < 100) std::filesystem::remove_all(home_ + "/album");
+  };
+  ASSERT_TRUE(ripWav("album/t.wav", 3));
+  EXPECT_EQ(sink_->errors, std::vector<LONG>{FILE_ACCESS});
+  EXPECT_FALSE(std::filesystem::exists(home_ + "/album"));
+  sink_->onProgress = nullptr;
+  sink_->errors.clear();
+  ASSERT_TRUE(ripWav("after.wav", 2));
+  EXPECT_TRUE(sink_->errors.empty());
+}
+
 // Jitter injected where the overlapped reads run, in the middle of the
 // track (its first and last 50 frames are read in small plain blocks with
 // nothing before them to align on), within each preset's tolerance: SYNCH

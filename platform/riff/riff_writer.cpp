@@ -1,6 +1,7 @@
 #include "platform/riff/riff_writer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -116,6 +117,10 @@ bool RiffWriter::closeChunk() {
 bool RiffWriter::close() {
   if (fd_ < 0) return fail(EBADF);
   bool ok = flush();
+  // A file whose folder went away while it was written holds the audio in
+  // no place anyone can reach: that is no success.
+  struct stat st {};
+  if (ok && sys::fstat(fd_, &st) == 0 && st.st_nlink == 0) ok = fail(ENOENT);
   if (sys::close(fd_) != 0 && ok) ok = fail(errno);
   fd_ = -1;
   chunks_.clear();

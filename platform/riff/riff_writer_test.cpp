@@ -82,6 +82,19 @@ ssize_t fullDiskPwrite(int fd, const void* buf, size_t bytes, off_t at) {
   return ::pwrite(fd, buf, gRoomBytes - static_cast<size_t>(at), at);
 }
 
+TEST_F(RiffWriterTest, AFileRemovedWhileItWasWrittenDoesNotCloseAsASuccess) {
+  const auto folder = dir_ / "gone";
+  std::filesystem::create_directory(folder);
+  RiffWriter w;
+  ASSERT_TRUE(w.create((folder / "a.wav").string()));
+  ASSERT_TRUE(w.createChunk(fourCC("RIFF"), fourCC("WAVE")));
+  std::filesystem::remove_all(folder);
+  EXPECT_TRUE(w.write("data", 4));
+  EXPECT_TRUE(w.closeChunk());
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(w.lastErrno(), ENOENT);
+}
+
 TEST_F(RiffWriterTest, AFullDiskIsReportedAndTheHeadersDescribeWhatIsInTheFile) {
   gRoomBytes = 100000;
   sys::ScopedSysCall hook(&sys::SysCalls::pwrite, &fullDiskPwrite);

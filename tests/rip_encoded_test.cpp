@@ -293,6 +293,24 @@ TEST_F(EncodedRipTest, StopRipLeavesAClosedDecodableFile) {
   EXPECT_TRUE(sink_->errors.empty());
 }
 
+// The folder of an MP3 rip is removed while the codec writes into it: the
+// rip reports FILE_ACCESS instead of a file nobody can reach, and the engine
+// rips again afterwards.
+TEST_F(EncodedRipTest, AFolderThatVanishesDuringTheRipIsReported) {
+  openWith(kDisc, Codec::kReal);
+  engine_->put_driveSpeed(16);
+  std::filesystem::create_directory(path("album"));
+  sink_->onProgress = [&](LONG percent) {
+    if (percent >= 20 && percent < 100) std::filesystem::remove_all(path("album"));
+  };
+  ASSERT_TRUE(rip(&AudioCDRipper2::RipTrackToMP3, "album/t.mp3", 2));
+  sink_->onProgress = nullptr;
+  EXPECT_EQ(sink_->errors, std::vector<LONG>{FILE_ACCESS});
+  engine_->put_driveSpeed(200);
+  ASSERT_TRUE(rip(&AudioCDRipper2::RipTrackToMP3, "again.mp3", 1));
+  EXPECT_TRUE(sink_->errors.empty());
+}
+
 // The bit rates of the MPEG-1 layer III frames of a file.
 std::set<int> frameBitrates(const std::string& bytes) {
   static constexpr int kKbps[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};

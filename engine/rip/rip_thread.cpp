@@ -328,9 +328,10 @@ void AudioCDRipper2::ripEndSequence(IAudioCDRipper2* own, RipJob& job) {
       }
     }
     if (audioFile_ && FAILED(audioFile_->CloseFile())) job.encoderFailed.store(1);
-    // The codec could not take the audio (a full disk, a refused format):
-    // reported once, so the client does not take the file for whole.
-    if (job.encoderFailed.load() != 0) raiseRipError(own, FORMAT_NOT_SUPPORT);
+    // The codec could not write the file (a full disk, a folder that went
+    // away): reported once, as a failed WAV write is, so the client does
+    // not take the file for whole.
+    if (job.encoderFailed.load() != 0) raiseRipError(own, FILE_ACCESS);
   }
   if (lockTray_ != 0) device::SendPreventAllow(cdHandle_.load(), 0);
   if (!job.encoded) {

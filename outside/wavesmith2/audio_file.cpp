@@ -1,5 +1,7 @@
 #include "outside/wavesmith2/audio_file.h"
 
+#include <sys/stat.h>
+
 #include "outside/wavesmith2/mp3_writer.h"
 #include "outside/wavesmith2/wma_profiles.h"
 
@@ -144,6 +146,17 @@ int AudioFile::createOutputFile(const std::string& path) {
     status_ = kStatusCannotCreate;
     return status_;
   }
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    std::string ignored;
+    writer->close(ignored);
+    error_ = "the file vanished as it was created";
+    status_ = kStatusCannotCreate;
+    return status_;
+  }
+  output_path_ = path;
+  output_device_ = static_cast<uint64_t>(st.st_dev);
+  output_inode_ = static_cast<uint64_t>(st.st_ino);
   writer_ = std::move(writer);
   carry_.clear();
   const PcmLayout in = input_.rate_hz > 0 ? input_ : writer_->layout();
@@ -218,6 +231,14 @@ bool AudioFile::closeWriter() {
   if (!writer_->close(close_error)) {
     ok = false;
     error_ = close_error;
+  }
+  // A file whose folder went away while it was written (or that another
+  // file replaced) holds the audio nowhere anyone can reach: no success.
+  struct stat st {};
+  if (ok && (::stat(output_path_.c_str(), &st) != 0 || static_cast<uint64_t>(st.st_dev) != output_device_ ||
+             static_cast<uint64_t>(st.st_ino) != output_inode_)) {
+    ok = false;
+    error_ = "the file was removed while it was written";
   }
   writer_.reset();
   carry_.clear();

@@ -90,6 +90,9 @@ class AudioFile {
   OggSettings ogg_;
   // The file being written.
   std::unique_ptr<AudioWriter> writer_;
+  std::string output_path_;  // where writer_ writes, and the file it made there
+  uint64_t output_device_ = 0;
+  uint64_t output_inode_ = 0;
   PcmLayout input_{0, 0};  // 0: same as the output
   PcmConverter converter_;
   std::vector<int16_t> carry_;      // samples short of a whole input frame

@@ -152,6 +152,30 @@ TEST_F(AudioFileTest, UncreatablePathGivesNonZeroStatus) {
   EXPECT_FALSE(file_.writeSamples(nullptr, 0));
 }
 
+// The folder is removed while each format writes into it: closing fails
+// with a non-zero status instead of reporting a file nobody can reach.
+TEST_F(AudioFileTest, AFileRemovedWhileItWasWrittenDoesNotCloseAsASuccess) {
+  const auto pcm = tone(44100, 2, 0.5, kToneHz);
+  for (int format = 0; format < 5; ++format) {
+    SCOPED_TRACE(format);
+    const bool chosen = format == 0   ? file_.setFormatPCM(44100, 2, 16)
+                        : format == 1 ? file_.setFormatMP3(44100, 128, 2)
+                        : format == 2 ? file_.setFormatOGG(44100, 2, 128, 0, 0, -1)
+                        : format == 3 ? file_.setFormatMP2(44100, 192, 2)
+                                      : file_.setFormatWMA(10);
+    ASSERT_TRUE(chosen);
+    const std::string folder = dir_.file("album" + std::to_string(format));
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(file_.createOutputFile(folder + "/a"), 0) << file_.lastError();
+    ASSERT_TRUE(file_.setInputFormat(44100, 2));
+    ASSERT_TRUE(file_.writeSamples(pcm.data(), pcm.size()));
+    std::filesystem::remove_all(folder);
+    file_.writeSamples(pcm.data(), pcm.size());
+    EXPECT_FALSE(file_.closeFile());
+    EXPECT_EQ(file_.fileStatus(), AudioFile::kStatusWriteFailed);
+  }
+}
+
 TEST(AudioFileAvailability, Mp3AnswersFollowTheMpegVersionOfTheRate) {
   EXPECT_TRUE(AudioFile::isAvailableFormatMP3(44100, 320, 2));
   EXPECT_FALSE(AudioFile::isAvailableFormatMP3(44100, 16, 2));   // MPEG-1 has no 16

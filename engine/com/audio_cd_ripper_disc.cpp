@@ -4,10 +4,10 @@
 #include <string>
 
 #include "engine/com/audio_cd_ripper.h"
-#include "engine/com/engine_time.h"
 #include "engine/device/disc_id.h"
 #include "engine/device/handles.h"
 #include "engine/device/toc.h"
+#include "platform/sync/win32_time.h"
 
 namespace engine {
 
@@ -40,7 +40,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::Refresh() {
   // closed) before the transport goes away under it.
   waitMonitorIdle();
   unloadTransport();
-  SleepMs(500);
+  Sleep(500);
   loadTransport();
   lastError_.store(NO_ERRORS);
   if (scsiManagerLoaded_.load() == 0) {
@@ -73,7 +73,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::Refresh() {
   checkTransport();
   if (device::ReadToc(cdHandle_.load(), tocEntries_.data()) != device::kResultOk) {
     log().line("Try Read TOC once again");
-    SleepMs(120);
+    Sleep(120);
     checkTransport();
     if (device::ReadToc(cdHandle_.load(), tocEntries_.data()) != device::kResultOk) {
       releaseDriveHandle();
@@ -83,7 +83,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::Refresh() {
       cddbInfoValid_ = false;
       mediaState_.store(kNoMedia);
       unloadTransport();
-      SleepMs(500);
+      Sleep(500);
       loadTransport();
       log().line("Error! Can't read TOC -- probably no disk. Current State: NOMEDIA.");
       timerEnabled_.store(1);

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "engine/com/audio_cd_ripper.h"
-#include "engine/com/engine_time.h"
 #include "engine/device/drive_commands.h"
 #include "engine/device/handles.h"
 #include "engine/device/transport.h"
+#include "platform/sync/win32_time.h"
 
 namespace engine {
 
@@ -64,7 +64,7 @@ void AudioCDRipper2::reloadTransport() {
   if (lockTray_ == 0) device::SendPreventAllow(cdHandle_.load(), 1);
   releaseDriveHandle();
   unloadTransport();
-  SleepMs(500);
+  Sleep(500);
   loadTransport();
   createDriveHandle();
   if (cdHandle_.load() == 0) {

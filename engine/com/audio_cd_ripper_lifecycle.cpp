@@ -3,10 +3,10 @@
 #include "components/tonemeter2.h"
 #include "components/wavesmith2.h"
 #include "engine/com/audio_cd_ripper.h"
-#include "engine/com/engine_time.h"
 #include "engine/com/player_event_sink.h"
 #include "engine/device/drive_commands.h"
 #include "engine/device/drive_list.h"
+#include "platform/sync/win32_time.h"
 
 namespace engine {
 
@@ -191,8 +191,8 @@ void AudioCDRipper2::timerLoop(IStream* ownStream) {
     own = nullptr;
   }
   while (timerRunning_.load() == 1) {
-    const uint32_t started = TickCountMs();
-    while (timerRunning_.load() == 1 && TickCountMs() - started < timerPeriodMs_) SleepMs(kTimerSleepMs);
+    const uint32_t started = GetTickCount();
+    while (timerRunning_.load() == 1 && GetTickCount() - started < timerPeriodMs_) Sleep(kTimerSleepMs);
     if (timerRunning_.load() == 1 && timerEnabled_.load() == 1) timerTick(own);
   }
   if (own != nullptr) own->Release();

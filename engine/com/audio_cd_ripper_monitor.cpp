@@ -12,9 +12,9 @@
 // the handler itself runs (it runs inside the tick). The handler's events
 // travel through _OnEvent to the client's thread; the thread waits for them.
 #include "engine/com/audio_cd_ripper.h"
-#include "engine/com/engine_time.h"
 #include "engine/device/handles.h"
 #include "engine/device/toc.h"
+#include "platform/sync/win32_time.h"
 
 namespace engine {
 
@@ -57,7 +57,7 @@ void AudioCDRipper2::mediaChangeHandler(IAudioCDRipper2* own, int32_t gone) {
   log().value("Media Change! Parameter:", gone);
   std::array<uint8_t, 804> toc{};
   if (gone == 1) {
-    SleepMs(kSettleMs);
+    Sleep(kSettleMs);
     reloadTransport();
     if (cdHandle_.load() == 0) monitorRaise(own, "Send Event: NoMedia");
 
@@ -78,7 +78,7 @@ void AudioCDRipper2::mediaChangeHandler(IAudioCDRipper2* own, int32_t gone) {
         return;
       }
       if (!monitorMayWait()) break;
-      SleepMs(kFalseAlarmWaitMs);
+      Sleep(kFalseAlarmWaitMs);
     }
     monitorRaise(own, "Send Event: NoMedia");
   } else {
@@ -90,7 +90,7 @@ void AudioCDRipper2::mediaChangeHandler(IAudioCDRipper2* own, int32_t gone) {
       // DriverClose and Refresh do not wait out a disc that never becomes
       // readable.
       if (!monitorMayWait()) break;
-      SleepMs(kArrivalWaitMs);
+      Sleep(kArrivalWaitMs);
     }
   }
   monitorRaise(own, "Send Event: Media In");

@@ -15,10 +15,10 @@
 #include <cstring>
 
 #include "engine/com/audio_cd_ripper.h"
-#include "engine/com/engine_time.h"
 #include "engine/device/drive_commands.h"
 #include "engine/device/handles.h"
 #include "engine/device/reads.h"
+#include "platform/sync/win32_time.h"
 
 namespace engine {
 
@@ -108,7 +108,7 @@ void AudioCDRipper2::openPlayback() {
   chunkFrames_ = kChunkFrames;
   releaseDriveHandle();
   unloadTransport();
-  SleepMs(100);
+  Sleep(100);
   loadTransport();
   createDriveHandle();
   if (scsiManagerLoaded_.load() == 0 || cdHandle_.load() == 0) return giveUp();
@@ -298,7 +298,7 @@ void AudioCDRipper2::closePlayback() {
   device::SendPreventAllow(cdHandle_.load(), 0);
   playReadBuffer_.reset();
   ripInProgress_.store(0);
-  for (int check = 0; check < kReadyChecks && !testDriveReady(); ++check) SleepMs(kReadyCheckMs);
+  for (int check = 0; check < kReadyChecks && !testDriveReady(); ++check) Sleep(kReadyCheckMs);
   mediaState_.store(kMediaIn);
   timerEnabled_.store(1);
   log().flush();

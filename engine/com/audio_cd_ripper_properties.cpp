@@ -5,7 +5,7 @@
 #include "engine/com/audio_cd_ripper.h"
 
 #include "engine/cddb/cddb_options.h"
-#include "engine/com/engine_time.h"
+#include "platform/sync/win32_time.h"
 
 namespace engine {
 
@@ -62,7 +62,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripModePreset(RipModePresetConstan
   readSpeed_ = row.readSpeed;
   if (newVal == PLAY) ripOnErrorAction_ = SILENCE;
   ripModePreset_ = newVal;
-  SleepMs(300);  // lets the drive settle before the new handle's setup
+  Sleep(300);  // lets the drive settle before the new handle's setup
   createDriveHandle();
   log().line("PutRipModePreset Property end.");
   return S_OK;
@@ -164,7 +164,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_trackDuration(LONG* pVal) {
   if (mediaChangedGuard()) return S_OK;
   // With no table yet there is no track to measure: a length of 0.
   const int32_t frames = trackIndex_ < static_cast<int32_t>(trackFrames_.size()) ? trackFrames_[trackIndex_] : 0;
-  *pVal = MulDivRounded(frames, 588 * 1000, 44100);
+  *pVal = MulDiv(frames, 588 * 1000, 44100);
   return S_OK;
 }
 

@@ -3,10 +3,10 @@
 // in the current reset cycle; the drive is reset (ReloadTransport) before
 // the second attempt and after every ninth attempt after that.
 #include "engine/com/audio_cd_ripper.h"
-#include "engine/com/engine_time.h"
 #include "engine/device/overlap.h"
 #include "engine/device/reads.h"
 #include "engine/rip/rip_job.h"
+#include "platform/sync/win32_time.h"
 
 namespace engine {
 
@@ -33,9 +33,9 @@ AudioCDRipper2::BlockRead AudioCDRipper2::readBlock(IAudioCDRipper2* own, RipJob
       if (readAlgorithm_ == 1) {
         retryCount_.store(static_cast<int16_t>(k));
         raiseFromWorker(own, kEventRipRetry);
-        SleepMs(kRetryPauseMs);
+        Sleep(kRetryPauseMs);
       } else {
-        SleepMs(kRetryPauseMs);
+        Sleep(kRetryPauseMs);
         retryCount_.store(static_cast<int16_t>(k));
         raiseFromWorker(own, kEventRipRetry);
       }

@@ -3,7 +3,6 @@
 #include <thread>
 
 #include "engine/com/audio_cd_ripper.h"
-#include "engine/com/engine_time.h"
 #include "engine/rip/rip_job.h"
 
 namespace engine {

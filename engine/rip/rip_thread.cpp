@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "engine/com/audio_cd_ripper.h"
-#include "engine/com/engine_time.h"
 #include "engine/device/drive_commands.h"
 #include "engine/device/reads.h"
 #include "engine/device/transport.h"
 #include "engine/rip/block_pacer.h"
 #include "engine/rip/rip_job.h"
+#include "platform/sync/win32_time.h"
 
 namespace engine {
 
@@ -87,11 +87,11 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
   ripDone_.store(0);
   // Disc polling stays off from here on: this thread now owns the drive.
   timerEnabled_.store(0);
-  while (monitorBusy_.load() != 0) SleepMs(1);  // a disc check in flight ends first
+  while (monitorBusy_.load() != 0) Sleep(1);  // a disc check in flight ends first
 
   releaseDriveHandle();
   unloadTransport();
-  SleepMs(100);
+  Sleep(100);
   loadTransport();
   if (scsiManagerLoaded_.load() == 0) {
     raiseRipError(own, ASPI_DRIVER);
@@ -157,9 +157,9 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
   job.blockMs = static_cast<uint32_t>(static_cast<double>(framesPerRead) / (speed * 75.0) * 1000.0);
 
   if (spinUpMs_ > 0 && job.readBuffer && job.endLba > job.startLba) {
-    const uint32_t began = TickCountMs();
+    const uint32_t began = GetTickCount();
     BlockPacer pacer(job.blockMs);
-    while (TickCountMs() - began <= static_cast<uint32_t>(spinUpMs_) && stopRequested_.load() == 0) {
+    while (GetTickCount() - began <= static_cast<uint32_t>(spinUpMs_) && stopRequested_.load() == 0) {
       pacer.startIteration();
       device::TrackBuffer& b = *job.readBuffer;
       b.startFrame = job.startLba;
@@ -192,7 +192,7 @@ void AudioCDRipper2::encodedProgress(IAudioCDRipper2* own, RipJob& job) {
   const int32_t encodedFrames = static_cast<int32_t>(job.pcm.readOffset() / kFrameBytes);
   // 100 belongs to the end sequence alone: a client takes it for the rip's
   // end, and the whole track is encoded before the end sequence runs.
-  raiseRipProgress(own, std::min(MulDivRounded(encodedFrames, 100, job.trackFrames), 99));
+  raiseRipProgress(own, std::min(MulDiv(encodedFrames, 100, job.trackFrames), 99));
   job.progressBytes.store(0);
 }
 
@@ -221,7 +221,7 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
 
     if (!job.encoded) {
       if (framesSinceProgress >= stepFrames) {
-        const int32_t percent = MulDivRounded(static_cast<int32_t>(cur - start), 100, job.trackFrames);
+        const int32_t percent = MulDiv(static_cast<int32_t>(cur - start), 100, job.trackFrames);
         log().value("Rip Progress = ", percent);
         raiseRipProgress(own, percent);
         if (stopRequested_.load() != 0) break;
@@ -311,7 +311,7 @@ void AudioCDRipper2::ripEndSequence(IAudioCDRipper2* own, RipJob& job) {
       }
       timerEnabled_.store(0);
       converting_.store(0);
-      while (pumpBusy_.load() != 0) SleepMs(1);  // a pump tick in flight ends first
+      while (pumpBusy_.load() != 0) Sleep(1);  // a pump tick in flight ends first
       if (stopRequested_.load() == 0) {
         const size_t rest = job.pcm.pendingBytes();
         if (rest > 0 && audioFile_) {
@@ -341,7 +341,7 @@ void AudioCDRipper2::ripEndSequence(IAudioCDRipper2* own, RipJob& job) {
   }
   job.freeBuffers();
   ripInProgress_.store(0);
-  for (int i = 0; i < kReadyChecks && !testDriveReady(); ++i) SleepMs(kReadyCheckGapMs);
+  for (int i = 0; i < kReadyChecks && !testDriveReady(); ++i) Sleep(kReadyCheckGapMs);
   mediaState_.store(kMediaIn);
   timerEnabled_.store(1);
   log().flush();

@@ -2,6 +2,7 @@
 
 #include "outside/wavesmith2/bstr_text.h"
 #include "components/lame/lame_command_line.h"
+#include "components/lame/lame_dispatch.h"
 #include "components/lame/lame_presets.h"
 
 namespace wavesmith {
@@ -83,37 +84,7 @@ HRESULT AudioFile2LameEnc::put_ShortBlocks(BOOL on) {
 }
 
 const com::DispatchTable& AudioFile2LameEnc::dispatchTable() {
-  using I = IAudioFile2LameEnc;
-#define RM_PROP(Name, id) com::propget<&I::get_##Name>(#Name, id), com::propput<&I::put_##Name>(#Name, id)
-  static const com::DispatchTable table(IID_IAudioFile2LameEnc, {
-      com::method<&I::SetParamsFromCommandLine>("SetParamsFromCommandLine", 0x1),
-      com::method<&I::SetParamsFromPreset>("SetParamsFromPreset", 0x2),
-      com::method<&I::SetParamsFromAltPreset>("SetParamsFromAltPreset", 0x3),
-      RM_PROP(VbrBitrate, 0x4),
-      RM_PROP(VbrQuality, 0x5),
-      RM_PROP(VbrCodingMethod, 0x6),
-      RM_PROP(AbrBitrate, 0x7),
-      RM_PROP(TypeStereo, 0x8),
-      RM_PROP(EncoderQuality, 0x9),
-      RM_PROP(WritingVBRHeader, 0xa),
-      RM_PROP(BitReservoir, 0xb),
-      RM_PROP(BlockTypeControl, 0xc),
-      RM_PROP(ShortBlocks, 0xd),
-      RM_PROP(Emphasis, 0xe),
-      RM_PROP(StrictISOCompliance, 0xf),
-      RM_PROP(StrictlyEnforceMinBitrate, 0x10),
-      RM_PROP(ATHControlMode, 0x11),
-      RM_PROP(LowPassFrequency, 0x12),
-      RM_PROP(HighPassFrequency, 0x13),
-      RM_PROP(LowPassWidth, 0x14),
-      RM_PROP(HighPassWidth, 0x15),
-      RM_PROP(ErrorProtection, 0x16),
-      RM_PROP(Frequency, 0x17),
-      RM_PROP(Channels, 0x18),
-      RM_PROP(Bitrate, 0x19),
-  });
-#undef RM_PROP
-  return table;
+  return lame::settingsDispatchTable<IAudioFile2LameEnc>(IID_IAudioFile2LameEnc);
 }
 
 HRESULT readLameSettings(IAudioFile2LameEnc* source, LameSettings* out) {

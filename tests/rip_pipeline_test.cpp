@@ -11,55 +11,28 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "engine/com/audio_cd_ripper.h"
 #include "platform/deviceio/drive_table.h"
 #include "platform/sys/sys.h"
 #include "platform/vdrive/disc_description.h"
 #include "platform/vdrive/virtual_drive.h"
+#include "tests/support/rip_event_sink.h"
+#include "tests/support/scratch_home.h"
 
 namespace engine {
 namespace {
 
 using platform::vdrive::VirtualDrive;
 
-class EventSink final : public com::ComObject<EventSink, IDispatch> {
- public:
-  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
-    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    const LONG first = params != nullptr && params->cArgs > 0 ? params->rgvarg[params->cArgs - 1].lVal : 0;
-    if (id == DISPID_AudioCDRipper2_Error) errors.push_back(first);
-    if (id == DISPID_AudioCDRipper2_RipRetry) retries.push_back(first);
-    if (id == DISPID_AudioCDRipper2_RipProgress) {
-      progress.push_back(first);
-      if (onProgress) onProgress(first);
-    }
-    return S_OK;
-  }
-  std::vector<LONG> errors, retries, progress;
-  std::function<void(LONG)> onProgress;
-  bool finished() const { return !progress.empty() && progress.back() == 100; }
-};
+using EventSink = ::testing_support::RipEventSink;
 
 class RipPipelineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/rm_rip_test.XXXXXX";
-    home_ = mkdtemp(pattern);
-    setenv("RIPMARROW_HOME", home_.c_str(), 1);
-    oldCwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(home_);
-    platform::deviceio::DriveTable::Options options;
-    options.deviceDirectory = home_;
-    options.configurationPath = home_ + "/vdrives.ini";
-    platform::deviceio::DriveTable::instance().configure(options);
-    CoInitialize(nullptr);
+    scratch_.emplace("rm_rip_test");
+    home_ = scratch_->path();
   }
   void TearDown() override {
     if (engine_) {
@@ -68,10 +41,7 @@ class RipPipelineTest : public ::testing::Test {
     }
     point_.reset();
     engine_.reset();
-    CoUninitialize();
-    platform::deviceio::DriveTable::instance().configure({});
-    std::filesystem::current_path(oldCwd_);
-    std::filesystem::remove_all(home_);
+    scratch_.reset();
   }
 
   void openWith(const std::string& description, const platform::vdrive::FaultPlan& faults = {}) {
@@ -127,7 +97,7 @@ class RipPipelineTest : public ::testing::Test {
   }
 
   std::string home_;
-  std::filesystem::path oldCwd_;
+  std::optional<::testing_support::ScratchHome> scratch_;
   std::shared_ptr<platform::vdrive::Disc> disc_;
   std::shared_ptr<VirtualDrive> drive_;
   com::ComPtr<AudioCDRipper2> engine_;

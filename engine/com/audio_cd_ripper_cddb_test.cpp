@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "platform/text/utf.h"
 #include "platform/vdrive/disc_description.h"
 #include "platform/vdrive/virtual_drive.h"
+#include "tests/support/scratch_home.h"
 
 namespace engine {
 namespace {
@@ -50,22 +52,14 @@ constexpr char kDisc[] = "disc seed=1\ntrack kind=tone length=13350f freq=440\nt
 class EngineLookup : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/rm_engine_cddb_test.XXXXXX";
-    home_ = mkdtemp(pattern);
-    setenv("RIPMARROW_HOME", home_.c_str(), 1);
-    oldCwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(home_);
-    platform::deviceio::DriveTable::Options options;
-    options.deviceDirectory = home_;
-    options.configurationPath = home_ + "/vdrives.ini";
-    platform::deviceio::DriveTable::instance().configure(options);
+    scratch_.emplace("rm_engine_cddb_test");
+    home_ = scratch_->path();
     auto disc = std::make_shared<platform::vdrive::Disc>(platform::vdrive::generateDisc(kDisc, "test"));
     auto drive = std::make_shared<platform::vdrive::VirtualDrive>(disc, platform::vdrive::DriveModel{});
     drive->setAddress({1, 0, 0, 0});
     platform::deviceio::registerDrive('E', drive);
 
     server_ = std::make_unique<CddbTestServer>(home_ + "/entries");
-    CoInitialize(nullptr);
     engine_ = com::make<AudioCDRipper2>();
     sink_ = com::make<LookupSink>();
     ASSERT_EQ(engine_->FindConnectionPoint(DIID__IAudioCDRipper2Events, point_.put()), S_OK);
@@ -86,11 +80,8 @@ class EngineLookup : public ::testing::Test {
     point_->Unadvise(cookie_);
     point_.reset();
     engine_.reset();
-    CoUninitialize();
     server_.reset();
-    platform::deviceio::DriveTable::instance().configure({});
-    std::filesystem::current_path(oldCwd_);
-    std::filesystem::remove_all(home_);
+    scratch_.reset();
   }
 
   void putText(HRESULT (STDMETHODCALLTYPE IAudioCDRipper2::*put)(BSTR), const std::string& text) {
@@ -122,7 +113,7 @@ class EngineLookup : public ::testing::Test {
   }
 
   std::string home_;
-  std::filesystem::path oldCwd_;
+  std::optional<::testing_support::ScratchHome> scratch_;
   std::string discId_;
   std::unique_ptr<CddbTestServer> server_;
   com::ComPtr<AudioCDRipper2> engine_;

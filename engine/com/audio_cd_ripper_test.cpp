@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "engine/device/disc_id.h"
@@ -16,6 +17,7 @@
 #include "platform/registry/registry.h"
 #include "platform/vdrive/disc_description.h"
 #include "platform/vdrive/virtual_drive.h"
+#include "tests/support/scratch_home.h"
 
 namespace engine {
 
@@ -71,16 +73,8 @@ class EventSink final : public com::ComObject<EventSink, IDispatch> {
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/rm_engine_test.XXXXXX";
-    home_ = mkdtemp(pattern);
-    setenv("RIPMARROW_HOME", home_.c_str(), 1);
-    oldCwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(home_);  // the log is written to the current folder
-    platform::deviceio::DriveTable::Options options;
-    options.deviceDirectory = home_;
-    options.configurationPath = home_ + "/vdrives.ini";
-    platform::deviceio::DriveTable::instance().configure(options);
-    CoInitialize(nullptr);
+    scratch_.emplace("rm_engine_test");
+    home_ = scratch_->path();
   }
   void TearDown() override {
     if (engine_) {
@@ -89,10 +83,7 @@ class EngineTest : public ::testing::Test {
     }
     point_.reset();
     engine_.reset();
-    CoUninitialize();
-    platform::deviceio::DriveTable::instance().configure({});
-    std::filesystem::current_path(oldCwd_);
-    std::filesystem::remove_all(home_);
+    scratch_.reset();
   }
 
   std::shared_ptr<VirtualDrive> addDrive(char letter, const std::string& description,
@@ -130,7 +121,7 @@ class EngineTest : public ::testing::Test {
   }
 
   std::string home_;
-  std::filesystem::path oldCwd_;
+  std::optional<::testing_support::ScratchHome> scratch_;
   com::ComPtr<AudioCDRipper2> engine_;
   com::ComPtr<EventSink> sink_;
   com::ComPtr<IConnectionPoint> point_;

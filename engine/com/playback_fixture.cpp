@@ -72,19 +72,11 @@ HRESULT registerServer(const char* path) {
 }  // namespace
 
 void PlaybackTest::SetUp() {
-  char pattern[] = "/tmp/rm_playback_test.XXXXXX";
-  home_ = mkdtemp(pattern);
-  setenv("RIPMARROW_HOME", home_.c_str(), 1);
   setenv("RIPMARROW_AUDIO", "silent", 1);
-  oldCwd_ = std::filesystem::current_path().string();
-  std::filesystem::current_path(home_);  // the log is written to the current folder
-  platform::deviceio::DriveTable::Options options;
-  options.deviceDirectory = home_;
-  options.configurationPath = home_ + "/vdrives.ini";
-  platform::deviceio::DriveTable::instance().configure(options);
+  scratch_.emplace("rm_playback_test");
+  home_ = scratch_->path();
   ASSERT_EQ(registerServer(TONEMETER2_SERVER_PATH), S_OK);
   testThread_ = pthread_self();
-  CoInitialize(nullptr);
 }
 
 void PlaybackTest::TearDown() {
@@ -95,10 +87,7 @@ void PlaybackTest::TearDown() {
   point_.reset();
   engine_.reset();
   recorder_.reset();
-  CoUninitialize();
-  platform::deviceio::DriveTable::instance().configure({});
-  std::filesystem::current_path(oldCwd_);
-  std::filesystem::remove_all(home_);
+  scratch_.reset();
 }
 
 std::shared_ptr<platform::vdrive::VirtualDrive> PlaybackTest::addDrive(const std::string& description,

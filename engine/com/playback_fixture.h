@@ -13,11 +13,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/com/audio_cd_ripper.h"
 #include "platform/vdrive/virtual_drive.h"
+#include "tests/support/scratch_home.h"
 
 namespace engine {
 
@@ -93,7 +95,7 @@ class PlaybackTest : public ::testing::Test {
   AudioCDRipper2& object() { return *engine_.get(); }
 
   std::string home_;
-  std::string oldCwd_;
+  std::optional<::testing_support::ScratchHome> scratch_;
   pthread_t testThread_{};
   std::shared_ptr<GatedDrive> gated_;
   com::ComPtr<AudioCDRipper2> engine_;

@@ -318,6 +318,20 @@ TEST_F(RipPipelineTest, JitterWithinAPresetsToleranceLeavesTheRipExact) {
   EXPECT_TRUE(burst.substr(0, 50 * 2352) == want.substr(0, 50 * 2352));
 }
 
+// The same jitter both ways with SECURE: a block read from a late start
+// does not hold the whole tail, fails its alignment and is read again
+// after a drive reset until the drive starts early enough; the rip is
+// still exact.
+TEST_F(RipPipelineTest, SecureRetriesLateStartsUntilTheBlockAligns) {
+  openWith(kDisc);
+  preset(SECURE);
+  drive_->setFaults(middleJitter(disc_->tracks()[2], 200));
+  ASSERT_TRUE(ripWav("late.wav", 3));
+  EXPECT_TRUE(fileText("late.wav").substr(46) == trackAudio(2));
+  EXPECT_FALSE(sink_->retries.empty());
+  EXPECT_TRUE(sink_->errors.empty());
+}
+
 // A drive whose cache hands out again what it read before: the frames an
 // overlapped read rewinds over come from the cache, the tail matches there
 // and the fresh frames after it carry the drive's new jitter. PARANOID

@@ -38,14 +38,8 @@ const char* discTypeName(CDDiskTypeConstants type) {
 }
 
 // Collects the engine's Error events.
-class ErrorSink final : public com::ComObject<ErrorSink, IDispatch> {
+class ErrorSink final : public com::EventSink<ErrorSink, DIID__IAudioCDRipper2Events> {
  public:
-  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
-    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     if (id == DISPID_AudioCDRipper2_Error && params != nullptr && params->cArgs == 1) {

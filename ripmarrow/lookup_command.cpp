@@ -18,16 +18,10 @@ constexpr char kUsage[] =
 
 // Collects the engine's Error events and reports its query phases as they
 // happen. Events fire on this thread, inside the engine call.
-class LookupSink final : public com::ComObject<LookupSink, IDispatch> {
+class LookupSink final : public com::EventSink<LookupSink, DIID__IAudioCDRipper2Events> {
  public:
   LookupSink(CDDBSourceConstants source, std::ostream& err) : source_(source), err_(err) {}
 
-  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
-    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     if (params == nullptr || params->cArgs != 1) return S_OK;

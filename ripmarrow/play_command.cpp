@@ -24,14 +24,8 @@ constexpr LONG kSampleRate = 44100;
 constexpr LONG kSkipSamples = 10 * kSampleRate;
 
 // What the engine tells the player: position and levels, the end, errors.
-class PlaySink final : public com::ComObject<PlaySink, IDispatch> {
+class PlaySink final : public com::EventSink<PlaySink, DIID__IAudioCDRipper2Events> {
  public:
-  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
-    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     auto arg = [&](UINT i) { return params->rgvarg[params->cArgs - 1 - i].lVal; };

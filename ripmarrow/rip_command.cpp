@@ -42,14 +42,8 @@ void onInterrupt(int) {
 
 // Collects the engine's rip events. They arrive on this thread while it
 // pumps (the rip thread's calls are marshalled here), so no lock is needed.
-class RipSink final : public com::ComObject<RipSink, IDispatch> {
+class RipSink final : public com::EventSink<RipSink, DIID__IAudioCDRipper2Events> {
  public:
-  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
-    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     if (params == nullptr || params->cArgs != 1) return S_OK;

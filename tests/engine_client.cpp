@@ -70,14 +70,8 @@ void EngineHomeTest::setLog(const char* level) {
                                       level);
 }
 
-class EngineClient::Sink final : public com::ComObject<EngineClient::Sink, IDispatch> {
+class EngineClient::Sink final : public com::EventSink<EngineClient::Sink, DIID__IAudioCDRipper2Events> {
  public:
-  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
-    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     if (id == DISPID_AudioCDRipper2_Error && params != nullptr && params->cArgs == 1) {

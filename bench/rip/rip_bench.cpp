@@ -27,14 +27,8 @@ constexpr const char* kDisc =
     "disc seed=3 title=\"Bench\"\n"
     "track kind=music length=5:00:00\n";
 
-class Sink final : public com::ComObject<Sink, IDispatch> {
+class Sink final : public com::EventSink<Sink, DIID__IAudioCDRipper2Events> {
  public:
-  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
-    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     if (id == DISPID_AudioCDRipper2_Error) ++errors;

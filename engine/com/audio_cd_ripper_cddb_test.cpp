@@ -25,14 +25,8 @@ namespace {
 using cddb::testing::CddbTestServer;
 
 // Records each event's dispid and first argument.
-class LookupSink final : public com::ComObject<LookupSink, IDispatch> {
+class LookupSink final : public com::EventSink<LookupSink, DIID__IAudioCDRipper2Events> {
  public:
-  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
-    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     events.emplace_back(id, params != nullptr && params->cArgs > 0 ? params->rgvarg[params->cArgs - 1].lVal : 0);

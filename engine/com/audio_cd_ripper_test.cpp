@@ -45,14 +45,8 @@ namespace {
 using platform::vdrive::VirtualDrive;
 
 // Records each event with its first argument and the thread it came on.
-class EventSink final : public com::ComObject<EventSink, IDispatch> {
+class EventSink final : public com::EventSink<EventSink, DIID__IAudioCDRipper2Events> {
  public:
-  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
-    if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     const LONG first = params != nullptr && params->cArgs > 0 ? params->rgvarg[params->cArgs - 1].lVal : 0;

@@ -37,13 +37,6 @@ void GatedDrive::clearReads() {
   reads_.clear();
 }
 
-HRESULT EventRecorder::queryExtraInterface(REFIID riid, void** ppv) {
-  if (!(riid == DIID__IAudioCDRipper2Events)) return E_NOINTERFACE;
-  AddRef();
-  *ppv = static_cast<IDispatch*>(this);
-  return S_OK;
-}
-
 HRESULT STDMETHODCALLTYPE EventRecorder::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                                 EXCEPINFO*, UINT*) {
   Event event{id, {}, pthread_self()};

@@ -65,9 +65,8 @@ struct Event {
   pthread_t thread;
 };
 
-class EventRecorder final : public com::ComObject<EventRecorder, IDispatch> {
+class EventRecorder final : public com::EventSink<EventRecorder, DIID__IAudioCDRipper2Events> {
  public:
-  HRESULT queryExtraInterface(REFIID riid, void** ppv);
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override;
   std::vector<Event> events;  // test thread only: events come on it

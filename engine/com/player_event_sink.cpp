@@ -4,13 +4,6 @@
 
 namespace engine {
 
-HRESULT PlayerEventSink::queryExtraInterface(REFIID riid, void** ppv) {
-  if (!(riid == DIID_IAudioPlayer2Events)) return E_NOINTERFACE;
-  AddRef();
-  *ppv = static_cast<IDispatch*>(this);
-  return S_OK;
-}
-
 HRESULT STDMETHODCALLTYPE PlayerEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                                   EXCEPINFO*, UINT*) {
   if (id < kPlayerEventMoreWanted || id > kPlayerEventEnd) return E_NOTIMPL;

@@ -13,11 +13,10 @@ namespace engine {
 
 class AudioCDRipper2;
 
-class PlayerEventSink final : public com::ComObject<PlayerEventSink, IDispatch> {
+class PlayerEventSink final : public com::EventSink<PlayerEventSink, DIID_IAudioPlayer2Events> {
  public:
   explicit PlayerEventSink(AudioCDRipper2* engine) : engine_(engine) {}
 
-  HRESULT queryExtraInterface(REFIID riid, void** ppv);
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) override;
 

@@ -60,14 +60,8 @@ struct Event {
 };
 
 // Records every player event with its arguments and the thread it ran on.
-class RecordingSink final : public com::ComObject<RecordingSink, IDispatch> {
+class RecordingSink final : public com::EventSink<RecordingSink, DIID_IAudioPlayer2Events> {
  public:
-  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
-    if (!(riid == DIID_IAudioPlayer2Events)) return E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     Event e{id, {}, pthread_self()};

@@ -17,8 +17,8 @@
 // Each object also holds a lock on its module, so DllCanUnloadNow (see
 // server_module.h) says "not now" while any object of the library lives.
 // Interfaces other than those listed (and IUnknown/IDispatch) can be
-// answered by Derived::queryExtraInterface(riid, ppv), e.g. a sink that
-// answers for an event interface's IID with its IDispatch.
+// answered by Derived::queryExtraInterface(riid, ppv); EventSink (below)
+// does so for an event interface's IID.
 #pragma once
 
 #include <atomic>
@@ -176,6 +176,24 @@ class ComObject : public Interfaces... {
 };
 
 // Creates an object and hands out the first reference, as T*.
+// An event sink: a dispatch-only object that a connection point of the
+// event interface `Events` calls. It answers QueryInterface for that IID
+// with its IDispatch; Derived writes Invoke.
+//
+//   class PlaySink final : public com::EventSink<PlaySink, DIID_IPlayerEvents> {
+//     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, ...) override;
+//   };
+template <class Derived, const IID& Events>
+class EventSink : public ComObject<Derived, IDispatch> {
+ public:
+  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
+    if (!(riid == Events)) return E_NOINTERFACE;
+    this->AddRef();
+    *ppv = static_cast<IDispatch*>(this);
+    return S_OK;
+  }
+};
+
 template <class T, class... Args>
 ComPtr<T> make(Args&&... args) {
   return ComPtr<T>(new T(std::forward<Args>(args)...));

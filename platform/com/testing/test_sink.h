@@ -7,14 +7,8 @@
 
 #include "platform/com/testing/test_widget.h"
 
-class TestSink final : public com::ComObject<TestSink, IDispatch> {
+class TestSink final : public com::EventSink<TestSink, DIID_ITestWidgetEvents> {
  public:
-  HRESULT queryExtraInterface(REFIID riid, void** ppv) {
-    if (!(riid == DIID_ITestWidgetEvents)) return E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     if (id != kNotifyDispid || params->cArgs != 1 || params->rgvarg[0].vt != VT_I4) return DISP_E_MEMBERNOTFOUND;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/com/audio_cd_ripper.h"
+#include "engine/com/toc_entries.h"
 #include "engine/device/disc_id.h"
 #include "engine/device/handles.h"
 #include "engine/device/toc.h"
@@ -16,15 +17,6 @@ namespace {
 const std::string kRule(64, '_');
 constexpr int32_t kMaxTocTracks = 99;  // descriptors 0..98 and the lead-out fit the 804-byte buffer
 constexpr int32_t kShortestMciLengthFrames = 375;  // 5 seconds
-
-int32_t addressAt(const std::array<uint8_t, 804>& toc, int32_t descriptor) {
-  const uint8_t* b = toc.data() + 4 + 8 * descriptor + 4;
-  return static_cast<int32_t>((((uint32_t{b[0]} * 256 + b[1]) * 256 + b[2]) * 256) + b[3]);
-}
-
-bool isAudio(const std::array<uint8_t, 804>& toc, int32_t descriptor) {
-  return (toc[4 + 8 * descriptor + 1] & 0x04) == 0;
-}
 
 }  // namespace
 
@@ -102,8 +94,8 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::Refresh() {
   trackFrames_.clear();
   int32_t lastAudioDescriptor = -1;
   for (int32_t i = 0; i < tocTracks; ++i) {
-    if (!isAudio(tocEntries_, i)) continue;
-    trackFrames_.push_back(addressAt(tocEntries_, i + 1) - addressAt(tocEntries_, i));
+    if (!tocIsAudio(tocEntries_, i)) continue;
+    trackFrames_.push_back(static_cast<int32_t>(tocAddress(tocEntries_, i + 1) - tocAddress(tocEntries_, i)));
     lastAudioDescriptor = i;
   }
   trackCount_ = static_cast<int32_t>(trackFrames_.size());

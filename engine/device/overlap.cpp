@@ -27,10 +27,23 @@ const uint8_t* ValidData(const TrackBuffer& buffer) {
 
 void SaveOverlapTail(const TrackBuffer& b, TrackBuffer& o, uint32_t n) {
   const uint8_t* valid = ValidData(b);
-  if (n == 0 || b.frameCount < n || !valid || uint64_t{b.frameCount} * kFrameBytes > b.validBytes ||
-      uint64_t{n} * kFrameBytes > o.capacity) {
-    // Nothing to carry over: a block shorter than the tail leaves O empty
-    // rather than holding frames from before it.
+  const bool usable = n != 0 && valid && uint64_t{b.frameCount} * kFrameBytes <= b.validBytes &&
+                      uint64_t{n} * kFrameBytes <= o.capacity;
+  // A block with fewer frames than the tail is long (a short block that
+  // started early) joins the tail it followed: the next tail is the end of
+  // that one and the block's frames, so the chain of aligned reads goes on.
+  const bool joinsTail = o.frameCount == n && o.validBytes == n * kFrameBytes && o.dataOffset == 0 &&
+                         o.startFrame + n == b.startFrame;
+  if (usable && b.frameCount > 0 && b.frameCount < n && joinsTail) {
+    const uint32_t fresh = b.frameCount;
+    std::memmove(o.data(), o.data() + fresh * kFrameBytes, (n - fresh) * kFrameBytes);
+    std::memcpy(o.data() + (n - fresh) * kFrameBytes, valid, fresh * kFrameBytes);
+    o.startFrame += fresh;
+    return;
+  }
+  if (!usable || b.frameCount < n) {
+    // Nothing to carry over: a block shorter than the tail, and not joining
+    // it, leaves O empty rather than holding frames from before it.
     o.validBytes = 0;
     o.frameCount = 0;
     o.startFrame = 0;
@@ -80,18 +93,7 @@ int32_t OverlapRead(int32_t handle, TrackBuffer& b, TrackBuffer& o) {
     SetLastDeviceError(DEVERR_NO_ALIGNMENT);
     return kResultFail;
   }
-  if (match && b.frameCount > 0 && b.frameCount < n && o.frameCount == n && o.validBytes == n * kFrameBytes &&
-      o.dataOffset == 0 && o.capacity >= n * kFrameBytes) {
-    // Fewer new frames than the tail is long (a short block that started
-    // early): the next tail is the end of the old one followed by the new
-    // frames, so the chain of aligned reads goes on.
-    const uint32_t fresh = b.frameCount;
-    std::memmove(o.data(), o.data() + fresh * kFrameBytes, (n - fresh) * kFrameBytes);
-    std::memcpy(o.data() + (n - fresh) * kFrameBytes, b.data() + b.dataOffset, fresh * kFrameBytes);
-    o.startFrame += fresh;
-    return result;
-  }
-  SaveOverlapTail(b, o, n);  // empties O when it has no room for the tail
+  SaveOverlapTail(b, o, n);
   return result;
 }
 

@@ -17,8 +17,9 @@ namespace engine::device {
 int32_t OverlapRead(int32_t handle, TrackBuffer& b, TrackBuffer& o);
 
 // Keeps the last n frames of B's valid data in O as the tail the next
-// overlapped read aligns on (O is emptied when B holds fewer than n whole
-// frames or O has no room for them).
+// overlapped read aligns on. A B of fewer than n frames that follows O's
+// tail directly shifts its frames into the tail; otherwise O is emptied when
+// B holds fewer than n whole frames or O has no room for them.
 void SaveOverlapTail(const TrackBuffer& b, TrackBuffer& o, uint32_t n);
 
 }  // namespace engine::device

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/com/audio_cd_ripper.h"
+#include "engine/com/toc_entries.h"
 #include "engine/device/drive_commands.h"
 #include "engine/device/reads.h"
 #include "engine/device/transport.h"
@@ -26,14 +27,6 @@ constexpr uint32_t kFrameBytes = 2352;
 constexpr uint32_t kPcmSpareBytes = 100 * kFrameBytes;
 constexpr int kReadyChecks = 20;
 constexpr uint32_t kReadyCheckGapMs = 200;
-
-uint32_t descriptorAddress(const std::array<uint8_t, 804>& toc, int32_t descriptor) {
-  const uint8_t* b = toc.data() + 4 + 8 * descriptor + 4;
-  return ((uint32_t{b[0]} * 256 + b[1]) * 256 + b[2]) * 256 + b[3];
-}
-bool descriptorIsAudio(const std::array<uint8_t, 804>& toc, int32_t descriptor) {
-  return (toc[4 + 8 * descriptor + 1] & 0x04) == 0;
-}
 
 }  // namespace
 
@@ -109,17 +102,14 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
   int32_t ordinal = -1;
   uint32_t start = 0;
   for (int32_t d = 0; d < tocTracks; ++d) {
-    if (!descriptorIsAudio(tocEntries_, d)) continue;
+    if (!tocIsAudio(tocEntries_, d)) continue;
     if (++ordinal == trackIndex_) {
-      start = descriptorAddress(tocEntries_, d);
+      start = tocAddress(tocEntries_, d);
       break;
     }
   }
   job.startLba = start;
-  job.leadOutLba = 0;
-  for (int32_t d = 0; d <= tocTracks && d < 100; ++d) {
-    if (tocEntries_[4 + 8 * d + 2] == 0xAA) job.leadOutLba = descriptorAddress(tocEntries_, d);
-  }
+  job.leadOutLba = tocAddress(tocEntries_, tocTracks);  // the descriptor after the last track's
   job.trackFrames = trackIndex_ < static_cast<int32_t>(trackFrames_.size()) ? trackFrames_[trackIndex_] : 0;
   job.endLba = start + static_cast<uint32_t>(std::max(job.trackFrames, 0));
   if (job.trackFrames <= 0) job.trackFrames = 1;  // progress divides by it

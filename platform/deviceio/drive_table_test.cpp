@@ -99,5 +99,21 @@ TEST(VdriveConfigTest, MalformedLinesAreNamedAndSkipped) {
                                               "vdrives.ini:10: [B] is not a drive letter from C to Z"}));
 }
 
+TEST(VdriveConfigTest, DrivesWithoutAnAddressTakeTheNextFreeOneAndAGivenAddressCountsOnce) {
+  std::vector<std::string> errors;
+  const VdriveConfig config = VdriveConfig::parse(
+      "[E]\nimage=a.cue\n[F]\nimage=b.cue\naddress=0:0:0:0\n[G]\nimage=c.cue\naddress = 0: 0:0 :0\n"
+      "[H]\nimage=d.cue\n[I]\naddress=1:2:3:4\n[J]\naddress=junk\n",
+      "vdrives.ini", errors);
+  ASSERT_EQ(errors, (std::vector<std::string>{
+                        "vdrives.ini:8: address 0:0:0:0 is drive F's already; drive G is left out"}));
+  EXPECT_EQ(config.drives().count('G'), 0u);
+  EXPECT_EQ(config.drives().at('E').at("address"), "0:0:1:0");
+  EXPECT_EQ(config.drives().at('F').at("address"), "0:0:0:0");
+  EXPECT_EQ(config.drives().at('H').at("address"), "0:0:2:0");
+  EXPECT_EQ(config.drives().at('I').at("address"), "1:2:3:4");
+  EXPECT_EQ(config.drives().at('J').at("address"), "junk");  // the drive factory names this one
+}
+
 }  // namespace
 }  // namespace platform::deviceio

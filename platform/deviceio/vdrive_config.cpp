@@ -7,6 +7,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <set>
 #include <sstream>
 
@@ -18,6 +19,28 @@ std::string trim(const std::string& text) {
   if (first == std::string::npos) return {};
   const auto last = text.find_last_not_of(" \t\r");
   return text.substr(first, last - first + 1);
+}
+
+// "port:path:target:lun" as one number for comparison; -1 when the text is
+// not an address (the drive factory names that fault).
+int64_t addressNumber(const std::string& text) {
+  std::istringstream in(text);
+  std::string part;
+  int64_t number = 0;
+  int fields = 0;
+  while (std::getline(in, part, ':')) {
+    part = trim(part);
+    if (part.empty() || part.size() > 3 || part.find_first_not_of("0123456789") != std::string::npos) return -1;
+    const int value = std::stoi(part);
+    if (value > 255 || ++fields > 4) return -1;
+    number = number * 256 + value;
+  }
+  return fields == 4 ? number : -1;
+}
+
+std::string addressText(int64_t number) {
+  return std::to_string(number >> 24 & 255) + ":" + std::to_string(number >> 16 & 255) + ":" +
+         std::to_string(number >> 8 & 255) + ":" + std::to_string(number & 255);
 }
 
 std::string lower(std::string text) {
@@ -50,7 +73,9 @@ VdriveConfig VdriveConfig::parse(const std::string& text, const std::string& nam
   std::string line;
   int lineNumber = 0;
   Keys* section = nullptr;  // null: outside any drive's section
+  char sectionLetter = 0;
   std::set<char> seen;
+  std::map<char, int> addressLines;  // drive → line of its address key
   auto complain = [&](const std::string& why) {
     errors.push_back(name + ":" + std::to_string(lineNumber) + ": " + why);
   };
@@ -72,6 +97,7 @@ VdriveConfig VdriveConfig::parse(const std::string& text, const std::string& nam
         continue;
       }
       section = &config.drives_[letter];
+      sectionLetter = letter;
       continue;
     }
     const auto equals = line.find('=');
@@ -83,9 +109,42 @@ VdriveConfig VdriveConfig::parse(const std::string& text, const std::string& nam
     const std::string key = lower(trim(line.substr(0, equals)));
     std::string value = trim(line.substr(equals + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-    section->emplace(key, value);  // the first of a repeated key wins
+    if (section->emplace(key, value).second && key == "address") {
+      addressLines[sectionLetter] = lineNumber;
+    }
   }
+  config.assignAddresses(addressLines, name, errors);
   return config;
+}
+
+// Two drives at one address would hide each other from the transports, which
+// list drives by address. A drive given no address takes the lowest free
+// target on 0:0:*:0; an address given twice refuses the later drive.
+void VdriveConfig::assignAddresses(const std::map<char, int>& addressLines, const std::string& name,
+                                   std::vector<std::string>& errors) {
+  std::map<int64_t, char> taken;
+  for (auto it = drives_.begin(); it != drives_.end();) {
+    const auto address = it->second.find("address");
+    const int64_t number = address == it->second.end() ? -1 : addressNumber(address->second);
+    if (number >= 0) {
+      const auto [owner, fresh] = taken.emplace(number, it->first);
+      if (!fresh) {
+        errors.push_back(name + ":" + std::to_string(addressLines.at(it->first)) + ": address " +
+                         addressText(number) + " is drive " + std::string(1, owner->second) +
+                         "'s already; drive " + std::string(1, it->first) + " is left out");
+        it = drives_.erase(it);
+        continue;
+      }
+    }
+    ++it;
+  }
+  int64_t next = 0;
+  for (auto& [letter, keys] : drives_) {
+    if (keys.count("address") != 0) continue;
+    while (taken.count(next * 256) != 0) ++next;
+    taken.emplace(next * 256, letter);
+    keys["address"] = addressText(next * 256);
+  }
 }
 
 }  // namespace platform::deviceio

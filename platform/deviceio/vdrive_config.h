@@ -16,7 +16,8 @@ class VdriveConfig {
   // The file in $RIPMARROW_HOME (default ~/.config/Ripmarrow).
   static std::string defaultPath();
   // A missing file is an empty configuration. Lines that make no sense are
-  // reported in `errors` ("vdrives.ini:7: …") and skipped.
+  // reported in `errors` ("vdrives.ini:7: …") and skipped. Every drive comes
+  // out with an "address" key: its own, or the next free one.
   static VdriveConfig read(const std::string& path, std::vector<std::string>& errors);
   static VdriveConfig parse(const std::string& text, const std::string& name, std::vector<std::string>& errors);
 
@@ -24,6 +25,9 @@ class VdriveConfig {
   const std::map<char, Keys>& drives() const { return drives_; }
 
  private:
+  void assignAddresses(const std::map<char, int>& addressLines, const std::string& name,
+                       std::vector<std::string>& errors);
+
   std::map<char, Keys> drives_;
 };
 

@@ -146,6 +146,7 @@ std::unique_ptr<VirtualDrive> makeVirtualDrive(const std::map<std::string, std::
   faults.unreadable = unreadableList(r, r.text("unreadable"), faults.randomUnreadableSectors);
   faults.jitterMaxSamples = static_cast<int>(r.numberOr("jitter", 0, 0, 100000));
   faults.jitterLateMaxSamples = static_cast<int>(r.numberOr("jitter-late", -1, 0, 100000));
+  faults.jitterRatePercent = static_cast<int>(r.numberOr("jitter-rate", 100, 0, 100));
   if (r.has("jitter-range")) {
     const std::string range = r.text("jitter-range");
     const size_t dash = range.find('-', 1);

@@ -35,6 +35,7 @@ struct FaultPlan {
   int randomUnreadableSectors = 0;  // more unreadable sectors, placed by the seed over the audio
   int jitterMaxSamples = 0;         // each audio read starts up to this many samples early or late
   int jitterLateMaxSamples = -1;    // late starts only up to this many samples; -1: as jitterMaxSamples
+  int jitterRatePercent = 100;      // reads that jitter; below 100 a jittering read never lands exactly
   Lba jitterFirstLba = INT32_MIN;   // reads starting outside first..last (inclusive) start exactly
   Lba jitterLastLba = INT32_MAX;
   int staleCacheSectors = 0;        // 0: no cache; else sectors kept and served again unchanged

@@ -412,7 +412,13 @@ int VirtualDrive::drawJitter(Lba start) {
   const int early = faults_.jitterMaxSamples;
   const int late = faults_.jitterLateMaxSamples < 0 ? early : std::min(faults_.jitterLateMaxSamples, early);
   const uint64_t span = static_cast<uint64_t>(early) + static_cast<uint64_t>(late) + 1;
-  return static_cast<int>(splitmix(rngState_) % span) - early;
+  // At 100 % every read draws from the whole range, exact starts included, so
+  // seeded scenarios written before the rate existed still see the same reads.
+  if (faults_.jitterRatePercent >= 100) return static_cast<int>(splitmix(rngState_) % span) - early;
+  if (static_cast<int>(splitmix(rngState_) % 100) >= faults_.jitterRatePercent) return 0;
+  // A jittering read starts off: draw among the span without its zero.
+  const int shift = static_cast<int>(splitmix(rngState_) % (span - 1)) - early;
+  return shift >= 0 ? shift + 1 : shift;
 }
 
 }  // namespace platform::vdrive

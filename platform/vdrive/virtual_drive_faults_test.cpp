@@ -2,6 +2,7 @@
 // from its seed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <set>
@@ -110,16 +111,17 @@ TEST(DriveFaults, RandomUnreadableSectorsFollowTheSeed) {
 }
 
 std::vector<int> jitterShifts(uint64_t seed, const std::vector<uint8_t>& stream, int lateMax = -1,
-                              Lba at = 150) {
+                              Lba at = 150, int ratePercent = 100, int reads = 12) {
   FaultPlan plan;
   plan.seed = seed;
   plan.jitterMaxSamples = 6;
   plan.jitterLateMaxSamples = lateMax;
+  plan.jitterRatePercent = ratePercent;
   plan.jitterFirstLba = 150;
   plan.jitterLastLba = 160;
   Rig rig(plan);
   std::vector<int> shifts;
-  for (int i = 0; i < 12; ++i) {
+  for (int i = 0; i < reads; ++i) {
     Exchange x = exec(rig.drive, readCd(at, 4), 4 * kSectorBytes);
     shifts.push_back(shiftOf(stream, at, x.data, 6));
   }
@@ -137,6 +139,18 @@ TEST(DriveFaults, JitterShiftsReadsByWholeSamplesWithinTheRange) {
   // Early starts only, and only reads that start inside the range jitter.
   for (int k : jitterShifts(3, stream, 0)) EXPECT_LE(k, 0);
   for (int k : jitterShifts(3, stream, -1, 161)) EXPECT_EQ(k, 0);
+}
+
+TEST(DriveFaults, JitterRateSetsTheShareOfReadsThatStartOff) {
+  const auto stream = audioStream(*noiseDisc());
+  for (int rate : {0, 10, 30, 50}) {
+    const std::vector<int> shifts = jitterShifts(7, stream, -1, 150, rate, 400);
+    const auto off = std::count_if(shifts.begin(), shifts.end(), [](int k) { return k != 0; });
+    EXPECT_NEAR(static_cast<double>(off) / 400.0, rate / 100.0, 0.06) << rate;
+    for (int k : shifts) EXPECT_LE(std::abs(k), 6);
+  }
+  // Early starts only still holds at a rate: off means early.
+  for (int k : jitterShifts(7, stream, 0, 150, 50, 100)) EXPECT_LE(k, 0);
 }
 
 TEST(DriveFaults, StaleCacheRepeatsDataUntilAFarRead) {
@@ -258,7 +272,7 @@ TEST(DriveSettings, BuildsADriveFromKeys) {
   auto clock = std::make_shared<ManualClock>();
   auto drive = makeVirtualDrive({{"Image", "demo.cue"}, {"model", "d8-only"}, {"address", "2:0:1:0"},
                                  {"unreadable", "100-101x1, 500, random:2"}, {"seed", "9"}, {"jitter", "4"},
-                                 {"jitter-late", "0"}, {"jitter-range", "200-300"},
+                                 {"jitter-late", "0"}, {"jitter-range", "200-300"}, {"jitter-rate", "30"},
                                  {"remove", "after:40"}, {"insert", "at:10000ms,not-ready:3"}, {"speed", "8"}},
                                 RIPMARROW_DEMO_DIR, clock);
   EXPECT_EQ(drive->address().port, 2);
@@ -280,6 +294,7 @@ TEST(DriveSettings, BuildsADriveFromKeys) {
       {{{"address", "1:2:3"}}, "'address'"},
       {{{"jitter", "-3"}}, "'jitter'"},
       {{{"jitter-range", "300"}}, "'jitter-range'"},
+      {{{"jitter-rate", "101"}}, "'jitter-rate'"},
       {{{"remove", "soon"}}, "'remove'"},
       {{{"unreadable", "12-4"}}, "'unreadable'"},
   };

@@ -22,6 +22,7 @@
 //                   too short to hold it sums what it holds of it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -39,6 +40,11 @@ struct TrackPlace {
   bool firstAudioTrack = false;
   bool lastAudioTrack = false;
 };
+
+// The place of audio track `audioIndex` (from 0) on a disc of `audioTracks`.
+inline TrackPlace TrackPlaceOf(size_t audioIndex, size_t audioTracks) {
+  return TrackPlace{audioIndex == 0, audioIndex + 1 == audioTracks};
+}
 
 struct TrackChecksumValues {
   uint32_t copyCrc = 0;

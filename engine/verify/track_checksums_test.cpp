@@ -1,5 +1,7 @@
 #include "engine/verify/track_checksums.h"
 
+#include "engine/verify/disc_layout.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -163,6 +165,24 @@ TEST(TrackChecksums, SilenceAndShortTracks) {
   EXPECT_EQ(stated.values().accurateRipV1, Reference(nine, false, false).v1);
   EXPECT_EQ(stated.values().copyCrc, BitwiseCrc32(pcm));
   EXPECT_EQ(stated.values().samplesFed, 588u * 10);
+}
+
+TEST(TrackChecksums, EveryTrackOfAGeneratedDisc) {
+  // Three audio tracks and a data session: the track lengths come from the
+  // layout, the places from the track's ordinal among the audio tracks.
+  DiscLayout disc;
+  disc.tracks = {{1, 0, false}, {2, 14, false}, {3, 30, false}, {4, 45, true}};
+  disc.leadOutLba = 3000;
+  const std::vector<uint8_t> image = GeneratedAudio(45, 9);
+  size_t at = 0;
+  for (size_t k = 0; k < 3; ++k) {
+    SCOPED_TRACE(k);
+    const size_t bytes = size_t(disc.audioTrackFrames(k)) * 588 * 4;
+    const std::vector<uint8_t> track(image.begin() + at, image.begin() + at + bytes);
+    const TrackPlace place = TrackPlaceOf(k, 3);
+    ExpectSame(Checksums(track, place, uint32_t(k)), Reference(track, k == 0, k == 2));
+    at += bytes;
+  }
 }
 
 }  // namespace

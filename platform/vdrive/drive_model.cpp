@@ -1,6 +1,17 @@
 #include "platform/vdrive/drive_model.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace platform::vdrive {
+
+std::string revisionForReadOffset(int readOffsetSamples) {
+  if (readOffsetSamples == 0) return "1.00";
+  char text[8];
+  std::snprintf(text, sizeof text, "%c%03X", readOffsetSamples < 0 ? '-' : '+',
+                static_cast<unsigned>(std::abs(readOffsetSamples)) & 0xFFFu);
+  return text;
+}
 
 std::optional<DriveModel> driveModelByName(std::string_view name) {
   DriveModel m;

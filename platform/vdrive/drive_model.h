@@ -29,7 +29,17 @@ struct DriveModel {
   bool pauseWithoutPlay = false; // accept PAUSE/RESUME when no audio play is in progress
   Refusal refusal = Refusal::CheckCondition;
   int maxSpeedX = 48;
+  // The drive's read offset in samples, as rippers state it: a drive of +667
+  // delivers, for a sector, the audio that starts 667 samples before it, so a
+  // ripper must read 667 samples later to get the disc's own positions.
+  // Samples outside the disc's audio come back as zeros.
+  int readOffsetSamples = 0;
 };
+
+// The INQUIRY revision of a drive with this read offset: "1.00" without one,
+// else the sign and the offset in three hexadecimal digits ("+29B" for +667),
+// so that drives of different offsets are told apart by their identity.
+std::string revisionForReadOffset(int readOffsetSamples);
 
 // "generic" (every read), "d8-only", "d4-only", "no-track-info", "atapi".
 std::optional<DriveModel> driveModelByName(std::string_view name);

@@ -41,7 +41,9 @@ class Reader {
 
   int64_t number(const std::string& key, const std::string& value, int64_t low, int64_t high) const {
     int64_t v = 0;
-    auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
+    // "+667" is how drive offsets are written; a sign before a digit only.
+    const bool plus = value.size() > 1 && value[0] == '+' && value[1] >= '0' && value[1] <= '9';
+    auto [ptr, ec] = std::from_chars(value.data() + (plus ? 1 : 0), value.data() + value.size(), v);
     if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() || v < low || v > high)
       fail(key, "'" + value + "' is not a number from " + std::to_string(low) + " to " + std::to_string(high));
     return v;
@@ -131,6 +133,8 @@ std::unique_ptr<VirtualDrive> makeVirtualDrive(const std::map<std::string, std::
   std::string modelName = r.text("model", "generic");
   if (auto m = driveModelByName(modelName)) model = *m;
   else r.fail("model", "'" + modelName + "' is not generic, d8-only, d4-only, no-track-info or atapi");
+  model.readOffsetSamples = static_cast<int>(r.numberOr("read-offset", 0, -2000, 2000));
+  model.revision = revisionForReadOffset(model.readOffsetSamples);
   std::string refuse = r.text("refuse", "check");
   if (refuse == "silent") model.refusal = DriveModel::Refusal::SilentSuccess;
   else if (refuse != "check") r.fail("refuse", "'" + refuse + "' is not check or silent");

@@ -153,6 +153,31 @@ TEST(DriveFaults, JitterRateSetsTheShareOfReadsThatStartOff) {
   for (int k : jitterShifts(7, stream, 0, 150, 50, 100)) EXPECT_LE(k, 0);
 }
 
+// A drive's read offset shifts every audio read by whole samples, with zeros
+// where the shifted read leaves the disc's audio.
+TEST(DriveFaults, ReadOffsetShiftsAudioReadsAndZeroFillsBeyondTheDisc) {
+  const auto disc = noiseDisc();
+  const auto stream = audioStream(*disc);
+  for (int offset : {6, 667, -1164}) {
+    DriveModel model;
+    model.readOffsetSamples = offset;
+    VirtualDrive drive(disc, model, std::make_shared<ManualClock>());
+    exec(drive, kTur);
+    for (Lba lba : {0, 1, 120, 297}) {
+      const Exchange x = exec(drive, readCd(lba, 3), 3 * kSectorBytes);
+      ASSERT_EQ(x.data.size(), 3 * kSectorBytes);
+      for (size_t sample = 0; sample < 3 * 588; ++sample) {
+        const int64_t from = static_cast<int64_t>(lba) * 588 + static_cast<int64_t>(sample) - offset;
+        const bool inside = from >= 0 && from < static_cast<int64_t>(stream.size() / 4);
+        for (size_t b = 0; b < 4; ++b) {
+          const uint8_t want = inside ? stream[static_cast<size_t>(from) * 4 + b] : 0;
+          ASSERT_EQ(x.data[sample * 4 + b], want) << offset << " " << lba << " " << sample;
+        }
+      }
+    }
+  }
+}
+
 TEST(DriveFaults, StaleCacheRepeatsDataUntilAFarRead) {
   const auto stream = audioStream(*noiseDisc());
   FaultPlan plan;
@@ -272,11 +297,13 @@ TEST(DriveSettings, BuildsADriveFromKeys) {
   auto clock = std::make_shared<ManualClock>();
   auto drive = makeVirtualDrive({{"Image", "demo.cue"}, {"model", "d8-only"}, {"address", "2:0:1:0"},
                                  {"unreadable", "100-101x1, 500, random:2"}, {"seed", "9"}, {"jitter", "4"},
-                                 {"jitter-late", "0"}, {"jitter-range", "200-300"}, {"jitter-rate", "30"},
+                                 {"jitter-late", "0"}, {"jitter-range", "200-300"}, {"jitter-rate", "30"}, {"read-offset", "+667"},
                                  {"remove", "after:40"}, {"insert", "at:10000ms,not-ready:3"}, {"speed", "8"}},
                                 RIPMARROW_DEMO_DIR, clock);
   EXPECT_EQ(drive->address().port, 2);
   EXPECT_EQ(drive->address().target, 1);
+  const Exchange identity = exec(*drive, {0x12, 0, 0, 0, 36, 0}, 36);
+  EXPECT_EQ(std::string(identity.data.begin() + 32, identity.data.begin() + 36), "+29B");  // the offset, in hex
   ASSERT_TRUE(drive->disc());
   EXPECT_EQ(drive->disc()->tracks().size(), 4u);
   exec(*drive, kTur);
@@ -295,6 +322,7 @@ TEST(DriveSettings, BuildsADriveFromKeys) {
       {{{"jitter", "-3"}}, "'jitter'"},
       {{{"jitter-range", "300"}}, "'jitter-range'"},
       {{{"jitter-rate", "101"}}, "'jitter-rate'"},
+      {{{"read-offset", "2001"}}, "'read-offset'"},
       {{{"remove", "soon"}}, "'remove'"},
       {{{"unreadable", "12-4"}}, "'unreadable'"},
   };

@@ -257,7 +257,8 @@ Result VirtualDrive::read(const Command& c, const ReadRequest& r) {
     if (distance > faults_.cacheFlushDistance) dropCache();
   }
   const bool audioJitter = r.kind != ReadKind::Blocks || blockLength_ == 2352;
-  const int jitter = drawJitter(r.lba);
+  // The drive's read offset moves every audio read; jitter moves it further.
+  const int shift = drawJitter(r.lba) - model_.readOffsetSamples;
   std::array<uint8_t, kSectorBytes> raw{};
   size_t done = 0;
   for (Lba lba = r.lba; lba < end; ++lba) {
@@ -277,7 +278,7 @@ Result VirtualDrive::read(const Command& c, const ReadRequest& r) {
     }
     const Extent* e = disc.extentAt(lba);
     if (e->mode == TrackMode::Audio && audioJitter) {
-      audioStream(lba, jitter, raw);
+      audioStream(lba, shift, raw);
     } else if (!disc.readSector(lba, raw)) {
       Result failed = check(Sense{0x03, 0x11, 0x00, true, static_cast<uint32_t>(lba)});  // the image itself failed
       failed.transferredBytes = done;

@@ -1,9 +1,9 @@
 // The CDDB client: finds the matches for the disc in a drive and fetches the
-// entry text of one of them, from a CDDB server (protocol level 3 through
+// entry text of one of them, from a CDDB server (protocol level 6 through
 // the server's HTTP gateway, one connection per command) or from
 // cdplayer.ini. Options are process-wide (cddb_options.h). Text arrives as
-// ISO-8859-1 at this protocol level and is converted to UTF-8 before it is
-// parsed, stored or returned.
+// UTF-8 at this protocol level; a server that answers in ISO-8859-1 is read
+// as such, and everything is UTF-8 before it is parsed, stored or returned.
 #pragma once
 
 #include <cstddef>

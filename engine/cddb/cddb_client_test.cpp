@@ -75,7 +75,7 @@ TEST_F(CddbClient, OnlineQueryReadAndWriteBackThenFoundOffline) {
 
   const auto requests = server_->requests();
   ASSERT_EQ(requests.size(), 1u);
-  const std::string body = "cmd=cddb+query+0b012a02+2+150+13500+298&hello=tester+example.org+Ripmarrow+0.1&proto=3";
+  const std::string body = "cmd=cddb+query+0b012a02+2+150+13500+298&hello=tester+example.org+Ripmarrow+0.1&proto=6";
   EXPECT_EQ(requests[0], "POST http://127.0.0.1/~cddb/cddb.cgi HTTP/1.0\r\n"
                          "Content-Type: application/x-www-form-urlencoded\r\n"
                          "User-Agent: Sampleyard 1.06\r\n"
@@ -87,7 +87,7 @@ TEST_F(CddbClient, OnlineQueryReadAndWriteBackThenFoundOffline) {
   EXPECT_NE(std::strstr(text, "TTITLE0=First\r\n"), nullptr);
   EXPECT_EQ(std::string(text).substr(std::strlen(text) - 6), "=\r\n.\r\n");
   EXPECT_EQ(server_->requests()[1].substr(server_->requests()[1].find("\r\n\r\n") + 4),
-            "cmd=cddb+read+rock+0b012a02&hello=tester+example.org+Ripmarrow+0.1&proto=3\r\n");
+            "cmd=cddb+read+rock+0b012a02&hello=tester+example.org+Ripmarrow+0.1&proto=6\r\n");
 
   // Written back under the disc's key, so the disc is now known offline.
   platform::ProfileFile ini(kCdPlayerIniFile);
@@ -186,6 +186,29 @@ TEST_F(CddbClient, LatinOneTextArrivesAsUtf8AndIsStoredSo) {
   const std::string stored = platform::ProfileFile(kCdPlayerIniFile).readString(kDiscKey, "0", "?");
   EXPECT_EQ(stored.substr(0, 6), "V\xC3\xA9" "nus");
   EXPECT_TRUE(platform::text::isValidUtf8(stored));
+}
+
+// Level 6 entries are UTF-8: Greek and Japanese titles arrive whole, and a
+// title longer than its field is cut before a character, never inside one.
+TEST_F(CddbClient, Utf8EntriesKeepEveryScriptAndAreCutOnCharacterBoundaries) {
+  std::string longTitle;
+  for (int i = 0; i < 30; ++i) longTitle += "\xE6\x97\xA5";  // 日 x 30: 90 bytes, longer than any field
+  CddbTestServer::writeEntry(entries_, "rock", kDiscId,
+                             Entry("\xCE\x9C\xCE\xB1\xCF\x81\xCE\xAF\xCE\xB1 / " + longTitle,
+                                   "\xE3\x81\x95\xE3\x81\x8F\xE3\x82\x89"));
+  ASSERT_EQ(Query(1), kCddbOk);
+  ASSERT_EQ(list_.count, 1);
+  EXPECT_STREQ(items_[0].artist, "\xCE\x9C\xCE\xB1\xCF\x81\xCE\xAF\xCE\xB1");  // Μαρία
+  const std::string title = items_[0].title;  // the match line is byte-limited: cut, but on a boundary
+  EXPECT_GE(title.size(), 30u);
+  EXPECT_EQ(title.size() % 3, 0u);
+  EXPECT_EQ(longTitle.substr(0, title.size()), title);
+  char text[3000];
+  ASSERT_EQ(CddbRead(&items_[0], text, sizeof text), kCddbOk);
+  EXPECT_NE(std::strstr(text, "TTITLE0=\xE3\x81\x95\xE3\x81\x8F\xE3\x82\x89"), nullptr);  // さくら
+  EXPECT_EQ(platform::ProfileFile(kCdPlayerIniFile).readString(kDiscKey, "0", "?"),
+            "\xE3\x81\x95\xE3\x81\x8F\xE3\x82\x89");
+  for (const std::string& request : server_->requests()) EXPECT_NE(request.find("&proto=6"), std::string::npos);
 }
 
 TEST_F(CddbClient, WriteBackOffStoresNothing) {

@@ -131,10 +131,10 @@ TEST(CddbRequest, ExactBytesOfTheQueryReadAndHttpRequest) {
   disc.values[3] = 13500;
   disc.values[4] = 298;
   EXPECT_EQ(QueryBody(disc, PlusForAtAndBlank("joe@example.org"), PlusForAtAndBlank("Ripmarrow 0.1")),
-            "cmd=cddb+query+0b012a02+2+150+13500+298&hello=joe+example.org+Ripmarrow+0.1&proto=3");
+            "cmd=cddb+query+0b012a02+2+150+13500+298&hello=joe+example.org+Ripmarrow+0.1&proto=6");
   // The rule reaches the hello piece as a whole, first characters included.
-  EXPECT_EQ(ReadBody("rock", "0b012a02", "@joe", " x"), "cmd=cddb+read+rock+0b012a02&hello=+joe++x&proto=3");
-  EXPECT_EQ(ReadBody("ro&ck=1", "ab", "u", "a"), "cmd=cddb+read+ro%26ck%3D1+ab&hello=u+a&proto=3");
+  EXPECT_EQ(ReadBody("rock", "0b012a02", "@joe", " x"), "cmd=cddb+read+rock+0b012a02&hello=+joe++x&proto=6");
+  EXPECT_EQ(ReadBody("ro&ck=1", "ab", "u", "a"), "cmd=cddb+read+ro%26ck%3D1+ab&hello=u+a&proto=6");
   EXPECT_EQ(HttpRequest("host.example", "/~cddb/cddb.cgi", "cmd=x"),
             "POST http://host.example/~cddb/cddb.cgi HTTP/1.0\r\n"
             "Content-Type: application/x-www-form-urlencoded\r\n"

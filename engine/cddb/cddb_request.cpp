@@ -9,7 +9,7 @@ namespace engine::cddb {
 namespace {
 
 std::string Hello(std::string_view userEMail, std::string_view agent) {
-  return "&hello=" + std::string(userEMail) + "+" + std::string(agent) + "&proto=3";
+  return "&hello=" + std::string(userEMail) + "+" + std::string(agent) + "&proto=6";
 }
 
 std::string FormSafe(std::string_view text) {

@@ -10,12 +10,14 @@
 namespace engine::cddb {
 
 // "cmd=cddb+query+%08x+%d+" with one "%d+" per track offset, then
-// "%d&hello=%s+%s&proto=3" (seconds, e-mail, agent; "@" and blanks after the
+// "%d&hello=%s+%s&proto=6" (seconds, e-mail, agent; "@" and blanks after the
 // piece's first character become "+"). The record comes from the device
 // layer: [0] identifier, [1] count n, [2..2+n) offsets, [2+n] seconds.
 std::string QueryBody(const device::DiscIdRecord& disc, std::string_view userEMail, std::string_view agent);
 
-// "cmd=cddb+read+%s+%s&hello=%s+%s&proto=3". The category comes from the
+// "cmd=cddb+read+%s+%s&hello=%s+%s&proto=6". Level 6 asks for entries in
+// UTF-8, so titles in any script arrive whole; a server that still answers in
+// ISO-8859-1 is understood too (DecodeCddbText). The category comes from the
 // server's reply: bytes that could add form fields ("&", "=", "+", "%",
 // blanks, controls) are percent-encoded; CDDB categories never have them.
 std::string ReadBody(std::string_view category, std::string_view discId, std::string_view userEMail,

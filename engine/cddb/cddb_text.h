@@ -18,7 +18,8 @@ void CopyToField(std::string_view text, char* field, size_t fieldBytes);
 
 // Text from the network or from a title file as UTF-8: valid UTF-8 stays as
 // it is (servers that answer in UTF-8 whatever protocol level was asked),
-// anything else is read as ISO-8859-1, which CDDB protocol level 3 carries.
+// anything else is read as ISO-8859-1, which servers below protocol level 6
+// send.
 // The result is always valid UTF-8.
 std::string DecodeCddbText(std::string_view bytes);
 

@@ -58,13 +58,13 @@ Tfm_dir::Tfm_dir(SettingsStore& settings, QWidget* parent) : QDialog(parent), se
   top->addWidget(lbl_action_, 1);
   top->addWidget(cb_place_);
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(cbx_sub_);
   buttons->addStretch(1);
   buttons->addWidget(btn_ok_);
   buttons->addWidget(btn_cancel_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(stview_selectdir_, 1);
+  layout->addWidget(cbx_sub_);
   layout->addLayout(buttons);
 
   connect(cb_place_, &QComboBox::currentIndexChanged, this, &Tfm_dir::showPlace);

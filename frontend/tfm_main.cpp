@@ -248,6 +248,8 @@ void Tfm_main::FormShow() {
   }
   // 4. State, menus, bounds, editor.
   applyBounds();
+  if (dialogs_.dir != nullptr) dialogs_.dir->setScale(scale_);
+  if (dialogs_.about != nullptr) dialogs_.about->setScale(scale_);
   hideTitleEditor();
   if (const QScreen* screen = this->screen()) {
     const QRect area = screen->availableGeometry();

@@ -160,6 +160,7 @@ void Tfm_main::buildControls() {
   edt_title_->setAccessibleName("Title");
   edt_title_->hide();
   edt_title_->installEventFilter(this);
+  lv_->viewport()->installEventFilter(this);
 
   pb_ = new QProgressBar(skin_);
   pb_->setObjectName("pb");
@@ -481,6 +482,13 @@ void Tfm_main::lvDblClick() {
   edt_title_->selectAll();
 }
 
+void Tfm_main::lvMouseDown() {
+  // A row that holds the keyboard focus without being selected loses it.
+  if (selectedRow() < 0 && lv_->currentIndex().isValid()) {
+    lv_->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  }
+}
+
 void Tfm_main::hideTitleEditor() {
   if (edt_title_->isVisible()) {
     edt_title_->hide();  // ends the edit as leaving the editor does
@@ -497,6 +505,10 @@ void Tfm_main::edt_titleExit() {
 }
 
 bool Tfm_main::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == lv_->viewport() && event->type() == QEvent::MouseButtonPress) {
+    lvMouseDown();
+    return false;
+  }
   if (watched == edt_title_) {
     if (event->type() == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(event)->key();

@@ -87,6 +87,7 @@ class Tfm_main : public QMainWindow, private DiscView {
   void UnselectAll1Click();
   void cb_formatChange(int index);
   void lvDblClick();
+  void lvMouseDown();
   void edt_titleExit();
   void SkinClick(const QString& command);
   void AudioCDRipperRipProgress(LONG percent);

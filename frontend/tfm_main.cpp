@@ -221,9 +221,7 @@ void Tfm_main::applyBounds() {
 void Tfm_main::FormCreate() {
   engine_.bind({[this](LONG percent) { AudioCDRipperRipProgress(percent); },
                 [this] { AudioCDRipperMediaChange(); }, [this] { AudioCDRipperEndTrackPlay(); }, {}});
-  if (IAudioInformation2* information = engine_.audioInformation()) {
-    check(information->put_infoOption(VARIANT_TRUE), "AudioInformation2.infoOption");
-  }
+  if (IAudioInformation2* information = engine_.audioInformation()) information->put_infoOption(VARIANT_TRUE);
   if (IAudioCDRipperLameMP3Encoder2* mp3 = engine_.mp3Settings()) mp3->put_WritingVBRHeader(VARIANT_TRUE);
 }
 

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include "frontend/tests/quavern_test_support.h"
 #include "frontend/tfm_about.h"
 #include "frontend/tfm_dir.h"
+#include "frontend/window_geometry.h"
 #include "vdrive/demo_disc.h"
 
 using namespace quavern_testing;
@@ -166,6 +168,29 @@ class WindowsTest : public QObject {
     QTest::mouseClick(about->findChild<QPushButton*>("btn_contact"), Qt::LeftButton);
     QCOMPARE(program_->opener.opened.size(), size_t(1));
     QVERIFY(program_->opener.opened[0].starts_with("mailto:"));
+  }
+
+  void aLargerFontGrowsTheWindowInProportion() {
+    const QFont old = QApplication::font();
+    QFont large = old;
+    large.setPixelSize(20);
+    QApplication::setFont(large);
+    startOnDemoDisc();
+    quavern::Tfm_main& window = program_->window();
+    const double scale = window.scale();
+    QVERIFY2(scale > 1.4, qPrintable(QString::number(scale)));
+    auto* face = window.findChild<quavern::SkinFace*>("Skin");
+    QCOMPARE(face->size(), QSize(quavern::scaled(469, scale), quavern::scaled(389, scale)));
+    auto* lv = program_->find<QTableWidget>("lv");
+    QCOMPARE(lv->geometry(), QRect(0, quavern::scaled(47, scale), quavern::scaled(469, scale), quavern::scaled(271, scale)));
+    QVERIFY(lv->columnWidth(1) > lv->fontMetrics().horizontalAdvance("Unknown Artist"));
+    QVERIFY(lv->columnWidth(4) > lv->fontMetrics().horizontalAdvance("Unconverted"));
+    auto* format = program_->find<QComboBox>("cb_format");
+    QVERIFY2(format->width() >= format->minimumSizeHint().width(),
+             qPrintable(QString("%1 < %2").arg(format->width()).arg(format->minimumSizeHint().width())));
+    save(&window, "main_window_large_font");
+    program_.reset();
+    QApplication::setFont(old);
   }
 
   void screenshots() {

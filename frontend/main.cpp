@@ -24,9 +24,12 @@ int main(int argc, char** argv) {
   int status = 0;
   {
     quavern::ComCallPump pump;
-    quavern::ensureComponentsRegistered(std::cerr);
+    const bool registered = quavern::ensureComponentsRegistered(std::cerr);
     quavern::SettingsStore settings;
     quavern::MessageBoxPrompter prompter;
+    if (!registered) {
+      prompter.inform(nullptr, "Ripmarrow could not load its ripping components; please reinstall the program.");
+    }
     platform::XdgOpener opener;
     quavern::DialogFileChooser files;
     quavern::ProcessRestarter restarter;

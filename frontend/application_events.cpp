@@ -2,6 +2,11 @@
 
 #include <QEvent>
 #include <QPointer>
+#include <QSocketNotifier>
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "platform/com/objbase.h"
 
@@ -63,6 +68,33 @@ ComCallPump::~ComCallPump() {
   CoSetCallArrivedHook(nullptr, nullptr);
   delete pumpTarget;  // pending pump events go with it
   pumpTarget = nullptr;
+}
+
+namespace {
+
+int terminationPipe[2] = {-1, -1};  // written by the signal handler, read on the GUI thread
+
+void onTermination(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = write(terminationPipe[0], &byte, 1);
+}
+
+}  // namespace
+
+void closeOnTermination(QWidget* window) {
+  if (terminationPipe[0] < 0 && socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, terminationPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(terminationPipe[1], QSocketNotifier::Read, window);
+  QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+    char byte = 0;
+    [[maybe_unused]] const ssize_t got = read(terminationPipe[1], &byte, 1);
+    window->close();
+  });
+  struct sigaction action = {};
+  action.sa_handler = &onTermination;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
 }
 
 }  // namespace quavern

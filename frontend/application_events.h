@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QWidget>
 #include <functional>
 
 namespace quavern {
@@ -36,5 +37,9 @@ class ComCallPump {
   ComCallPump(const ComCallPump&) = delete;
   ComCallPump& operator=(const ComCallPump&) = delete;
 };
+
+// SIGTERM and SIGINT (a session that ends, Ctrl+C in a terminal) close the
+// window as "Exit" does, so the engine is closed and the settings kept.
+void closeOnTermination(QWidget* window);
 
 }  // namespace quavern

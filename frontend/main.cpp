@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
     quavern::ProcessRestarter restarter;
     quavern::Seams seams{&settings, &prompter, &opener, nullptr, &files, &restarter};
     quavern::QuavernProgram program(application, seams);
+    quavern::closeOnTermination(&program.mainWindow());
     program.mainWindow().show();
     status = application.exec();
   }

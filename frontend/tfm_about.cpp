@@ -55,8 +55,8 @@ Tfm_about::Tfm_about(platform::DesktopOpener& opener, const QString& bannerPath,
   btn_close_->setDefault(true);
 
   auto* texts = new QVBoxLayout;
-  texts->setContentsMargins(18, 10, 18, 4);
-  texts->setSpacing(4);
+  texts->setContentsMargins(18, 12, 18, 4);
+  texts->setSpacing(6);
   texts->addWidget(name);
   texts->addWidget(version);
   texts->addWidget(maker);

@@ -41,6 +41,18 @@ std::string withoutForbidden(std::string text) {
   return text;
 }
 
+// The folder as the folder box shows it: the home folder as "~", so that
+// the usual folders fit; the whole path is the box's tool tip.
+void showFolder(QLineEdit* box, const QString& folder) {
+  const QString home = QDir::homePath();
+  QString shown = folder;
+  if (folder == home || folder.startsWith(home + "/")) shown = "~" + folder.mid(home.size());
+  box->setText(shown);
+  box->setToolTip(folder);
+  box->setAccessibleDescription(folder);
+  box->setCursorPosition(shown.size());
+}
+
 QAction* item(QMenu* menu, const char* name, const char* caption) {
   QAction* action = menu->addAction(caption);
   action->setObjectName(name);
@@ -239,7 +251,7 @@ void Tfm_main::FormShow() {
   skin_->setTitleText("Ripmarrow");
   // 2.-3. Settings: the output folder and the format.
   SettingsStore& settings = *seams_.settings;
-  edt_dir_->setText(QString::fromStdString(settings.readText("basic", "output directory", defaults::musicFolder())));
+  showFolder(edt_dir_, QString::fromStdString(settings.readText("basic", "output directory", defaults::musicFolder())));
   {
     const QSignalBlocker quiet(cb_format_);
     const int format = settings.readInt("basic", "format", 0);
@@ -461,7 +473,7 @@ void Tfm_main::chooseOutputFolder() {
     choice = dialogs_.dir->choose(this, request);
   }
   if (choice.folder.empty()) return;
-  edt_dir_->setText(QString::fromStdString(choice.folder));
+  showFolder(edt_dir_, QString::fromStdString(choice.folder));
   seams_.settings->writeText("basic", "output directory", choice.folder);
 }
 

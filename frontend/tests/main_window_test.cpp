@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTableWidget>
@@ -83,6 +84,23 @@ class MainWindowTest : public QObject {
     QCOMPARE(driveBox()->count(), 1);
     QVERIFY(driveBox()->itemText(0).startsWith("(V"));
     QVERIFY(program_->prompter.messages.empty());
+  }
+
+  void oddSettingsGiveDefaults() {
+    useDemoDisc(true);
+    std::string junk(5000, '\0');
+    for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>(i * 31 % 251);
+    home_->write("quavern.ini", junk + "\n[BASIC]\nFORMAT=77\n[cd]\ncd rom=-4\n" + std::string(200000, 'y') + "\n");
+    start();
+    QCOMPARE(program_->find<QComboBox>("cb_format")->currentIndex(), 0);
+    QCOMPARE(program_->find<QLineEdit>("edt_dir")->toolTip(), QDir::homePath() + "/Music");
+    QCOMPARE(lv()->rowCount(), 4);
+    QCOMPARE(program_->window().engine().getLong(&IAudioCDRipper2::get_driveNum), LONG(1));
+    program_->find<QComboBox>("cb_format")->setCurrentIndex(2);
+    QCOMPARE(program_->settings.readInt("basic", "format", 0), 2);
+    program_.reset();
+    start();  // the stored format is shown again
+    QCOMPARE(program_->find<QComboBox>("cb_format")->currentIndex(), 2);
   }
 
   void aDiscWithoutTitlesShowsTheDefaults() {
@@ -364,6 +382,13 @@ class MainWindowTest : public QObject {
              std::string("Please select the folder you want to save your files."));
     QCOMPARE(program_->find<QLineEdit>("edt_dir")->text().toStdString(), home_->path());
     QCOMPARE(program_->settings.readText("basic", "output directory", ""), home_->path());
+    // A folder in the home folder shows as "~/...", the whole path in its tip.
+    program_->folders.answer = QDir::homePath().toStdString() + "/Music/Rips";
+    program_->window().SkinClick("Browse");
+    QCOMPARE(program_->find<QLineEdit>("edt_dir")->text(), QString("~/Music/Rips"));
+    QCOMPARE(program_->find<QLineEdit>("edt_dir")->toolTip(), QDir::homePath() + "/Music/Rips");
+    program_->folders.answer = home_->path();
+    program_->window().SkinClick("Browse");
     program_->folders.answer.clear();  // cancelled: nothing changes
     program_->window().SkinClick("Browse");
     QCOMPARE(program_->settings.readText("basic", "output directory", ""), home_->path());

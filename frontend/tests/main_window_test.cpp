@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -83,6 +84,23 @@ class MainWindowTest : public QObject {
       QVERIFY2(enabled(on), on);
     QCOMPARE(driveBox()->count(), 1);
     QVERIFY(driveBox()->itemText(0).startsWith("(V"));
+    // Menu captions, in order ("" a separator).
+    auto captions = [](const QList<QAction*>& actions) {
+      QStringList texts;
+      for (QAction* a : actions) texts << (a->isSeparator() ? QString() : a->text());
+      return texts;
+    };
+    QCOMPARE(captions(program_->window().menuBar()->actions()),
+             QStringList({"Action", "Options", "ID3 Tag", "Converter", "Help"}));
+    QCOMPARE(captions(program_->find<QMenu>("Action1")->actions()),
+             QStringList({"Free DB", "Refresh", "Rip CD", "Stop ", "", "Play", "Pause", "Stop Playing", "", "Exit"}));
+    QCOMPARE(captions(program_->find<QMenu>("Help1")->actions()), QStringList({"Content", "", "Website", "", "About"}));
+    QCOMPARE(captions(program_->find<QMenu>("pm")->actions()),
+             QStringList({"Select All", "Unselect All", "", "Convert", "Stop Converting", "", "Play", "Pause",
+                          "Stop Playing"}));
+    QStringList columns;
+    for (int c = 0; c < lv()->columnCount(); ++c) columns << lv()->horizontalHeaderItem(c)->text();
+    QCOMPARE(columns, QStringList({"Title", "Artist", "Album", "Time", "Status"}));
     QVERIFY(program_->prompter.messages.empty());
   }
 

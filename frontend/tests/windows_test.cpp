@@ -3,6 +3,7 @@
 // the folder choice and its sub-folder setting, and screenshots of the three
 // windows saved under the build tree.
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -83,7 +84,10 @@ class WindowsTest : public QObject {
     for (const quavern::SkinCommand& command : quavern::kSkinCommands) {
       QAbstractButton* button = face->commandButton(command.name);
       QVERIFY2(reached.contains(button->objectName()), command.name);
-      QVERIFY(!button->accessibleName().isEmpty());
+      QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+      QVERIFY(accessible != nullptr);
+      QCOMPARE(accessible->role(), QAccessible::Button);
+      QCOMPARE(accessible->text(QAccessible::Name), QString(command.caption));
       QVERIFY(button->width() > 10 && button->height() > 10);
     }
     // Space on a focused command raises it; Ctrl+B is Browse.
@@ -153,6 +157,11 @@ class WindowsTest : public QObject {
     chooser->btn_okClick();
     QCOMPARE(chooser->chosenFolder().toStdString(), home_->path());
     QCOMPARE(program_->settings.readText("basic", "enable sub dir", ""), std::string("0"));
+    // The file system root is one choice away.
+    chooser->selectFolder("/");
+    QCOMPARE(chooser->findChild<QComboBox*>("cb_place")->currentIndex(), 1);
+    chooser->btn_okClick();
+    QCOMPARE(chooser->chosenFolder(), QString("/"));
     // OK with nothing selected: no choice.
     chooser->prepare({"Output Directory", "", false});
     chooser->btn_okClick();

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/com/com.h"
-#include "ripmarrow/component_registrar.h"
+#include "components/registrar/component_registrar.h"
 #include "ripmarrow/info_command.h"
 #include "ripmarrow/lookup_command.h"
 #include "ripmarrow/play_command.h"

@@ -1,6 +1,7 @@
-// Registers the COM servers built with this program (Trackmill2 and the
+// Registers the COM servers built with the product (Trackmill2 and the
 // outside components) into the registry store of $RIPMARROW_HOME, by
 // loading each library and calling its DllRegisterServer, as regsvr32 does.
+// Shared by `ripmarrow register` and the desktop program's first start.
 #pragma once
 
 #include <ostream>
@@ -13,8 +14,10 @@ class ComponentRegistrar {
  public:
   // Libraries to register, in order; those that do not exist are skipped.
   explicit ComponentRegistrar(std::vector<std::string> libraryPaths);
-  // The libraries built beside this program.
+  // The libraries in the build tree.
   static ComponentRegistrar builtComponents();
+  // The libraries as installed into one folder (libtrackmill2.so, ...).
+  static ComponentRegistrar installedIn(const std::string& libraryFolder);
 
   // Registers each library, one line per library on `out`. True when every
   // library that exists registered.

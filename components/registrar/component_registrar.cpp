@@ -1,4 +1,4 @@
-#include "ripmarrow/component_registrar.h"
+#include "components/registrar/component_registrar.h"
 
 #include <dlfcn.h>
 
@@ -20,6 +20,11 @@ ComponentRegistrar ComponentRegistrar::builtComponents() {
   paths.emplace_back(RIPMARROW_TONEMETER2_PATH);
 #endif
   return ComponentRegistrar(std::move(paths));
+}
+
+ComponentRegistrar ComponentRegistrar::installedIn(const std::string& libraryFolder) {
+  return ComponentRegistrar({libraryFolder + "/libtrackmill2.so", libraryFolder + "/libwavesmith2.so",
+                             libraryFolder + "/libtonemeter2.so"});
 }
 
 bool ComponentRegistrar::registerAll(std::ostream& out) const {

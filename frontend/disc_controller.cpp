@@ -1,0 +1,217 @@
+#include "frontend/disc_controller.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+
+#include "frontend/genre_names.h"
+#include "frontend/seams.h"
+#include "frontend/settings/settings_store.h"
+
+namespace quavern {
+
+std::string defaultTrackTitle(int trackNumber) {
+  return "Track" + std::string(trackNumber < 10 ? "0" : "") + std::to_string(trackNumber);
+}
+
+std::string trackTimeText(LONG durationMs) {
+  const long s = std::max<long>(durationMs, 0) / 1000;
+  char text[32];
+  if (s >= 3600) {
+    std::snprintf(text, sizeof text, "%ld:%.2ld:%.2ld", s / 3600, (s % 3600) / 60, s % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%.2ld:%.2ld", (s - (s / 3600) * 3600) / 60, s % 60);
+  }
+  return text;
+}
+
+int parseCddbPort(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  const size_t last = text.find_last_not_of(" \t");
+  if (first == std::string::npos) return 0;
+  const char* begin = text.data() + first;
+  const char* end = text.data() + last + 1;
+  int port = 0;
+  const auto [next, error] = std::from_chars(begin, end, port);
+  if (error != std::errc() || next != end || port < 1 || port > 65535) return 0;
+  return port;
+}
+
+DiscController::DiscController(EngineLink& engine, SettingsStore& settings, Prompter& prompter, CurrentTags& tags,
+                               DiscView& view)
+    : engine_(engine), settings_(settings), prompter_(prompter), tags_(tags), view_(view) {}
+
+std::vector<std::string> DiscController::startUp() {
+  ripping_ = ripStopPending_ = playbackOn_ = playbackPaused_ = false;
+  showStates();
+  IAudioCDRipper2* engine = engine_.engine();
+  std::vector<std::string> driveBox;
+  if (engine == nullptr) return driveBox;
+  engine->DriverOpen();
+  engine->put_driveReadType(CDRT_ANY);
+  // The stored drive choice, so that the list and every later rip and
+  // playback act on the same drive.
+  const LONG count = engine_.getLong(&IAudioCDRipper2::get_driveCount);
+  driveIndex_ = count > 0 ? std::clamp<int>(settings_.readInt("cd", "cd rom", 0), 0, static_cast<int>(count) - 1) : 0;
+  engine->put_driveNum(driveIndex_ + 1);
+  view_.clearTracks();
+  fillTrackList();
+  for (LONG k = 1; k <= count; ++k) {
+    engine->put_driveNum(k);
+    driveBox.push_back("(" + engine_.getText(&IAudioCDRipper2::get_driveLetter) + ")" +
+                       engine_.getText(&IAudioCDRipper2::get_driveName));
+  }
+  if (count > 0) engine->put_driveNum(driveIndex_ + 1);
+  return driveBox;
+}
+
+void DiscController::shutDown() {
+  if (IAudioCDRipper2* engine = engine_.engine()) engine->DriverClose();
+  CoPumpCalls(0);
+}
+
+void DiscController::takeGenre(const std::string& genre) {
+  if (genre.empty()) {
+    tags_.genreName = GenreNames[kGenreOther];
+    tags_.genreIndex = kGenreOther;
+  } else {
+    tags_.genreName = genre;
+    tags_.genreIndex = genreIndexOf(genre);
+  }
+}
+
+void DiscController::fillTrackList() {
+  if (ripping_ || playbackOn_) return;
+  IAudioCDRipper2* engine = engine_.engine();
+  view_.clearTracks();
+  if (engine == nullptr) return;
+  engine->Refresh();
+  const LONG count = engine_.getLong(&IAudioCDRipper2::get_trackCount);
+  if (count > 0) {
+    VARIANT_BOOL found = VARIANT_FALSE;
+    engine->GetCDDBInfo(CDPLAYERINI, &found);  // empty titles fall back to the defaults
+  }
+  for (LONG n = 1; n <= count; ++n) {
+    engine->put_trackNum(n);
+    TrackRow row;
+    row.title = engine_.getText(&IAudioCDRipper2::get_cddbInfoTitle);
+    if (row.title.empty()) row.title = defaultTrackTitle(static_cast<int>(n));
+    row.artist = engine_.getText(&IAudioCDRipper2::get_cddbInfoArtist);
+    if (row.artist.empty()) row.artist = "Unknown Artist";
+    row.album = engine_.getText(&IAudioCDRipper2::get_cddbInfoAlbum);
+    if (row.album.empty()) row.album = "Unknown Album";
+    tags_.title = row.title;
+    tags_.artist = row.artist;
+    tags_.album = row.album;
+    takeGenre(engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre));
+    row.time = trackTimeText(engine_.getLong(&IAudioCDRipper2::get_trackDuration));
+    view_.addTrack(row);
+  }
+}
+
+void DiscController::lookUpTitles() {
+  if (ripping_ || playbackOn_) return;
+  IAudioCDRipper2* engine = engine_.engine();
+  if (engine == nullptr) return;
+  // A port that is not a number is the user's to mend, not a crash.
+  const int port = parseCddbPort(settings_.readText("cddb", "port", defaults::kCddbPort));
+  if (port == 0) {
+    prompter_.inform(nullptr, texts::kBadPort);
+    return;
+  }
+  engine_.putTextByName("cddbServerAddress", settings_.readText("cddb", "cddb server", defaults::kCddbServer));
+  engine->put_cddbServerHTTPPort(port);
+  engine->put_cddbTimeOut(settings_.readInt("cddb", "time out", defaults::kLookupTimeOutMs));
+  engine_.putTextByName("cddbCGIScript", defaults::kCddbScript);
+
+  const auto source = static_cast<CDDBSourceConstants>(settings_.readInt("cddb", "cd source", ALL));
+  VARIANT_BOOL found = VARIANT_FALSE;
+  view_.setBusy(true);
+  engine->GetCDDBInfo(source, &found);
+  view_.setBusy(false);
+  if (found != VARIANT_FALSE) {
+    tags_.artist = engine_.getText(&IAudioCDRipper2::get_cddbInfoArtist);
+    tags_.album = engine_.getText(&IAudioCDRipper2::get_cddbInfoAlbum);
+    takeGenre(engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre));
+    fillTrackList();  // the titles come from the local store, which now holds the entry
+  } else {
+    prompter_.inform(nullptr, texts::kNoFreedbInfo);
+  }
+}
+
+void DiscController::playSelected() {
+  IAudioCDRipper2* engine = engine_.engine();
+  if (engine == nullptr) return;
+  if (playbackPaused_ && playbackOn_) {
+    engine->PauseTrack();  // resumes
+    playbackPaused_ = false;
+    view_.focusTrackList();
+    showStates();
+    return;
+  }
+  if (view_.trackRowCount() == 0) return;
+  if (playbackOn_ && view_.selectedRow() < 0) return;
+  if (ripping_) {
+    prompter_.inform(nullptr, texts::kStopConvertingFirst);
+    return;
+  }
+  if (playbackOn_) engine->StopPlay();
+  playbackOn_ = true;
+  const int selected = view_.selectedRow();
+  playTrack_ = selected >= 0 ? selected + 1 : 1;
+  view_.focusTrackList();
+  engine->PlayTrack(static_cast<SHORT>(playTrack_));
+  showStates();
+}
+
+void DiscController::togglePause() {
+  if (!playbackOn_) return;
+  if (IAudioCDRipper2* engine = engine_.engine()) engine->PauseTrack();
+  playbackPaused_ = !playbackPaused_;
+  showStates();
+}
+
+void DiscController::stopPlayback() {
+  if (!playbackOn_) return;
+  if (IAudioCDRipper2* engine = engine_.engine()) engine->StopPlay();
+  playbackOn_ = false;
+  playbackPaused_ = false;
+  showStates();
+}
+
+void DiscController::endTrackPlay() {
+  IAudioCDRipper2* engine = engine_.engine();
+  // A track that ends after the user stopped playback starts nothing.
+  if (engine == nullptr || !playbackOn_) return;
+  engine->StopPlay();
+  playTrack_ = playTrack_ < view_.trackRowCount() ? playTrack_ + 1 : 1;
+  view_.selectRow(playTrack_ - 1);
+  view_.focusTrackList();
+  engine->PlayTrack(static_cast<SHORT>(playTrack_));
+}
+
+void DiscController::mediaChange() { fillTrackList(); }
+
+void DiscController::setRipping(bool ripping) {
+  ripping_ = ripping;
+  if (!ripping) ripStopPending_ = false;
+  showStates();
+}
+
+CommandStates DiscController::commandStates() const {
+  CommandStates states;
+  if (ripping_) {
+    states.freeDb = states.refresh = states.ripCd = states.play = false;
+    states.selectAll = states.options = states.formatBox = false;
+    states.stopRip = true;
+  } else if (playbackOn_) {
+    states.freeDb = states.refresh = states.ripCd = false;
+    states.pause = !playbackPaused_;
+    states.stopPlaying = true;
+  }
+  return states;
+}
+
+void DiscController::showStates() { view_.applyCommandStates(commandStates()); }
+
+}  // namespace quavern

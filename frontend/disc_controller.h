@@ -1,0 +1,126 @@
+// What the main window does with the disc: start-up and shut-down of the
+// engine, the track list fill, the title lookup, playback and the state
+// flags that keep playing and ripping apart. It talks to the engine through
+// EngineLink and to the window through DiscView, so tests drive it with the
+// real engine and a fake view. GUI thread only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "frontend/current_tags.h"
+#include "frontend/engine_link.h"
+
+namespace quavern {
+
+class Prompter;
+class SettingsStore;
+
+// Which commands can be chosen now; each names the menu item and its
+// pop-up twin.
+struct CommandStates {
+  bool freeDb = true;         // "Free DB"
+  bool refresh = true;        // "Refresh"
+  bool ripCd = true;          // "Rip CD", "Convert"
+  bool stopRip = false;       // "Stop ", "Stop Converting"
+  bool play = true;           // "Play" (both)
+  bool pause = false;         // "Pause" (both)
+  bool stopPlaying = false;   // "Stop Playing" (both)
+  bool selectAll = true;      // "Select All", "Unselect All"
+  bool options = true;        // "Options"
+  bool formatBox = true;      // cb_format
+  bool operator==(const CommandStates&) const = default;
+};
+
+struct TrackRow {
+  std::string title, artist, album, time;
+};
+
+class DiscView {
+ public:
+  virtual ~DiscView() = default;
+  virtual void clearTracks() = 0;
+  // A row ticked, with the status "Unconverted".
+  virtual void addTrack(const TrackRow& row) = 0;
+  virtual int trackRowCount() const = 0;
+  virtual int selectedRow() const = 0;  // -1: none
+  virtual void selectRow(int row) = 0;
+  virtual void focusTrackList() = 0;
+  virtual void applyCommandStates(const CommandStates& states) = 0;
+  // A lookup runs: the busy cursor shows until it ends.
+  virtual void setBusy(bool busy) = 0;
+};
+
+// The texts the user sees.
+namespace texts {
+inline constexpr const char* kStopPlayingFirst = "Please stop playing first.";
+inline constexpr const char* kStopConvertingFirst = "Please stop converting first.";
+inline constexpr const char* kStopRippingFirst = "Please stop ripping first.";
+inline constexpr const char* kInsertCd = "Please insert CD!";
+inline constexpr const char* kNoFreedbInfo = "Can not find freedb information!";
+inline constexpr const char* kBadPort = "The CDDB port must be a number from 1 to 65535.";
+inline constexpr const char* kSelectTrackToEdit = "Please select the track you want to edit.";
+inline constexpr const char* kRestartQuestion = "A system error occurs,do you want to restart this program?";
+}  // namespace texts
+
+// "Track" + two digits: Track01 … Track99, Track100.
+std::string defaultTrackTitle(int trackNumber);
+// m:ss as two "%.2d" fields; an hour or more as h:mm:ss.
+std::string trackTimeText(LONG durationMs);
+// The port text as a number from 1 to 65535, or 0 when it is not one.
+int parseCddbPort(const std::string& text);
+
+class DiscController {
+ public:
+  DiscController(EngineLink& engine, SettingsStore& settings, Prompter& prompter, CurrentTags& tags,
+                 DiscView& view);
+
+  // Opens the engine, puts it on the stored drive ([cd] "cd rom", clamped
+  // to the list; the first drive when none is stored), fills the track list
+  // and answers the drive box's entries, "(" letter ")" name, one per
+  // drive. The engine stays on the stored drive afterwards.
+  std::vector<std::string> startUp();
+  // Closes the engine and runs the calls that are still queued.
+  void shutDown();
+
+  void fillTrackList();
+  void lookUpTitles();
+
+  void playSelected();
+  void togglePause();
+  void stopPlayback();
+  void endTrackPlay();
+  void mediaChange();
+
+  // The rip batch sets these; the window's menus follow.
+  void setRipping(bool ripping);
+  void setRipStopPending(bool pending) { ripStopPending_ = pending; }
+
+  bool ripping() const { return ripping_; }
+  bool ripStopPending() const { return ripStopPending_; }
+  bool playbackOn() const { return playbackOn_; }
+  bool playbackPaused() const { return playbackPaused_; }
+  int playTrack() const { return playTrack_; }
+  // Index of the drive the engine works on, from 0.
+  int driveIndex() const { return driveIndex_; }
+  CommandStates commandStates() const;
+
+ private:
+  void takeGenre(const std::string& genre);
+  void showStates();
+
+  EngineLink& engine_;
+  SettingsStore& settings_;
+  Prompter& prompter_;
+  CurrentTags& tags_;
+  DiscView& view_;
+
+  bool ripping_ = false;
+  bool ripStopPending_ = false;
+  bool playbackOn_ = false;
+  bool playbackPaused_ = false;
+  int playTrack_ = 0;  // 1-based
+  int driveIndex_ = 0;
+};
+
+}  // namespace quavern

@@ -1,0 +1,59 @@
+#include "frontend/quavern_program.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include "components/registrar/component_registrar.h"
+#include "components/tonemeter2.h"
+#include "components/trackmill2.h"
+#include "frontend/application_events.h"
+#include "frontend/data_folder.h"
+#include "frontend/tfm_about.h"
+#include "frontend/tfm_dir.h"
+#include "frontend/tfm_main.h"
+#include "frontend/tfm_shells.h"
+
+namespace quavern {
+
+namespace {
+
+bool creatable(REFCLSID clsid) {
+  com::ComPtr<IClassFactory> factory;
+  return SUCCEEDED(CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.putVoid()));
+}
+
+}  // namespace
+
+bool ensureComponentsRegistered(std::ostream& log) {
+  if (creatable(CLSID_AudioCDRipper2) && creatable(CLSID_AudioInformation2)) return true;
+  const QString installed = QDir(QCoreApplication::applicationDirPath()).filePath("../lib/ripmarrow");
+  const ripmarrow::ComponentRegistrar registrar =
+      QFileInfo::exists(installed + "/libtrackmill2.so")
+          ? ripmarrow::ComponentRegistrar::installedIn(QDir::cleanPath(installed).toStdString())
+          : ripmarrow::ComponentRegistrar::builtComponents();
+  registrar.registerAll(log);
+  return creatable(CLSID_AudioCDRipper2) && creatable(CLSID_AudioInformation2);
+}
+
+QuavernProgram::QuavernProgram(QuavernApplication& application, Seams seams) : application_(application) {
+  main_ = new Tfm_main(seams);
+  main_->setAttribute(Qt::WA_DeleteOnClose, false);
+  Dialogs dialogs;
+  dialogs.set = new Tfm_set(main_);
+  dialogs.about = new Tfm_about(*seams.opener, dataFolder() + "/about_banner.svg", main_);
+  dialogs.dir = new Tfm_dir(*seams.settings, main_);
+  dialogs.converter = new Tfm_converter(main_);
+  dialogs.id3 = new Tfm_id3(main_);
+  main_->setDialogs(dialogs);
+  Tfm_main* window = main_;
+  application_.setHooks([window](QObject* target, QEvent* event) { return window->ApplicationEventsMessage(target, event); },
+                        [window] { window->ApplicationEventsException(); });
+}
+
+QuavernProgram::~QuavernProgram() {
+  application_.setHooks({}, {});
+  delete main_;
+}
+
+}  // namespace quavern

@@ -1,0 +1,38 @@
+// One run of the desktop program: the components registered when they are
+// not yet, the windows created in the start-up order (main window, Settings
+// dialog, About box, folder chooser, converter, tag editor) and the
+// application events tied to the main window. Only the main window is shown.
+#pragma once
+
+#include <ostream>
+
+#include "frontend/seams.h"
+
+namespace quavern {
+
+class QuavernApplication;
+class Tfm_main;
+struct Dialogs;
+
+// Registers the product's COM servers into $RIPMARROW_HOME when the engine
+// or the tag component cannot be created, with the registrar `ripmarrow
+// register` uses: the installed libraries beside the program, else those of
+// the build tree. True when both can be created afterwards.
+bool ensureComponentsRegistered(std::ostream& log);
+
+class QuavernProgram {
+ public:
+  QuavernProgram(QuavernApplication& application, Seams seams);
+  ~QuavernProgram();
+  QuavernProgram(const QuavernProgram&) = delete;
+  QuavernProgram& operator=(const QuavernProgram&) = delete;
+
+  Tfm_main& mainWindow() const { return *main_; }
+  const Dialogs& dialogs() const;
+
+ private:
+  QuavernApplication& application_;
+  Tfm_main* main_;  // deletes the dialogs, its children
+};
+
+}  // namespace quavern

@@ -1,0 +1,44 @@
+#include "frontend/settings/settings_store.h"
+
+#include <stdlib.h>
+
+namespace quavern {
+
+SettingsStore::SettingsStore(std::string fileName) : file_(std::move(fileName)) {}
+
+std::string SettingsStore::readText(std::string_view section, std::string_view key, std::string_view fallback) const {
+  return file_.readString(section, key, fallback);
+}
+
+int SettingsStore::readInt(std::string_view section, std::string_view key, int fallback) const {
+  return file_.readInt(section, key, fallback);
+}
+
+bool SettingsStore::readBool(std::string_view section, std::string_view key, bool fallback) const {
+  return file_.readBool(section, key, fallback);
+}
+
+bool SettingsStore::writeText(std::string_view section, std::string_view key, std::string_view value) {
+  return file_.writeString(section, key, value);
+}
+
+bool SettingsStore::writeInt(std::string_view section, std::string_view key, int value) {
+  return file_.writeInt(section, key, value);
+}
+
+bool SettingsStore::writeBool(std::string_view section, std::string_view key, bool value) {
+  return file_.writeBool(section, key, value);
+}
+
+std::string SettingsStore::path() const { return file_.path().string(); }
+
+namespace defaults {
+
+std::string musicFolder() {
+  const char* home = getenv("HOME");
+  return std::string(home != nullptr && *home != '\0' ? home : "/tmp") + "/Music";
+}
+
+}  // namespace defaults
+
+}  // namespace quavern

@@ -1,0 +1,589 @@
+#include "frontend/tfm_main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTableWidget>
+
+#include "frontend/data_folder.h"
+#include "frontend/settings/settings_store.h"
+#include "frontend/skin/skin_face.h"
+#include "frontend/tfm_about.h"
+#include "frontend/tfm_dir.h"
+#include "frontend/tfm_shells.h"
+#include "frontend/window_geometry.h"
+#include "platform/shell/desktop_opener.h"
+
+namespace quavern {
+
+namespace {
+
+// Track list columns: caption and width at the reference font.
+struct Column {
+  const char* caption;
+  int width;
+};
+constexpr Column kColumns[] = {{"Title", 135}, {"Artist", 100}, {"Album", 95}, {"Time", 45}, {"Status", 75}};
+constexpr int kStatusColumn = 4;
+
+// The nine characters a title may not hold (they cannot be in a file name).
+std::string withoutForbidden(std::string text) {
+  for (char c : {'*', '?', '|', ':', '"', '/', '\\', '<', '>'}) std::erase(text, c);
+  return text;
+}
+
+// The folder as the folder box shows it: the home folder as "~", so that
+// the usual folders fit; the whole path is the box's tool tip.
+void showFolder(QLineEdit* box, const QString& folder) {
+  const QString home = QDir::homePath();
+  QString shown = folder;
+  if (folder == home || folder.startsWith(home + "/")) shown = "~" + folder.mid(home.size());
+  box->setText(shown);
+  box->setToolTip(folder);
+  box->setAccessibleDescription(folder);
+  box->setCursorPosition(shown.size());
+}
+
+QAction* item(QMenu* menu, const char* name, const char* caption) {
+  QAction* action = menu->addAction(caption);
+  action->setObjectName(name);
+  return action;
+}
+
+}  // namespace
+
+Tfm_main::Tfm_main(Seams seams, QWidget* parent) : QMainWindow(parent), seams_(seams) {
+  setObjectName("Tfm_main");
+  setWindowTitle("Ripmarrow");
+  // Fixed single border, system menu and minimise only.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  controller_ = std::make_unique<DiscController>(engine_, *seams_.settings, *seams_.prompter, tags_,
+                                                 static_cast<DiscView&>(*this));
+  buildControls();
+  buildMenus();
+  FormCreate();
+}
+
+Tfm_main::~Tfm_main() {
+  if (!closed_) FormClose();
+}
+
+void Tfm_main::buildMenus() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName("MainMenu1");
+  QMenu* action = bar->addMenu("Action");
+  action->setObjectName("Action1");
+  FreeDB1_ = item(action, "FreeDB1", "Free DB");
+  Refresh1_ = item(action, "Refresh1", "Refresh");
+  RipCD1_ = item(action, "RipCD1", "Rip CD");
+  Stop1_ = item(action, "Stop1", "Stop ");
+  action->addSeparator();
+  Play1_ = item(action, "Play1", "Play");
+  Pause1_ = item(action, "Pause1", "Pause");
+  StopPlaying1_ = item(action, "StopPlaying1", "Stop Playing");
+  action->addSeparator();
+  Exit1_ = item(action, "Exit1", "Exit");
+  auto barItem = [bar](const char* name, const char* caption) {
+    QAction* a = bar->addAction(caption);
+    a->setObjectName(name);
+    return a;
+  };
+  Option1_ = barItem("Option1", "Options");
+  ID3Tag1_ = barItem("ID3Tag1", "ID3 Tag");
+  Converter1_ = barItem("Converter1", "Converter");
+  QMenu* help = bar->addMenu("Help");
+  help->setObjectName("Help1");
+  Content1_ = item(help, "Content1", "Content");
+  help->addSeparator();
+  Website1_ = item(help, "Website1", "Website");
+  help->addSeparator();
+  About1_ = item(help, "About1", "About");
+
+  pm_ = new QMenu(this);
+  pm_->setObjectName("pm");
+  SelectAll1_ = item(pm_, "SelectAll1", "Select All");
+  UnselectAll1_ = item(pm_, "UnselectAll1", "Unselect All");
+  pm_->addSeparator();
+  Convert1_ = item(pm_, "Convert1", "Convert");
+  StopConverting1_ = item(pm_, "StopConverting1", "Stop Converting");
+  pm_->addSeparator();
+  Play2_ = item(pm_, "Play2", "Play");
+  Pause2_ = item(pm_, "Pause2", "Pause");
+  StopPlaying2_ = item(pm_, "StopPlaying2", "Stop Playing");
+
+  connect(FreeDB1_, &QAction::triggered, this, &Tfm_main::FreeDB1Click);
+  connect(Refresh1_, &QAction::triggered, this, &Tfm_main::Refresh1Click);
+  connect(RipCD1_, &QAction::triggered, this, &Tfm_main::RipCD1Click);
+  connect(Convert1_, &QAction::triggered, this, &Tfm_main::RipCD1Click);
+  connect(Stop1_, &QAction::triggered, this, &Tfm_main::StopRippingClick);
+  connect(StopConverting1_, &QAction::triggered, this, &Tfm_main::StopRippingClick);
+  for (QAction* a : {Play1_, Play2_}) connect(a, &QAction::triggered, this, &Tfm_main::Play1Click);
+  for (QAction* a : {Pause1_, Pause2_}) connect(a, &QAction::triggered, this, &Tfm_main::Pause1Click);
+  for (QAction* a : {StopPlaying1_, StopPlaying2_})
+    connect(a, &QAction::triggered, this, &Tfm_main::StopPlayingClick);
+  connect(Exit1_, &QAction::triggered, this, &Tfm_main::Exit1Click);
+  connect(Option1_, &QAction::triggered, this, &Tfm_main::Option1Click);
+  connect(ID3Tag1_, &QAction::triggered, this, &Tfm_main::ID3Tag1Click);
+  connect(Converter1_, &QAction::triggered, this, &Tfm_main::Converter1Click);
+  connect(Content1_, &QAction::triggered, this, &Tfm_main::Content1Click);
+  connect(Website1_, &QAction::triggered, this, &Tfm_main::Website1Click);
+  connect(About1_, &QAction::triggered, this, &Tfm_main::About1Click);
+  connect(SelectAll1_, &QAction::triggered, this, &Tfm_main::SelectAll1Click);
+  connect(UnselectAll1_, &QAction::triggered, this, &Tfm_main::UnselectAll1Click);
+}
+
+void Tfm_main::buildControls() {
+  skin_ = new SkinFace(this);
+  setCentralWidget(skin_);
+
+  lv_ = new QTableWidget(0, 5, skin_);
+  lv_->setObjectName("lv");
+  lv_->setAccessibleName("Tracks");
+  lv_->setFrameShape(QFrame::NoFrame);
+  lv_->setShowGrid(true);
+  lv_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  lv_->setSelectionMode(QAbstractItemView::SingleSelection);
+  lv_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lv_->setWordWrap(false);
+  lv_->verticalHeader()->hide();
+  lv_->horizontalHeader()->setSectionsClickable(false);
+  lv_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  lv_->horizontalHeader()->setHighlightSections(false);
+  lv_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  lv_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  lv_->setContextMenuPolicy(Qt::CustomContextMenu);
+  lv_->setTabKeyNavigation(false);
+  QStringList captions;
+  for (const Column& column : kColumns) captions << column.caption;
+  lv_->setHorizontalHeaderLabels(captions);
+
+  edt_title_ = new QLineEdit(lv_);
+  edt_title_->setObjectName("edt_title");
+  edt_title_->setAccessibleName("Title");
+  edt_title_->hide();
+  edt_title_->installEventFilter(this);
+  lv_->viewport()->installEventFilter(this);
+
+  pb_ = new QProgressBar(skin_);
+  pb_->setObjectName("pb");
+  pb_->setRange(0, 100);
+  pb_->setValue(0);
+  pb_->setTextVisible(false);
+  pb_->setAccessibleName("Rip progress");
+
+  cb_format_ = new QComboBox(skin_);
+  cb_format_->setObjectName("cb_format");
+  cb_format_->addItems({"MP3", "WAV", "WMA", "OGG"});
+  cb_format_->setAccessibleName("Output format");
+
+  edt_dir_ = new QLineEdit(skin_);
+  edt_dir_->setObjectName("edt_dir");
+  edt_dir_->setReadOnly(true);
+  edt_dir_->setEnabled(false);
+  edt_dir_->setAccessibleName("Output folder");
+
+  connect(skin_, &SkinFace::commandClicked, this, &Tfm_main::SkinClick);
+  connect(lv_, &QTableWidget::cellDoubleClicked, this, [this] { lvDblClick(); });
+  connect(lv_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { pm_->popup(lv_->viewport()->mapToGlobal(at)); });
+  connect(cb_format_, &QComboBox::currentIndexChanged, this, &Tfm_main::cb_formatChange);
+
+  // Tab order: the top commands, the list, the transport, format, folder.
+  QList<QWidget*> order;
+  for (const char* name : {"RipCD", "Refresh", "FreeDB", "Options", "ID3Tag"}) order << skin_->commandButton(name);
+  order << lv_;
+  for (const char* name : {"Play", "Pause Play", "Stop Play", "Stop"}) order << skin_->commandButton(name);
+  order << cb_format_ << skin_->commandButton("Browse");
+  for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void Tfm_main::applyBounds() {
+  scale_ = fontScale(font());
+  const double s = scale_;
+  skin_->setScale(s);
+  skin_->setFixedSize(scaled(SkinFace::kWidth, s), scaled(SkinFace::kHeight, s));
+  auto place = [s](QWidget* w, int left, int top, int width, int height) {
+    w->setGeometry(scaled(left, s), scaled(top, s), scaled(width, s), scaled(height, s));
+  };
+  place(lv_, 0, 47, 469, 271);
+  place(pb_, 18, 326, 434, 12);
+  place(cb_format_, 228, 358, 56, 21);
+  place(edt_dir_, 289, 358, 96, 22);
+  for (int c = 0; c < 5; ++c) {
+    lv_->horizontalHeader()->resizeSection(c, scaled(kColumns[c].width, s));
+  }
+  lv_->verticalHeader()->setDefaultSectionSize(std::max(scaled(17, s), fontMetrics().height() + 4));
+  lv_->horizontalHeader()->setFixedHeight(std::max(scaled(19, s), fontMetrics().height() + 6));
+  adjustSize();
+  setFixedSize(sizeHint());
+}
+
+// Start-up -----------------------------------------------------------------
+
+void Tfm_main::FormCreate() {
+  engine_.bind({[this](LONG percent) { AudioCDRipperRipProgress(percent); },
+                [this] { AudioCDRipperMediaChange(); }, [this] { AudioCDRipperEndTrackPlay(); }, {}});
+  if (IAudioInformation2* information = engine_.audioInformation()) information->put_infoOption(VARIANT_TRUE);
+  if (IAudioCDRipperLameMP3Encoder2* mp3 = engine_.mp3Settings()) mp3->put_WritingVBRHeader(VARIANT_TRUE);
+}
+
+void Tfm_main::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!shown_) {
+    shown_ = true;
+    FormShow();
+  }
+}
+
+void Tfm_main::FormShow() {
+  // 1. The skin, and the short title it shows.
+  skin_->loadSkin(dataFolder() + "/skin/default.svg");
+  skin_->setTitleText("Ripmarrow");
+  // 2.-3. Settings: the output folder and the format.
+  SettingsStore& settings = *seams_.settings;
+  showFolder(edt_dir_, QString::fromStdString(settings.readText("basic", "output directory", defaults::musicFolder())));
+  {
+    const QSignalBlocker quiet(cb_format_);
+    const int format = settings.readInt("basic", "format", 0);
+    cb_format_->setCurrentIndex(format >= 0 && format < cb_format_->count() ? format : 0);
+  }
+  // 4. State, menus, bounds, editor.
+  applyBounds();
+  if (dialogs_.dir != nullptr) dialogs_.dir->setScale(scale_);
+  if (dialogs_.about != nullptr) dialogs_.about->setScale(scale_);
+  hideTitleEditor();
+  if (const QScreen* screen = this->screen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - rect().center());
+  }
+  // 5.-7. The engine, the track list and the Settings dialog's drive box.
+  const std::vector<std::string> drives = controller_->startUp();
+  if (dialogs_.set != nullptr) {
+    dialogs_.set->cb_cdrom()->clear();
+    for (const std::string& drive : drives) dialogs_.set->cb_cdrom()->addItem(QString::fromStdString(drive));
+  }
+}
+
+// Shut-down ----------------------------------------------------------------
+
+void Tfm_main::closeEvent(QCloseEvent* event) {
+  if (!closed_) FormClose();
+  QMainWindow::closeEvent(event);
+}
+
+void Tfm_main::FormClose() {
+  closed_ = true;
+  controller_->stopPlayback();
+  controller_->shutDown();
+  engine_.release();
+}
+
+// DiscView -----------------------------------------------------------------
+
+void Tfm_main::clearTracks() {
+  hideTitleEditor();
+  lv_->setRowCount(0);
+}
+
+void Tfm_main::addTrack(const TrackRow& row) {
+  const int r = lv_->rowCount();
+  lv_->insertRow(r);
+  const std::string cells[] = {row.title, row.artist, row.album, row.time, "Unconverted"};
+  for (int c = 0; c < 5; ++c) {
+    auto* cell = new QTableWidgetItem(QString::fromStdString(cells[c]));
+    cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | (c == 0 ? Qt::ItemIsUserCheckable : Qt::NoItemFlags));
+    if (c == 0) cell->setCheckState(Qt::Checked);
+    lv_->setItem(r, c, cell);
+  }
+}
+
+int Tfm_main::trackRowCount() const { return lv_->rowCount(); }
+
+int Tfm_main::selectedRow() const {
+  const QList<QTableWidgetItem*> selected = lv_->selectedItems();
+  return selected.isEmpty() ? -1 : selected.first()->row();
+}
+
+void Tfm_main::selectRow(int row) { lv_->selectRow(row); }
+
+void Tfm_main::focusTrackList() { lv_->setFocus(); }
+
+void Tfm_main::applyCommandStates(const CommandStates& s) {
+  FreeDB1_->setEnabled(s.freeDb);
+  Refresh1_->setEnabled(s.refresh);
+  RipCD1_->setEnabled(s.ripCd);
+  Convert1_->setEnabled(s.ripCd);
+  Stop1_->setEnabled(s.stopRip);
+  StopConverting1_->setEnabled(s.stopRip);
+  Play1_->setEnabled(s.play);
+  Play2_->setEnabled(s.play);
+  Pause1_->setEnabled(s.pause);
+  Pause2_->setEnabled(s.pause);
+  StopPlaying1_->setEnabled(s.stopPlaying);
+  StopPlaying2_->setEnabled(s.stopPlaying);
+  SelectAll1_->setEnabled(s.selectAll);
+  UnselectAll1_->setEnabled(s.selectAll);
+  Option1_->setEnabled(s.options);
+  cb_format_->setEnabled(s.formatBox);
+}
+
+void Tfm_main::setBusy(bool busy) {
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+// Commands -----------------------------------------------------------------
+
+void Tfm_main::FreeDB1Click() { controller_->lookUpTitles(); }
+
+void Tfm_main::Refresh1Click() { controller_->fillTrackList(); }
+
+void Tfm_main::RipCD1Click() {
+  if (controller_->playbackOn()) {
+    seams_.prompter->inform(this, texts::kStopPlayingFirst);
+    return;
+  }
+  if (controller_->ripping() || lv_->rowCount() == 0) return;
+  if (ripHooks_.startRip) ripHooks_.startRip();
+}
+
+void Tfm_main::StopRippingClick() {
+  if (ripHooks_.requestStopRip) ripHooks_.requestStopRip();
+}
+
+void Tfm_main::Play1Click() {
+  if (controller_->ripping()) {
+    seams_.prompter->inform(this, texts::kStopConvertingFirst);
+    return;
+  }
+  controller_->playSelected();
+}
+
+void Tfm_main::Pause1Click() { controller_->togglePause(); }
+
+void Tfm_main::StopPlayingClick() { controller_->stopPlayback(); }
+
+void Tfm_main::Exit1Click() { close(); }
+
+void Tfm_main::Option1Click() {
+  if (dialogs_.set != nullptr) showCentred(dialogs_.set);
+}
+
+void Tfm_main::ID3Tag1Click() { openId3Editor(false); }
+
+void Tfm_main::openId3Editor(bool fromSkin) {
+  if (fromSkin && controller_->ripping()) return;
+  const int row = selectedRow();
+  if (row < 0) {
+    seams_.prompter->inform(this, texts::kSelectTrackToEdit);
+    return;
+  }
+  id3Row_ = row;
+  tags_.title = lv_->item(row, 0)->text().toStdString();
+  if (dialogs_.id3 != nullptr) showCentred(dialogs_.id3);
+}
+
+void Tfm_main::Converter1Click() {
+  if (controller_->playbackOn()) {
+    seams_.prompter->inform(this, texts::kStopPlayingFirst);
+  } else if (controller_->ripping()) {
+    seams_.prompter->inform(this, texts::kStopRippingFirst);
+  } else if (dialogs_.converter != nullptr) {
+    showCentred(dialogs_.converter);
+  }
+}
+
+void Tfm_main::Content1Click() { openHelp(); }
+
+void Tfm_main::openHelp() {
+  seams_.opener->open(QDir(dataFolder()).filePath("help/index.html").toStdString());
+}
+
+void Tfm_main::Website1Click() { seams_.opener->open(kWebsite); }
+
+void Tfm_main::About1Click() {
+  if (dialogs_.about != nullptr) showCentred(dialogs_.about);
+}
+
+void Tfm_main::SelectAll1Click() {
+  if (controller_->ripping()) return;
+  for (int r = 0; r < lv_->rowCount(); ++r) lv_->item(r, 0)->setCheckState(Qt::Checked);
+}
+
+void Tfm_main::UnselectAll1Click() {
+  if (controller_->ripping()) return;
+  for (int r = 0; r < lv_->rowCount(); ++r) lv_->item(r, 0)->setCheckState(Qt::Unchecked);
+}
+
+void Tfm_main::cb_formatChange(int index) { seams_.settings->writeInt("basic", "format", index); }
+
+int Tfm_main::showCentred(QDialog* dialog) {
+  centreOn(dialog, this);
+  return dialog->exec();
+}
+
+void Tfm_main::SkinClick(const QString& command) {
+  hideTitleEditor();
+  if (command == "RipCD") {
+    if (controller_->playbackOn()) {
+      seams_.prompter->inform(this, texts::kStopPlayingFirst);
+    } else if (ripHooks_.startRip) {
+      ripHooks_.startRip();
+    }
+  } else if (command == "Refresh") {
+    controller_->fillTrackList();
+  } else if (command == "FreeDB") {
+    controller_->lookUpTitles();
+  } else if (command == "Options") {
+    if (!controller_->ripping()) Option1Click();
+  } else if (command == "ID3Tag") {
+    openId3Editor(true);
+  } else if (command == "Stop") {
+    StopRippingClick();
+  } else if (command == "Play") {
+    Play1Click();
+  } else if (command == "Pause Play") {
+    controller_->togglePause();
+  } else if (command == "Stop Play") {
+    controller_->stopPlayback();
+  } else if (command == "Browse") {
+    if (!controller_->ripping()) chooseOutputFolder();
+  }
+}
+
+void Tfm_main::chooseOutputFolder() {
+  FolderRequest request{"Output Directory", "Please select the folder you want to save your files.", false};
+  FolderChoice choice;
+  if (seams_.folders != nullptr) {
+    choice = seams_.folders->chooseFolder(this, request);
+  } else if (dialogs_.dir != nullptr) {
+    choice = dialogs_.dir->choose(this, request);
+  }
+  if (choice.folder.empty()) return;
+  showFolder(edt_dir_, QString::fromStdString(choice.folder));
+  seams_.settings->writeText("basic", "output directory", choice.folder);
+}
+
+// Title editing ------------------------------------------------------------
+
+void Tfm_main::lvDblClick() {
+  const int row = selectedRow();
+  if (row < 0 || controller_->ripping()) return;
+  const int top = lv_->horizontalHeader()->height() + lv_->visualRect(lv_->model()->index(row, 0)).top() - 1;
+  edt_title_->setGeometry(scaled(20, scale_), top, lv_->columnWidth(0) - scaled(20, scale_),
+                          std::max(scaled(21, scale_), lv_->rowHeight(row) + 4));
+  edt_title_->setText(lv_->item(row, 0)->text());
+  editIndex_ = row;
+  edt_title_->show();
+  edt_title_->setFocus();
+  edt_title_->selectAll();
+}
+
+void Tfm_main::lvMouseDown() {
+  // A row that holds the keyboard focus without being selected loses it.
+  if (selectedRow() < 0 && lv_->currentIndex().isValid()) {
+    lv_->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  }
+}
+
+void Tfm_main::hideTitleEditor() {
+  if (edt_title_->isVisible()) {
+    edt_title_->hide();  // ends the edit as leaving the editor does
+  }
+}
+
+void Tfm_main::edt_titleExit() {
+  const std::string title = withoutForbidden(edt_title_->text().toStdString());
+  edt_title_->setText(QString::fromStdString(title));
+  edt_title_->hide();
+  if (title.empty() || editIndex_ < 0 || editIndex_ >= lv_->rowCount()) return;
+  tags_.title = title;
+  lv_->item(editIndex_, 0)->setText(QString::fromStdString(title));
+}
+
+bool Tfm_main::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == lv_->viewport() && event->type() == QEvent::MouseButtonPress) {
+    lvMouseDown();
+    return false;
+  }
+  if (watched == edt_title_) {
+    if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        edt_title_->hide();
+        return true;
+      }
+    } else if (event->type() == QEvent::Hide || event->type() == QEvent::FocusOut) {
+      if (edt_title_->isVisible() && event->type() == QEvent::FocusOut) {
+        edt_title_->hide();  // the Hide event finishes the edit
+      } else if (event->type() == QEvent::Hide && editIndex_ >= 0) {
+        edt_titleExit();
+        editIndex_ = -1;
+      }
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// Engine events ------------------------------------------------------------
+
+void Tfm_main::AudioCDRipperRipProgress(LONG percent) {
+  if (ripHooks_.ripProgress) {
+    ripHooks_.ripProgress(percent);
+    return;
+  }
+  // An event with no batch running.
+  if (!controller_->ripping()) {
+    if (IAudioCDRipper2* engine = engine_.engine()) engine->StopRip();
+    pb_->setValue(0);
+  }
+}
+
+void Tfm_main::AudioCDRipperMediaChange() { controller_->mediaChange(); }
+
+void Tfm_main::AudioCDRipperEndTrackPlay() { controller_->endTrackPlay(); }
+
+// Application events -------------------------------------------------------
+
+void Tfm_main::ApplicationEventsException() {
+  if (inCrash_) return;
+  inCrash_ = true;
+  const bool restart = seams_.prompter->askYesNo(this, texts::kRestartQuestion);
+  close();
+  if (restart && seams_.restarter != nullptr) seams_.restarter->restart();
+  inCrash_ = false;
+}
+
+bool Tfm_main::ApplicationEventsMessage(QObject* target, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Escape && QApplication::activeWindow() == this && !closed_) {
+      close();
+      return true;
+    }
+    if (key == Qt::Key_F1) {
+      openHelp();
+      return true;
+    }
+  } else if (event->type() == QEvent::MouseButtonPress && edt_title_->isVisible()) {
+    // A click outside the title editor (the menu bar, the face) ends the edit.
+    auto* widget = qobject_cast<QWidget*>(target);
+    if (widget != nullptr && widget != edt_title_ && !edt_title_->isAncestorOf(widget)) hideTitleEditor();
+  }
+  return false;
+}
+
+}  // namespace quavern

@@ -1,0 +1,155 @@
+// Tfm_main, the program's main window: the track list, the menus, the
+// skinned face and the bottom controls. It wires widgets to handlers named
+// as the control plus the event; what the disc, the lookup and playback do
+// is decided by DiscController. It owns the engine (through EngineLink), the
+// program's CurrentTags and its help and crash handling.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "frontend/current_tags.h"
+#include "frontend/disc_controller.h"
+#include "frontend/engine_link.h"
+#include "frontend/seams.h"
+
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QTableWidget;
+
+namespace quavern {
+
+class SkinFace;
+class Tfm_about;
+class Tfm_converter;
+class Tfm_dir;
+class Tfm_id3;
+class Tfm_set;
+
+// The program's other windows, created after the main window in the
+// start-up order and living until the program ends.
+struct Dialogs {
+  Tfm_set* set = nullptr;
+  Tfm_about* about = nullptr;
+  Tfm_dir* dir = nullptr;
+  Tfm_converter* converter = nullptr;
+  Tfm_id3* id3 = nullptr;
+};
+
+class Tfm_main : public QMainWindow, private DiscView {
+  Q_OBJECT
+
+ public:
+  explicit Tfm_main(Seams seams, QWidget* parent = nullptr);
+  ~Tfm_main() override;
+
+  void setDialogs(const Dialogs& dialogs) { dialogs_ = dialogs; }
+
+  DiscController& controller() { return *controller_; }
+  EngineLink& engine() { return engine_; }
+  CurrentTags& currentTags() { return tags_; }
+  const Seams& seams() const { return seams_; }
+  // Face units to pixels (1 at the reference font).
+  double scale() const { return scale_; }
+
+  // The rip batch plugs in here: StartRip is called by "Rip CD", "Convert"
+  // and the skin's "RipCD" after the guards; RequestStopRip by "Stop ",
+  // "Stop Converting" and the skin's "Stop"; RipProgress by the engine.
+  struct RipBatchHooks {
+    std::function<void()> startRip;
+    std::function<void()> requestStopRip;
+    std::function<void(LONG percent)> ripProgress;
+  };
+  void setRipBatchHooks(RipBatchHooks hooks) { ripHooks_ = std::move(hooks); }
+  // The row whose tags the ID3 tag editor edits.
+  int id3Row() const { return id3Row_; }
+
+  // Handlers (public so that tests and the application events reach them).
+  void FreeDB1Click();
+  void Refresh1Click();
+  void RipCD1Click();
+  void StopRippingClick();
+  void Play1Click();
+  void Pause1Click();
+  void StopPlayingClick();
+  void Exit1Click();
+  void Option1Click();
+  void ID3Tag1Click();
+  void Converter1Click();
+  void Content1Click();
+  void Website1Click();
+  void About1Click();
+  void SelectAll1Click();
+  void UnselectAll1Click();
+  void cb_formatChange(int index);
+  void lvDblClick();
+  void lvMouseDown();
+  void edt_titleExit();
+  void SkinClick(const QString& command);
+  void AudioCDRipperRipProgress(LONG percent);
+  void AudioCDRipperMediaChange();
+  void AudioCDRipperEndTrackPlay();
+  void ApplicationEventsException();
+  // Escape, F1 and clicks outside the title editor, seen before dispatch.
+  bool ApplicationEventsMessage(QObject* target, QEvent* event);
+
+  // Shows a dialog modally, centred on this window.
+  int showCentred(QDialog* dialog);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormShow();
+  void FormClose();
+  void buildMenus();
+  void buildControls();
+  void applyBounds();
+  void hideTitleEditor();
+  void chooseOutputFolder();
+  void openId3Editor(bool fromSkin);
+  void openHelp();
+
+  // DiscView
+  void clearTracks() override;
+  void addTrack(const TrackRow& row) override;
+  int trackRowCount() const override;
+  int selectedRow() const override;
+  void selectRow(int row) override;
+  void focusTrackList() override;
+  void applyCommandStates(const CommandStates& states) override;
+  void setBusy(bool busy) override;
+
+  Seams seams_;
+  Dialogs dialogs_;
+  EngineLink engine_;
+  CurrentTags tags_;
+  std::unique_ptr<DiscController> controller_;
+  RipBatchHooks ripHooks_;
+  double scale_ = 1.0;
+  bool shown_ = false;
+  bool closed_ = false;
+  bool inCrash_ = false;
+  int editIndex_ = -1;
+  int id3Row_ = -1;
+
+  SkinFace* skin_ = nullptr;
+  QTableWidget* lv_ = nullptr;
+  QLineEdit* edt_title_ = nullptr;
+  QComboBox* cb_format_ = nullptr;
+  QLineEdit* edt_dir_ = nullptr;
+  QProgressBar* pb_ = nullptr;
+  QMenu* pm_ = nullptr;
+  QAction *FreeDB1_, *Refresh1_, *RipCD1_, *Stop1_, *Play1_, *Pause1_, *StopPlaying1_, *Exit1_;
+  QAction *Option1_, *ID3Tag1_, *Converter1_, *Content1_, *Website1_, *About1_;
+  QAction *SelectAll1_, *UnselectAll1_, *Convert1_, *StopConverting1_, *Play2_, *Pause2_, *StopPlaying2_;
+};
+
+}  // namespace quavern

@@ -1,0 +1,38 @@
+// The windows that later versions fill: the Settings dialog, the file
+// converter and the ID3 tag editor. They are created in the start-up order
+// and shown modally by the main window; the Settings dialog already holds
+// the drive box the main window fills at start-up.
+#pragma once
+
+#include <QDialog>
+
+class QComboBox;
+
+namespace quavern {
+
+class Tfm_set : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit Tfm_set(QWidget* parent = nullptr);
+  QComboBox* cb_cdrom() const { return cb_cdrom_; }
+
+ private:
+  QComboBox* cb_cdrom_;
+};
+
+class Tfm_converter : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit Tfm_converter(QWidget* parent = nullptr);
+};
+
+class Tfm_id3 : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit Tfm_id3(QWidget* parent = nullptr);
+};
+
+}  // namespace quavern

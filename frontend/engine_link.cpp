@@ -32,6 +32,22 @@ BSTR makeBstr(const std::string& utf8) {
 
 }  // namespace
 
+void putTextByName(IDispatch* object, const char* name, const std::string& value) {
+  std::u16string wide(name, name + std::char_traits<char>::length(name));
+  LPOLESTR names[] = {wide.data()};
+  DISPID id = DISPID_UNKNOWN;
+  check(object->GetIDsOfNames(IID_NULL, names, 1, 0, &id), name);
+  VARIANT argument;
+  VariantInit(&argument);
+  argument.vt = VT_BSTR;
+  argument.bstrVal = makeBstr(value);
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS params{&argument, &named, 1, 1};
+  const HRESULT hr = object->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+  VariantClear(&argument);
+  check(hr, name);
+}
+
 // Receives _IAudioCDRipper2Events on the GUI thread and hands the four the
 // program handles to their handlers.
 class EngineLink::Sink final : public com::EventSink<EngineLink::Sink, DIID__IAudioCDRipper2Events> {
@@ -115,20 +131,7 @@ std::string EngineLink::getText(HRESULT (STDMETHODCALLTYPE IAudioCDRipper2::*get
 }
 
 void EngineLink::putTextByName(const char* name, const std::string& value) {
-  if (!engine_) return;
-  std::u16string wide(name, name + std::char_traits<char>::length(name));
-  LPOLESTR names[] = {wide.data()};
-  DISPID id = DISPID_UNKNOWN;
-  check(engine_->GetIDsOfNames(IID_NULL, names, 1, 0, &id), name);
-  VARIANT argument;
-  VariantInit(&argument);
-  argument.vt = VT_BSTR;
-  argument.bstrVal = makeBstr(value);
-  DISPID named = DISPID_PROPERTYPUT;
-  DISPPARAMS params{&argument, &named, 1, 1};
-  const HRESULT hr = engine_->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
-  VariantClear(&argument);
-  check(hr, name);
+  if (engine_) quavern::putTextByName(engine_.get(), name, value);
 }
 
 void EngineLink::release() {

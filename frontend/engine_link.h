@@ -35,13 +35,17 @@ void check(HRESULT hr, const char* what);
 // The UTF-8 text of a BSTR the caller received; frees it.
 std::string takeText(BSTR value);
 
+// A text property put by name through IDispatch; ComponentError when the
+// object refuses it.
+void putTextByName(IDispatch* object, const char* name, const std::string& value);
+
 class EngineLink {
  public:
   struct Handlers {
     std::function<void(LONG percent)> ripProgress;
     std::function<void()> mediaChange;
     std::function<void()> endTrackPlay;
-    // Not shown by the main window; the rip batch ends a refused rip on it.
+    // The rip batch's: a refused or failed rip ends its track.
     std::function<void(LONG code)> error;
   };
 

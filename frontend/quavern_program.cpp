@@ -11,6 +11,7 @@
 #include "frontend/data_folder.h"
 #include "frontend/tfm_about.h"
 #include "frontend/tfm_dir.h"
+#include "frontend/tfm_id3.h"
 #include "frontend/tfm_main.h"
 #include "frontend/tfm_shells.h"
 
@@ -44,7 +45,7 @@ QuavernProgram::QuavernProgram(QuavernApplication& application, Seams seams) : a
   dialogs.about = new Tfm_about(*seams.opener, dataFolder() + "/about_banner.svg", main_);
   dialogs.dir = new Tfm_dir(*seams.settings, main_);
   dialogs.converter = new Tfm_converter(main_);
-  dialogs.id3 = new Tfm_id3(main_);
+  dialogs.id3 = new Tfm_id3(*main_);
   main_->setDialogs(dialogs);
   Tfm_main* window = main_;
   application_.setHooks([window](QObject* target, QEvent* event) { return window->ApplicationEventsMessage(target, event); },

@@ -19,6 +19,7 @@
 #include "frontend/skin/skin_face.h"
 #include "frontend/tfm_about.h"
 #include "frontend/tfm_dir.h"
+#include "frontend/tfm_id3.h"
 #include "frontend/tfm_shells.h"
 #include "frontend/window_geometry.h"
 #include "platform/shell/desktop_opener.h"
@@ -69,6 +70,8 @@ Tfm_main::Tfm_main(Seams seams, QWidget* parent) : QMainWindow(parent), seams_(s
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   controller_ = std::make_unique<DiscController>(engine_, *seams_.settings, *seams_.prompter, tags_,
                                                  static_cast<DiscView&>(*this));
+  ripBatch_ = std::make_unique<RipBatch>(engine_, *seams_.settings, *seams_.prompter, *seams_.opener, tags_,
+                                         *controller_, static_cast<RipBatchView&>(*this));
   buildControls();
   buildMenus();
   FormCreate();
@@ -232,7 +235,8 @@ void Tfm_main::applyBounds() {
 
 void Tfm_main::FormCreate() {
   engine_.bind({[this](LONG percent) { AudioCDRipperRipProgress(percent); },
-                [this] { AudioCDRipperMediaChange(); }, [this] { AudioCDRipperEndTrackPlay(); }, {}});
+                [this] { AudioCDRipperMediaChange(); }, [this] { AudioCDRipperEndTrackPlay(); },
+                [this](LONG code) { AudioCDRipperError(code); }});
   if (IAudioInformation2* information = engine_.audioInformation()) information->put_infoOption(VARIANT_TRUE);
   if (IAudioCDRipperLameMP3Encoder2* mp3 = engine_.mp3Settings()) mp3->put_WritingVBRHeader(VARIANT_TRUE);
 }
@@ -283,6 +287,7 @@ void Tfm_main::closeEvent(QCloseEvent* event) {
 
 void Tfm_main::FormClose() {
   closed_ = true;
+  ripBatch_->abandon();
   controller_->stopPlayback();
   controller_->shutDown();
   engine_.release();
@@ -345,6 +350,46 @@ void Tfm_main::setBusy(bool busy) {
   }
 }
 
+// RipBatchView -------------------------------------------------------------
+
+bool Tfm_main::rowTicked(int row) const {
+  const QTableWidgetItem* cell = row >= 0 && row < lv_->rowCount() ? lv_->item(row, 0) : nullptr;
+  return cell != nullptr && cell->checkState() == Qt::Checked;
+}
+
+std::string Tfm_main::rowTitle(int row) const { return lv_->item(row, 0)->text().toStdString(); }
+
+void Tfm_main::setRowStatus(int row, const std::string& status) {
+  lv_->item(row, kStatusColumn)->setText(QString::fromStdString(status));
+}
+
+void Tfm_main::showRipRow(int row) {
+  lv_->selectRow(row);
+  lv_->scrollToItem(lv_->item(row, 0));
+  lv_->setFocus();
+}
+
+void Tfm_main::setRipProgress(int percent) { pb_->setValue(percent); }
+
+void Tfm_main::setProgressCaption(Caption caption) {
+  pb_->setTextVisible(caption != Caption::kNone);
+  pb_->setFormat(caption == Caption::kStopping ? QStringLiteral("Stopping...") : QStringLiteral("%p%"));
+  pb_->setAccessibleDescription(caption == Caption::kStopping ? QStringLiteral("Stopping") : QString());
+}
+
+int Tfm_main::outputFormat() const { return cb_format_->currentIndex(); }
+
+void Tfm_main::setRowTitle(int row, const std::string& title) {
+  if (row >= 0 && row < lv_->rowCount()) lv_->item(row, 0)->setText(QString::fromStdString(title));
+}
+
+void Tfm_main::setArtistAndAlbumOfAllRows(const std::string& artist, const std::string& album) {
+  for (int r = 0; r < lv_->rowCount(); ++r) {
+    lv_->item(r, 1)->setText(QString::fromStdString(artist));
+    lv_->item(r, 2)->setText(QString::fromStdString(album));
+  }
+}
+
 // Commands -----------------------------------------------------------------
 
 void Tfm_main::FreeDB1Click() { controller_->lookUpTitles(); }
@@ -357,12 +402,10 @@ void Tfm_main::RipCD1Click() {
     return;
   }
   if (controller_->ripping() || lv_->rowCount() == 0) return;
-  if (ripHooks_.startRip) ripHooks_.startRip();
+  ripBatch_->StartRip();
 }
 
-void Tfm_main::StopRippingClick() {
-  if (ripHooks_.requestStopRip) ripHooks_.requestStopRip();
-}
+void Tfm_main::StopRippingClick() { ripBatch_->RequestStopRip(); }
 
 void Tfm_main::Play1Click() {
   if (controller_->ripping()) {
@@ -440,8 +483,8 @@ void Tfm_main::SkinClick(const QString& command) {
   if (command == "RipCD") {
     if (controller_->playbackOn()) {
       seams_.prompter->inform(this, texts::kStopPlayingFirst);
-    } else if (ripHooks_.startRip) {
-      ripHooks_.startRip();
+    } else {
+      ripBatch_->StartRip();
     }
   } else if (command == "Refresh") {
     controller_->fillTrackList();
@@ -540,17 +583,9 @@ bool Tfm_main::eventFilter(QObject* watched, QEvent* event) {
 
 // Engine events ------------------------------------------------------------
 
-void Tfm_main::AudioCDRipperRipProgress(LONG percent) {
-  if (ripHooks_.ripProgress) {
-    ripHooks_.ripProgress(percent);
-    return;
-  }
-  // An event with no batch running.
-  if (!controller_->ripping()) {
-    if (IAudioCDRipper2* engine = engine_.engine()) engine->StopRip();
-    pb_->setValue(0);
-  }
-}
+void Tfm_main::AudioCDRipperRipProgress(LONG percent) { ripBatch_->AudioCDRipperRipProgress(percent); }
+
+void Tfm_main::AudioCDRipperError(LONG code) { ripBatch_->AudioCDRipperError(code); }
 
 void Tfm_main::AudioCDRipperMediaChange() { controller_->mediaChange(); }
 

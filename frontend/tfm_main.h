@@ -1,7 +1,7 @@
 // Tfm_main, the program's main window: the track list, the menus, the
 // skinned face and the bottom controls. It wires widgets to handlers named
 // as the control plus the event; what the disc, the lookup and playback do
-// is decided by DiscController. It owns the engine (through EngineLink), the
+// is decided by DiscController, what a rip batch does by RipBatch. It owns the engine (through EngineLink), the
 // program's CurrentTags and its help and crash handling.
 #pragma once
 
@@ -12,6 +12,7 @@
 #include "frontend/current_tags.h"
 #include "frontend/disc_controller.h"
 #include "frontend/engine_link.h"
+#include "frontend/rip_batch.h"
 #include "frontend/seams.h"
 
 class QAction;
@@ -40,7 +41,7 @@ struct Dialogs {
   Tfm_id3* id3 = nullptr;
 };
 
-class Tfm_main : public QMainWindow, private DiscView {
+class Tfm_main : public QMainWindow, private DiscView, private RipBatchView {
   Q_OBJECT
 
  public:
@@ -56,17 +57,12 @@ class Tfm_main : public QMainWindow, private DiscView {
   // Face units to pixels (1 at the reference font).
   double scale() const { return scale_; }
 
-  // The rip batch plugs in here: StartRip is called by "Rip CD", "Convert"
-  // and the skin's "RipCD" after the guards; RequestStopRip by "Stop ",
-  // "Stop Converting" and the skin's "Stop"; RipProgress by the engine.
-  struct RipBatchHooks {
-    std::function<void()> startRip;
-    std::function<void()> requestStopRip;
-    std::function<void(LONG percent)> ripProgress;
-  };
-  void setRipBatchHooks(RipBatchHooks hooks) { ripHooks_ = std::move(hooks); }
+  RipBatch& ripBatch() { return *ripBatch_; }
   // The row whose tags the ID3 tag editor edits.
   int id3Row() const { return id3Row_; }
+  // The ID3 tag editor's changes to the list.
+  void setRowTitle(int row, const std::string& title);
+  void setArtistAndAlbumOfAllRows(const std::string& artist, const std::string& album);
 
   // Handlers (public so that tests and the application events reach them).
   void FreeDB1Click();
@@ -91,6 +87,7 @@ class Tfm_main : public QMainWindow, private DiscView {
   void edt_titleExit();
   void SkinClick(const QString& command);
   void AudioCDRipperRipProgress(LONG percent);
+  void AudioCDRipperError(LONG code);
   void AudioCDRipperMediaChange();
   void AudioCDRipperEndTrackPlay();
   void ApplicationEventsException();
@@ -127,12 +124,21 @@ class Tfm_main : public QMainWindow, private DiscView {
   void applyCommandStates(const CommandStates& states) override;
   void setBusy(bool busy) override;
 
+  // RipBatchView
+  bool rowTicked(int row) const override;
+  std::string rowTitle(int row) const override;
+  void setRowStatus(int row, const std::string& status) override;
+  void showRipRow(int row) override;
+  void setRipProgress(int percent) override;
+  void setProgressCaption(Caption caption) override;
+  int outputFormat() const override;
+
   Seams seams_;
   Dialogs dialogs_;
   EngineLink engine_;
   CurrentTags tags_;
   std::unique_ptr<DiscController> controller_;
-  RipBatchHooks ripHooks_;
+  std::unique_ptr<RipBatch> ripBatch_;
   double scale_ = 1.0;
   bool shown_ = false;
   bool closed_ = false;

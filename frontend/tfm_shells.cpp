@@ -42,11 +42,4 @@ Tfm_converter::Tfm_converter(QWidget* parent) : QDialog(parent) {
   layout->addWidget(closeButton(this));
 }
 
-Tfm_id3::Tfm_id3(QWidget* parent) : QDialog(parent) {
-  shell(this, "Tfm_id3", "ID3");
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel("Editing the tags comes with a later version.", this));
-  layout->addWidget(closeButton(this));
-}
-
 }  // namespace quavern

@@ -1,5 +1,5 @@
-// The windows that later versions fill: the Settings dialog, the file
-// converter and the ID3 tag editor. They are created in the start-up order
+// The windows that later versions fill: the Settings dialog and the file
+// converter. They are created in the start-up order
 // and shown modally by the main window; the Settings dialog already holds
 // the drive box the main window fills at start-up.
 #pragma once
@@ -26,13 +26,6 @@ class Tfm_converter : public QDialog {
 
  public:
   explicit Tfm_converter(QWidget* parent = nullptr);
-};
-
-class Tfm_id3 : public QDialog {
-  Q_OBJECT
-
- public:
-  explicit Tfm_id3(QWidget* parent = nullptr);
 };
 
 }  // namespace quavern

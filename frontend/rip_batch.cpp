@@ -1,0 +1,333 @@
+#include "frontend/rip_batch.h"
+
+#include <sys/stat.h>
+
+#include <charconv>
+#include <filesystem>
+
+#include "frontend/current_tags.h"
+#include "frontend/disc_controller.h"
+#include "frontend/format_settings.h"
+#include "frontend/seams.h"
+#include "frontend/settings/settings_store.h"
+#include "platform/shell/desktop_opener.h"
+#include "platform/text/utf.h"
+
+namespace quavern {
+
+namespace {
+
+BSTR makeBstr(const std::string& utf8) {
+  const std::u16string wide = platform::text::utf8ToUtf16(utf8);
+  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+}
+
+const char* extensionOf(int format) {
+  switch (format) {
+    case RipBatch::kWav: return ".wav";
+    case RipBatch::kWma: return ".wma";
+    case RipBatch::kOgg: return ".ogg";
+    case RipBatch::kFlac: return ".flac";
+    default: return ".mp3";
+  }
+}
+
+// A year of digits only; anything else is not written.
+bool parseYear(const std::string& text, LONG& year) {
+  if (text.empty()) return false;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), year);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
+
+std::string ripFileName(const std::string& title, const std::string& extension) {
+  std::string name = title;
+  for (char c : {'*', '?', '|', ':', '"', '/', '\\', '<', '>'}) std::erase(name, c);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return name + extension;
+  return name.substr(0, dot) + extension;
+}
+
+std::string ripFailureText(LONG code) {
+  switch (code) {
+    case OPERATION_FAILED: return "a part of the disc could not be read";
+    case FILE_ACCESS: return "the file could not be created or written in the output folder";
+    case FORMAT_NOT_SUPPORT: return "the encoder could not create the file in the output folder";
+    case DRIVE_BUSY: return "the drive was busy or could not be opened";
+    case MEDIA_CHANGED: return "the disc was changed; press Refresh and try again";
+    case ASPI_DRIVER: return "the drive could not be reached";
+    case OUT_OF_MEMORY: return "there was not enough memory";
+    case INVALID_PARAM: return "a rip setting was refused";
+    default: return "the ripping engine reported error " + std::to_string(code);
+  }
+}
+
+RipBatch::RipBatch(EngineLink& engine, SettingsStore& settings, Prompter& prompter, platform::DesktopOpener& opener,
+                   CurrentTags& tags, DiscController& disc, RipBatchView& view)
+    : engine_(engine), settings_(settings), prompter_(prompter), opener_(opener), tags_(tags), disc_(disc),
+      view_(view) {}
+
+bool RipBatch::ripping() const { return disc_.ripping(); }
+
+int RipBatch::nextTickedRow(int from) const {
+  for (int row = std::max(from, 0); row < view_.trackRowCount(); ++row) {
+    if (view_.rowTicked(row)) return row;
+  }
+  return -1;
+}
+
+void RipBatch::StartRip() {
+  if (disc_.playbackOn()) {
+    prompter_.inform(nullptr, texts::kStopPlayingFirst);
+    return;
+  }
+  if (disc_.ripping()) return;
+  if (view_.trackRowCount() == 0) {
+    prompter_.inform(nullptr, texts::kInsertCd);
+    return;
+  }
+  if (nextTickedRow(0) < 0) return;
+  IAudioCDRipper2* engine = engine_.engine();
+  if (engine == nullptr) return;
+  disc_.setRipping(true);
+  failures_.clear();
+  filesWritten_ = 0;
+
+  // The output folder, created when missing; a failure shows on the tracks.
+  outputFolder_ = settings_.readText("basic", "output directory", defaults::musicFolder());
+  std::error_code ec;
+  if (!outputFolder_.empty()) std::filesystem::create_directories(outputFolder_, ec);
+  if (outputFolder_.empty() || outputFolder_.back() != '/') outputFolder_ += '/';
+
+  format_ = view_.outputFormat();
+  if (!chooseFormat()) {
+    disc_.setRipping(false);
+    return;
+  }
+  ripCursor_ = 0;
+  view_.setProgressCaption(RipBatchView::Caption::kPercent);
+
+  engine->put_ripModePreset(static_cast<RipModePresetConstants>(settings_.readInt("cd", "grab mode", 1) + 1));
+  engine->put_ripOnErrorRetries(settings_.readInt("cd", "error retry", 5));
+  engine->put_driveSpeed(settings_.readInt("cd", "drive speed", 32));
+  engine->put_ripOnErrorAction(static_cast<RipActionOnErrorConstants>(settings_.readInt("cd", "error action", 3)));
+  RipNextTrack();
+}
+
+bool RipBatch::chooseFormat() {
+  IAudioCDRipper2* engine = engine_.engine();
+  switch (format_) {
+    case kWav:
+      break;
+    case kWma:
+      handWmaToEngine(engine, readWmaProfile(settings_));
+      break;
+    case kOgg:
+      if (!handOggToEngine(engine, readOggSettings(settings_))) {
+        prompter_.inform(nullptr, texts::kOggNotSupported);
+        return false;
+      }
+      break;
+    default:
+      format_ = kMp3;
+      if (!handMp3ToEngine(engine, engine_.mp3Settings(), readMp3Settings(settings_))) {
+        prompter_.inform(nullptr, texts::kMp3NotSupported);
+        return false;
+      }
+      break;
+  }
+  outputExtension_ = extensionOf(format_);
+  return true;
+}
+
+void RipBatch::RipNextTrack() {
+  // A loop rather than a recursion: skipped and refused tracks move on here.
+  for (;;) {
+    if (ripCursor_ == 0 || !view_.rowTicked(ripCursor_)) {
+      const int first = nextTickedRow(ripCursor_);
+      if (first < 0) {
+        endBatch(true);
+        return;
+      }
+      ripCursor_ = first;
+    }
+    const std::string title = view_.rowTitle(ripCursor_);
+    outputPath_ = outputFolder_ + ripFileName(title, outputExtension_);
+
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(outputPath_, ec))) {
+      if (prompter_.askYesNo(nullptr, texts::kOverwrite)) {
+        // Yes: a read-only file loses its protection.
+        std::filesystem::permissions(outputPath_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add, ec);
+      } else {
+        view_.setRowStatus(ripCursor_, texts::kStatusFinish);
+        const int next = nextTickedRow(ripCursor_ + 1);
+        if (next < 0) {
+          endBatch(false);
+          return;
+        }
+        ripCursor_ = next;
+        continue;
+      }
+    }
+
+    view_.setRipProgress(0);
+    view_.setRowStatus(ripCursor_, texts::kStatusConverting);
+    view_.showRipRow(ripCursor_);
+    if (startCall(outputPath_)) return;  // the engine reports the rest
+
+    // Refused before it started: no progress follows.
+    failures_.push_back({ripCursor_, title, ripFailureText(callErrors_.front())});
+    view_.setRowStatus(ripCursor_, texts::kStatusFailed);
+    const int next = disc_.ripStopPending() ? -1 : nextTickedRow(ripCursor_ + 1);
+    if (next < 0) {
+      endBatch(true);
+      return;
+    }
+    ripCursor_ = next;
+  }
+}
+
+bool RipBatch::startCall(const std::string& path) {
+  IAudioCDRipper2* engine = engine_.engine();
+  engine->put_trackNum(ripCursor_ + 1);
+  callErrors_.clear();
+  trackErrors_.clear();
+  BSTR file = makeBstr(path);
+  inRipCall_ = true;
+  switch (format_) {
+    case kWav: engine->RipTrackToWav(file); break;
+    case kWma: engine->RipTrackToWMA(file); break;
+    case kOgg: engine->RipTrackToOGG(file); break;
+    case kFlac: engine->RipTrackToAudioFile2Format(file); break;
+    default: engine->RipTrackToMP3(file); break;
+  }
+  inRipCall_ = false;
+  SysFreeString(file);
+  trackRunning_ = callErrors_.empty();
+  return trackRunning_;
+}
+
+void RipBatch::AudioCDRipperError(LONG code) {
+  if (!disc_.ripping() || inStopCall_) return;
+  if (inRipCall_) {
+    callErrors_.push_back(code);
+  } else if (trackRunning_) {
+    trackErrors_.push_back(code);
+  }
+}
+
+void RipBatch::AudioCDRipperRipProgress(LONG percent) {
+  if (!disc_.ripping()) {
+    // An event with no batch running.
+    if (IAudioCDRipper2* engine = engine_.engine()) engine->StopRip();
+    view_.setRipProgress(0);
+    return;
+  }
+  if (!trackRunning_) return;
+  if (percent < 100) {
+    if (!disc_.ripStopPending()) view_.setRipProgress(static_cast<int>(percent));
+    return;
+  }
+  finishTrack();
+}
+
+// The track's RipProgress(100): its file is closed.
+void RipBatch::finishTrack() {
+  trackRunning_ = false;
+  const bool failed = !trackErrors_.empty();
+  if (failed) {
+    failures_.push_back({ripCursor_, view_.rowTitle(ripCursor_), ripFailureText(trackErrors_.front())});
+    view_.setRowStatus(ripCursor_, texts::kStatusFailed);
+  } else {
+    view_.setRowStatus(ripCursor_, texts::kStatusFinish);
+  }
+  std::error_code ec;
+  if (!failed && std::filesystem::exists(outputPath_, ec)) {
+    ++filesWritten_;
+    if (!TagRippedFile()) {
+      failures_.push_back({ripCursor_, view_.rowTitle(ripCursor_), "the file was ripped, but its tags could not be written"});
+    }
+  }
+  if (disc_.ripStopPending()) {
+    endBatch(true);
+    return;
+  }
+  view_.setRipProgress(100);
+  const int next = nextTickedRow(ripCursor_ + 1);
+  if (next < 0) {
+    endBatch(true);
+    return;
+  }
+  ripCursor_ = next;
+  RipNextTrack();
+}
+
+bool RipBatch::TagRippedFile() {
+  IAudioInformation2* info = engine_.audioInformation();
+  if (info == nullptr) return false;
+  try {
+    putTextByName(info, "infoTitle", view_.rowTitle(ripCursor_));
+    if (!tags_.album.empty()) putTextByName(info, "infoAlbum", tags_.album);
+    if (!tags_.artist.empty()) putTextByName(info, "infoArtist", tags_.artist);
+    LONG year = 0;
+    if (parseYear(tags_.year, year)) check(info->put_infoYear(year), "AudioInformation2.infoYear");
+    check(info->put_infoGenre(static_cast<SHORT>(tags_.genreIndex)), "AudioInformation2.infoGenre");
+    putTextByName(info, "infoGenreS", tags_.genreName);
+    if (!tags_.comment.empty()) putTextByName(info, "infoComments", tags_.comment);
+    check(info->put_infoTrack(static_cast<SHORT>(ripCursor_ + 1)), "AudioInformation2.infoTrack");
+    BSTR file = makeBstr(outputPath_);
+    const HRESULT hr = info->WriteInfo(file);
+    SysFreeString(file);
+    check(hr, "AudioInformation2.WriteInfo");
+  } catch (const ComponentError&) {
+    // Raised inside the engine's event: told in the batch's summary
+    // instead of unwinding through the event's delivery.
+    return false;
+  }
+  return true;
+}
+
+void RipBatch::RequestStopRip() {
+  if (!disc_.ripping()) return;
+  if (IAudioCDRipper2* engine = engine_.engine()) {
+    inStopCall_ = true;
+    engine->StopRip();
+    inStopCall_ = false;
+  }
+  disc_.setRipStopPending(true);
+  view_.setProgressCaption(RipBatchView::Caption::kStopping);
+}
+
+void RipBatch::abandon() {
+  if (!disc_.ripping()) return;
+  if (IAudioCDRipper2* engine = engine_.engine()) engine->StopRip();
+  trackRunning_ = false;
+  disc_.setRipping(false);
+}
+
+void RipBatch::endBatch(bool normal) {
+  trackRunning_ = false;
+  disc_.setRipping(false);  // clears the stop request, menus idle
+  if (!normal) {
+    // A refused overwrite of the last ticked row: the caption stays.
+    return;
+  }
+  view_.setRipProgress(0);
+  view_.setProgressCaption(RipBatchView::Caption::kNone);
+  if (!failures_.empty()) {
+    std::string text = failures_.size() == 1 ? "One track could not be ripped:\n"
+                                             : std::to_string(failures_.size()) + " tracks could not be ripped:\n";
+    for (const Failure& f : failures_) text += "\n" + f.title + " (track " + std::to_string(f.row + 1) + "): " + f.reason + ".";
+    prompter_.inform(nullptr, text);
+  }
+  if (filesWritten_ > 0) {
+    std::string folder = outputFolder_;
+    if (folder.size() > 1) folder.pop_back();
+    opener_.open(folder);
+  }
+}
+
+}  // namespace quavern

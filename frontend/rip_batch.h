@@ -1,0 +1,137 @@
+// The rip batch: the ticked rows of the track list become one tagged file
+// per track in the output folder, one track after another in list order.
+// It configures the engine for the chosen format and rip mode, starts one
+// rip call per track, follows the engine's RipProgress and Error events,
+// writes CurrentTags into every finished file and opens the folder at the
+// end. It talks to the engine through EngineLink and to the window through
+// RipBatchView, so tests drive it with the real engine. GUI thread only.
+//
+// How a track ends. The engine answers a rip call it refuses (the file
+// cannot be created, the codec is missing, the drive is busy, the disc
+// changed) with Error during the call and no progress after it: that track
+// is "Failed" at once and the batch goes on. A rip it accepted ends with
+// exactly one RipProgress(100), raised after the output file is closed,
+// whether it was ripped whole, stopped, or failed (an Error before that
+// 100 makes the track "Failed"). Only then is the file tagged and the next
+// track started, and only then does a stop complete.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "frontend/engine_link.h"
+
+namespace platform {
+class DesktopOpener;
+}
+
+namespace quavern {
+
+class DiscController;
+class Prompter;
+class SettingsStore;
+struct CurrentTags;
+
+// What the batch needs of the main window.
+class RipBatchView {
+ public:
+  virtual ~RipBatchView() = default;
+  virtual int trackRowCount() const = 0;
+  virtual bool rowTicked(int row) const = 0;
+  // The title as the list shows it.
+  virtual std::string rowTitle(int row) const = 0;
+  virtual void setRowStatus(int row, const std::string& status) = 0;
+  // The row becomes the selected row and the list gets the focus.
+  virtual void showRipRow(int row) = 0;
+  virtual void setRipProgress(int percent) = 0;
+  // The progress bar's caption: the percentage while a batch runs, a
+  // note while a stop is completing, nothing when idle.
+  enum class Caption { kNone, kPercent, kStopping };
+  virtual void setProgressCaption(Caption caption) = 0;
+  // The format box's index: 0 MP3, 1 WAV, 2 WMA, 3 OGG, 4 FLAC.
+  virtual int outputFormat() const = 0;
+};
+
+namespace texts {
+inline constexpr const char* kOverwrite = "File has exists. Overwrite?";
+inline constexpr const char* kStatusUnconverted = "Unconverted";
+inline constexpr const char* kStatusConverting = "Converting";
+inline constexpr const char* kStatusFinish = "Finish";
+inline constexpr const char* kStatusFailed = "Failed";
+}  // namespace texts
+
+// The file name of a title: the nine characters a file name may not hold
+// removed, and `extension` (with its dot) in place of the part from the
+// last "." on, or appended when there is no ".".
+std::string ripFileName(const std::string& title, const std::string& extension);
+// A sentence on an engine error code that a user understands.
+std::string ripFailureText(LONG code);
+
+class RipBatch {
+ public:
+  enum Format { kMp3 = 0, kWav = 1, kWma = 2, kOgg = 3, kFlac = 4 };
+
+  RipBatch(EngineLink& engine, SettingsStore& settings, Prompter& prompter, platform::DesktopOpener& opener,
+           CurrentTags& tags, DiscController& disc, RipBatchView& view);
+
+  // "Rip CD", "Convert", the skin's "RipCD".
+  void StartRip();
+  // "Stop ", "Stop Converting", the skin's "Stop".
+  void RequestStopRip();
+  // The engine's events.
+  void AudioCDRipperRipProgress(LONG percent);
+  void AudioCDRipperError(LONG code);
+
+  // The window closes: a running rip is stopped and its last events
+  // change nothing.
+  void abandon();
+
+  bool ripping() const;
+  int ripCursor() const { return ripCursor_; }
+  const std::string& outputFolder() const { return outputFolder_; }
+  const std::string& outputPath() const { return outputPath_; }
+
+ private:
+  struct Failure {
+    int row;
+    std::string title;
+    std::string reason;
+  };
+
+  bool chooseFormat();
+  void RipNextTrack();
+  bool startCall(const std::string& path);
+  void finishTrack();
+  bool TagRippedFile();
+  int nextTickedRow(int from) const;
+  // Idle again. `normal`: the progress bar empties and loses its caption,
+  // failures are told and the folder opens when a file was written.
+  void endBatch(bool normal);
+
+  EngineLink& engine_;
+  SettingsStore& settings_;
+  Prompter& prompter_;
+  platform::DesktopOpener& opener_;
+  CurrentTags& tags_;
+  DiscController& disc_;
+  RipBatchView& view_;
+
+  int format_ = kMp3;
+  int ripCursor_ = 0;
+  std::string outputFolder_;     // ends in "/"
+  std::string outputExtension_;  // ".mp3", ".wav", …
+  std::string outputPath_;
+  // A rip call is running: its Errors are the call's refusal.
+  bool inRipCall_ = false;
+  std::vector<LONG> callErrors_;
+  // The engine accepted the current track's rip and its RipProgress(100)
+  // is still to come; Errors until then are the track's.
+  bool trackRunning_ = false;
+  std::vector<LONG> trackErrors_;
+  // Errors raised by StopRip itself are not the track's.
+  bool inStopCall_ = false;
+  int filesWritten_ = 0;
+  std::vector<Failure> failures_;
+};
+
+}  // namespace quavern

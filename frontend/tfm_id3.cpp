@@ -1,0 +1,156 @@
+#include "frontend/tfm_id3.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "frontend/genre_names.h"
+#include "frontend/tfm_main.h"
+
+namespace quavern {
+
+namespace {
+
+QLineEdit* edit(QWidget* parent, const char* name, const char* accessibleName) {
+  auto* e = new QLineEdit(parent);
+  e->setObjectName(name);
+  e->setAccessibleName(accessibleName);
+  return e;
+}
+
+}  // namespace
+
+Tfm_id3::Tfm_id3(Tfm_main& main) : QDialog(&main), main_(main) {
+  setObjectName("Tfm_id3");
+  setWindowTitle("ID3");
+  setModal(true);
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+  edt_title_ = edit(this, "edt_title", "Title");
+  edt_artist_ = edit(this, "edt_artist", "Artist");
+  edt_album_ = edit(this, "edt_album", "Album");
+  edt_year_ = edit(this, "edt_year", "Year");
+  edt_year_->setMaxLength(4);
+  edt_year_->installEventFilter(this);
+  cb_genre_ = new QComboBox(this);
+  cb_genre_->setObjectName("cb_genre");
+  cb_genre_->setAccessibleName("Genre");
+  cb_genre_->setEditable(true);
+  cb_genre_->setInsertPolicy(QComboBox::NoInsert);
+  cb_genre_->setMaxVisibleItems(16);
+  for (const char* genre : GenreNames) cb_genre_->addItem(QString::fromUtf8(genre));
+  edt_comment_ = edit(this, "edt_comment", "Comment");
+
+  auto* form = new QFormLayout;
+  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+  form->addRow("Title: ", edt_title_);
+  form->addRow("Artist: ", edt_artist_);
+  form->addRow("Album: ", edt_album_);
+  form->addRow("Year: ", edt_year_);
+  form->addRow("Genre: ", cb_genre_);
+  form->addRow("Comment: ", edt_comment_);
+
+  btn_ok_ = new QPushButton("Ok", this);
+  btn_ok_->setObjectName("btn_ok");
+  btn_ok_->setDefault(true);
+  btn_reset_ = new QPushButton("Reset", this);
+  btn_reset_->setObjectName("btn_reset");
+  btn_reset_->setAutoDefault(false);
+  btn_cancel_ = new QPushButton("Cancel", this);
+  btn_cancel_->setObjectName("btn_cancel");
+  btn_cancel_->setAutoDefault(false);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(btn_ok_);
+  buttons->addWidget(btn_reset_);
+  buttons->addWidget(btn_cancel_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addStretch();
+  layout->addLayout(buttons);
+
+  connect(btn_ok_, &QPushButton::clicked, this, &Tfm_id3::btn_okClick);
+  connect(btn_reset_, &QPushButton::clicked, this, &Tfm_id3::btn_resetClick);
+  connect(btn_cancel_, &QPushButton::clicked, this, &Tfm_id3::btn_cancelClick);
+  connect(cb_genre_->lineEdit(), &QLineEdit::textEdited, this, [this] { genreTyped_ = true; });
+  connect(cb_genre_, &QComboBox::currentIndexChanged, this, [this] { genreTyped_ = false; });
+}
+
+void Tfm_id3::showEvent(QShowEvent* event) {
+  FormShow();
+  QDialog::showEvent(event);
+  // The client area of the original layout at the reference font, or what
+  // the platform font needs.
+  const double scale = main_.scale();
+  const QSize wanted(static_cast<int>(327 * scale), static_cast<int>(230 * scale));
+  setFixedSize(wanted.expandedTo(sizeHint()));
+}
+
+void Tfm_id3::FormShow() {
+  const CurrentTags& tags = main_.currentTags();
+  edt_title_->setText(QString::fromStdString(tags.title));
+  edt_artist_->setText(QString::fromStdString(tags.artist));
+  edt_album_->setText(QString::fromStdString(tags.album));
+  edt_comment_->setText(QString::fromStdString(tags.comment));
+  edt_year_->setText(QString::fromStdString(tags.year));
+  const int index = tags.genreIndex >= 0 && tags.genreIndex < cb_genre_->count() ? tags.genreIndex : -1;
+  cb_genre_->setCurrentIndex(index);
+  if (index < 0) {
+    // A typed genre has no entry: it shows as it was typed, so that Ok
+    // keeps it.
+    cb_genre_->setEditText(QString::fromStdString(tags.genreName));
+    genreTyped_ = true;
+  } else {
+    genreTyped_ = false;
+  }
+  edt_title_->setFocus();
+}
+
+void Tfm_id3::btn_resetClick() {
+  for (QLineEdit* e : {edt_title_, edt_artist_, edt_album_, edt_year_, edt_comment_}) e->clear();
+  cb_genre_->setCurrentIndex(-1);
+  cb_genre_->setEditText(QString());
+  genreTyped_ = false;
+}
+
+void Tfm_id3::btn_okClick() {
+  CurrentTags& tags = main_.currentTags();
+  tags.title = edt_title_->text().toStdString();
+  tags.artist = edt_artist_->text().toStdString();
+  tags.year = edt_year_->text().toStdString();
+  tags.album = edt_album_->text().toStdString();
+  tags.comment = edt_comment_->text().toStdString();
+  tags.genreName = cb_genre_->currentText().toStdString();
+  tags.genreIndex = genreTyped_ ? -1 : cb_genre_->currentIndex();
+  if (!tags.title.empty()) main_.setRowTitle(main_.id3Row(), tags.title);
+  main_.setArtistAndAlbumOfAllRows(tags.artist, tags.album);
+  accept();
+}
+
+void Tfm_id3::btn_cancelClick() { reject(); }
+
+bool Tfm_id3::eventFilter(QObject* watched, QEvent* event) {
+  // The year takes digits and Backspace only; the edit's length limit
+  // refuses a fifth digit.
+  if (watched == edt_year_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QString text = key->text();
+    const bool editingKey = key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Tab ||
+                            key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Return ||
+                            key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape ||
+                            key->key() == Qt::Key_Left || key->key() == Qt::Key_Right ||
+                            key->key() == Qt::Key_Delete || key->key() == Qt::Key_Home ||
+                            key->key() == Qt::Key_End;
+    if (!editingKey && !text.isEmpty() && !(text.size() == 1 && text[0].isDigit() && text[0].unicode() < 128)) {
+      return true;  // dropped
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace quavern

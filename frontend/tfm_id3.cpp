@@ -1,5 +1,7 @@
 #include "frontend/tfm_id3.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -71,7 +73,6 @@ Tfm_id3::Tfm_id3(Tfm_main& main) : QDialog(&main), main_(main) {
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
-  layout->addStretch();
   layout->addLayout(buttons);
 
   connect(btn_ok_, &QPushButton::clicked, this, &Tfm_id3::btn_okClick);
@@ -84,11 +85,10 @@ Tfm_id3::Tfm_id3(Tfm_main& main) : QDialog(&main), main_(main) {
 void Tfm_id3::showEvent(QShowEvent* event) {
   FormShow();
   QDialog::showEvent(event);
-  // The client area of the original layout at the reference font, or what
-  // the platform font needs.
-  const double scale = main_.scale();
-  const QSize wanted(static_cast<int>(327 * scale), static_cast<int>(230 * scale));
-  setFixedSize(wanted.expandedTo(sizeHint()));
+  // The width of the original layout at the reference font (wider when
+  // the platform font needs it); as high as the fields need.
+  const QSize hint = sizeHint();
+  setFixedSize(std::max(static_cast<int>(327 * main_.scale()), hint.width()), hint.height());
 }
 
 void Tfm_id3::FormShow() {

@@ -1,0 +1,70 @@
+// One rip batch of the desktop program, offscreen: the program's windows on
+// $RIPMARROW_HOME (its vdrives.ini, quavern.ini and cdplayer.ini written by
+// run.sh), every row ticked, "Rip CD", then the Qt loop until the batch is
+// over. Prints the seconds from "Rip CD" to the batch's end and the rows
+// that did not end "Finish"; exit status 1 when one did not. run.sh times
+// the whole process against `ripmarrow rip` with the same settings.
+#include <QTableWidget>
+#include <QCoreApplication>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "frontend/application_events.h"
+#include "frontend/quavern_program.h"
+#include "frontend/seams.h"
+#include "frontend/settings/settings_store.h"
+#include "frontend/tfm_main.h"
+#include "platform/shell/desktop_opener.h"
+
+namespace {
+
+class QuietPrompter : public quavern::Prompter {
+ public:
+  void inform(QWidget*, const std::string& text) override { std::cerr << "message: " << text << "\n"; }
+  bool askYesNo(QWidget*, const std::string&) override { return true; }
+};
+
+class NoOpener : public platform::DesktopOpener {
+ public:
+  bool open(std::string_view) override { return true; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const auto launched = std::chrono::steady_clock::now();
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  quavern::QuavernApplication application(argc, argv);
+  CoInitialize(nullptr);
+  int status = 0;
+  {
+    quavern::ComCallPump pump;
+    if (!quavern::ensureComponentsRegistered(std::cerr)) return 1;
+    quavern::SettingsStore settings;
+    QuietPrompter prompter;
+    NoOpener opener;
+    quavern::Seams seams{&settings, &prompter, &opener, nullptr, nullptr, nullptr};
+    quavern::QuavernProgram program(application, seams);
+    quavern::Tfm_main& window = program.mainWindow();
+    window.show();
+    auto* lv = window.findChild<QTableWidget*>("lv");
+    if (lv == nullptr || lv->rowCount() == 0) {
+      std::cerr << "no tracks\n";
+      return 1;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    std::fprintf(stderr, "start-up %.3f s\n", std::chrono::duration<double>(start - launched).count());
+    window.RipCD1Click();
+    while (window.controller().ripping()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    int failed = 0;
+    for (int r = 0; r < lv->rowCount(); ++r) failed += lv->item(r, 4)->text() != "Finish";
+    std::printf("%.3f %d\n", seconds, failed);
+    status = failed == 0 ? 0 : 1;
+  }
+  CoFreeUnusedLibraries();
+  CoUninitialize();
+  return status;
+}

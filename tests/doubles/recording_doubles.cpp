@@ -87,6 +87,7 @@ class AudioFile2Double final : public com::ComObject<AudioFile2Double, IAudioFil
   RESERVED(Reserved46)
   HRESULT STDMETHODCALLTYPE get_codecOption(VARIANT_BOOL* v) override { if (v) *v = option_; return S_OK; }
   HRESULT STDMETHODCALLTYPE put_codecOption(VARIANT_BOOL v) override { RECORD("codecOption=" + num(v)); option_ = v; return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetFormatFLAC(LONG level) override { RECORD("SetFormatFLAC(" + num(level) + ")"); return S_OK; }
 
  private:
   VARIANT_BOOL option_ = VARIANT_FALSE;

@@ -83,7 +83,11 @@ struct IAudioFile2 : IDispatch {
   // three rates, else quality mode (0 … 10).
   STDMETHOD(SetFormatOGG)(LONG frequencyHz, LONG channels, LONG nominalKbps, LONG minKbps, LONG maxKbps,
                           SHORT quality) PURE;
-  // 31, dispid 0x19. WMA in an ASF file, profile 1 … 47.
+  // 31, dispid 0x19. WMA in an ASF file, profile 1 … 47, at the profile's
+  // rate and channels. The encoder writes constant bit rates of 24 to 320
+  // kbit/s: a VBR quality profile is written at a constant rate of
+  // comparable quality, a lower rate at 24, Lossless at 320; FormatString
+  // then names what is written.
   STDMETHOD(SetFormatWMA)(LONG profile) PURE;
   // 32 … 34, reserved.
   STDMETHOD(Reserved32)() PURE;

@@ -105,12 +105,17 @@ bool AudioFile::setFormatOGG(int rate_hz, int channels, int nominal_kbps, int mi
 
 bool AudioFile::setFormatWMA(int profile) {
   LavcTarget target;
-  std::string refusal;
-  wmaTarget(profile, target, refusal);
+  std::string made, refusal;
+  wmaTarget(profile, target, made, refusal);
+  std::string text = "WMA";
+  if (const WmaProfile* p = wmaProfile(profile)) {
+    text = p->name;
+    // A profile the encoder cannot make exactly names what it makes instead.
+    if (!made.empty()) text += " (written as " + made + ")";
+  }
   std::lock_guard<std::mutex> guard(lock_);
   lavc_ = target;
-  const WmaProfile* p = wmaProfile(profile);
-  choose(Kind::kWma, p ? p->name : "WMA", refusal);
+  choose(Kind::kWma, text, refusal);
   return refusal_.empty();
 }
 

@@ -88,8 +88,8 @@ HRESULT AudioFile2::get_inputChannels(LONG* channels) { return putLong(inputChan
 
 HRESULT AudioFile2::IsAvailableFormatWMA(LONG profile, VARIANT_BOOL* available) {
   LavcTarget target;
-  std::string refusal;
-  return putBool(wmaTarget(profile, target, refusal) && refusal.empty(), available);
+  std::string made, refusal;
+  return putBool(wmaTarget(profile, target, made, refusal), available);
 }
 
 HRESULT AudioFile2::SetFormatPCM(LONG sampleRateHz, LONG channels, LONG bitsPerSample) {

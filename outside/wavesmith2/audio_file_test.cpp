@@ -133,10 +133,10 @@ TEST_F(AudioFileTest, RefusedFormatNeverCreatesAFile) {
   EXPECT_FALSE(std::filesystem::exists(dir_.file("x.mp3")));
   EXPECT_NE(file_.formatString().find("96000"), std::string::npos);
 
-  EXPECT_FALSE(file_.setFormatWMA(39));
+  EXPECT_FALSE(file_.setFormatWMA(48));
   EXPECT_NE(file_.createOutputFile(dir_.file("x.wma")), 0);
   EXPECT_FALSE(std::filesystem::exists(dir_.file("x.wma")));
-  EXPECT_NE(file_.formatString().find("VBR Quality 98"), std::string::npos);
+  EXPECT_NE(file_.formatString().find("48"), std::string::npos);
 
   EXPECT_FALSE(file_.setFormatPCM(44100, 2, 12));
   EXPECT_FALSE(file_.setFormatOGG(44100, 2, 0, 0, 0, -1));

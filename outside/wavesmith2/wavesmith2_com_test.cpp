@@ -247,10 +247,16 @@ TEST_F(Wavesmith2, RefusalsAndBadFilesGiveErrorsNotFiles) {
   BSTR why = nullptr;
   ASSERT_EQ(f->get_FormatString(&why), S_OK);
   EXPECT_FALSE(text(why).empty());
-  // A lossless WMA profile cannot be produced as named.
-  EXPECT_EQ(f->SetFormatWMA(47), S_FALSE);
-  ASSERT_EQ(f->IsAvailableFormatWMA(47, &ok), S_OK);
+  // A WMA profile number that does not exist.
+  EXPECT_EQ(f->SetFormatWMA(48), S_FALSE);
+  ASSERT_EQ(f->IsAvailableFormatWMA(48, &ok), S_OK);
   EXPECT_EQ(ok, VARIANT_FALSE);
+  // Lossless is written at the encoder's top rate instead, and says so.
+  ASSERT_EQ(f->IsAvailableFormatWMA(47, &ok), S_OK);
+  EXPECT_EQ(ok, VARIANT_TRUE);
+  EXPECT_EQ(f->SetFormatWMA(47), S_OK);
+  ASSERT_EQ(f->get_FormatString(&why), S_OK);
+  EXPECT_NE(text(why).find("320 kbit/s"), std::string::npos);
   // An output folder that does not exist.
   ASSERT_EQ(f->SetFormatPCM(44100, 2, 16), S_OK);
   EXPECT_EQ(f->CreateOutputFile(Bstr(dir.file("no/such/dir/x.wav")).b, 0), E_FAIL);

@@ -169,7 +169,7 @@ TEST_F(TagFileTest, TotalAndDiscIdsSitWhereOtherTaggersLookForThem) {
 // audio's signature, as they were.
 TEST_F(TagFileTest, FlacKeepsItsPictureAndItsAudio) {
   const std::string path = make("cover.flac");
-  const std::string jpeg("\xFF\xD8\xFF\xE0 not really a JPEG, but bytes to keep", 44);
+  const std::string jpeg = "\xFF\xD8\xFF\xE0 not really a JPEG, but bytes to keep";
   {
     TagLib::FLAC::File f(path.c_str());
     auto* picture = new TagLib::FLAC::Picture;

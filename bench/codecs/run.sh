@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Encoding speed, side by side in one run: our writers (bench/codecs/codec_bench)
-# against lame (128 kbit/s, -q 5), oggenc (-q 3) and ffmpeg (WMA 128 kbit/s) on
-# the same 5-minute WAV. Run by hand; needs lame, vorbis-tools and ffmpeg
-# (apt-get install lame vorbis-tools ffmpeg). Prints a table of times and ratios.
+# against lame (128 kbit/s, -q 5), oggenc (-q 3), ffmpeg (WMA 128 kbit/s) and
+# flac (-5, and -5 -V, which verifies as our writer does) on the same 5-minute
+# WAV. Run by hand; needs lame, vorbis-tools, ffmpeg and flac
+# (apt-get install lame vorbis-tools ffmpeg flac). Prints a table of times and ratios.
 #   bench/codecs/run.sh [rounds]     best of `rounds` runs each (default 3)
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 rounds=${1:-3}
-for tool in lame oggenc ffmpeg; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (apt-get install lame vorbis-tools ffmpeg)" >&2; exit 2; }
+for tool in lame oggenc ffmpeg flac; do
+  command -v "$tool" >/dev/null || { echo "missing $tool (apt-get install lame vorbis-tools ffmpeg flac)" >&2; exit 2; }
 done
 "$top/scripts/build.sh" bench codec_bench >/dev/null
 bench="$top/build/bench/bench/codecs/codec_bench"
@@ -31,7 +32,7 @@ best() {  # best <command...>: the shortest wall time of `rounds` runs, in secon
   done
   echo "$b"
 }
-declare -A ours=([mp3]="" [ogg]="" [wma]="")
+declare -A ours=([mp3]="" [ogg]="" [wma]="" [flac]="")
 for _ in $(seq "$rounds"); do
   while read -r name secs; do
     if [ -z "${ours[$name]}" ] || less "$secs" "${ours[$name]}"; then ours[$name]=$secs; fi
@@ -40,9 +41,13 @@ done
 ref_mp3=$(best lame --quiet -b 128 -q 5 "$work/in.wav" "$work/ref.mp3")
 ref_ogg=$(best oggenc --quiet -q 3 -o "$work/ref.ogg" "$work/in.wav")
 ref_wma=$(best ffmpeg -loglevel error -y -i "$work/in.wav" -c:a wmav2 -b:a 128k "$work/ref.wma")
+ref_flac=$(best flac --silent -f -5 -o "$work/ref.flac" "$work/in.wav")
+ref_flac_v=$(best flac --silent -f -5 -V -o "$work/ref-v.flac" "$work/in.wav")
 
 printf '%-6s %-28s %10s %10s %8s\n' format "reference" "ours (s)" "ref (s)" ratio
 row() { printf '%-6s %-28s %10.3f %10.3f %8.3f\n' "$1" "$2" "$3" "$4" "$(awk -v a="$3" -v b="$4" 'BEGIN { print a / b }')"; }
 row mp3 "lame -b 128 -q 5" "${ours[mp3]}" "$ref_mp3"
 row ogg "oggenc -q 3" "${ours[ogg]}" "$ref_ogg"
 row wma "ffmpeg -c:a wmav2 -b:a 128k" "${ours[wma]}" "$ref_wma"
+row flac "flac -5" "${ours[flac]}" "$ref_flac"
+row flac "flac -5 -V (verify)" "${ours[flac]}" "$ref_flac_v"

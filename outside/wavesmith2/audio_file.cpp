@@ -199,6 +199,7 @@ bool AudioFile::setInputFormat(int rate_hz, int channels) {
 }
 
 bool AudioFile::writeConverted(const int16_t* samples, size_t frames) {
+  if (converter_.passthrough()) return writer_->write(samples, frames, error_);
   converted_.clear();
   if (!converter_.convert(samples, frames, converted_)) {
     error_ = "the resampler failed";

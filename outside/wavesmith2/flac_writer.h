@@ -53,7 +53,7 @@ class FlacWriter final : public AudioWriter {
 
   FlacSettings settings_;
   std::unique_ptr<State> state_;  // present while a file is open
-  std::vector<int32_t> wide_;     // the samples as libFLAC takes them
+  std::vector<int32_t> wide_;     // the samples as libFLAC takes them, a channel after another
 };
 
 }  // namespace wavesmith

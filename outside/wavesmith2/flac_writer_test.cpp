@@ -217,6 +217,22 @@ TEST_F(FlacWriterTest, SilenceAndEmptyFilesReadBackWhole) {
   EXPECT_TRUE(empty.samples.empty());
 }
 
+// A device that takes no bytes (the disk is full): the failure reaches the
+// caller, at a later write or at the close, never a success.
+TEST_F(FlacWriterTest, AFullDiskFailsTheWriteOrTheClose) {
+  const auto pcm = program(44100, 2, 10.0);
+  AudioFile file;
+  ASSERT_TRUE(file.setFormatFLAC(0));
+  ASSERT_EQ(file.createOutputFile("/dev/full"), 0) << file.lastError();
+  bool written = true;
+  for (size_t at = 0; at < pcm.size() && written; at += 88200)
+    written = file.writeSamples(pcm.data() + at, std::min<size_t>(88200, pcm.size() - at));
+  const bool closed = file.closeFile();
+  EXPECT_FALSE(written && closed);
+  EXPECT_FALSE(closed);
+  EXPECT_NE(file.fileStatus(), AudioFile::kStatusOk);
+}
+
 TEST_F(FlacWriterTest, LevelsOutsideZeroToEightAreRefusedByName) {
   AudioFile file;
   EXPECT_FALSE(file.setFormatFLAC(9));

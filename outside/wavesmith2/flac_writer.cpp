@@ -4,6 +4,10 @@
 #include <FLAC/stream_encoder.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 namespace wavesmith {
 
@@ -11,7 +15,6 @@ namespace {
 
 constexpr unsigned kBitsPerSample = 16;
 constexpr unsigned kPaddingBytes = 8192;  // room for tags, so tagging does not rewrite the file
-constexpr size_t kSliceFrames = 16384;     // samples per channel handed to libFLAC a call
 
 std::string layoutRefusal(PcmLayout l) {
   if (l.channels < 1 || l.channels > 8) return "FLAC is written with 1 to 8 channels";
@@ -44,25 +47,91 @@ struct FlacWriter::State {
     uint64_t offset;
     uint32_t samples;
   };
+  // One queued slice: `frames` sample frames, a channel after another, each
+  // channel kSliceFrames apart, as libFLAC takes them.
+  struct Slice {
+    std::vector<int32_t> lanes;
+    uint32_t frames = 0;
+  };
 
+  explicit State(int channels_) : channels(static_cast<size_t>(channels_)) {}
+
+  // Set up by open() and start() before the encoder's thread runs.
   FILE* file = nullptr;
   FLAC__StreamEncoder* encoder = nullptr;
   FLAC__StreamMetadata* seek_table = nullptr;
   FLAC__StreamMetadata* padding = nullptr;
+  size_t channels;
   bool started = false;
-  bool failed = false;         // the encoder could not start or stopped: the file is not whole
+  bool failed = false;  // the encoder could not start: the file is not whole (caller's thread)
+
+  // The encoder's thread's between start() and the join; anyone's after.
   bool write_failed = false;
-  uint64_t position = 0;       // file offset of the next write
-  uint64_t audio_offset = 0;   // file offset of the first frame
+  uint64_t position = 0;      // file offset of the next write
+  uint64_t audio_offset = 0;  // file offset of the first frame
   bool audio_seen = false;
   uint64_t samples_framed = 0;
   std::vector<Frame> frames;
 
+  std::thread worker;
+  std::mutex lock;
+  std::condition_variable changed;
+  std::deque<Slice> queue;                 // guarded by lock
+  std::vector<std::vector<int32_t>> spare;  // guarded by lock: emptied slices, reused
+  bool ending = false;                     // guarded by lock: no more slices will come
+  bool worker_failed = false;              // guarded by lock
+  std::string worker_error;                // guarded by lock
+
   ~State() {
+    stopWorker();
     if (encoder) FLAC__stream_encoder_delete(encoder);
     if (seek_table) FLAC__metadata_object_delete(seek_table);
     if (padding) FLAC__metadata_object_delete(padding);
     if (file) std::fclose(file);
+  }
+
+  // Lets the encoder's thread finish what is queued and waits for it.
+  void stopWorker() {
+    if (!worker.joinable()) return;
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      ending = true;
+    }
+    changed.notify_all();
+    worker.join();
+  }
+
+  // The encoder's thread: encodes slices in order until the writer ends.
+  // After a failure it still takes the slices (and drops them), so a
+  // waiting caller always gets on to see the failure.
+  void run() {
+    bool ok = true;
+    for (;;) {
+      Slice slice;
+      {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [this] { return !queue.empty() || ending; });
+        if (queue.empty()) return;
+        slice = std::move(queue.front());
+        queue.pop_front();
+      }
+      changed.notify_all();
+      if (ok) {
+        const FLAC__int32* lanes[8];
+        for (size_t c = 0; c < channels; ++c) lanes[c] = slice.lanes.data() + c * kSliceFrames;
+        ok = FLAC__stream_encoder_process(encoder, lanes, slice.frames);
+        if (!ok) {
+          const std::string error = write_failed ? "cannot write the FLAC file"
+                                                 : std::string("libFLAC failed: ") +
+                                                       FLAC__stream_encoder_get_resolved_state_string(encoder);
+          std::lock_guard<std::mutex> guard(lock);
+          worker_failed = true;
+          worker_error = error;
+        }
+      }
+      std::lock_guard<std::mutex> guard(lock);
+      spare.push_back(std::move(slice.lanes));
+    }
   }
 
   static FLAC__StreamEncoderWriteStatus onWrite(const FLAC__StreamEncoder*, const FLAC__byte buffer[], size_t bytes,
@@ -133,7 +202,7 @@ bool FlacWriter::adoptLayout(PcmLayout layout) {
 bool FlacWriter::open(const std::string& path, std::string& error) {
   std::string ignored;
   close(ignored);
-  auto s = std::make_unique<State>();
+  auto s = std::make_unique<State>(settings_.layout.channels);
   s->file = std::fopen(path.c_str(), "wb");
   if (!s->file) {
     error = "cannot create " + path;
@@ -147,6 +216,7 @@ bool FlacWriter::open(const std::string& path, std::string& error) {
 bool FlacWriter::start(std::string& error) {
   State& s = *state_;
   s.started = true;
+  s.channels = static_cast<size_t>(settings_.layout.channels);
   error = layoutRefusal(settings_.layout);
   if (!error.empty()) return false;
   s.encoder = FLAC__stream_encoder_new();
@@ -170,6 +240,7 @@ bool FlacWriter::start(std::string& error) {
                            : std::string("libFLAC cannot start: ") + FLAC__StreamEncoderInitStatusString[status];
     return false;
   }
+  s.worker = std::thread([&s] { s.run(); });
   return true;
 }
 
@@ -186,16 +257,28 @@ bool FlacWriter::write(const int16_t* samples, size_t frames, std::string& error
     error = "the FLAC encoder has stopped";
     return false;
   }
-  // libFLAC keeps its samples a channel at a time: handing them over that
-  // way, widened in the same pass, spares it a slower interleaved copy.
-  const size_t channels = static_cast<size_t>(settings_.layout.channels);
-  wide_.resize(channels * kSliceFrames);
-  const FLAC__int32* lanes[8];
-  for (size_t c = 0; c < channels; ++c) lanes[c] = wide_.data() + c * kSliceFrames;
+  State& s = *state_;
+  const size_t channels = s.channels;
   while (frames > 0) {
     const size_t n = std::min(frames, kSliceFrames);
+    std::vector<int32_t> lanes;
+    {
+      std::unique_lock<std::mutex> guard(s.lock);
+      s.changed.wait(guard, [&s] { return s.queue.size() < kQueuedBlocks || s.worker_failed; });
+      if (s.worker_failed) {
+        error = s.worker_error;
+        return false;
+      }
+      if (!s.spare.empty()) {
+        lanes = std::move(s.spare.back());
+        s.spare.pop_back();
+      }
+    }
+    // Widened and split by channel here, while the encoder works on the
+    // slices before this one.
+    lanes.resize(channels * kSliceFrames);
     if (channels == 2) {
-      int32_t* left = wide_.data();
+      int32_t* left = lanes.data();
       int32_t* right = left + kSliceFrames;
       for (size_t i = 0; i < n; ++i) {
         left[i] = samples[2 * i];
@@ -203,15 +286,13 @@ bool FlacWriter::write(const int16_t* samples, size_t frames, std::string& error
       }
     } else {
       for (size_t i = 0; i < n; ++i)
-        for (size_t c = 0; c < channels; ++c) wide_[c * kSliceFrames + i] = samples[i * channels + c];
+        for (size_t c = 0; c < channels; ++c) lanes[c * kSliceFrames + i] = samples[i * channels + c];
     }
-    if (!FLAC__stream_encoder_process(state_->encoder, lanes, static_cast<uint32_t>(n))) {
-      error = state_->write_failed ? "cannot write the FLAC file"
-                                   : std::string("libFLAC failed: ") +
-                                         FLAC__stream_encoder_get_resolved_state_string(state_->encoder);
-      state_->failed = true;
-      return false;
+    {
+      std::lock_guard<std::mutex> guard(s.lock);
+      s.queue.push_back({std::move(lanes), static_cast<uint32_t>(n)});
     }
+    s.changed.notify_all();
     samples += n * channels;
     frames -= n;
   }
@@ -245,6 +326,12 @@ bool FlacWriter::close(std::string& error) {
     error = "the FLAC file was not completed";
     ok = false;
   }
+  // What is queued is encoded first; from here on this thread alone.
+  state_->stopWorker();
+  if (ok && state_->worker_failed) {
+    error = state_->worker_error;
+    ok = false;
+  }
   if (ok) {
     // The frames still buffered are encoded by finish, which then writes the
     // MD5 signature, the length and the seek table back into the header.
@@ -264,8 +351,6 @@ bool FlacWriter::close(std::string& error) {
   }
   state_->file = nullptr;
   state_.reset();
-  wide_.clear();
-  wide_.shrink_to_fit();
   return ok;
 }
 

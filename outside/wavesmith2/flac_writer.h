@@ -8,6 +8,14 @@
 // nothing is resampled on the way in. The encoder starts with the first
 // samples (or at close, for a file without audio).
 //
+// Encoding runs on a thread of the writer's own: write() widens the samples
+// and queues them (at most kQueuedBlocks slices, a few seconds of audio), so
+// the caller fetches its next samples while the last ones are encoded. An
+// encoder or disk failure shows at the next write() or at close(). The
+// encoder's thread touches the encoder and the seek-table bookkeeping only
+// between start() and the join in close(); the caller touches them only
+// before and after.
+//
 // The seek table: the length is unknown while the file is written, so room
 // for kSeekPoints points is reserved at the start; at close they are set one
 // every ten seconds (further apart for a long file), the unused rest left as
@@ -33,6 +41,8 @@ class FlacWriter final : public AudioWriter {
   static constexpr int kDefaultLevel = 5;
   static constexpr uint32_t kSeekPoints = 100;
   static constexpr int kSeekSpacingSeconds = 10;
+  static constexpr size_t kSliceFrames = 16384;  // sample frames per queued slice
+  static constexpr size_t kQueuedBlocks = 8;
 
   explicit FlacWriter(const FlacSettings& settings);
   ~FlacWriter() override;
@@ -53,7 +63,6 @@ class FlacWriter final : public AudioWriter {
 
   FlacSettings settings_;
   std::unique_ptr<State> state_;  // present while a file is open
-  std::vector<int32_t> wide_;     // the samples as libFLAC takes them, a channel after another
 };
 
 }  // namespace wavesmith

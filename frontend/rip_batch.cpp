@@ -129,6 +129,12 @@ bool RipBatch::chooseFormat() {
         return false;
       }
       break;
+    case kFlac:
+      if (!handFlacToEngine(engine, readFlacCompressionLevel(settings_))) {
+        prompter_.inform(nullptr, texts::kFlacNotAvailable);
+        return false;
+      }
+      break;
     default:
       format_ = kMp3;
       if (!handMp3ToEngine(engine, engine_.mp3Settings(), readMp3Settings(settings_))) {

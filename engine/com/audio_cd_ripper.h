@@ -303,9 +303,9 @@ class AudioCDRipper2 final
   static BSTR newBstr(const std::string& utf8);
   static std::string fromBstr(BSTR text);
 
-  com::ConnectionPoints points_;
-  std::unique_ptr<log::DiagnosticLog> log_;  // from creation to the final release
-  std::unique_ptr<CdAudioDevice> cdAudio_;
+  com::ConnectionPoints points_;              // client: events are fired on its thread only
+  std::unique_ptr<log::DiagnosticLog> log_;  // from creation to the final release; any thread (it orders whole lines itself)
+  std::unique_ptr<CdAudioDevice> cdAudio_;   // client, used by Refresh with driveLock_ held
 
   // The work under way and the two locks (see the thread rules above).
   std::atomic<Busy> busy_{Busy::kIdle};
@@ -434,7 +434,7 @@ class AudioCDRipper2 final
   std::atomic<int32_t> timerEnabled_{0};   // the ticks' gate: off until DriverOpen is done and from DriverClose on
   com::ComThread timerThread_;  // client's thread
   bool driverOpen_ = false;     // client's thread: between DriverOpen and DriverClose
-  bool deviceLogOwned_ = false; // this object's log takes the device layer's lines
+  bool deviceLogOwned_ = false; // client: this object's log takes the device layer's lines
 };
 
 }  // namespace engine

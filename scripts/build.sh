@@ -15,7 +15,7 @@ jobs=${RIPMARROW_JOBS:-$(nproc)}
 case "$config" in
   release) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   asan)    args=(-DCMAKE_BUILD_TYPE=Debug -DRIPMARROW_SANITIZE=ON "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g") ;;
-  tsan)    args=(-DCMAKE_BUILD_TYPE=Debug -DRIPMARROW_TSAN=ON "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g") ;;
+  tsan)    args=(-DCMAKE_BUILD_TYPE=Debug -DRIPMARROW_TSAN=ON "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1") ;;
   fuzz)    args=(-DCMAKE_BUILD_TYPE=Debug -DRIPMARROW_SANITIZE=ON -DRIPMARROW_FUZZ=ON
                  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g") ;;
   bench)   args=(-DCMAKE_BUILD_TYPE=Release -DRIPMARROW_BENCH=ON) ;;

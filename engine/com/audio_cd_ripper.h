@@ -295,7 +295,11 @@ class AudioCDRipper2 final
   // Hands `bytes` of PCM to the codec in one SAFEARRAY; false when the codec
   // refused it. With codecLock_ held.
   bool writeToCodec(const uint8_t* pcm, size_t bytes);
-  void waitForRipThread();  // client's thread: stops a running rip and waits for its end
+  // Client's thread: stops a running rip and waits for its end, running
+  // incoming calls meanwhile. Called from a handler of one of the rip's own
+  // events (before its RipProgress(100)) it would wait for itself: the rip
+  // thread waits for that handler to return.
+  void waitForRipThread();
 
   // Log helpers.
   log::DiagnosticLog& log() { return *log_; }

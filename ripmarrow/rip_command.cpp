@@ -16,15 +16,17 @@
 
 #include "platform/text/utf.h"
 #include "ripmarrow/engine_session.h"
+#include "ripmarrow/flac_output.h"
+#include "ripmarrow/track_tagger.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
 namespace ripmarrow {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4] [--format wav|mp3|mp2|ogg|wma]\n"
-    "         [--mode play|burst|synch|secure|paranoid] [--retries N] [--on-error stop|silence|cut|correct]\n"
-    "         [--speed X] [--titles local|online|all|none] [--out FOLDER]\n";
+    "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4] [--format wav|mp3|mp2|ogg|wma|flac]\n"
+    "         [--flac-level 0-8] [--mode play|burst|synch|secure|paranoid] [--retries N]\n"
+    "         [--on-error stop|silence|cut|correct] [--speed X] [--titles local|online|all|none] [--out FOLDER]\n";
 
 constexpr long kMaxTracks = 99;
 // File names longer than this are cut (at a character boundary): most file
@@ -101,6 +103,7 @@ const char* extensionOf(RipCommand::Format format) {
     case RipCommand::Format::kMp2: return ".mp2";
     case RipCommand::Format::kOgg: return ".ogg";
     case RipCommand::Format::kWma: return ".wma";
+    case RipCommand::Format::kFlac: return ".flac";
   }
   return "";
 }
@@ -112,6 +115,7 @@ HRESULT startRip(IAudioCDRipper2* engine, RipCommand::Format format, BSTR path) 
     case RipCommand::Format::kMp2: return engine->RipTrackToMP2(path);
     case RipCommand::Format::kOgg: return engine->RipTrackToOGG(path);
     case RipCommand::Format::kWma: return engine->RipTrackToWMA(path);
+    case RipCommand::Format::kFlac: return engine->RipTrackToAudioFile2Format(path);
   }
   return E_INVALIDARG;
 }
@@ -273,8 +277,10 @@ int RipCommand::main(int argc, char** argv) {
     } else if (arg == "--format" && hasValue) {
       ok = pick<Format>(argv[++i],
                         {{"wav", Format::kWav}, {"mp3", Format::kMp3}, {"mp2", Format::kMp2}, {"ogg", Format::kOgg},
-                         {"wma", Format::kWma}},
+                         {"wma", Format::kWma}, {"flac", Format::kFlac}},
                         options.format);
+    } else if (arg == "--flac-level" && hasValue) {
+      ok = parseNumber(argv[++i], 0, 8, options.flacLevel);
     } else if (arg == "--mode" && hasValue) {
       ok = pick<RipModePresetConstants>(
           argv[++i], {{"play", PLAY}, {"burst", BURST}, {"synch", SYNCH}, {"secure", SECURE}, {"paranoid", PARANOID}},
@@ -367,8 +373,15 @@ std::vector<std::string> lookUpTitles(IAudioCDRipper2* engine, RipSink& sink, Ri
   return result;
 }
 
-void applySettings(IAudioCDRipper2* engine, const RipCommand::Options& options) {
+// False when the format was refused (said on `err`).
+bool applySettings(IAudioCDRipper2* engine, const RipCommand::Options& options, std::ostream& err) {
   switch (options.format) {
+    case RipCommand::Format::kFlac:
+      if (const std::string refused = setFlacFormat(engine, options.flacLevel); !refused.empty()) {
+        err << refused << ".\n";
+        return false;
+      }
+      break;
     case RipCommand::Format::kMp3: engine->SetFormatMP3(FQ_44_KHZ, BR_128_KBPS, STEREO); break;
     case RipCommand::Format::kMp2: engine->SetFormatMP2(FQ_44_KHZ, BR_192_KBPS, STEREO); break;
     default: break;  // WAV needs none; OGG and WMA keep the engine's defaults
@@ -378,6 +391,7 @@ void applySettings(IAudioCDRipper2* engine, const RipCommand::Options& options) 
   if (options.retries >= 0) engine->put_ripOnErrorRetries(options.retries);
   if (options.speed > 0) engine->put_driveSpeed(options.speed);
   if (options.onError >= 0) engine->put_ripOnErrorAction(static_cast<RipActionOnErrorConstants>(options.onError));
+  return true;
 }
 
 // Rips one track into `path`, showing its progress; true when it was ripped
@@ -472,7 +486,7 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
   }
 
   const std::vector<std::string> titles = lookUpTitles(engine, sink, options.titles, trackCount, out);
-  applySettings(engine, options);
+  if (!applySettings(engine, options, err)) return 1;
   if (!sink.errors.empty()) {
     err << "The rip settings were refused: " << errorList(sink.errors) << ".\n";
     return 1;
@@ -485,6 +499,9 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
   gInterrupted = 0;
   sigaction(SIGINT, &action, &previous);
 
+  TrackTagger tagger;
+  const TrackTagger::DiscTags discTags = TrackTagger::discTags(
+      engine, std::any_of(titles.begin(), titles.end(), [](const std::string& t) { return !t.empty(); }));
   const bool terminal = isatty(STDOUT_FILENO) != 0;
   const std::string extension = extensionOf(options.format);
   size_t ripped = 0;
@@ -498,7 +515,11 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
     }
     out << "Track " << track << " (" << i + 1 << " of " << tracks.size() << "): "
         << std::filesystem::path(path).filename().string() << "\n";
-    if (ripOne(engine, sink, options, track, path, terminal, stopped, out)) ++ripped;
+    if (ripOne(engine, sink, options, track, path, terminal, stopped, out)) {
+      ++ripped;
+      const std::string untagged = tagger.tag(path, track, titles[static_cast<size_t>(track - 1)], discTags);
+      if (!untagged.empty()) out << "  not tagged: " << untagged << "\n";
+    }
   }
   sigaction(SIGINT, &previous, nullptr);
 

@@ -124,7 +124,8 @@ struct IAudioInformation2 : IDispatch {
   STDMETHOD(Reserved42)() PURE;
   STDMETHOD(Reserved43)() PURE;
   STDMETHOD(get_infoGenre)(SHORT* index) PURE;             // 44, 45, dispid 0x16: 0 … 147; -1 not in the list
-  STDMETHOD(put_infoGenre)(SHORT index) PURE;              //   (a put outside 0 … 147: E_INVALIDARG)
+  STDMETHOD(put_infoGenre)(SHORT index) PURE;              //   (a put of -1 keeps the name infoGenreS holds;
+                                                           //   other values outside 0 … 147: E_INVALIDARG)
   STDMETHOD(Reserved46)() PURE;                            // 46, 47, reserved
   STDMETHOD(Reserved47)() PURE;
   STDMETHOD(get_infoYear)(LONG* year) PURE;                // 48, 49, dispid 0x18: 0 none
@@ -133,4 +134,13 @@ struct IAudioInformation2 : IDispatch {
   STDMETHOD(Reserved51)() PURE;
   STDMETHOD(get_infoTrack)(SHORT* track) PURE;             // 52, 53, dispid 0x1a: 0 none
   STDMETHOD(put_infoTrack)(SHORT track) PURE;
+  // Members added after the specified ones; the slots above never move.
+  // Written where each format has a place (ID3v2 TRCK "n/total" and TXXX
+  // frames, Vorbis comments, ASF attributes); an empty value removes them.
+  STDMETHOD(get_infoTrackTotal)(SHORT* total) PURE;        // 54, 55, dispid 0x1b: tracks on the disc, 0 none
+  STDMETHOD(put_infoTrackTotal)(SHORT total) PURE;
+  STDMETHOD(get_infoMusicBrainzDiscId)(BSTR* id) PURE;     // 56, 57, dispid 0x1c: "" none
+  STDMETHOD(put_infoMusicBrainzDiscId)(BSTR id) PURE;
+  STDMETHOD(get_infoCddbId)(BSTR* id) PURE;                // 58, 59, dispid 0x1d: eight hex digits, "" none
+  STDMETHOD(put_infoCddbId)(BSTR id) PURE;
 };

@@ -21,7 +21,7 @@ inline constexpr IID IID_IAudioFile2LameEnc = com::guid("FE0273D1-99DF-4AC0-87D5
 inline constexpr GUID LIBID_Wavesmith2Lib = com::guid("13CD1EBE-FD8E-44D8-8116-C9A39E2747A1");
 
 // AudioFile2. Writing: choose the format (SetFormatPCM, SetFormatMP2,
-// SetFormatMP3, SetLameEncoder, SetFormatOGG or SetFormatWMA), then
+// SetFormatMP3, SetLameEncoder, SetFormatOGG, SetFormatWMA or SetFormatFLAC), then
 // CreateOutputFile and SetInputFormat in either order, WriteSamples as often
 // as needed, CloseFile. The format choice serves every later file until
 // another is chosen. A format that cannot be written as asked is refused at
@@ -32,7 +32,7 @@ inline constexpr GUID LIBID_Wavesmith2Lib = com::guid("13CD1EBE-FD8E-44D8-8116-C
 // an empty array (upper bound -1), CloseFile.
 struct IAudioFile2 : IDispatch {
   static constexpr const IID& uuid = IID_IAudioFile2;
-  // 7, dispid 1. MP3, MP2, WAV, WMA or OGG; the two numbers are kept for
+  // 7, dispid 1. MP3, MP2, WAV, WMA, OGG or FLAC; the two numbers are kept for
   // callers that pass them (0, 1) and select nothing. Error result when the
   // file cannot be read as audio.
   STDMETHOD(OpenRead)(BSTR fileName, LONG reserved1, LONG reserved2) PURE;
@@ -83,7 +83,11 @@ struct IAudioFile2 : IDispatch {
   // three rates, else quality mode (0 … 10).
   STDMETHOD(SetFormatOGG)(LONG frequencyHz, LONG channels, LONG nominalKbps, LONG minKbps, LONG maxKbps,
                           SHORT quality) PURE;
-  // 31, dispid 0x19. WMA in an ASF file, profile 1 … 47.
+  // 31, dispid 0x19. WMA in an ASF file, profile 1 … 47, at the profile's
+  // rate and channels. The encoder writes constant bit rates of 24 to 320
+  // kbit/s: a VBR quality profile is written at a constant rate of
+  // comparable quality, a lower rate at 24, Lossless at 320; FormatString
+  // then names what is written.
   STDMETHOD(SetFormatWMA)(LONG profile) PURE;
   // 32 … 34, reserved.
   STDMETHOD(Reserved32)() PURE;
@@ -114,6 +118,13 @@ struct IAudioFile2 : IDispatch {
   // 47, 48, dispid 0x2a. Kept and answered back; selects nothing.
   STDMETHOD(get_codecOption)(VARIANT_BOOL* option) PURE;
   STDMETHOD(put_codecOption)(VARIANT_BOOL option) PURE;
+  // Members added after the specified ones; the slots above never move.
+  // 49, dispid 0x2b. FLAC output at compression level 0 (fastest) … 8
+  // (smallest); -1 = the default, 5. The file keeps the SetInputFormat
+  // layout (44100 Hz stereo when none is given), 16 bits; it is encoded
+  // with libFLAC's verify on and carries the audio's MD5 signature, its
+  // length and a seek table.
+  STDMETHOD(SetFormatFLAC)(LONG level) PURE;
 };
 
 // AudioFile2LameEnc: one set of MP3 parameters in LAME's vocabulary, with

@@ -2,7 +2,7 @@
 // test. With the real codec server: every format decodes to the track's
 // length and audio, progress rises to one final 100, StopRip leaves a
 // closed, decodable file, the MP3 settings object selects VBR, and WMA's
-// default profile is refused cleanly. With the recording doubles: the codec
+// default profile rips at the nearest setting. With the recording doubles: the codec
 // calls of every RipTrackTo operation in order, and the pieces the timer
 // thread's pump hands on.
 #include <dlfcn.h>
@@ -223,23 +223,18 @@ TEST_F(EncodedRipTest, EveryFormatDecodesToTheTracksLengthAndAudio) {
   }
 }
 
-// WMA's default profile (39) is one the codec refuses: the rip does not
-// start, no file is left behind, and the engine rips again once a profile
-// the codec takes is chosen.
-TEST_F(EncodedRipTest, DefaultWmaProfileIsRefusedCleanly) {
+// WMA's default profile (39, VBR quality 98) is one the encoder cannot make
+// as named: the rip writes it at the nearest setting the codec makes (48 kHz
+// stereo at a constant rate).
+TEST_F(EncodedRipTest, DefaultWmaProfileRipsAtTheNearestSetting) {
   openWith(kDisc, Codec::kReal);
-  engine_->put_trackNum(1);
-  BSTR file = SysAllocString(u"default.wma");
-  engine_->RipTrackToWMA(file);
-  SysFreeString(file);
-  EXPECT_EQ(sink_->errors, std::vector<LONG>{FORMAT_NOT_SUPPORT});
-  CoPumpCalls(100);
-  EXPECT_TRUE(sink_->progress.empty());
-  EXPECT_FALSE(std::filesystem::exists(path("default.wma")));
-  engine_->SetFormatWMA(10);
-  ASSERT_TRUE(rip(&AudioCDRipper2::RipTrackToWMA, "chosen.wma"));
+  ASSERT_TRUE(rip(&AudioCDRipper2::RipTrackToWMA, "default.wma"));
   EXPECT_TRUE(sink_->errors.empty());
-  EXPECT_GT(wavesmith::test::decodeAll(path("chosen.wma")).samples.size(), 0u);
+  expectProgressRisesToOneFinal100();
+  const auto decoded = wavesmith::test::decodeAll(path("default.wma"));
+  EXPECT_EQ(decoded.rate_hz, 48000);
+  EXPECT_EQ(decoded.channels, 2);
+  EXPECT_GT(decoded.samples.size(), 0u);
 }
 
 // StopRip during an encoded rip: what was ripped is encoded, the file is

@@ -81,6 +81,9 @@ HRESULT AudioInformation2::get_infoGenre(SHORT* index) {
   return S_OK;
 }
 HRESULT AudioInformation2::put_infoGenre(SHORT index) {
+  // -1 is "not in the list": the genre is the name given through
+  // infoGenreS (a genre of the user's own), before or after this call.
+  if (index == -1) return S_OK;
   // An index past the list would otherwise store an empty genre silently.
   if (index < 0 || index >= kGenreCount) return E_INVALIDARG;
   std::lock_guard<std::mutex> guard(lock_);
@@ -112,6 +115,23 @@ HRESULT AudioInformation2::put_infoTrack(SHORT track) {
   return S_OK;
 }
 
+HRESULT AudioInformation2::get_infoTrackTotal(SHORT* total) {
+  if (total == nullptr) return E_POINTER;
+  std::lock_guard<std::mutex> guard(lock_);
+  *total = static_cast<SHORT>(fields_.track_total);
+  return S_OK;
+}
+HRESULT AudioInformation2::put_infoTrackTotal(SHORT total) {
+  std::lock_guard<std::mutex> guard(lock_);
+  fields_.track_total = total;
+  return S_OK;
+}
+
+HRESULT AudioInformation2::get_infoMusicBrainzDiscId(BSTR* id) { return getText(&TagFields::musicbrainz_disc_id, id); }
+HRESULT AudioInformation2::put_infoMusicBrainzDiscId(BSTR id) { return putText(&TagFields::musicbrainz_disc_id, id); }
+HRESULT AudioInformation2::get_infoCddbId(BSTR* id) { return getText(&TagFields::cddb_id, id); }
+HRESULT AudioInformation2::put_infoCddbId(BSTR id) { return putText(&TagFields::cddb_id, id); }
+
 const com::DispatchTable& AudioInformation2::dispatchTable() {
   using I = IAudioInformation2;
 #define RM_PROP(Name, id) com::propget<&I::get_##Name>(#Name, id), com::propput<&I::put_##Name>(#Name, id)
@@ -136,6 +156,9 @@ const com::DispatchTable& AudioInformation2::dispatchTable() {
       RM_PROP(infoYear, 0x18),
       RM_RESERVED(50), RM_RESERVED(51),
       RM_PROP(infoTrack, 0x1a),
+      RM_PROP(infoTrackTotal, 0x1b),
+      RM_PROP(infoMusicBrainzDiscId, 0x1c),
+      RM_PROP(infoCddbId, 0x1d),
   });
 #undef RM_RESERVED
 #undef RM_PROP

@@ -63,6 +63,12 @@ class AudioInformation2 final : public com::ComObject<AudioInformation2, IAudioI
   HRESULT STDMETHODCALLTYPE Reserved51() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE get_infoTrack(SHORT* track) override;
   HRESULT STDMETHODCALLTYPE put_infoTrack(SHORT track) override;
+  HRESULT STDMETHODCALLTYPE get_infoTrackTotal(SHORT* total) override;
+  HRESULT STDMETHODCALLTYPE put_infoTrackTotal(SHORT total) override;
+  HRESULT STDMETHODCALLTYPE get_infoMusicBrainzDiscId(BSTR* id) override;
+  HRESULT STDMETHODCALLTYPE put_infoMusicBrainzDiscId(BSTR id) override;
+  HRESULT STDMETHODCALLTYPE get_infoCddbId(BSTR* id) override;
+  HRESULT STDMETHODCALLTYPE put_infoCddbId(BSTR id) override;
 
  private:
   HRESULT getText(std::string TagFields::*field, BSTR* out) const;

@@ -3,23 +3,26 @@
 #include <sys/stat.h>
 
 #include <taglib/asffile.h>
+#include <taglib/audioproperties.h>
+#include <taglib/flacfile.h>
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
-#include <taglib/audioproperties.h>
 #include <taglib/tag.h>
+#include <taglib/textidentificationframe.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 namespace tonemeter {
 
 namespace {
 
-enum class Kind { kMpeg, kVorbis, kAsf, kWav, kUnknown };
+enum class Kind { kMpeg, kVorbis, kFlac, kAsf, kWav, kUnknown };
 
 Kind kindOf(const std::string& path) {
   const auto dot = path.find_last_of('.');
@@ -28,6 +31,7 @@ Kind kindOf(const std::string& path) {
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (ext == "mp3" || ext == "mp2" || ext == "mpa") return Kind::kMpeg;
   if (ext == "ogg") return Kind::kVorbis;
+  if (ext == "flac") return Kind::kFlac;
   if (ext == "wma" || ext == "asf") return Kind::kAsf;
   if (ext == "wav") return Kind::kWav;
   return Kind::kUnknown;
@@ -38,6 +42,7 @@ std::unique_ptr<TagLib::File> openFile(const std::string& path, Kind kind) {
   switch (kind) {
     case Kind::kMpeg: return std::make_unique<TagLib::MPEG::File>(name, true);
     case Kind::kVorbis: return std::make_unique<TagLib::Ogg::Vorbis::File>(name, true);
+    case Kind::kFlac: return std::make_unique<TagLib::FLAC::File>(name, true);
     case Kind::kAsf: return std::make_unique<TagLib::ASF::File>(name, true);
     case Kind::kWav: return std::make_unique<TagLib::RIFF::WAV::File>(name, true);
     case Kind::kUnknown: break;
@@ -59,6 +64,112 @@ void store(TagLib::Tag* tag, const TagFields& f) {
   tag->setTrack(f.track > 0 ? static_cast<unsigned>(f.track) : 0u);
 }
 
+std::string number(int n) { return n > 0 ? std::to_string(n) : std::string(); }
+
+// The fields beyond the basic ones, format by format (names in tag_file.h).
+
+bool sameText(const TagLib::String& a, const char* b) { return a.upper() == TagLib::String(b).upper(); }
+
+void setUserText(TagLib::ID3v2::Tag* tag, const char* description, const std::string& value) {
+  const TagLib::ID3v2::FrameList frames = tag->frameList("TXXX");  // a copy: frames are removed below
+  for (TagLib::ID3v2::Frame* frame : frames) {
+    auto* user = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame*>(frame);
+    if (user && sameText(user->description(), description)) tag->removeFrame(user);
+  }
+  if (value.empty()) return;
+  auto* user = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::UTF8);
+  user->setDescription(TagLib::String(description));
+  user->setText(text(value));
+  tag->addFrame(user);  // the tag owns it
+}
+
+std::string userText(TagLib::ID3v2::Tag* tag, const char* description) {
+  for (TagLib::ID3v2::Frame* frame : tag->frameList("TXXX")) {
+    auto* user = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame*>(frame);
+    if (user && sameText(user->description(), description) && user->fieldList().size() > 1)
+      return text(user->fieldList()[1]);  // the first field is the description
+  }
+  return {};
+}
+
+void storeExtras(TagLib::ID3v2::Tag* tag, const TagFields& f) {
+  if (!tag) return;
+  if (f.track > 0 && f.track_total > 0) {
+    tag->removeFrames("TRCK");
+    auto* trck = new TagLib::ID3v2::TextIdentificationFrame("TRCK", TagLib::String::Latin1);
+    trck->setText(text(std::to_string(f.track) + "/" + std::to_string(f.track_total)));
+    tag->addFrame(trck);
+  }
+  setUserText(tag, tag_names::kId3MusicBrainzDiscId, f.musicbrainz_disc_id);
+  setUserText(tag, tag_names::kId3CddbId, f.cddb_id);
+}
+
+void loadExtras(TagLib::ID3v2::Tag* tag, TagFields& f) {
+  const TagLib::ID3v2::FrameList trck = tag->frameList("TRCK");
+  if (!trck.isEmpty()) {
+    const std::string value = text(trck.front()->toString());
+    const auto slash = value.find('/');
+    if (slash != std::string::npos) f.track_total = std::max(0, std::atoi(value.c_str() + slash + 1));
+  }
+  f.musicbrainz_disc_id = userText(tag, tag_names::kId3MusicBrainzDiscId);
+  f.cddb_id = userText(tag, tag_names::kId3CddbId);
+}
+
+void setXiph(TagLib::Ogg::XiphComment* c, const char* key, const std::string& value) {
+  if (value.empty())
+    c->removeFields(key);
+  else
+    c->addField(key, text(value), true);
+}
+
+std::string xiph(const TagLib::Ogg::XiphComment* c, const char* key) {
+  const auto& map = c->fieldListMap();
+  const auto it = map.find(key);
+  return it == map.end() || it->second.isEmpty() ? std::string() : text(it->second.front());
+}
+
+void storeExtras(TagLib::Ogg::XiphComment* c, const TagFields& f) {
+  if (!c) return;
+  c->removeFields(tag_names::kXiphTrackTotalOther);
+  setXiph(c, tag_names::kXiphTrackTotal, number(f.track_total));
+  setXiph(c, tag_names::kXiphMusicBrainzDiscId, f.musicbrainz_disc_id);
+  setXiph(c, tag_names::kXiphCddbId, f.cddb_id);
+}
+
+void loadExtras(const TagLib::Ogg::XiphComment* c, TagFields& f) {
+  std::string total = xiph(c, tag_names::kXiphTrackTotal);
+  if (total.empty()) total = xiph(c, tag_names::kXiphTrackTotalOther);
+  f.track_total = std::max(0, std::atoi(total.c_str()));
+  f.musicbrainz_disc_id = xiph(c, tag_names::kXiphMusicBrainzDiscId);
+  f.cddb_id = xiph(c, tag_names::kXiphCddbId);
+}
+
+void setAsf(TagLib::ASF::Tag* tag, const char* name, const std::string& value) {
+  if (value.empty())
+    tag->removeItem(name);
+  else
+    tag->setAttribute(name, TagLib::ASF::Attribute(text(value)));
+}
+
+std::string asf(const TagLib::ASF::Tag* tag, const char* name) {
+  if (!tag->contains(name)) return {};
+  const TagLib::ASF::AttributeList values = tag->attribute(name);
+  return values.isEmpty() ? std::string() : text(values.front().toString());
+}
+
+void storeExtras(TagLib::ASF::Tag* tag, const TagFields& f) {
+  if (!tag) return;
+  setAsf(tag, tag_names::kAsfTrackTotal, number(f.track_total));
+  setAsf(tag, tag_names::kAsfMusicBrainzDiscId, f.musicbrainz_disc_id);
+  setAsf(tag, tag_names::kAsfCddbId, f.cddb_id);
+}
+
+void loadExtras(const TagLib::ASF::Tag* tag, TagFields& f) {
+  f.track_total = std::max(0, std::atoi(asf(tag, tag_names::kAsfTrackTotal).c_str()));
+  f.musicbrainz_disc_id = asf(tag, tag_names::kAsfMusicBrainzDiscId);
+  f.cddb_id = asf(tag, tag_names::kAsfCddbId);
+}
+
 // Opens `path` as the audio file its extension names; null with `error`.
 std::unique_ptr<TagLib::File> openAudio(const std::string& path, std::string& error) {
   struct stat st {};
@@ -68,7 +179,7 @@ std::unique_ptr<TagLib::File> openAudio(const std::string& path, std::string& er
   }
   const Kind kind = kindOf(path);
   if (kind == Kind::kUnknown) {
-    error = path + " is not an MP3, MP2, OGG, WMA or WAV file";
+    error = path + " is not an MP3, MP2, OGG, FLAC, WMA or WAV file";
     return nullptr;
   }
   auto file = openFile(path, kind);
@@ -99,6 +210,20 @@ bool TagFile::read(const std::string& path, TagFields& fields, std::string& erro
   fields.genre = text(tag->genre());
   fields.year = static_cast<int>(tag->year());
   fields.track = static_cast<int>(tag->track());
+  fields.track_total = 0;
+  fields.musicbrainz_disc_id.clear();
+  fields.cddb_id.clear();
+  if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file.get())) {
+    if (mpeg->hasID3v2Tag()) loadExtras(mpeg->ID3v2Tag(), fields);
+  } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file.get())) {
+    if (wav->hasID3v2Tag()) loadExtras(wav->ID3v2Tag(), fields);
+  } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file.get())) {
+    if (flac->hasXiphComment()) loadExtras(flac->xiphComment(), fields);
+  } else if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file.get())) {
+    loadExtras(vorbis->tag(), fields);
+  } else if (auto* wma = dynamic_cast<TagLib::ASF::File*>(file.get())) {
+    loadExtras(wma->tag(), fields);
+  }
   return true;
 }
 
@@ -117,13 +242,28 @@ bool TagFile::write(const std::string& path, const TagFields& fields, std::strin
   bool saved = false;
   if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file.get())) {
     store(mpeg->ID3v2Tag(true), fields);
+    storeExtras(mpeg->ID3v2Tag(), fields);
     store(mpeg->ID3v1Tag(true), fields);
     saved = mpeg->save(TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers,
                        TagLib::ID3v2::v3);
   } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file.get())) {
     store(wav->InfoTag(), fields);
     store(wav->ID3v2Tag(), fields);
+    storeExtras(wav->ID3v2Tag(), fields);
     saved = wav->save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers, TagLib::ID3v2::v3);
+  } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file.get())) {
+    // The Vorbis comment only; picture blocks and the rest stay as they are.
+    store(flac->xiphComment(true), fields);
+    storeExtras(flac->xiphComment(), fields);
+    saved = flac->save();
+  } else if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file.get())) {
+    store(vorbis->tag(), fields);
+    storeExtras(vorbis->tag(), fields);
+    saved = vorbis->save();
+  } else if (auto* wma = dynamic_cast<TagLib::ASF::File*>(file.get())) {
+    store(wma->tag(), fields);
+    storeExtras(wma->tag(), fields);
+    saved = wma->save();
   } else {
     store(file->tag(), fields);
     saved = file->save();

@@ -1,7 +1,18 @@
 // Reads and writes one set of tag fields in an audio file through TagLib:
-// MP3 and MP2 (ID3v2.3 and ID3v1), OGG Vorbis (Vorbis comment), WMA (ASF
-// attributes) and WAV (RIFF INFO and ID3v2). The container is recognised by
-// the file's extension.
+// MP3 and MP2 (ID3v2.3 and ID3v1), OGG Vorbis and FLAC (Vorbis comment; a
+// FLAC file's picture blocks are kept), WMA (ASF attributes) and WAV (RIFF
+// INFO and ID3v2). The container is recognised by the file's extension.
+//
+// The track total and the disc's ids go where each format has a place, under
+// the names the common taggers and rippers use:
+//
+//   field          ID3v2 (MP3, MP2, WAV)         Vorbis comment        ASF
+//   track total    TRCK "n/total"                TRACKTOTAL            TotalTracks
+//   MusicBrainz    TXXX "MusicBrainz Disc Id"    MUSICBRAINZ_DISCID    MusicBrainz/Disc Id
+//   CDDB id        TXXX "DISCID"                 DISCID                DISCID
+//
+// ID3v1 and RIFF INFO have no place for them. An empty field (0 for the
+// total) removes what the file held under that name.
 //
 // A file that is missing, not audio of its kind, or marked read-only (no
 // write permission bit, honoured even for the superuser) is refused and
@@ -20,7 +31,23 @@ struct TagFields {
   std::string genre;  // genre name; its index is genreIndex(genre)
   int year = 0;       // 0: none
   int track = 0;      // 0: none
+  int track_total = 0;              // 0: none
+  std::string musicbrainz_disc_id;  // as MusicBrainz gives it (28 characters)
+  std::string cddb_id;              // eight hexadecimal digits
 };
+
+// Where the fields beyond the basic ones go.
+namespace tag_names {
+inline constexpr const char* kXiphTrackTotal = "TRACKTOTAL";
+inline constexpr const char* kXiphTrackTotalOther = "TOTALTRACKS";  // read too, replaced on write
+inline constexpr const char* kXiphMusicBrainzDiscId = "MUSICBRAINZ_DISCID";
+inline constexpr const char* kXiphCddbId = "DISCID";
+inline constexpr const char* kId3MusicBrainzDiscId = "MusicBrainz Disc Id";
+inline constexpr const char* kId3CddbId = "DISCID";
+inline constexpr const char* kAsfTrackTotal = "TotalTracks";
+inline constexpr const char* kAsfMusicBrainzDiscId = "MusicBrainz/Disc Id";
+inline constexpr const char* kAsfCddbId = "DISCID";
+}  // namespace tag_names
 
 class TagFile {
  public:

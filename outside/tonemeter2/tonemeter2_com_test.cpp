@@ -382,7 +382,58 @@ TEST_F(Tags, FailuresAnswerErrorsAndLeaveFilesAndFieldsAlone) {
   ASSERT_EQ(info->get_LastError(&why), S_OK);
   EXPECT_FALSE(text(why).empty());
   EXPECT_EQ(info->put_infoGenre(148), E_INVALIDARG);
-  EXPECT_EQ(info->put_infoGenre(-1), E_INVALIDARG);
+  EXPECT_EQ(info->put_infoGenre(-2), E_INVALIDARG);
+}
+
+// A genre the user typed has no index: the window puts -1 with the name, in
+// either order, and the tag write goes through with that name.
+TEST_F(Tags, AGenreOutsideTheListIsWrittenByItsName) {
+  const std::string a = mp3("a.mp3");
+  putByName(u"infoGenreS", "Chiptune");
+  ASSERT_EQ(info->put_infoGenre(-1), S_OK);
+  ASSERT_EQ(info->WriteInfo(Bstr(a).b), S_OK);
+  ASSERT_EQ(info->put_infoGenre(-1), S_OK);
+  putByName(u"infoGenreS", "Vaporwave");
+  const std::string b = mp3("b.mp3");
+  ASSERT_EQ(info->WriteInfo(Bstr(b).b), S_OK);
+
+  SHORT genre = 0;
+  ASSERT_EQ(info->ReadInfo(Bstr(a).b), S_OK);
+  EXPECT_EQ(getByName(u"infoGenreS"), "Chiptune");
+  info->get_infoGenre(&genre);
+  EXPECT_EQ(genre, -1);
+  ASSERT_EQ(info->ReadInfo(Bstr(b).b), S_OK);
+  EXPECT_EQ(getByName(u"infoGenreS"), "Vaporwave");
+}
+
+// The members added after the specified slots, by interface table and by
+// name, through a file and back; the specified dispatch ids stay.
+TEST_F(Tags, TrackTotalAndDiscIdsTravelThroughAFile) {
+  EXPECT_EQ(idOf(u"infoTrack"), 0x1a);
+  EXPECT_EQ(idOf(u"infoTrackTotal"), 0x1b);
+  EXPECT_EQ(idOf(u"infoMusicBrainzDiscId"), 0x1c);
+  EXPECT_EQ(idOf(u"infoCddbId"), 0x1d);
+  const std::string a = mp3("a.mp3");
+  ASSERT_EQ(info->put_infoTrack(3), S_OK);
+  ASSERT_EQ(info->put_infoTrackTotal(11), S_OK);
+  ASSERT_EQ(info->put_infoMusicBrainzDiscId(Bstr(std::string("lwHl8fGzJyLXQR33ug60E8jhf4k-")).b), S_OK);
+  putByName(u"infoCddbId", "9a0b1c0b");
+  ASSERT_EQ(info->WriteInfo(Bstr(a).b), S_OK);
+
+  ComPtr<IAudioInformation2> other;
+  ASSERT_EQ(CoCreateInstance(CLSID_AudioInformation2, nullptr, CLSCTX_ALL, IID_IAudioInformation2, other.putVoid()),
+            S_OK);
+  ASSERT_EQ(other->ReadInfo(Bstr(a).b), S_OK);
+  SHORT track = 0, total = 0;
+  other->get_infoTrack(&track);
+  other->get_infoTrackTotal(&total);
+  EXPECT_EQ(track, 3);
+  EXPECT_EQ(total, 11);
+  BSTR id = nullptr;
+  ASSERT_EQ(other->get_infoMusicBrainzDiscId(&id), S_OK);
+  EXPECT_EQ(text(id), "lwHl8fGzJyLXQR33ug60E8jhf4k-");
+  ASSERT_EQ(other->get_infoCddbId(&id), S_OK);
+  EXPECT_EQ(text(id), "9a0b1c0b");
 }
 
 }  // namespace

@@ -105,12 +105,26 @@ bool AudioFile::setFormatOGG(int rate_hz, int channels, int nominal_kbps, int mi
 
 bool AudioFile::setFormatWMA(int profile) {
   LavcTarget target;
-  std::string refusal;
-  wmaTarget(profile, target, refusal);
+  std::string made, refusal;
+  wmaTarget(profile, target, made, refusal);
+  std::string text = "WMA";
+  if (const WmaProfile* p = wmaProfile(profile)) {
+    text = p->name;
+    // A profile the encoder cannot make exactly names what it makes instead.
+    if (!made.empty()) text += " (written as " + made + ")";
+  }
   std::lock_guard<std::mutex> guard(lock_);
   lavc_ = target;
-  const WmaProfile* p = wmaProfile(profile);
-  choose(Kind::kWma, p ? p->name : "WMA", refusal);
+  choose(Kind::kWma, text, refusal);
+  return refusal_.empty();
+}
+
+bool AudioFile::setFormatFLAC(int level) {
+  FlacSettings s{{44100, 2}, level == -1 ? FlacWriter::kDefaultLevel : level};
+  const std::string refusal = FlacWriter::probe(s);
+  std::lock_guard<std::mutex> guard(lock_);
+  flac_ = s;
+  choose(Kind::kFlac, "FLAC, compression level " + std::to_string(s.level), refusal);
   return refusal_.empty();
 }
 
@@ -126,6 +140,7 @@ std::unique_ptr<AudioWriter> AudioFile::makeWriter() const {
   switch (kind_) {
     case Kind::kMp3: return std::make_unique<Mp3Writer>(lame_);
     case Kind::kOgg: return std::make_unique<OggWriter>(ogg_);
+    case Kind::kFlac: return std::make_unique<FlacWriter>(flac_);
     case Kind::kPcm: case Kind::kMp2: case Kind::kWma: return std::make_unique<LavcWriter>(lavc_);
     case Kind::kNone: break;
   }
@@ -142,6 +157,7 @@ int AudioFile::createOutputFile(const std::string& path) {
     return status_;
   }
   auto writer = makeWriter();
+  if (input_.rate_hz > 0) writer->adoptLayout(input_);
   if (!writer->open(path, error_)) {
     status_ = kStatusCannotCreate;
     return status_;
@@ -174,6 +190,7 @@ bool AudioFile::setInputFormat(int rate_hz, int channels) {
   if (converter_.drain(tail) && !tail.empty())
     writer_->write(tail.data(), tail.size() / static_cast<size_t>(writer_->layout().channels), error_);
   carry_.clear();
+  writer_->adoptLayout(input_);
   if (!converter_.configure(input_, writer_->layout(), error_)) {
     status_ = kStatusWriteFailed;
     return false;
@@ -182,6 +199,7 @@ bool AudioFile::setInputFormat(int rate_hz, int channels) {
 }
 
 bool AudioFile::writeConverted(const int16_t* samples, size_t frames) {
+  if (converter_.passthrough()) return writer_->write(samples, frames, error_);
   converted_.clear();
   if (!converter_.convert(samples, frames, converted_)) {
     error_ = "the resampler failed";

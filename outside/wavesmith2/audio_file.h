@@ -1,9 +1,10 @@
 // The codec component's core: one object is one audio file, opened for
-// reading or for writing. The format is chosen first (PCM, MP3, MP2, OGG or
-// WMA) and serves every file created after it until another is chosen.
+// reading or for writing. The format is chosen first (PCM, MP3, MP2, OGG,
+// WMA or FLAC) and serves every file created after it until another is chosen.
 // Input PCM arrives in the layout given by setInputFormat (either before or
 // after createOutputFile) and is resampled and remixed into the output
-// format when they differ.
+// format when they differ; FLAC, being lossless, takes the input layout as
+// its own (44100 Hz stereo until one is given).
 //
 // A format that cannot be written as asked is refused when it is chosen:
 // the refusal text becomes formatString() and the next createOutputFile
@@ -20,6 +21,7 @@
 
 #include "outside/wavesmith2/audio_reader.h"
 #include "outside/wavesmith2/audio_writer.h"
+#include "outside/wavesmith2/flac_writer.h"
 #include "outside/wavesmith2/lame_settings.h"
 #include "outside/wavesmith2/lavc_writer.h"
 #include "outside/wavesmith2/ogg_writer.h"
@@ -47,6 +49,8 @@ class AudioFile {
   LameSettings lameSettings() const;
   bool setFormatOGG(int rate_hz, int channels, int nominal_kbps, int min_kbps, int max_kbps, int quality);
   bool setFormatWMA(int profile);
+  // Compression level 0 … 8; -1 = the default, 5.
+  bool setFormatFLAC(int level);
 
   // Truth for the writers: a combination answered true always encodes.
   static bool isAvailableFormatMP3(int rate_hz, int bitrate_kbps, int channels);
@@ -74,7 +78,7 @@ class AudioFile {
   std::string lastError() const;
 
  private:
-  enum class Kind { kNone, kPcm, kMp3, kMp2, kOgg, kWma };
+  enum class Kind { kNone, kPcm, kMp3, kMp2, kOgg, kWma, kFlac };
   std::unique_ptr<AudioWriter> makeWriter() const;  // for the chosen format
   void choose(Kind kind, std::string description, std::string refusal);
   bool writeConverted(const int16_t* samples, size_t frames);
@@ -88,6 +92,7 @@ class AudioFile {
   LameSettings lame_;
   LavcTarget lavc_;
   OggSettings ogg_;
+  FlacSettings flac_;
   // The file being written.
   std::unique_ptr<AudioWriter> writer_;
   std::string output_path_;  // where writer_ writes, and the file it made there

@@ -88,8 +88,8 @@ HRESULT AudioFile2::get_inputChannels(LONG* channels) { return putLong(inputChan
 
 HRESULT AudioFile2::IsAvailableFormatWMA(LONG profile, VARIANT_BOOL* available) {
   LavcTarget target;
-  std::string refusal;
-  return putBool(wmaTarget(profile, target, refusal) && refusal.empty(), available);
+  std::string made, refusal;
+  return putBool(wmaTarget(profile, target, made, refusal), available);
 }
 
 HRESULT AudioFile2::SetFormatPCM(LONG sampleRateHz, LONG channels, LONG bitsPerSample) {
@@ -122,6 +122,7 @@ HRESULT AudioFile2::SetFormatOGG(LONG frequencyHz, LONG channels, LONG nominalKb
 }
 
 HRESULT AudioFile2::SetFormatWMA(LONG profile) { return answer(file_.setFormatWMA(profile)); }
+HRESULT AudioFile2::SetFormatFLAC(LONG level) { return answer(file_.setFormatFLAC(level)); }
 
 HRESULT AudioFile2::get_lengthSamples(LONG* frames) { return putLong(file_.lengthSamples(), frames); }
 HRESULT AudioFile2::get_isOpen(VARIANT_BOOL* open) { return putBool(file_.isOpen(), open); }
@@ -181,6 +182,7 @@ const com::DispatchTable& AudioFile2::dispatchTable() {
       RM_RESERVED(46),
       com::propget<&I::get_codecOption>("codecOption", 0x2a, {VT_BOOL}),
       com::propput<&I::put_codecOption>("codecOption", 0x2a, {VT_BOOL}),
+      com::method<&I::SetFormatFLAC>("SetFormatFLAC", 0x2b),
   });
 #undef RM_RESERVED
   return table;

@@ -61,6 +61,7 @@ class AudioFile2 final : public com::ComObject<AudioFile2, IAudioFile2> {
   HRESULT STDMETHODCALLTYPE Reserved46() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE get_codecOption(VARIANT_BOOL* option) override;
   HRESULT STDMETHODCALLTYPE put_codecOption(VARIANT_BOOL option) override;
+  HRESULT STDMETHODCALLTYPE SetFormatFLAC(LONG level) override;
 
  private:
   // The largest ReadSamples answer, in array elements (ten seconds of

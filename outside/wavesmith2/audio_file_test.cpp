@@ -133,10 +133,10 @@ TEST_F(AudioFileTest, RefusedFormatNeverCreatesAFile) {
   EXPECT_FALSE(std::filesystem::exists(dir_.file("x.mp3")));
   EXPECT_NE(file_.formatString().find("96000"), std::string::npos);
 
-  EXPECT_FALSE(file_.setFormatWMA(39));
+  EXPECT_FALSE(file_.setFormatWMA(48));
   EXPECT_NE(file_.createOutputFile(dir_.file("x.wma")), 0);
   EXPECT_FALSE(std::filesystem::exists(dir_.file("x.wma")));
-  EXPECT_NE(file_.formatString().find("VBR Quality 98"), std::string::npos);
+  EXPECT_NE(file_.formatString().find("48"), std::string::npos);
 
   EXPECT_FALSE(file_.setFormatPCM(44100, 2, 12));
   EXPECT_FALSE(file_.setFormatOGG(44100, 2, 0, 0, 0, -1));
@@ -156,13 +156,14 @@ TEST_F(AudioFileTest, UncreatablePathGivesNonZeroStatus) {
 // with a non-zero status instead of reporting a file nobody can reach.
 TEST_F(AudioFileTest, AFileRemovedWhileItWasWrittenDoesNotCloseAsASuccess) {
   const auto pcm = tone(44100, 2, 0.5, kToneHz);
-  for (int format = 0; format < 5; ++format) {
+  for (int format = 0; format < 6; ++format) {
     SCOPED_TRACE(format);
     const bool chosen = format == 0   ? file_.setFormatPCM(44100, 2, 16)
                         : format == 1 ? file_.setFormatMP3(44100, 128, 2)
                         : format == 2 ? file_.setFormatOGG(44100, 2, 128, 0, 0, -1)
                         : format == 3 ? file_.setFormatMP2(44100, 192, 2)
-                                      : file_.setFormatWMA(10);
+                        : format == 4 ? file_.setFormatWMA(10)
+                                      : file_.setFormatFLAC(5);
     ASSERT_TRUE(chosen);
     const std::string folder = dir_.file("album" + std::to_string(format));
     std::filesystem::create_directory(folder);

@@ -18,7 +18,7 @@ namespace {
 
 // Only the containers and codecs this component reads; anything else is
 // refused before a decoder ever sees it.
-constexpr const char* kFormats = "mp3,wav,asf,ogg";
+constexpr const char* kFormats = "mp3,wav,asf,ogg,flac";
 
 bool codecAllowed(AVCodecID id) {
   switch (id) {
@@ -30,6 +30,7 @@ bool codecAllowed(AVCodecID id) {
     case AV_CODEC_ID_WMAV1: case AV_CODEC_ID_WMAV2: case AV_CODEC_ID_WMAPRO: case AV_CODEC_ID_WMALOSSLESS:
     case AV_CODEC_ID_WMAVOICE:
     case AV_CODEC_ID_VORBIS:
+    case AV_CODEC_ID_FLAC:
       return true;
     default:
       return false;
@@ -37,8 +38,11 @@ bool codecAllowed(AVCodecID id) {
 }
 
 // No real file of these formats yields more than this many sample frames per
-// byte (8 kbit/s MPEG-2.5 at 12 kHz gives 12; PCM gives at most 1).
+// byte (8 kbit/s MPEG-2.5 at 12 kHz gives 12; PCM gives at most 1) ...
 constexpr int64_t kMaxFramesPerByte = 64;
+// ... except FLAC, whose silence is a constant per channel: a frame of up to
+// 65535 sample frames in a dozen bytes or so.
+constexpr int64_t kMaxFlacFramesPerByte = 8192;
 // Packets in a row that give no audio before the reader gives up.
 constexpr int kMaxBarrenPackets = 2000;
 
@@ -102,7 +106,7 @@ bool AudioReader::open(const std::string& path, std::string& error, PcmLayout re
   s->fmt->format_whitelist = av_strdup(kFormats);
   s->fmt->protocol_whitelist = av_strdup("file");
   if (avformat_open_input(&s->fmt, path.c_str(), nullptr, nullptr) < 0) {
-    error = path + " is not an MP3, MP2, WAV, WMA or OGG file";
+    error = path + " is not an MP3, MP2, WAV, WMA, OGG or FLAC file";
     return false;  // avformat_open_input freed the context
   }
   if (avformat_find_stream_info(s->fmt, nullptr) < 0) {
@@ -178,7 +182,10 @@ bool AudioReader::open(const std::string& path, std::string& error, PcmLayout re
   }
   const double frames = seconds * out.rate_hz;
   length_frames_ = static_cast<int64_t>(std::clamp(frames + 0.5, 0.0, static_cast<double>(std::numeric_limits<int32_t>::max())));
-  s->max_frames_out = static_cast<int64_t>(st.st_size) * kMaxFramesPerByte * std::max(1, out.rate_hz / std::max(1, rate)) + out.rate_hz;
+  const int64_t per_byte =
+      st_audio->codecpar->codec_id == AV_CODEC_ID_FLAC ? kMaxFlacFramesPerByte : kMaxFramesPerByte;
+  s->max_frames_out =
+      static_cast<int64_t>(st.st_size) * per_byte * std::max(1, out.rate_hz / std::max(1, rate)) + out.rate_hz;
 
   layout_ = out;
   format_name_ = s->fmt->iformat->name;

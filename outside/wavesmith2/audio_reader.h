@@ -1,4 +1,4 @@
-// Reads MP3, MP2, WAV, WMA and OGG files (FFmpeg) as interleaved 16-bit
+// Reads MP3, MP2, WAV, WMA, OGG and FLAC files (FFmpeg) as interleaved 16-bit
 // samples. The length, frame size, duration, channels and rate it reports
 // agree with each other: durationMs = lengthSamples × 1000 / rate, and one
 // unit of lengthSamples is frameSize (= channels) array elements.

@@ -16,6 +16,9 @@ class AudioWriter {
   virtual ~AudioWriter() = default;
 
   virtual PcmLayout layout() const = 0;
+  // A lossless writer takes the caller's layout as its own as long as no
+  // samples were written; the others keep theirs and answer false.
+  virtual bool adoptLayout(PcmLayout) { return false; }
   // Creates (or replaces) the file. On failure `error` says why and no file
   // is left open.
   virtual bool open(const std::string& path, std::string& error) = 0;

@@ -22,6 +22,8 @@ class PcmConverter {
 
   bool configure(PcmLayout in, PcmLayout out, std::string& error);
   bool configured() const { return configured_; }
+  // Equal layouts: convert() would only copy, so callers may skip it.
+  bool passthrough() const { return configured_ && swr_ == nullptr; }
   PcmLayout input() const { return in_; }
   PcmLayout output() const { return out_; }
 

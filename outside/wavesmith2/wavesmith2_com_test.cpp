@@ -247,10 +247,16 @@ TEST_F(Wavesmith2, RefusalsAndBadFilesGiveErrorsNotFiles) {
   BSTR why = nullptr;
   ASSERT_EQ(f->get_FormatString(&why), S_OK);
   EXPECT_FALSE(text(why).empty());
-  // A lossless WMA profile cannot be produced as named.
-  EXPECT_EQ(f->SetFormatWMA(47), S_FALSE);
-  ASSERT_EQ(f->IsAvailableFormatWMA(47, &ok), S_OK);
+  // A WMA profile number that does not exist.
+  EXPECT_EQ(f->SetFormatWMA(48), S_FALSE);
+  ASSERT_EQ(f->IsAvailableFormatWMA(48, &ok), S_OK);
   EXPECT_EQ(ok, VARIANT_FALSE);
+  // Lossless is written at the encoder's top rate instead, and says so.
+  ASSERT_EQ(f->IsAvailableFormatWMA(47, &ok), S_OK);
+  EXPECT_EQ(ok, VARIANT_TRUE);
+  EXPECT_EQ(f->SetFormatWMA(47), S_OK);
+  ASSERT_EQ(f->get_FormatString(&why), S_OK);
+  EXPECT_NE(text(why).find("320 kbit/s"), std::string::npos);
   // An output folder that does not exist.
   ASSERT_EQ(f->SetFormatPCM(44100, 2, 16), S_OK);
   EXPECT_EQ(f->CreateOutputFile(Bstr(dir.file("no/such/dir/x.wav")).b, 0), E_FAIL);
@@ -264,6 +270,42 @@ TEST_F(Wavesmith2, RefusalsAndBadFilesGiveErrorsNotFiles) {
   SAFEARRAY* block = nullptr;
   EXPECT_EQ(f->ReadSamples(100, &block), E_UNEXPECTED);
   EXPECT_EQ(block, nullptr);
+}
+
+// FLAC, the member added after the specified slots: through the interface
+// table and by name, lossless both ways, the specified members unmoved.
+TEST_F(Wavesmith2, FlacIsWrittenLosslesslyThroughTheAddedMember) {
+  ComPtr<IAudioFile2> f = newFile();
+  const auto cd = ts::noise(44100, 2, 2.5);
+  ASSERT_EQ(f->SetFormatFLAC(8), S_OK);
+  write(f.get(), dir.file("a.flac"), cd, 44100, 2);
+  ReadBack r = read(dir.file("a.flac"));
+  EXPECT_EQ(r.rate, 44100);
+  EXPECT_EQ(r.channels, 2);
+  EXPECT_EQ(r.frames, static_cast<LONG>(cd.size() / 2));
+  EXPECT_EQ(r.samples, cd);
+  EXPECT_EQ(f->SetFormatFLAC(12), S_FALSE);
+  EXPECT_EQ(f->CreateOutputFile(Bstr(dir.file("b.flac")).b, 0), E_FAIL);
+
+  ComPtr<IDispatch> d;
+  ASSERT_EQ(f.as(&d), S_OK);
+  auto idOf = [&](const char16_t* name) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = 0;
+    EXPECT_EQ(d->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+    return id;
+  };
+  EXPECT_EQ(idOf(u"SetFormatFLAC"), 0x2b);
+  EXPECT_EQ(idOf(u"codecOption"), 0x2a);
+  EXPECT_EQ(idOf(u"SetFormatWMA"), 0x19);
+  VARIANT level = com::variantI4(0);
+  DISPPARAMS params{&level, nullptr, 1, 0};
+  ASSERT_EQ(d->Invoke(0x2b, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
+  BSTR format = nullptr;
+  ASSERT_EQ(f->get_FormatString(&format), S_OK);
+  EXPECT_EQ(text(format), "FLAC, compression level 0");
+  write(f.get(), dir.file("c.flac"), cd, 44100, 2, /*inputFirst=*/true);
+  EXPECT_EQ(read(dir.file("c.flac")).samples, cd);
 }
 
 TEST_F(Wavesmith2, MembersAreReachableByNameThroughIDispatch) {

@@ -1,5 +1,6 @@
 #include "outside/wavesmith2/wma_profiles.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <mutex>
@@ -71,23 +72,34 @@ const WmaProfile* wmaProfile(int number) {
   return &kProfiles[static_cast<size_t>(number - 1)];
 }
 
-bool wmaTarget(int number, LavcTarget& target, std::string& error) {
+int wmaQualityKbps(int quality) {
+  if (quality >= 98) return 320;
+  if (quality >= 90) return 192;
+  if (quality >= 75) return 128;
+  if (quality >= 50) return 96;
+  if (quality >= 25) return 64;
+  return 48;
+}
+
+bool wmaTarget(int number, LavcTarget& target, std::string& made, std::string& error) {
+  made.clear();
   const WmaProfile* p = wmaProfile(number);
   if (!p) {
     error = "WMA profile " + std::to_string(number) + " does not exist (1 to 47)";
     return false;
   }
-  const std::string named = "WMA profile " + std::to_string(number) + " (" + p->name + ")";
-  if (p->mode == WmaMode::kVbrQuality) {
-    error = named + " asks for quality-based VBR, which the WMA encoder cannot produce";
-    return false;
-  }
-  if (p->mode == WmaMode::kLossless) {
-    error = named + " asks for WMA Lossless, which the WMA encoder cannot produce";
-    return false;
+  int kbps = p->bitrate_kbps;
+  switch (p->mode) {
+    case WmaMode::kVbrQuality: kbps = wmaQualityKbps(p->quality); break;
+    case WmaMode::kLossless: kbps = kWmaTopKbps; break;
+    case WmaMode::kCbr: kbps = std::clamp(kbps, kWmaFloorKbps, kWmaTopKbps); break;
   }
   target = LavcTarget{p->wma_version == 1 ? "wmav1" : "wmav2", "asf", {p->rate_hz, p->channels},
-                      static_cast<int64_t>(p->bitrate_kbps) * 1000};
+                      static_cast<int64_t>(kbps) * 1000};
+  if (p->mode != WmaMode::kCbr || kbps != p->bitrate_kbps) {
+    made = "WMA " + std::to_string(p->rate_hz) + " Hz, " + std::to_string(kbps) + " kbit/s CBR, " +
+           (p->channels == 1 ? "mono" : "stereo");
+  }
   // The encoder's answer for a profile never changes; ask once.
   static std::mutex lock;
   static std::map<int, std::string> refusals;  // guarded by `lock`
@@ -99,7 +111,7 @@ bool wmaTarget(int number, LavcTarget& target, std::string& error) {
     refusal = it->second;
   }
   if (!refusal.empty()) {
-    error = named + " cannot be produced: " + refusal;
+    error = "WMA profile " + std::to_string(number) + " (" + p->name + ") cannot be produced: " + refusal;
     return false;
   }
   return true;

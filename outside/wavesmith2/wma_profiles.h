@@ -1,5 +1,6 @@
 // The 47 WMA profiles by number (1 … 47, the settings dialog's item index
-// plus one) with what each asks for, and whether our encoder can produce it.
+// plus one) with what each asks for, and what our encoder (FFmpeg's WMA 9
+// standard bitstream, constant bit rate only) makes of it.
 #pragma once
 
 #include <string>
@@ -26,10 +27,21 @@ inline constexpr int kWmaProfileCount = 47;
 // The profile with this number, or null.
 const WmaProfile* wmaProfile(int number);
 
-// What to hand FFmpeg for the profile. Returns false with a message that
-// names the profile when it cannot be produced as named (a quality-VBR or
-// lossless profile, or a rate the encoder refuses); such a profile is never
-// written with other settings instead.
-bool wmaTarget(int number, LavcTarget& target, std::string& error);
+// The lowest and highest constant rates written: FFmpeg's encoder refuses
+// less than 24 kbit/s, and the standard codec tops out at 320.
+inline constexpr int kWmaFloorKbps = 24;
+inline constexpr int kWmaTopKbps = 320;
+
+// The constant rate of comparable quality for a VBR quality level (10 … 98),
+// by the average rates those levels reach on CD music.
+int wmaQualityKbps(int quality);
+
+// What to hand FFmpeg for the profile, at the profile's rate and channels.
+// A profile the encoder cannot make as named gets the nearest setting it
+// can: a VBR quality its constant rate of comparable quality, a rate below
+// the floor the floor, Lossless the top rate; `made` then says what is
+// written (empty when the profile is made as named). False with `error`
+// only for a number outside 1 … 47 or a setting the encoder refuses.
+bool wmaTarget(int number, LavcTarget& target, std::string& made, std::string& error);
 
 }  // namespace wavesmith

@@ -87,6 +87,7 @@ class AudioFile2Double final : public com::ComObject<AudioFile2Double, IAudioFil
   RESERVED(Reserved46)
   HRESULT STDMETHODCALLTYPE get_codecOption(VARIANT_BOOL* v) override { if (v) *v = option_; return S_OK; }
   HRESULT STDMETHODCALLTYPE put_codecOption(VARIANT_BOOL v) override { RECORD("codecOption=" + num(v)); option_ = v; return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetFormatFLAC(LONG level) override { RECORD("SetFormatFLAC(" + num(level) + ")"); return S_OK; }
 
  private:
   VARIANT_BOOL option_ = VARIANT_FALSE;
@@ -207,6 +208,10 @@ class AudioInformation2Double final : public com::ComObject<AudioInformation2Dou
   RESERVED(Reserved50) RESERVED(Reserved51)
   HRESULT STDMETHODCALLTYPE get_infoTrack(SHORT* v) override { if (v) *v = 0; return S_OK; }
   HRESULT STDMETHODCALLTYPE put_infoTrack(SHORT v) override { RECORD("infoTrack=" + num(v)); return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_infoTrackTotal(SHORT* v) override { if (v) *v = 0; return S_OK; }
+  HRESULT STDMETHODCALLTYPE put_infoTrackTotal(SHORT v) override { RECORD("infoTrackTotal=" + num(v)); return S_OK; }
+  INFO_TEXT(infoMusicBrainzDiscId)
+  INFO_TEXT(infoCddbId)
 };
 
 const com::ServerClass kClasses[] = {

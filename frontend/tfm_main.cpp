@@ -20,6 +20,7 @@
 #include "frontend/tfm_about.h"
 #include "frontend/tfm_dir.h"
 #include "frontend/tfm_id3.h"
+#include "frontend/settings/tfm_set.h"
 #include "frontend/tfm_shells.h"
 #include "frontend/window_geometry.h"
 #include "platform/shell/desktop_opener.h"
@@ -422,7 +423,9 @@ void Tfm_main::StopPlayingClick() { controller_->stopPlayback(); }
 void Tfm_main::Exit1Click() { close(); }
 
 void Tfm_main::Option1Click() {
-  if (dialogs_.set != nullptr) showCentred(dialogs_.set);
+  if (dialogs_.set == nullptr) return;
+  dialogs_.set->setScale(scale_);
+  if (showCentred(dialogs_.set) == QDialog::Accepted) controller_->chooseDrive(seams_.settings->readInt("cd", "cd rom", 0));
 }
 
 void Tfm_main::ID3Tag1Click() { openId3Editor(false); }

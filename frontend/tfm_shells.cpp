@@ -24,17 +24,6 @@ QDialogButtonBox* closeButton(QDialog* dialog) {
 
 }  // namespace
 
-Tfm_set::Tfm_set(QWidget* parent) : QDialog(parent) {
-  shell(this, "Tfm_set", "Settings");
-  cb_cdrom_ = new QComboBox(this);
-  cb_cdrom_->setObjectName("cb_cdrom");
-  auto* form = new QFormLayout;
-  form->addRow("CD-Rom: ", cb_cdrom_);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(form);
-  layout->addWidget(closeButton(this));
-}
-
 Tfm_converter::Tfm_converter(QWidget* parent) : QDialog(parent) {
   shell(this, "Tfm_converter", "Converter");
   auto* layout = new QVBoxLayout(this);

@@ -10,17 +10,6 @@ class QComboBox;
 
 namespace quavern {
 
-class Tfm_set : public QDialog {
-  Q_OBJECT
-
- public:
-  explicit Tfm_set(QWidget* parent = nullptr);
-  QComboBox* cb_cdrom() const { return cb_cdrom_; }
-
- private:
-  QComboBox* cb_cdrom_;
-};
-
 class Tfm_converter : public QDialog {
   Q_OBJECT
 

@@ -14,7 +14,7 @@
 #include "frontend/tfm_id3.h"
 #include "frontend/tfm_main.h"
 #include "frontend/settings/tfm_set.h"
-#include "frontend/tfm_shells.h"
+#include "frontend/tfm_converter.h"
 
 namespace quavern {
 
@@ -45,7 +45,7 @@ QuavernProgram::QuavernProgram(QuavernApplication& application, Seams seams) : a
   dialogs.set = new Tfm_set(*seams.settings, *seams.prompter, main_);
   dialogs.about = new Tfm_about(*seams.opener, dataFolder() + "/about_banner.svg", main_);
   dialogs.dir = new Tfm_dir(*seams.settings, main_);
-  dialogs.converter = new Tfm_converter(main_);
+  dialogs.converter = new Tfm_converter(*main_);
   dialogs.id3 = new Tfm_id3(*main_);
   main_->setDialogs(dialogs);
   Tfm_main* window = main_;

@@ -2,7 +2,7 @@
 #
 #   rm_warnings(target)             project warnings, treated as errors
 #   rm_library(name [SHARED|STATIC] SOURCES ... LIBS ...)
-#   rm_test(name SOURCES ... LIBS ... [ENV k=v ...])   a GoogleTest program in CTest
+#   rm_test(name SOURCES ... LIBS ... [ENV k=v ...])   a GoogleTest program in CTest, its cases labelled `name`
 #   rm_fuzzer(name SOURCES ... LIBS ...)                a libFuzzer target plus a short CTest run
 #   rm_com_server(target)           makes a shared library an in-process COM server
 #
@@ -18,6 +18,11 @@ endif()
 if(RIPMARROW_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(RIPMARROW_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
 endif()
 
 add_custom_target(fuzzers)
@@ -72,7 +77,7 @@ function(rm_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${A_TIMEOUT} ENVIRONMENT "RIPMARROW_BUILD_DIR=${PROJECT_BINARY_DIR};${A_ENV}")
+    PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS ${name} ENVIRONMENT "RIPMARROW_BUILD_DIR=${PROJECT_BINARY_DIR};${A_ENV}")
 endfunction()
 
 # Fuzzers are only built in the clang fuzz configuration. Each also gets a

@@ -110,6 +110,15 @@ bool handOggToEngine(IAudioCDRipper2* engine, const OggSettings& s) {
   return true;
 }
 
+bool handFlacToEngine(IAudioCDRipper2* engine, LONG level) {
+  if (engine == nullptr) return false;
+  com::ComPtr<IUnknown> unknown;
+  engine->GetAudioFile2Interface(unknown.put());
+  com::ComPtr<IAudioFile2> codec;
+  if (!unknown || FAILED(unknown->QueryInterface(IID_IAudioFile2, codec.putVoid()))) return false;
+  return handFlacToCodec(codec.get(), level);
+}
+
 bool handMp3ToCodec(IAudioFile2* codec, IAudioFile2LameEnc* mp3, const Mp3Settings& s) {
   if (codec == nullptr || mp3 == nullptr) return false;
   fillMp3<IAudioFile2LameEnc, LONG, LONG, LONG, LONG>(mp3, s);
@@ -141,5 +150,11 @@ bool handOggToCodec(IAudioFile2* codec, const OggSettings& s) {
                       static_cast<SHORT>(s.qualityMode ? s.quality : -1));
   return true;
 }
+
+}  // namespace quavern
+
+namespace quavern {
+
+bool handFlacToCodec(IAudioFile2* codec, LONG level) { return codec != nullptr && SUCCEEDED(codec->SetFormatFLAC(level)); }
 
 }  // namespace quavern

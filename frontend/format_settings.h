@@ -29,6 +29,7 @@ inline constexpr const char* kMp3NotSupported =
     "This MP3 format not supported, please try another frequency or bitrate.";
 inline constexpr const char* kOggNotSupported =
     "This OGG format not supported, please try another frequency or bitrate.";
+inline constexpr const char* kFlacNotAvailable = "FLAC files cannot be written: the codec component is missing.";
 }  // namespace texts
 
 // [mp3]: the values the MP3 settings object takes.
@@ -71,10 +72,15 @@ LONG readFlacCompressionLevel(const SettingsStore& settings);
 bool handMp3ToEngine(IAudioCDRipper2* engine, IAudioCDRipperLameMP3Encoder2* mp3, const Mp3Settings& s);
 void handWmaToEngine(IAudioCDRipper2* engine, LONG profile);
 bool handOggToEngine(IAudioCDRipper2* engine, const OggSettings& s);
+// FLAC is set on the engine's own codec component (GetAudioFile2Interface);
+// the rip then goes through RipTrackToAudioFile2Format. False when the
+// component is missing or refuses.
+bool handFlacToEngine(IAudioCDRipper2* engine, LONG level);
 
 // The same hand-over to a codec component that writes the file itself.
 bool handMp3ToCodec(IAudioFile2* codec, IAudioFile2LameEnc* mp3, const Mp3Settings& s);
 void handWmaToCodec(IAudioFile2* codec, LONG profile);
 bool handOggToCodec(IAudioFile2* codec, const OggSettings& s);
+bool handFlacToCodec(IAudioFile2* codec, LONG level);
 
 }  // namespace quavern

@@ -129,6 +129,12 @@ bool RipBatch::chooseFormat() {
         return false;
       }
       break;
+    case kFlac:
+      if (!handFlacToEngine(engine, readFlacCompressionLevel(settings_))) {
+        prompter_.inform(nullptr, texts::kFlacNotAvailable);
+        return false;
+      }
+      break;
     default:
       format_ = kMp3;
       if (!handMp3ToEngine(engine, engine_.mp3Settings(), readMp3Settings(settings_))) {
@@ -247,7 +253,9 @@ void RipBatch::finishTrack() {
   std::error_code ec;
   if (!failed && std::filesystem::exists(outputPath_, ec)) {
     ++filesWritten_;
-    if (!TagRippedFile()) {
+    // A track stopped before its first block leaves a file without audio,
+    // which the tag component may refuse; the stop was the user's.
+    if (!TagRippedFile() && !disc_.ripStopPending()) {
       failures_.push_back({ripCursor_, view_.rowTitle(ripCursor_), "the file was ripped, but its tags could not be written"});
     }
   }

@@ -73,6 +73,7 @@ Tfm_id3::Tfm_id3(Tfm_main& main) : QDialog(&main), main_(main) {
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
+  layout->addSpacing(layout->spacing() * 2);
   layout->addLayout(buttons);
 
   connect(btn_ok_, &QPushButton::clicked, this, &Tfm_id3::btn_okClick);

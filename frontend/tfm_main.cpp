@@ -187,7 +187,7 @@ void Tfm_main::buildControls() {
 
   cb_format_ = new QComboBox(skin_);
   cb_format_->setObjectName("cb_format");
-  cb_format_->addItems({"MP3", "WAV", "WMA", "OGG"});
+  cb_format_->addItems({"MP3", "WAV", "WMA", "OGG", "FLAC"});
   cb_format_->setAccessibleName("Output format");
 
   edt_dir_ = new QLineEdit(skin_);

@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "engine/cddb/track_titles.h"
 #include "platform/text/utf.h"
 #include "ripmarrow/engine_session.h"
 #include "ripmarrow/virtual_drive_setup.h"
@@ -221,9 +221,12 @@ bool RipCommand::parseTracks(const std::string& text, std::vector<long>& tracks)
 
 std::string RipCommand::fileName(long track, const std::string& title, const std::string& extension) {
   std::string clean;
-  // Control characters have no place in a file name either.
-  for (const char c : engine::cddb::CleanFileTitle(title)) {
-    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) clean += c;
+  // The nine characters that file systems (or other users' ones) refuse are
+  // left out, as the desktop program leaves them out; control characters
+  // have no place in a file name either.
+  constexpr std::string_view kRefused = "*?|:\"/\\<>";
+  for (const char c : title) {
+    if (kRefused.find(c) == std::string_view::npos && static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) clean += c;
   }
   if (clean.size() > kMaxTitleBytes) {
     size_t cut = kMaxTitleBytes;

@@ -2,6 +2,7 @@
 # Configures and builds one configuration into build/<name>.
 #   scripts/build.sh release   optimised, with debug info
 #   scripts/build.sh asan      AddressSanitizer + UndefinedBehaviorSanitizer
+#   scripts/build.sh tsan      ThreadSanitizer (the threaded tests: scripts/test.sh runs them)
 #   scripts/build.sh fuzz      clang, libFuzzer targets only (with both sanitizers)
 #   scripts/build.sh bench     optimised, with the benchmarks
 # Extra arguments are passed to the build tool (e.g. a target name).
@@ -14,6 +15,7 @@ jobs=${RIPMARROW_JOBS:-$(nproc)}
 case "$config" in
   release) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   asan)    args=(-DCMAKE_BUILD_TYPE=Debug -DRIPMARROW_SANITIZE=ON "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g") ;;
+  tsan)    args=(-DCMAKE_BUILD_TYPE=Debug -DRIPMARROW_TSAN=ON "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1") ;;
   fuzz)    args=(-DCMAKE_BUILD_TYPE=Debug -DRIPMARROW_SANITIZE=ON -DRIPMARROW_FUZZ=ON
                  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g") ;;
   bench)   args=(-DCMAKE_BUILD_TYPE=Release -DRIPMARROW_BENCH=ON) ;;

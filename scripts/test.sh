@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the optimised build, the same tests under AddressSanitizer
-# and UndefinedBehaviorSanitizer, and a short bounded run of each fuzzer.
+# and UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer,
+# and a short bounded run of each fuzzer.
 # Installs what is missing first. Exits non-zero when anything fails.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -20,6 +21,25 @@ run() {  # run <config> [ctest args...]
 }
 run release
 run asan
+
+# ThreadSanitizer: only the programs whose code meets other threads (the COM
+# runtime, the device layer and ASPI library, the engine object, the rip,
+# playback, monitor and command tests); the cases that make the threads meet
+# repeat RIPMARROW_THREAD_REPEATS times. Any report fails its case
+# (halt_on_error, exit code 66); nothing of ours is suppressed.
+tsan_targets=(com_test device_test aspi_worker_test aspi_test engine_com_test engine_playback_test
+              rip_pipeline_test rip_threads_test rip_encoded_test cli_rip_test cli_play_test)
+echo "=== tsan: build"
+started=$SECONDS
+"$top/scripts/build.sh" tsan "${tsan_targets[@]}"
+echo "=== tsan: test"
+labels=$(IFS='|'; echo "^(${tsan_targets[*]})\$")
+(cd "$top/build/tsan" &&
+  TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:exitcode=66:second_deadlock_stack=1} \
+  RIPMARROW_THREAD_REPEATS=${RIPMARROW_THREAD_REPEATS:-3} \
+  ctest --output-on-failure -j "$jobs" -L "$labels") || status=1
+echo "=== tsan: $((SECONDS - started)) s"
+
 run fuzz -L fuzz
 if [ $status -ne 0 ]; then
   echo "Some tests failed." >&2

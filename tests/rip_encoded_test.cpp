@@ -436,5 +436,39 @@ TEST_F(EncodedRipTest, ThePumpHandsWholeSampleFramesInPiecesOfAtMostHalfASecond)
   EXPECT_EQ(codecCalls().back(), "CloseFile()");
 }
 
+// An encoded rip stopped while its thread still takes the drive (every
+// command slowed), and one whose thread finds no drive at all: both close
+// the codec's file and end with one RipProgress(100), the second after its
+// Error.
+TEST_F(EncodedRipTest, ARipStoppedOrRefusedAtItsStartClosesTheCodecsFile) {
+  openWith(kDisc, Codec::kDoubles);
+  platform::vdrive::FaultPlan slow;
+  slow.slowCommandMs = 40;
+  drive_->setFaults(slow);
+  engine_->put_trackNum(2);
+  sink_->progress.clear();
+  BSTR file = SysAllocString(u"start.mp3");
+  engine_->RipTrackToMP3(file);
+  SysFreeString(file);
+  engine_->StopRip();
+  ASSERT_TRUE(waitForEnd());
+  drive_->setFaults({});
+  EXPECT_TRUE(sink_->errors.empty());
+  EXPECT_EQ(std::count(sink_->progress.begin(), sink_->progress.end(), 100), 1);
+  size_t stopped = 0;
+  for (size_t elements : pieces()) stopped += elements * 2;
+  EXPECT_LT(stopped, trackSamples(1).size() * 2 / 2);
+  EXPECT_EQ(codecCalls().back(), "CloseFile()");
+
+  doubles::clearCalls();
+  platform::deviceio::registerDrive('E', nullptr);
+  ASSERT_TRUE(rip(&AudioCDRipper2::RipTrackToMP3, "none.mp3", 2));
+  platform::deviceio::registerDrive('E', drive_);
+  ASSERT_EQ(sink_->errors.size(), 1u);
+  EXPECT_TRUE(sink_->errors[0] == ASPI_DRIVER || sink_->errors[0] == DRIVE_BUSY) << sink_->errors[0];
+  EXPECT_EQ(sink_->progress, std::vector<LONG>{100});
+  EXPECT_EQ(codecCalls().back(), "CloseFile()");
+}
+
 }  // namespace
 }  // namespace engine

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     std::fprintf(stderr, "start-up %.3f s\n", std::chrono::duration<double>(start - launched).count());
     window.RipCD1Click();
-    while (window.controller().ripping()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    while (window.controller().ripping()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     int failed = 0;
     for (int r = 0; r < lv->rowCount(); ++r) failed += lv->item(r, 4)->text() != "Finish";

@@ -24,18 +24,47 @@
 // reported only by the Error event, after lastError is set; a failed get
 // leaves its out value unwritten.
 //
-// Threads: the client's thread makes every interface call and receives every
-// event. The timer thread (DriverOpen to DriverClose) and, later, the rip
-// thread raise events by storing the event in pendingEvent_ and calling
-// _OnEvent through their own marshalled pointer, which runs it on the
-// client's thread while they wait. Fields they share with the client's
-// thread are atomics; everything else belongs to the client's thread.
+// Threads, and what each shared field is guarded by (every field below says
+// which of these applies):
+//   client   the client's thread: every interface call arrives on it, every
+//            event is fired on it (the player's events reach the sink there
+//            too). Fields marked so are touched by no other thread.
+//   settings written on the client's thread only while busy_ is kIdle (the
+//            puts that change them do nothing while a rip or a playback
+//            holds the drive), read by the rip thread of the rip they start
+//            with: starting the thread orders the writes before the reads.
+//   drive    guarded by driveLock_: the transport, the drive handle and the
+//            device layer's process-wide tables behind them are used by one
+//            thread at a time, the one holding driveLock_.
+//   codec    guarded by codecLock_: one call into the codec component at a
+//            time (the client's format calls, the pump, the rip's end).
+//   atomic   read and written by several threads without a lock.
+//
+// The threads besides the client's: the timer thread (DriverOpen to
+// DriverClose; the disc-change monitor, or the encoder pump while converting_
+// is set) and at most one rip thread. They raise events by queueing them in
+// workerEvents_ and calling _OnEvent through their own marshalled pointer,
+// which runs it on the client's thread while they wait.
+//
+// busy_ is the one state of the object's work that every entry point
+// consults. The client's thread moves it out of kIdle (a rip's entry to
+// kRipStarting, PlayTrack, Refresh, DriverClose); the rip thread moves it on
+// to kRipping once it holds the drive, and back to kIdle at its very end,
+// after it has let go of the drive and before its last RipProgress(100).
+// While a rip holds the drive (kRipStarting, kRipping) the rip thread holds
+// driveLock_ and the client's thread never waits for it: every entry point
+// looks at busy_ first. The monitor takes driveLock_ only by trying, polls
+// only when it then finds busy_ kIdle, and lets go of it before it raises an
+// event, so a handler may take the drive.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -65,6 +94,16 @@ enum PendingEvent : int32_t {
   kEventMediaChange = 3,
   kEventTimer = 4,
   kEventEndTrackPlay = 5,
+};
+
+// What the engine object is busy with (see the thread rules above).
+enum class Busy : int32_t {
+  kIdle,         // nothing holds the drive: the monitor may poll
+  kRipStarting,  // a rip was accepted; its thread takes the drive and spins up
+  kRipping,      // the rip thread reads the track (and the pump encodes)
+  kPlaying,      // a playback holds the drive
+  kRefreshing,   // Refresh reads the disc
+  kClosing,      // DriverClose gives everything back
 };
 
 inline constexpr int16_t kMediaIn = 3;
@@ -171,13 +210,36 @@ class AudioCDRipper2 final
 
   // Events (audio_cd_ripper_events.cpp).
   void raiseError(ErrcodeConstants code);           // on the client's thread
-  void raiseFromWorker(IAudioCDRipper2* own, int32_t eventCode);  // stores the code, calls _OnEvent through `own`
+  // A worker's event: queues the code with the values stored for it
+  // (lastError_, ripPercent_/ripDone_, retryCount_) and calls _OnEvent
+  // through `own`, which fires the oldest queued event on the client's thread.
+  void raiseFromWorker(IAudioCDRipper2* own, int32_t eventCode);
+  // The two halves of raiseFromWorker: the event takes its place in the
+  // queue (its serial, 0 when it has no way to the client), then is fired.
+  uint64_t queueWorkerEvent(IAudioCDRipper2* own, int32_t eventCode);
+  void deliverWorkerEvent(IAudioCDRipper2* own, uint64_t serial);
   void fire(DISPID id, std::initializer_list<VARIANT> args = {});
   // The guard of every property: while the disc changed since the last
   // Refresh, MEDIA_CHANGED is raised and the call does nothing more.
   bool mediaChangedGuard();
 
-  // Transport and drive handle (audio_cd_ripper_drive.cpp).
+  // What busy_ says about the drive. Any thread.
+  bool ripBusy() const;       // a rip was accepted and has not ended
+  bool driveBusy() const;     // a rip or a playback holds the drive
+
+  // Transport and drive handle (audio_cd_ripper_drive.cpp). Every one of
+  // these runs with driveLock_ held.
+  //
+  // takeDrive: the drive afresh for a rip, a playback or a Refresh: the
+  // transport is unloaded and, after `settleMs`, loaded again (then
+  // `onTransportLoaded` runs), and the handle is made anew. Answers
+  // NO_ERRORS, or what is missing: ASPI_DRIVER (no transport; the handle is
+  // left as it was) or DRIVE_BUSY (no handle).
+  ErrcodeConstants takeDrive(uint32_t settleMs, const std::function<void()>& onTransportLoaded = {});
+  // releaseDrive: the drive given back after a rip or a playback: the tray
+  // unlocked when asked, then up to 20 readiness checks 200 ms apart, and
+  // the disc taken for present (the monitor tells otherwise at its next poll).
+  void releaseDrive(bool unlockTray);
   void loadTransport();
   void unloadTransport();
   void createDriveHandle();
@@ -186,6 +248,7 @@ class AudioCDRipper2 final
   void reloadTransport();
   bool testDriveReady();
   void selectDrive(LONG driveNum);  // the driveNum put without its log lines
+  ErrcodeConstants refreshHoldingDrive();  // Refresh's work (audio_cd_ripper_disc.cpp)
 
   // Lifecycle (audio_cd_ripper_lifecycle.cpp).
   void createOutsideComponents();
@@ -203,12 +266,11 @@ class AudioCDRipper2 final
   bool feedSecond();              // false when the player failed and the playback was closed
   void feed(int seconds);
   bool monitorMayWait() const;   // the disc-change handler may keep waiting
-  void waitMonitorIdle();         // until the timer thread has left the drive
 
   // Disc-change monitor (audio_cd_ripper_monitor.cpp). Timer thread.
   void monitorTick(IAudioCDRipper2* own);
   void mediaChangeHandler(IAudioCDRipper2* own, int32_t gone);
-  bool monitorReadToc(std::array<uint8_t, 804>& toc);
+  bool monitorReadToc(std::array<uint8_t, 804>& toc, bool* sameDisc = nullptr);  // takes driveLock_ for the one read
   void monitorRaise(IAudioCDRipper2* own, const char* logLine);
 
   // Title lookup (audio_cd_ripper_cddb.cpp).
@@ -230,7 +292,14 @@ class AudioCDRipper2 final
   void raiseRipProgress(IAudioCDRipper2* own, int32_t percent);
   void encodedProgress(IAudioCDRipper2* own, RipJob& job);
   void pumpEncoder();
-  void waitForRipThread();  // client's thread: stops a running rip and waits for its end
+  // Hands `bytes` of PCM to the codec in one SAFEARRAY; false when the codec
+  // refused it. With codecLock_ held.
+  bool writeToCodec(const uint8_t* pcm, size_t bytes);
+  // Client's thread: stops a running rip and waits for its end, running
+  // incoming calls meanwhile. Called from a handler of one of the rip's own
+  // events (before its RipProgress(100)) it would wait for itself: the rip
+  // thread waits for that handler to return.
+  void waitForRipThread();
 
   // Log helpers.
   log::DiagnosticLog& log() { return *log_; }
@@ -238,59 +307,80 @@ class AudioCDRipper2 final
   static BSTR newBstr(const std::string& utf8);
   static std::string fromBstr(BSTR text);
 
-  com::ConnectionPoints points_;
-  std::unique_ptr<log::DiagnosticLog> log_;  // from creation to the final release
-  std::unique_ptr<CdAudioDevice> cdAudio_;
+  com::ConnectionPoints points_;              // client: events are fired on its thread only
+  std::unique_ptr<log::DiagnosticLog> log_;  // from creation to the final release; any thread (it orders whole lines itself)
+  std::unique_ptr<CdAudioDevice> cdAudio_;   // client, used by Refresh with driveLock_ held
 
-  // Transport and drives. Client's thread, except where atomic.
-  std::atomic<int32_t> scsiManagerLoaded_{0};
-  int32_t useExternalAspi_ = 0;
-  std::atomic<int32_t> cdHandle_{0};
-  int32_t driveIndex_ = 0;
-  int32_t driveCount_ = 0;
-  device::DriveList driveList_;
-  std::string currentDriveName_;  // copied by the driveNum put
-  int32_t driveReadType_ = CDRT_ANY;
+  // The work under way and the two locks (see the thread rules above).
+  std::atomic<Busy> busy_{Busy::kIdle};
+  std::mutex driveLock_;  // the transport, the drive handle, the device layer
+  std::mutex codecLock_;  // calls into audioFile_ and lameEncoder_
+
+  // Transport and drives.
+  std::atomic<int32_t> scsiManagerLoaded_{0};  // drive; atomic for the readers without it (Eject's order)
+  int32_t useExternalAspi_ = 0;                // settings
+  std::atomic<int32_t> cdHandle_{0};           // drive; atomic for the readers without it
+  int32_t driveIndex_ = 0;                     // settings
+  int32_t driveCount_ = 0;                     // client
+  device::DriveList driveList_;                // settings
+  std::string currentDriveName_;               // client: copied by the driveNum put
+  int32_t driveReadType_ = CDRT_ANY;           // settings
   std::atomic<int32_t> mediaCheckDisabled_{0};
 
-  // The disc, as the last Refresh read it.
+  // The disc, as the last Refresh read it: settings (Refresh runs only while
+  // busy_ is kIdle), and read by the monitor with driveLock_ held, which
+  // Refresh holds while it writes them.
   int32_t trackIndex_ = 0;
   int32_t trackCount_ = 0;
   std::vector<int32_t> trackFrames_;          // audio tracks only, frames of 2352 bytes
   std::array<uint8_t, 804> tocEntries_{};     // the raw table of contents
-  int32_t discClass_ = 0;
-  int32_t storedDiscId_ = 0;
+  int32_t discClass_ = 0;                     // client
+  int32_t storedDiscId_ = 0;                  // client
   std::atomic<int16_t> mediaState_{0};        // kMediaIn or kNoMedia
   std::atomic<int16_t> mediaChanged_{0};
 
-  // Work in progress and events; written by workers too.
-  std::atomic<int32_t> ripInProgress_{0};
+  // Events and their values; written by workers too.
   std::atomic<int32_t> playing_{0};
   std::atomic<int32_t> stopRequested_{0};
   std::atomic<int32_t> lastError_{0};
-  std::atomic<int32_t> pendingEvent_{0};  // one slot: workers wait inside _OnEvent, so it is never overwritten early
+  std::atomic<int32_t> pendingEvent_{0};  // the last event code queued, for a client's own _OnEvent call
   std::atomic<int16_t> ripPercent_{0};
   std::atomic<int32_t> ripDone_{0};
   std::atomic<int16_t> retryCount_{0};
   std::atomic<int32_t> samplesPlayed_{0};
   std::atomic<int32_t> levelLeft_{0};
   std::atomic<int32_t> levelRight_{0};
+  // Workers' events waiting for _OnEvent, oldest first: the timer thread and
+  // a rip thread may raise at the same time, and each event keeps its values.
+  struct WorkerEvent {
+    int32_t code;
+    int32_t value;
+    uint64_t serial;
+  };
+  std::mutex workerEventsLock_;
+  std::deque<WorkerEvent> workerEvents_;  // guarded by workerEventsLock_
+  uint64_t workerEventSerial_ = 0;        // guarded by workerEventsLock_
 
-  // Read parameters and rip settings. Changed only while no rip runs.
+  // Read parameters and rip settings: settings, except the on-error action,
+  // which a put may change during a rip (the rip reads it once per block).
   int16_t framesPerRead_ = 26;
   uint8_t overlapFrames_ = 0;
   uint8_t rewindFrames_ = 0;
   int16_t readAlgorithm_ = 0;
-  int32_t ripOnErrorAction_ = CUT;
+  std::atomic<int32_t> ripOnErrorAction_{CUT};
   int32_t ripOnErrorRetries_ = 20;
   int32_t ripModePreset_ = BURST;
   int32_t lockTray_ = 1;
   int32_t spinUpMs_ = 1000;
   int32_t readSpeed_ = 32;  // multiples of the single speed
 
-  // Output formats and outside components (client's thread).
-  std::array<int32_t, 4> formatUnset_{1, 1, 1, 1};  // WMA, OGG, MP3, MP2
-  HRESULT codecStatus_ = S_OK;
+  // Output formats and outside components: the pointers are set and reset
+  // by DriverOpen and DriverClose on the client's thread while no rip runs;
+  // calls through the codec's pointers hold codecLock_. A client that took
+  // the codec through GetAudioFile2Interface calls it on its own thread and
+  // must not do so during an encoded rip.
+  std::array<int32_t, 4> formatUnset_{1, 1, 1, 1};  // settings: WMA, OGG, MP3, MP2
+  HRESULT codecStatus_ = S_OK;                      // settings
   com::ComPtr<IAudioFile2> audioFile_;
   com::ComPtr<IAudioFile2LameEnc> lameEncoder_;
   com::ComPtr<IAudioPlayer2> player_;
@@ -317,12 +407,12 @@ class AudioCDRipper2 final
   cddb::TrackTitles cddbTitles_;
 
   // The rip: the job is made by the first rip's entry (client's thread) and
-  // then belongs to the running rip thread; the timer thread's pump touches
-  // its PCM buffer and events only while converting_ is set.
+  // then belongs to the running rip thread until busy_ returns to kIdle; the
+  // timer thread's pump touches its PCM buffer and events only while
+  // converting_ is set (rip_job.h says which of its fields are shared).
   std::unique_ptr<RipJob, RipJobDelete> rip_;
-  std::atomic<int32_t> ripThreadRunning_{0};  // from the entry to the rip thread's last use of the object
   std::atomic<int32_t> converting_{0};        // the timer thread pumps PCM instead of polling
-  std::atomic<int32_t> pumpBusy_{0};          // a pump tick is running
+  std::atomic<int32_t> pumpBusy_{0};          // a pump tick is running: set before converting_ is looked at
 
   // Playback: client's thread (the player's events reach the sink there too),
   // except the atomics above and below.
@@ -339,19 +429,16 @@ class AudioCDRipper2 final
   std::vector<uint8_t> playBuffer_;       // one chunk staged; empty while no playback
   device::TrackBufferPtr playReadBuffer_;  // the drive's reads land here
 
-  // Disc-change monitor. monitorBusy_ is set while the timer thread sends
-  // drive commands (clear while it raises an event), so that the client's
-  // thread can wait for it before taking the drive.
-  std::atomic<int32_t> monitorBusy_{0};
+  // Disc-change monitor (timer thread).
   std::atomic<uint32_t> monitorTicks_{0};  // disc checks done, for diagnostics and tests
 
   // The timer thread: DriverOpen starts it, DriverClose stops and joins it.
-  uint32_t timerPeriodMs_ = 20;
-  std::atomic<int32_t> timerRunning_{0};
-  std::atomic<int32_t> timerEnabled_{0};
+  uint32_t timerPeriodMs_ = 20;            // client, before the thread starts
+  std::atomic<int32_t> timerRunning_{0};   // the loop's flag
+  std::atomic<int32_t> timerEnabled_{0};   // the ticks' gate: off until DriverOpen is done and from DriverClose on
   com::ComThread timerThread_;  // client's thread
   bool driverOpen_ = false;     // client's thread: between DriverOpen and DriverClose
-  bool deviceLogOwned_ = false; // this object's log takes the device layer's lines
+  bool deviceLogOwned_ = false; // client: this object's log takes the device layer's lines
 };
 
 }  // namespace engine

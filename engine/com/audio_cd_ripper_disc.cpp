@@ -15,7 +15,6 @@ namespace engine {
 namespace {
 
 const std::string kRule(64, '_');
-constexpr int32_t kMaxTocTracks = 99;  // descriptors 0..98 and the lead-out fit the 804-byte buffer
 constexpr int32_t kShortestMciLengthFrames = 375;  // 5 seconds
 
 }  // namespace
@@ -25,38 +24,43 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::Refresh() {
   log().line(kRule);
   log().line("Method RefreshCD:");
   log().line("");
-  if (ripInProgress_.load() != 0) return S_OK;
-
-  timerEnabled_.store(0);
-  // A disc check already under way finishes (or gives up, seeing the gate
-  // closed) before the transport goes away under it.
-  waitMonitorIdle();
-  unloadTransport();
-  Sleep(500);
-  loadTransport();
-  lastError_.store(NO_ERRORS);
-  if (scsiManagerLoaded_.load() == 0) {
-    raiseError(ASPI_DRIVER);
-    log().line("No SCSI Manager Activated (ASPI or NTSPTI)!");
-    timerEnabled_.store(1);
-    return S_OK;
+  // Nothing happens while a rip or a playback holds the drive (nor in a
+  // Refresh or DriverClose that an event's handler interrupted).
+  Busy idle = Busy::kIdle;
+  if (!busy_.compare_exchange_strong(idle, Busy::kRefreshing)) return S_OK;
+  ErrcodeConstants error = NO_ERRORS;
+  {
+    std::lock_guard drive(driveLock_);
+    error = refreshHoldingDrive();
   }
+  busy_.store(Busy::kIdle);
+  // Raised once the drive is free again: a handler may use it.
+  if (error != NO_ERRORS) raiseError(error);
+  log().flush();
+  return S_OK;
+}
 
+// Refresh's work, with driveLock_ held and busy_ kRefreshing. Answers the
+// error to raise.
+ErrcodeConstants AudioCDRipper2::refreshHoldingDrive() {
   const int32_t remembered = cdHandle_.load();
-  mediaChanged_.store(0);
-  log().line("Refresh CD Handle");
-  releaseDriveHandle();
-  createDriveHandle();
-  if (cdHandle_.load() == 0) {
+  lastError_.store(NO_ERRORS);
+  const ErrcodeConstants taken = takeDrive(500, [this] {
+    mediaChanged_.store(0);
+    log().line("Refresh CD Handle");
+  });
+  if (taken == ASPI_DRIVER) {
+    log().line("No SCSI Manager Activated (ASPI or NTSPTI)!");
+    return ASPI_DRIVER;
+  }
+  if (taken != NO_ERRORS) {
     // The remembered number names a released handle: later commands on it
     // fail as a bad handle, as they would on no handle.
     cdHandle_.store(remembered);
     cddbInfoValid_ = false;
     mediaState_.store(kNoMedia);
-    raiseError(MEDIA_CHANGED);
     log().line("Error! Null CD Handle -- probably no disk. Current State: NOMEDIA.");
-    timerEnabled_.store(1);
-    return S_OK;
+    return MEDIA_CHANGED;
   }
 
   log().line("Read CD TOC Structure");
@@ -78,14 +82,13 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::Refresh() {
       Sleep(500);
       loadTransport();
       log().line("Error! Can't read TOC -- probably no disk. Current State: NOMEDIA.");
-      timerEnabled_.store(1);
-      return S_OK;
+      return NO_ERRORS;
     }
   }
 
   trackIndex_ = 0;
   // A drive's answer names at most 99 tracks; more would read past the buffer.
-  const int32_t tocTracks = std::min<int32_t>(tocEntries_[3], kMaxTocTracks);
+  const int32_t tocTracks = tocTrackDescriptors(tocEntries_);
   log().value("Read TOC Successfull. Track Count:", tocEntries_[3]);
   if (tocTracks != 0) mediaState_.store(kMediaIn);
   discClass_ = device::ClassifyDisc(cdHandle_.load(), tocTracks);
@@ -129,12 +132,10 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::Refresh() {
   storedDiscId_ = record.values[0];
   checkTransport();
 
-  timerEnabled_.store(1);
   log().line("");
   log().line("\tMethod RefreshCD complete. Current State: MEDIA IN");
   log().line(kRule);
-  log().flush();
-  return S_OK;
+  return NO_ERRORS;
 }
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_cdType(CDDiskTypeConstants* pVal) {
@@ -185,7 +186,14 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_cdID(LONG* pVal) {
   if (trackCount_ == 0) return S_OK;
   log().line("Alloc memory");
   device::DiscIdRecord record;
-  device::ComputeDiscId(cdHandle_.load(), record);
+  if (ripBusy()) {
+    // The rip's thread holds the drive, and the disc is the one the last
+    // Refresh read: its identifier is known.
+    record.values[0] = storedDiscId_;
+  } else {
+    std::lock_guard drive(driveLock_);
+    device::ComputeDiscId(cdHandle_.load(), record);
+  }
   *pVal = record.values[0];
   log().value("Disk Identifer is ", record.values[0]);
   log().line("Free memory");

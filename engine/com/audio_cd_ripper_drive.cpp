@@ -19,7 +19,35 @@ constexpr const char* kNoPollingDrives[] = {
 };
 }  // namespace
 
+// ---- the work under way ----------------------------------------------------
+
+bool AudioCDRipper2::ripBusy() const {
+  const Busy busy = busy_.load();
+  return busy == Busy::kRipStarting || busy == Busy::kRipping;
+}
+
+bool AudioCDRipper2::driveBusy() const { return ripBusy() || busy_.load() == Busy::kPlaying; }
+
 // ---- transport and handle --------------------------------------------------
+
+ErrcodeConstants AudioCDRipper2::takeDrive(uint32_t settleMs, const std::function<void()>& onTransportLoaded) {
+  unloadTransport();
+  Sleep(settleMs);
+  loadTransport();
+  if (scsiManagerLoaded_.load() == 0) return ASPI_DRIVER;
+  if (onTransportLoaded) onTransportLoaded();
+  releaseDriveHandle();  // the record of the handle made before the reload
+  createDriveHandle();
+  return cdHandle_.load() == 0 ? DRIVE_BUSY : NO_ERRORS;
+}
+
+void AudioCDRipper2::releaseDrive(bool unlockTray) {
+  constexpr int kReadyChecks = 20;
+  constexpr uint32_t kReadyCheckGapMs = 200;
+  if (unlockTray) device::SendPreventAllow(cdHandle_.load(), 0);
+  for (int i = 0; i < kReadyChecks && !testDriveReady(); ++i) Sleep(kReadyCheckGapMs);
+  mediaState_.store(kMediaIn);
+}
 
 void AudioCDRipper2::loadTransport() {
   log().line("Load SCSI Manager");
@@ -87,14 +115,19 @@ bool AudioCDRipper2::testDriveReady() {
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::Eject() {
   log().line("Eject Disk");
-  if (scsiManagerLoaded_.load() == 0) {
+  // A rip holds the transport and a handle from its acceptance on, also
+  // while its thread is still taking them afresh: busy, whatever the
+  // transport's state at this moment.
+  const bool busy = driveBusy();
+  if (!busy && scsiManagerLoaded_.load() == 0) {
     raiseError(ASPI_DRIVER);
-  } else if (cdHandle_.load() == 0) {
+  } else if (!busy && cdHandle_.load() == 0) {
     raiseError(OPERATION_FAILED);
-  } else if (ripInProgress_.load() != 0) {
+  } else if (busy) {
     raiseError(DRIVE_BUSY);
   } else if (!mediaChangedGuard()) {
     lastError_.store(NO_ERRORS);
+    std::lock_guard drive(driveLock_);
     device::SendPreventAllow(cdHandle_.load(), 0);
     device::SendStartStop(cdHandle_.load(), 1, 0);
     log().flush();
@@ -124,7 +157,7 @@ void AudioCDRipper2::selectDrive(LONG driveNum) {
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_driveNum(LONG newVal) {
   log().value("PutDriveNum Property. Parameter: ", newVal);
-  if (mediaChangedGuard() || ripInProgress_.load() != 0) return S_OK;
+  if (mediaChangedGuard() || driveBusy()) return S_OK;
   selectDrive(newVal);
   log().line("PutDriveNum Property End.");
   log().line("");
@@ -183,7 +216,8 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_driveReadType(ReadTypeConstants* p
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_driveReadType(ReadTypeConstants newVal) {
   log().value("PutDriveReadType Property. Parameter: ", newVal);
-  if (mediaChangedGuard() || ripInProgress_.load() != 0) return S_OK;
+  if (mediaChangedGuard() || driveBusy()) return S_OK;
+  std::lock_guard drive(driveLock_);
   releaseDriveHandle();
   driveReadType_ = newVal;  // unchecked: OpenDevice takes values outside 1..8 as auto-detection
   log().value("New Read Type: ", driveReadType_);
@@ -204,7 +238,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_driveSpeed(LONG* pVal) {
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_driveSpeed(LONG newVal) {
   log().value("PutDriveSpeed Property. Parameter: ", newVal);
-  if (ripInProgress_.load() != 0 || mediaChangedGuard()) return S_OK;
+  if (driveBusy() || mediaChangedGuard()) return S_OK;
   if (newVal > 64) {
     readSpeed_ = 64;  // stored without the closing lines
     return S_OK;
@@ -233,7 +267,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_driveSpinUpTime(LONG* pVal) {
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_driveSpinUpTime(LONG newVal) {
   log().value("PutDriveSpinUpTime Property. Parameter: ", newVal);
-  if (mediaChangedGuard() || ripInProgress_.load() != 0) return S_OK;
+  if (mediaChangedGuard() || driveBusy()) return S_OK;
   spinUpMs_ = std::clamp<LONG>(newVal, 0, 600000);
   log().value("New drive spin up time set in: ", spinUpMs_);
   log().line("PutDriveSpinUpTime Property end.");
@@ -252,7 +286,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_driveLockCDTrayDuringRip(VARIANT_B
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_driveLockCDTrayDuringRip(VARIANT_BOOL newVal) {
   log().value("PutDriveLockCDTrayDuringRip Property. Parameter: ", static_cast<SHORT>(newVal));
-  if (mediaChangedGuard() || ripInProgress_.load() != 0) return S_OK;
+  if (mediaChangedGuard() || driveBusy()) return S_OK;
   lockTray_ = static_cast<SHORT>(newVal) == -1 ? 1 : 0;
   log().line("PutDriveLockCDTrayDuringRip Property end.");
   log().line("");

@@ -18,28 +18,78 @@ bool AudioCDRipper2::mediaChangedGuard() {
   return true;
 }
 
-// A worker's event: the values are already stored; the call runs _OnEvent
-// on the client's thread and returns once the handlers have run, so the one
-// pendingEvent_ slot is free again for the next event.
+namespace {
+constexpr int32_t kRipDoneValue = -1;  // a queued RipProgress of the rip's end
+}  // namespace
+
+// A worker's event: the values are already stored and travel with the code,
+// so that the timer thread and a rip thread raising at the same time each
+// get their own event fired. The call runs _OnEvent on the client's thread
+// and returns once it has fired the oldest queued event.
 void AudioCDRipper2::raiseFromWorker(IAudioCDRipper2* own, int32_t eventCode) {
+  deliverWorkerEvent(own, queueWorkerEvent(own, eventCode));
+}
+
+uint64_t AudioCDRipper2::queueWorkerEvent(IAudioCDRipper2* own, int32_t eventCode) {
+  int32_t value = 0;
+  switch (eventCode) {
+    case kEventError: value = lastError_.load(); break;
+    case kEventRipProgress: value = ripDone_.load() == 1 ? kRipDoneValue : ripPercent_.load(); break;
+    case kEventRipRetry: value = retryCount_.load(); break;
+    default: break;
+  }
   pendingEvent_.store(eventCode);
-  if (own != nullptr) own->_OnEvent();
+  if (own == nullptr) return 0;  // a worker without a way to the client's thread
+  std::lock_guard lock(workerEventsLock_);
+  const uint64_t serial = ++workerEventSerial_;
+  workerEvents_.push_back({eventCode, value, serial});
+  return serial;
+}
+
+void AudioCDRipper2::deliverWorkerEvent(IAudioCDRipper2* own, uint64_t serial) {
+  if (own == nullptr || serial == 0) return;
+  if (FAILED(own->_OnEvent())) {
+    // The client's apartment is gone: the event is dropped, not left for a
+    // later call to fire in another's place.
+    std::lock_guard lock(workerEventsLock_);
+    std::erase_if(workerEvents_, [serial](const WorkerEvent& e) { return e.serial == serial; });
+  }
 }
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::_OnEvent() {
-  switch (pendingEvent_.load()) {
+  // A client calling _OnEvent itself (no worker's event queued) gets the
+  // event of the last code with the values as they are stored now.
+  WorkerEvent event{pendingEvent_.load(), 0, 0};
+  bool queued = false;
+  {
+    std::lock_guard lock(workerEventsLock_);
+    if (!workerEvents_.empty()) {
+      event = workerEvents_.front();
+      workerEvents_.pop_front();
+      queued = true;
+    }
+  }
+  if (!queued) {
+    switch (event.code) {
+      case kEventError: event.value = lastError_.load(); break;
+      case kEventRipProgress: event.value = ripDone_.load() == 1 ? kRipDoneValue : ripPercent_.load(); break;
+      case kEventRipRetry: event.value = retryCount_.load(); break;
+      default: break;
+    }
+  }
+  switch (event.code) {
     case kEventError:
-      fire(DISPID_AudioCDRipper2_Error, {com::variantI4(lastError_.load())});
+      fire(DISPID_AudioCDRipper2_Error, {com::variantI4(event.value)});
       break;
     case kEventRipProgress:
-      if (ripDone_.load() == 1) {
+      if (event.value == kRipDoneValue) {
         fire(DISPID_AudioCDRipper2_RipProgress, {com::variantI4(100)});
-      } else if (const int16_t percent = ripPercent_.load(); percent < 100) {
-        fire(DISPID_AudioCDRipper2_RipProgress, {com::variantI4(percent)});
+      } else if (event.value < 100) {
+        fire(DISPID_AudioCDRipper2_RipProgress, {com::variantI4(event.value)});
       }
       break;
     case kEventRipRetry:
-      fire(DISPID_AudioCDRipper2_RipRetry, {com::variantI4(retryCount_.load())});
+      fire(DISPID_AudioCDRipper2_RipRetry, {com::variantI4(event.value)});
       break;
     case kEventMediaChange:
       fire(DISPID_AudioCDRipper2_MediaChange);

@@ -19,6 +19,9 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverOpen() {
   // Opening twice would otherwise lose the transport, the handle and the
   // timer thread of the first opening: close that one first.
   if (driverOpen_) DriverClose();
+  // A rip started without an opening (a WAV rip needs no codec) ends first.
+  waitForRipThread();
+  std::unique_lock drive(driveLock_);  // no timer thread yet: taken at once
 
   log().line("AudioCDRipper2 Constructor");
   log().line("Get Heap pointer...");
@@ -44,6 +47,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverOpen() {
   log().line("Get Drive list");
   driveList_ = device::DriveList{};
   device::BuildDriveList(driveList_);
+  drive.unlock();
   driveCount_ = driveList_.count;
   log().value("Found Drives: ", driveCount_);
   if (driveCount_ == 0) {
@@ -57,7 +61,6 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverOpen() {
   log().line("Set CDDB default parameters");
   setCddbDefaults();
 
-  ripInProgress_.store(0);
   mediaChanged_.store(0);
   log().line("Set default rip Mode Preset in BURST COPY");
   log().line("BURST");
@@ -68,7 +71,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverOpen() {
   ripOnErrorRetries_ = 20;
   spinUpMs_ = 1000;
   readSpeed_ = 32;
-  ripOnErrorAction_ = CUT;
+  ripOnErrorAction_.store(CUT);
   ripModePreset_ = BURST;
   playerConnected_ = 0;
 
@@ -88,24 +91,38 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverOpen() {
 }
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverClose() {
-  waitForRipThread();  // a running rip is stopped and ends before its drive and codec go
+  // A running rip is stopped and ends before its drive and codec go, and a
+  // playback is stopped; their events' handlers may start another, so this
+  // goes on until the engine is found idle and marked closing.
+  for (;;) {
+    waitForRipThread();
+    if (playing_.load() != 0) StopPlay();
+    Busy idle = Busy::kIdle;
+    if (busy_.compare_exchange_strong(idle, Busy::kClosing)) break;
+    // A Refresh or a DriverClose that an event's handler interrupted: the
+    // outer call finishes its own work.
+    if (idle == Busy::kRefreshing || idle == Busy::kClosing) return S_OK;
+  }
   timerEnabled_.store(0);
   log().line("AudioCDRipper2 Destructor");
   log().line("Free internal check media timer");
   stopTimer();
-  if (playing_.load() != 0) StopPlay();
   releaseOutsideComponents();
 
-  log().line("Restore CD Speed (Set Max Read Speed)...");
-  checkTransport();
-  if (mediaState_.load() != kNoMedia) device::SendSetSpeed(cdHandle_.load(), kHighestSpeedKBps);
-  if (lockTray_ != 0) {
-    log().line("Restore Drive UnLock State...");
-    device::SendPreventAllow(cdHandle_.load(), 0);
+  {
+    std::lock_guard drive(driveLock_);
+    log().line("Restore CD Speed (Set Max Read Speed)...");
+    checkTransport();
+    if (mediaState_.load() != kNoMedia) device::SendSetSpeed(cdHandle_.load(), kHighestSpeedKBps);
+    if (lockTray_ != 0) {
+      log().line("Restore Drive UnLock State...");
+      device::SendPreventAllow(cdHandle_.load(), 0);
+    }
+    releaseDriveHandle();
+    unloadTransport();
   }
-  releaseDriveHandle();
-  unloadTransport();
   driverOpen_ = false;
+  busy_.store(Busy::kIdle);
   return S_OK;
 }
 
@@ -199,8 +216,9 @@ void AudioCDRipper2::timerLoop(IStream* ownStream) {
 }
 
 // One tick: the encoder pump during an encoded rip, disc-change polling
-// otherwise. A tick does nothing while the timer is disabled (a Refresh or
-// a rip holds the drive).
+// otherwise. A tick does nothing while the timer is disabled (before
+// DriverOpen is done, from DriverClose on); whether the monitor may poll is
+// for busy_ and driveLock_ to say.
 void AudioCDRipper2::timerTick(IAudioCDRipper2* own) {
   if (timerEnabled_.load() != 1) return;
   // During an encoded rip the tick pumps PCM into the codec instead of

@@ -7,14 +7,16 @@
 // of what was queued, which becomes EndTrackPlay once the reader has reached
 // the end of the track.
 //
-// A playback holds the drive as a rip does (ripInProgress_): rips are refused
-// and the disc-change monitor stays away until StopPlay releases it.
+// A playback holds the drive as a rip does (busy_ is kPlaying): rips are
+// refused and the disc-change monitor stays away until StopPlay releases it.
 // Everything here runs on the client's thread; the player's events reach the
-// sink there as well, because the sink was advised from that thread.
+// sink there as well, because the sink was advised from that thread. Each
+// step that sends drive commands holds driveLock_ for its duration.
 #include <algorithm>
 #include <cstring>
 
 #include "engine/com/audio_cd_ripper.h"
+#include "engine/com/toc_entries.h"
 #include "engine/device/drive_commands.h"
 #include "engine/device/handles.h"
 #include "engine/device/reads.h"
@@ -32,22 +34,6 @@ constexpr ULONG kSecondSamples = kSecondBytes / 2;                        // 882
 constexpr int32_t kSamplesPerFrame = 588;                                 // stereo sample frames
 constexpr int32_t kReadAttempts = 2;
 constexpr int32_t kResetAfterFailures = 9;
-constexpr int kReadyChecks = 20;
-constexpr uint32_t kReadyCheckMs = 200;
-
-// Start of the audio track with this ordinal (data tracks skipped, as the
-// track table counts them), from the table of contents in LBA form: the
-// big-endian address in bytes 4-7 of each 8-byte descriptor.
-uint32_t audioTrackStartLba(const std::array<uint8_t, 804>& toc, int32_t ordinal) {
-  const int32_t descriptors = std::min<int32_t>(toc[3], 99);
-  int32_t audio = 0;
-  for (int32_t i = 0; i < descriptors; ++i) {
-    const uint8_t* d = toc.data() + 4 + 8 * i;
-    if ((d[1] & 0x04) != 0) continue;
-    if (audio++ == ordinal) return (uint32_t{d[4]} << 24) | (uint32_t{d[5]} << 16) | (uint32_t{d[6]} << 8) | d[7];
-  }
-  return 0;
-}
 
 LONG argumentAt(const DISPPARAMS* params, UINT index) {
   // Arguments arrive last first.
@@ -73,7 +59,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::GetAudioPlayer2Interface(IUnknown** pp
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::PlayTrack(SHORT trackNum) {
   log().value("PlayTrack Method. Parameter: ", trackNum);
   if (mediaChangedGuard()) return S_OK;
-  if (ripInProgress_.load() != 0 || playing_.load() != 0) {
+  if (driveBusy() || playing_.load() != 0) {
     raiseError(OPERATION_FAILED);
     return S_OK;
   }
@@ -93,29 +79,21 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::PlayTrack(SHORT trackNum) {
 // The client learns of a failure here only by not hearing anything; every
 // failure releases what was taken, so the drive is free again at once.
 void AudioCDRipper2::openPlayback() {
-  if (ripInProgress_.load() != 0 || playing_.load() != 0) return;
   if (!player_) return;
-
-  // Take the drive first, so the monitor leaves it before it is reset.
-  ripInProgress_.store(1);
-  timerEnabled_.store(0);
-  waitMonitorIdle();
-  auto giveUp = [this] {
-    ripInProgress_.store(0);
-    timerEnabled_.store(1);
+  Busy idle = Busy::kIdle;
+  if (!busy_.compare_exchange_strong(idle, Busy::kPlaying)) return;
+  std::unique_lock drive(driveLock_);
+  auto giveUp = [&] {
+    drive.unlock();
+    busy_.store(Busy::kIdle);
   };
 
   chunkFrames_ = kChunkFrames;
-  releaseDriveHandle();
-  unloadTransport();
-  Sleep(100);
-  loadTransport();
-  createDriveHandle();
-  if (scsiManagerLoaded_.load() == 0 || cdHandle_.load() == 0) return giveUp();
+  if (takeDrive(100) != NO_ERRORS) return giveUp();
   device::SendPreventAllow(cdHandle_.load(), 1);  // always, whatever lockTray says
 
   const int32_t frames = trackIndex_ < static_cast<int32_t>(trackFrames_.size()) ? trackFrames_[trackIndex_] : 0;
-  playStartLba_ = audioTrackStartLba(tocEntries_, trackIndex_);
+  playStartLba_ = tocAudioTrackStart(tocEntries_, trackIndex_);
   playEndLba_ = playStartLba_ + static_cast<uint32_t>(std::max(frames, 0));
   playCurLba_ = playStartLba_;
   playReadBuffer_ = device::AllocateTrackBuffer(kChunkFrames);
@@ -135,6 +113,7 @@ void AudioCDRipper2::openPlayback() {
     playBuffer_ = {};
     return giveUp();
   }
+  drive.unlock();
 
   player_->Flush();  // nothing of an earlier playback is left queued
   player_->SetFormat(44100, 2);
@@ -167,6 +146,7 @@ int32_t AudioCDRipper2::readPlayChunk() {
   const uint32_t frames = std::min<uint32_t>(chunkFrames_, playEndLba_ - playCurLba_);
   device::TrackBuffer& buffer = *playReadBuffer_;
   bool read = false;
+  std::unique_lock drive(driveLock_);
   for (int32_t left = kReadAttempts; left > 0 && !read; --left) {
     log().value("RetryNum = ", left);
     buffer.startFrame = playCurLba_;
@@ -183,6 +163,7 @@ int32_t AudioCDRipper2::readPlayChunk() {
       reloadTransport();
     }
   }
+  drive.unlock();
   std::memset(playBuffer_.data(), 0, kChunkBytes);
   if (read) {
     const uint32_t bytes = std::min<uint32_t>({buffer.validBytes, frames * device::kFrameBytes, kChunkBytes});
@@ -284,7 +265,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::SeekTrack(LONG nSamples) {
 }
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::StopPlay() {
-  if (ripInProgress_.load() == 0 || playing_.load() == 0) return S_OK;
+  if (busy_.load() != Busy::kPlaying || playing_.load() == 0) return S_OK;
   closePlayback();
   return S_OK;
 }
@@ -295,24 +276,17 @@ void AudioCDRipper2::closePlayback() {
     player_->Flush();  // the next playback starts with an empty queue
   }
   playBuffer_ = {};
-  device::SendPreventAllow(cdHandle_.load(), 0);
   playReadBuffer_.reset();
-  ripInProgress_.store(0);
-  for (int check = 0; check < kReadyChecks && !testDriveReady(); ++check) Sleep(kReadyCheckMs);
-  mediaState_.store(kMediaIn);
-  timerEnabled_.store(1);
+  {
+    std::lock_guard drive(driveLock_);
+    releaseDrive(true);
+  }
   log().flush();
   samplesPlayed_.store(0);
   seekBase_ = 0;
   paused_.store(0);
   playing_.store(0);
-}
-
-// The timer thread checks ripInProgress_ after it marks itself busy, and the
-// caller set ripInProgress_ before this: once the mark is seen clear, the
-// monitor sends nothing more until the drive is released.
-void AudioCDRipper2::waitMonitorIdle() {
-  while (monitorBusy_.load() != 0) CoPumpCalls(5);
+  busy_.store(Busy::kIdle);
 }
 
 void AudioCDRipper2::onPlayerEvent(DISPID id, const DISPPARAMS* params) {

@@ -43,10 +43,12 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_ripModePreset(RipModePresetConstan
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripModePreset(RipModePresetConstants newVal) {
   log().value("PutRipModePreset Property. Parameter: ", newVal);
-  if (ripInProgress_.load() != 0 || mediaChangedGuard()) return S_OK;
+  if (driveBusy() || mediaChangedGuard()) return S_OK;
+  std::unique_lock drive(driveLock_);
   releaseDriveHandle();
   if (newVal < PLAY || newVal > PARANOID) {
     // The handle stays released; the next Refresh or rip makes one again.
+    drive.unlock();
     lastError_.store(INVALID_PARAM);
     log().line("Wrong param!");
     raiseError(INVALID_PARAM);
@@ -60,7 +62,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripModePreset(RipModePresetConstan
   ripOnErrorRetries_ = row.retries;
   spinUpMs_ = row.spinUpMs;
   readSpeed_ = row.readSpeed;
-  if (newVal == PLAY) ripOnErrorAction_ = SILENCE;
+  if (newVal == PLAY) ripOnErrorAction_.store(SILENCE);
   ripModePreset_ = newVal;
   Sleep(300);  // lets the drive settle before the new handle's setup
   createDriveHandle();
@@ -71,7 +73,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripModePreset(RipModePresetConstan
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_ripOnErrorAction(RipActionOnErrorConstants* pVal) {
   if (pVal == nullptr) return E_POINTER;
   log().line("GetRipOnErrorAction Property");
-  if (!mediaChangedGuard()) *pVal = static_cast<RipActionOnErrorConstants>(ripOnErrorAction_);
+  if (!mediaChangedGuard()) *pVal = static_cast<RipActionOnErrorConstants>(ripOnErrorAction_.load());
   log().line("GetRipOnErrorAction Property end.");
   return S_OK;
 }
@@ -79,7 +81,8 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_ripOnErrorAction(RipActionOnErrorC
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripOnErrorAction(RipActionOnErrorConstants newVal) {
   log().value("PutRipOnErrorAction Property. Parameter: ", newVal);
   // Stored as given: a value outside 0..3 ends a rip at its first bad block.
-  if (!mediaChangedGuard()) ripOnErrorAction_ = newVal;
+  // A rip under way reads it once per block: a change applies from the next.
+  if (!mediaChangedGuard()) ripOnErrorAction_.store(newVal);
   log().line("PutRipOnErrorAction Property end.");
   return S_OK;
 }
@@ -94,7 +97,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_ripOnErrorRetries(LONG* pVal) {
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripOnErrorRetries(LONG newVal) {
   log().value("PutRipOnErrorRetries Property. Parameter: ", newVal);
-  if (mediaChangedGuard() || ripInProgress_.load() != 0) return S_OK;
+  if (mediaChangedGuard() || driveBusy()) return S_OK;
   if (newVal >= 0 && newVal < 255) {
     ripOnErrorRetries_ = newVal;
     log().value("Num Retries now:", ripOnErrorRetries_);
@@ -116,7 +119,8 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_ripUseExternalASPI(VARIANT_BOOL* p
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripUseExternalASPI(VARIANT_BOOL newVal) {
   log().value("PutRipUseExternalASPI Property. Parameter: ", static_cast<SHORT>(newVal));
-  if (ripInProgress_.load() != 0 || mediaChangedGuard()) return S_OK;
+  if (driveBusy() || mediaChangedGuard()) return S_OK;
+  std::lock_guard drive(driveLock_);
   releaseDriveHandle();
   unloadTransport();
   scsiManagerLoaded_.store(0);
@@ -143,7 +147,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_trackNum(LONG* pVal) {
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_trackNum(LONG newVal) {
   log().value("PutTrackNum Property. Parameter: ", newVal);
-  if (ripInProgress_.load() != 0 || mediaChangedGuard()) return S_OK;
+  if (driveBusy() || mediaChangedGuard()) return S_OK;
   LONG value = std::min<LONG>(newVal, trackCount_);
   value = std::max<LONG>(value, 1);
   trackIndex_ = value - 1;

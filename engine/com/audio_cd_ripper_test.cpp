@@ -23,7 +23,6 @@ namespace engine {
 
 struct AudioCDRipper2Probe {
   static void setMediaChanged(AudioCDRipper2& e) { e.mediaChanged_.store(1); }
-  static void setRipInProgress(AudioCDRipper2& e, int32_t v) { e.ripInProgress_.store(v); }
   static int32_t cdHandle(AudioCDRipper2& e) { return e.cdHandle_.load(); }
   static int32_t lastError(AudioCDRipper2& e) { return e.lastError_.load(); }
   static int32_t mediaCheckDisabled(AudioCDRipper2& e) { return e.mediaCheckDisabled_.load(); }
@@ -297,28 +296,6 @@ TEST_F(EngineTest, AfterADiscChangeEveryPropertyAndEjectRaiseMediaChangedAndChan
   EXPECT_EQ(getLong(&IAudioCDRipper2::get_trackNum), 1);
   EXPECT_EQ(getLong(&IAudioCDRipper2::get_driveSpeed), 32);
   EXPECT_EQ(getLong(&IAudioCDRipper2::get_ripOnErrorRetries), 20);
-}
-
-TEST_F(EngineTest, PutsDuringARipHaveNoEffectAndRaiseNothing) {
-  addDrive('E', kFourTracks);
-  open();
-  engine_->Refresh();
-  AudioCDRipper2Probe::setRipInProgress(*engine_.get(), 1);
-  engine_->put_ripModePreset(PARANOID);
-  engine_->put_ripOnErrorRetries(3);
-  engine_->put_ripUseExternalASPI(VARIANT_TRUE);
-  engine_->put_trackNum(2);
-  engine_->put_driveSpeed(4);
-  EXPECT_TRUE(sink_->events.empty());
-  engine_->Eject();
-  EXPECT_EQ(sink_->errors(), std::vector<LONG>{DRIVE_BUSY});
-  AudioCDRipper2Probe::setRipInProgress(*engine_.get(), 0);
-  RipModePresetConstants preset{};
-  engine_->get_ripModePreset(&preset);
-  EXPECT_EQ(preset, BURST);
-  EXPECT_EQ(getLong(&IAudioCDRipper2::get_ripOnErrorRetries), 20);
-  EXPECT_EQ(getLong(&IAudioCDRipper2::get_trackNum), 1);
-  EXPECT_EQ(getLong(&IAudioCDRipper2::get_driveSpeed), 32);
 }
 
 TEST_F(EngineTest, ReadingTheNameOfAnUnsafeDriveSwitchesPollingOff) {

@@ -25,7 +25,7 @@ namespace engine {
 
 struct AudioCDRipper2Probe {
   static uint32_t monitorTicks(AudioCDRipper2& e) { return e.monitorTicks_.load(); }
-  static int32_t ripInProgress(AudioCDRipper2& e) { return e.ripInProgress_.load(); }
+  static int32_t ripInProgress(AudioCDRipper2& e) { return e.driveBusy() ? 1 : 0; }
   static int32_t playing(AudioCDRipper2& e) { return e.playing_.load(); }
   static int32_t mediaChanged(AudioCDRipper2& e) { return e.mediaChanged_.load(); }
   static int32_t cdHandle(AudioCDRipper2& e) { return e.cdHandle_.load(); }

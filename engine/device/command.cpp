@@ -26,10 +26,15 @@ struct LibraryRequest {
   LibraryRequest(const LibraryRequest&) = delete;
   LibraryRequest& operator=(const LibraryRequest&) = delete;
   uint8_t status() { return std::atomic_ref<uint8_t>(srb.SRB_Status).load(); }
+  // Done with by the library: it sets the status first and signals the
+  // event after, so a status seen final is not enough before the event
+  // (and the block holding it) may be destroyed.
+  bool released() { return status() != SS_PENDING && (!queued || rm_event_wait(event, 0) == 1); }
 
   SRB_ExecSCSICmd srb{};
   std::vector<uint8_t> data;
   RmEvent* event;  // signalled by the library when the request completes
+  bool queued = false;  // the library took the request (answered SS_PENDING): it will signal the event
 };
 
 std::mutex parkedMutex;  // guards parked (commands come from several threads)
@@ -60,7 +65,8 @@ uint8_t SendThroughLibrary(const ScsiAddress& address, const Cdb& cdb, uint8_t f
   request->srb.SRB_PostProc = request->event;
   rm_event_reset(request->event);
   const DWORD answer = TransportEntries().sendCommand(&request->srb);
-  if (answer == SS_PENDING) rm_event_wait(request->event, kCommandWaitMs);
+  request->queued = answer == SS_PENDING;
+  if (request->queued) rm_event_wait(request->event, kCommandWaitMs);
   const uint8_t status = request->status();
   if (status == SS_PENDING) {
     // Ask the library to give the request up; until it has, the block, its
@@ -75,6 +81,11 @@ uint8_t SendThroughLibrary(const ScsiAddress& address, const Cdb& cdb, uint8_t f
     return SS_PENDING;
   }
   if (data && (flags & SRB_DIR_IN)) std::memcpy(data, request->data.data(), bufferBytes);
+  if (!request->released()) {
+    // Completed, but the library has yet to signal the event: parked until then.
+    std::lock_guard lock(parkedMutex);
+    parked.push_back(std::move(request));
+  }
   return status;
 }
 
@@ -112,7 +123,7 @@ int32_t ExecuteOnHandle(int32_t handle, const Cdb& cdb, uint8_t flags, uint8_t* 
 bool ReapParkedCommands() {
   std::lock_guard lock(parkedMutex);
   parked.remove_if(
-      [](const std::unique_ptr<LibraryRequest>& r) { return r->status() != SS_PENDING; });
+      [](const std::unique_ptr<LibraryRequest>& r) { return r->released(); });
   return parked.empty();
 }
 

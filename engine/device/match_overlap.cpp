@@ -12,22 +12,10 @@ namespace {
 
 constexpr uint32_t kSampleFrameBytes = 4;
 
-bool AllZero(const uint8_t* bytes, size_t count) {
-  return std::all_of(bytes, bytes + count, [](uint8_t b) { return b == 0; });
-}
-
 std::vector<uint32_t> Words(const uint8_t* bytes, size_t wordCount) {
   std::vector<uint32_t> words(wordCount);
   if (wordCount) std::memcpy(words.data(), bytes, wordCount * kSampleFrameBytes);
   return words;
-}
-
-// The valid region of a buffer, or null when its header points outside the data area.
-const uint8_t* ValidData(const TrackBuffer& buffer) {
-  if (buffer.dataOffset < 0) return nullptr;
-  const uint64_t end = uint64_t(uint32_t(buffer.dataOffset)) + buffer.validBytes;
-  if (end > buffer.capacity) return nullptr;
-  return buffer.data() + buffer.dataOffset;
 }
 
 }  // namespace

@@ -9,21 +9,6 @@
 #include "engine/device/transport.h"
 
 namespace engine::device {
-namespace {
-
-bool AllZero(const uint8_t* bytes, size_t count) {
-  return std::all_of(bytes, bytes + count, [](uint8_t b) { return b == 0; });
-}
-
-// The valid region of a buffer, or null when its header points outside the data area.
-const uint8_t* ValidData(const TrackBuffer& buffer) {
-  if (buffer.dataOffset < 0) return nullptr;
-  const uint64_t end = uint64_t(uint32_t(buffer.dataOffset)) + buffer.validBytes;
-  if (end > buffer.capacity) return nullptr;
-  return buffer.data() + buffer.dataOffset;
-}
-
-}  // namespace
 
 void SaveOverlapTail(const TrackBuffer& b, TrackBuffer& o, uint32_t n) {
   const uint8_t* valid = ValidData(b);

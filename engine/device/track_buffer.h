@@ -2,6 +2,7 @@
 // allocation, by a data area of whole frames that the drive fills directly.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -29,5 +30,12 @@ using TrackBufferPtr = std::unique_ptr<TrackBuffer, TrackBufferFree>;
 // A zeroed buffer with room for `frames` frames: capacity = frames x 2352 and
 // every other header field 0. Null when the memory cannot be had.
 TrackBufferPtr AllocateTrackBuffer(uint32_t frames);
+
+// The valid region of a buffer (validBytes from dataOffset), or null when
+// its header points outside the data area.
+const uint8_t* ValidData(const TrackBuffer& buffer);
+
+// Whether all `count` bytes are zero (a tail of silence matches anything).
+bool AllZero(const uint8_t* bytes, size_t count);
 
 }  // namespace engine::device

@@ -15,26 +15,37 @@ namespace {
 constexpr size_t kPieceBytes = 88200;
 }  // namespace
 
+// The one hand-off of PCM to the codec: a SAFEARRAY of 16-bit samples that
+// the engine makes, fills and destroys (the codec keeps its own copy).
+bool AudioCDRipper2::writeToCodec(const uint8_t* pcm, size_t bytes) {
+  if (!audioFile_) return false;
+  SAFEARRAY* samples = SafeArrayCreateVector(VT_I2, 0, static_cast<ULONG>(bytes / 2));
+  void* data = nullptr;
+  if (samples == nullptr || FAILED(SafeArrayAccessData(samples, &data))) {
+    if (samples != nullptr) SafeArrayDestroy(samples);
+    return false;
+  }
+  std::memcpy(data, pcm, bytes);
+  SafeArrayUnaccessData(samples);
+  const HRESULT written = audioFile_->WriteSamples(samples);
+  SafeArrayDestroy(samples);
+  return SUCCEEDED(written);
+}
+
 void AudioCDRipper2::pumpEncoder() {
   RipJob& job = *rip_;
   log().line("Convert In Progress");
   size_t pending = job.pcm.pendingBytes();
   const bool handedNothing = pending == 0;
-  while (pending > 0 && audioFile_) {
-    const size_t piece = std::min(pending, kPieceBytes);
-    SAFEARRAY* samples = SafeArrayCreateVector(VT_I2, 0, static_cast<ULONG>(piece / 2));
-    void* data = nullptr;
-    if (samples == nullptr || FAILED(SafeArrayAccessData(samples, &data))) {
-      if (samples != nullptr) SafeArrayDestroy(samples);
-      break;  // tried again next tick
+  {
+    std::lock_guard codec(codecLock_);
+    while (pending > 0 && audioFile_) {
+      const size_t piece = std::min(pending, kPieceBytes);
+      if (!writeToCodec(job.pcm.readPointer(), piece)) job.encoderFailed.store(1);
+      job.pcm.advanceRead(piece);
+      job.progressBytes.fetch_add(static_cast<int64_t>(piece));
+      pending -= piece;
     }
-    std::memcpy(data, job.pcm.readPointer(), piece);
-    SafeArrayUnaccessData(samples);
-    if (FAILED(audioFile_->WriteSamples(samples))) job.encoderFailed.store(1);
-    SafeArrayDestroy(samples);
-    job.pcm.advanceRead(piece);
-    job.progressBytes.fetch_add(static_cast<int64_t>(piece));
-    pending -= piece;
   }
   if (handedNothing) log().line("Size is 0!");
   log().line("Wait for RipOverEvent");

@@ -44,15 +44,21 @@ void AudioCDRipper2::ripEntry(BSTR fileName, RipOutput output, const char* logLi
   }
   log().line(logLine);
   if (mediaChangedGuard()) return;
-  // A rip thread that has not yet reached its reading counts as running, so
-  // two rips can never start together.
-  if (ripInProgress_.load() != 0 || ripThreadRunning_.load() != 0) {
+  // Accepted only when the engine is idle; a rip whose thread has not yet
+  // reached its reading counts as running, so two rips never start together.
+  Busy idle = Busy::kIdle;
+  if (!busy_.compare_exchange_strong(idle, Busy::kRipStarting)) {
+    // A Refresh or a DriverClose that an event's handler interrupted holds
+    // the drive as a rip would.
     raiseError(DRIVE_BUSY);
     return;
   }
   if (!rip_) rip_.reset(new RipJob);
   rip_->resetForRip(encoded);
-  if (!openOutput(output, fileName)) return;
+  if (!openOutput(output, fileName)) {
+    busy_.store(Busy::kIdle);
+    return;
+  }
 
   stopRequested_.store(0);
   lastError_.store(NO_ERRORS);
@@ -62,10 +68,9 @@ void AudioCDRipper2::ripEntry(BSTR fileName, RipOutput output, const char* logLi
                                                    &stream))) {
     stream = nullptr;
   }
-  ripThreadRunning_.store(1);
   // The thread is detached: it releases its own handle when it ends, and
-  // ripThreadRunning_ tells DriverClose and the next rip whether it still
-  // uses the object.
+  // busy_ tells DriverClose and the next rip whether it still uses the
+  // object.
   std::thread([this, stream] {
     CoInitialize(nullptr);
     ripThreadMain(stream);
@@ -73,6 +78,8 @@ void AudioCDRipper2::ripEntry(BSTR fileName, RipOutput output, const char* logLi
   }).detach();
 }
 
+// Runs while busy_ is kRipStarting and the rip thread is not yet started:
+// no pump and no rip can use the codec, so its calls here need no lock.
 bool AudioCDRipper2::openOutput(RipOutput output, BSTR fileName) {
   RipJob& job = *rip_;
   if (output == RipOutput::kWav) {
@@ -123,7 +130,10 @@ bool AudioCDRipper2::openOutput(RipOutput output, BSTR fileName) {
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::StopRip() {
   log().line("Stop Rip!");
-  if (ripInProgress_.load() == 0) return S_OK;
+  // From the moment the rip was accepted: a stop asked while its thread
+  // still takes the drive or spins up is kept, and the rip ends at its
+  // first progress point.
+  if (!ripBusy()) return S_OK;
   if (mediaChangedGuard()) return S_OK;
   stopRequested_.exchange(1);
   return S_OK;
@@ -132,9 +142,9 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::StopRip() {
 // DriverClose and the final release wait here for a rip still running: it
 // is asked to stop, and its events are run while waiting.
 void AudioCDRipper2::waitForRipThread() {
-  if (ripThreadRunning_.load() == 0) return;
+  if (!ripBusy()) return;
   stopRequested_.exchange(1);
-  while (ripThreadRunning_.load() != 0) CoPumpCalls(10);
+  while (ripBusy()) CoPumpCalls(10);
 }
 
 }  // namespace engine

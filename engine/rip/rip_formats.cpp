@@ -1,6 +1,7 @@
 // AudioCDRipper2: the format operations. Each normalises its arguments and
 // hands them to the codec component, which holds the format; SetFormatMP3Ex
-// copies a whole MP3 settings object into the codec's and back.
+// copies a whole MP3 settings object into the codec's and back. Each holds
+// codecLock_ for its calls: the pump may be encoding meanwhile.
 #include "components/lame/lame_record.h"
 #include "engine/com/audio_cd_ripper.h"
 #include "engine/rip/format_rules.h"
@@ -14,6 +15,7 @@ enum FormatSlot { kWma = 0, kOgg = 1, kMp3 = 2, kMp2 = 3 };
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::SetFormatMP3(RipFrequencyConstants frq, RipBitrateConstants Bitrate,
                                                        RipChannelsConstants chnl) {
   if (!audioFile_) return S_OK;
+  std::lock_guard codec(codecLock_);
   audioFile_->SetFormatMP3(normaliseFrequency(frq), normaliseBitrate(Bitrate), normaliseChannels(chnl));
   formatUnset_[kMp3] = 0;
   return S_OK;
@@ -22,6 +24,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::SetFormatMP3(RipFrequencyConstants frq
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::SetFormatMP2(RipFrequencyConstants frq, RipBitrateConstants Bitrate,
                                                        RipChannelsConstants chnl) {
   if (!audioFile_) return S_OK;
+  std::lock_guard codec(codecLock_);
   audioFile_->SetFormatMP2(normaliseFrequency(frq), normaliseBitrate(Bitrate), normaliseChannels(chnl));
   formatUnset_[kMp2] = 0;
   return S_OK;
@@ -32,6 +35,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::SetFormatOGG(RipFrequencyConstants frq
                                                        RipBitrateConstants minBitRate,
                                                        RipBitrateConstants maxBitRate, LONG Quality) {
   if (!audioFile_) return S_OK;
+  std::lock_guard codec(codecLock_);
   audioFile_->SetFormatOGG(normaliseFrequency(frq), normaliseChannels(chnl), normaliseBitrate(nominalBitRate),
                            normaliseBitrate(minBitRate), normaliseBitrate(maxBitRate), static_cast<SHORT>(Quality));
   formatUnset_[kOgg] = 0;
@@ -40,6 +44,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::SetFormatOGG(RipFrequencyConstants frq
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::SetFormatWMA(LONG Profile) {
   if (!audioFile_) return S_OK;
+  std::lock_guard codec(codecLock_);
   audioFile_->put_codecOption(VARIANT_TRUE);
   audioFile_->SetFormatWMA(Profile);
   formatUnset_[kWma] = 0;
@@ -52,6 +57,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::IsAvailableFormatMP3(RipFrequencyConst
                                                                VARIANT_BOOL* pMP3FormatAvailable) {
   if (pMP3FormatAvailable == nullptr) return E_POINTER;
   if (!audioFile_) return S_OK;
+  std::lock_guard codec(codecLock_);
   VARIANT_BOOL ok = VARIANT_FALSE;
   audioFile_->IsAvailableFormatMP3(normaliseFrequency(frq), normaliseBitrate(Bitrate), normaliseChannels(chnl), &ok);
   *pMP3FormatAvailable = ok;
@@ -65,6 +71,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::IsAvailableFormatOGG(RipFrequencyConst
                                                                VARIANT_BOOL* pOGGFormatAvailable) {
   if (pOGGFormatAvailable == nullptr) return E_POINTER;
   if (!audioFile_) return S_OK;
+  std::lock_guard codec(codecLock_);
   VARIANT_BOOL ok = VARIANT_FALSE;
   audioFile_->IsAvailableFormatOGG(normaliseFrequency(frq), normaliseChannels(chnl), normaliseBitrate(nominalBitRate),
                                    normaliseBitrate(minBitRate), normaliseBitrate(maxBitRate), &ok);
@@ -74,6 +81,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::IsAvailableFormatOGG(RipFrequencyConst
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_trackFormatString(BSTR* pVal) {
   if (pVal == nullptr) return E_POINTER;
+  std::lock_guard codec(codecLock_);
   if (audioFile_) audioFile_->get_FormatString(pVal);
   return S_OK;
 }
@@ -93,6 +101,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::SetFormatMP3Ex(IAudioCDRipperLameMP3En
     return S_OK;
   }
   if (!lameEncoder_ || !audioFile_) return S_OK;
+  std::lock_guard codec(codecLock_);
   IAudioCDRipperLameMP3Encoder2* s = source.get();
   IAudioFile2LameEnc* c = lameEncoder_.get();
 

@@ -25,8 +25,6 @@ namespace {
 
 constexpr uint32_t kFrameBytes = 2352;
 constexpr uint32_t kPcmSpareBytes = 100 * kFrameBytes;
-constexpr int kReadyChecks = 20;
-constexpr uint32_t kReadyCheckGapMs = 200;
 
 }  // namespace
 
@@ -47,22 +45,39 @@ void AudioCDRipper2::ripThreadMain(IStream* ownStream) {
     own = nullptr;
   }
   RipJob& job = *rip_;
-  if (ripCommonStart(own, job)) {
-    if (!job.encoded || job.pumpStarted) ripBlockLoop(own, job);
-    ripEndSequence(own, job);  // clears ripThreadRunning_ before its last event
-  } else {
-    finishOutputAfterFailedStart(job);
-    ripThreadRunning_.store(0);
+  {
+    // The drive is this thread's from here to the end of the rip: the
+    // monitor polls only when it can take driveLock_, and every entry point
+    // of the client's thread sees busy_ and leaves it alone.
+    std::lock_guard drive(driveLock_);
+    if (ripCommonStart(own, job)) {
+      if (!job.encoded || job.pumpStarted) ripBlockLoop(own, job);
+      ripEndSequence(own, job);
+    } else {
+      finishOutputAfterFailedStart(job);
+    }
   }
+  ripPercent_.store(100);
+  ripDone_.store(1);
+  // The rip's end takes its place among the events before the engine is
+  // idle, so a disc change the monitor finds from then on is reported after
+  // it. The next rip may start from this event's handler (a client ripping
+  // its tracks one after another); after the event this thread touches
+  // nothing of the object.
+  const uint64_t end = queueWorkerEvent(own, kEventRipProgress);
+  busy_.store(Busy::kIdle);
+  deliverWorkerEvent(own, end);
   // The pointer's release may be the object's final one: nothing here
   // touches the object any more.
   if (own != nullptr) own->Release();
 }
 
 // An output opened by the entry sequence is finished and closed when the
-// rip cannot start, so no half-written file stays open.
+// rip cannot start, so no half-written file stays open; the rip then ends
+// as every accepted rip ends, with RipProgress(100) after its Error.
 void AudioCDRipper2::finishOutputAfterFailedStart(RipJob& job) {
   if (job.encoded) {
+    std::lock_guard codec(codecLock_);
     if (audioFile_) audioFile_->CloseFile();
   } else {
     job.wav.closeData();
@@ -70,46 +85,23 @@ void AudioCDRipper2::finishOutputAfterFailedStart(RipJob& job) {
     job.wav.closeFile();
   }
   job.freeBuffers();
-  ripInProgress_.store(0);
-  timerEnabled_.store(1);
 }
 
 bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
   ripPercent_.store(0);
   retryCount_.store(0);
   ripDone_.store(0);
-  // Disc polling stays off from here on: this thread now owns the drive.
-  timerEnabled_.store(0);
-  while (monitorBusy_.load() != 0) Sleep(1);  // a disc check in flight ends first
 
-  releaseDriveHandle();
-  unloadTransport();
-  Sleep(100);
-  loadTransport();
-  if (scsiManagerLoaded_.load() == 0) {
-    raiseRipError(own, ASPI_DRIVER);
-    return false;
-  }
-  createDriveHandle();
-  if (cdHandle_.load() == 0) {
-    raiseRipError(own, DRIVE_BUSY);
+  if (const ErrcodeConstants missing = takeDrive(100); missing != NO_ERRORS) {
+    raiseRipError(own, missing);  // ASPI_DRIVER: no transport; DRIVE_BUSY: no handle
     return false;
   }
   if (lockTray_ != 0) device::SendPreventAllow(cdHandle_.load(), 1);
 
   // The track: the audio track with ordinal trackIndex_, data tracks skipped.
-  const int32_t tocTracks = std::min<int32_t>(tocEntries_[3], 99);
-  int32_t ordinal = -1;
-  uint32_t start = 0;
-  for (int32_t d = 0; d < tocTracks; ++d) {
-    if (!tocIsAudio(tocEntries_, d)) continue;
-    if (++ordinal == trackIndex_) {
-      start = tocAddress(tocEntries_, d);
-      break;
-    }
-  }
+  const uint32_t start = tocAudioTrackStart(tocEntries_, trackIndex_);
   job.startLba = start;
-  job.leadOutLba = tocAddress(tocEntries_, tocTracks);  // the descriptor after the last track's
+  job.leadOutLba = tocLeadOut(tocEntries_);
   job.trackFrames = trackIndex_ < static_cast<int32_t>(trackFrames_.size()) ? trackFrames_[trackIndex_] : 0;
   job.endLba = start + static_cast<uint32_t>(std::max(job.trackFrames, 0));
   if (job.trackFrames <= 0) job.trackFrames = 1;  // progress divides by it
@@ -119,7 +111,7 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
   job.spareBuffer = device::AllocateTrackBuffer(framesPerRead);
   job.jitterBuffer = device::AllocateTrackBuffer(framesPerRead);
   job.scratchBuffer = device::AllocateTrackBuffer(framesPerRead);
-  ripInProgress_.store(1);
+  busy_.store(Busy::kRipping);
   auto bufInit = [&](device::TrackBuffer& b, uint32_t frames) {
     log().value("BufInit Method. Num frames:", frames);
     b.startFrame = 0;
@@ -170,9 +162,8 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
     }
     job.ripOver.reset();
     job.convertOver.reset();
-    converting_.store(1);
+    converting_.store(1);  // the timer thread now pumps
     job.pumpStarted = true;
-    timerEnabled_.store(1);  // the timer thread now pumps
   }
   return true;
 }
@@ -200,6 +191,8 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
   BlockPacer pacer(job.blockMs);
   while (cur < end) {
     if (job.encoded && stopRequested_.load() != 0) break;
+    // Read once per block: a put during the rip applies from the next block.
+    const int32_t action = ripOnErrorAction_.load();
     pacer.startIteration();
     log().value("dwCurrent=", cur);
     log().value("dwEnd=", end);
@@ -262,7 +255,6 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
       cur += frames;
       framesSinceProgress += frames;
     } else {
-      const int32_t action = ripOnErrorAction_;
       if (action != SILENCE && action != CORRECT && action != CUT) {
         raiseRipError(own, OPERATION_FAILED);
         break;
@@ -299,49 +291,30 @@ void AudioCDRipper2::ripEndSequence(IAudioCDRipper2* own, RipJob& job) {
         log().value("  written ", static_cast<int64_t>(job.pcm.writeOffset()));
         encodedProgress(own, job);
       }
-      timerEnabled_.store(0);
       converting_.store(0);
       while (pumpBusy_.load() != 0) Sleep(1);  // a pump tick in flight ends first
-      if (stopRequested_.load() == 0) {
-        const size_t rest = job.pcm.pendingBytes();
-        if (rest > 0 && audioFile_) {
-          SAFEARRAY* samples = SafeArrayCreateVector(VT_I2, 0, static_cast<ULONG>(rest / 2));
-          void* data = nullptr;
-          if (samples != nullptr && SUCCEEDED(SafeArrayAccessData(samples, &data))) {
-            std::memcpy(data, job.pcm.readPointer(), rest);
-            SafeArrayUnaccessData(samples);
-            if (FAILED(audioFile_->WriteSamples(samples))) job.encoderFailed.store(1);
-            job.pcm.advanceRead(rest);
-          }
-          if (samples != nullptr) SafeArrayDestroy(samples);
-        }
-      }
     }
-    if (audioFile_ && FAILED(audioFile_->CloseFile())) job.encoderFailed.store(1);
+    {
+      std::lock_guard codec(codecLock_);
+      if (job.pumpStarted && stopRequested_.load() == 0) {
+        const size_t rest = job.pcm.pendingBytes();
+        if (rest > 0 && !writeToCodec(job.pcm.readPointer(), rest)) job.encoderFailed.store(1);
+        job.pcm.advanceRead(rest);
+      }
+      if (audioFile_ && FAILED(audioFile_->CloseFile())) job.encoderFailed.store(1);
+    }
     // The codec could not write the file (a full disk, a folder that went
     // away): reported once, as a failed WAV write is, so the client does
     // not take the file for whole.
     if (job.encoderFailed.load() != 0) raiseRipError(own, FILE_ACCESS);
-  }
-  if (lockTray_ != 0) device::SendPreventAllow(cdHandle_.load(), 0);
-  if (!job.encoded) {
+  } else {
     if (!job.wav.closeData()) raiseRipError(own, FILE_ACCESS);
     if (!job.wav.closeRiff()) raiseRipError(own, FILE_ACCESS);
     if (!job.wav.closeFile()) raiseRipError(own, FILE_ACCESS);
   }
   job.freeBuffers();
-  ripInProgress_.store(0);
-  for (int i = 0; i < kReadyChecks && !testDriveReady(); ++i) Sleep(kReadyCheckGapMs);
-  mediaState_.store(kMediaIn);
-  timerEnabled_.store(1);
+  releaseDrive(lockTray_ != 0);
   log().flush();
-  ripPercent_.store(100);
-  ripDone_.store(1);
-  // The next rip may start from this event's handler (a client ripping its
-  // tracks one after another): this thread no longer counts as running,
-  // and after the event it touches nothing of the object.
-  ripThreadRunning_.store(0);
-  raiseFromWorker(own, kEventRipProgress);
 }
 
 }  // namespace engine

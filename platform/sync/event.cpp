@@ -7,11 +7,12 @@ namespace platform {
 
 Event::Event(bool signalled) : signalled_(signalled) {}
 
+// Waiters are woken with the mutex held: a waiter that sees the event set
+// may destroy it at once (a request block's event, freed when the request
+// is done), so set() must not touch it after the mutex is released.
 void Event::set() {
-  {
-    std::lock_guard lock(mutex_);
-    signalled_ = true;
-  }
+  std::lock_guard lock(mutex_);
+  signalled_ = true;
   changed_.notify_all();
 }
 

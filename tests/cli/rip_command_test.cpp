@@ -5,9 +5,13 @@
 #include "ripmarrow/rip_command.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -119,6 +123,42 @@ TEST_F(RipCommandTest, AnUnreadableSectorUnderStopFailsItsTrack) {
   EXPECT_GT(failed, run.out.find("Track 2 (2 of 2): Track02.wav")) << run.out;
   EXPECT_NE(run.out.find("1 of 2 tracks ripped"), std::string::npos) << run.out;
   EXPECT_EQ(readFile(home_ + "/bad/Track01.wav").size(), 46 + trackAudio(0).size());
+}
+
+// Ctrl-C as soon as the first track's file exists, while the engine's rip
+// thread still takes the drive (every command of the drive is slowed): the
+// stop is kept, the program ends with 130 and the partial file is a closed
+// WAV file shorter than the track.
+TEST_F(RipCommandTest, CtrlCAtTheStartOfATrackStopsTheRip) {
+  std::ofstream(home_ + "/vdrives.ini") << "[V]\nslow-ms=40\n";
+  const std::string command = "cd '" + home_ + "' && exec env ASAN_OPTIONS=detect_leaks=0 RIPMARROW_DEVICE_DIR='" +
+                              home_ + "' '" + RIPMARROW_CLI_PATH +
+                              "' --vdrive disc.txt rip --format wav --titles none --out int > out.txt 2> err.txt";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const std::string file = home_ + "/int/Track01.wav";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!fs::exists(file) && std::chrono::steady_clock::now() < deadline) usleep(2000);
+  ASSERT_TRUE(fs::exists(file));
+  kill(child, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130) << readFile(home_ + "/out.txt") << readFile(home_ + "/err.txt");
+  const std::string wav = readFile(file);
+  ASSERT_GE(wav.size(), 46u);
+  EXPECT_LT(wav.size(), 46 + trackAudio(0).size());
+  const auto le32 = [&](size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(wav[at])) | static_cast<uint8_t>(wav[at + 1]) << 8 |
+           static_cast<uint8_t>(wav[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(wav[at + 3])) << 24;
+  };
+  EXPECT_EQ(le32(4), wav.size() - 8);
+  EXPECT_EQ(le32(42), wav.size() - 46);
+  EXPECT_FALSE(fs::exists(home_ + "/int/Track02.wav"));
 }
 
 TEST_F(RipCommandTest, BadArgumentsAreRefused) {

@@ -84,6 +84,7 @@ Tfm_converter::Tfm_converter(Tfm_main& main) : QDialog(&main), main_(main) {
   lv_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   lv_->horizontalHeader()->setHighlightSections(false);
   lv_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  lv_->horizontalHeader()->setStretchLastSection(true);  // "Status" takes what the window has left
   lv_->setContextMenuPolicy(Qt::CustomContextMenu);
   lv_->setTabKeyNavigation(false);
   QStringList captions;

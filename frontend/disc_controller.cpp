@@ -120,6 +120,8 @@ void DiscController::lookUpTitles() {
     return;
   }
   engine_.putTextByName("cddbServerAddress", settings_.readText("cddb", "cddb server", defaults::kCddbServer));
+  // Public servers ask every request to carry the user's own address.
+  engine_.putTextByName("cddbUserEMail", settings_.readText("cddb", "email", defaults::userEMail()));
   engine->put_cddbServerHTTPPort(port);
   engine->put_cddbTimeOut(settings_.readInt("cddb", "time out", defaults::kLookupTimeOutMs));
   engine_.putTextByName("cddbCGIScript", defaults::kCddbScript);
@@ -177,6 +179,7 @@ void DiscController::stopPlayback() {
   playbackOn_ = false;
   playbackPaused_ = false;
   showStates();
+  applyPendingDrive();
 }
 
 void DiscController::endTrackPlay() {
@@ -192,10 +195,30 @@ void DiscController::endTrackPlay() {
 
 void DiscController::mediaChange() { fillTrackList(); }
 
+void DiscController::chooseDrive(int index) {
+  const LONG count = engine_.getLong(&IAudioCDRipper2::get_driveCount);
+  if (engine_.engine() == nullptr || count <= 0) return;
+  index = std::clamp(index, 0, static_cast<int>(count) - 1);
+  pendingDrive_ = index == driveIndex_ ? -1 : index;
+  applyPendingDrive();
+}
+
+void DiscController::applyPendingDrive() {
+  if (pendingDrive_ < 0 || ripping_ || playbackOn_) return;
+  IAudioCDRipper2* engine = engine_.engine();
+  if (engine == nullptr) return;
+  driveIndex_ = pendingDrive_;
+  pendingDrive_ = -1;
+  engine->put_driveNum(driveIndex_ + 1);
+  view_.clearTracks();
+  fillTrackList();
+}
+
 void DiscController::setRipping(bool ripping) {
   ripping_ = ripping;
   if (!ripping) ripStopPending_ = false;
   showStates();
+  if (!ripping) applyPendingDrive();
 }
 
 CommandStates DiscController::commandStates() const {

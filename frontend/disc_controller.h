@@ -85,6 +85,11 @@ class DiscController {
 
   void fillTrackList();
   void lookUpTitles();
+  // The drive chosen in the Settings dialog (index from 0, clamped to the
+  // drives): the engine moves to it and the list is refilled for it, at
+  // once when idle, else as soon as playback or the rip batch ends.
+  void chooseDrive(int index);
+  bool driveChangePending() const { return pendingDrive_ >= 0; }
 
   void playSelected();
   void togglePause();
@@ -108,6 +113,7 @@ class DiscController {
  private:
   void takeGenre(const std::string& genre);
   void showStates();
+  void applyPendingDrive();
 
   EngineLink& engine_;
   SettingsStore& settings_;
@@ -121,6 +127,7 @@ class DiscController {
   bool playbackPaused_ = false;
   int playTrack_ = 0;  // 1-based
   int driveIndex_ = 0;
+  int pendingDrive_ = -1;  // a chosen drive waiting for the end of playback or a rip
 };
 
 }  // namespace quavern

@@ -13,7 +13,8 @@
 #include "frontend/tfm_dir.h"
 #include "frontend/tfm_id3.h"
 #include "frontend/tfm_main.h"
-#include "frontend/tfm_shells.h"
+#include "frontend/settings/tfm_set.h"
+#include "frontend/tfm_converter.h"
 
 namespace quavern {
 
@@ -41,10 +42,10 @@ QuavernProgram::QuavernProgram(QuavernApplication& application, Seams seams) : a
   main_ = new Tfm_main(seams);
   main_->setAttribute(Qt::WA_DeleteOnClose, false);
   Dialogs dialogs;
-  dialogs.set = new Tfm_set(main_);
+  dialogs.set = new Tfm_set(*seams.settings, *seams.prompter, main_);
   dialogs.about = new Tfm_about(*seams.opener, dataFolder() + "/about_banner.svg", main_);
   dialogs.dir = new Tfm_dir(*seams.settings, main_);
-  dialogs.converter = new Tfm_converter(main_);
+  dialogs.converter = new Tfm_converter(*main_);
   dialogs.id3 = new Tfm_id3(*main_);
   main_->setDialogs(dialogs);
   Tfm_main* window = main_;

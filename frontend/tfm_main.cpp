@@ -20,7 +20,8 @@
 #include "frontend/tfm_about.h"
 #include "frontend/tfm_dir.h"
 #include "frontend/tfm_id3.h"
-#include "frontend/tfm_shells.h"
+#include "frontend/settings/tfm_set.h"
+#include "frontend/tfm_converter.h"
 #include "frontend/window_geometry.h"
 #include "platform/shell/desktop_opener.h"
 
@@ -422,7 +423,9 @@ void Tfm_main::StopPlayingClick() { controller_->stopPlayback(); }
 void Tfm_main::Exit1Click() { close(); }
 
 void Tfm_main::Option1Click() {
-  if (dialogs_.set != nullptr) showCentred(dialogs_.set);
+  if (dialogs_.set == nullptr) return;
+  dialogs_.set->setScale(scale_);
+  if (showCentred(dialogs_.set) == QDialog::Accepted) controller_->chooseDrive(seams_.settings->readInt("cd", "cd rom", 0));
 }
 
 void Tfm_main::ID3Tag1Click() { openId3Editor(false); }
@@ -507,14 +510,15 @@ void Tfm_main::SkinClick(const QString& command) {
   }
 }
 
+FolderChoice Tfm_main::chooseFolder(QWidget* owner, const FolderRequest& request) {
+  if (seams_.folders != nullptr) return seams_.folders->chooseFolder(owner, request);
+  if (dialogs_.dir != nullptr) return dialogs_.dir->choose(owner, request);
+  return {};
+}
+
 void Tfm_main::chooseOutputFolder() {
-  FolderRequest request{"Output Directory", "Please select the folder you want to save your files.", false};
-  FolderChoice choice;
-  if (seams_.folders != nullptr) {
-    choice = seams_.folders->chooseFolder(this, request);
-  } else if (dialogs_.dir != nullptr) {
-    choice = dialogs_.dir->choose(this, request);
-  }
+  const FolderChoice choice =
+      chooseFolder(this, {"Output Directory", "Please select the folder you want to save your files.", false});
   if (choice.folder.empty()) return;
   showFolder(edt_dir_, QString::fromStdString(choice.folder));
   seams_.settings->writeText("basic", "output directory", choice.folder);

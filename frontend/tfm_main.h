@@ -96,6 +96,8 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView {
 
   // Shows a dialog modally, centred on this window.
   int showCentred(QDialog* dialog);
+  // The folder chooser (the seam's, else the program's own), centred on owner.
+  FolderChoice chooseFolder(QWidget* owner, const FolderRequest& request);
 
  protected:
   void showEvent(QShowEvent* event) override;

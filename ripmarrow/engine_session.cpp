@@ -1,7 +1,12 @@
 #include "ripmarrow/engine_session.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <iostream>
 #include <string_view>
+
+#include "platform/profile/profile_file.h"
 
 #include "platform/text/utf.h"
 #include "ripmarrow/virtual_drive_setup.h"
@@ -47,6 +52,23 @@ com::ComPtr<IAudioCDRipper2> createEngine(std::ostream& err) {
     return {};
   }
   return engine;
+}
+
+std::string cddbUserEMail(const std::string& given) {
+  if (!given.empty()) return given;
+  const std::string stored = platform::ProfileFile("quavern.ini").readString("cddb", "email", "");
+  if (!stored.empty()) return stored;
+  const char* user = std::getenv("USER");
+  std::string name = user != nullptr && *user != '\0' ? user : "user";
+  char host[256] = {};
+  if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') return name + "@localhost";
+  return name + "@" + host;
+}
+
+void putCddbUserEMail(IAudioCDRipper2* engine, const std::string& given) {
+  BSTR address = makeBstr(cddbUserEMail(given));
+  engine->put_cddbUserEMail(address);
+  SysFreeString(address);
 }
 
 }  // namespace ripmarrow

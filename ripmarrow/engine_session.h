@@ -26,6 +26,14 @@ bool useVirtualDrive(std::string image, char& preferredLetter);
 // Runs `work` on this thread as a COM apartment, then lets the components go.
 int runInApartment(const std::function<int()>& work);
 
+// The e-mail address every CDDB request carries (public servers ask for the
+// user's own): `given` (--email) when not empty, else [cddb] "email" of the
+// desktop program's quavern.ini in $RIPMARROW_HOME, else the login name at
+// the host name.
+std::string cddbUserEMail(const std::string& given);
+// Puts that address on the engine (after DriverOpen, which sets defaults).
+void putCddbUserEMail(IAudioCDRipper2* engine, const std::string& given);
+
 // The engine through the registry; empty, with the reason on `err`, when it
 // is not registered.
 com::ComPtr<IAudioCDRipper2> createEngine(std::ostream& err);

@@ -14,7 +14,8 @@ namespace ripmarrow {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: ripmarrow lookup [--source all|online|local] [--server HOST[:PORT]] [--vdrive [IMAGE]] [--drive N]\n";
+    "usage: ripmarrow lookup [--source all|online|local] [--server HOST[:PORT]] [--email ADDRESS]\n"
+    "                        [--vdrive [IMAGE]] [--drive N]\n";
 
 // Collects the engine's Error events and reports its query phases as they
 // happen. Events fire on this thread, inside the engine call.
@@ -129,6 +130,8 @@ int LookupCommand::main(int argc, char** argv) {
         std::cerr << "bad server: " << argv[i] << "\n" << kUsage;
         return 2;
       }
+    } else if (arg == "--email" && hasValue) {
+      options.email = argv[++i];
     } else if (arg == "--drive" && hasValue) {
       options.driveNum = std::strtol(argv[++i], nullptr, 10);
     } else if (arg == "--vdrive") {
@@ -165,6 +168,7 @@ int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& 
     SysFreeString(host);
   }
   if (options.serverPort != 0) engine->put_cddbServerHTTPPort(options.serverPort);
+  putCddbUserEMail(engine.get(), options.email);
   BSTR serverHost = nullptr;
   LONG serverPort = 0;
   engine->get_cddbServerAddress(&serverHost);

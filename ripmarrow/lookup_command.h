@@ -17,12 +17,13 @@ class LookupCommand {
     CDDBSourceConstants source = ALL;
     std::string serverHost;      // empty: the engine's default server
     long serverPort = 0;         // 0: the engine's default port
+    std::string email;           // empty: [cddb] "email" of quavern.ini, else login@host
     long driveNum = 0;           // 1-based; 0: the drive at preferredLetter, else drive 1
     char preferredLetter = 0;    // a drive letter to prefer when driveNum is 0
   };
 
   // Parses `lookup [--source all|online|local] [--server HOST[:PORT]]
-  // [--vdrive [IMAGE]] [--drive N]` (the word "lookup" may stand anywhere),
+  // [--email ADDRESS] [--vdrive [IMAGE]] [--drive N]` (the word "lookup" may stand anywhere),
   // puts IMAGE into the virtual drive when asked, and runs the lookup inside a
   // COM apartment of its own. 0: titles found; 1: none found or an engine
   // error; 2: bad arguments.

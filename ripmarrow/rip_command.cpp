@@ -26,7 +26,8 @@ namespace {
 constexpr char kUsage[] =
     "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4] [--format wav|mp3|mp2|ogg|wma|flac]\n"
     "         [--flac-level 0-8] [--mode play|burst|synch|secure|paranoid] [--retries N]\n"
-    "         [--on-error stop|silence|cut|correct] [--speed X] [--titles local|online|all|none] [--out FOLDER]\n";
+    "         [--on-error stop|silence|cut|correct] [--speed X] [--titles local|online|all|none] [--out FOLDER]\n"
+    "         [--email ADDRESS]\n";
 
 constexpr long kMaxTracks = 99;
 // File names longer than this are cut (at a character boundary): most file
@@ -297,6 +298,8 @@ int RipCommand::main(int argc, char** argv) {
                         {{"local", Titles::kLocal}, {"online", Titles::kOnline}, {"all", Titles::kAll},
                          {"none", Titles::kNone}},
                         options.titles);
+    } else if (arg == "--email" && hasValue) {
+      options.email = argv[++i];
     } else if (arg == "--out" && hasValue) {
       options.folder = argv[++i];
       ok = !options.folder.empty();
@@ -543,6 +546,7 @@ int RipCommand::run(const Options& options, std::ostream& out, std::ostream& err
     point->Advise(sink->identity(), &cookie);
   }
   engine->DriverOpen();
+  putCddbUserEMail(engine.get(), options.email);
   const int status = ripTracks(engine.get(), *sink.get(), options, out, err);
   engine->DriverClose();
   // The last calls of the rip thread (its pointer's release) run here.

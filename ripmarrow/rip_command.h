@@ -40,6 +40,7 @@ class RipCommand {
     long speed = 0;      // x; 0: the preset's
     Titles titles = Titles::kLocal;
     std::string folder;  // "": ~/Music/Ripmarrow
+    std::string email;   // CDDB requests' address; "": [cddb] "email" of quavern.ini, else login@host
   };
   // 0 when every track was ripped whole; 1 when one failed, was stopped or
   // nothing could be ripped.

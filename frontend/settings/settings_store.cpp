@@ -1,6 +1,7 @@
 #include "frontend/settings/settings_store.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 namespace quavern {
 
@@ -37,6 +38,20 @@ namespace defaults {
 std::string musicFolder() {
   const char* home = getenv("HOME");
   return std::string(home != nullptr && *home != '\0' ? home : "/tmp") + "/Music";
+}
+
+std::string userEMail() {
+  std::string user;
+  if (const char* name = getenv("USER"); name != nullptr && *name != '\0') {
+    user = name;
+  } else if (const char* login = getlogin(); login != nullptr && *login != '\0') {
+    user = login;
+  } else {
+    user = "user";
+  }
+  char host[256] = {};
+  if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') return user + "@localhost";
+  return user + "@" + host;
 }
 
 }  // namespace defaults

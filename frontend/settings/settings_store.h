@@ -47,6 +47,9 @@ inline constexpr int kLookupTimeOutMs = 15000;
 inline constexpr const char* kCddbScript = "/~cddb/cddb.cgi";
 // "C:\Music" of the original layout: the user's Music folder.
 std::string musicFolder();
+// [cddb] "email" when none is stored: the login name at the host name.
+// Public CDDB servers ask every request to carry the user's own address.
+std::string userEMail();
 }  // namespace defaults
 
 }  // namespace quavern

@@ -17,7 +17,7 @@
 
 #include "engine/cddb/testing/cddb_test_server.h"
 #include "frontend/tests/quavern_test_support.h"
-#include "frontend/tfm_shells.h"
+#include "frontend/settings/tfm_set.h"
 #include "vdrive/demo_disc.h"
 
 using namespace quavern_testing;

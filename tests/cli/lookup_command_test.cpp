@@ -105,6 +105,25 @@ TEST_F(LookupCommandTest, NothingFoundOnlineOrLocally) {
   EXPECT_EQ(run.err, "Looking in cdplayer.ini...\nNo titles found for the disc.\n");
 }
 
+// Every request carries the user's address: --email, else the desktop
+// program's [cddb] "email".
+TEST_F(LookupCommandTest, RequestsCarryTheUsersEMail) {
+  std::ofstream(home_ + "/quavern.ini") << "[cddb]\nemail=ann@example.org\n";
+  {
+    CddbTestServer server(home_ + "/entries");
+    ripmarrow("lookup --vdrive --source online --server 127.0.0.1:" + std::to_string(server.port()));
+    ASSERT_FALSE(server.requests().empty());
+    const std::string request = server.requests().front();
+    EXPECT_NE(request.find("hello=ann+example.org+"), std::string::npos) << request;
+  }
+  CddbTestServer server(home_ + "/entries");
+  ripmarrow("lookup --vdrive --source online --email bo@example.net --server 127.0.0.1:" +
+            std::to_string(server.port()));
+  ASSERT_FALSE(server.requests().empty());
+  const std::string request = server.requests().front();
+  EXPECT_NE(request.find("hello=bo+example.net+"), std::string::npos) << request;
+}
+
 TEST_F(LookupCommandTest, ArgumentsAreChecked) {
   EXPECT_EQ(ripmarrow("lookup --source everywhere").status, 2);
   EXPECT_EQ(ripmarrow("lookup --server example.org:0").status, 2);

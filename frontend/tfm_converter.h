@@ -1,0 +1,90 @@
+// Tfm_converter, the file converter: a list of audio files, an output
+// format and folder of its own, and a run that converts the files one after
+// another with the rip's MP3, WMA, OGG and FLAC settings. The window wires
+// widgets and menus and shows state; FileConversion decides what the checks
+// and the run do. Created once at start-up, shown modally by the main window.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "frontend/file_conversion.h"
+
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+
+namespace quavern {
+
+class Tfm_main;
+
+class Tfm_converter : public QDialog, private ConversionView {
+  Q_OBJECT
+
+ public:
+  // `main` outlives the window (it is the window's parent).
+  explicit Tfm_converter(Tfm_main& main);
+  ~Tfm_converter() override;
+
+  // Handlers (public so that tests reach them).
+  void btn_addClick();
+  void btn_addpathClick();
+  void btn_removeClick();
+  void btn_clearClick();
+  void btn_convertClick();
+  void btn_stopClick();
+  void btn_browseClick();
+  void Exit1Click();
+
+  FileConversion& conversion() { return *conversion_; }
+  bool adding() const { return adding_; }
+  // A row as the list shows it, for tests: caption, path, length, status.
+  void addRow(const AddedFile& file, const char* status);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
+
+ private:
+  void FormShow();
+  void FormClose();
+  void buildMenus();
+  void applyStates();
+  void runSteps();
+
+  // ConversionView
+  int fileRowCount() const override;
+  std::string rowPath(int row) const override;
+  std::string rowFileName(int row) const override;
+  void setRowStatus(int row, const std::string& status) override;
+  void showFileRow(int row) override;
+  void setProgress(int percent) override;
+  void setConverting(bool converting) override;
+
+  Tfm_main& main_;
+  std::unique_ptr<FileConversion> conversion_;
+  QTimer* pump_;
+  bool adding_ = false;
+  bool converting_ = false;  // as the run last told
+
+  QMenuBar* MainMenu1_;
+  QMenu* PopupMenu1_;
+  QTableWidget* lv_;
+  QComboBox* cbx_format_;
+  QLineEdit* edt_dir_;
+  QPushButton *btn_browse_, *btn_add_, *btn_addpath_, *btn_remove_, *btn_clear_, *btn_convert_, *btn_stop_,
+      *btn_close_;
+  QProgressBar* pb_;
+  // Menu items and their pop-up twins.
+  QAction *AddFiles1_, *AddPath1_, *Remove1_, *Clear1_, *Exit1_, *Convert1_, *Stop1_;
+  QAction *AddFiles2_, *AddPath2_, *Remove2_, *Clear2_, *Convert2_, *Stop2_;
+};
+
+}  // namespace quavern

@@ -32,6 +32,7 @@ Cdb PauseCdb();
 Cdb TestUnitReadyCdb12();
 Cdb TestUnitReadyCdb10();
 Cdb ModeSelect6Cdb(bool pageFormat, uint8_t listBytes);
+Cdb ModeSense10Cdb(uint8_t page, uint16_t allocationBytes);  // current values, no block descriptors
 
 // MODE SELECT parameter lists of the READ(10) and D4 setups.
 // 2352-byte blocks (setup A).

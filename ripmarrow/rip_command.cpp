@@ -456,6 +456,22 @@ bool ripOne(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& o
   return ok;
 }
 
+// What the rip mode vouches for in the track just ripped, from the rip
+// report, in the mode's own words; false when frames stayed unconfirmed.
+bool showConfirmation(IAudioCDRipper2* engine, RipModePresetConstants mode, std::ostream& out) {
+  com::ComPtr<IAudioCDRipperReport> report;
+  LONG unconfirmed = 0;
+  if (FAILED(engine->QueryInterface(IID_IAudioCDRipperReport, report.putVoid())) ||
+      FAILED(report->get_framesUnconfirmed(&unconfirmed)))
+    return true;
+  if (unconfirmed > 0) {
+    out << "  " << unconfirmed << (unconfirmed == 1 ? " frame" : " frames") << " unconfirmed\n";
+    return false;
+  }
+  out << "  " << (mode == SYNCH ? "every block aligned on its neighbour" : "every frame confirmed by two reads") << "\n";
+  return true;
+}
+
 int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, std::ostream& out,
               std::ostream& err) {
   const LONG drive = chooseDrive(engine, options);
@@ -508,7 +524,10 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
   const bool terminal = isatty(STDOUT_FILENO) != 0;
   const std::string extension = extensionOf(options.format);
   size_t ripped = 0;
+  size_t unconfirmedTracks = 0;
   bool stopped = false;
+  const bool trusting = options.mode == PLAY || options.mode == BURST;
+  if (trusting) out << "The " << (options.mode == PLAY ? "play" : "burst") << " mode trusts the drive: no frame is confirmed.\n";
   for (size_t i = 0; i < tracks.size() && !stopped; ++i) {
     const long track = tracks[i];
     const std::string name = RipCommand::fileName(track, titles[static_cast<size_t>(track - 1)], extension);
@@ -523,13 +542,14 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
       const std::string untagged = tagger.tag(path, track, titles[static_cast<size_t>(track - 1)], discTags);
       if (!untagged.empty()) out << "  not tagged: " << untagged << "\n";
     }
+    if (!trusting && !stopped && !showConfirmation(engine, options.mode, out)) ++unconfirmedTracks;
   }
   sigaction(SIGINT, &previous, nullptr);
 
   out << ripped << " of " << tracks.size() << (tracks.size() == 1 ? " track" : " tracks") << " ripped into "
       << options.folder << (stopped ? " (stopped)" : "") << "\n";
   if (stopped) return 130;
-  return ripped == tracks.size() ? 0 : 1;
+  return ripped == tracks.size() && unconfirmedTracks == 0 ? 0 : 1;
 }
 
 }  // namespace

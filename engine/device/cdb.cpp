@@ -69,6 +69,10 @@ Cdb SetSpeedCdb(uint32_t speedKBps) {
   return Make({0xBB, 0, sh, sl, sh, sl, 0, 0, 0, 0, 0, 0});
 }
 
+Cdb ModeSense10Cdb(uint8_t page, uint16_t allocationBytes) {
+  return Make({0x5A, 0x08, uint8_t(page & 0x3F), 0, 0, 0, 0, Byte(allocationBytes, 8), Byte(allocationBytes, 0), 0});
+}
+
 Cdb PreventAllowCdb(bool lock, uint8_t readType) {
   return Make({0x1E, 0, 0, 0, uint8_t(lock ? 1 : 0), ReadTypeFlagByte(readType)});
 }

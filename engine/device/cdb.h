@@ -39,6 +39,7 @@ Cdb ReadSubChannelCdb(uint8_t format, uint8_t track);
 // with `mainData` the sector's 2352 bytes come first (for drives that will
 // not give the sub-channel alone).
 Cdb ReadCdQCdb(uint32_t lba, bool mainData);
+Cdb ModeSense10Cdb(uint8_t page, uint16_t allocationBytes);  // current values, no block descriptors
 
 // MODE SELECT parameter lists of the READ(10) and D4 setups.
 // 2352-byte blocks (setup A).

@@ -134,6 +134,26 @@ TEST_F(RipCommandTest, AnUnreadableSectorUnderStopFailsItsTrack) {
   EXPECT_EQ(wavData(readFile(home_ + "/bad/Track01.wav")).size(), trackAudio(0).size());
 }
 
+// Each track says what the mode confirmed, in the mode's words; a drive
+// that starts off on every read leaves frames unconfirmed, and the program
+// says how many and ends with 1. BURST says once that it trusts the drive.
+TEST_F(RipCommandTest, TracksSayWhatTheModeConfirmed) {
+  Result run = ripmarrow("--vdrive disc.txt rip --format wav --mode secure --titles none --out secure");
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("every frame confirmed by two reads"), std::string::npos) << run.out;
+  run = ripmarrow("--vdrive disc.txt rip --format wav --mode synch --titles none --out synch");
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("every block aligned on its neighbour"), std::string::npos) << run.out;
+  run = ripmarrow("--vdrive disc.txt rip --format wav --titles none --out burst");
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("The burst mode trusts the drive: no frame is confirmed."), std::string::npos) << run.out;
+
+  std::ofstream(home_ + "/vdrives.ini") << "[V]\njitter=588\nseed=3\n";
+  run = ripmarrow("--vdrive disc.txt rip --format wav --mode paranoid --retries 6 --titles none --out jitter");
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find(" frames unconfirmed"), std::string::npos) << run.out;
+}
+
 // Ctrl-C as soon as the first track's file exists, while the engine's rip
 // thread still takes the drive (every command of the drive is slowed): the
 // stop is kept, the program ends with 130 and the partial file is a closed

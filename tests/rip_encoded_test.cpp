@@ -241,7 +241,8 @@ TEST_F(EncodedRipTest, DefaultWmaProfileRipsAtTheNearestSetting) {
 // closed and decodes to a shorter piece of the track's start.
 TEST_F(EncodedRipTest, StopRipLeavesAClosedDecodableFile) {
   openWith(kDisc, Codec::kReal);
-  engine_->put_driveSpeed(8);  // slow enough to act mid-way
+  drive_->setTiming({.speedX = 64});  // a drive that takes time is paced: 8x is slow enough to act mid-way
+  engine_->put_driveSpeed(8);
   sink_->onProgress = [&](LONG percent) {
     if (percent >= 20 && percent < 100) engine_->StopRip();
   };
@@ -422,6 +423,7 @@ TEST_F(EncodedRipTest, ThePumpHandsWholeSampleFramesInPiecesOfAtMostHalfASecond)
   EXPECT_EQ(doubles::recordedCalls().back(), "AudioFile2.CloseFile()");
 
   doubles::clearCalls();
+  drive_->setTiming({.speedX = 64});  // paced at 8x, so the stop lands mid-way
   engine_->put_driveSpeed(8);
   sink_->onProgress = [&](LONG percent) {
     if (percent >= 20 && percent < 100) engine_->StopRip();

@@ -118,6 +118,7 @@ TEST_F(EngineMonitor, RemovalDuringAPlaybackIsReportedAfterIt) {
 // the change after RipProgress(100).
 TEST_F(EngineMonitor, RemovalDuringARipEndsItAndIsReportedAfterIt) {
   auto drive = addDrive(kDisc);
+  drive->setTiming({.speedX = 64});  // a drive that takes time is paced to the 8x below
   open();
   engine()->Refresh();
   engine()->put_ripModePreset(BURST);

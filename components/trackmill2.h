@@ -249,6 +249,12 @@ struct IAudioCDRipper2 : IDispatch {
   // Fires the event its worker threads stored; they call it through a
   // marshalled pointer so that the event reaches the client's thread.
   STDMETHOD(_OnEvent)() PURE;  // 0x6e
+  // Appended members.
+  // Rips read at the drive's highest speed without pacing (driveSpeed is
+  // kept for the next rip without it): for a client that knows the drive
+  // can take it. VARIANT_TRUE or VARIANT_FALSE.
+  STDMETHOD(get_driveSpeedMax)(VARIANT_BOOL* pVal) PURE;  // 0x6f
+  STDMETHOD(put_driveSpeedMax)(VARIANT_BOOL newVal) PURE;
 };
 
 // The report of the last rip, a second dual interface of the AudioCDRipper2

@@ -26,7 +26,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4] [--format wav|mp3|mp2|ogg|wma|flac]\n"
     "         [--flac-level 0-8] [--mode play|burst|synch|secure|paranoid] [--retries N]\n"
-    "         [--on-error stop|silence|cut|correct] [--speed X] [--titles local|online|all|none] [--out FOLDER]\n"
+    "         [--on-error stop|silence|cut|correct] [--speed X|max] [--titles local|online|all|none] [--out FOLDER]\n"
     "         [--email ADDRESS]\n";
 
 constexpr long kMaxTracks = 99;
@@ -292,7 +292,9 @@ int RipCommand::main(int argc, char** argv) {
       ok = pick<long>(argv[++i], {{"stop", StopRip}, {"silence", SILENCE}, {"cut", CUT}, {"correct", CORRECT}},
                       options.onError);
     } else if (arg == "--speed" && hasValue) {
-      ok = parseNumber(argv[++i], 1, 64, options.speed);
+      const std::string_view value = argv[++i];
+      options.speedMax = value == "max";
+      ok = options.speedMax || parseNumber(value.data(), 1, 64, options.speed);
     } else if (arg == "--titles" && hasValue) {
       ok = pick<Titles>(argv[++i],
                         {{"local", Titles::kLocal}, {"online", Titles::kOnline}, {"all", Titles::kAll},
@@ -393,6 +395,7 @@ bool applySettings(IAudioCDRipper2* engine, const RipCommand::Options& options, 
   engine->put_ripModePreset(options.mode);
   if (options.retries >= 0) engine->put_ripOnErrorRetries(options.retries);
   if (options.speed > 0) engine->put_driveSpeed(options.speed);
+  engine->put_driveSpeedMax(options.speedMax ? VARIANT_TRUE : VARIANT_FALSE);
   if (options.onError >= 0) engine->put_ripOnErrorAction(static_cast<RipActionOnErrorConstants>(options.onError));
   return true;
 }

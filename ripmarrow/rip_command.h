@@ -1,6 +1,6 @@
 // `ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4]
 // [--format wav|mp3|mp2|ogg|wma|flac] [--flac-level N] [--mode play|burst|synch|secure|paranoid]
-// [--retries N] [--on-error stop|silence|cut|correct] [--speed X]
+// [--retries N] [--on-error stop|silence|cut|correct] [--speed X|max]
 // [--titles local|online|all|none] [--out FOLDER]`: rips tracks of the disc
 // (all audio tracks by default) one after another through the engine into
 // one file per track, "NN Title.ext" when a title lookup succeeded and
@@ -38,6 +38,7 @@ class RipCommand {
     long retries = -1;   // -1: the preset's
     long onError = -1;   // a RipActionOnErrorConstants value; -1: the preset's
     long speed = 0;      // x; 0: the preset's
+    bool speedMax = false;  // the drive's highest speed, unpaced
     Titles titles = Titles::kLocal;
     std::string folder;  // "": ~/Music/Ripmarrow
     std::string email;   // CDDB requests' address; "": [cddb] "email" of quavern.ini, else login@host

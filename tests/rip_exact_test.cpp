@@ -28,11 +28,11 @@ using platform::vdrive::FaultPlan;
 
 constexpr const char* kDisc =
     "disc seed=4\n"
-    "track kind=music length=12s\n"
-    "track kind=silence length=5s\n"
-    "track kind=level length=5s value=-1234\n"
+    "track kind=music length=6s\n"
+    "track kind=silence length=3s\n"
+    "track kind=level length=3s value=-1234\n"
     "track kind=music length=1s tempo=140\n"
-    "track kind=noise length=6s\n";
+    "track kind=noise length=3s\n";
 
 struct Report {
   LONG framesRead = 0, framesReread = 0, framesConfirmed = 0, framesUnconfirmed = 0, retries = 0,
@@ -255,8 +255,8 @@ INSTANTIATE_TEST_SUITE_P(Modes, StaleCacheAlone, ::testing::Values(PLAY, BURST, 
 class RecoveringSectors : public ::testing::TestWithParam<RipModePresetConstants> {};
 TEST_P(RecoveringSectors, AreReadAgainUntilExact) {
   FaultPlan f = Jitter(10, 5);
-  f.unreadable.push_back({400, 410, 3});
-  f.unreadable.push_back({900, 902, 3});  // the first frames of the second track
+  f.unreadable.push_back({200, 210, 3});
+  f.unreadable.push_back({450, 452, 3});  // the first frames of the second track
   ExactRip rip(f);
   const DiscRip r = rip.ripAll(GetParam());
   EXPECT_TRUE(r.allExact());
@@ -273,13 +273,13 @@ INSTANTIATE_TEST_SUITE_P(Modes, RecoveringSectors, ::testing::Values(SYNCH, SECU
 class UnreadableSectors : public ::testing::TestWithParam<RipModePresetConstants> {};
 TEST_P(UnreadableSectors, GetTheOnErrorActionAndAreCounted) {
   FaultPlan f;
-  f.unreadable.push_back({450, 450, 0});
+  f.unreadable.push_back({300, 300, 0});
   ExactRip rip(f);
   const DiscRip r = rip.ripAll(GetParam(), SILENCE);
   EXPECT_FALSE(r.exact[0]);
   EXPECT_GT(r.reports[0].blocksGivenUp, 0);
   EXPECT_GT(r.reports[0].framesUnconfirmed, 0);
-  EXPECT_EQ(r.reports[0].framesUnconfirmed + r.reports[0].framesConfirmed, 900);
+  EXPECT_EQ(r.reports[0].framesUnconfirmed + r.reports[0].framesConfirmed, 450);
   for (size_t t = 1; t < r.exact.size(); ++t) EXPECT_TRUE(r.exact[t]) << "track " << t + 1;
   EXPECT_TRUE(r.eventsInOrder);
 }

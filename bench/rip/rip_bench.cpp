@@ -2,7 +2,10 @@
 // once, timed from the RipTrackTo call to its RipProgress(100), with the
 // process's peak resident memory during the rip. One rip per process, so the
 // peak belongs to that rip alone. run.sh drives it and prints the table.
-//   rip_bench wav|mp3 <driveSpeed>   prints "seconds frames last_progress_s peak_rss_kib base_rss_kib pcm_bytes"
+//   rip_bench wav|mp3 <driveSpeed> [<drive x> [burst|synch|secure|paranoid [<jitter %>]]]
+//       prints "seconds frames peak_rss_kib base_rss_kib pcm_bytes errors frames_read unconfirmed"
+//       The drive reads the disc's CUE/BIN image; <drive x> is its timing
+//       model's speed (0, the default: it answers at once and is read unpaced).
 //   rip_bench image <folder>         writes the same disc as <folder>/bench.cue + .bin
 #include <dlfcn.h>
 #include <stdlib.h>
@@ -55,7 +58,7 @@ long statusKib(const char* field) {
   return -1;
 }
 
-int rip(bool mp3, int speed) {
+int rip(bool mp3, int speed, int driveX, RipModePresetConstants mode, int jitterRate) {
   char pattern[] = "/tmp/rm_rip_bench.XXXXXX";
   const std::string home = mkdtemp(pattern);
   setenv("RIPMARROW_HOME", home.c_str(), 1);
@@ -68,10 +71,21 @@ int rip(bool mp3, int speed) {
     if (auto reg = reinterpret_cast<HRESULT (*)()>(dlsym(lib, "DllRegisterServer"))) reg();
     dlclose(lib);
   }
-  auto disc = std::make_shared<platform::vdrive::Disc>(platform::vdrive::generateDisc(kDisc, "bench"));
+  // The image, as cd-paranoia reads it: sectors copied, not synthesised.
+  platform::vdrive::writeCueImage(platform::vdrive::generateDisc(kDisc, "bench"), home, "bench");
+  auto disc = std::make_shared<platform::vdrive::Disc>(platform::vdrive::loadImage(home + "/bench.cue"));
   auto drive = std::make_shared<platform::vdrive::VirtualDrive>(disc);
   drive->setAddress({1, 0, 0, 0});
-  drive->setTiming({});  // every read answers at once
+  platform::vdrive::TimingModel timing;
+  timing.speedX = driveX;
+  drive->setTiming(timing);
+  if (jitterRate > 0) {
+    platform::vdrive::FaultPlan faults;
+    faults.seed = 17;
+    faults.jitterMaxSamples = 588;
+    faults.jitterRatePercent = jitterRate;
+    drive->setFaults(faults);
+  }
   platform::deviceio::registerDrive('E', drive);
 
   auto engine = com::make<engine::AudioCDRipper2>();
@@ -82,7 +96,8 @@ int rip(bool mp3, int speed) {
   point->Advise(sink->identity(), &cookie);
   engine->DriverOpen();
   engine->Refresh();
-  engine->put_driveSpinUpTime(0);
+  engine->put_ripModePreset(mode);
+  if (mode == BURST) engine->put_driveSpinUpTime(0);
   engine->put_driveSpeed(speed);
   engine->put_trackNum(1);
   const auto& track = disc->tracks()[0];
@@ -99,8 +114,15 @@ int rip(bool mp3, int speed) {
   const long peakKib = statusKib("VmHWM");
   SysFreeString(name);
   const double seconds = std::chrono::duration<double>(sink->finishedAt - began).count();
-  std::printf("%.3f %ld %ld %ld %ld %d\n", seconds, frames, peakKib, baseKib,
-              static_cast<long>(frames * 2352 + 235200), sink->errors);
+  com::ComPtr<IAudioCDRipperReport> report;
+  LONG framesRead = 0, unconfirmed = 0;
+  if (SUCCEEDED(engine->QueryInterface(IID_IAudioCDRipperReport, report.putVoid()))) {
+    report->get_framesRead(&framesRead);
+    report->get_framesUnconfirmed(&unconfirmed);
+  }
+  std::printf("%.3f %ld %ld %ld %ld %d %ld %ld\n", seconds, frames, peakKib, baseKib,
+              static_cast<long>(frames * 2352 + 235200), sink->errors, static_cast<long>(framesRead),
+              static_cast<long>(unconfirmed));
 
   engine->DriverClose();
   point->Unadvise(cookie);
@@ -119,7 +141,17 @@ int main(int argc, char** argv) {
     platform::vdrive::writeCueImage(platform::vdrive::generateDisc(kDisc, "bench"), argv[2], "bench");
     return 0;
   }
-  if (argc == 3 && (mode == "wav" || mode == "mp3")) return rip(mode == "mp3", std::atoi(argv[2]));
-  std::fprintf(stderr, "usage: rip_bench wav|mp3 <driveSpeed> | rip_bench image <folder>\n");
+  if (argc >= 3 && argc <= 6 && (mode == "wav" || mode == "mp3")) {
+    const std::string preset = argc > 4 ? argv[4] : "burst";
+    const RipModePresetConstants ripMode = preset == "synch"    ? SYNCH
+                                           : preset == "secure"   ? SECURE
+                                           : preset == "paranoid" ? PARANOID
+                                                                  : BURST;
+    return rip(mode == "mp3", std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 0, ripMode,
+               argc > 5 ? std::atoi(argv[5]) : 0);
+  }
+  std::fprintf(stderr,
+               "usage: rip_bench wav|mp3 <driveSpeed> [<drive x> [burst|synch|secure|paranoid [<jitter %%>]]] | "
+               "rip_bench image <folder>\n");
   return 2;
 }

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# The rip against the pacing ideal, in one run: a WAV rip of a 5-minute
-# generated track at driveSpeed 64 (ideal frames / (64 x 75) s) and at 32,
-# an MP3 rip at 32 (when its last RipProgress arrives against the WAV rip's
-# end at the same speed), the MP3 rip's peak resident memory against its PCM
-# buffer, and cd-paranoia reading the same disc as a CUE/BIN image (not
-# paced; apt-get install cd-paranoia). Run by hand.
-#   bench/rip/run.sh [rounds]     best of `rounds` runs each (default 3)
+# The rip of a 5-minute generated track, in one run: a BURST WAV rip from a
+# drive that answers at once (read unpaced) against cd-paranoia on the same
+# CUE/BIN image (apt-get install cd-paranoia); every mode from a drive whose
+# timing model reads at 32x with driveSpeed 32: the frames it read per frame
+# of audio, what those reads take on that drive (frames read / (32 x 75) s
+# plus the preset's spin-up), its wall time and the share the engine adds,
+# and its wall time with jitter on 30 % of reads; an MP3 rip's end and peak
+# resident memory against its PCM buffer. Run by hand.
+#   bench/rip/run.sh [rounds]     best of `rounds` runs each (default 1)
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-rounds=${1:-3}
+rounds=${1:-1}
 "$top/scripts/build.sh" bench rip_bench >/dev/null
 bench="$top/build/bench/bench/rip/rip_bench"
 work=$(mktemp -d)
@@ -19,16 +21,24 @@ less() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 best() {
   local b="" line
   for _ in $(seq "$rounds"); do
-    line=$("$bench" "$1" "$2")
+    line=$("$bench" "$@")
     if [ -z "$b" ] || less "${line%% *}" "${b%% *}"; then b=$line; fi
   done
   echo "$b"
 }
-read -r wav64 frames _ _ _ err64 <<<"$(best wav 64)"
-read -r wav32 _ _ _ _ err32 <<<"$(best wav 32)"
-read -r mp332 _ peak base pcm errmp3 <<<"$(best mp3 32)"
-ideal64=$(awk -v f="$frames" 'BEGIN { print f / (64 * 75) }')
-ideal32=$(awk -v f="$frames" 'BEGIN { print f / (32 * 75) }')
+# rip_bench prints: seconds frames peak_kib base_kib pcm_bytes errors frames_read unconfirmed
+# BURST from a drive that answers at once (unpaced) against cd-paranoia on the same CUE/BIN.
+read -r burst frames _ _ _ errb _ _ <<<"$(best wav 32 0 burst)"
+# The modes on a drive whose timing model reads at 32x, driveSpeed 32: what
+# they read, what those reads cost on that drive, and their wall time.
+spinup() { case $1 in synch) echo 1.0 ;; secure) echo 3.0 ;; *) echo 0 ;; esac; }
+modes=(burst synch secure paranoid)
+declare -A wall read unconf jwall
+for m in "${modes[@]}"; do
+  read -r wall[$m] _ _ _ _ _ read[$m] unconf[$m] <<<"$(best wav 32 32 "$m")"
+  read -r jwall[$m] _ _ _ _ _ _ _ <<<"$(best wav 32 32 "$m" 30)"
+done
+read -r mp332 _ peak base pcm errmp3 _ _ <<<"$(best mp3 32 32 burst)"
 
 peer="not available (apt-get install cd-paranoia)"
 peer_s=""
@@ -38,19 +48,28 @@ if command -v cd-paranoia >/dev/null; then
   if (cd "$work" && cd-paranoia -q -d bench.cue 1 peer.wav >/dev/null 2>&1) && [ -s "$work/peer.wav" ]; then
     e=$(date +%s.%N)
     peer_s=$(awk -v e="$e" -v s="$s" 'BEGIN { print e - s }')
-    peer="cd-paranoia -d bench.cue 1 (unpaced)"
+    peer="cd-paranoia -d bench.cue 1"
   else
     peer="cd-paranoia could not read the CUE/BIN image"
   fi
 fi
 
-printf '%-34s %10s %10s %9s %7s\n' rip "wall (s)" "ideal (s)" "over" errors
-row() { printf '%-34s %10.3f %10.3f %8.2f%% %7s\n' "$1" "$2" "$3" "$(awk -v a="$2" -v b="$3" 'BEGIN { print (a / b - 1) * 100 }')" "$4"; }
-row "WAV at 64x ($frames frames)" "$wav64" "$ideal64" "$err64"
-row "WAV at 32x" "$wav32" "$ideal32" "$err32"
-row "MP3 at 32x (last RipProgress)" "$mp332" "$ideal32" "$errmp3"
-printf '%-34s %10.3f s after the WAV rip at 32x\n' "MP3 end" "$(awk -v a="$mp332" -v b="$wav32" 'BEGIN { print a - b }')"
-if [ -n "$peer_s" ]; then printf '%-34s %10.3f\n' "$peer" "$peer_s"; else echo "peer: $peer"; fi
+printf 'BURST WAV rip of %s frames from an instant drive: %.3f s (errors %s)\n' "$frames" "$burst" "$errb"
+if [ -n "$peer_s" ]; then
+  printf '%-34s %.3f s (ours: %.2f x its time)\n' "$peer" "$peer_s" "$(awk -v a="$burst" -v b="$peer_s" 'BEGIN { print a / b }')"
+else
+  echo "peer: $peer"
+fi
+echo
+printf '%-9s %12s %12s %10s %8s %12s %10s %12s\n' mode "read/frame" "reads (s)" "wall (s)" over "unconfirmed" "jitter 30%" "x clean"
+for m in "${modes[@]}"; do
+  awk -v m="$m" -v f="$frames" -v r="${read[$m]}" -v w="${wall[$m]}" -v s="$(spinup "$m")" -v u="${unconf[$m]}" \
+      -v j="${jwall[$m]}" 'BEGIN {
+    t = r / (32 * 75) + s
+    printf "%-9s %12.3f %12.3f %10.3f %7.2f%% %12d %10.3f %12.2f\n", m, r / f, t, w, (w / t - 1) * 100, u, j, j / w }'
+done
+echo
+printf '%-34s %10.3f s (WAV: %.3f s)\n' "MP3 at 32x (last RipProgress)" "$mp332" "${wall[burst]}"
 awk -v p="$peak" -v b="$base" -v c="$pcm" 'BEGIN {
   printf "MP3 rip peak RSS %.1f MiB (%.1f MiB before the rip): grew %.1f MiB; PCM buffer %.1f MiB + 32 MiB = %.1f MiB\n",
     p / 1024, b / 1024, (p - b) / 1024, c / 1048576, c / 1048576 + 32 }'

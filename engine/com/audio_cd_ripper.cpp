@@ -126,6 +126,8 @@ const com::DispatchTable& AudioCDRipper2::dispatchTable() {
       com::method<&I::GetAudioFile2Interface>("GetAudioFile2Interface", 0x65),
       com::method<&I::RipTrackToAudioFile2Format>("RipTrackToAudioFile2Format", 0x66),
       com::method<&I::_OnEvent>("_OnEvent", 0x6e),
+      com::propget<&I::get_driveSpeedMax>("driveSpeedMax", 0x6f, {VT_BOOL}),
+      com::propput<&I::put_driveSpeedMax>("driveSpeedMax", 0x6f, {VT_BOOL}),
   });
   return table;
 }

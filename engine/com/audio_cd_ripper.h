@@ -202,6 +202,8 @@ class AudioCDRipper2 final
   HRESULT STDMETHODCALLTYPE GetAudioFile2Interface(IUnknown** ppAudioFile2) override;
   HRESULT STDMETHODCALLTYPE RipTrackToAudioFile2Format(BSTR fileName) override;
   HRESULT STDMETHODCALLTYPE _OnEvent() override;
+  HRESULT STDMETHODCALLTYPE get_driveSpeedMax(VARIANT_BOOL* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_driveSpeedMax(VARIANT_BOOL newVal) override;
 
   // IAudioCDRipperReport, the rip report: a part of this object with its
   // own dispatch table (rip_report.h).
@@ -386,6 +388,7 @@ class AudioCDRipper2 final
   int32_t lockTray_ = 1;
   int32_t spinUpMs_ = 1000;
   int32_t readSpeed_ = 32;  // multiples of the single speed
+  int32_t speedMax_ = 0;    // settings: rips read at the drive's highest speed, unpaced
 
   // Output formats and outside components: the pointers are set and reset
   // by DriverOpen and DriverClose on the client's thread while no rip runs;

@@ -236,6 +236,19 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_driveSpeed(LONG* pVal) {
   return S_OK;
 }
 
+HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_driveSpeedMax(VARIANT_BOOL* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  if (!mediaChangedGuard()) *pVal = speedMax_ != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_driveSpeedMax(VARIANT_BOOL newVal) {
+  log().value("PutDriveSpeedMax Property. Parameter: ", newVal);
+  if (driveBusy() || mediaChangedGuard()) return S_OK;
+  speedMax_ = newVal != VARIANT_FALSE ? 1 : 0;
+  return S_OK;
+}
+
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_driveSpeed(LONG newVal) {
   log().value("PutDriveSpeed Property. Parameter: ", newVal);
   if (driveBusy() || mediaChangedGuard()) return S_OK;

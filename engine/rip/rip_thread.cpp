@@ -155,8 +155,10 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
   }
 
   const int32_t speed = std::max(readSpeed_, 1);
-  device::SendSetSpeed(cdHandle_.load(), static_cast<uint32_t>(speed * 176 + 5));
-  job.blockMs = job.unpaced ? 0 : static_cast<uint32_t>(static_cast<double>(framesPerRead) / (speed * 75.0) * 1000.0);
+  // At the highest speed (0xFFFF asks the drive for it) nothing is paced.
+  device::SendSetSpeed(cdHandle_.load(), speedMax_ != 0 ? device::kUnlimitedSpeedKBps
+                                                        : static_cast<uint32_t>(speed * 176 + 5));
+  job.blockMs = job.unpaced || speedMax_ != 0 ? 0 : static_cast<uint32_t>(static_cast<double>(framesPerRead) / (speed * 75.0) * 1000.0);
 
   if (spinUpMs_ > 0 && !job.unpaced && job.readBuffer && job.endLba > job.startLba) {
     const uint32_t began = GetTickCount();

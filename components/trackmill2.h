@@ -18,6 +18,7 @@ inline constexpr CLSID CLSID_AudioCDRipperLameMP3Encoder2 = com::guid("5F1E758B-
 inline constexpr IID IID_IAudioCDRipper2 = com::guid("0002A43B-AE56-460C-B03C-07138FAA63F4");
 inline constexpr IID DIID__IAudioCDRipper2Events = com::guid("A8997395-3BC7-4127-AE9D-EFEB5B017C2A");
 inline constexpr IID IID_IAudioCDRipperLameMP3Encoder2 = com::guid("CD3B071E-C550-4477-B176-A26F0A829B57");
+inline constexpr IID IID_IAudioCDRipperReport = com::guid("4E95E8F6-6B37-496F-8F9D-95173533B4D8");
 
 inline constexpr const char* kAudioCDRipper2ProgId = "Trackmill2.AudioCDRipper2";
 inline constexpr const char* kAudioCDRipperLameMP3Encoder2ProgId = "Trackmill2.AudioCDRipperLameMP3Encoder2";
@@ -248,6 +249,21 @@ struct IAudioCDRipper2 : IDispatch {
   // Fires the event its worker threads stored; they call it through a
   // marshalled pointer so that the event reaches the client's thread.
   STDMETHOD(_OnEvent)() PURE;  // 0x6e
+};
+
+// The report of the last rip, a second dual interface of the AudioCDRipper2
+// object (QueryInterface from any of its interfaces). Each count is of the
+// last rip: filled before its final RipProgress(100) and kept until the
+// next rip starts. Members are only ever appended. Comments give the
+// dispatch identifiers.
+struct IAudioCDRipperReport : IDispatch {
+  static constexpr const IID& uuid = IID_IAudioCDRipperReport;
+  STDMETHOD(get_framesRead)(LONG* pVal) PURE;         // 0x1: frames the drive was asked for, cache-defeating reads included
+  STDMETHOD(get_framesReread)(LONG* pVal) PURE;       // 0x2: frames of the track read again after a block's first read
+  STDMETHOD(get_framesConfirmed)(LONG* pVal) PURE;    // 0x3: frames written that the rip mode's rule confirmed
+  STDMETHOD(get_framesUnconfirmed)(LONG* pVal) PURE;  // 0x4: frames of blocks given up (the on-error action's frames)
+  STDMETHOD(get_retries)(LONG* pVal) PURE;            // 0x5: reads beyond what a block needs at best
+  STDMETHOD(get_blocksGivenUp)(LONG* pVal) PURE;      // 0x6: blocks the on-error action was applied to
 };
 
 // _IAudioCDRipper2Events: a dispatch-only interface that sinks implement.

@@ -16,15 +16,17 @@
 
 #include "platform/text/utf.h"
 #include "ripmarrow/engine_session.h"
+#include "ripmarrow/flac_output.h"
+#include "ripmarrow/track_tagger.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
 namespace ripmarrow {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4] [--format wav|mp3|mp2|ogg|wma]\n"
-    "         [--mode play|burst|synch|secure|paranoid] [--retries N] [--on-error stop|silence|cut|correct]\n"
-    "         [--speed X] [--titles local|online|all|none] [--out FOLDER]\n"
+    "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4] [--format wav|mp3|mp2|ogg|wma|flac]\n"
+    "         [--flac-level 0-8] [--mode play|burst|synch|secure|paranoid] [--retries N]\n"
+    "         [--on-error stop|silence|cut|correct] [--speed X] [--titles local|online|all|none] [--out FOLDER]\n"
     "         [--email ADDRESS]\n";
 
 constexpr long kMaxTracks = 99;
@@ -102,6 +104,7 @@ const char* extensionOf(RipCommand::Format format) {
     case RipCommand::Format::kMp2: return ".mp2";
     case RipCommand::Format::kOgg: return ".ogg";
     case RipCommand::Format::kWma: return ".wma";
+    case RipCommand::Format::kFlac: return ".flac";
   }
   return "";
 }
@@ -113,6 +116,7 @@ HRESULT startRip(IAudioCDRipper2* engine, RipCommand::Format format, BSTR path) 
     case RipCommand::Format::kMp2: return engine->RipTrackToMP2(path);
     case RipCommand::Format::kOgg: return engine->RipTrackToOGG(path);
     case RipCommand::Format::kWma: return engine->RipTrackToWMA(path);
+    case RipCommand::Format::kFlac: return engine->RipTrackToAudioFile2Format(path);
   }
   return E_INVALIDARG;
 }
@@ -274,8 +278,10 @@ int RipCommand::main(int argc, char** argv) {
     } else if (arg == "--format" && hasValue) {
       ok = pick<Format>(argv[++i],
                         {{"wav", Format::kWav}, {"mp3", Format::kMp3}, {"mp2", Format::kMp2}, {"ogg", Format::kOgg},
-                         {"wma", Format::kWma}},
+                         {"wma", Format::kWma}, {"flac", Format::kFlac}},
                         options.format);
+    } else if (arg == "--flac-level" && hasValue) {
+      ok = parseNumber(argv[++i], 0, 8, options.flacLevel);
     } else if (arg == "--mode" && hasValue) {
       ok = pick<RipModePresetConstants>(
           argv[++i], {{"play", PLAY}, {"burst", BURST}, {"synch", SYNCH}, {"secure", SECURE}, {"paranoid", PARANOID}},
@@ -370,8 +376,15 @@ std::vector<std::string> lookUpTitles(IAudioCDRipper2* engine, RipSink& sink, Ri
   return result;
 }
 
-void applySettings(IAudioCDRipper2* engine, const RipCommand::Options& options) {
+// False when the format was refused (said on `err`).
+bool applySettings(IAudioCDRipper2* engine, const RipCommand::Options& options, std::ostream& err) {
   switch (options.format) {
+    case RipCommand::Format::kFlac:
+      if (const std::string refused = setFlacFormat(engine, options.flacLevel); !refused.empty()) {
+        err << refused << ".\n";
+        return false;
+      }
+      break;
     case RipCommand::Format::kMp3: engine->SetFormatMP3(FQ_44_KHZ, BR_128_KBPS, STEREO); break;
     case RipCommand::Format::kMp2: engine->SetFormatMP2(FQ_44_KHZ, BR_192_KBPS, STEREO); break;
     default: break;  // WAV needs none; OGG and WMA keep the engine's defaults
@@ -381,6 +394,7 @@ void applySettings(IAudioCDRipper2* engine, const RipCommand::Options& options) 
   if (options.retries >= 0) engine->put_ripOnErrorRetries(options.retries);
   if (options.speed > 0) engine->put_driveSpeed(options.speed);
   if (options.onError >= 0) engine->put_ripOnErrorAction(static_cast<RipActionOnErrorConstants>(options.onError));
+  return true;
 }
 
 // Rips one track into `path`, showing its progress; true when it was ripped
@@ -442,6 +456,22 @@ bool ripOne(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& o
   return ok;
 }
 
+// What the rip mode vouches for in the track just ripped, from the rip
+// report, in the mode's own words; false when frames stayed unconfirmed.
+bool showConfirmation(IAudioCDRipper2* engine, RipModePresetConstants mode, std::ostream& out) {
+  com::ComPtr<IAudioCDRipperReport> report;
+  LONG unconfirmed = 0;
+  if (FAILED(engine->QueryInterface(IID_IAudioCDRipperReport, report.putVoid())) ||
+      FAILED(report->get_framesUnconfirmed(&unconfirmed)))
+    return true;
+  if (unconfirmed > 0) {
+    out << "  " << unconfirmed << (unconfirmed == 1 ? " frame" : " frames") << " unconfirmed\n";
+    return false;
+  }
+  out << "  " << (mode == SYNCH ? "every block aligned on its neighbour" : "every frame confirmed by two reads") << "\n";
+  return true;
+}
+
 int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, std::ostream& out,
               std::ostream& err) {
   const LONG drive = chooseDrive(engine, options);
@@ -475,7 +505,7 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
   }
 
   const std::vector<std::string> titles = lookUpTitles(engine, sink, options.titles, trackCount, out);
-  applySettings(engine, options);
+  if (!applySettings(engine, options, err)) return 1;
   if (!sink.errors.empty()) {
     err << "The rip settings were refused: " << errorList(sink.errors) << ".\n";
     return 1;
@@ -488,10 +518,16 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
   gInterrupted = 0;
   sigaction(SIGINT, &action, &previous);
 
+  TrackTagger tagger;
+  const TrackTagger::DiscTags discTags = TrackTagger::discTags(
+      engine, std::any_of(titles.begin(), titles.end(), [](const std::string& t) { return !t.empty(); }));
   const bool terminal = isatty(STDOUT_FILENO) != 0;
   const std::string extension = extensionOf(options.format);
   size_t ripped = 0;
+  size_t unconfirmedTracks = 0;
   bool stopped = false;
+  const bool trusting = options.mode == PLAY || options.mode == BURST;
+  if (trusting) out << "The " << (options.mode == PLAY ? "play" : "burst") << " mode trusts the drive: no frame is confirmed.\n";
   for (size_t i = 0; i < tracks.size() && !stopped; ++i) {
     const long track = tracks[i];
     const std::string name = RipCommand::fileName(track, titles[static_cast<size_t>(track - 1)], extension);
@@ -501,14 +537,19 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
     }
     out << "Track " << track << " (" << i + 1 << " of " << tracks.size() << "): "
         << std::filesystem::path(path).filename().string() << "\n";
-    if (ripOne(engine, sink, options, track, path, terminal, stopped, out)) ++ripped;
+    if (ripOne(engine, sink, options, track, path, terminal, stopped, out)) {
+      ++ripped;
+      const std::string untagged = tagger.tag(path, track, titles[static_cast<size_t>(track - 1)], discTags);
+      if (!untagged.empty()) out << "  not tagged: " << untagged << "\n";
+    }
+    if (!trusting && !stopped && !showConfirmation(engine, options.mode, out)) ++unconfirmedTracks;
   }
   sigaction(SIGINT, &previous, nullptr);
 
   out << ripped << " of " << tracks.size() << (tracks.size() == 1 ? " track" : " tracks") << " ripped into "
       << options.folder << (stopped ? " (stopped)" : "") << "\n";
   if (stopped) return 130;
-  return ripped == tracks.size() ? 0 : 1;
+  return ripped == tracks.size() && unconfirmedTracks == 0 ? 0 : 1;
 }
 
 }  // namespace

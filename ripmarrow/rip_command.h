@@ -1,10 +1,11 @@
 // `ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4]
-// [--format wav|mp3|mp2|ogg|wma] [--mode play|burst|synch|secure|paranoid]
+// [--format wav|mp3|mp2|ogg|wma|flac] [--flac-level N] [--mode play|burst|synch|secure|paranoid]
 // [--retries N] [--on-error stop|silence|cut|correct] [--speed X]
 // [--titles local|online|all|none] [--out FOLDER]`: rips tracks of the disc
 // (all audio tracks by default) one after another through the engine into
 // one file per track, "NN Title.ext" when a title lookup succeeded and
-// "TrackNN.ext" otherwise, never replacing a file that exists. Shows a
+// "TrackNN.ext" otherwise, never replacing a file that exists, and tags each
+// file written whole. Shows a
 // progress bar per track (a line per 10 % when stdout is not a terminal)
 // and each track's outcome; Ctrl-C stops the running rip through StopRip.
 #pragma once
@@ -24,7 +25,7 @@ class RipCommand {
   // Parses the whole command line and runs; the process's exit status.
   static int main(int argc, char** argv);
 
-  enum class Format { kWav, kMp3, kMp2, kOgg, kWma };
+  enum class Format { kWav, kMp3, kMp2, kOgg, kWma, kFlac };
   enum class Titles { kNone, kLocal, kOnline, kAll };
 
   struct Options {
@@ -32,6 +33,7 @@ class RipCommand {
     char preferredLetter = 0;
     std::vector<long> tracks;  // 1-based, in rip order; empty: every audio track
     Format format = Format::kMp3;
+    long flacLevel = 5;  // 0 fastest ... 8 smallest
     RipModePresetConstants mode = BURST;
     long retries = -1;   // -1: the preset's
     long onError = -1;   // a RipActionOnErrorConstants value; -1: the preset's

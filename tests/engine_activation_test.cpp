@@ -142,6 +142,40 @@ TEST_F(EngineActivationTest, EveryMemberIsReachableByName) {
   for (size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(client.dispid(names[i]), ids[i]) << names[i];
 }
 
+// The rip report is a second dual interface of the same object: reached
+// through QueryInterface, its members by name and dispid on its own
+// IDispatch, its QueryInterface back to the object's identity, and its
+// entry with the type library.
+TEST_F(EngineActivationTest, TheRipReportIsAnInterfaceOfTheSameObject) {
+  platform::RegistryStore store;
+  const std::string key = "HKEY_CLASSES_ROOT\\Interface\\{4E95E8F6-6B37-496F-8F9D-95173533B4D8}";
+  EXPECT_EQ(store.getString(key, ""), "IAudioCDRipperReport");
+  EXPECT_EQ(store.getString(key + "\\TypeLib", ""), "{D37D2313-AA44-409B-9F1D-31F09B620A8D}");
+
+  EngineClient client;
+  com::ComPtr<IAudioCDRipperReport> report;
+  ASSERT_EQ(client.engine()->QueryInterface(IID_IAudioCDRipperReport, report.putVoid()), S_OK);
+  com::ComPtr<IUnknown> viaReport, viaEngine;
+  ASSERT_EQ(report->QueryInterface(IID_IUnknown, viaReport.putVoid()), S_OK);
+  ASSERT_EQ(client.engine()->QueryInterface(IID_IUnknown, viaEngine.putVoid()), S_OK);
+  EXPECT_EQ(viaReport.get(), viaEngine.get());
+
+  const char16_t* names[] = {u"framesRead", u"framesReread", u"framesConfirmed", u"framesUnconfirmed",
+                             u"retries",    u"blocksGivenUp"};
+  for (size_t i = 0; i < std::size(names); ++i) {
+    LPOLESTR name = const_cast<LPOLESTR>(names[i]);
+    DISPID id = 0;
+    ASSERT_EQ(report->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
+    EXPECT_EQ(id, static_cast<DISPID>(i + 1));
+    DISPPARAMS none{};
+    VARIANT value;
+    VariantInit(&value);
+    ASSERT_EQ(report->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr), S_OK);
+    EXPECT_EQ(value.vt, VT_I4);
+    EXPECT_EQ(value.lVal, 0);  // no rip yet
+  }
+}
+
 TEST_F(EngineActivationTest, DiscThroughDispatchWithEventsOnTheClientThread) {
   EngineClient client;
   client.open();

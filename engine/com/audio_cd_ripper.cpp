@@ -15,9 +15,15 @@ constexpr const char* kBanner =
     "AudioCDRipper2 work.";
 }  // namespace
 
+HRESULT AudioCDRipper2::queryExtraInterface(REFIID riid, void** ppv) {
+  if (!(riid == IID_IAudioCDRipperReport)) return E_NOINTERFACE;
+  return report_.QueryInterface(riid, ppv);
+}
+
 AudioCDRipper2::AudioCDRipper2(std::unique_ptr<CdAudioDevice> cdAudio)
     : cdAudio_(cdAudio ? std::move(cdAudio) : MakeDriveCdAudioDevice()) {
   points_.add(DIID__IAudioCDRipper2Events, this);
+  (void)RipReport::dispatchTable();  // the report's proxy description, before any marshalling
   log_ = std::make_unique<log::DiagnosticLog>(log::ReadLogLevel());
   if (log_->level() >= log::kLevelExtended && log_->usable()) {
     log::DiagnosticLog* target = log_.get();

@@ -73,9 +73,11 @@
 #include "components/wavesmith2.h"
 #include "engine/cddb/track_titles.h"
 #include "engine/com/cd_audio_device.h"
+#include "engine/com/rip_report.h"
 #include "engine/device/device_types.h"
 #include "engine/device/track_buffer.h"
 #include "engine/log/diagnostic_log.h"
+#include "engine/rip/rip_counts.h"
 #include "platform/com/com.h"
 
 namespace engine {
@@ -201,6 +203,10 @@ class AudioCDRipper2 final
   HRESULT STDMETHODCALLTYPE RipTrackToAudioFile2Format(BSTR fileName) override;
   HRESULT STDMETHODCALLTYPE _OnEvent() override;
 
+  // IAudioCDRipperReport, the rip report: a part of this object with its
+  // own dispatch table (rip_report.h).
+  HRESULT queryExtraInterface(REFIID riid, void** ppv);
+
   // Player events, fired straight through the connection point on the
   // thread the player calls its sink on (the sink forwards them here).
   void onPlayerEvent(DISPID id, const DISPPARAMS* params);
@@ -286,6 +292,13 @@ class AudioCDRipper2 final
   bool ripCommonStart(IAudioCDRipper2* own, RipJob& job);
   void ripBlockLoop(IAudioCDRipper2* own, RipJob& job);
   BlockRead readBlock(IAudioCDRipper2* own, RipJob& job, uint32_t cur, uint32_t frames);
+  // The overlapped modes' read of a block: located on the tail of the last
+  // confirmed block, or fixed by a plurality of reads, and confirmed as the
+  // mode asks (exact_read.h). Read: the block's frames are at the start of
+  // the read buffer. Failed: not confirmed within the retries.
+  BlockRead readExactBlock(IAudioCDRipper2* own, RipJob& job, uint32_t cur, uint32_t frames);
+  uint32_t exactRewindFrames() const;  // frames an exact read starts before its block
+  void defeatCache(RipJob& job, uint32_t cur, uint32_t frames);
   void ripEndSequence(IAudioCDRipper2* own, RipJob& job);
   void finishOutputAfterFailedStart(RipJob& job);
   void raiseRipError(IAudioCDRipper2* own, ErrcodeConstants code);
@@ -413,6 +426,9 @@ class AudioCDRipper2 final
   std::unique_ptr<RipJob, RipJobDelete> rip_;
   std::atomic<int32_t> converting_{0};        // the timer thread pumps PCM instead of polling
   std::atomic<int32_t> pumpBusy_{0};          // a pump tick is running: set before converting_ is looked at
+  RipCounts ripCounts_;                       // atomic: the rip thread counts, the rip report reads
+  RipReport report_{identity(), ripCounts_};  // the report interface over ripCounts_
+  bool drivePaced_ = true;                    // drive: false while the drive answers at once (no settling pauses)
 
   // Playback: client's thread (the player's events reach the sink there too),
   // except the atomics above and below.

@@ -92,7 +92,7 @@ void AudioCDRipper2::reloadTransport() {
   if (lockTray_ == 0) device::SendPreventAllow(cdHandle_.load(), 1);
   releaseDriveHandle();
   unloadTransport();
-  Sleep(500);
+  Sleep(drivePaced_ ? 500 : 0);  // a drive that answers at once has nothing to settle
   loadTransport();
   createDriveHandle();
   if (cdHandle_.load() == 0) {

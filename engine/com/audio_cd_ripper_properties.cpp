@@ -21,10 +21,12 @@ struct PresetRow {
   int32_t readSpeed;
 };
 
-// PLAY, BURST, SYNCH, SECURE, PARANOID.
+// PLAY, BURST, SYNCH, SECURE, PARANOID. SECURE and PARANOID rewind one
+// frame further than their overlap: with the rewind equal to the overlap a
+// read that starts late could never hold the whole tail it is located by.
 constexpr PresetRow kPresets[] = {
     {26, 0, 0, 0, 5, 0, 32},     {26, 0, 0, 0, 5, 0, 32},  {26, 1, 3, 1, 85, 1000, 24},
-    {26, 3, 3, 1, 85, 3000, 16}, {6, 3, 3, 1, 85, 0, 1},
+    {26, 3, 4, 1, 85, 3000, 16}, {6, 3, 4, 1, 85, 0, 1},
 };
 
 constexpr size_t kCddbTextChars = 80;  // what the engine keeps of a CDDB setting

@@ -14,7 +14,8 @@ const com::ServerClass kClasses[] = {
          "Trackmill2.AudioCDRipperLameMP3Encoder2.1", "Trackmill2.AudioCDRipperLameMP3Encoder2", "Apartment"}),
 };
 
-const com::TypeLibRegistration kTypeLib{LIBID_TRACKMILL2Lib, "1.0", "Trackmill2 1.0 Type Library"};
+const com::InterfaceRegistration kInterfaces[] = {{IID_IAudioCDRipperReport, "IAudioCDRipperReport"}};
+const com::TypeLibRegistration kTypeLib{LIBID_TRACKMILL2Lib, "1.0", "Trackmill2 1.0 Type Library", kInterfaces};
 
 }  // namespace
 

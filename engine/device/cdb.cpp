@@ -51,6 +51,15 @@ Cdb ReadTrackInfoCdb(uint32_t track, uint8_t readType) {
                0x1C, ReadTypeFlagByte(readType)});
 }
 
+Cdb ReadSubChannelCdb(uint8_t format, uint8_t track) {
+  return Make({0x42, 0, 0x40, format, 0, 0, track, 0, 24, 0});
+}
+
+Cdb ReadCdQCdb(uint32_t lba, bool mainData) {
+  return Make({0xBE, 0, Byte(lba, 24), Byte(lba, 16), Byte(lba, 8), Byte(lba, 0), 0, 0, 1,
+               uint8_t(mainData ? 0xF8 : 0x00), 0x02, 0});
+}
+
 Cdb InquiryCdb() {
   return Make({0x12, 0, 0, 0, 0x64, 0});
 }
@@ -58,6 +67,10 @@ Cdb InquiryCdb() {
 Cdb SetSpeedCdb(uint32_t speedKBps) {
   const uint8_t sh = Byte(speedKBps, 8), sl = Byte(speedKBps, 0);
   return Make({0xBB, 0, sh, sl, sh, sl, 0, 0, 0, 0, 0, 0});
+}
+
+Cdb ModeSense10Cdb(uint8_t page, uint16_t allocationBytes) {
+  return Make({0x5A, 0x08, uint8_t(page & 0x3F), 0, 0, 0, 0, Byte(allocationBytes, 8), Byte(allocationBytes, 0), 0});
 }
 
 Cdb PreventAllowCdb(bool lock, uint8_t readType) {

@@ -32,6 +32,14 @@ Cdb PauseCdb();
 Cdb TestUnitReadyCdb12();
 Cdb TestUnitReadyCdb10();
 Cdb ModeSelect6Cdb(bool pageFormat, uint8_t listBytes);
+// READ SUB-CHANNEL of Q data in the given format (2 catalog number, 3 ISRC
+// of `track`), 24 bytes.
+Cdb ReadSubChannelCdb(uint8_t format, uint8_t track);
+// READ CD of one sector's formatted Q (16 bytes after the main channel);
+// with `mainData` the sector's 2352 bytes come first (for drives that will
+// not give the sub-channel alone).
+Cdb ReadCdQCdb(uint32_t lba, bool mainData);
+Cdb ModeSense10Cdb(uint8_t page, uint16_t allocationBytes);  // current values, no block descriptors
 
 // MODE SELECT parameter lists of the READ(10) and D4 setups.
 // 2352-byte blocks (setup A).

@@ -35,6 +35,16 @@ int32_t SendPause(int32_t handle) {
   return ExecuteOnHandle(handle, PauseCdb(), kFlagsNoData, nullptr, 0);
 }
 
+uint32_t ReadCurrentSpeedKBps(int32_t handle) {
+  uint8_t answer[64] = {};
+  if (ExecuteOnHandle(handle, ModeSense10Cdb(0x2A, sizeof answer), kFlagsIn, answer, sizeof answer) != kResultOk)
+    return 0;
+  const uint32_t descriptors = uint32_t{answer[6]} << 8 | answer[7];
+  const size_t page = 8 + descriptors;
+  if (page + 16 > sizeof answer || (answer[page] & 0x3F) != 0x2A || answer[page + 1] < 14) return 0;
+  return uint32_t{answer[page + 14]} << 8 | answer[page + 15];
+}
+
 int32_t SendTestUnitReady(int32_t handle) {
   const HandleRecord* r = FindOpenHandle(handle);
   if (!r) {

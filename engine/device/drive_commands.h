@@ -17,4 +17,10 @@ int32_t SendPause(int32_t handle);
 // except DEVERR_BAD_HANDLE (answer 4).
 int32_t SendTestUnitReady(int32_t handle);
 
+// The read speed the drive reports as its current one (MODE SENSE page 2Ah),
+// in kB/s; 0 when it does not say. kUnlimitedSpeedKBps means a drive that
+// answers as fast as it is asked (a disc image).
+inline constexpr uint32_t kUnlimitedSpeedKBps = 0xFFFF;
+uint32_t ReadCurrentSpeedKBps(int32_t handle);
+
 }  // namespace engine::device

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "engine/device/track_buffer.h"
 #include "engine/rip/pcm_buffer.h"
@@ -35,15 +36,24 @@ struct RipJob {
   uint32_t blockMs = 0;
   uint32_t previousBlockFrames = 0;
   device::TrackBufferPtr readBuffer, spareBuffer, jitterBuffer, scratchBuffer;
+  // Exact reads (exact_read.h): the confirmed audio just before the next
+  // block (empty: the next block is an anchor), and the audio the block
+  // reads may reach into around the track.
+  std::string tail;
+  uint32_t readableFirst = 0;
+  uint32_t readableEnd = 0;  // one past
+  bool unpaced = false;      // the drive answers at once: no pacing, no spin-up
 
   // Where a cache-defeating read of `frames` frames for the block at `cur`
   // goes: 2000 frames ahead, or, when that lies past the lead-out (a drive
   // refuses such a read without moving, and its cache stays as it was),
-  // 2000 frames back, or the disc's start.
+  // 2000 frames back, or, on a short disc, whichever end of it lies farther.
   uint32_t cacheDefeatAddress(uint32_t cur, uint32_t frames) const {
     constexpr uint32_t kDistance = 2000;
     if (leadOutLba == 0 || uint64_t{cur} + kDistance + frames <= leadOutLba) return cur + kDistance;
-    return cur > kDistance ? cur - kDistance : 0;
+    if (cur > kDistance) return cur - kDistance;
+    const uint32_t lastStart = leadOutLba > frames ? leadOutLba - frames : 0;
+    return lastStart > cur && lastStart - cur > cur ? lastStart : 0;
   }
 
   void resetForRip(bool encodedRip) {
@@ -54,6 +64,7 @@ struct RipJob {
     encoderFailed.store(0);
     pumpStarted = false;
     pcm.release();
+    tail.clear();
   }
   void freeBuffers() {
     readBuffer.reset();

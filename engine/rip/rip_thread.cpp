@@ -91,12 +91,18 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
   ripPercent_.store(0);
   retryCount_.store(0);
   ripDone_.store(0);
+  ripCounts_.reset();  // the last rip's report is kept until now
 
   if (const ErrcodeConstants missing = takeDrive(100); missing != NO_ERRORS) {
     raiseRipError(own, missing);  // ASPI_DRIVER: no transport; DRIVE_BUSY: no handle
     return false;
   }
   if (lockTray_ != 0) device::SendPreventAllow(cdHandle_.load(), 1);
+  // Pacing spares real drives; a drive that says it reads as fast as it is
+  // asked (a disc image) is read as fast as it answers, without spin-up or
+  // settling pauses.
+  job.unpaced = device::ReadCurrentSpeedKBps(cdHandle_.load()) == device::kUnlimitedSpeedKBps;
+  drivePaced_ = !job.unpaced;
 
   // The track: the audio track with ordinal trackIndex_, data tracks skipped.
   const uint32_t start = tocAudioTrackStart(tocEntries_, trackIndex_);
@@ -105,9 +111,23 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
   job.trackFrames = trackIndex_ < static_cast<int32_t>(trackFrames_.size()) ? trackFrames_[trackIndex_] : 0;
   job.endLba = start + static_cast<uint32_t>(std::max(job.trackFrames, 0));
   if (job.trackFrames <= 0) job.trackFrames = 1;  // progress divides by it
+  // Exact reads reach a little into the neighbouring tracks when they are
+  // audio and adjoin this one, never into a data track or past the lead-out.
+  job.readableFirst = start;
+  job.readableEnd = job.endLba;
+  if (trackIndex_ > 0 && trackIndex_ - 1 < static_cast<int32_t>(trackFrames_.size())) {
+    const uint32_t previous = tocAudioTrackStart(tocEntries_, trackIndex_ - 1);
+    if (previous + static_cast<uint32_t>(std::max(trackFrames_[trackIndex_ - 1], 0)) == start)
+      job.readableFirst = previous;
+  }
+  if (trackIndex_ + 1 < static_cast<int32_t>(trackFrames_.size()) &&
+      tocAudioTrackStart(tocEntries_, trackIndex_ + 1) == job.endLba && trackFrames_[trackIndex_ + 1] > 0)
+    job.readableEnd = job.endLba + static_cast<uint32_t>(trackFrames_[trackIndex_ + 1]);
 
   const uint32_t framesPerRead = static_cast<uint32_t>(std::max<int16_t>(framesPerRead_, 1));
-  job.readBuffer = device::AllocateTrackBuffer(framesPerRead);
+  // An exact read holds its rewind and one frame after the block too.
+  const uint32_t readFrames = readAlgorithm_ == 1 ? framesPerRead + exactRewindFrames() + 1 : framesPerRead;
+  job.readBuffer = device::AllocateTrackBuffer(readFrames);
   job.spareBuffer = device::AllocateTrackBuffer(framesPerRead);
   job.jitterBuffer = device::AllocateTrackBuffer(framesPerRead);
   job.scratchBuffer = device::AllocateTrackBuffer(framesPerRead);
@@ -129,16 +149,16 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
     job.pumpStarted = false;    // the end sequence still closes the output
     job.endLba = job.startLba;  // nothing to read
   } else {
-    bufInit(*job.readBuffer, framesPerRead);
+    bufInit(*job.readBuffer, readFrames);
     if (readAlgorithm_ == 1) bufInit(*job.jitterBuffer, framesPerRead);
     if (ripModePreset_ == PARANOID) bufInit(*job.scratchBuffer, framesPerRead);
   }
 
   const int32_t speed = std::max(readSpeed_, 1);
   device::SendSetSpeed(cdHandle_.load(), static_cast<uint32_t>(speed * 176 + 5));
-  job.blockMs = static_cast<uint32_t>(static_cast<double>(framesPerRead) / (speed * 75.0) * 1000.0);
+  job.blockMs = job.unpaced ? 0 : static_cast<uint32_t>(static_cast<double>(framesPerRead) / (speed * 75.0) * 1000.0);
 
-  if (spinUpMs_ > 0 && job.readBuffer && job.endLba > job.startLba) {
+  if (spinUpMs_ > 0 && !job.unpaced && job.readBuffer && job.endLba > job.startLba) {
     const uint32_t began = GetTickCount();
     BlockPacer pacer(job.blockMs);
     while (GetTickCount() - began <= static_cast<uint32_t>(spinUpMs_) && stopRequested_.load() == 0) {
@@ -219,6 +239,7 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
       s.startFrame = job.cacheDefeatAddress(cur, job.previousBlockFrames);
       s.frameCount = job.previousBlockFrames;
       device::ReadCDAudioLBA(cdHandle_.load(), s);
+      ripCounts_.framesRead.fetch_add(static_cast<int32_t>(s.frameCount));
     }
 
     uint32_t n = framesPerRead;
@@ -232,7 +253,7 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
     n = std::min(n, end - cur);  // the last block holds what is left of the track
     job.previousBlockFrames = n;
 
-    const BlockRead result = readBlock(own, job, cur, n);
+    const BlockRead result = readAlgorithm_ == 1 ? readExactBlock(own, job, cur, n) : readBlock(own, job, cur, n);
     if (result == BlockRead::kAbandoned) break;
     if (result == BlockRead::kRead) {
       device::TrackBuffer& b = *job.readBuffer;
@@ -247,11 +268,7 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
         raiseRipError(own, FILE_ACCESS);
         break;
       }
-      if (frames == 0) {
-        // An overlapped read that found no new whole frame: read on
-        // plainly rather than stand still.
-        job.jitterBuffer->validBytes = 0;
-      }
+      if (readAlgorithm_ == 1) ripCounts_.framesConfirmed.fetch_add(static_cast<int32_t>(frames));
       cur += frames;
       framesSinceProgress += frames;
     } else {
@@ -262,6 +279,8 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
       // Silence and skips cover a whole block, but never reach past the
       // track's end.
       const uint32_t covered = std::min(framesPerRead, end - cur);
+      ripCounts_.blocksGivenUp.fetch_add(1);
+      ripCounts_.framesUnconfirmed.fetch_add(static_cast<int32_t>(covered));
       if (action != CUT) {
         silence.assign(static_cast<size_t>(covered) * kFrameBytes, 0);
         if (job.encoded) {
@@ -274,8 +293,8 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
       cur += covered;
       framesSinceProgress += covered;
       if (job.encoded) job.progressBytes.fetch_add(static_cast<int64_t>(covered) * kFrameBytes);
-      // The overlap tail no longer joins the next block.
-      if (job.jitterBuffer) job.jitterBuffer->validBytes = 0;
+      // The tail no longer joins the next block: it is an anchor.
+      job.tail.clear();
     }
 
     pacer.finishIteration();
@@ -314,6 +333,7 @@ void AudioCDRipper2::ripEndSequence(IAudioCDRipper2* own, RipJob& job) {
   }
   job.freeBuffers();
   releaseDrive(lockTray_ != 0);
+  drivePaced_ = true;
   log().flush();
 }
 

@@ -73,6 +73,11 @@ HRESULT registerServer(const std::string& modulePath, std::span<const ClassRegis
     bool ok = setDefault(store, versionKey, typeLib->description) &&
               setDefault(store, versionKey + "\\0\\win64", modulePath) &&
               setDefault(store, versionKey + "\\FLAGS", "0") && setDefault(store, versionKey + "\\HELPDIR", folder);
+    for (const InterfaceRegistration& i : typeLib->interfaces) {
+      const std::string key = kRoot + "Interface\\" + guidToString(i.iid);
+      ok = ok && setDefault(store, key, i.name) && setDefault(store, key + "\\TypeLib", libidText) &&
+           store.setString(key + "\\TypeLib", "Version", typeLib->version);
+    }
     if (!ok) return SELFREG_E_TYPELIB;
   }
   return S_OK;
@@ -91,6 +96,10 @@ HRESULT unregisterServer(std::span<const ClassRegistration> classes, const TypeL
   if (typeLib != nullptr) {
     const std::string libKey = kRoot + "TypeLib\\" + guidToString(typeLib->libid);
     if (store.keyExists(libKey)) ok &= store.deleteKey(libKey);
+    for (const InterfaceRegistration& i : typeLib->interfaces) {
+      const std::string key = kRoot + "Interface\\" + guidToString(i.iid);
+      if (store.keyExists(key)) ok &= store.deleteKey(key);
+    }
   }
   return ok ? S_OK : SELFREG_E_CLASS;
 }

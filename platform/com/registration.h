@@ -36,10 +36,18 @@ struct ClassRegistration {
   const char* threadingModel;            // "Apartment", "Both"
 };
 
+// An interface the type library describes beyond its classes' own:
+// registered under Interface\{iid} with its name and the library.
+struct InterfaceRegistration {
+  IID iid;
+  const char* name;  // "IAudioCDRipperReport"
+};
+
 struct TypeLibRegistration {
   GUID libid;
   const char* version;      // "1.0"
   const char* description;  // "Trackmill2 1.0 Type Library"
+  std::span<const InterfaceRegistration> interfaces = {};
 };
 
 // The path of the shared library that holds `address` (dladdr); empty when

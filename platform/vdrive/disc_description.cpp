@@ -16,6 +16,26 @@ namespace platform::vdrive {
 
 namespace {
 
+// Every sample of both channels at one value: audio in which no position
+// can be told from another.
+class ConstantSamples final : public SectorSource {
+ public:
+  ConstantSamples(int16_t value, uint64_t bytes) : value_(static_cast<uint16_t>(value)), bytes_(bytes) {}
+  bool read(uint64_t offsetBytes, std::span<uint8_t> out) const override {
+    for (size_t i = 0; i < out.size(); ++i) {
+      const uint64_t at = offsetBytes + i;
+      out[i] = at >= bytes_ ? 0 : static_cast<uint8_t>(at % 2 == 0 ? value_ : value_ >> 8);
+    }
+    return true;
+  }
+  uint64_t sizeBytes() const override { return bytes_; }
+
+ private:
+  uint16_t value_;
+  uint64_t bytes_;
+};
+
+
 // Pseudo-random user data for generated data tracks.
 class DataPattern final : public SectorSource {
  public:
@@ -227,8 +247,11 @@ class DescriptionReader {
     } else if (kind == "data") {
       t.mode = TrackMode::Mode1Cooked;
       source = std::make_shared<DataPattern>(seed, uint64_t{2048} * static_cast<uint32_t>(length));
+    } else if (kind == "level") {
+      const auto value = static_cast<int16_t>(integer(take(f, "value", "1000"), -32768, 32767, "value"));
+      source = std::make_shared<ConstantSamples>(value, uint64_t{samples} * 4);
     } else if (kind != "silence") {
-      fail("unknown kind '" + kind + "' (music, tone, noise, silence, data)");
+      fail("unknown kind '" + kind + "' (music, tone, noise, level, silence, data)");
     }
     if (cursor_ + static_cast<int64_t>(pregap) + length > kLastMsfLba) fail("the disc is longer than 89:59:74");
     t.pregapStart = cursor_;

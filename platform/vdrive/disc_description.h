@@ -9,7 +9,9 @@
 //   session
 //   track kind=data length=1:00:00
 //
-// Kinds: music, tone, noise, silence, data. Lengths and pregaps are mm:ss:ff,
+//   track kind=level length=10s value=1000
+//
+// Kinds: music, tone, noise, level (every sample at `value`), silence, data. Lengths and pregaps are mm:ss:ff,
 // seconds ("20s") or frames ("300f"). The same description always yields the
 // same disc, byte for byte.
 #pragma once

@@ -37,6 +37,13 @@ std::optional<DriveModel> driveModelByName(std::string_view name) {
     m.readTrackInformation = false;
     return m;
   }
+  if (name == "no-subchannel") {
+    // A drive (or a bridge) that gives no sub-channel: no catalog number,
+    // ISRCs or Q positions.
+    m.product = "Virtual CD NSC";
+    m.subChannel = false;
+    return m;
+  }
   if (name == "atapi") {
     m.product = "Virtual ATAPI CD";
     m.modeSelect6 = false;

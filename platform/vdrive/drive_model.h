@@ -25,6 +25,7 @@ struct DriveModel {
   bool readD4 = true;            // vendor read D4h
   bool readD8 = true;            // vendor read D8h
   bool readTrackInformation = true;
+  bool subChannel = true;        // READ SUB-CHANNEL, and READ CD and D8h with sub-channel data
   bool modeSelect6 = true;       // MODE SELECT(6) / MODE SENSE(6); ATAPI drives know only the 10-byte forms
   bool pauseWithoutPlay = false; // accept PAUSE/RESUME when no audio play is in progress
   Refusal refusal = Refusal::CheckCondition;
@@ -41,7 +42,8 @@ struct DriveModel {
 // so that drives of different offsets are told apart by their identity.
 std::string revisionForReadOffset(int readOffsetSamples);
 
-// "generic" (every read), "d8-only", "d4-only", "no-track-info", "atapi".
+// "generic" (every read), "d8-only", "d4-only", "no-track-info", "atapi",
+// "no-subchannel".
 std::optional<DriveModel> driveModelByName(std::string_view name);
 
 }  // namespace platform::vdrive

@@ -132,7 +132,7 @@ std::unique_ptr<VirtualDrive> makeVirtualDrive(const std::map<std::string, std::
   DriveModel model = *driveModelByName("generic");
   std::string modelName = r.text("model", "generic");
   if (auto m = driveModelByName(modelName)) model = *m;
-  else r.fail("model", "'" + modelName + "' is not generic, d8-only, d4-only, no-track-info or atapi");
+  else r.fail("model", "'" + modelName + "' is not generic, d8-only, d4-only, no-track-info, atapi or no-subchannel");
   model.readOffsetSamples = static_cast<int>(r.numberOr("read-offset", 0, -2000, 2000));
   model.revision = revisionForReadOffset(model.readOffsetSamples);
   std::string refuse = r.text("refuse", "check");

@@ -341,7 +341,7 @@ Result VirtualDrive::run(const Command& c) {
       {0x1B, true, true, false},                                // START STOP UNIT
       {0x1E, true, true, false},                                // PREVENT ALLOW MEDIUM REMOVAL
       {0x25, true, true, true},                                 // READ CAPACITY
-      {0x42, true, true, true},                                 // READ SUB-CHANNEL
+      {0x42, model_.subChannel, true, true},                    // READ SUB-CHANNEL
       {0x28, true, true, true},                                 // READ(10)
       {0x43, true, true, true},                                 // READ TOC
       {0x45, true, true, true},                                 // PLAY AUDIO(10)

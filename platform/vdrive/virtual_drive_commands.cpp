@@ -338,7 +338,9 @@ Result VirtualDrive::modeSense(const Command& c, bool tenByte) {
       a[at + 5] = 0x03;                               // CD-DA commands, accurate stream
       a[at + 6] = 0x29 | (locked_ ? 0x02 : 0x00);     // lock, eject, tray loader; lock state
       uint32_t maxKbps = static_cast<uint32_t>(model_.maxSpeedX) * 176;
-      uint32_t curKbps = static_cast<uint32_t>(speedX_ ? speedX_ : model_.maxSpeedX) * 176;
+      // A drive whose timing model takes no time reads as fast as it is
+      // asked: it says so with the unlimited speed.
+      uint32_t curKbps = timing_.speedX <= 0 ? 0xFFFF : static_cast<uint32_t>(speedX_ ? speedX_ : model_.maxSpeedX) * 176;
       a[at + 8] = static_cast<uint8_t>(maxKbps >> 8);
       a[at + 9] = static_cast<uint8_t>(maxKbps);
       a[at + 14] = static_cast<uint8_t>(curKbps >> 8);

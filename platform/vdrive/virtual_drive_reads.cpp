@@ -42,6 +42,7 @@ Result VirtualDrive::readCd(const Command& c) {
   if ((r.flags & 0x06) == 0x06) return invalidField();  // error field 11b is reserved
   r.subchannel = cdb[10] & 0x07;
   if ((cdb[10] & 0xF8) != 0 || r.subchannel == 3 || r.subchannel > 4) return invalidField();
+  if (r.subchannel != 0 && !model_.subChannel) return invalidField();
   return read(c, r);
 }
 
@@ -74,7 +75,7 @@ Result VirtualDrive::readVendor(const Command& c) {
     r.count = be32(cdb, 6);
     // Sub-code forms: 1 adds Q (16 bytes), 2 adds raw P-W (96), 3 gives P-W alone.
     static constexpr uint8_t kSubcodes[4] = {0, 2, 1, 1};
-    if (cdb[10] > 3) return invalidField();
+    if (cdb[10] > 3 || (cdb[10] != 0 && !model_.subChannel)) return invalidField();
     r.subchannel = kSubcodes[cdb[10]];
     r.mainData = cdb[10] != 3;
   }

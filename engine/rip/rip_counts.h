@@ -1,0 +1,26 @@
+// What the last rip read and confirmed, as the rip report shows it. The rip
+// thread counts while it reads; clients read the counts at any time, and
+// after the rip's RipProgress(100) they stay as they are until the next rip
+// starts.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace engine {
+
+struct RipCounts {
+  std::atomic<int32_t> framesRead{0};         // frames the drive was asked for, cache-defeating reads included
+  std::atomic<int32_t> framesReread{0};       // frames of the track read again after a block's first read
+  std::atomic<int32_t> framesConfirmed{0};    // frames written that the mode's rule confirmed
+  std::atomic<int32_t> framesUnconfirmed{0};  // frames of blocks given up (the on-error action's frames)
+  std::atomic<int32_t> retries{0};            // reads beyond what a block needs at best (each a RipRetry)
+  std::atomic<int32_t> blocksGivenUp{0};      // blocks the on-error action was applied to
+
+  void reset() {
+    for (auto* c : {&framesRead, &framesReread, &framesConfirmed, &framesUnconfirmed, &retries, &blocksGivenUp})
+      c->store(0);
+  }
+};
+
+}  // namespace engine

@@ -121,7 +121,9 @@ void DiscController::lookUpTitles() {
   }
   engine_.putTextByName("cddbServerAddress", settings_.readText("cddb", "cddb server", defaults::kCddbServer));
   // Public servers ask every request to carry the user's own address.
-  engine_.putTextByName("cddbUserEMail", settings_.readText("cddb", "email", defaults::userEMail()));
+  std::string email = settings_.readText("cddb", "email", "");
+  if (email.empty()) email = defaults::userEMail();
+  engine_.putTextByName("cddbUserEMail", email);
   engine->put_cddbServerHTTPPort(port);
   engine->put_cddbTimeOut(settings_.readInt("cddb", "time out", defaults::kLookupTimeOutMs));
   engine_.putTextByName("cddbCGIScript", defaults::kCddbScript);

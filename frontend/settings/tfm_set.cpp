@@ -368,7 +368,8 @@ void Tfm_set::FormShow() {
   tick(rg_cddb_, s.readInt("cddb", "cd source", 0));
   edt_Server_->setText(QString::fromStdString(s.readText("cddb", "cddb server", defaults::kCddbServer)));
   edt_Script_->setText(QString::number(s.readInt("cddb", "port", 80)));
-  edt_email_->setText(QString::fromStdString(s.readText("cddb", "email", defaults::userEMail())));
+  const std::string email = s.readText("cddb", "email", "");
+  edt_email_->setText(QString::fromStdString(email.empty() ? defaults::userEMail() : email));
   ud_timeout_->setValue(s.readInt("cddb", "time out", kTimeOutMs));
 
   showIndex(cb_cdrom_, s.readInt("cd", "cd rom", 0));

@@ -26,6 +26,7 @@
 
 using namespace quavern_testing;
 using engine::cddb::testing::CddbTestServer;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -369,6 +370,30 @@ class SettingsDialogTest : public QObject {
     QVERIFY(!server.requests().empty());
     const std::string request = server.requests().front();
     QVERIFY2(request.find("hello=ann+example.org+") != std::string::npos, request.c_str());
+  }
+
+  void theNextRipBatchUsesWhatOkStored() {
+    home_->write("tiny.disc", "disc seed=1\ntrack kind=tone length=0:01:00\n");
+    home_->write("vdrives.ini", "[E]\nimage=tiny.disc\n");
+    home_->write("quavern.ini", "[basic]\nformat=1\noutput directory=" + home_->path() + "/out\n");
+    start();
+    QTimer::singleShot(0, dialog(), [&] {
+      w<QRadioButton>("cd_g3")->setChecked(true);  // Paranoid
+      updown("ud_retries")->setValue(10);
+      updown("ud_speed")->setValue(8);
+      w<QRadioButton>("cd_a2")->setChecked(true);  // Silence
+      dialog()->btn_okClick();
+    });
+    program_->window().Option1Click();
+    program_->window().RipCD1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!program_->window().controller().ripping(), 30000);
+    IAudioCDRipper2* engine = program_->window().engine().engine();
+    RipModePresetConstants mode = BURST;
+    engine->get_ripModePreset(&mode);
+    QCOMPARE(int(mode), int(PARANOID));
+    QCOMPARE(program_->window().engine().getLong(&IAudioCDRipper2::get_ripOnErrorRetries), LONG(10));
+    QCOMPARE(program_->window().engine().getLong(&IAudioCDRipper2::get_driveSpeed), LONG(8));
+    QVERIFY(fs::exists(home_->path() + "/out/Track01.wav"));
   }
 
   void screenshots() {

@@ -483,19 +483,6 @@ class ConverterTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  quavern::QuavernApplication application(argc, argv);
-  application.setApplicationDisplayName("Ripmarrow");
-  CoInitialize(nullptr);
-  int status = 0;
-  {
-    quavern::ComCallPump pump;
-    ConverterTest test;
-    status = QTest::qExec(&test, argc, argv);
-  }
-  CoFreeUnusedLibraries();
-  CoUninitialize();
-  return status;
-}
+int main(int argc, char** argv) { return quavern_testing::runQuavernTest<ConverterTest>(argc, argv); }
 
 #include "converter_test.moc"

@@ -418,19 +418,6 @@ class MainWindowTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  quavern::QuavernApplication application(argc, argv);
-  application.setApplicationDisplayName("Ripmarrow");
-  CoInitialize(nullptr);
-  int status = 0;
-  {
-    quavern::ComCallPump pump;
-    MainWindowTest test;
-    status = QTest::qExec(&test, argc, argv);
-  }
-  CoFreeUnusedLibraries();
-  CoUninitialize();
-  return status;
-}
+int main(int argc, char** argv) { return quavern_testing::runQuavernTest<MainWindowTest>(argc, argv); }
 
 #include "main_window_test.moc"

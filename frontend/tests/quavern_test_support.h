@@ -19,6 +19,7 @@
 #include "frontend/seams.h"
 #include "frontend/settings/settings_store.h"
 #include "frontend/tfm_main.h"
+#include "platform/com/com.h"
 #include "platform/shell/desktop_opener.h"
 
 namespace quavern_testing {
@@ -116,5 +117,23 @@ class ProgramUnderTest {
   quavern::Seams seams;
   std::unique_ptr<quavern::QuavernProgram> program;
 };
+
+// A test program's main: the application, the COM apartment with its call
+// pump into the Qt loop, and the test object run inside them.
+template <class Test>
+int runQuavernTest(int argc, char** argv) {
+  quavern::QuavernApplication application(argc, argv);
+  application.setApplicationDisplayName("Ripmarrow");
+  CoInitialize(nullptr);
+  int status = 0;
+  {
+    quavern::ComCallPump pump;
+    Test test;
+    status = QTest::qExec(&test, argc, argv);
+  }
+  CoFreeUnusedLibraries();
+  CoUninitialize();
+  return status;
+}
 
 }  // namespace quavern_testing

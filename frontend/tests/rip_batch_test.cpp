@@ -486,19 +486,6 @@ class RipBatchTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  quavern::QuavernApplication application(argc, argv);
-  application.setApplicationDisplayName("Ripmarrow");
-  CoInitialize(nullptr);
-  int status = 0;
-  {
-    quavern::ComCallPump pump;
-    RipBatchTest test;
-    status = QTest::qExec(&test, argc, argv);
-  }
-  CoFreeUnusedLibraries();
-  CoUninitialize();
-  return status;
-}
+int main(int argc, char** argv) { return quavern_testing::runQuavernTest<RipBatchTest>(argc, argv); }
 
 #include "rip_batch_test.moc"

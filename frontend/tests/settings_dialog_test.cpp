@@ -420,19 +420,6 @@ class SettingsDialogTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  quavern::QuavernApplication application(argc, argv);
-  application.setApplicationDisplayName("Ripmarrow");
-  CoInitialize(nullptr);
-  int status = 0;
-  {
-    quavern::ComCallPump pump;
-    SettingsDialogTest test;
-    status = QTest::qExec(&test, argc, argv);
-  }
-  CoFreeUnusedLibraries();
-  CoUninitialize();
-  return status;
-}
+int main(int argc, char** argv) { return quavern_testing::runQuavernTest<SettingsDialogTest>(argc, argv); }
 
 #include "settings_dialog_test.moc"

@@ -231,19 +231,6 @@ class WindowsTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  quavern::QuavernApplication application(argc, argv);
-  application.setApplicationDisplayName("Ripmarrow");
-  CoInitialize(nullptr);
-  int status = 0;
-  {
-    quavern::ComCallPump pump;
-    WindowsTest test;
-    status = QTest::qExec(&test, argc, argv);
-  }
-  CoFreeUnusedLibraries();
-  CoUninitialize();
-  return status;
-}
+int main(int argc, char** argv) { return quavern_testing::runQuavernTest<WindowsTest>(argc, argv); }
 
 #include "windows_test.moc"

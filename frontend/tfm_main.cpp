@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
@@ -91,6 +92,13 @@ void Tfm_main::buildMenus() {
   Refresh1_ = item(action, "Refresh1", "Refresh");
   RipCD1_ = item(action, "RipCD1", "Rip CD");
   Stop1_ = item(action, "Stop1", "Stop ");
+  // The captions carry no mnemonics, so the main commands get shortcuts: a
+  // whole rip can be started and stopped from the keyboard alone. A disabled
+  // action ignores its shortcut, so the menu's guards hold for them too.
+  FreeDB1_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  Refresh1_->setShortcut(QKeySequence(Qt::Key_F5));
+  RipCD1_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+  Stop1_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Period));
   action->addSeparator();
   Play1_ = item(action, "Play1", "Play");
   Pause1_ = item(action, "Pause1", "Pause");

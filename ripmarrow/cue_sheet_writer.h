@@ -8,8 +8,10 @@
 // the previous track's file (which is where a rip by the table of contents
 // puts it) and its INDEX 00 is written under the previous FILE. Track 1's
 // room before INDEX 01 is in no file: it is written as PREGAP (silence for
-// whoever burns or plays the sheet). Data tracks have no file and are left
-// out; a pregap not known is written as none.
+// whoever burns or plays the sheet), unless it was ripped as the hidden
+// track: then that file holds track 1's INDEX 00. Data tracks have no file
+// and are left out; a pregap not known is written as none, and a sheet
+// whose pregaps were not known says so in a comment.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +40,11 @@ class CueSheetWriter {
     std::string title;
     std::string performer;
     std::vector<Track> tracks;  // disc order
+    // The file of the audio before track 1's INDEX 01 (the hidden track);
+    // "" when it was not ripped.
+    std::string hiddenTrackFile;
+    bool pregapsUnknown = false;  // the drive would not tell them
+    std::string fileType = "WAVE";  // of every FILE: WAVE, MP3
   };
 
   // The sheet's text, lines ended by CR LF as most readers expect.

@@ -83,6 +83,50 @@ TEST(CueSheetWriter, PregapsGoToThePreviousFileAndTrackOnesToPregap) {
             "    INDEX 01 00:00:00\r\n");
 }
 
+// The hidden track's file holds track 1's INDEX 00; a sheet whose pregaps
+// the drive would not tell says so, and writes none; MP3 files are named as
+// such.
+TEST(CueSheetWriter, HiddenTrackFileHoldsTrackOnesIndexZero) {
+  CueSheetWriter::Disc disc;
+  CueSheetWriter::Track one;
+  one.number = 1;
+  one.startLba = 600;
+  one.pregapFrames = 600;
+  one.file = "01 First.wav";
+  CueSheetWriter::Track two;
+  two.number = 2;
+  two.startLba = 5000;
+  two.pregapFrames = 75;
+  two.file = "02 Second.wav";
+  disc.tracks = {one, two};
+  disc.hiddenTrackFile = "00 Hidden Track.wav";
+  EXPECT_EQ(CueSheetWriter::write(disc),
+            "FILE \"00 Hidden Track.wav\" WAVE\r\n"
+            "  TRACK 01 AUDIO\r\n"
+            "    INDEX 00 00:00:00\r\n"
+            "FILE \"01 First.wav\" WAVE\r\n"
+            "    INDEX 01 00:00:00\r\n"
+            "  TRACK 02 AUDIO\r\n"
+            "    INDEX 00 00:57:50\r\n"
+            "FILE \"02 Second.wav\" WAVE\r\n"
+            "    INDEX 01 00:00:00\r\n");
+
+  disc.hiddenTrackFile.clear();
+  disc.pregapsUnknown = true;
+  disc.fileType = "MP3";
+  disc.tracks[0].pregapFrames = disc.tracks[1].pregapFrames = -1;
+  disc.tracks[0].file = "01 First.mp3";
+  disc.tracks[1].file = "02 Second.mp3";
+  EXPECT_EQ(CueSheetWriter::write(disc),
+            "REM PREGAPS UNKNOWN: the drive did not read the sub-channel\r\n"
+            "FILE \"01 First.mp3\" MP3\r\n"
+            "  TRACK 01 AUDIO\r\n"
+            "    INDEX 01 00:00:00\r\n"
+            "FILE \"02 Second.mp3\" MP3\r\n"
+            "  TRACK 02 AUDIO\r\n"
+            "    INDEX 01 00:00:00\r\n");
+}
+
 // Pregaps of 1 s, 2 s, 0 and one frame; room before track 1; ISRCs on some
 // tracks; pre-emphasis and copy flags; a catalog number.
 constexpr char kDisc[] =

@@ -1,0 +1,37 @@
+// De-emphasis of tracks mastered with pre-emphasis (the TOC's flag): the
+// standard 50/15 us curve undone by FFmpeg's aemphasis filter (mode
+// reproduction, type cd), on the way to the output file. The engine rips the
+// track into a temporary WAV, so its checksums stay those of the disc's
+// audio; the filtered audio, still 16-bit 44.1 kHz stereo, is then written
+// in the chosen format through the codec object.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "components/trackmill2.h"
+#include "ripmarrow/codec_output.h"
+#include "ripmarrow/rip_command.h"
+
+namespace ripmarrow {
+
+class Deemphasis {
+ public:
+  // Runs interleaved 16-bit stereo 44.1 kHz `samples` through the filter
+  // into `result` (as many samples). "" on success, else why not.
+  static std::string apply(const std::vector<int16_t>& samples, std::vector<int16_t>& result);
+
+  // Rips track `track` de-emphasised into `path` (reserved empty by the
+  // caller) in `format`. True when written whole; what went wrong is said
+  // on `out`.
+  static bool ripTrack(IAudioCDRipper2* engine, const RipInto& rip, RipCommand::Format format, long flacLevel,
+                       long track, const std::string& path, std::ostream& out);
+
+  // Writes the WAV rip at `wavePath` de-emphasised into `path` in the
+  // codec object's format. "" on success, else why not.
+  static std::string writeFiltered(IAudioCDRipper2* engine, const std::string& wavePath, const std::string& path);
+};
+
+}  // namespace ripmarrow

@@ -9,14 +9,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/text/utf.h"
+#include "ripmarrow/codec_output.h"
+#include "ripmarrow/cue_sheet_file.h"
+#include "ripmarrow/deemphasis.h"
+#include "ripmarrow/disc_layout_query.h"
 #include "ripmarrow/engine_session.h"
 #include "ripmarrow/flac_output.h"
+#include "ripmarrow/hidden_track.h"
 #include "ripmarrow/track_tagger.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
@@ -27,7 +33,7 @@ constexpr char kUsage[] =
     "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4] [--format wav|mp3|mp2|ogg|wma|flac]\n"
     "         [--flac-level 0-8] [--mode play|burst|synch|secure|paranoid] [--retries N]\n"
     "         [--on-error stop|silence|cut|correct] [--speed X|max] [--titles local|online|all|none] [--out FOLDER]\n"
-    "         [--email ADDRESS]\n";
+    "         [--email ADDRESS] [--cue] [--deemphasis]\n";
 
 constexpr long kMaxTracks = 99;
 // File names longer than this are cut (at a character boundary): most file
@@ -302,6 +308,10 @@ int RipCommand::main(int argc, char** argv) {
                         options.titles);
     } else if (arg == "--email" && hasValue) {
       options.email = argv[++i];
+    } else if (arg == "--cue") {
+      options.cue = true;
+    } else if (arg == "--deemphasis") {
+      options.deemphasis = true;
     } else if (arg == "--out" && hasValue) {
       options.folder = argv[++i];
       ok = !options.folder.empty();
@@ -401,15 +411,24 @@ bool applySettings(IAudioCDRipper2* engine, const RipCommand::Options& options, 
 }
 
 // Rips one track into `path`, showing its progress; true when it was ripped
-// whole. Ends early (and sets `stopped`) on Ctrl-C.
+// whole. Ends early (and sets `stopped`) on Ctrl-C. `start`, when given,
+// starts another rip into `path` instead (a range, an intermediate WAV);
+// `announce` false leaves naming the file written to the caller.
 bool ripOne(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, long track,
-            const std::string& path, bool terminal, bool& stopped, std::ostream& out) {
+            const std::string& path, bool terminal, bool& stopped, std::ostream& out,
+            const std::function<HRESULT(BSTR)>& start = {}, bool announce = true) {
   LONG trackSamples = 0;
-  engine->put_trackNum(track);
-  engine->get_trackSamples(&trackSamples);
+  if (!start) {
+    engine->put_trackNum(track);
+    engine->get_trackSamples(&trackSamples);
+  }
   sink.reset();
   BSTR file = makeBstr(path);
-  startRip(engine, options.format, file);
+  if (start) {
+    start(file);
+  } else {
+    startRip(engine, options.format, file);
+  }
   SysFreeString(file);
   // The entry's refusals come before the call returns; a started rip's
   // events come only when this thread pumps.
@@ -442,13 +461,15 @@ bool ripOne(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& o
   const uintmax_t bytes = sizeOf(path);
   std::string note;
   if (sink.retries > 0) note += ", " + std::to_string(sink.retries) + (sink.retries == 1 ? " retry" : " retries");
-  if (options.format == RipCommand::Format::kWav && sink.errors.empty() && !stopped) {
+  if (options.format == RipCommand::Format::kWav && !start && sink.errors.empty() && !stopped) {
     // A WAV data chunk shorter than the track: blocks that stayed unreadable were cut.
     const uintmax_t want = static_cast<uintmax_t>(std::max<LONG>(trackSamples, 0)) * 4 + 46;
     if (bytes < want) note += ", " + std::to_string((want - bytes) / 2352) + " unreadable frames cut";
   }
   const bool ok = sink.errors.empty() && !stopped;
-  if (ok) {
+  if (ok && !announce) {
+    if (!note.empty()) out << "  " << note.substr(2) << "\n";
+  } else if (ok) {
     out << "  written: " << path << " (" << bytes << " bytes" << note << ")\n";
   } else {
     out << "  " << (stopped ? "stopped" : "FAILED: " + errorList(sink.errors)) << "; "
@@ -531,6 +552,34 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
   bool stopped = false;
   const bool trusting = options.mode == PLAY || options.mode == BURST;
   if (trusting) out << "The " << (options.mode == PLAY ? "play" : "burst") << " mode trusts the drive: no frame is confirmed.\n";
+  const DiscLayoutQuery layout = DiscLayoutQuery::read(engine, trackCount);
+  auto deemphasise = [&](long track) { return options.deemphasis && layout.tracks[static_cast<size_t>(track - 1)].preEmphasis; };
+  for (const DiscLayoutQuery::Track& t : layout.tracks) {
+    if (!t.preEmphasis) continue;
+    out << "Track " << t.number << " has pre-emphasis: "
+        << (options.deemphasis ? "de-emphasised on the way to its file" : "kept as on the disc (--deemphasis undoes it)")
+        << ".\n";
+  }
+  const RipInto ripInto = [&](const std::function<HRESULT(BSTR)>& start, const std::string& path, bool announce) {
+    return ripOne(engine, sink, options, 0, path, terminal, stopped, out, start, announce);
+  };
+  std::vector<std::string> files(static_cast<size_t>(trackCount));  // of the tracks ripped whole
+  std::vector<bool> deemphasised(static_cast<size_t>(trackCount));
+  std::string hiddenFile;
+  bool hiddenOk = true;
+  if (const uint32_t frames = layout.hiddenTrackFrames();
+      frames > 0 && std::find(tracks.begin(), tracks.end(), 1) != tracks.end()) {
+    out << "Hidden track before track 1 (" << frames << " frames):\n";
+    const HiddenTrack::Outcome hidden =
+        HiddenTrack::rip(engine, ripInto, options, frames, RipCommand::fileName(0, HiddenTrack::kTitle, extension),
+                         deemphasise(1), out);
+    hiddenOk = hidden.ok;
+    if (!hidden.path.empty()) {
+      hiddenFile = std::filesystem::path(hidden.path).filename().string();
+      const std::string untagged = tagger.tag(hidden.path, 0, HiddenTrack::kTitle, discTags);
+      if (!untagged.empty()) out << "  not tagged: " << untagged << "\n";
+    }
+  }
   for (size_t i = 0; i < tracks.size() && !stopped; ++i) {
     const long track = tracks[i];
     const std::string name = RipCommand::fileName(track, titles[static_cast<size_t>(track - 1)], extension);
@@ -540,19 +589,35 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
     }
     out << "Track " << track << " (" << i + 1 << " of " << tracks.size() << "): "
         << std::filesystem::path(path).filename().string() << "\n";
-    if (ripOne(engine, sink, options, track, path, terminal, stopped, out)) {
+    const bool whole = deemphasise(track) ? Deemphasis::ripTrack(engine, ripInto, options.format, options.flacLevel,
+                                                                 track, path, out)
+                                          : ripOne(engine, sink, options, track, path, terminal, stopped, out);
+    if (whole) {
       ++ripped;
+      files[static_cast<size_t>(track - 1)] = std::filesystem::path(path).filename().string();
+      deemphasised[static_cast<size_t>(track - 1)] = deemphasise(track);
       const std::string untagged = tagger.tag(path, track, titles[static_cast<size_t>(track - 1)], discTags);
       if (!untagged.empty()) out << "  not tagged: " << untagged << "\n";
     }
     if (!trusting && !stopped && !showConfirmation(engine, options.mode, out)) ++unconfirmedTracks;
   }
   sigaction(SIGINT, &previous, nullptr);
+  if (options.cue && !stopped) {
+    if (std::all_of(files.begin(), files.end(), [](const std::string& f) { return !f.empty(); })) {
+      CueSheetWriter::Disc sheet = layout.cueDisc(titles, discTags.album, discTags.artist, files, hiddenFile, deemphasised);
+      if (options.format == RipCommand::Format::kMp3) sheet.fileType = "MP3";
+      const std::string cue = CueSheetFile::save(options.folder, CueSheetFile::name(discTags.artist, discTags.album),
+                                                 CueSheetWriter::write(sheet));
+      out << (cue.empty() ? "The cue sheet could not be written into " + options.folder : "Cue sheet: " + cue) << "\n";
+    } else {
+      out << "No cue sheet: it needs every audio track of the disc ripped whole.\n";
+    }
+  }
 
   out << ripped << " of " << tracks.size() << (tracks.size() == 1 ? " track" : " tracks") << " ripped into "
       << options.folder << (stopped ? " (stopped)" : "") << "\n";
   if (stopped) return 130;
-  return ripped == tracks.size() && unconfirmedTracks == 0 ? 0 : 1;
+  return ripped == tracks.size() && hiddenOk && unconfirmedTracks == 0 ? 0 : 1;
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // `ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4]
 // [--format wav|mp3|mp2|ogg|wma|flac] [--flac-level N] [--mode play|burst|synch|secure|paranoid]
 // [--retries N] [--on-error stop|silence|cut|correct] [--speed X|max]
-// [--titles local|online|all|none] [--out FOLDER]`: rips tracks of the disc
+// [--titles local|online|all|none] [--out FOLDER] [--cue] [--deemphasis]`: rips tracks of the disc
 // (all audio tracks by default) one after another through the engine into
 // one file per track, "NN Title.ext" when a title lookup succeeded and
 // "TrackNN.ext" otherwise, never replacing a file that exists, and tags each
-// file written whole. Shows a
+// file written whole. Audio before track 1 that is not digital silence is
+// ripped as track 00 (hidden_track.h); --cue writes a cue sheet beside the
+// files, --deemphasis de-emphasises tracks flagged with pre-emphasis. Shows a
 // progress bar per track (a line per 10 % when stdout is not a terminal)
 // and each track's outcome; Ctrl-C stops the running rip through StopRip.
 #pragma once
@@ -42,6 +44,8 @@ class RipCommand {
     Titles titles = Titles::kLocal;
     std::string folder;  // "": ~/Music/Ripmarrow
     std::string email;   // CDDB requests' address; "": [cddb] "email" of quavern.ini, else login@host
+    bool cue = false;         // a cue sheet beside the files
+    bool deemphasis = false;  // undo pre-emphasis on the tracks flagged with it
   };
   // 0 when every track was ripped whole; 1 when one failed, was stopped or
   // nothing could be ripped.

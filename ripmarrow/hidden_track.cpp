@@ -1,0 +1,103 @@
+#include "ripmarrow/hidden_track.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include "ripmarrow/deemphasis.h"
+
+namespace ripmarrow {
+
+namespace {
+
+// Creates `path` empty, so that nothing else takes the name before the
+// file is written.
+bool reserve(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+}  // namespace
+
+bool HiddenTrack::isDigitalSilence(const std::vector<int16_t>& samples) {
+  return std::all_of(samples.begin(), samples.end(), [](int16_t s) { return s == 0; });
+}
+
+HiddenTrack::Outcome HiddenTrack::rip(IAudioCDRipper2* engine, const RipInto& rip, const RipCommand::Options& options,
+                                      uint32_t frames, const std::string& name, bool deemphasise,
+                                      std::ostream& out) {
+  Outcome outcome;
+  // The engine's rips of the chosen format use the codec object's format:
+  // it is theirs again whatever happens here.
+  struct Restore {
+    IAudioCDRipper2* engine;
+    const RipCommand::Options& options;
+    ~Restore() {
+      if (options.format != RipCommand::Format::kWav) CodecOutput::setFormat(engine, options.format, options.flacLevel);
+    }
+  } restore{engine, options};
+  const TemporaryWave wave(options.folder);
+  if (wave.path().empty()) {
+    out << "  FAILED: no room for the hidden track's WAV in " << options.folder << "\n";
+    outcome.ok = false;
+    return outcome;
+  }
+  const LONG count = static_cast<LONG>(frames);
+  auto ripRange = [engine, count](BSTR file) { return engine->RipRangeToAudioFile2Format(0, count, file); };
+  std::string failure = CodecOutput::setFormat(engine, RipCommand::Format::kWav, options.flacLevel);
+  if (!failure.empty()) {
+    out << "  FAILED: " << failure << "\n";
+    outcome.ok = false;
+    return outcome;
+  }
+  if (!rip(ripRange, wave.path(), false)) {
+    outcome.ok = false;
+    return outcome;
+  }
+  std::vector<int16_t> samples;
+  if (!CodecOutput::readWave(wave.path(), samples)) {
+    out << "  FAILED: the hidden track's WAV could not be read back\n";
+    outcome.ok = false;
+    return outcome;
+  }
+  if (isDigitalSilence(samples)) {
+    out << "  digital silence: not ripped\n";
+    return outcome;
+  }
+
+  std::string path = RipCommand::freePath(options.folder, name);
+  for (int attempt = 0; !reserve(path) && errno == EEXIST && attempt < 100; ++attempt) {
+    path = RipCommand::freePath(options.folder, name);
+  }
+  out << "  audio found: " << std::filesystem::path(path).filename().string() << "\n";
+  if (deemphasise) {
+    failure = CodecOutput::setFormat(engine, options.format, options.flacLevel);
+    if (failure.empty()) failure = Deemphasis::writeFiltered(engine, wave.path(), path);
+    if (failure.empty()) {
+      std::error_code ec;
+      out << "  written de-emphasised: " << path << " (" << std::filesystem::file_size(path, ec) << " bytes)\n";
+    }
+  } else {
+    failure = CodecOutput::setFormat(engine, options.format, options.flacLevel);
+    if (failure.empty() && !rip(ripRange, path, true)) {
+      outcome.ok = false;
+      return outcome;
+    }
+  }
+  if (!failure.empty()) {
+    out << "  FAILED: " << failure << "\n";
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    outcome.ok = false;
+    return outcome;
+  }
+  outcome.path = path;
+  return outcome;
+}
+
+}  // namespace ripmarrow

@@ -1,0 +1,226 @@
+// `ripmarrow rip --cue` on virtual drives: the sheet written beside the
+// files from the disc's layout as the engine reads it (pregaps of 1 s, 2 s
+// and none, ISRCs on some tracks, a catalog number, a pre-emphasis track, a
+// data track in a second session), the hidden track before track 1 ripped
+// byte for byte when it holds music and not at all when silent,
+// de-emphasis of the flagged track only (against FFmpeg's own run of the
+// filter), and a drive that refuses sub-channel reads.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/device/device_fixture.h"
+#include "platform/vdrive/disc.h"
+#include "platform/vdrive/disc_description.h"
+#include "platform/vdrive/wave_file.h"
+#include "tests/cli/program_run.h"
+
+namespace {
+
+namespace vd = platform::vdrive;
+
+// Frames of the disc's audio session: the hidden track 0-149, track 1
+// 150-449, track 2's pregap 375-449 and the track 450-899, track 3's pregap
+// 750-899 and the track 900-1199 (pre-emphasis), track 4 1200-1649; a data
+// track in the second session. (The engine takes a last audio track before a
+// data session of under 5 s for a wrong length and rips up to the data
+// track's start instead, so track 4 is longer.)
+constexpr vd::Lba kAudioFrames = 1650;
+constexpr char kCue[] =
+    "REM SESSION 01\n"
+    "CATALOG 0724384260927\n"
+    "FILE \"audio.bin\" BINARY\n"
+    "  TRACK 01 AUDIO\n"
+    "    ISRC USABC2600001\n"
+    "    INDEX 00 00:00:00\n"
+    "    INDEX 01 00:02:00\n"
+    "  TRACK 02 AUDIO\n"
+    "    INDEX 00 00:05:00\n"
+    "    INDEX 01 00:06:00\n"
+    "  TRACK 03 AUDIO\n"
+    "    FLAGS PRE\n"
+    "    ISRC GBXYZ2600003\n"
+    "    INDEX 00 00:10:00\n"
+    "    INDEX 01 00:12:00\n"
+    "  TRACK 04 AUDIO\n"
+    "    INDEX 01 00:16:00\n"
+    "REM SESSION 02\n"
+    "FILE \"data.bin\" BINARY\n"
+    "  TRACK 05 MODE1/2048\n"
+    "    INDEX 01 00:00:00\n";
+
+class CueRip : public engine::device::testing::DeviceTest {
+ protected:
+  void SetUp() override {
+    DeviceTest::SetUp();
+    setenv("RIPMARROW_DEVICE_DIR", home_.c_str(), 1);
+    // The audio of a generated disc, cut into tracks by the sheet above.
+    const vd::Disc source = vd::generateDisc("disc seed=21\ntrack kind=music length=22s\n", "source.txt");
+    std::ofstream bin(home_ + "/audio.bin", std::ios::binary);
+    std::array<uint8_t, vd::kSectorBytes> sector{};
+    for (vd::Lba lba = 0; lba < kAudioFrames; ++lba) {
+      ASSERT_TRUE(source.readSector(lba, sector));
+      bin.write(reinterpret_cast<const char*>(sector.data()), sector.size());
+    }
+    bin.close();
+    std::ofstream(home_ + "/data.bin", std::ios::binary) << std::string(300 * 2048, 'D');
+    std::ofstream(home_ + "/disc.cue", std::ios::binary) << kCue;
+    const cli_testing::Result run = cli_testing::runRipmarrow(home_, "register");
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+  }
+
+  // The bytes of frames [first, first + count) of the image.
+  std::string imageAudio(vd::Lba first, vd::Lba count) {
+    return audioOf(vd::loadImage(home_ + "/disc.cue"), first, count);
+  }
+  static std::string audioOf(const vd::Disc& disc, vd::Lba first, vd::Lba count) {
+    std::string bytes;
+    std::array<uint8_t, vd::kSectorBytes> sector{};
+    for (vd::Lba lba = first; lba < first + count; ++lba) {
+      EXPECT_TRUE(disc.readSector(lba, sector));
+      bytes.append(reinterpret_cast<const char*>(sector.data()), sector.size());
+    }
+    return bytes;
+  }
+
+  // The sample data of a WAVE file.
+  static std::string waveData(const std::string& path) {
+    const vd::WaveData data = vd::probeWaveFile(path);
+    return cli_testing::readFile(path).substr(data.offsetBytes, data.sizeBytes);
+  }
+
+  // The names in a folder.
+  static std::set<std::string> filesIn(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
+  }
+};
+
+TEST_F(CueRip, SheetNamesTheHiddenTrackAndPregapsGoToThePreviousFile) {
+  const cli_testing::Result run =
+      cli_testing::runRipmarrow(home_, "--vdrive disc.cue rip --format wav --titles none --cue --out rip");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Track 3 has pre-emphasis: kept as on the disc"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("not tagged"), std::string::npos) << run.out;
+  EXPECT_EQ(cli_testing::readFile(home_ + "/rip/Disc.cue"),
+            "CATALOG 0724384260927\r\n"
+            "FILE \"00 Hidden Track.wav\" WAVE\r\n"
+            "  TRACK 01 AUDIO\r\n"
+            "    ISRC USABC2600001\r\n"
+            "    INDEX 00 00:00:00\r\n"
+            "FILE \"Track01.wav\" WAVE\r\n"
+            "    INDEX 01 00:00:00\r\n"
+            "  TRACK 02 AUDIO\r\n"
+            "    INDEX 00 00:03:00\r\n"
+            "FILE \"Track02.wav\" WAVE\r\n"
+            "    INDEX 01 00:00:00\r\n"
+            "  TRACK 03 AUDIO\r\n"
+            "    FLAGS PRE\r\n"
+            "    ISRC GBXYZ2600003\r\n"
+            "    INDEX 00 00:04:00\r\n"
+            "FILE \"Track03.wav\" WAVE\r\n"
+            "    INDEX 01 00:00:00\r\n"
+            "FILE \"Track04.wav\" WAVE\r\n"
+            "  TRACK 04 AUDIO\r\n"
+            "    INDEX 01 00:00:00\r\n");
+  EXPECT_EQ(filesIn(home_ + "/rip"), (std::set<std::string>{"00 Hidden Track.wav", "Track01.wav", "Track02.wav",
+                                                             "Track03.wav", "Track04.wav", "Disc.cue"}));
+
+  // The hidden track is the disc's audio before track 1, byte for byte, and
+  // the sheet with the files plays back as the disc's audio session.
+  EXPECT_TRUE(waveData(home_ + "/rip/00 Hidden Track.wav") == imageAudio(0, 150));
+  const vd::Disc copy = vd::loadImage(home_ + "/rip/Disc.cue");
+  ASSERT_EQ(copy.leadOut(), kAudioFrames);
+  EXPECT_TRUE(audioOf(copy, 0, kAudioFrames) == imageAudio(0, kAudioFrames));
+
+  // A second rip into the folder keeps the first sheet.
+  const cli_testing::Result again =
+      cli_testing::runRipmarrow(home_, "--vdrive disc.cue rip --format wav --titles none --cue --tracks 1-4 --out rip");
+  ASSERT_EQ(again.status, 0) << again.out << again.err;
+  EXPECT_TRUE(std::filesystem::exists(home_ + "/rip/Disc (2).cue"));
+  EXPECT_NE(cli_testing::readFile(home_ + "/rip/Disc (2).cue").find("FILE \"Track01 (2).wav\" WAVE"), std::string::npos);
+}
+
+TEST_F(CueRip, DeemphasisChangesOnlyTheFlaggedTrackAsFfmpegsFilterDoes) {
+  const cli_testing::Result run = cli_testing::runRipmarrow(
+      home_, "--vdrive disc.cue rip --format wav --titles none --cue --deemphasis --out rip");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Track 3 has pre-emphasis: de-emphasised"), std::string::npos) << run.out;
+  // No intermediate file stays behind.
+  EXPECT_EQ(filesIn(home_ + "/rip"), (std::set<std::string>{"00 Hidden Track.wav", "Track01.wav", "Track02.wav",
+                                                             "Track03.wav", "Track04.wav", "Disc.cue"}));
+  EXPECT_TRUE(waveData(home_ + "/rip/00 Hidden Track.wav") == imageAudio(0, 150));
+  EXPECT_TRUE(waveData(home_ + "/rip/Track01.wav") == imageAudio(150, 300));
+  EXPECT_TRUE(waveData(home_ + "/rip/Track02.wav") == imageAudio(450, 450));
+  EXPECT_TRUE(waveData(home_ + "/rip/Track04.wav") == imageAudio(1200, 450));
+
+  const std::string original = imageAudio(900, 300);
+  const std::string track3 = waveData(home_ + "/rip/Track03.wav");
+  ASSERT_EQ(track3.size(), original.size());
+  EXPECT_FALSE(track3 == original);
+  std::ofstream(home_ + "/track3.raw", std::ios::binary) << original;
+  const std::string command = "ffmpeg -nostdin -v error -f s16le -ar 44100 -ac 2 -i '" + home_ +
+                              "/track3.raw' -af aemphasis=mode=reproduction:type=cd -f s16le -ar 44100 -ac 2 '" +
+                              home_ + "/filtered.raw'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  EXPECT_TRUE(track3 == cli_testing::readFile(home_ + "/filtered.raw"));
+
+  // The sheet does not have players de-emphasise the track again.
+  const std::string sheet = cli_testing::readFile(home_ + "/rip/Disc.cue");
+  EXPECT_EQ(sheet.find("PRE"), std::string::npos) << sheet;
+  EXPECT_NE(sheet.find("ISRC GBXYZ2600003"), std::string::npos) << sheet;
+}
+
+TEST_F(CueRip, SilentRoomBeforeTrackOneLeavesNoFile) {
+  std::ofstream(home_ + "/silent.txt") << "disc seed=3\n"
+                                          "track kind=music length=2s pregap=40f\n"
+                                          "track kind=tone length=1s pregap=1s\n";
+  const cli_testing::Result run =
+      cli_testing::runRipmarrow(home_, "--vdrive silent.txt rip --format flac --titles none --cue --out rip");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("digital silence: not ripped"), std::string::npos) << run.out;
+  EXPECT_EQ(filesIn(home_ + "/rip"), (std::set<std::string>{"Track01.flac", "Track02.flac", "Disc.cue"}));
+  EXPECT_EQ(cli_testing::readFile(home_ + "/rip/Disc.cue"),
+            "FILE \"Track01.flac\" WAVE\r\n"
+            "  TRACK 01 AUDIO\r\n"
+            "    PREGAP 00:00:40\r\n"
+            "    INDEX 01 00:00:00\r\n"
+            "  TRACK 02 AUDIO\r\n"
+            "    INDEX 00 00:02:00\r\n"
+            "FILE \"Track02.flac\" WAVE\r\n"
+            "    INDEX 01 00:00:00\r\n");
+}
+
+TEST_F(CueRip, DriveWithoutSubChannelStillRipsWithPregapsMarkedUnknown) {
+  std::ofstream(home_ + "/vdrives.ini") << "[E]\nimage=disc.cue\nmodel=no-subchannel\naddress=0:0:7:0\n";
+  const cli_testing::Result run = cli_testing::runRipmarrow(home_, "rip --format wav --titles none --cue --out rip");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  // The room before track 1 is in the TOC: the hidden track is still found.
+  EXPECT_TRUE(waveData(home_ + "/rip/00 Hidden Track.wav") == imageAudio(0, 150));
+  EXPECT_EQ(cli_testing::readFile(home_ + "/rip/Disc.cue"),
+            "REM PREGAPS UNKNOWN: the drive did not read the sub-channel\r\n"
+            "FILE \"00 Hidden Track.wav\" WAVE\r\n"
+            "  TRACK 01 AUDIO\r\n"
+            "    INDEX 00 00:00:00\r\n"
+            "FILE \"Track01.wav\" WAVE\r\n"
+            "    INDEX 01 00:00:00\r\n"
+            "FILE \"Track02.wav\" WAVE\r\n"
+            "  TRACK 02 AUDIO\r\n"
+            "    INDEX 01 00:00:00\r\n"
+            "FILE \"Track03.wav\" WAVE\r\n"
+            "  TRACK 03 AUDIO\r\n"
+            "    FLAGS PRE\r\n"
+            "    INDEX 01 00:00:00\r\n"
+            "FILE \"Track04.wav\" WAVE\r\n"
+            "  TRACK 04 AUDIO\r\n"
+            "    INDEX 01 00:00:00\r\n");
+}
+
+}  // namespace

@@ -176,6 +176,18 @@ TEST_F(CueRip, DeemphasisChangesOnlyTheFlaggedTrackAsFfmpegsFilterDoes) {
   const std::string sheet = cli_testing::readFile(home_ + "/rip/Disc.cue");
   EXPECT_EQ(sheet.find("PRE"), std::string::npos) << sheet;
   EXPECT_NE(sheet.find("ISRC GBXYZ2600003"), std::string::npos) << sheet;
+
+  // In another format the filtered audio goes through the codec object: the
+  // FLAC file decodes to the same samples. A sheet needs the whole disc.
+  const cli_testing::Result flac = cli_testing::runRipmarrow(
+      home_, "--vdrive disc.cue rip --format flac --tracks 3 --titles none --cue --deemphasis --out flac");
+  ASSERT_EQ(flac.status, 0) << flac.out << flac.err;
+  EXPECT_NE(flac.out.find("No cue sheet"), std::string::npos) << flac.out;
+  EXPECT_EQ(filesIn(home_ + "/flac"), std::set<std::string>{"Track03.flac"});
+  const std::string decode = "ffmpeg -nostdin -v error -i '" + home_ + "/flac/Track03.flac' -f s16le '" + home_ +
+                             "/decoded.raw'";
+  ASSERT_EQ(std::system(decode.c_str()), 0) << decode;
+  EXPECT_TRUE(track3 == cli_testing::readFile(home_ + "/decoded.raw"));
 }
 
 TEST_F(CueRip, SilentRoomBeforeTrackOneLeavesNoFile) {

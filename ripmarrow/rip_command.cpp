@@ -602,13 +602,15 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
     if (!trusting && !stopped && !showConfirmation(engine, options.mode, out)) ++unconfirmedTracks;
   }
   sigaction(SIGINT, &previous, nullptr);
+  bool cueOk = true;  // a sheet asked for was written
   if (options.cue && !stopped) {
     if (std::all_of(files.begin(), files.end(), [](const std::string& f) { return !f.empty(); })) {
       CueSheetWriter::Disc sheet = layout.cueDisc(titles, discTags.album, discTags.artist, files, hiddenFile, deemphasised);
       if (options.format == RipCommand::Format::kMp3) sheet.fileType = "MP3";
       const std::string cue = CueSheetFile::save(options.folder, CueSheetFile::name(discTags.artist, discTags.album),
                                                  CueSheetWriter::write(sheet));
-      out << (cue.empty() ? "The cue sheet could not be written into " + options.folder : "Cue sheet: " + cue) << "\n";
+      cueOk = !cue.empty();
+      out << (cueOk ? "Cue sheet: " + cue : "The cue sheet could not be written into " + options.folder) << "\n";
     } else {
       out << "No cue sheet: it needs every audio track of the disc ripped whole.\n";
     }
@@ -617,7 +619,7 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
   out << ripped << " of " << tracks.size() << (tracks.size() == 1 ? " track" : " tracks") << " ripped into "
       << options.folder << (stopped ? " (stopped)" : "") << "\n";
   if (stopped) return 130;
-  return ripped == tracks.size() && hiddenOk && unconfirmedTracks == 0 ? 0 : 1;
+  return ripped == tracks.size() && hiddenOk && cueOk && unconfirmedTracks == 0 ? 0 : 1;
 }
 
 }  // namespace

@@ -471,6 +471,9 @@ bool ripOne(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& o
     if (!note.empty()) out << "  " << note.substr(2) << "\n";
   } else if (ok) {
     out << "  written: " << path << " (" << bytes << " bytes" << note << ")\n";
+  } else if (!announce) {
+    // The caller's intermediate file: it goes, and the caller says what stays.
+    out << "  " << (stopped ? "stopped" : "FAILED: " + errorList(sink.errors)) << "\n";
   } else {
     out << "  " << (stopped ? "stopped" : "FAILED: " + errorList(sink.errors)) << "; "
         << (bytes > 0 ? "partial file " + path + " (" + std::to_string(bytes) + " bytes" + note + ")"

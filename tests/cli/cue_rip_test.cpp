@@ -6,8 +6,12 @@
 // de-emphasis of the flagged track only (against FFmpeg's own run of the
 // filter), and a drive that refuses sub-channel reads.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -188,6 +192,39 @@ TEST_F(CueRip, DeemphasisChangesOnlyTheFlaggedTrackAsFfmpegsFilterDoes) {
                              "/decoded.raw'";
   ASSERT_EQ(std::system(decode.c_str()), 0) << decode;
   EXPECT_TRUE(track3 == cli_testing::readFile(home_ + "/decoded.raw"));
+}
+
+// Ctrl-C while the engine rips a track for de-emphasis into its
+// intermediate WAV: the rip stops, and neither the intermediate nor an empty
+// file of the track stays behind.
+TEST_F(CueRip, CtrlCDuringADeemphasisRipLeavesNothingBehind) {
+  std::ofstream(home_ + "/vdrives.ini") << "[V]\nslow-ms=40\n";
+  const std::string command = "cd '" + home_ + "' && exec env ASAN_OPTIONS=detect_leaks=0 RIPMARROW_DEVICE_DIR='" +
+                              home_ + "' '" + RIPMARROW_CLI_PATH +
+                              "' --vdrive disc.cue rip --format wav --tracks 3 --deemphasis --titles none --out int"
+                              " > out.txt 2> err.txt";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  auto intermediate = [&] {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(home_ + "/int", ec)) {
+      if (entry.path().filename().string().rfind(".ripmarrow-", 0) == 0) return true;
+    }
+    return false;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!intermediate() && std::chrono::steady_clock::now() < deadline) usleep(2000);
+  ASSERT_TRUE(intermediate());
+  kill(child, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130) << cli_testing::readFile(home_ + "/out.txt");
+  EXPECT_EQ(filesIn(home_ + "/int"), std::set<std::string>{}) << cli_testing::readFile(home_ + "/out.txt");
 }
 
 TEST_F(CueRip, SilentRoomBeforeTrackOneLeavesNoFile) {

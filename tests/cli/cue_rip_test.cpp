@@ -22,6 +22,7 @@
 #include "engine/device/device_fixture.h"
 #include "platform/vdrive/disc.h"
 #include "platform/vdrive/disc_description.h"
+#include "platform/vdrive/image_writer.h"
 #include "platform/vdrive/wave_file.h"
 #include "tests/cli/program_run.h"
 
@@ -227,23 +228,34 @@ TEST_F(CueRip, CtrlCDuringADeemphasisRipLeavesNothingBehind) {
   EXPECT_EQ(filesIn(home_ + "/int"), std::set<std::string>{}) << cli_testing::readFile(home_ + "/out.txt");
 }
 
+// A silent room before track 1 is not ripped (and its frames are written
+// as PREGAP); titles from the lookup name the files, the sheet and its
+// entries.
 TEST_F(CueRip, SilentRoomBeforeTrackOneLeavesNoFile) {
-  std::ofstream(home_ + "/silent.txt") << "disc seed=3\n"
-                                          "track kind=music length=2s pregap=40f\n"
-                                          "track kind=tone length=1s pregap=1s\n";
+  constexpr char kSilent[] =
+      "disc seed=3 title=\"Quiet\" artist=\"Tester\"\n"
+      "track kind=music length=2s pregap=40f title=\"One\"\n"
+      "track kind=tone length=1s pregap=1s title=\"Two\"\n";
+  std::ofstream(home_ + "/silent.txt") << kSilent;
+  std::ofstream(home_ + "/cdplayer.ini", std::ios::binary)
+      << vd::titleSidecar(vd::generateDisc(kSilent, "silent.txt"));
   const cli_testing::Result run =
-      cli_testing::runRipmarrow(home_, "--vdrive silent.txt rip --format flac --titles none --cue --out rip");
+      cli_testing::runRipmarrow(home_, "--vdrive silent.txt rip --format flac --titles local --cue --out rip");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("digital silence: not ripped"), std::string::npos) << run.out;
-  EXPECT_EQ(filesIn(home_ + "/rip"), (std::set<std::string>{"Track01.flac", "Track02.flac", "Disc.cue"}));
-  EXPECT_EQ(cli_testing::readFile(home_ + "/rip/Disc.cue"),
-            "FILE \"Track01.flac\" WAVE\r\n"
+  EXPECT_EQ(filesIn(home_ + "/rip"), (std::set<std::string>{"01 One.flac", "02 Two.flac", "Tester - Quiet.cue"}));
+  EXPECT_EQ(cli_testing::readFile(home_ + "/rip/Tester - Quiet.cue"),
+            "PERFORMER \"Tester\"\r\n"
+            "TITLE \"Quiet\"\r\n"
+            "FILE \"01 One.flac\" WAVE\r\n"
             "  TRACK 01 AUDIO\r\n"
+            "    TITLE \"One\"\r\n"
             "    PREGAP 00:00:40\r\n"
             "    INDEX 01 00:00:00\r\n"
             "  TRACK 02 AUDIO\r\n"
+            "    TITLE \"Two\"\r\n"
             "    INDEX 00 00:02:00\r\n"
-            "FILE \"Track02.flac\" WAVE\r\n"
+            "FILE \"02 Two.flac\" WAVE\r\n"
             "    INDEX 01 00:00:00\r\n");
 }
 

@@ -1,8 +1,5 @@
 #include "ripmarrow/codec_output.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -134,20 +131,6 @@ bool CodecOutput::readWave(const std::string& path, std::vector<int16_t>& sample
     }
   }
   return false;
-}
-
-TemporaryWave::TemporaryWave(const std::string& folder) {
-  std::string pattern = (std::filesystem::path(folder) / ".ripmarrow-XXXXXX.wav").string();
-  const int fd = mkstemps(pattern.data(), 4);
-  if (fd < 0) return;
-  ::close(fd);
-  path_ = pattern;
-}
-
-TemporaryWave::~TemporaryWave() {
-  if (path_.empty()) return;
-  std::error_code ec;
-  std::filesystem::remove(path_, ec);
 }
 
 }  // namespace ripmarrow

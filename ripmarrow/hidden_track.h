@@ -14,6 +14,7 @@
 #include "components/trackmill2.h"
 #include "ripmarrow/codec_output.h"
 #include "ripmarrow/rip_command.h"
+#include "ripmarrow/temporary_wave.h"
 
 namespace ripmarrow {
 

@@ -41,7 +41,7 @@ std::string CueSheetWriter::write(const Disc& disc) {
   if (!disc.catalog.empty()) out += "CATALOG " + disc.catalog + kEnd;
   if (!disc.performer.empty()) out += "PERFORMER " + quoted(disc.performer) + kEnd;
   if (!disc.title.empty()) out += "TITLE " + quoted(disc.title) + kEnd;
-  if (disc.pregapsUnknown) out += std::string("REM PREGAPS UNKNOWN: the drive did not read the sub-channel") + kEnd;
+  if (disc.pregapsUnknown) out += std::string("REM PREGAPS UNKNOWN: the drive did not tell them") + kEnd;
   const std::string type = std::string(" ") + (disc.fileType.empty() ? "WAVE" : disc.fileType) + kEnd;
   const Track* previous = nullptr;  // the last audio track written
   for (const Track& track : disc.tracks) {

@@ -43,7 +43,7 @@ class CueSheetWriter {
     // The file of the audio before track 1's INDEX 01 (the hidden track);
     // "" when it was not ripped.
     std::string hiddenTrackFile;
-    bool pregapsUnknown = false;  // the drive would not tell them
+    bool pregapsUnknown = false;  // the drive did not tell them
     std::string fileType = "WAVE";  // of every FILE: WAVE, MP3
   };
 

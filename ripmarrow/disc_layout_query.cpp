@@ -37,20 +37,22 @@ DiscLayoutQuery DiscLayoutQuery::read(IAudioCDRipper2* engine, long trackCount) 
 }
 
 bool DiscLayoutQuery::pregapsKnown() const {
-  for (const Track& track : tracks) {
-    if (track.pregapFrames < 0) return false;
+  // Track 1's room comes from the TOC (and is not known after a data
+  // track); the others' pregaps need the sub-channel.
+  for (size_t i = 1; i < tracks.size(); ++i) {
+    if (tracks[i].pregapFrames < 0) return false;
   }
   return true;
 }
 
 uint32_t DiscLayoutQuery::hiddenTrackFrames() const {
-  if (tracks.empty()) return 0;
-  const Track& first = tracks.front();
-  // The room is what lies before track 1's INDEX 01 from LBA 0, which the
-  // TOC tells as well: a drive that would not read the sub-channel still
-  // gives the hidden track.
-  if (first.pregapFrames < 0) return first.startLba;
-  return static_cast<uint32_t>(first.pregapFrames) <= first.startLba ? static_cast<uint32_t>(first.pregapFrames) : 0;
+  if (tracks.empty() || tracks.front().pregapFrames <= 0) return 0;
+  // The engine gives track 1's room from LBA 0 only when the disc's first
+  // track is this audio track: before an audio track that follows a data
+  // track (a mixed-mode disc) lies the data, never a hidden track. An
+  // answer past the track's start is no room this disc has.
+  const uint32_t frames = static_cast<uint32_t>(tracks.front().pregapFrames);
+  return frames <= tracks.front().startLba ? frames : 0;
 }
 
 CueSheetWriter::Disc DiscLayoutQuery::cueDisc(const std::vector<std::string>& titles, const std::string& album,

@@ -33,10 +33,10 @@ struct DiscLayoutQuery {
   // their parts empty or not known.
   static DiscLayoutQuery read(IAudioCDRipper2* engine, long trackCount);
 
-  // True when the drive told the pregaps (every one is known).
+  // True when the drive told the pregaps of the tracks after the first.
   bool pregapsKnown() const;
   // Frames before track 1's INDEX 01 from LBA 0, which may hold a hidden
-  // track; 0 when none.
+  // track; 0 when none, and when the disc starts with a data track.
   uint32_t hiddenTrackFrames() const;
 
   // The cue sheet's view of a rip of every audio track: `files[i]` is the

@@ -259,6 +259,28 @@ TEST_F(CueRip, SilentRoomBeforeTrackOneLeavesNoFile) {
             "    INDEX 01 00:00:00\r\n");
 }
 
+// Before the first audio track of a mixed-mode disc lies its data track:
+// nothing there is ripped as a hidden track.
+TEST_F(CueRip, DataBeforeTheFirstAudioTrackIsNoHiddenTrack) {
+  std::ofstream(home_ + "/mixed.txt") << "disc seed=4\n"
+                                         "track kind=data length=10s\n"
+                                         "track kind=music length=3s pregap=2s\n"
+                                         "track kind=tone length=2s pregap=1s\n";
+  const cli_testing::Result run =
+      cli_testing::runRipmarrow(home_, "--vdrive mixed.txt rip --format wav --titles none --cue --out rip");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.out.find("Hidden track"), std::string::npos) << run.out;
+  EXPECT_EQ(filesIn(home_ + "/rip"), (std::set<std::string>{"Track01.wav", "Track02.wav", "Disc.cue"}));
+  EXPECT_EQ(cli_testing::readFile(home_ + "/rip/Disc.cue"),
+            "FILE \"Track01.wav\" WAVE\r\n"
+            "  TRACK 01 AUDIO\r\n"
+            "    INDEX 01 00:00:00\r\n"
+            "  TRACK 02 AUDIO\r\n"
+            "    INDEX 00 00:03:00\r\n"
+            "FILE \"Track02.wav\" WAVE\r\n"
+            "    INDEX 01 00:00:00\r\n");
+}
+
 TEST_F(CueRip, DriveWithoutSubChannelStillRipsWithPregapsMarkedUnknown) {
   std::ofstream(home_ + "/vdrives.ini") << "[E]\nimage=disc.cue\nmodel=no-subchannel\naddress=0:0:7:0\n";
   const cli_testing::Result run = cli_testing::runRipmarrow(home_, "rip --format wav --titles none --cue --out rip");
@@ -266,7 +288,7 @@ TEST_F(CueRip, DriveWithoutSubChannelStillRipsWithPregapsMarkedUnknown) {
   // The room before track 1 is in the TOC: the hidden track is still found.
   EXPECT_TRUE(waveData(home_ + "/rip/00 Hidden Track.wav") == imageAudio(0, 150));
   EXPECT_EQ(cli_testing::readFile(home_ + "/rip/Disc.cue"),
-            "REM PREGAPS UNKNOWN: the drive did not read the sub-channel\r\n"
+            "REM PREGAPS UNKNOWN: the drive did not tell them\r\n"
             "FILE \"00 Hidden Track.wav\" WAVE\r\n"
             "  TRACK 01 AUDIO\r\n"
             "    INDEX 00 00:00:00\r\n"

@@ -118,7 +118,7 @@ TEST(CueSheetWriter, HiddenTrackFileHoldsTrackOnesIndexZero) {
   disc.tracks[0].file = "01 First.mp3";
   disc.tracks[1].file = "02 Second.mp3";
   EXPECT_EQ(CueSheetWriter::write(disc),
-            "REM PREGAPS UNKNOWN: the drive did not read the sub-channel\r\n"
+            "REM PREGAPS UNKNOWN: the drive did not tell them\r\n"
             "FILE \"01 First.mp3\" MP3\r\n"
             "  TRACK 01 AUDIO\r\n"
             "    INDEX 01 00:00:00\r\n"

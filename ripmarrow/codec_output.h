@@ -5,12 +5,14 @@
 // match the others.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "components/trackmill2.h"
+#include "components/wavesmith2.h"
+#include "platform/com/com_ptr.h"
 #include "ripmarrow/rip_command.h"
 
 namespace ripmarrow {
@@ -22,21 +24,37 @@ namespace ripmarrow {
 using RipInto =
     std::function<bool(const std::function<HRESULT(BSTR)>& start, const std::string& path, bool announce)>;
 
+// One file written through the codec object. The object serves one file at
+// a time: no rip may run while this is open.
 class CodecOutput {
  public:
+  static constexpr size_t kChannels = 2;
+
   // Sets `format` on the engine's codec object as the engine's rip of that
   // format sets it (WAV as 44.1 kHz 16-bit stereo PCM). "" on success, else
   // why not.
   static std::string setFormat(IAudioCDRipper2* engine, RipCommand::Format format, long flacLevel);
 
-  // Writes interleaved 16-bit stereo 44.1 kHz `samples` into `path` in the
-  // codec object's format. "" on success, else why not (a partial file is
-  // then removed).
-  static std::string write(IAudioCDRipper2* engine, const std::string& path, const std::vector<int16_t>& samples);
+  explicit CodecOutput(IAudioCDRipper2* engine) : engine_(engine) {}
+  // An unfinished file is closed and removed.
+  ~CodecOutput();
+  CodecOutput(const CodecOutput&) = delete;
+  CodecOutput& operator=(const CodecOutput&) = delete;
 
-  // The interleaved samples of the data chunk of a 16-bit stereo 44.1 kHz
-  // WAVE file. False when the file is not one (or cannot be read).
-  static bool readWave(const std::string& path, std::vector<int16_t>& samples);
+  // Creates `path` in the codec object's format, for 16-bit stereo 44.1 kHz
+  // input. "" on success, else why not.
+  std::string create(const std::string& path);
+  // Encodes and appends `count` interleaved samples.
+  std::string write(const int16_t* samples, size_t count);
+  // Completes the file; on failure it is removed.
+  std::string finish();
+
+ private:
+  std::string fail(const std::string& what);
+
+  IAudioCDRipper2* engine_;
+  com::ComPtr<IAudioFile2> codec_;
+  std::string path_;  // the file being written; "" when none
 };
 
 }  // namespace ripmarrow

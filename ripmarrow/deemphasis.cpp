@@ -1,7 +1,11 @@
 #include "ripmarrow/deemphasis.h"
 
+#include <algorithm>
+
 #include <cstring>
 #include <filesystem>
+
+#include "ripmarrow/wave_reader.h"
 
 extern "C" {
 #include <libavfilter/avfilter.h>
@@ -21,6 +25,8 @@ constexpr int kRate = 44100;
 constexpr int kChannels = 2;
 // Sample frames handed to the filter at a time.
 constexpr size_t kFrameSamples = 4096;
+// Samples read from the rip's WAV at a time: ten seconds.
+constexpr size_t kPieceSamples = 10 * kRate * kChannels;
 
 std::string avError(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -28,15 +34,17 @@ std::string avError(int code) {
   return text;
 }
 
+}  // namespace
+
 // abuffer -> aemphasis -> aformat (back to 16-bit stereo 44.1 kHz) ->
 // abuffersink; the graph inserts the sample format conversions the filter
 // needs.
-class FilterGraph {
+class Deemphasis::Graph {
  public:
-  FilterGraph() : graph_(avfilter_graph_alloc()) {}
-  ~FilterGraph() { avfilter_graph_free(&graph_); }
-  FilterGraph(const FilterGraph&) = delete;
-  FilterGraph& operator=(const FilterGraph&) = delete;
+  Graph() : graph_(avfilter_graph_alloc()) {}
+  ~Graph() { avfilter_graph_free(&graph_); }
+  Graph(const Graph&) = delete;
+  Graph& operator=(const Graph&) = delete;
 
   std::string build() {
     if (graph_ == nullptr) return "out of memory";
@@ -101,32 +109,68 @@ class FilterGraph {
   int64_t pts_ = 0;
 };
 
-}  // namespace
+Deemphasis::Deemphasis() = default;
+Deemphasis::~Deemphasis() = default;
 
-std::string Deemphasis::apply(const std::vector<int16_t>& samples, std::vector<int16_t>& result) {
-  result.clear();
-  result.reserve(samples.size());
-  FilterGraph graph;
-  if (std::string failure = graph.build(); !failure.empty()) return failure;
-  const size_t frames = samples.size() / kChannels;
+std::string Deemphasis::start() {
+  graph_ = std::make_unique<Graph>();
+  return graph_->build();
+}
+
+std::string Deemphasis::filter(const int16_t* samples, size_t count, std::vector<int16_t>& result) {
+  if (!graph_) return "the de-emphasis filter is not set up";
+  const size_t frames = count / kChannels;
   for (size_t at = 0; at < frames; at += kFrameSamples) {
-    const size_t count = std::min(kFrameSamples, frames - at);
-    if (std::string failure = graph.feed(samples.data() + at * kChannels, count, result); !failure.empty()) return failure;
-  }
-  if (std::string failure = graph.feed(nullptr, 0, result); !failure.empty()) return failure;
-  if (result.size() != frames * kChannels) {
-    return "the de-emphasis filter gave " + std::to_string(result.size() / kChannels) + " sample frames for " +
-           std::to_string(frames);
+    const size_t n = std::min(kFrameSamples, frames - at);
+    if (std::string failure = graph_->feed(samples + at * kChannels, n, result); !failure.empty()) return failure;
   }
   return {};
 }
 
+std::string Deemphasis::finish(std::vector<int16_t>& result) {
+  if (!graph_) return "the de-emphasis filter is not set up";
+  return graph_->feed(nullptr, 0, result);
+}
+
+std::string Deemphasis::apply(const std::vector<int16_t>& samples, std::vector<int16_t>& result) {
+  result.clear();
+  result.reserve(samples.size());
+  Deemphasis deemphasis;
+  std::string failure = deemphasis.start();
+  if (failure.empty()) failure = deemphasis.filter(samples.data(), samples.size(), result);
+  if (failure.empty()) failure = deemphasis.finish(result);
+  if (failure.empty() && result.size() != samples.size() / kChannels * kChannels) {
+    failure = "the de-emphasis filter gave " + std::to_string(result.size()) + " samples for " +
+              std::to_string(samples.size());
+  }
+  return failure;
+}
+
 std::string Deemphasis::writeFiltered(IAudioCDRipper2* engine, const std::string& wavePath, const std::string& path) {
-  std::vector<int16_t> samples;
-  if (!CodecOutput::readWave(wavePath, samples)) return "the rip's WAV could not be read back";
+  WaveReader reader;
+  if (!reader.open(wavePath)) return "the rip's WAV could not be read back";
+  Deemphasis deemphasis;
+  if (std::string failure = deemphasis.start(); !failure.empty()) return failure;
+  CodecOutput output(engine);  // removes the file unless finished
+  if (std::string failure = output.create(path); !failure.empty()) return failure;
+  std::vector<int16_t> samples(kPieceSamples);
   std::vector<int16_t> filtered;
-  if (std::string failure = apply(samples, filtered); !failure.empty()) return failure;
-  return CodecOutput::write(engine, path, filtered);
+  uint64_t samplesIn = 0;
+  uint64_t samplesOut = 0;
+  for (;;) {
+    const size_t count = reader.read(samples.data(), samples.size());
+    filtered.clear();
+    std::string failure = count > 0 ? deemphasis.filter(samples.data(), count, filtered) : deemphasis.finish(filtered);
+    if (failure.empty()) failure = output.write(filtered.data(), filtered.size());
+    if (!failure.empty()) return failure;
+    samplesIn += count;
+    samplesOut += filtered.size();
+    if (count == 0) break;
+  }
+  if (samplesOut != samplesIn) {
+    return "the de-emphasis filter gave " + std::to_string(samplesOut) + " samples for " + std::to_string(samplesIn);
+  }
+  return output.finish();
 }
 
 bool Deemphasis::ripTrack(IAudioCDRipper2* engine, const RipInto& rip, RipCommand::Format format, long flacLevel,

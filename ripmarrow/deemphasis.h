@@ -6,7 +6,9 @@
 // in the chosen format through the codec object.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,8 +22,22 @@ namespace ripmarrow {
 
 class Deemphasis {
  public:
-  // Runs interleaved 16-bit stereo 44.1 kHz `samples` through the filter
-  // into `result` (as many samples). "" on success, else why not.
+  Deemphasis();
+  ~Deemphasis();
+  Deemphasis(const Deemphasis&) = delete;
+  Deemphasis& operator=(const Deemphasis&) = delete;
+
+  // Sets the filter up. "" on success, else why not.
+  std::string start();
+  // Runs `count` interleaved 16-bit stereo 44.1 kHz samples through the
+  // filter, appending what it gives back to `result` (it may hold some
+  // back until finish).
+  std::string filter(const int16_t* samples, size_t count, std::vector<int16_t>& result);
+  // Appends what the filter still holds.
+  std::string finish(std::vector<int16_t>& result);
+
+  // The whole of `samples` through the filter into `result` (as many
+  // samples). "" on success, else why not.
   static std::string apply(const std::vector<int16_t>& samples, std::vector<int16_t>& result);
 
   // Rips track `track` de-emphasised into `path` (reserved empty by the
@@ -31,8 +47,13 @@ class Deemphasis {
                        long track, const std::string& path, std::ostream& out);
 
   // Writes the WAV rip at `wavePath` de-emphasised into `path` in the
-  // codec object's format. "" on success, else why not.
+  // codec object's format, a piece at a time. "" on success, else why not
+  // (and `path` is removed).
   static std::string writeFiltered(IAudioCDRipper2* engine, const std::string& wavePath, const std::string& path);
+
+ private:
+  class Graph;
+  std::unique_ptr<Graph> graph_;
 };
 
 }  // namespace ripmarrow

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "ripmarrow/deemphasis.h"
+#include "ripmarrow/wave_reader.h"
 
 namespace ripmarrow {
 
@@ -59,13 +60,19 @@ HiddenTrack::Outcome HiddenTrack::rip(IAudioCDRipper2* engine, const RipInto& ri
     outcome.ok = false;
     return outcome;
   }
-  std::vector<int16_t> samples;
-  if (!CodecOutput::readWave(wave.path(), samples)) {
+  WaveReader reader;
+  if (!reader.open(wave.path())) {
     out << "  FAILED: the hidden track's WAV could not be read back\n";
     outcome.ok = false;
     return outcome;
   }
-  if (isDigitalSilence(samples)) {
+  std::vector<int16_t> samples(44100 * 2);
+  bool silent = true;
+  for (size_t read; silent && (read = reader.read(samples.data(), samples.size())) > 0;) {
+    samples.resize(read);
+    silent = isDigitalSilence(samples);
+  }
+  if (silent) {
     out << "  digital silence: not ripped\n";
     return outcome;
   }

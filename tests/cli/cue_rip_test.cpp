@@ -32,11 +32,12 @@ namespace vd = platform::vdrive;
 
 // Frames of the disc's audio session: the hidden track 0-149, track 1
 // 150-449, track 2's pregap 375-449 and the track 450-899, track 3's pregap
-// 750-899 and the track 900-1199 (pre-emphasis), track 4 1200-1649; a data
+// 750-899 and the track 900-2699 (pre-emphasis; 24 s, so that de-emphasis
+// runs over several pieces), track 4 2700-3149; a data
 // track in the second session. (The engine takes a last audio track before a
 // data session of under 5 s for a wrong length and rips up to the data
 // track's start instead, so track 4 is longer.)
-constexpr vd::Lba kAudioFrames = 1650;
+constexpr vd::Lba kAudioFrames = 3150;
 constexpr char kCue[] =
     "REM SESSION 01\n"
     "CATALOG 0724384260927\n"
@@ -54,7 +55,7 @@ constexpr char kCue[] =
     "    INDEX 00 00:10:00\n"
     "    INDEX 01 00:12:00\n"
     "  TRACK 04 AUDIO\n"
-    "    INDEX 01 00:16:00\n"
+    "    INDEX 01 00:36:00\n"
     "REM SESSION 02\n"
     "FILE \"data.bin\" BINARY\n"
     "  TRACK 05 MODE1/2048\n"
@@ -66,7 +67,7 @@ class CueRip : public engine::device::testing::DeviceTest {
     DeviceTest::SetUp();
     setenv("RIPMARROW_DEVICE_DIR", home_.c_str(), 1);
     // The audio of a generated disc, cut into tracks by the sheet above.
-    const vd::Disc source = vd::generateDisc("disc seed=21\ntrack kind=music length=22s\n", "source.txt");
+    const vd::Disc source = vd::generateDisc("disc seed=21\ntrack kind=music length=42s\n", "source.txt");
     std::ofstream bin(home_ + "/audio.bin", std::ios::binary);
     std::array<uint8_t, vd::kSectorBytes> sector{};
     for (vd::Lba lba = 0; lba < kAudioFrames; ++lba) {
@@ -164,9 +165,9 @@ TEST_F(CueRip, DeemphasisChangesOnlyTheFlaggedTrackAsFfmpegsFilterDoes) {
   EXPECT_TRUE(waveData(home_ + "/rip/00 Hidden Track.wav") == imageAudio(0, 150));
   EXPECT_TRUE(waveData(home_ + "/rip/Track01.wav") == imageAudio(150, 300));
   EXPECT_TRUE(waveData(home_ + "/rip/Track02.wav") == imageAudio(450, 450));
-  EXPECT_TRUE(waveData(home_ + "/rip/Track04.wav") == imageAudio(1200, 450));
+  EXPECT_TRUE(waveData(home_ + "/rip/Track04.wav") == imageAudio(2700, 450));
 
-  const std::string original = imageAudio(900, 300);
+  const std::string original = imageAudio(900, 1800);
   const std::string track3 = waveData(home_ + "/rip/Track03.wav");
   ASSERT_EQ(track3.size(), original.size());
   EXPECT_FALSE(track3 == original);

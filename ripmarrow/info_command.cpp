@@ -2,6 +2,9 @@
 #include "ripmarrow/engine_session.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -58,6 +61,29 @@ std::string duration(LONG ms) {
 }
 
 }  // namespace
+
+int InfoCommand::main(int argc, char** argv) {
+  Options options;
+  bool useVdrive = false;
+  bool seenCommand = false;
+  std::string image;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--vdrive") {
+      useVdrive = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "info") != 0) image = argv[++i];
+    } else if (arg == "--drive" && i + 1 < argc) {
+      options.driveNum = std::strtol(argv[++i], nullptr, 10);
+    } else if (arg == "info" && !seenCommand) {
+      seenCommand = true;
+    } else {
+      std::cerr << "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] info\n";
+      return 2;
+    }
+  }
+  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  return runInApartment([&] { return run(options, std::cout, std::cerr); });
+}
 
 int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
   com::ComPtr<IAudioCDRipper2> engine;

@@ -5,11 +5,13 @@
 // (all audio tracks by default) one after another through the engine into
 // one file per track, "NN Title.ext" when a title lookup succeeded and
 // "TrackNN.ext" otherwise, never replacing a file that exists, and tags each
-// file written whole. Shows a
+// file written whole, then asks AccurateRip about the tracks and writes
+// ripmarrow.log into the folder (see rip_proof.h). Shows a
 // progress bar per track (a line per 10 % when stdout is not a terminal)
 // and each track's outcome; Ctrl-C stops the running rip through StopRip.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -42,6 +44,9 @@ class RipCommand {
     Titles titles = Titles::kLocal;
     std::string folder;  // "": ~/Music/Ripmarrow
     std::string email;   // CDDB requests' address; "": [cddb] "email" of quavern.ini, else login@host
+    std::optional<long> offset;  // --offset: the read offset instead of drives.ini's
+    bool verify = false;         // test and copy: each track read twice, the copy CRCs compared
+    std::string accurateRipServer = "www.accuraterip.com";  // HOST[:PORT], or "none"
   };
   // 0 when every track was ripped whole; 1 when one failed, was stopped or
   // nothing could be ripped.

@@ -111,6 +111,22 @@ std::optional<std::string> flacAudio(const std::string& path, std::string& error
   return std::move(state.pcm);
 }
 
+// "NNN-AAAAAAAA-BBBBBBBB-CCCCCCCC" as the log states the disc's identity.
+std::optional<engine::verify::AccurateRipDiscId> parseIdentity(const std::string& text) {
+  if (text.size() != 30 || text[3] != '-' || text[12] != '-' || text[21] != '-') return std::nullopt;
+  const auto number = [&](size_t at, size_t length, int base, uint32_t& value) {
+    const std::string part = text.substr(at, length);
+    if (part.find_first_not_of(base == 10 ? "0123456789" : "0123456789abcdef") != std::string::npos) return false;
+    value = static_cast<uint32_t>(std::stoul(part, nullptr, base));
+    return true;
+  };
+  engine::verify::AccurateRipDiscId id;
+  if (!number(0, 3, 10, id.audioTracks) || !number(4, 8, 16, id.id1) || !number(13, 8, 16, id.id2) ||
+      !number(22, 8, 16, id.cddbId))
+    return std::nullopt;
+  return id;
+}
+
 std::string readWhole(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
@@ -193,7 +209,10 @@ int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& 
   out << "Log: " << logPath << "\n";
 
   const std::vector<engine::verify::DiscTrack> audio = log->layout.audioTracks();
-  const engine::verify::AccurateRipDiscId disc = engine::verify::AccurateRipDiscIdOf(log->layout);
+  // The identity the rip stated (its CDDB id counts the disc's data tracks,
+  // which the log's table of contents may leave out); else the layout's.
+  const engine::verify::AccurateRipDiscId disc =
+      parseIdentity(log->accurateRipIdentity).value_or(engine::verify::AccurateRipDiscIdOf(log->layout));
   const engine::verify::AccurateRipLookup lookup = lookUpDisc(options.server, disc);
   out << "AccurateRip " << engine::verify::AccurateRipIdentity(disc) << ": " << lookupText(lookup) << "\n";
 

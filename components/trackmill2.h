@@ -255,13 +255,17 @@ struct IAudioCDRipper2 : IDispatch {
   // can take it. VARIANT_TRUE or VARIANT_FALSE.
   STDMETHOD(get_driveSpeedMax)(VARIANT_BOOL* pVal) PURE;  // 0x6f
   STDMETHOD(put_driveSpeedMax)(VARIANT_BOOL newVal) PURE;
+  // Rips `frames` frames from `firstLba` on (any audio of the disc, such as
+  // a hidden track before track 1) through the codec object's format, as
+  // RipTrackToAudioFile2Format rips a track.
+  STDMETHOD(RipRangeToAudioFile2Format)(LONG firstLba, LONG frames, BSTR fileName) PURE;  // 0x70
 };
 
-// The report of the last rip, a second dual interface of the AudioCDRipper2
-// object (QueryInterface from any of its interfaces). Each count is of the
-// last rip: filled before its final RipProgress(100) and kept until the
-// next rip starts. Members are only ever appended. Comments give the
-// dispatch identifiers.
+// The report of the last rip and of the disc, a second dual interface of the
+// AudioCDRipper2 object (QueryInterface from any of its interfaces). Each
+// count and checksum is of the last rip: filled before its final
+// RipProgress(100) and kept until the next rip starts. Members are only ever
+// appended. Comments give the dispatch identifiers.
 struct IAudioCDRipperReport : IDispatch {
   static constexpr const IID& uuid = IID_IAudioCDRipperReport;
   STDMETHOD(get_framesRead)(LONG* pVal) PURE;         // 0x1: frames the drive was asked for, cache-defeating reads included
@@ -270,6 +274,31 @@ struct IAudioCDRipperReport : IDispatch {
   STDMETHOD(get_framesUnconfirmed)(LONG* pVal) PURE;  // 0x4: frames of blocks given up (the on-error action's frames)
   STDMETHOD(get_retries)(LONG* pVal) PURE;            // 0x5: reads beyond what a block needs at best
   STDMETHOD(get_blocksGivenUp)(LONG* pVal) PURE;      // 0x6: blocks the on-error action was applied to
+  // The checksums of the audio the last rip delivered to its output (before
+  // any processing of its own by the codec), filled when the rip reached the
+  // end of its track and 0 otherwise. CRCs are unsigned 32-bit values.
+  STDMETHOD(get_trackCopyCRC)(LONG* pVal) PURE;              // 0x7: CRC-32 of the audio bytes
+  STDMETHOD(get_trackCopyCRCSkipZero)(LONG* pVal) PURE;      // 0x8: the same without silent samples
+  STDMETHOD(get_trackAccurateRipV1)(LONG* pVal) PURE;        // 0x9
+  STDMETHOD(get_trackAccurateRipV2)(LONG* pVal) PURE;        // 0xa
+  STDMETHOD(get_trackAccurateRipFrame450)(LONG* pVal) PURE;  // 0xb
+  // The disc as the last Refresh read it. `track` counts the audio tracks
+  // from 1, as trackNum does.
+  STDMETHOD(get_accurateRipId1)(LONG* pVal) PURE;               // 0xc
+  STDMETHOD(get_accurateRipId2)(LONG* pVal) PURE;               // 0xd
+  STDMETHOD(get_musicBrainzDiscId)(BSTR* pVal) PURE;            // 0xe: "" when the TOC cannot give one
+  STDMETHOD(get_trackStartLba)(LONG track, LONG* pVal) PURE;    // 0xf
+  STDMETHOD(get_leadOutLba)(LONG* pVal) PURE;                   // 0x10: the last session's
+  // The drive's read offset in samples, -2000 ... 2000, applied by every
+  // rip from the next one on; a value outside raises INVALID_PARAM.
+  STDMETHOD(get_readOffsetSamples)(LONG* pVal) PURE;  // 0x11
+  STDMETHOD(put_readOffsetSamples)(LONG newVal) PURE;
+  // From the Q sub-channel, read once per disc on the first of these calls
+  // (nothing is read while a rip or a playback holds the drive).
+  STDMETHOD(get_discCatalog)(BSTR* pVal) PURE;                          // 0x12: "" when none
+  STDMETHOD(get_trackIsrc)(LONG track, BSTR* pVal) PURE;                // 0x13: "" when none
+  STDMETHOD(get_trackPregapFrames)(LONG track, LONG* pVal) PURE;        // 0x14: -1 when unknown
+  STDMETHOD(get_trackPreEmphasis)(LONG track, VARIANT_BOOL* pVal) PURE;  // 0x15
 };
 
 // _IAudioCDRipper2Events: a dispatch-only interface that sinks implement.

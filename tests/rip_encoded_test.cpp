@@ -223,6 +223,63 @@ TEST_F(EncodedRipTest, EveryFormatDecodesToTheTracksLengthAndAudio) {
   }
 }
 
+// The checksums of an encoded rip are those of the disc's audio the codec
+// was given, as a WAV rip's are; a range rip through the codec's PCM format
+// gives the range's audio from the disc, reaching across a track boundary.
+TEST_F(EncodedRipTest, EncodedAndRangeRipsCarryTheDiscsAudioAndChecksums) {
+  openWith(kDisc, Codec::kReal);
+  com::ComPtr<IAudioCDRipperReport> report;
+  ASSERT_EQ(engine_->QueryInterface(IID_IAudioCDRipperReport, report.putVoid()), S_OK);
+  auto sums = [&] {
+    std::array<LONG, 5> v{};
+    report->get_trackCopyCRC(&v[0]);
+    report->get_trackCopyCRCSkipZero(&v[1]);
+    report->get_trackAccurateRipV1(&v[2]);
+    report->get_trackAccurateRipV2(&v[3]);
+    report->get_trackAccurateRipFrame450(&v[4]);
+    return v;
+  };
+  ASSERT_TRUE(rip(&AudioCDRipper2::RipTrackToWav, path("t.wav"), 2));
+  const auto wav = sums();
+  EXPECT_NE(wav[0], 0);
+  ASSERT_TRUE(rip(&AudioCDRipper2::RipTrackToMP3, path("t.mp3"), 2));
+  EXPECT_EQ(sums(), wav);
+
+  com::ComPtr<IUnknown> unknown;
+  ASSERT_EQ(engine_->GetAudioFile2Interface(unknown.put()), S_OK);
+  com::ComPtr<IAudioFile2> codec;
+  ASSERT_EQ(unknown->QueryInterface(IID_IAudioFile2, codec.putVoid()), S_OK);
+  ASSERT_EQ(codec->SetFormatPCM(44100, 2, 16), S_OK);
+  const auto& second = disc_->tracks()[1];
+  const LONG first = static_cast<LONG>(second.start) - 40, frames = 120;
+  sink_->progress.clear();
+  sink_->errors.clear();
+  const std::string name = path("range.wav");
+  const std::u16string wide(name.begin(), name.end());
+  BSTR file = SysAllocString(wide.c_str());
+  engine_->RipRangeToAudioFile2Format(first, frames, file);
+  SysFreeString(file);
+  ASSERT_TRUE(waitForEnd());
+  EXPECT_TRUE(sink_->errors.empty()) << ::testing::PrintToString(sink_->errors);
+  const wavesmith::test::Decoded d = wavesmith::test::decodeAll(name);
+  std::vector<int16_t> want;
+  std::array<uint8_t, 2352> sector{};
+  for (LONG lba = first; lba < first + frames; ++lba) {
+    disc_->readSector(static_cast<platform::vdrive::Lba>(lba), sector);
+    const auto* s = reinterpret_cast<const int16_t*>(sector.data());
+    want.insert(want.end(), s, s + sector.size() / 2);
+  }
+  EXPECT_TRUE(d.samples == want);
+
+  // A range off the disc is refused before anything is opened.
+  sink_->errors.clear();
+  BSTR other = SysAllocString(u"never.wav");
+  engine_->RipRangeToAudioFile2Format(static_cast<LONG>(disc_->leadOut()) - 10, 11, other);
+  SysFreeString(other);
+  CoPumpCalls(20);
+  EXPECT_EQ(sink_->errors, std::vector<LONG>{INVALID_PARAM});
+}
+
 // WMA's default profile (39, VBR quality 98) is one the encoder cannot make
 // as named: the rip writes it at the nearest setting the codec makes (48 kHz
 // stereo at a constant rate).

@@ -128,6 +128,7 @@ const com::DispatchTable& AudioCDRipper2::dispatchTable() {
       com::method<&I::_OnEvent>("_OnEvent", 0x6e),
       com::propget<&I::get_driveSpeedMax>("driveSpeedMax", 0x6f, {VT_BOOL}),
       com::propput<&I::put_driveSpeedMax>("driveSpeedMax", 0x6f, {VT_BOOL}),
+      com::method<&I::RipRangeToAudioFile2Format>("RipRangeToAudioFile2Format", 0x70),
   });
   return table;
 }

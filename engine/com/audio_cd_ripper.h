@@ -65,6 +65,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,7 @@
 #include "engine/com/cd_audio_device.h"
 #include "engine/com/rip_report.h"
 #include "engine/device/device_types.h"
+#include "engine/device/disc_layout.h"
 #include "engine/device/track_buffer.h"
 #include "engine/log/diagnostic_log.h"
 #include "engine/rip/rip_counts.h"
@@ -201,6 +203,7 @@ class AudioCDRipper2 final
   HRESULT STDMETHODCALLTYPE GetAudioPlayer2Interface(IUnknown** ppAudioPlayer2) override;
   HRESULT STDMETHODCALLTYPE GetAudioFile2Interface(IUnknown** ppAudioFile2) override;
   HRESULT STDMETHODCALLTYPE RipTrackToAudioFile2Format(BSTR fileName) override;
+  HRESULT STDMETHODCALLTYPE RipRangeToAudioFile2Format(LONG firstLba, LONG frames, BSTR fileName) override;
   HRESULT STDMETHODCALLTYPE _OnEvent() override;
   HRESULT STDMETHODCALLTYPE get_driveSpeedMax(VARIANT_BOOL* pVal) override;
   HRESULT STDMETHODCALLTYPE put_driveSpeedMax(VARIANT_BOOL newVal) override;
@@ -215,6 +218,7 @@ class AudioCDRipper2 final
 
  private:
   friend struct AudioCDRipper2Probe;  // tests look at the state through it
+  friend class RipReport;             // the report reads the disc and the read offset
 
   // Events (audio_cd_ripper_events.cpp).
   void raiseError(ErrcodeConstants code);           // on the client's thread
@@ -285,14 +289,26 @@ class AudioCDRipper2 final
   void pushCddbOptions();          // every CDDB setting to the client, in its order
   bool cddbAttempt(bool online);   // one query and read; fills the info on success
 
+  // The disc's sub-channel layout (rip_report.cpp). Client's thread.
+  const device::DiscLayout* subchannelLayout();
+
   // The rip pipeline (engine/rip/).
   enum class RipOutput { kWav, kMp3, kMp2, kOgg, kWma, kComponent };
   enum class BlockRead { kRead, kFailed, kAbandoned };
-  void ripEntry(BSTR fileName, RipOutput output, const char* logLine);
+  // `range`: the frames a range rip reads; null for the current track.
+  struct RipRange {
+    uint32_t firstLba;
+    uint32_t frames;
+  };
+  void ripEntry(BSTR fileName, RipOutput output, const char* logLine, const RipRange* range = nullptr);
   bool openOutput(RipOutput output, BSTR fileName);
   void ripThreadMain(IStream* ownStream);
   bool ripCommonStart(IAudioCDRipper2* own, RipJob& job);
-  void ripBlockLoop(IAudioCDRipper2* own, RipJob& job);
+  // Where the rip reads and what it hands on (the read offset's window),
+  // and the checksums it keeps; rip thread.
+  void placeRip(RipJob& job);
+  // True when the loop read to the end of the track.
+  bool ripBlockLoop(IAudioCDRipper2* own, RipJob& job);
   BlockRead readBlock(IAudioCDRipper2* own, RipJob& job, uint32_t cur, uint32_t frames);
   // The overlapped modes' read of a block: located on the tail of the last
   // confirmed block, or fixed by a plurality of reads, and confirmed as the
@@ -353,6 +369,13 @@ class AudioCDRipper2 final
   int32_t storedDiscId_ = 0;                  // client
   std::atomic<int16_t> mediaState_{0};        // kMediaIn or kNoMedia
   std::atomic<int16_t> mediaChanged_{0};
+  // What the Q sub-channel tells of the disc (catalog number, ISRCs,
+  // pregaps), read on the first question after a Refresh (client).
+  std::optional<device::DiscLayout> subchannelLayout_;
+  bool subchannelLayoutRead_ = false;  // client: read, or tried, since the last Refresh
+  // The drive's read offset in samples: the client puts it, each rip reads
+  // it once at its start (atomic).
+  std::atomic<int32_t> readOffsetSamples_{0};
 
   // Events and their values; written by workers too.
   std::atomic<int32_t> playing_{0};
@@ -430,7 +453,7 @@ class AudioCDRipper2 final
   std::atomic<int32_t> converting_{0};        // the timer thread pumps PCM instead of polling
   std::atomic<int32_t> pumpBusy_{0};          // a pump tick is running: set before converting_ is looked at
   RipCounts ripCounts_;                       // atomic: the rip thread counts, the rip report reads
-  RipReport report_{identity(), ripCounts_};  // the report interface over ripCounts_
+  RipReport report_{identity(), ripCounts_, *this};  // the report interface over ripCounts_ and the disc
   bool drivePaced_ = true;                    // drive: false while the drive answers at once (no settling pauses)
 
   // Playback: client's thread (the player's events reach the sink there too),

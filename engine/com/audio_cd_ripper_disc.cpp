@@ -45,6 +45,8 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::Refresh() {
 ErrcodeConstants AudioCDRipper2::refreshHoldingDrive() {
   const int32_t remembered = cdHandle_.load();
   lastError_.store(NO_ERRORS);
+  subchannelLayout_.reset();  // the next question reads the disc's sub-channel again
+  subchannelLayoutRead_ = false;
   const ErrcodeConstants taken = takeDrive(500, [this] {
     mediaChanged_.store(0);
     log().line("Refresh CD Handle");

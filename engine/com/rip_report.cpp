@@ -1,5 +1,16 @@
 #include "engine/com/rip_report.h"
 
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "engine/com/audio_cd_ripper.h"
+#include "engine/com/toc_entries.h"
+#include "engine/device/disc_layout.h"
+#include "engine/verify/accuraterip_id.h"
+#include "engine/verify/disc_layout.h"
+#include "engine/verify/musicbrainz_id.h"
+
 namespace engine {
 
 const com::DispatchTable& RipReport::dispatchTable() {
@@ -12,6 +23,22 @@ const com::DispatchTable& RipReport::dispatchTable() {
       com::propget<&I::get_framesUnconfirmed>("framesUnconfirmed", 0x4),
       com::propget<&I::get_retries>("retries", 0x5),
       com::propget<&I::get_blocksGivenUp>("blocksGivenUp", 0x6),
+      com::propget<&I::get_trackCopyCRC>("trackCopyCRC", 0x7),
+      com::propget<&I::get_trackCopyCRCSkipZero>("trackCopyCRCSkipZero", 0x8),
+      com::propget<&I::get_trackAccurateRipV1>("trackAccurateRipV1", 0x9),
+      com::propget<&I::get_trackAccurateRipV2>("trackAccurateRipV2", 0xa),
+      com::propget<&I::get_trackAccurateRipFrame450>("trackAccurateRipFrame450", 0xb),
+      com::propget<&I::get_accurateRipId1>("accurateRipId1", 0xc),
+      com::propget<&I::get_accurateRipId2>("accurateRipId2", 0xd),
+      com::propget<&I::get_musicBrainzDiscId>("musicBrainzDiscId", 0xe),
+      com::propget<&I::get_trackStartLba>("trackStartLba", 0xf),
+      com::propget<&I::get_leadOutLba>("leadOutLba", 0x10),
+      com::propget<&I::get_readOffsetSamples>("readOffsetSamples", 0x11),
+      com::propput<&I::put_readOffsetSamples>("readOffsetSamples", 0x11),
+      com::propget<&I::get_discCatalog>("discCatalog", 0x12),
+      com::propget<&I::get_trackIsrc>("trackIsrc", 0x13),
+      com::propget<&I::get_trackPregapFrames>("trackPregapFrames", 0x14),
+      com::propget<&I::get_trackPreEmphasis>("trackPreEmphasis", 0x15, {VT_I4, VT_BOOL}),
   });
   return table;
 }
@@ -47,6 +74,169 @@ HRESULT STDMETHODCALLTYPE RipReport::Invoke(DISPID id, REFIID riid, LCID, WORD f
   if (!(riid == IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   return dispatchTable().invoke(static_cast<IAudioCDRipperReport*>(this), id, flags, params, result, excepInfo,
                                 argErr);
+}
+
+}  // namespace engine
+
+// The disc's members. Each runs as the engine's properties do: nothing
+// while the disc changed since the last Refresh (MEDIA_CHANGED raised), an
+// unknown track raises INVALID_PARAM, and a failed get leaves its out value
+// unwritten.
+namespace engine {
+
+namespace {
+
+// The layout of the table of contents the last Refresh read.
+std::optional<verify::DiscLayout> TocLayout(const TocEntries& toc) {
+  const size_t length = std::min<size_t>(toc.size(), 2 + (size_t{toc[0]} << 8 | toc[1]));
+  return verify::DiscLayoutFromToc(std::span<const uint8_t>(toc.data(), length));
+}
+
+}  // namespace
+
+HRESULT STDMETHODCALLTYPE RipReport::get_accurateRipId1(LONG* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  if (engine_.mediaChangedGuard()) return S_OK;
+  const auto layout = TocLayout(engine_.tocEntries_);
+  *pVal = layout ? static_cast<LONG>(verify::AccurateRipDiscIdOf(*layout).id1) : 0;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::get_accurateRipId2(LONG* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  if (engine_.mediaChangedGuard()) return S_OK;
+  const auto layout = TocLayout(engine_.tocEntries_);
+  *pVal = layout ? static_cast<LONG>(verify::AccurateRipDiscIdOf(*layout).id2) : 0;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::get_musicBrainzDiscId(BSTR* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  if (engine_.mediaChangedGuard()) return S_OK;
+  const auto layout = TocLayout(engine_.tocEntries_);
+  std::optional<std::string> id;
+  if (layout) id = verify::MusicBrainzDiscId(*layout);
+  *pVal = AudioCDRipper2::newBstr(id.value_or(""));
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::get_trackStartLba(LONG track, LONG* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  if (engine_.mediaChangedGuard()) return S_OK;
+  if (track < 1 || track > engine_.trackCount_) {
+    engine_.raiseError(INVALID_PARAM);
+    return S_OK;
+  }
+  *pVal = static_cast<LONG>(tocAudioTrackStart(engine_.tocEntries_, track - 1));
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::get_leadOutLba(LONG* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  if (engine_.mediaChangedGuard()) return S_OK;
+  *pVal = engine_.trackCount_ > 0 ? static_cast<LONG>(tocLeadOut(engine_.tocEntries_)) : 0;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::get_readOffsetSamples(LONG* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  *pVal = engine_.readOffsetSamples_.load();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::put_readOffsetSamples(LONG newVal) {
+  if (newVal < -kMaxReadOffsetSamples || newVal > kMaxReadOffsetSamples) {
+    engine_.raiseError(INVALID_PARAM);
+    return S_OK;
+  }
+  engine_.readOffsetSamples_.store(newVal);
+  return S_OK;
+}
+
+// The sub-channel's layout, read once after each Refresh, while nothing
+// else holds the drive; null when there is no disc, the drive is in use or
+// could not be read.
+const device::DiscLayout* AudioCDRipper2::subchannelLayout() {
+  if (subchannelLayoutRead_) return subchannelLayout_ ? &*subchannelLayout_ : nullptr;
+  if (trackCount_ == 0 || cdHandle_.load() == 0) return nullptr;
+  Busy idle = Busy::kIdle;
+  if (!busy_.compare_exchange_strong(idle, Busy::kRefreshing)) return nullptr;  // asked again later
+  {
+    std::lock_guard drive(driveLock_);
+    device::DiscLayout layout;
+    log().line("Read Disc Layout");
+    if (device::ReadDiscLayout(cdHandle_.load(), layout) == device::kResultOk) subchannelLayout_ = std::move(layout);
+  }
+  subchannelLayoutRead_ = true;
+  busy_.store(Busy::kIdle);
+  return subchannelLayout_ ? &*subchannelLayout_ : nullptr;
+}
+
+namespace {
+
+// Audio track `track` (from 1) of a sub-channel layout; null when it has none.
+const device::LayoutTrack* LayoutAudioTrack(const device::DiscLayout* layout, LONG track) {
+  if (layout == nullptr) return nullptr;
+  LONG audio = 0;
+  for (const device::LayoutTrack& t : layout->tracks) {
+    if (!t.data() && ++audio == track) return &t;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+HRESULT STDMETHODCALLTYPE RipReport::get_discCatalog(BSTR* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  if (engine_.mediaChangedGuard()) return S_OK;
+  const device::DiscLayout* layout = engine_.subchannelLayout();
+  *pVal = AudioCDRipper2::newBstr(layout != nullptr ? layout->catalog : "");
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::get_trackIsrc(LONG track, BSTR* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  if (engine_.mediaChangedGuard()) return S_OK;
+  if (track < 1 || track > engine_.trackCount_) {
+    engine_.raiseError(INVALID_PARAM);
+    return S_OK;
+  }
+  const device::LayoutTrack* t = LayoutAudioTrack(engine_.subchannelLayout(), track);
+  *pVal = AudioCDRipper2::newBstr(t != nullptr ? t->isrc : "");
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::get_trackPregapFrames(LONG track, LONG* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  if (engine_.mediaChangedGuard()) return S_OK;
+  if (track < 1 || track > engine_.trackCount_) {
+    engine_.raiseError(INVALID_PARAM);
+    return S_OK;
+  }
+  const device::LayoutTrack* t = LayoutAudioTrack(engine_.subchannelLayout(), track);
+  *pVal = t != nullptr ? t->pregapFrames : device::LayoutTrack::kUnknown;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::get_trackPreEmphasis(LONG track, VARIANT_BOOL* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  if (engine_.mediaChangedGuard()) return S_OK;
+  if (track < 1 || track > engine_.trackCount_) {
+    engine_.raiseError(INVALID_PARAM);
+    return S_OK;
+  }
+  // The TOC's control bits tell, without the sub-channel.
+  const TocEntries& toc = engine_.tocEntries_;
+  LONG audio = 0;
+  bool emphasis = false;
+  for (int32_t d = 0; d < tocTrackDescriptors(toc); ++d) {
+    if (tocIsAudio(toc, d) && ++audio == track) {
+      emphasis = (toc[4 + 8 * d + 1] & 0x01) != 0;
+      break;
+    }
+  }
+  *pVal = emphasis ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
 }
 
 }  // namespace engine

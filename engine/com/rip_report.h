@@ -1,8 +1,11 @@
-// RipReport: IAudioCDRipperReport, the report of the last rip, as a part of
-// the AudioCDRipper2 object. It has no identity or lifetime of its own:
-// QueryInterface, AddRef and Release are the engine object's, so a client
-// reaches it and leaves it as any other interface of that object. It reads
-// the counts the rip thread keeps (atomics) on any thread.
+// RipReport: IAudioCDRipperReport, the report of the last rip and of the
+// disc, as a part of the AudioCDRipper2 object. It has no identity or
+// lifetime of its own: QueryInterface, AddRef and Release are the engine
+// object's, so a client reaches it and leaves it as any other interface of
+// that object. Its calls arrive on the client's thread, as the object's do:
+// it reads the counts and checksums the rip thread keeps (atomics), and the
+// disc as the last Refresh read it (rip_report.cpp, with the engine's own
+// guards).
 #pragma once
 
 #include "components/trackmill2.h"
@@ -11,10 +14,16 @@
 
 namespace engine {
 
+class AudioCDRipper2;
+
+// The read offsets a drive may have, in samples either way.
+inline constexpr LONG kMaxReadOffsetSamples = 2000;
+
 class RipReport final : public IAudioCDRipperReport {
  public:
   // `outer` and `counts` outlive this part (both belong to the engine object).
-  RipReport(IUnknown* outer, const RipCounts& counts) : outer_(outer), counts_(counts) {}
+  RipReport(IUnknown* outer, const RipCounts& counts, AudioCDRipper2& engine)
+      : outer_(outer), counts_(counts), engine_(engine) {}
 
   static const com::DispatchTable& dispatchTable();
 
@@ -35,6 +44,26 @@ class RipReport final : public IAudioCDRipperReport {
   }
   HRESULT STDMETHODCALLTYPE get_retries(LONG* pVal) override { return get(counts_.retries, pVal); }
   HRESULT STDMETHODCALLTYPE get_blocksGivenUp(LONG* pVal) override { return get(counts_.blocksGivenUp, pVal); }
+  HRESULT STDMETHODCALLTYPE get_trackCopyCRC(LONG* pVal) override { return get(counts_.copyCrc, pVal); }
+  HRESULT STDMETHODCALLTYPE get_trackCopyCRCSkipZero(LONG* pVal) override {
+    return get(counts_.copyCrcSkipZero, pVal);
+  }
+  HRESULT STDMETHODCALLTYPE get_trackAccurateRipV1(LONG* pVal) override { return get(counts_.accurateRipV1, pVal); }
+  HRESULT STDMETHODCALLTYPE get_trackAccurateRipV2(LONG* pVal) override { return get(counts_.accurateRipV2, pVal); }
+  HRESULT STDMETHODCALLTYPE get_trackAccurateRipFrame450(LONG* pVal) override {
+    return get(counts_.accurateRipFrame450, pVal);
+  }
+  HRESULT STDMETHODCALLTYPE get_accurateRipId1(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_accurateRipId2(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_musicBrainzDiscId(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_trackStartLba(LONG track, LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_leadOutLba(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_readOffsetSamples(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_readOffsetSamples(LONG newVal) override;
+  HRESULT STDMETHODCALLTYPE get_discCatalog(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_trackIsrc(LONG track, BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_trackPregapFrames(LONG track, LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_trackPreEmphasis(LONG track, VARIANT_BOOL* pVal) override;
 
  private:
   static HRESULT get(const std::atomic<int32_t>& count, LONG* pVal) {
@@ -42,9 +71,15 @@ class RipReport final : public IAudioCDRipperReport {
     *pVal = count.load();
     return S_OK;
   }
+  static HRESULT get(const std::atomic<uint32_t>& value, LONG* pVal) {
+    if (pVal == nullptr) return E_POINTER;
+    *pVal = static_cast<LONG>(value.load());
+    return S_OK;
+  }
 
   IUnknown* outer_;
   const RipCounts& counts_;
+  AudioCDRipper2& engine_;
 };
 
 }  // namespace engine

@@ -17,9 +17,18 @@ struct RipCounts {
   std::atomic<int32_t> retries{0};            // reads beyond what a block needs at best (each a RipRetry)
   std::atomic<int32_t> blocksGivenUp{0};      // blocks the on-error action was applied to
 
+  // The checksums of the audio the rip delivered, stored when it reached
+  // the end of its track (0 until then, and for a rip that did not).
+  std::atomic<uint32_t> copyCrc{0};
+  std::atomic<uint32_t> copyCrcSkipZero{0};
+  std::atomic<uint32_t> accurateRipV1{0};
+  std::atomic<uint32_t> accurateRipV2{0};
+  std::atomic<uint32_t> accurateRipFrame450{0};
+
   void reset() {
     for (auto* c : {&framesRead, &framesReread, &framesConfirmed, &framesUnconfirmed, &retries, &blocksGivenUp})
       c->store(0);
+    for (auto* c : {&copyCrc, &copyCrcSkipZero, &accurateRipV1, &accurateRipV2, &accurateRipFrame450}) c->store(0);
   }
 };
 

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "engine/com/audio_cd_ripper.h"
+#include "engine/com/toc_entries.h"
 #include "engine/rip/rip_job.h"
 
 namespace engine {
@@ -34,7 +35,21 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::RipTrackToAudioFile2Format(BSTR fileNa
   return S_OK;
 }
 
-void AudioCDRipper2::ripEntry(BSTR fileName, RipOutput output, const char* logLine) {
+HRESULT STDMETHODCALLTYPE AudioCDRipper2::RipRangeToAudioFile2Format(LONG firstLba, LONG frames, BSTR fileName) {
+  log().value("Rip Range To AudioFile2 Format. First LBA: ", firstLba);
+  log().value("Frames: ", frames);
+  // The range lies on the disc the last Refresh read, before its lead-out.
+  const int64_t leadOut = trackCount_ > 0 ? tocLeadOut(tocEntries_) : 0;
+  if (firstLba < 0 || frames <= 0 || int64_t{firstLba} + frames > leadOut) {
+    if (!mediaChangedGuard()) raiseError(INVALID_PARAM);
+    return S_OK;
+  }
+  const RipRange range{static_cast<uint32_t>(firstLba), static_cast<uint32_t>(frames)};
+  ripEntry(fileName, RipOutput::kComponent, "Rip Range To AudioFile2 Format", &range);
+  return S_OK;
+}
+
+void AudioCDRipper2::ripEntry(BSTR fileName, RipOutput output, const char* logLine, const RipRange* range) {
   if (playing_.load() != 0) return;
   const bool encoded = output != RipOutput::kWav;
   // Without DriverOpen there is no codec either.
@@ -55,6 +70,11 @@ void AudioCDRipper2::ripEntry(BSTR fileName, RipOutput output, const char* logLi
   }
   if (!rip_) rip_.reset(new RipJob);
   rip_->resetForRip(encoded);
+  rip_->range = range != nullptr;
+  if (range != nullptr) {
+    rip_->rangeFirst = range->firstLba;
+    rip_->rangeFrames = range->frames;
+  }
   if (!openOutput(output, fileName)) {
     busy_.store(Busy::kIdle);
     return;

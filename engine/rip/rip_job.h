@@ -10,7 +10,11 @@
 #include <cstdint>
 #include <string>
 
+#include <optional>
+
 #include "engine/device/track_buffer.h"
+#include "engine/rip/offset_window.h"
+#include "engine/verify/track_checksums.h"
 #include "engine/rip/pcm_buffer.h"
 #include "engine/rip/wav_writer.h"
 #include "platform/sync/event.h"
@@ -26,6 +30,12 @@ struct RipJob {
   std::atomic<int64_t> progressBytes{0};  // both threads add
   std::atomic<int32_t> encoderFailed{0};  // a WriteSamples call failed (timer or rip thread)
   bool pumpStarted = false;       // rip thread: the pump was switched on
+
+  // A range rip's frames instead of the current track's: set by the entry
+  // before the rip thread starts.
+  bool range = false;
+  uint32_t rangeFirst = 0;
+  uint32_t rangeFrames = 0;
 
   // Rip thread only.
   uint32_t startLba = 0;
@@ -43,6 +53,10 @@ struct RipJob {
   uint32_t readableFirst = 0;
   uint32_t readableEnd = 0;  // one past
   bool unpaced = false;      // the drive answers at once: no pacing, no spin-up
+  // The read offset's window over the frames read (startLba .. endLba), and
+  // the checksums of what it hands on to the output.
+  OffsetWindow window;
+  std::optional<verify::TrackChecksums> checksums;
 
   // Where a cache-defeating read of `frames` frames for the block at `cur`
   // goes: 2000 frames ahead, or, when that lies past the lead-out (a drive
@@ -65,6 +79,8 @@ struct RipJob {
     pumpStarted = false;
     pcm.release();
     tail.clear();
+    range = false;
+    checksums.reset();
   }
   void freeBuffers() {
     readBuffer.reset();

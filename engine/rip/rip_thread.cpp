@@ -5,7 +5,10 @@
 //
 // The whole track is read: the loop runs to the track's last frame and its
 // last block is cut to what is left, so a rip of an undamaged track equals
-// the track on the disc byte for byte.
+// the track on the disc byte for byte. With a read offset the loop reads the
+// frames the offset shifts the track to, and the offset's window hands on
+// the track's own audio (offset_window.h); the checksums are taken of what
+// it hands on, as the output gets it.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -17,6 +20,7 @@
 #include "engine/device/transport.h"
 #include "engine/rip/block_pacer.h"
 #include "engine/rip/rip_job.h"
+#include "engine/verify/track_checksums.h"
 #include "platform/sync/win32_time.h"
 
 namespace engine {
@@ -51,7 +55,7 @@ void AudioCDRipper2::ripThreadMain(IStream* ownStream) {
     // of the client's thread sees busy_ and leaves it alone.
     std::lock_guard drive(driveLock_);
     if (ripCommonStart(own, job)) {
-      if (!job.encoded || job.pumpStarted) ripBlockLoop(own, job);
+      if (!job.encoded || job.pumpStarted) (void)ripBlockLoop(own, job);
       ripEndSequence(own, job);
     } else {
       finishOutputAfterFailedStart(job);
@@ -87,6 +91,60 @@ void AudioCDRipper2::finishOutputAfterFailedStart(RipJob& job) {
   job.freeBuffers();
 }
 
+// The frames of the rip (the current track, or a range rip's frames), the
+// audio the reads may reach around them, and the read offset's window: the
+// block loop reads startLba .. endLba, the window hands on the track's own
+// audio, and the checksums see exactly what the output gets.
+void AudioCDRipper2::placeRip(RipJob& job) {
+  uint32_t start = 0;
+  uint32_t end = 0;
+  if (job.range) {
+    start = job.rangeFirst;
+    end = start + job.rangeFrames;
+    job.trackFrames = static_cast<int32_t>(job.rangeFrames);
+  } else {
+    // The audio track with ordinal trackIndex_, data tracks skipped.
+    start = tocAudioTrackStart(tocEntries_, trackIndex_);
+    job.trackFrames = trackIndex_ < static_cast<int32_t>(trackFrames_.size()) ? trackFrames_[trackIndex_] : 0;
+    end = start + static_cast<uint32_t>(std::max(job.trackFrames, 0));
+  }
+  job.leadOutLba = tocLeadOut(tocEntries_);
+  if (job.trackFrames <= 0) job.trackFrames = 1;  // progress divides by it
+
+  // Reads reach a little into the audio around the frames (exact reads
+  // overlap, the read offset shifts): into the neighbouring audio tracks
+  // where they adjoin, never into a data track or past the lead-out. Before
+  // the disc's first track, when it is audio, lies readable audio from LBA 0
+  // on (its pregap).
+  uint32_t lower = start;
+  uint32_t upper = end;
+  const int32_t audioTracks = static_cast<int32_t>(trackFrames_.size());
+  auto trackEnd = [&](int32_t k) {
+    return tocAudioTrackStart(tocEntries_, k) + static_cast<uint32_t>(std::max(trackFrames_[k], 0));
+  };
+  for (int32_t k = 0; k < audioTracks; ++k) {
+    const uint32_t kStart = tocAudioTrackStart(tocEntries_, k);
+    if (trackEnd(k) == start && kStart < start) lower = std::min(lower, kStart);
+    if (kStart == end && trackFrames_[k] > 0) upper = std::max(upper, trackEnd(k));
+  }
+  if (tocTrackDescriptors(tocEntries_) > 0 && tocIsAudio(tocEntries_, 0) && start == tocAddress(tocEntries_, 0))
+    lower = 0;
+  if (job.leadOutLba > 0) upper = std::min(upper, std::max(job.leadOutLba, end));
+
+  const int32_t offset = std::clamp<int32_t>(readOffsetSamples_.load(), -kMaxReadOffsetSamples, kMaxReadOffsetSamples);
+  if (offset != 0) log().value("Read offset (samples): ", offset);
+  job.window = OffsetWindow(start, end, offset, lower, upper);
+  job.startLba = job.window.readFirst();
+  job.endLba = job.window.readEnd();
+  job.readableFirst = lower;
+  job.readableEnd = upper;
+
+  // The AccurateRip skips belong to the disc's first and last audio tracks.
+  verify::TrackPlace place;
+  if (!job.range) place = verify::TrackPlaceOf(static_cast<size_t>(trackIndex_), static_cast<size_t>(audioTracks));
+  job.checksums.emplace(uint64_t{end - start} * verify::kSamplesPerFrame, place);
+}
+
 bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
   ripPercent_.store(0);
   retryCount_.store(0);
@@ -104,25 +162,7 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
   job.unpaced = device::ReadCurrentSpeedKBps(cdHandle_.load()) == device::kUnlimitedSpeedKBps;
   drivePaced_ = !job.unpaced;
 
-  // The track: the audio track with ordinal trackIndex_, data tracks skipped.
-  const uint32_t start = tocAudioTrackStart(tocEntries_, trackIndex_);
-  job.startLba = start;
-  job.leadOutLba = tocLeadOut(tocEntries_);
-  job.trackFrames = trackIndex_ < static_cast<int32_t>(trackFrames_.size()) ? trackFrames_[trackIndex_] : 0;
-  job.endLba = start + static_cast<uint32_t>(std::max(job.trackFrames, 0));
-  if (job.trackFrames <= 0) job.trackFrames = 1;  // progress divides by it
-  // Exact reads reach a little into the neighbouring tracks when they are
-  // audio and adjoin this one, never into a data track or past the lead-out.
-  job.readableFirst = start;
-  job.readableEnd = job.endLba;
-  if (trackIndex_ > 0 && trackIndex_ - 1 < static_cast<int32_t>(trackFrames_.size())) {
-    const uint32_t previous = tocAudioTrackStart(tocEntries_, trackIndex_ - 1);
-    if (previous + static_cast<uint32_t>(std::max(trackFrames_[trackIndex_ - 1], 0)) == start)
-      job.readableFirst = previous;
-  }
-  if (trackIndex_ + 1 < static_cast<int32_t>(trackFrames_.size()) &&
-      tocAudioTrackStart(tocEntries_, trackIndex_ + 1) == job.endLba && trackFrames_[trackIndex_ + 1] > 0)
-    job.readableEnd = job.endLba + static_cast<uint32_t>(trackFrames_[trackIndex_ + 1]);
+  placeRip(job);
 
   const uint32_t framesPerRead = static_cast<uint32_t>(std::max<int16_t>(framesPerRead_, 1));
   // An exact read holds its rewind and one frame after the block too.
@@ -199,7 +239,8 @@ void AudioCDRipper2::encodedProgress(IAudioCDRipper2* own, RipJob& job) {
   job.progressBytes.store(0);
 }
 
-void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
+bool AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
+  if (!job.readBuffer) return false;  // no memory: nothing is read
   const uint32_t framesPerRead = static_cast<uint32_t>(std::max<int16_t>(framesPerRead_, 1));
   const uint32_t start = job.startLba;
   const uint32_t end = job.endLba;
@@ -207,7 +248,18 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
   uint32_t framesSinceProgress = 0;
   uint32_t blockCounter = 0;
   job.previousBlockFrames = framesPerRead;
-  std::vector<uint8_t> silence;
+  // The track's audio as the window hands it on: to the checksums, then to
+  // the output. False when the WAV file could not take it.
+  auto deliver = [&job](std::span<const uint8_t> audio) {
+    job.checksums->add(audio);
+    if (!job.encoded) return job.wav.append(audio.data(), audio.size());
+    (void)job.pcm.append(audio.data(), audio.size());  // sized for the whole track and more
+    return true;
+  };
+  if (!job.window.start(deliver)) {
+    raiseRipError(own, FILE_ACCESS);
+    return false;
+  }
 
   uint32_t cur = start;
   BlockPacer pacer(job.blockMs);
@@ -263,13 +315,12 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
       // Never past the track's end, whatever a drive hands back.
       const uint32_t frames = std::min<uint32_t>(b.frameCount, end - cur);
       const uint32_t bytes = std::min<uint32_t>(b.validBytes, frames * kFrameBytes);
-      if (job.encoded) {
-        job.pcm.append(audio, bytes);
-      } else if (!job.wav.append(audio, bytes)) {
+      if (!job.window.pass(audio, bytes, deliver)) {
         log().value("WAV write failed, errno ", job.wav.lastErrno());
         raiseRipError(own, FILE_ACCESS);
         break;
       }
+      job.window.skip(int64_t{frames} * kFrameBytes - bytes);  // what a short answer lacks
       if (readAlgorithm_ == 1) ripCounts_.framesConfirmed.fetch_add(static_cast<int32_t>(frames));
       cur += frames;
       framesSinceProgress += frames;
@@ -283,14 +334,11 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
       const uint32_t covered = std::min(framesPerRead, end - cur);
       ripCounts_.blocksGivenUp.fetch_add(1);
       ripCounts_.framesUnconfirmed.fetch_add(static_cast<int32_t>(covered));
-      if (action != CUT) {
-        silence.assign(static_cast<size_t>(covered) * kFrameBytes, 0);
-        if (job.encoded) {
-          job.pcm.append(nullptr, silence.size());
-        } else if (!job.wav.append(silence.data(), silence.size())) {
-          raiseRipError(own, FILE_ACCESS);
-          break;
-        }
+      if (action == CUT) {
+        job.window.skip(int64_t{covered} * kFrameBytes);
+      } else if (!job.window.pass(nullptr, int64_t{covered} * kFrameBytes, deliver)) {
+        raiseRipError(own, FILE_ACCESS);
+        break;
       }
       cur += covered;
       framesSinceProgress += covered;
@@ -301,6 +349,20 @@ void AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
 
     pacer.finishIteration();
   }
+  if (cur < end) return false;
+  // What the drive could not read past the disc's end, and the checksums of
+  // the whole track, before the end sequence's RipProgress(100).
+  if (!job.window.finish(deliver)) {
+    raiseRipError(own, FILE_ACCESS);
+    return false;
+  }
+  const verify::TrackChecksumValues sums = job.checksums->values();
+  ripCounts_.copyCrc.store(sums.copyCrc);
+  ripCounts_.copyCrcSkipZero.store(sums.copyCrcSkipZero);
+  ripCounts_.accurateRipV1.store(sums.accurateRipV1);
+  ripCounts_.accurateRipV2.store(sums.accurateRipV2);
+  ripCounts_.accurateRipFrame450.store(sums.accurateRipFrame450);
+  return true;
 }
 
 void AudioCDRipper2::ripEndSequence(IAudioCDRipper2* own, RipJob& job) {

@@ -11,11 +11,9 @@
 #include <fstream>
 #include <random>
 
-#include "components/trackmill2.h"
 #include "engine/verify/accuraterip_id.h"
 #include "engine/verify/testing/accuraterip_test_server.h"
 #include "engine/verify/track_checksums.h"
-#include "platform/com/com_ptr.h"
 #include "platform/vdrive/disc_description.h"
 #include "ripmarrow/offset_command.h"
 #include "ripmarrow/rip_log.h"
@@ -161,28 +159,6 @@ class ProofTest : public ::testing::Test {
     std::string error;
     ASSERT_FALSE(ripmarrow::WriteRipLog(home_ + "/" + folder, imageLog("Track", ".wav"), error).empty()) << error;
   }
-  // True when the registered engine reports checksums (a rip's proof needs it).
-  bool engineReportsChecksums() {
-    const Result registered = ripmarrow("register");
-    EXPECT_EQ(registered.status, 0) << registered.err;
-    CoInitialize(nullptr);
-    bool found = false;
-    {
-      com::ComPtr<IAudioCDRipper2> engine;
-      com::ComPtr<IAudioCDRipperReport> report;
-      if (SUCCEEDED(CoCreateInstance(CLSID_AudioCDRipper2, nullptr, CLSCTX_INPROC_SERVER, IID_IAudioCDRipper2,
-                                     engine.putVoid())) &&
-          SUCCEEDED(engine->QueryInterface(IID_IAudioCDRipperReport, report.putVoid()))) {
-        std::u16string name = u"trackCopyCRC";
-        LPOLESTR names[] = {name.data()};
-        DISPID id = DISPID_UNKNOWN;
-        found = SUCCEEDED(report->GetIDsOfNames(IID_NULL, names, 1, 0, &id)) && id == 0x7;
-      }
-    }
-    CoUninitialize();
-    return found;
-  }
-
   std::string home_;
   AccurateRipTestServer server_;
 };
@@ -344,7 +320,7 @@ TEST(OffsetSearch, FindsTheOffsetWhoseCrcTheDatabaseHolds) {
 }
 
 TEST_F(ProofTest, RipLogNumbersEqualTheImagesAndVerifyChecksTheRip) {
-  if (!engineReportsChecksums()) GTEST_SKIP() << "the engine does not report checksums yet";
+  ASSERT_EQ(ripmarrow("register").status, 0);
   putRecord(imageRecord(9));
   Result run = ripmarrow("--vdrive disc.txt rip --format wav --mode secure --verify --titles none --out rip" + server());
   ASSERT_EQ(run.status, 0) << run.out << run.err;
@@ -377,7 +353,7 @@ TEST_F(ProofTest, RipLogNumbersEqualTheImagesAndVerifyChecksTheRip) {
 }
 
 TEST_F(ProofTest, CorrectedRipsOfOffsetDrivesEqualTheImage) {
-  if (!engineReportsChecksums()) GTEST_SKIP() << "the engine does not report checksums yet";
+  ASSERT_EQ(ripmarrow("register").status, 0);
   putRecord(imageRecord(5));
   for (const long offset : {6L, 667L, -1164L}) {
     std::ofstream(home_ + "/vdrives.ini") << "[V]\nread-offset=" << offset << "\n";
@@ -401,7 +377,7 @@ TEST_F(ProofTest, CorrectedRipsOfOffsetDrivesEqualTheImage) {
 }
 
 TEST_F(ProofTest, OffsetFindFindsTheDrivesOffset) {
-  if (!engineReportsChecksums()) GTEST_SKIP() << "the engine does not report checksums yet";
+  ASSERT_EQ(ripmarrow("register").status, 0);
   std::ofstream(home_ + "/vdrives.ini") << "[V]\nread-offset=667\n";
   Result run = ripmarrow("--vdrive disc.txt offset find" + server());
   EXPECT_EQ(run.status, 1) << run.out << run.err;

@@ -1,5 +1,6 @@
 #include "ripmarrow/rip_proof.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -140,7 +141,15 @@ bool RipProof::finish(const std::string& folder, std::ostream& out, std::ostream
     out << "Log: " << path << "\n";
   }
   const bool all = log_.allAccurate();
-  out << (all ? "Every track is accurate." : "Not every track is accurate.") << "\n";
+  if (all) {
+    out << "Every track is accurate.\n";
+  } else if (lookup.status != engine::verify::LookupStatus::kFound) {
+    out << "Not every track is accurate: AccurateRip could confirm none (" << lookupText(lookup) << ").\n";
+  } else {
+    const auto accurate = std::count_if(log_.tracks.begin(), log_.tracks.end(),
+                                        [](const RipLogTrack& track) { return track.accurate(); });
+    out << "Not every track is accurate: " << accurate << " of " << log_.tracks.size() << ".\n";
+  }
   return all;
 }
 

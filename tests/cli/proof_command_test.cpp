@@ -253,6 +253,10 @@ TEST_F(ProofTest, VerifyDecodesRippedFlacFiles) {
   ASSERT_EQ(ripmarrow("register").status, 0);
   Result run = ripmarrow("--vdrive disc.txt rip --format flac --titles none --out flac --accuraterip-server none");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
+  // Against the rip's own log and against one of the image's numbers.
+  run = ripmarrow("verify flac --accuraterip-server none");
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("3 of 3 files match the log"), std::string::npos) << run.out;
   std::ofstream(home_ + "/flac/image.log") << ripmarrow::RipLogText(imageLog("Track", ".flac"));
   run = ripmarrow("verify flac --log image.log --accuraterip-server none");
   EXPECT_EQ(run.status, 0) << run.out << run.err;
@@ -350,6 +354,27 @@ TEST_F(ProofTest, RipLogNumbersEqualTheImagesAndVerifyChecksTheRip) {
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_TRUE(fs::exists(home_ + "/rip/ripmarrow (2).log"));
   EXPECT_EQ(ripmarrow::ParseRipLog(readFile(home_ + "/rip/ripmarrow.log"), error)->tracks.size(), 3u);
+}
+
+// Test and copy on a drive whose every read starts somewhere else: the two
+// reads of a track differ, the track fails and the program ends with 1.
+TEST_F(ProofTest, TestAndCopyFailsATrackWhoseReadsDiffer) {
+  ASSERT_EQ(ripmarrow("register").status, 0);
+  std::ofstream(home_ + "/vdrives.ini") << "[V]\njitter=588\nseed=3\n";
+  const Result run =
+      ripmarrow("--vdrive disc.txt rip --tracks 2 --format wav --verify --titles none --out jitter --accuraterip-server none");
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find("differs from the copy's"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("0 of 1 track ripped"), std::string::npos) << run.out;
+  std::string error;
+  const auto log = ripmarrow::ParseRipLog(readFile(home_ + "/jitter/ripmarrow.log"), error);
+  ASSERT_TRUE(log) << error;
+  ASSERT_EQ(log->tracks.size(), 1u);
+  EXPECT_FALSE(log->tracks[0].ripped);
+  ASSERT_TRUE(log->tracks[0].testCrc);
+  EXPECT_NE(*log->tracks[0].testCrc, log->tracks[0].copyCrc);
+  // The test read's file is gone.
+  EXPECT_FALSE(fs::exists(home_ + "/jitter/.ripmarrow-test.wav"));
 }
 
 TEST_F(ProofTest, CorrectedRipsOfOffsetDrivesEqualTheImage) {

@@ -144,7 +144,7 @@ bool RipProof::finish(const std::string& folder, std::ostream& out, std::ostream
   if (all) {
     out << "Every track is accurate.\n";
   } else if (lookup.status != engine::verify::LookupStatus::kFound) {
-    out << "Not every track is accurate: AccurateRip could confirm none (" << lookupText(lookup) << ").\n";
+    out << "Not every track is accurate: AccurateRip could confirm none, " << lookupText(lookup) << ".\n";
   } else {
     const auto accurate = std::count_if(log_.tracks.begin(), log_.tracks.end(),
                                         [](const RipLogTrack& track) { return track.accurate(); });

@@ -83,7 +83,7 @@ std::optional<uint32_t> RipProof::lastCopyCrc() const {
   return proof->copyCrc;
 }
 
-void RipProof::addTrack(long track, const std::string& path, bool ripped, const std::string& failure,
+void RipProof::addTrack(long track, const std::string& path, bool ripped, const std::string& failure, bool tested,
                         std::optional<uint32_t> testCrc, long retries) {
   RipLogTrack entry;
   entry.number = track;
@@ -104,7 +104,10 @@ void RipProof::addTrack(long track, const std::string& path, bool ripped, const 
       SUCCEEDED(report->get_framesUnconfirmed(&unconfirmed))) {
     entry.unconfirmedFrames = unconfirmed;
   }
-  if (entry.testCrc && ripped && *entry.testCrc != entry.copyCrc) {
+  if (tested && ripped && !entry.testCrc) {
+    entry.ripped = false;
+    entry.failure = "the test read failed";
+  } else if (entry.testCrc && ripped && *entry.testCrc != entry.copyCrc) {
     entry.ripped = false;
     entry.failure = "the test read's CRC " + hex8(*entry.testCrc, "%08X") + " differs from the copy's";
   }

@@ -408,6 +408,13 @@ TEST_F(ProofTest, OffsetFindFindsTheDrivesOffset) {
   EXPECT_EQ(run.status, 1) << run.out << run.err;
   EXPECT_NE(run.out.find("The disc cannot tell"), std::string::npos) << run.out;
 
+  // A record whose CRCs no offset gives (another pressing): the disc cannot tell either.
+  putRecord(imageRecord(2, false, 1));
+  run = ripmarrow("--vdrive disc.txt offset find" + server());
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find("No read offset from -2000 to +2000"), std::string::npos) << run.out;
+  EXPECT_FALSE(fs::exists(home_ + "/drives.ini"));
+
   putRecord(imageRecord(2));
   run = ripmarrow("--vdrive disc.txt offset find --save" + server());
   ASSERT_EQ(run.status, 0) << run.out << run.err;

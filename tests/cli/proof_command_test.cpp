@@ -245,6 +245,15 @@ TEST_F(ProofTest, VerifyRefusesWhatItCannotCheck) {
   EXPECT_NE(run.out.find("not checked: not a file name"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("CANNOT CHECK: neither a WAV nor a FLAC file"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("1 of 3 files match the log"), std::string::npos) << run.out;
+  // A lossy file is named and passed over.
+  log = imageLog("Track", ".wav");
+  log.tracks[2].file = "Track03.mp3";
+  std::ofstream(home_ + "/rip/Track03.mp3") << "ID3";
+  std::ofstream(home_ + "/rip/lossy.log") << ripmarrow::RipLogText(log);
+  run = ripmarrow("verify rip --log lossy.log --accuraterip-server none");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("not checked: mp3 files keep no exact copy"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("2 of 2 files match the log (1 lossy file not checked)"), std::string::npos) << run.out;
   EXPECT_EQ(ripmarrow("verify").status, 2);
   EXPECT_EQ(ripmarrow("verify rip --accuraterip-server :80").status, 2);
 }

@@ -17,7 +17,8 @@ constexpr size_t kChunkSamples = kRate * CodecOutput::kChannels;
 com::ComPtr<IAudioFile2> codecOf(IAudioCDRipper2* engine) {
   com::ComPtr<IUnknown> object;
   com::ComPtr<IAudioFile2> codec;
-  if (FAILED(engine->GetAudioFile2Interface(object.put())) || !object || FAILED(object.as(&codec))) return {};
+  if (FAILED(engine->GetAudioFile2Interface(object.put())) || !object || FAILED(object.as(&codec)))
+    return {};
   return codec;
 }
 
@@ -30,21 +31,32 @@ std::string lastError(IAudioFile2* codec, const std::string& what) {
 
 }  // namespace
 
-std::string CodecOutput::setFormat(IAudioCDRipper2* engine, RipCommand::Format format, long flacLevel) {
+std::string CodecOutput::setFormat(IAudioCDRipper2* engine, RipCommand::Format format,
+                                   long flacLevel) {
   const com::ComPtr<IAudioFile2> codec = codecOf(engine);
   if (!codec) return "the engine has no codec component";
   const long channels = static_cast<long>(kChannels);
   HRESULT hr = S_OK;
   switch (format) {
-    case RipCommand::Format::kWav: hr = codec->SetFormatPCM(kRate, channels, 16); break;
-    case RipCommand::Format::kMp3: hr = codec->SetFormatMP3(kRate, 128, channels); break;
-    case RipCommand::Format::kMp2: hr = codec->SetFormatMP2(kRate, 192, channels); break;
-    case RipCommand::Format::kOgg: hr = codec->SetFormatOGG(kRate, channels, 128, 0, 0, -1); break;
+    case RipCommand::Format::kWav:
+      hr = codec->SetFormatPCM(kRate, channels, 16);
+      break;
+    case RipCommand::Format::kMp3:
+      hr = codec->SetFormatMP3(kRate, 128, channels);
+      break;
+    case RipCommand::Format::kMp2:
+      hr = codec->SetFormatMP2(kRate, 192, channels);
+      break;
+    case RipCommand::Format::kOgg:
+      hr = codec->SetFormatOGG(kRate, channels, 128, 0, 0, -1);
+      break;
     case RipCommand::Format::kWma:
       codec->put_codecOption(VARIANT_TRUE);
       hr = codec->SetFormatWMA(39);
       break;
-    case RipCommand::Format::kFlac: hr = codec->SetFormatFLAC(flacLevel); break;
+    case RipCommand::Format::kFlac:
+      hr = codec->SetFormatFLAC(flacLevel);
+      break;
   }
   if (hr != S_OK) return lastError(codec.get(), "the codec component refused the format");
   return {};

@@ -21,8 +21,8 @@ namespace ripmarrow {
 // rip (RipTrackToWav, RipRangeToAudioFile2Format, ...), the progress is
 // shown, failures are said; the file written is named on success only when
 // `announce`. True when it was ripped whole.
-using RipInto =
-    std::function<bool(const std::function<HRESULT(BSTR)>& start, const std::string& path, bool announce)>;
+using RipInto = std::function<bool(const std::function<HRESULT(BSTR)>& start,
+                                   const std::string& path, bool announce)>;
 
 // One file written through the codec object. The object serves one file at
 // a time: no rip may run while this is open.

@@ -11,14 +11,16 @@
 namespace ripmarrow {
 
 std::string CueSheetFile::name(const std::string& artist, const std::string& album) {
-  const std::string wanted = artist.empty() || album.empty() ? artist + album : artist + " - " + album;
+  const std::string wanted =
+      artist.empty() || album.empty() ? artist + album : artist + " - " + album;
   // The track files' rules for a name fit for the file system, without the
   // track number they put in front.
   const std::string cleaned = RipCommand::fileName(1, wanted, ".cue");
   return cleaned.rfind("01 ", 0) == 0 ? cleaned.substr(3) : "Disc.cue";
 }
 
-std::string CueSheetFile::save(const std::string& folder, const std::string& name, const std::string& text) {
+std::string CueSheetFile::save(const std::string& folder, const std::string& name,
+                               const std::string& text) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string path = RipCommand::freePath(folder, name);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);

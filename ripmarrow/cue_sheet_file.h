@@ -13,7 +13,8 @@ class CueSheetFile {
   static std::string name(const std::string& artist, const std::string& album);
   // Writes `text` into a new file `name` in `folder`; its path, or "" when
   // it could not be written.
-  static std::string save(const std::string& folder, const std::string& name, const std::string& text);
+  static std::string save(const std::string& folder, const std::string& name,
+                          const std::string& text);
 };
 
 }  // namespace ripmarrow

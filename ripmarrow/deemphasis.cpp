@@ -52,15 +52,21 @@ class Deemphasis::Graph {
     if (emphasis == nullptr) return "this FFmpeg has no aemphasis filter";
     AVFilterContext* filter = nullptr;
     AVFilterContext* format = nullptr;
-    int rc = avfilter_graph_create_filter(&source_, avfilter_get_by_name("abuffer"), "in",
-                                          "time_base=1/44100:sample_rate=44100:sample_fmt=s16:channel_layout=stereo",
-                                          nullptr, graph_);
-    if (rc >= 0) rc = avfilter_graph_create_filter(&filter, emphasis, "emphasis", "mode=reproduction:type=cd", nullptr, graph_);
+    int rc = avfilter_graph_create_filter(
+        &source_, avfilter_get_by_name("abuffer"), "in",
+        "time_base=1/44100:sample_rate=44100:sample_fmt=s16:channel_layout=stereo", nullptr,
+        graph_);
+    if (rc >= 0)
+      rc = avfilter_graph_create_filter(&filter, emphasis, "emphasis", "mode=reproduction:type=cd",
+                                        nullptr, graph_);
     if (rc >= 0) {
       rc = avfilter_graph_create_filter(&format, avfilter_get_by_name("aformat"), "format",
-                                        "sample_fmts=s16:sample_rates=44100:channel_layouts=stereo", nullptr, graph_);
+                                        "sample_fmts=s16:sample_rates=44100:channel_layouts=stereo",
+                                        nullptr, graph_);
     }
-    if (rc >= 0) rc = avfilter_graph_create_filter(&sink_, avfilter_get_by_name("abuffersink"), "out", nullptr, nullptr, graph_);
+    if (rc >= 0)
+      rc = avfilter_graph_create_filter(&sink_, avfilter_get_by_name("abuffersink"), "out", nullptr,
+                                        nullptr, graph_);
     if (rc >= 0) rc = avfilter_link(source_, 0, filter, 0);
     if (rc >= 0) rc = avfilter_link(filter, 0, format, 0);
     if (rc >= 0) rc = avfilter_link(format, 0, sink_, 0);
@@ -99,7 +105,9 @@ class Deemphasis::Graph {
       av_frame_unref(out);
     }
     av_frame_free(&out);
-    return rc == AVERROR(EAGAIN) || rc == AVERROR_EOF ? std::string() : "the de-emphasis filter failed: " + avError(rc);
+    return rc == AVERROR(EAGAIN) || rc == AVERROR_EOF
+               ? std::string()
+               : "the de-emphasis filter failed: " + avError(rc);
   }
 
  private:
@@ -122,7 +130,8 @@ std::string Deemphasis::filter(const int16_t* samples, size_t count, std::vector
   const size_t frames = count / kChannels;
   for (size_t at = 0; at < frames; at += kFrameSamples) {
     const size_t n = std::min(kFrameSamples, frames - at);
-    if (std::string failure = graph_->feed(samples + at * kChannels, n, result); !failure.empty()) return failure;
+    if (std::string failure = graph_->feed(samples + at * kChannels, n, result); !failure.empty())
+      return failure;
   }
   return {};
 }
@@ -146,7 +155,8 @@ std::string Deemphasis::apply(const std::vector<int16_t>& samples, std::vector<i
   return failure;
 }
 
-std::string Deemphasis::writeFiltered(IAudioCDRipper2* engine, const std::string& wavePath, const std::string& path) {
+std::string Deemphasis::writeFiltered(IAudioCDRipper2* engine, const std::string& wavePath,
+                                      const std::string& path) {
   WaveReader reader;
   if (!reader.open(wavePath)) return "the rip's WAV could not be read back";
   Deemphasis deemphasis;
@@ -160,7 +170,8 @@ std::string Deemphasis::writeFiltered(IAudioCDRipper2* engine, const std::string
   for (;;) {
     const size_t count = reader.read(samples.data(), samples.size());
     filtered.clear();
-    std::string failure = count > 0 ? deemphasis.filter(samples.data(), count, filtered) : deemphasis.finish(filtered);
+    std::string failure = count > 0 ? deemphasis.filter(samples.data(), count, filtered)
+                                    : deemphasis.finish(filtered);
     if (failure.empty()) failure = output.write(filtered.data(), filtered.size());
     if (!failure.empty()) return failure;
     samplesIn += count;
@@ -168,13 +179,14 @@ std::string Deemphasis::writeFiltered(IAudioCDRipper2* engine, const std::string
     if (count == 0) break;
   }
   if (samplesOut != samplesIn) {
-    return "the de-emphasis filter gave " + std::to_string(samplesOut) + " samples for " + std::to_string(samplesIn);
+    return "the de-emphasis filter gave " + std::to_string(samplesOut) + " samples for " +
+           std::to_string(samplesIn);
   }
   return output.finish();
 }
 
-bool Deemphasis::ripTrack(IAudioCDRipper2* engine, const RipInto& rip, RipCommand::Format format, long flacLevel,
-                          long track, const std::string& path, std::ostream& out) {
+bool Deemphasis::ripTrack(IAudioCDRipper2* engine, const RipInto& rip, RipCommand::Format format,
+                          long flacLevel, long track, const std::string& path, std::ostream& out) {
   const TemporaryWave wave(std::filesystem::path(path).parent_path().string());
   if (wave.path().empty()) {
     out << "  FAILED: no room for the de-emphasis's intermediate WAV beside " << path << "\n";
@@ -193,7 +205,8 @@ bool Deemphasis::ripTrack(IAudioCDRipper2* engine, const RipInto& rip, RipComman
     out << "  FAILED: " << failure << "\n";
     return false;
   }
-  out << "  written de-emphasised: " << path << " (" << std::filesystem::file_size(path, ec) << " bytes)\n";
+  out << "  written de-emphasised: " << path << " (" << std::filesystem::file_size(path, ec)
+      << " bytes)\n";
   return true;
 }
 

@@ -43,13 +43,14 @@ class Deemphasis {
   // Rips track `track` de-emphasised into `path` (reserved empty by the
   // caller) in `format`. True when written whole; what went wrong is said
   // on `out`.
-  static bool ripTrack(IAudioCDRipper2* engine, const RipInto& rip, RipCommand::Format format, long flacLevel,
-                       long track, const std::string& path, std::ostream& out);
+  static bool ripTrack(IAudioCDRipper2* engine, const RipInto& rip, RipCommand::Format format,
+                       long flacLevel, long track, const std::string& path, std::ostream& out);
 
   // Writes the WAV rip at `wavePath` de-emphasised into `path` in the
   // codec object's format, a piece at a time. "" on success, else why not
   // (and `path` is removed).
-  static std::string writeFiltered(IAudioCDRipper2* engine, const std::string& wavePath, const std::string& path);
+  static std::string writeFiltered(IAudioCDRipper2* engine, const std::string& wavePath,
+                                   const std::string& path);
 
  private:
   class Graph;

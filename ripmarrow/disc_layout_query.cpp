@@ -19,18 +19,22 @@ DiscLayoutQuery DiscLayoutQuery::read(IAudioCDRipper2* engine, long trackCount) 
   BSTR text = nullptr;
   if (SUCCEEDED(report->get_discCatalog(&text))) layout.catalog = takeText(text);
   LONG leadOut = 0;
-  if (SUCCEEDED(report->get_leadOutLba(&leadOut)) && leadOut > 0) layout.leadOutLba = static_cast<uint32_t>(leadOut);
+  if (SUCCEEDED(report->get_leadOutLba(&leadOut)) && leadOut > 0)
+    layout.leadOutLba = static_cast<uint32_t>(leadOut);
   for (long t = 1; t <= trackCount; ++t) {
     Track track;
     track.number = static_cast<int>(t);
     LONG start = 0;
-    if (SUCCEEDED(report->get_trackStartLba(t, &start)) && start > 0) track.startLba = static_cast<uint32_t>(start);
+    if (SUCCEEDED(report->get_trackStartLba(t, &start)) && start > 0)
+      track.startLba = static_cast<uint32_t>(start);
     LONG pregap = -1;
-    if (SUCCEEDED(report->get_trackPregapFrames(t, &pregap))) track.pregapFrames = pregap < 0 ? -1 : pregap;
+    if (SUCCEEDED(report->get_trackPregapFrames(t, &pregap)))
+      track.pregapFrames = pregap < 0 ? -1 : pregap;
     text = nullptr;
     if (SUCCEEDED(report->get_trackIsrc(t, &text))) track.isrc = takeText(text);
     VARIANT_BOOL emphasis = VARIANT_FALSE;
-    if (SUCCEEDED(report->get_trackPreEmphasis(t, &emphasis))) track.preEmphasis = emphasis != VARIANT_FALSE;
+    if (SUCCEEDED(report->get_trackPreEmphasis(t, &emphasis)))
+      track.preEmphasis = emphasis != VARIANT_FALSE;
     layout.tracks.push_back(track);
   }
   return layout;
@@ -55,8 +59,9 @@ uint32_t DiscLayoutQuery::hiddenTrackFrames() const {
   return frames <= tracks.front().startLba ? frames : 0;
 }
 
-CueSheetWriter::Disc DiscLayoutQuery::cueDisc(const std::vector<std::string>& titles, const std::string& album,
-                                              const std::string& artist, const std::vector<std::string>& files,
+CueSheetWriter::Disc DiscLayoutQuery::cueDisc(const std::vector<std::string>& titles,
+                                              const std::string& album, const std::string& artist,
+                                              const std::vector<std::string>& files,
                                               const std::string& hiddenFile,
                                               const std::vector<bool>& deemphasised) const {
   CueSheetWriter::Disc disc;
@@ -71,7 +76,8 @@ CueSheetWriter::Disc DiscLayoutQuery::cueDisc(const std::vector<std::string>& ti
     track.startLba = tracks[i].startLba;
     track.pregapFrames = tracks[i].pregapFrames;
     // The hidden track's file holds all of track 1's room.
-    if (i == 0 && !hiddenFile.empty()) track.pregapFrames = static_cast<int32_t>(hiddenTrackFrames());
+    if (i == 0 && !hiddenFile.empty())
+      track.pregapFrames = static_cast<int32_t>(hiddenTrackFrames());
     track.isrc = tracks[i].isrc;
     track.preEmphasis = tracks[i].preEmphasis && !(i < deemphasised.size() && deemphasised[i]);
     if (i < titles.size()) track.title = titles[i];

@@ -17,8 +17,8 @@ namespace ripmarrow {
 
 struct DiscLayoutQuery {
   struct Track {
-    int number = 1;           // audio track number as the engine's trackNum counts
-    uint32_t startLba = 0;    // INDEX 01
+    int number = 1;             // audio track number as the engine's trackNum counts
+    uint32_t startLba = 0;      // INDEX 01
     int32_t pregapFrames = -1;  // INDEX 00 to INDEX 01; -1 not known. Track 1: from LBA 0
     std::string isrc;
     bool preEmphasis = false;
@@ -46,7 +46,8 @@ struct DiscLayoutQuery {
   // again).
   CueSheetWriter::Disc cueDisc(const std::vector<std::string>& titles, const std::string& album,
                                const std::string& artist, const std::vector<std::string>& files,
-                               const std::string& hiddenFile, const std::vector<bool>& deemphasised) const;
+                               const std::string& hiddenFile,
+                               const std::vector<bool>& deemphasised) const;
 };
 
 }  // namespace ripmarrow

@@ -29,8 +29,9 @@ bool HiddenTrack::isDigitalSilence(const std::vector<int16_t>& samples) {
   return std::all_of(samples.begin(), samples.end(), [](int16_t s) { return s == 0; });
 }
 
-HiddenTrack::Outcome HiddenTrack::rip(IAudioCDRipper2* engine, const RipInto& rip, const RipCommand::Options& options,
-                                      uint32_t frames, const std::string& name, bool deemphasise,
+HiddenTrack::Outcome HiddenTrack::rip(IAudioCDRipper2* engine, const RipInto& rip,
+                                      const RipCommand::Options& options, uint32_t frames,
+                                      const std::string& name, bool deemphasise,
                                       std::ostream& out) {
   Outcome outcome;
   // The engine's rips of the chosen format use the codec object's format:
@@ -39,7 +40,8 @@ HiddenTrack::Outcome HiddenTrack::rip(IAudioCDRipper2* engine, const RipInto& ri
     IAudioCDRipper2* engine;
     const RipCommand::Options& options;
     ~Restore() {
-      if (options.format != RipCommand::Format::kWav) CodecOutput::setFormat(engine, options.format, options.flacLevel);
+      if (options.format != RipCommand::Format::kWav)
+        CodecOutput::setFormat(engine, options.format, options.flacLevel);
     }
   } restore{engine, options};
   const TemporaryWave wave(options.folder);
@@ -49,7 +51,9 @@ HiddenTrack::Outcome HiddenTrack::rip(IAudioCDRipper2* engine, const RipInto& ri
     return outcome;
   }
   const LONG count = static_cast<LONG>(frames);
-  auto ripRange = [engine, count](BSTR file) { return engine->RipRangeToAudioFile2Format(0, count, file); };
+  auto ripRange = [engine, count](BSTR file) {
+    return engine->RipRangeToAudioFile2Format(0, count, file);
+  };
   std::string failure = CodecOutput::setFormat(engine, RipCommand::Format::kWav, options.flacLevel);
   if (!failure.empty()) {
     out << "  FAILED: " << failure << "\n";
@@ -87,7 +91,8 @@ HiddenTrack::Outcome HiddenTrack::rip(IAudioCDRipper2* engine, const RipInto& ri
     if (failure.empty()) failure = Deemphasis::writeFiltered(engine, wave.path(), path);
     if (failure.empty()) {
       std::error_code ec;
-      out << "  written de-emphasised: " << path << " (" << std::filesystem::file_size(path, ec) << " bytes)\n";
+      out << "  written de-emphasised: " << path << " (" << std::filesystem::file_size(path, ec)
+          << " bytes)\n";
     }
   } else {
     failure = CodecOutput::setFormat(engine, options.format, options.flacLevel);

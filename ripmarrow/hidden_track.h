@@ -31,8 +31,9 @@ class HiddenTrack {
   };
   // Rips the `frames` frames from LBA 0 into `options.folder` as the file
   // `name` (never replacing one), de-emphasised when `deemphasise`.
-  static Outcome rip(IAudioCDRipper2* engine, const RipInto& rip, const RipCommand::Options& options,
-                     uint32_t frames, const std::string& name, bool deemphasise, std::ostream& out);
+  static Outcome rip(IAudioCDRipper2* engine, const RipInto& rip,
+                     const RipCommand::Options& options, uint32_t frames, const std::string& name,
+                     bool deemphasise, std::ostream& out);
 };
 
 }  // namespace ripmarrow

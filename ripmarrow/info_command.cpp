@@ -2,10 +2,15 @@
 #include "ripmarrow/engine_session.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "components/trackmill2.h"
+#include "engine/verify/accuraterip_id.h"
+#include "ripmarrow/rip_report.h"
 #include "platform/text/utf.h"
 
 namespace ripmarrow {
@@ -58,6 +63,29 @@ std::string duration(LONG ms) {
 }
 
 }  // namespace
+
+int InfoCommand::main(int argc, char** argv) {
+  Options options;
+  bool useVdrive = false;
+  bool seenCommand = false;
+  std::string image;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--vdrive") {
+      useVdrive = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "info") != 0) image = argv[++i];
+    } else if (arg == "--drive" && i + 1 < argc) {
+      options.driveNum = std::strtol(argv[++i], nullptr, 10);
+    } else if (arg == "info" && !seenCommand) {
+      seenCommand = true;
+    } else {
+      std::cerr << "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] info\n";
+      return 2;
+    }
+  }
+  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  return runInApartment([&] { return run(options, std::cout, std::cerr); });
+}
 
 int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
   com::ComPtr<IAudioCDRipper2> engine;
@@ -115,6 +143,15 @@ int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& er
       std::snprintf(idText, sizeof idText, "%08lx", static_cast<unsigned long>(static_cast<uint32_t>(id)));
       out << "  Type:  " << discTypeName(type) << "\n";
       out << "  CDDB ID: " << idText << "\n";
+      const RipReport report(engine.get());
+      const auto id1 = report.accurateRipId1();
+      const auto id2 = report.accurateRipId2();
+      if (id1 && id2) {
+        out << "  AccurateRip ID: "
+            << engine::verify::AccurateRipIdentity({static_cast<uint32_t>(tracks), *id1, *id2, static_cast<uint32_t>(id)})
+            << "\n";
+      }
+      if (const std::string mb = report.musicBrainzDiscId(); !mb.empty()) out << "  MusicBrainz ID: " << mb << "\n";
       out << "  Tracks: " << tracks << "\n";
       for (LONG t = 1; t <= tracks; ++t) {
         engine->put_trackNum(t);

@@ -11,18 +11,22 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/text/utf.h"
+#include "ripmarrow/accuraterip_check.h"
 #include "ripmarrow/codec_output.h"
 #include "ripmarrow/cue_sheet_file.h"
 #include "ripmarrow/deemphasis.h"
 #include "ripmarrow/disc_layout_query.h"
+#include "ripmarrow/drive_offsets.h"
 #include "ripmarrow/engine_session.h"
 #include "ripmarrow/flac_output.h"
 #include "ripmarrow/hidden_track.h"
+#include "ripmarrow/rip_proof.h"
 #include "ripmarrow/track_tagger.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
@@ -33,7 +37,8 @@ constexpr char kUsage[] =
     "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4] [--format wav|mp3|mp2|ogg|wma|flac]\n"
     "         [--flac-level 0-8] [--mode play|burst|synch|secure|paranoid] [--retries N]\n"
     "         [--on-error stop|silence|cut|correct] [--speed X|max] [--titles local|online|all|none] [--out FOLDER]\n"
-    "         [--email ADDRESS] [--cue] [--deemphasis]\n";
+    "         [--email ADDRESS] [--offset N] [--verify] [--accuraterip-server HOST[:PORT]|none]\n"
+    "         [--cue] [--deemphasis]\n";
 
 constexpr long kMaxTracks = 99;
 // File names longer than this are cut (at a character boundary): most file
@@ -315,6 +320,16 @@ int RipCommand::main(int argc, char** argv) {
     } else if (arg == "--out" && hasValue) {
       options.folder = argv[++i];
       ok = !options.folder.empty();
+    } else if (arg == "--offset" && hasValue) {
+      long offset = 0;
+      ok = DriveOffsets::parseOffset(argv[++i], offset);
+      options.offset = offset;
+    } else if (arg == "--verify") {
+      options.verify = true;
+    } else if (arg == "--accuraterip-server" && hasValue) {
+      options.accurateRipServer = argv[++i];
+      std::optional<engine::verify::HttpServer> server;
+      ok = parseAccurateRipServer(options.accurateRipServer, server);
     } else {
       std::cerr << kUsage;
       return 2;
@@ -499,6 +514,43 @@ bool showConfirmation(IAudioCDRipper2* engine, RipModePresetConstants mode, std:
   return true;
 }
 
+// Test and copy: the track's first read goes into a WAV file of its own,
+// removed again; the copy CRC of that read, nothing when it failed.
+std::optional<uint32_t> testRead(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options,
+                                 const RipProof& proof, long track, bool& stopped, std::ostream& out) {
+  RipCommand::Options wav = options;
+  wav.format = RipCommand::Format::kWav;
+  const std::string path = RipCommand::freePath(options.folder, ".ripmarrow-test.wav");
+  if (!reserve(path)) return std::nullopt;
+  std::ostringstream quiet;
+  const bool whole = ripOne(engine, sink, wav, track, path, false, stopped, quiet);
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  const std::optional<uint32_t> crc = whole ? proof.lastCopyCrc() : std::nullopt;
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", crc.value_or(0));
+  out << "  test read: " << (crc ? std::string("copy CRC ") + text : std::string("failed")) << "\n";
+  return crc;
+}
+
+RipProofSettings proofSettings(const RipCommand::Options& options) {
+  RipProofSettings settings;
+  settings.offset = options.offset;
+  parseAccurateRipServer(options.accurateRipServer, settings.server);
+  constexpr const char* kModes[] = {"play", "burst", "synch", "secure", "paranoid"};
+  settings.mode = kModes[std::clamp<long>(options.mode, PLAY, PARANOID)];
+  settings.settings.emplace_back("format", std::string(extensionOf(options.format) + 1));
+  if (options.format == RipCommand::Format::kFlac) settings.settings.emplace_back("flac level", std::to_string(options.flacLevel));
+  settings.settings.emplace_back("retries", options.retries >= 0 ? std::to_string(options.retries) : "the mode's");
+  constexpr const char* kActions[] = {"stop", "silence", "cut", "correct"};
+  settings.settings.emplace_back("on error", options.onError >= 0 ? kActions[std::clamp<long>(options.onError, 0, 3)] : "the mode's");
+  settings.settings.emplace_back("speed", options.speedMax ? "max" : options.speed > 0 ? std::to_string(options.speed) + "x" : "the mode's");
+  settings.settings.emplace_back("test and copy", options.verify ? "yes" : "no");
+  settings.settings.emplace_back("de-emphasis", options.deemphasis ? "yes" : "no");
+  settings.settings.emplace_back("AccurateRip server", options.accurateRipServer);
+  return settings;
+}
+
 int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, std::ostream& out,
               std::ostream& err) {
   const LONG drive = chooseDrive(engine, options);
@@ -537,6 +589,9 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
     err << "The rip settings were refused: " << errorList(sink.errors) << ".\n";
     return 1;
   }
+
+  RipProof proof(engine, proofSettings(options));
+  if (!proof.begin(trackCount, out, err)) return 1;
 
   struct sigaction action {};
   struct sigaction previous {};
@@ -592,10 +647,17 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
     }
     out << "Track " << track << " (" << i + 1 << " of " << tracks.size() << "): "
         << std::filesystem::path(path).filename().string() << "\n";
-    const bool whole = deemphasise(track) ? Deemphasis::ripTrack(engine, ripInto, options.format, options.flacLevel,
-                                                                 track, path, out)
-                                          : ripOne(engine, sink, options, track, path, terminal, stopped, out);
-    if (whole) {
+    const std::optional<uint32_t> testCrc =
+        options.verify ? testRead(engine, sink, options, proof, track, stopped, out) : std::nullopt;
+    const bool whole =
+        !stopped && (deemphasise(track) ? Deemphasis::ripTrack(engine, ripInto, options.format, options.flacLevel,
+                                                               track, path, out)
+                                        : ripOne(engine, sink, options, track, path, terminal, stopped, out));
+    if (stopped && sizeOf(path) == 0) std::filesystem::remove(path, ec);  // stopped in the test read
+    proof.addTrack(track, path, whole, errorList(sink.errors), options.verify, testCrc, sink.retries);
+    if (whole && !proof.log().tracks.back().ripped) {
+      out << "  FAILED: " << proof.log().tracks.back().failure << "\n";
+    } else if (whole) {
       ++ripped;
       files[static_cast<size_t>(track - 1)] = std::filesystem::path(path).filename().string();
       deemphasised[static_cast<size_t>(track - 1)] = deemphasise(track);
@@ -618,6 +680,7 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
       out << "No cue sheet: it needs every audio track of the disc ripped whole.\n";
     }
   }
+  proof.finish(options.folder, out, err);
 
   out << ripped << " of " << tracks.size() << (tracks.size() == 1 ? " track" : " tracks") << " ripped into "
       << options.folder << (stopped ? " (stopped)" : "") << "\n";

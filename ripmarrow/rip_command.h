@@ -5,13 +5,16 @@
 // (all audio tracks by default) one after another through the engine into
 // one file per track, "NN Title.ext" when a title lookup succeeded and
 // "TrackNN.ext" otherwise, never replacing a file that exists, and tags each
-// file written whole. Audio before track 1 that is not digital silence is
-// ripped as track 00 (hidden_track.h); --cue writes a cue sheet beside the
-// files, --deemphasis de-emphasises tracks flagged with pre-emphasis. Shows a
+// file written whole, then asks AccurateRip about the tracks and writes
+// ripmarrow.log into the folder (see rip_proof.h). Audio before track 1 that
+// is not digital silence is ripped as track 00 (hidden_track.h); --cue
+// writes a cue sheet beside the files, --deemphasis de-emphasises tracks
+// flagged with pre-emphasis. Shows a
 // progress bar per track (a line per 10 % when stdout is not a terminal)
 // and each track's outcome; Ctrl-C stops the running rip through StopRip.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -44,6 +47,9 @@ class RipCommand {
     Titles titles = Titles::kLocal;
     std::string folder;  // "": ~/Music/Ripmarrow
     std::string email;   // CDDB requests' address; "": [cddb] "email" of quavern.ini, else login@host
+    std::optional<long> offset;  // --offset: the read offset instead of drives.ini's
+    bool verify = false;         // test and copy: each track read twice, the copy CRCs compared
+    std::string accurateRipServer = "www.accuraterip.com";  // HOST[:PORT], or "none"
     bool cue = false;         // a cue sheet beside the files
     bool deemphasis = false;  // undo pre-emphasis on the tracks flagged with it
   };

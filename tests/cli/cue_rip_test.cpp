@@ -67,7 +67,8 @@ class CueRip : public engine::device::testing::DeviceTest {
     DeviceTest::SetUp();
     setenv("RIPMARROW_DEVICE_DIR", home_.c_str(), 1);
     // The audio of a generated disc, cut into tracks by the sheet above.
-    const vd::Disc source = vd::generateDisc("disc seed=21\ntrack kind=music length=42s\n", "source.txt");
+    const vd::Disc source =
+        vd::generateDisc("disc seed=21\ntrack kind=music length=42s\n", "source.txt");
     std::ofstream bin(home_ + "/audio.bin", std::ios::binary);
     std::array<uint8_t, vd::kSectorBytes> sector{};
     for (vd::Lba lba = 0; lba < kAudioFrames; ++lba) {
@@ -104,16 +105,19 @@ class CueRip : public engine::device::testing::DeviceTest {
   // The names in a folder.
   static std::set<std::string> filesIn(const std::string& folder) {
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      names.insert(entry.path().filename().string());
     return names;
   }
 };
 
 TEST_F(CueRip, SheetNamesTheHiddenTrackAndPregapsGoToThePreviousFile) {
-  const cli_testing::Result run =
-      cli_testing::runRipmarrow(home_, "--vdrive disc.cue rip --format wav --titles none --cue --out rip");
+  const cli_testing::Result run = cli_testing::runRipmarrow(
+      home_,
+      "--vdrive disc.cue rip --format wav --accuraterip-server none --titles none --cue --out rip");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("Track 3 has pre-emphasis: kept as on the disc"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Track 3 has pre-emphasis: kept as on the disc"), std::string::npos)
+      << run.out;
   EXPECT_EQ(run.out.find("not tagged"), std::string::npos) << run.out;
   EXPECT_EQ(cli_testing::readFile(home_ + "/rip/Disc.cue"),
             "CATALOG 0724384260927\r\n"
@@ -136,8 +140,9 @@ TEST_F(CueRip, SheetNamesTheHiddenTrackAndPregapsGoToThePreviousFile) {
             "FILE \"Track04.wav\" WAVE\r\n"
             "  TRACK 04 AUDIO\r\n"
             "    INDEX 01 00:00:00\r\n");
-  EXPECT_EQ(filesIn(home_ + "/rip"), (std::set<std::string>{"00 Hidden Track.wav", "Track01.wav", "Track02.wav",
-                                                             "Track03.wav", "Track04.wav", "Disc.cue"}));
+  EXPECT_EQ(filesIn(home_ + "/rip"),
+            (std::set<std::string>{"00 Hidden Track.wav", "Track01.wav", "Track02.wav",
+                                   "Track03.wav", "Track04.wav", "Disc.cue", "ripmarrow.log"}));
 
   // The hidden track is the disc's audio before track 1, byte for byte, and
   // the sheet with the files plays back as the disc's audio session.
@@ -148,20 +153,27 @@ TEST_F(CueRip, SheetNamesTheHiddenTrackAndPregapsGoToThePreviousFile) {
 
   // A second rip into the folder keeps the first sheet.
   const cli_testing::Result again =
-      cli_testing::runRipmarrow(home_, "--vdrive disc.cue rip --format wav --titles none --cue --tracks 1-4 --out rip");
+      cli_testing::runRipmarrow(home_,
+                                "--vdrive disc.cue rip --format wav --accuraterip-server none "
+                                "--titles none --cue --tracks 1-4 --out rip");
   ASSERT_EQ(again.status, 0) << again.out << again.err;
   EXPECT_TRUE(std::filesystem::exists(home_ + "/rip/Disc (2).cue"));
-  EXPECT_NE(cli_testing::readFile(home_ + "/rip/Disc (2).cue").find("FILE \"Track01 (2).wav\" WAVE"), std::string::npos);
+  EXPECT_NE(
+      cli_testing::readFile(home_ + "/rip/Disc (2).cue").find("FILE \"Track01 (2).wav\" WAVE"),
+      std::string::npos);
 }
 
 TEST_F(CueRip, DeemphasisChangesOnlyTheFlaggedTrackAsFfmpegsFilterDoes) {
-  const cli_testing::Result run = cli_testing::runRipmarrow(
-      home_, "--vdrive disc.cue rip --format wav --titles none --cue --deemphasis --out rip");
+  const cli_testing::Result run =
+      cli_testing::runRipmarrow(home_,
+                                "--vdrive disc.cue rip --format wav --accuraterip-server none "
+                                "--titles none --cue --deemphasis --out rip");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("Track 3 has pre-emphasis: de-emphasised"), std::string::npos) << run.out;
   // No intermediate file stays behind.
-  EXPECT_EQ(filesIn(home_ + "/rip"), (std::set<std::string>{"00 Hidden Track.wav", "Track01.wav", "Track02.wav",
-                                                             "Track03.wav", "Track04.wav", "Disc.cue"}));
+  EXPECT_EQ(filesIn(home_ + "/rip"),
+            (std::set<std::string>{"00 Hidden Track.wav", "Track01.wav", "Track02.wav",
+                                   "Track03.wav", "Track04.wav", "Disc.cue", "ripmarrow.log"}));
   EXPECT_TRUE(waveData(home_ + "/rip/00 Hidden Track.wav") == imageAudio(0, 150));
   EXPECT_TRUE(waveData(home_ + "/rip/Track01.wav") == imageAudio(150, 300));
   EXPECT_TRUE(waveData(home_ + "/rip/Track02.wav") == imageAudio(450, 450));
@@ -172,9 +184,10 @@ TEST_F(CueRip, DeemphasisChangesOnlyTheFlaggedTrackAsFfmpegsFilterDoes) {
   ASSERT_EQ(track3.size(), original.size());
   EXPECT_FALSE(track3 == original);
   std::ofstream(home_ + "/track3.raw", std::ios::binary) << original;
-  const std::string command = "ffmpeg -nostdin -v error -f s16le -ar 44100 -ac 2 -i '" + home_ +
-                              "/track3.raw' -af aemphasis=mode=reproduction:type=cd -f s16le -ar 44100 -ac 2 '" +
-                              home_ + "/filtered.raw'";
+  const std::string command =
+      "ffmpeg -nostdin -v error -f s16le -ar 44100 -ac 2 -i '" + home_ +
+      "/track3.raw' -af aemphasis=mode=reproduction:type=cd -f s16le -ar 44100 -ac 2 '" + home_ +
+      "/filtered.raw'";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   EXPECT_TRUE(track3 == cli_testing::readFile(home_ + "/filtered.raw"));
 
@@ -185,13 +198,15 @@ TEST_F(CueRip, DeemphasisChangesOnlyTheFlaggedTrackAsFfmpegsFilterDoes) {
 
   // In another format the filtered audio goes through the codec object: the
   // FLAC file decodes to the same samples. A sheet needs the whole disc.
-  const cli_testing::Result flac = cli_testing::runRipmarrow(
-      home_, "--vdrive disc.cue rip --format flac --tracks 3 --titles none --cue --deemphasis --out flac");
+  const cli_testing::Result flac =
+      cli_testing::runRipmarrow(home_,
+                                "--vdrive disc.cue rip --format flac --accuraterip-server none "
+                                "--tracks 3 --titles none --cue --deemphasis --out flac");
   ASSERT_EQ(flac.status, 0) << flac.out << flac.err;
   EXPECT_NE(flac.out.find("No cue sheet"), std::string::npos) << flac.out;
-  EXPECT_EQ(filesIn(home_ + "/flac"), std::set<std::string>{"Track03.flac"});
-  const std::string decode = "ffmpeg -nostdin -v error -i '" + home_ + "/flac/Track03.flac' -f s16le '" + home_ +
-                             "/decoded.raw'";
+  EXPECT_EQ(filesIn(home_ + "/flac"), (std::set<std::string>{"Track03.flac", "ripmarrow.log"}));
+  const std::string decode = "ffmpeg -nostdin -v error -i '" + home_ +
+                             "/flac/Track03.flac' -f s16le '" + home_ + "/decoded.raw'";
   ASSERT_EQ(std::system(decode.c_str()), 0) << decode;
   EXPECT_TRUE(track3 == cli_testing::readFile(home_ + "/decoded.raw"));
 }
@@ -201,9 +216,11 @@ TEST_F(CueRip, DeemphasisChangesOnlyTheFlaggedTrackAsFfmpegsFilterDoes) {
 // file of the track stays behind.
 TEST_F(CueRip, CtrlCDuringADeemphasisRipLeavesNothingBehind) {
   std::ofstream(home_ + "/vdrives.ini") << "[V]\nslow-ms=40\n";
-  const std::string command = "cd '" + home_ + "' && exec env ASAN_OPTIONS=detect_leaks=0 RIPMARROW_DEVICE_DIR='" +
+  const std::string command = "cd '" + home_ +
+                              "' && exec env ASAN_OPTIONS=detect_leaks=0 RIPMARROW_DEVICE_DIR='" +
                               home_ + "' '" + RIPMARROW_CLI_PATH +
-                              "' --vdrive disc.cue rip --format wav --tracks 3 --deemphasis --titles none --out int"
+                              "' --vdrive disc.cue rip --format wav --accuraterip-server none "
+                              "--tracks 3 --deemphasis --titles none --out int"
                               " > out.txt 2> err.txt";
   const pid_t child = fork();
   ASSERT_GE(child, 0);
@@ -226,7 +243,8 @@ TEST_F(CueRip, CtrlCDuringADeemphasisRipLeavesNothingBehind) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 130) << cli_testing::readFile(home_ + "/out.txt");
-  EXPECT_EQ(filesIn(home_ + "/int"), std::set<std::string>{}) << cli_testing::readFile(home_ + "/out.txt");
+  EXPECT_EQ(filesIn(home_ + "/int"), std::set<std::string>{"ripmarrow.log"})
+      << cli_testing::readFile(home_ + "/out.txt");
 }
 
 // A silent room before track 1 is not ripped (and its frames are written
@@ -241,10 +259,14 @@ TEST_F(CueRip, SilentRoomBeforeTrackOneLeavesNoFile) {
   std::ofstream(home_ + "/cdplayer.ini", std::ios::binary)
       << vd::titleSidecar(vd::generateDisc(kSilent, "silent.txt"));
   const cli_testing::Result run =
-      cli_testing::runRipmarrow(home_, "--vdrive silent.txt rip --format flac --titles local --cue --out rip");
+      cli_testing::runRipmarrow(home_,
+                                "--vdrive silent.txt rip --format flac --accuraterip-server none "
+                                "--titles local --cue --out rip");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("digital silence: not ripped"), std::string::npos) << run.out;
-  EXPECT_EQ(filesIn(home_ + "/rip"), (std::set<std::string>{"01 One.flac", "02 Two.flac", "Tester - Quiet.cue"}));
+  EXPECT_EQ(
+      filesIn(home_ + "/rip"),
+      (std::set<std::string>{"01 One.flac", "02 Two.flac", "Tester - Quiet.cue", "ripmarrow.log"}));
   EXPECT_EQ(cli_testing::readFile(home_ + "/rip/Tester - Quiet.cue"),
             "PERFORMER \"Tester\"\r\n"
             "TITLE \"Quiet\"\r\n"
@@ -268,10 +290,13 @@ TEST_F(CueRip, DataBeforeTheFirstAudioTrackIsNoHiddenTrack) {
                                          "track kind=music length=3s pregap=2s\n"
                                          "track kind=tone length=2s pregap=1s\n";
   const cli_testing::Result run =
-      cli_testing::runRipmarrow(home_, "--vdrive mixed.txt rip --format wav --titles none --cue --out rip");
+      cli_testing::runRipmarrow(home_,
+                                "--vdrive mixed.txt rip --format wav --accuraterip-server none "
+                                "--titles none --cue --out rip");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(run.out.find("Hidden track"), std::string::npos) << run.out;
-  EXPECT_EQ(filesIn(home_ + "/rip"), (std::set<std::string>{"Track01.wav", "Track02.wav", "Disc.cue"}));
+  EXPECT_EQ(filesIn(home_ + "/rip"),
+            (std::set<std::string>{"Track01.wav", "Track02.wav", "Disc.cue", "ripmarrow.log"}));
   EXPECT_EQ(cli_testing::readFile(home_ + "/rip/Disc.cue"),
             "FILE \"Track01.wav\" WAVE\r\n"
             "  TRACK 01 AUDIO\r\n"
@@ -283,8 +308,10 @@ TEST_F(CueRip, DataBeforeTheFirstAudioTrackIsNoHiddenTrack) {
 }
 
 TEST_F(CueRip, DriveWithoutSubChannelStillRipsWithPregapsMarkedUnknown) {
-  std::ofstream(home_ + "/vdrives.ini") << "[E]\nimage=disc.cue\nmodel=no-subchannel\naddress=0:0:7:0\n";
-  const cli_testing::Result run = cli_testing::runRipmarrow(home_, "rip --format wav --titles none --cue --out rip");
+  std::ofstream(home_ + "/vdrives.ini")
+      << "[E]\nimage=disc.cue\nmodel=no-subchannel\naddress=0:0:7:0\n";
+  const cli_testing::Result run = cli_testing::runRipmarrow(
+      home_, "rip --format wav --accuraterip-server none --titles none --cue --out rip");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   // The room before track 1 is in the TOC: the hidden track is still found.
   EXPECT_TRUE(waveData(home_ + "/rip/00 Hidden Track.wav") == imageAudio(0, 150));

@@ -119,7 +119,9 @@ TEST_F(RipCommandTest, NamesFilesAfterTheLocalTitles) {
   const Result run = ripmarrow("--vdrive rip --tracks 2 --format wav --titles local --out titled");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_TRUE(fs::exists(home_ + "/titled/02 Lanterns on the Water.wav")) << run.out;
-  EXPECT_EQ(std::distance(fs::directory_iterator(home_ + "/titled"), fs::directory_iterator()), 1);
+  // The file and the rip's log.
+  EXPECT_TRUE(fs::exists(home_ + "/titled/ripmarrow.log"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(home_ + "/titled"), fs::directory_iterator()), 2);
 }
 
 TEST_F(RipCommandTest, AnUnreadableSectorUnderStopFailsItsTrack) {

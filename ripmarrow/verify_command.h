@@ -1,0 +1,36 @@
+// `ripmarrow verify FOLDER [--log FILE] [--accuraterip-server HOST[:PORT]]`:
+// reads a rip log of the folder (the newest one unless --log names one),
+// recomputes the checksums of the WAV or FLAC files it lists from their
+// audio (a WAV file's data chunk; a FLAC file decoded), compares them with
+// the log, and asks AccurateRip about them (lossy files are named and passed
+// over). 0 when every WAV or FLAC file matches the log and no track is found
+// not accurate; 1 otherwise; 2 for bad arguments.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "engine/verify/http_get.h"
+
+namespace ripmarrow {
+
+class VerifyCommand {
+ public:
+  static int main(int argc, char** argv);
+
+  struct Options {
+    std::string folder;
+    std::string log;  // "": the folder's newest log
+    std::optional<engine::verify::HttpServer> server;
+  };
+  static int run(const Options& options, std::ostream& out, std::ostream& err);
+
+  // The 16-bit stereo PCM of a WAV file's data chunk or of a decoded FLAC
+  // file (chosen by the file's first bytes), as the rip delivered it;
+  // nothing, with the reason, for anything else.
+  static std::optional<std::string> readAudio(const std::string& path, std::string& error);
+};
+
+}  // namespace ripmarrow

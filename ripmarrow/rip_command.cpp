@@ -655,6 +655,7 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
                                         : ripOne(engine, sink, options, track, path, terminal, stopped, out));
     if (stopped && sizeOf(path) == 0) std::filesystem::remove(path, ec);  // stopped in the test read
     proof.addTrack(track, path, whole, errorList(sink.errors), options.verify, testCrc, sink.retries);
+    if (whole && deemphasise(track)) proof.markDeemphasised();
     if (whole && !proof.log().tracks.back().ripped) {
       out << "  FAILED: " << proof.log().tracks.back().failure << "\n";
     } else if (whole) {

@@ -153,6 +153,7 @@ std::string RipLogText(const RipLog& log) {
     line("  AccurateRip", VerdictText(track.verdict));
     line("  Retries", std::to_string(track.retries));
     line("  Unconfirmed frames", std::to_string(track.unconfirmedFrames));
+    if (track.deemphasised) line("  De-emphasised", "yes");
   }
   text += "\n";
   if (log.allAccurate()) {
@@ -244,6 +245,8 @@ std::optional<RipLog> ParseRipLog(std::string_view text, std::string& error) {
         ok = parseInteger(value, track.retries);
       } else if (key == "Unconfirmed frames") {
         ok = parseInteger(value, track.unconfirmedFrames);
+      } else if (key == "De-emphasised") {
+        track.deemphasised = value == "yes";
       }
       if (!ok) return fail("bad value of " + std::string(key));
     } else if (key == "Program") {

@@ -40,6 +40,9 @@ struct RipLogTrack {
   engine::verify::TrackVerdict verdict;
   long retries = 0;
   long unconfirmedFrames = 0;
+  // The file was de-emphasised (--deemphasis): its audio differs from the
+  // disc's, whose checksums the log keeps.
+  bool deemphasised = false;
 
   // Ripped whole, the test CRC (when tested) equal to the copy CRC, and
   // matched by AccurateRip.

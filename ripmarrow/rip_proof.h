@@ -48,6 +48,10 @@ class RipProof {
   // `out`) and the log. False when some track is not accurate.
   bool finish(const std::string& folder, std::ostream& out, std::ostream& err);
 
+  // The last track added was de-emphasised on the way to its file.
+  void markDeemphasised() {
+    if (!log_.tracks.empty()) log_.tracks.back().deemphasised = true;
+  }
   const RipLog& log() const { return log_; }
 
  private:

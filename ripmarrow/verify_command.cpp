@@ -218,6 +218,7 @@ int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& 
 
   size_t matching = 0;
   size_t lossy = 0;
+  size_t deemphasised = 0;
   size_t accurate = 0;
   bool notAccurate = false;
   for (const RipLogTrack& track : log->tracks) {
@@ -241,6 +242,12 @@ int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& 
     if (extension == ".mp3" || extension == ".mp2" || extension == ".ogg" || extension == ".wma") {
       out << "  not checked: " << extension.substr(1) << " files keep no exact copy of the audio\n";
       ++lossy;
+      continue;
+    }
+    // The log keeps the disc's checksums, not those of the filtered audio.
+    if (track.deemphasised) {
+      out << "  not checked: de-emphasised, its audio is not the disc's\n";
+      ++deemphasised;
       continue;
     }
     std::string error;
@@ -268,9 +275,12 @@ int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& 
     if (verdict.kind == engine::verify::VerdictKind::kNotAccurate) notAccurate = true;
     out << "  AccurateRip: " << VerdictText(verdict) << "\n";
   }
-  const size_t checkable = log->tracks.size() - lossy;
+  const size_t checkable = log->tracks.size() - lossy - deemphasised;
   out << matching << " of " << checkable << (checkable == 1 ? " file matches" : " files match") << " the log";
   if (lossy > 0) out << " (" << lossy << " lossy " << (lossy == 1 ? "file" : "files") << " not checked)";
+  if (deemphasised > 0) {
+    out << " (" << deemphasised << " de-emphasised " << (deemphasised == 1 ? "file" : "files") << " not checked)";
+  }
   out << "; " << accurate << " accurate by AccurateRip.\n";
   return matching == checkable && !notAccurate ? 0 : 1;
 }

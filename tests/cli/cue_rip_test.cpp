@@ -191,6 +191,12 @@ TEST_F(CueRip, DeemphasisChangesOnlyTheFlaggedTrackAsFfmpegsFilterDoes) {
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   EXPECT_TRUE(track3 == cli_testing::readFile(home_ + "/filtered.raw"));
 
+  // The log keeps the disc's checksums and says which file was
+  // de-emphasised.
+  const std::string log = cli_testing::readFile(home_ + "/rip/ripmarrow.log");
+  EXPECT_NE(log.find("De-emphasised: yes"), std::string::npos) << log;
+  EXPECT_EQ(log.find("De-emphasised: yes"), log.rfind("De-emphasised: yes")) << log;
+
   // The sheet does not have players de-emphasise the track again.
   const std::string sheet = cli_testing::readFile(home_ + "/rip/Disc.cue");
   EXPECT_EQ(sheet.find("PRE"), std::string::npos) << sheet;
@@ -209,6 +215,12 @@ TEST_F(CueRip, DeemphasisChangesOnlyTheFlaggedTrackAsFfmpegsFilterDoes) {
                              "/flac/Track03.flac' -f s16le '" + home_ + "/decoded.raw'";
   ASSERT_EQ(std::system(decode.c_str()), 0) << decode;
   EXPECT_TRUE(track3 == cli_testing::readFile(home_ + "/decoded.raw"));
+  // verify passes over the de-emphasised file instead of calling it
+  // different from the disc.
+  const cli_testing::Result verify = cli_testing::runRipmarrow(home_, "verify flac --accuraterip-server none");
+  EXPECT_EQ(verify.status, 0) << verify.out << verify.err;
+  EXPECT_NE(verify.out.find("not checked: de-emphasised"), std::string::npos) << verify.out;
+  EXPECT_NE(verify.out.find("(1 de-emphasised file not checked)"), std::string::npos) << verify.out;
 }
 
 // Ctrl-C while the engine rips a track for de-emphasis into its

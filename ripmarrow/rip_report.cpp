@@ -55,6 +55,21 @@ std::optional<engine::verify::DiscLayout> RipReport::audioLayout(long audioTrack
   LONG leadOut = 0;
   if (FAILED(report_->get_leadOutLba(&leadOut)) || leadOut <= 0) return std::nullopt;
   layout.leadOutLba = static_cast<uint32_t>(leadOut);
+  // The lead-out is the last session's. When the last audio track ends a
+  // session gap or more before it, a data session follows (CD-Extra): its
+  // track starts that gap after the audio, and the audio track's length is
+  // its own, not the distance to the lead-out.
+  if (audioTracks > 0) {
+    LONG samples = 0;
+    engine_->put_trackNum(static_cast<LONG>(audioTracks));
+    if (SUCCEEDED(engine_->get_trackSamples(&samples)) && samples > 0) {
+      const uint32_t lastEnd = layout.tracks.back().startLba + static_cast<uint32_t>(samples) / 588;
+      const uint32_t dataStart = lastEnd + engine::verify::kSessionGapFrames;
+      if (dataStart < layout.leadOutLba) {
+        layout.tracks.push_back({static_cast<uint8_t>(audioTracks + 1), dataStart, true});
+      }
+    }
+  }
   return layout;
 }
 

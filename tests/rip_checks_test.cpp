@@ -306,6 +306,14 @@ TEST(RipChecksTest, TheDiscsIdentitiesComeFromItsTableOfContents) {
   CoPumpCalls(10);
   EXPECT_EQ(untouched, 77);
   EXPECT_EQ(disc.events().errors, std::vector<LONG>{INVALID_PARAM});
+
+  // The last audio track, shorter than the CD audio device tells, ends
+  // before the gap between the sessions, and its rip is its audio alone.
+  disc.engine()->put_trackNum(3);
+  LONG samples = 0;
+  disc.engine()->get_trackSamples(&samples);
+  EXPECT_EQ(samples, 3 * 75 * 588);
+  EXPECT_TRUE(disc.rip(3) == disc.trackAudio(2));
 }
 
 constexpr const char* kLayoutDisc =

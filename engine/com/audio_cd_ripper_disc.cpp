@@ -16,6 +16,9 @@ namespace {
 
 const std::string kRule(64, '_');
 constexpr int32_t kShortestMciLengthFrames = 375;  // 5 seconds
+// Between the audio session of a CD-Extra disc and its data session: the
+// first session's lead-out, the second's lead-in and pregap.
+constexpr int32_t kSessionGapFrames = 11400;
 
 }  // namespace
 
@@ -126,6 +129,11 @@ ErrcodeConstants AudioCDRipper2::refreshHoldingDrive() {
     if (trackFrames_.back() < kShortestMciLengthFrames) {
       log().line("Return to real last Track Byte");
       trackFrames_.back() = tocLength;
+      // Before a data session the distance holds the gap between the
+      // sessions too, which no drive can read: the track ends before it.
+      if (lastAudioDescriptor + 1 < tocTracks && tocLength > kSessionGapFrames) {
+        trackFrames_.back() = tocLength - kSessionGapFrames;
+      }
     }
   }
 

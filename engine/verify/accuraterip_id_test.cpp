@@ -85,7 +85,7 @@ TEST(DiscLayout, FromTheTableOfContents) {
   EXPECT_EQ(AccurateRipDiscIdOf(*layout), AccurateRipDiscIdOf(disc));
   EXPECT_EQ(layout->audioTracks().size(), 10u);
   EXPECT_EQ(layout->audioTrackFrames(0), 12767u - 150);
-  EXPECT_EQ(layout->audioTrackFrames(9), 281735u - 247455);  // up to the data track
+  EXPECT_EQ(layout->audioTrackFrames(9), 281735u - 11400 - 247455);  // up to the gap before the data session
   EXPECT_EQ(layout->audioTrackFrames(10), 0u);
 
   // Mixed mode (data first) is not CD-Extra.

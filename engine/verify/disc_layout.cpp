@@ -23,7 +23,11 @@ uint32_t DiscLayout::audioTrackFrames(size_t audioIndex) const {
   for (size_t i = 0; i < tracks.size(); ++i) {
     if (tracks[i].data) continue;
     if (seen++ != audioIndex) continue;
-    const uint32_t end = i + 1 < tracks.size() ? tracks[i + 1].startLba : leadOutLba;
+    uint32_t end = i + 1 < tracks.size() ? tracks[i + 1].startLba : leadOutLba;
+    // The audio session ends the gap between the sessions before a data
+    // track that follows it (CD-Extra).
+    if (i + 1 < tracks.size() && tracks[i + 1].data && end >= tracks[i].startLba + kSessionGapFrames)
+      end -= kSessionGapFrames;
     return end >= tracks[i].startLba ? end - tracks[i].startLba : 0;
   }
   return 0;

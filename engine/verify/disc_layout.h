@@ -32,7 +32,8 @@ struct DiscLayout {
   bool cdExtra() const;
   // Frames from the start of audio track `audioIndex` (0-based among the
   // audio tracks) to the start of the next track, or to the lead-out; 0 for
-  // an index past the audio tracks.
+  // an index past the audio tracks. The last audio track before a data
+  // session ends the session gap before the data track.
   uint32_t audioTrackFrames(size_t audioIndex) const;
 };
 

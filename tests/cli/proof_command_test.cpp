@@ -365,6 +365,27 @@ TEST_F(ProofTest, RipLogNumbersEqualTheImagesAndVerifyChecksTheRip) {
   EXPECT_EQ(ripmarrow::ParseRipLog(readFile(home_ + "/rip/ripmarrow.log"), error)->tracks.size(), 3u);
 }
 
+// A CD-Extra disc: the log's table of contents holds the data session, and
+// the last audio track, which ends before the gap between the sessions, is
+// checked over its own audio.
+TEST_F(ProofTest, VerifyChecksTheLastAudioTrackOfACdExtraDisc) {
+  ASSERT_EQ(ripmarrow("register").status, 0);
+  std::ofstream(home_ + "/extra.txt") << "disc seed=9\n"
+                                         "track kind=music length=6s\n"
+                                         "track kind=noise length=3s\n"
+                                         "session\n"
+                                         "track kind=data length=8s\n";
+  Result run = ripmarrow("--vdrive extra.txt rip --format wav --titles none --out extra --accuraterip-server none");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  std::string error;
+  const auto log = ripmarrow::ParseRipLog(readFile(home_ + "/extra/ripmarrow.log"), error);
+  ASSERT_TRUE(log) << error;
+  ASSERT_TRUE(log->layout.cdExtra());
+  EXPECT_EQ(log->layout.audioTrackFrames(1), 3u * 75);
+  run = ripmarrow("verify extra --accuraterip-server none");
+  EXPECT_EQ(run.out.find("DIFFERS"), std::string::npos) << run.out;
+}
+
 // Test and copy on a drive whose every read starts somewhere else: the two
 // reads of a track differ, the track fails and the program ends with 1.
 TEST_F(ProofTest, TestAndCopyFailsATrackWhoseReadsDiffer) {

@@ -365,7 +365,14 @@ void RipBatch::endBatch(bool normal) {
   const std::optional<engine::verify::AccurateRipDiscId> disc = proof_->disc();
   if (!server || !disc || !proof_->anyRipped()) {
     engine::verify::AccurateRipLookup lookup = notAsked();
-    if (server && proof_->anyRipped()) lookup.detail = "the disc's identity is unknown";
+    if (proof_->anyRipped()) {
+      // Asked for, but impossible: said as no answer, the log says why.
+      if (!server && !text.empty() && text != "none") {
+        lookup.detail = "the server \"" + text + "\" is not HOST or HOST:PORT";
+      } else if (server) {
+        lookup.detail = "the disc's identity is unknown";
+      }
+    }
     verificationArrived(lookup);
     return;
   }

@@ -650,6 +650,8 @@ class RipBatchTest : public QObject {
       window().RipCD1Click();
       QTRY_VERIFY_WITH_TIMEOUT(pb()->format() == "Checking AccurateRip...", 10000);
       QVERIFY(ripping() && pb()->isTextVisible() && !enabled("RipCD1"));
+      QDir().mkpath(QUAVERN_SCREENSHOT_DIR);
+      QVERIFY(window().grab().save(QUAVERN_SCREENSHOT_DIR "/main_window_checking_accuraterip.png"));
       QTRY_VERIFY_WITH_TIMEOUT(!ripping(), 10000);
       QVERIFY2(clock.elapsed() < 6000, qPrintable(QString::number(clock.elapsed())));
       QCOMPARE(lastMessage(),
@@ -664,8 +666,13 @@ class RipBatchTest : public QObject {
     rip();
     QCOMPARE(lastMessage(),
              summary("AccurateRip could not be reached.", "ripmarrow (5).log"));
-    QCOMPARE(program_->prompter.messages.size(), size_t(5));
     QCOMPARE(readLog("ripmarrow (5).log")->tracks.size(), size_t(1));
+    program_->settings.writeText("accuraterip", "server", "127.0.0.1:port");  // not a server: no answer, and why
+    rip();
+    QCOMPARE(lastMessage(), summary("AccurateRip could not be reached.", "ripmarrow (6).log"));
+    QCOMPARE(readLog("ripmarrow (6).log")->accurateRipLookup,
+             std::string("no answer (the server \"127.0.0.1:port\" is not HOST or HOST:PORT)"));
+    QCOMPARE(program_->prompter.messages.size(), size_t(6));
 
     // The first summary as the program's message box shows it.
     QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(),
@@ -675,6 +682,28 @@ class RipBatchTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&box));
     QDir().mkpath(QUAVERN_SCREENSHOT_DIR);
     QVERIFY(box.grab().save(QUAVERN_SCREENSHOT_DIR "/rip_batch_summary.png"));
+  }
+
+  // The window closes while AccurateRip keeps the batch waiting: it closes
+  // within the look-up's time-out, the log is written and nothing is told.
+  void closingWhileAccurateRipIsAskedStillWritesTheLog() {
+    engine::verify::testing::AccurateRipTestServer silent;
+    silent.setBehaviour(engine::verify::testing::AccurateRipTestServer::Behaviour::kNeverAnswer);
+    server_ = loopback(silent);
+    start(kThreeTracks);
+    window().RipCD1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(pb()->format() == "Checking AccurateRip...", 10000);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(window().close());
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!ripping());
+    QCOMPARE(window().ripBatch().logPath(), file("ripmarrow.log"));
+    const auto log = readLog("ripmarrow.log");
+    QVERIFY(log && log->tracks.size() == 3 && !log->allAccurate());
+    QCOMPARE(log->accurateRipLookup.substr(0, 9), std::string("no answer"));
+    QCOMPARE(program_->prompter.messages, std::vector<std::string>{});
+    program_.reset();  // nothing left running to call into the closed window
   }
 
   // A drive of +667 samples, its offset kept in drives.ini under the

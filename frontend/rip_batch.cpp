@@ -378,7 +378,6 @@ void RipBatch::endBatch(bool normal) {
   }
   // The look-up may wait for the network: on a worker, while the window
   // goes on (the menus stay as during the rip, the caption says why).
-  view_.setRipProgress(0);
   view_.setProgressCaption(RipBatchView::Caption::kVerifying);
   lookup_ = std::async(std::launch::async,
                        [server = *server, disc = *disc] { return lookUpAccurateRip(server, disc); });
@@ -434,7 +433,9 @@ void RipBatch::abandon() {
 void RipBatch::completeBatch(bool normal, const std::vector<std::string>& verification, bool verified) {
   disc_.setRipping(false);  // clears the stop request, menus idle
   if (!normal) {
-    // A refused overwrite of the last ticked row: the caption stays.
+    // A refused overwrite of the last ticked row: the caption stays (the
+    // percentage, also after a look-up), nothing is told.
+    view_.setProgressCaption(RipBatchView::Caption::kPercent);
     return;
   }
   view_.setRipProgress(0);

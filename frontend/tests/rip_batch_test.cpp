@@ -674,6 +674,19 @@ class RipBatchTest : public QObject {
              std::string("no answer (the server \"127.0.0.1:port\" is not HOST or HOST:PORT)"));
     QCOMPARE(program_->prompter.messages.size(), size_t(6));
 
+    // A batch that ends at a refused overwrite of its last row: its log is
+    // written, nothing is told, and the caption keeps the percentage.
+    std::filesystem::remove(file("Track01.wav"));
+    program_->prompter.answerYes = false;
+    tickOnly({0, 1});
+    program_->settings.writeText("accuraterip", "server", loopback(server));
+    rip();
+    QCOMPARE(program_->prompter.messages.size(), size_t(6));
+    QCOMPARE(readLog("ripmarrow (7).log")->tracks.size(), size_t(1));
+    QVERIFY(readLog("ripmarrow (7).log")->allAccurate());
+    QVERIFY(pb()->isTextVisible());
+    QCOMPARE(pb()->format(), QString("%p%"));
+
     // The first summary as the program's message box shows it.
     QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(),
                     QString::fromStdString(program_->prompter.messages.front()),

@@ -123,7 +123,7 @@ class RipBatch {
   bool TagRippedFile();
   int nextTickedRow(int from) const;
   // The last track is done: the disc is looked up (on a worker thread) and
-  // the log written before the batch ends. `normal` as for endBatch.
+  // the log written before the batch ends. `normal` as for completeBatch.
   void endBatch(bool normal);
   void verificationArrived(const engine::verify::AccurateRipLookup& lookup);
   // The verdicts and the log of the batch's proof; the summary's lines.

@@ -9,18 +9,33 @@ constexpr char kFile[] = "drives.ini";
 constexpr char kKey[] = "read offset";
 
 // A drive's identity as an INI section name: the characters a section name
-// cannot hold are replaced, and the padding INQUIRY leaves is trimmed.
+// cannot hold are replaced.
 std::string sectionOf(const std::string& driveName) {
   std::string section;
-  for (const char c : driveName) {
+  for (const char c : DriveOffsets::identityOf(driveName)) {
     section += (c == '[' || c == ']' || c == '\n' || c == '\r' || c == ';') ? '_' : c;
   }
-  const size_t first = section.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return section.substr(first, section.find_last_not_of(' ') - first + 1);
+  return section;
+}
+
+bool isAddress(const std::string& text) {
+  // "(h:t:l)": digits and colons in parentheses.
+  return text.size() >= 3 && text.front() == '(' && text.back() == ')' &&
+         text.find_first_not_of("0123456789:", 1) == text.size() - 1;
 }
 
 }  // namespace
+
+std::string DriveOffsets::identityOf(const std::string& driveName) {
+  const auto trim = [](const std::string& text) {
+    const size_t first = text.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+  };
+  std::string name = trim(driveName);
+  const size_t open = name.rfind(" (");
+  if (open != std::string::npos && isAddress(name.substr(open + 1))) name = trim(name.substr(0, open));
+  return name;
+}
 
 std::optional<long> DriveOffsets::offsetOf(const std::string& driveName) {
   const std::string section = sectionOf(driveName);

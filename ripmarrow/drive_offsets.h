@@ -22,6 +22,11 @@ class DriveOffsets {
   // cannot be written.
   static bool setOffset(const std::string& driveName, long samples);
 
+  // The drive's identity in a driveName "VENDOR, PRODUCT vREV (h:t:l)": the
+  // bus address at the end is not part of it (a drive keeps its offset on
+  // another port), nor are blanks at the ends.
+  static std::string identityOf(const std::string& driveName);
+
   // "-472", "+667", "0" -> samples; false for anything else or out of range.
   static bool parseOffset(const std::string& text, long& samples);
 };

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "components/trackmill2.h"
+#include "engine/verify/accuraterip_id.h"
+#include "ripmarrow/rip_report.h"
 #include "platform/text/utf.h"
 
 namespace ripmarrow {
@@ -141,6 +143,15 @@ int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& er
       std::snprintf(idText, sizeof idText, "%08lx", static_cast<unsigned long>(static_cast<uint32_t>(id)));
       out << "  Type:  " << discTypeName(type) << "\n";
       out << "  CDDB ID: " << idText << "\n";
+      const RipReport report(engine.get());
+      const auto id1 = report.accurateRipId1();
+      const auto id2 = report.accurateRipId2();
+      if (id1 && id2) {
+        out << "  AccurateRip ID: "
+            << engine::verify::AccurateRipIdentity({static_cast<uint32_t>(tracks), *id1, *id2, static_cast<uint32_t>(id)})
+            << "\n";
+      }
+      if (const std::string mb = report.musicBrainzDiscId(); !mb.empty()) out << "  MusicBrainz ID: " << mb << "\n";
       out << "  Tracks: " << tracks << "\n";
       for (LONG t = 1; t <= tracks; ++t) {
         engine->put_trackNum(t);

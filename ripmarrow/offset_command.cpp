@@ -94,6 +94,11 @@ std::optional<std::string> ripRangeAtZero(IAudioCDRipper2* engine, RangeSink& si
   sink.finished = false;
   const HRESULT hr = report.ripRangeToAudioFile2Format(firstLba, frames, path);
   while (SUCCEEDED(hr) && !sink.finished && sink.errors.empty()) CoPumpCalls(20);
+  if (SUCCEEDED(hr) && !sink.finished) {
+    // A failed read: the rip is stopped before its file goes.
+    engine->StopRip();
+    for (int i = 0; i < 100 && !sink.finished; ++i) CoPumpCalls(20);
+  }
   std::optional<std::string> pcm;
   if (FAILED(hr)) {
     why = "the engine cannot rip a range of the disc";

@@ -597,7 +597,7 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
         options.verify ? testRead(engine, sink, options, proof, track, stopped, out) : std::nullopt;
     const bool whole = !stopped && ripOne(engine, sink, options, track, path, terminal, stopped, out);
     if (stopped && sizeOf(path) == 0) std::filesystem::remove(path, ec);  // stopped in the test read
-    proof.addTrack(track, path, whole, errorList(sink.errors), testCrc, sink.retries);
+    proof.addTrack(track, path, whole, errorList(sink.errors), options.verify, testCrc, sink.retries);
     if (whole && !proof.log().tracks.back().ripped) {
       out << "  FAILED: " << proof.log().tracks.back().failure << "\n";
     } else if (whole) {

@@ -1,5 +1,6 @@
 #include "ripmarrow/rip_proof.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -82,7 +83,7 @@ std::optional<uint32_t> RipProof::lastCopyCrc() const {
   return proof->copyCrc;
 }
 
-void RipProof::addTrack(long track, const std::string& path, bool ripped, const std::string& failure,
+void RipProof::addTrack(long track, const std::string& path, bool ripped, const std::string& failure, bool tested,
                         std::optional<uint32_t> testCrc, long retries) {
   RipLogTrack entry;
   entry.number = track;
@@ -103,7 +104,10 @@ void RipProof::addTrack(long track, const std::string& path, bool ripped, const 
       SUCCEEDED(report->get_framesUnconfirmed(&unconfirmed))) {
     entry.unconfirmedFrames = unconfirmed;
   }
-  if (entry.testCrc && ripped && *entry.testCrc != entry.copyCrc) {
+  if (tested && ripped && !entry.testCrc) {
+    entry.ripped = false;
+    entry.failure = "the test read failed";
+  } else if (entry.testCrc && ripped && *entry.testCrc != entry.copyCrc) {
     entry.ripped = false;
     entry.failure = "the test read's CRC " + hex8(*entry.testCrc, "%08X") + " differs from the copy's";
   }
@@ -140,7 +144,15 @@ bool RipProof::finish(const std::string& folder, std::ostream& out, std::ostream
     out << "Log: " << path << "\n";
   }
   const bool all = log_.allAccurate();
-  out << (all ? "Every track is accurate." : "Not every track is accurate.") << "\n";
+  if (all) {
+    out << "Every track is accurate.\n";
+  } else if (lookup.status != engine::verify::LookupStatus::kFound) {
+    out << "Not every track is accurate: AccurateRip could confirm none, " << lookupText(lookup) << ".\n";
+  } else {
+    const auto accurate = std::count_if(log_.tracks.begin(), log_.tracks.end(),
+                                        [](const RipLogTrack& track) { return track.accurate(); });
+    out << "Not every track is accurate: " << accurate << " of " << log_.tracks.size() << ".\n";
+  }
   return all;
 }
 

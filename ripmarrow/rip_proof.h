@@ -38,8 +38,10 @@ class RipProof {
   // The copy CRC of the rip just ended (a test read's).
   std::optional<uint32_t> lastCopyCrc() const;
 
-  // After each track's rip: its outcome and the report's numbers.
-  void addTrack(long track, const std::string& path, bool ripped, const std::string& failure,
+  // After each track's rip: its outcome and the report's numbers. With
+  // `tested` (test and copy) a track without a test CRC, or whose test CRC
+  // differs from the copy's, has failed.
+  void addTrack(long track, const std::string& path, bool ripped, const std::string& failure, bool tested,
                 std::optional<uint32_t> testCrc, long retries);
 
   // After the last track: the AccurateRip look-up and verdicts (said on

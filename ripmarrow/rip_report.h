@@ -1,8 +1,7 @@
-// The engine's members that prove a rip: the checksums of the last rip, the
-// disc's identities and layout, the drive's read offset (IAudioCDRipperReport,
-// dispids 0x7-0x11) and the rip of any range of the disc (IAudioCDRipper2,
-// 0x70). They are reached through IDispatch by dispid, so an engine built
-// before them answers "not there" (nothing, false) instead of failing.
+// The engine's members that prove a rip, in the client's terms: the
+// checksums of the last rip, the disc's identities and layout, the drive's
+// read offset (IAudioCDRipperReport) and the rip of any range of the disc
+// (IAudioCDRipper2). A failed call gives nothing (or false).
 #pragma once
 
 #include <cstdint>
@@ -42,8 +41,6 @@ class RipReport {
   HRESULT ripRangeToAudioFile2Format(long firstLba, long frames, const std::string& path) const;
 
  private:
-  std::optional<uint32_t> get(DISPID id, std::optional<long> argument = std::nullopt) const;
-
   IAudioCDRipper2* engine_;
   com::ComPtr<IAudioCDRipperReport> report_;
 };

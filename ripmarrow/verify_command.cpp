@@ -217,6 +217,7 @@ int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& 
   out << "AccurateRip " << engine::verify::AccurateRipIdentity(disc) << ": " << lookupText(lookup) << "\n";
 
   size_t matching = 0;
+  size_t lossy = 0;
   size_t accurate = 0;
   bool notAccurate = false;
   for (const RipLogTrack& track : log->tracks) {
@@ -233,6 +234,13 @@ int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& 
     // Only a name in the folder: a log cannot point elsewhere.
     if (track.file.find('/') != std::string::npos || track.file == "." || track.file == "..") {
       out << "  not checked: not a file name\n";
+      continue;
+    }
+    // Lossy files keep no exact audio: nothing to compare.
+    const std::string extension = fs::path(track.file).extension().string();
+    if (extension == ".mp3" || extension == ".mp2" || extension == ".ogg" || extension == ".wma") {
+      out << "  not checked: " << extension.substr(1) << " files keep no exact copy of the audio\n";
+      ++lossy;
       continue;
     }
     std::string error;
@@ -260,9 +268,11 @@ int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& 
     if (verdict.kind == engine::verify::VerdictKind::kNotAccurate) notAccurate = true;
     out << "  AccurateRip: " << VerdictText(verdict) << "\n";
   }
-  out << matching << " of " << log->tracks.size() << (log->tracks.size() == 1 ? " file matches" : " files match")
-      << " the log; " << accurate << " accurate by AccurateRip.\n";
-  return matching == log->tracks.size() && !notAccurate ? 0 : 1;
+  const size_t checkable = log->tracks.size() - lossy;
+  out << matching << " of " << checkable << (checkable == 1 ? " file matches" : " files match") << " the log";
+  if (lossy > 0) out << " (" << lossy << " lossy " << (lossy == 1 ? "file" : "files") << " not checked)";
+  out << "; " << accurate << " accurate by AccurateRip.\n";
+  return matching == checkable && !notAccurate ? 0 : 1;
 }
 
 }  // namespace ripmarrow

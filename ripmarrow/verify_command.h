@@ -2,8 +2,9 @@
 // reads a rip log of the folder (the newest one unless --log names one),
 // recomputes the checksums of the WAV or FLAC files it lists from their
 // audio (a WAV file's data chunk; a FLAC file decoded), compares them with
-// the log, and asks AccurateRip about them. 0 when every file matches the
-// log and no track is found not accurate; 1 otherwise; 2 for bad arguments.
+// the log, and asks AccurateRip about them (lossy files are named and passed
+// over). 0 when every WAV or FLAC file matches the log and no track is found
+// not accurate; 1 otherwise; 2 for bad arguments.
 #pragma once
 
 #include <cstdint>

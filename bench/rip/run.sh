@@ -39,6 +39,10 @@ for m in "${modes[@]}"; do
   read -r jwall[$m] _ _ _ _ _ _ _ <<<"$(best wav 32 32 "$m" 30)"
 done
 read -r mp332 _ peak base pcm errmp3 _ _ <<<"$(best mp3 32 32 burst)"
+# The checksums every rip takes: their cost alone, against a 64x WAV rip
+# (drive and driveSpeed at 64x) and the unpaced BURST rip that holds them.
+read -r wall64 _ _ _ _ _ _ _ <<<"$(best wav 64 64 burst)"
+sums=$("$bench" sums)
 
 peer="not available (apt-get install cd-paranoia)"
 peer_s=""
@@ -70,6 +74,9 @@ for m in "${modes[@]}"; do
 done
 echo
 printf '%-34s %10.3f s (WAV: %.3f s)\n' "MP3 at 32x (last RipProgress)" "$mp332" "${wall[burst]}"
+awk -v s="$sums" -v w="$wall64" -v b="$burst" 'BEGIN {
+  printf "Checksums of the track alone %.3f s: %.2f%% of a 64x WAV rip (%.3f s), %.2f%% of the unpaced one (%.3f s)\n",
+    s, s / (w - s) * 100, w, s / (b - s) * 100, b }'
 awk -v p="$peak" -v b="$base" -v c="$pcm" 'BEGIN {
   printf "MP3 rip peak RSS %.1f MiB (%.1f MiB before the rip): grew %.1f MiB; PCM buffer %.1f MiB + 32 MiB = %.1f MiB\n",
     p / 1024, b / 1024, (p - b) / 1024, c / 1048576, c / 1048576 + 32 }'

@@ -11,11 +11,9 @@
 #include <fstream>
 #include <random>
 
-#include "components/trackmill2.h"
 #include "engine/verify/accuraterip_id.h"
 #include "engine/verify/testing/accuraterip_test_server.h"
 #include "engine/verify/track_checksums.h"
-#include "platform/com/com_ptr.h"
 #include "platform/vdrive/disc_description.h"
 #include "ripmarrow/offset_command.h"
 #include "ripmarrow/rip_log.h"
@@ -161,28 +159,6 @@ class ProofTest : public ::testing::Test {
     std::string error;
     ASSERT_FALSE(ripmarrow::WriteRipLog(home_ + "/" + folder, imageLog("Track", ".wav"), error).empty()) << error;
   }
-  // True when the registered engine reports checksums (a rip's proof needs it).
-  bool engineReportsChecksums() {
-    const Result registered = ripmarrow("register");
-    EXPECT_EQ(registered.status, 0) << registered.err;
-    CoInitialize(nullptr);
-    bool found = false;
-    {
-      com::ComPtr<IAudioCDRipper2> engine;
-      com::ComPtr<IAudioCDRipperReport> report;
-      if (SUCCEEDED(CoCreateInstance(CLSID_AudioCDRipper2, nullptr, CLSCTX_INPROC_SERVER, IID_IAudioCDRipper2,
-                                     engine.putVoid())) &&
-          SUCCEEDED(engine->QueryInterface(IID_IAudioCDRipperReport, report.putVoid()))) {
-        std::u16string name = u"trackCopyCRC";
-        LPOLESTR names[] = {name.data()};
-        DISPID id = DISPID_UNKNOWN;
-        found = SUCCEEDED(report->GetIDsOfNames(IID_NULL, names, 1, 0, &id)) && id == 0x7;
-      }
-    }
-    CoUninitialize();
-    return found;
-  }
-
   std::string home_;
   AccurateRipTestServer server_;
 };
@@ -269,6 +245,15 @@ TEST_F(ProofTest, VerifyRefusesWhatItCannotCheck) {
   EXPECT_NE(run.out.find("not checked: not a file name"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("CANNOT CHECK: neither a WAV nor a FLAC file"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("1 of 3 files match the log"), std::string::npos) << run.out;
+  // A lossy file is named and passed over.
+  log = imageLog("Track", ".wav");
+  log.tracks[2].file = "Track03.mp3";
+  std::ofstream(home_ + "/rip/Track03.mp3") << "ID3";
+  std::ofstream(home_ + "/rip/lossy.log") << ripmarrow::RipLogText(log);
+  run = ripmarrow("verify rip --log lossy.log --accuraterip-server none");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("not checked: mp3 files keep no exact copy"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("2 of 2 files match the log (1 lossy file not checked)"), std::string::npos) << run.out;
   EXPECT_EQ(ripmarrow("verify").status, 2);
   EXPECT_EQ(ripmarrow("verify rip --accuraterip-server :80").status, 2);
 }
@@ -277,6 +262,10 @@ TEST_F(ProofTest, VerifyDecodesRippedFlacFiles) {
   ASSERT_EQ(ripmarrow("register").status, 0);
   Result run = ripmarrow("--vdrive disc.txt rip --format flac --titles none --out flac --accuraterip-server none");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
+  // Against the rip's own log and against one of the image's numbers.
+  run = ripmarrow("verify flac --accuraterip-server none");
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("3 of 3 files match the log"), std::string::npos) << run.out;
   std::ofstream(home_ + "/flac/image.log") << ripmarrow::RipLogText(imageLog("Track", ".flac"));
   run = ripmarrow("verify flac --log image.log --accuraterip-server none");
   EXPECT_EQ(run.status, 0) << run.out << run.err;
@@ -344,7 +333,7 @@ TEST(OffsetSearch, FindsTheOffsetWhoseCrcTheDatabaseHolds) {
 }
 
 TEST_F(ProofTest, RipLogNumbersEqualTheImagesAndVerifyChecksTheRip) {
-  if (!engineReportsChecksums()) GTEST_SKIP() << "the engine does not report checksums yet";
+  ASSERT_EQ(ripmarrow("register").status, 0);
   putRecord(imageRecord(9));
   Result run = ripmarrow("--vdrive disc.txt rip --format wav --mode secure --verify --titles none --out rip" + server());
   ASSERT_EQ(run.status, 0) << run.out << run.err;
@@ -376,8 +365,29 @@ TEST_F(ProofTest, RipLogNumbersEqualTheImagesAndVerifyChecksTheRip) {
   EXPECT_EQ(ripmarrow::ParseRipLog(readFile(home_ + "/rip/ripmarrow.log"), error)->tracks.size(), 3u);
 }
 
+// Test and copy on a drive whose every read starts somewhere else: the two
+// reads of a track differ, the track fails and the program ends with 1.
+TEST_F(ProofTest, TestAndCopyFailsATrackWhoseReadsDiffer) {
+  ASSERT_EQ(ripmarrow("register").status, 0);
+  std::ofstream(home_ + "/vdrives.ini") << "[V]\njitter=588\nseed=3\n";
+  const Result run =
+      ripmarrow("--vdrive disc.txt rip --tracks 2 --format wav --verify --titles none --out jitter --accuraterip-server none");
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find("differs from the copy's"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("0 of 1 track ripped"), std::string::npos) << run.out;
+  std::string error;
+  const auto log = ripmarrow::ParseRipLog(readFile(home_ + "/jitter/ripmarrow.log"), error);
+  ASSERT_TRUE(log) << error;
+  ASSERT_EQ(log->tracks.size(), 1u);
+  EXPECT_FALSE(log->tracks[0].ripped);
+  ASSERT_TRUE(log->tracks[0].testCrc);
+  EXPECT_NE(*log->tracks[0].testCrc, log->tracks[0].copyCrc);
+  // The test read's file is gone.
+  EXPECT_FALSE(fs::exists(home_ + "/jitter/.ripmarrow-test.wav"));
+}
+
 TEST_F(ProofTest, CorrectedRipsOfOffsetDrivesEqualTheImage) {
-  if (!engineReportsChecksums()) GTEST_SKIP() << "the engine does not report checksums yet";
+  ASSERT_EQ(ripmarrow("register").status, 0);
   putRecord(imageRecord(5));
   for (const long offset : {6L, 667L, -1164L}) {
     std::ofstream(home_ + "/vdrives.ini") << "[V]\nread-offset=" << offset << "\n";
@@ -401,11 +411,18 @@ TEST_F(ProofTest, CorrectedRipsOfOffsetDrivesEqualTheImage) {
 }
 
 TEST_F(ProofTest, OffsetFindFindsTheDrivesOffset) {
-  if (!engineReportsChecksums()) GTEST_SKIP() << "the engine does not report checksums yet";
+  ASSERT_EQ(ripmarrow("register").status, 0);
   std::ofstream(home_ + "/vdrives.ini") << "[V]\nread-offset=667\n";
   Result run = ripmarrow("--vdrive disc.txt offset find" + server());
   EXPECT_EQ(run.status, 1) << run.out << run.err;
   EXPECT_NE(run.out.find("The disc cannot tell"), std::string::npos) << run.out;
+
+  // A record whose CRCs no offset gives (another pressing): the disc cannot tell either.
+  putRecord(imageRecord(2, false, 1));
+  run = ripmarrow("--vdrive disc.txt offset find" + server());
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find("No read offset from -2000 to +2000"), std::string::npos) << run.out;
+  EXPECT_FALSE(fs::exists(home_ + "/drives.ini"));
 
   putRecord(imageRecord(2));
   run = ripmarrow("--vdrive disc.txt offset find --save" + server());

@@ -1,6 +1,7 @@
 // The rip log: its text read back gives the same record, an existing log is
 // never replaced, and text that is not a whole log is refused.
 #include "ripmarrow/rip_log.h"
+#include "ripmarrow/drive_offsets.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -163,6 +164,33 @@ TEST(RipLog, AnExistingLogIsNeverReplaced) {
   EXPECT_TRUE(ripmarrow::WriteRipLog(folder + "/missing", log, error).empty());
   EXPECT_FALSE(error.empty());
   std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DriveOffsets, ADriveIsKnownByItsIdentityNotItsAddress) {
+  using ripmarrow::DriveOffsets;
+  EXPECT_EQ(DriveOffsets::identityOf("RIPMARRW, Virtual CD-ROM   v+29B (0:7:0)"), "RIPMARRW, Virtual CD-ROM   v+29B");
+  EXPECT_EQ(DriveOffsets::identityOf("  PLEXTOR, DVDR PX-716A v1.11 (12:0:0) "), "PLEXTOR, DVDR PX-716A v1.11");
+  EXPECT_EQ(DriveOffsets::identityOf("Odd (drive) (x:1)"), "Odd (drive) (x:1)");
+  char pattern[] = "/tmp/rm_drive_offsets.XXXXXX";
+  const std::string home = mkdtemp(pattern);
+  setenv("RIPMARROW_HOME", home.c_str(), 1);
+  EXPECT_TRUE(DriveOffsets::setOffset("HL-DT-ST, DVDRAM GH24NSD1 vLG00 (1:0:0)", 6));
+  EXPECT_EQ(DriveOffsets::offsetOf("HL-DT-ST, DVDRAM GH24NSD1 vLG00 (2:0:0)"), 6);
+  EXPECT_FALSE(DriveOffsets::offsetOf("HL-DT-ST, DVDRAM GH24NSD1 vLG01 (1:0:0)"));
+  EXPECT_FALSE(DriveOffsets::setOffset("X", 2001));
+  EXPECT_FALSE(DriveOffsets::setOffset("   ", 1));
+  long samples = 0;
+  for (const char* bad : {"", "+", "1e3", "2001", "-2001", "12345", " 5"}) {
+    EXPECT_FALSE(DriveOffsets::parseOffset(bad, samples)) << bad;
+  }
+  EXPECT_TRUE(DriveOffsets::parseOffset("-2000", samples));
+  EXPECT_EQ(samples, -2000);
+  std::filesystem::remove_all(home);
+  unsetenv("RIPMARROW_HOME");
 }
 
 }  // namespace

@@ -750,6 +750,13 @@ class RipBatchTest : public QObject {
     }
     QCOMPARE(readLog("ripmarrow (2).log")->readOffset, 667L);
     QCOMPARE(readLog("ripmarrow.log")->readOffset, 0L);
+
+    // The offset is read for each batch: once forgotten, the engine rips
+    // without it again instead of keeping the last one put.
+    std::filesystem::remove(home_->path() + "/drives.ini");
+    rip();
+    QCOMPARE(readLog("ripmarrow (3).log")->readOffset, 0L);
+    QVERIFY(readFile(file("Track02.wav")) == uncorrected);
   }
 
   void screenshots() {

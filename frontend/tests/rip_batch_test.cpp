@@ -29,6 +29,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 
 #include "engine/verify/accuraterip_id.h"
 #include "engine/verify/testing/accuraterip_test_server.h"
@@ -38,6 +39,7 @@
 #include "platform/vdrive/disc_description.h"
 #include "ripmarrow/drive_offsets.h"
 #include "ripmarrow/rip_log.h"
+#include "ripmarrow/verify_command.h"
 
 using namespace quavern_testing;
 
@@ -592,6 +594,14 @@ class RipBatchTest : public QObject {
     QCOMPARE(last.accurateRipV2, uint32_t(v2));
     QCOMPARE(last.retries, long(retries));
     QCOMPARE(last.unconfirmedFrames, long(unconfirmed));
+
+    // The command line's verify reads the log and finds the files as it says.
+    std::ostringstream said;
+    QCOMPARE(ripmarrow::VerifyCommand::run({out_, file("ripmarrow.log"), std::nullopt}, said, said), 0);
+    std::string wav = readFile(file("Track02.wav"));
+    wav[46 + 1000] ^= 0x01;
+    std::ofstream(file("Track02.wav"), std::ios::binary | std::ios::trunc) << wav;
+    QCOMPARE(ripmarrow::VerifyCommand::run({out_, file("ripmarrow.log"), std::nullopt}, said, said), 1);
 
     const std::string firstLog = readFile(file("ripmarrow.log"));
     setFormat(0);  // MP3: the log holds the checksums of the disc's audio, not of the MP3

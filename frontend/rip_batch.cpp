@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <QTimer>
+
 #include <charconv>
 #include <filesystem>
 
@@ -39,6 +41,17 @@ bool parseYear(const std::string& text, LONG& year) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
+// The rip mode of [cd] "grab mode" and the on-error action of "error
+// action" as the log names them.
+const char* modeName(int grabMode) {
+  static const char* const kNames[] = {"burst", "synch", "secure", "paranoid"};
+  return grabMode >= 0 && grabMode <= 3 ? kNames[grabMode] : "unknown";
+}
+const char* errorActionName(int action) {
+  static const char* const kNames[] = {"stop", "silence", "cut", "correct"};
+  return action >= 0 && action <= 3 ? kNames[action] : "unknown";
+}
+
 }  // namespace
 
 std::string ripFileName(const std::string& title, const std::string& extension) {
@@ -68,6 +81,11 @@ RipBatch::RipBatch(EngineLink& engine, SettingsStore& settings, Prompter& prompt
     : engine_(engine), settings_(settings), prompter_(prompter), opener_(opener), tags_(tags), disc_(disc),
       view_(view) {}
 
+RipBatch::~RipBatch() {
+  // A look-up still running ends within its time-out; its answer is dropped.
+  if (lookup_.valid()) lookup_.wait();
+}
+
 bool RipBatch::ripping() const { return disc_.ripping(); }
 
 int RipBatch::nextTickedRow(int from) const {
@@ -93,6 +111,7 @@ void RipBatch::StartRip() {
   disc_.setRipping(true);
   failures_.clear();
   filesWritten_ = 0;
+  logPath_.clear();
 
   // The output folder, created when missing; a failure shows on the tracks.
   outputFolder_ = settings_.readText("basic", "output directory", defaults::musicFolder());
@@ -108,10 +127,23 @@ void RipBatch::StartRip() {
   ripCursor_ = 0;
   view_.setProgressCaption(RipBatchView::Caption::kPercent);
 
-  engine->put_ripModePreset(static_cast<RipModePresetConstants>(settings_.readInt("cd", "grab mode", 1) + 1));
-  engine->put_ripOnErrorRetries(settings_.readInt("cd", "error retry", 5));
-  engine->put_driveSpeed(settings_.readInt("cd", "drive speed", 32));
-  engine->put_ripOnErrorAction(static_cast<RipActionOnErrorConstants>(settings_.readInt("cd", "error action", 3)));
+  const int grabMode = settings_.readInt("cd", "grab mode", 1);
+  const int retries = settings_.readInt("cd", "error retry", 5);
+  const int speed = settings_.readInt("cd", "drive speed", 32);
+  const int errorAction = settings_.readInt("cd", "error action", 3);
+  engine->put_ripModePreset(static_cast<RipModePresetConstants>(grabMode + 1));
+  engine->put_ripOnErrorRetries(retries);
+  engine->put_driveSpeed(speed);
+  engine->put_ripOnErrorAction(static_cast<RipActionOnErrorConstants>(errorAction));
+
+  std::string server;
+  accurateRipServer(settings_, server);
+  proof_.emplace(engine, engine_.getLong(&IAudioCDRipper2::get_trackCount), modeName(grabMode),
+                 std::vector<std::pair<std::string, std::string>>{{"format", outputExtension_.substr(1)},
+                                                                  {"retries", std::to_string(retries)},
+                                                                  {"on error", errorActionName(errorAction)},
+                                                                  {"speed", std::to_string(speed) + "x"}},
+                 server);
   RipNextTrack();
 }
 
@@ -186,6 +218,7 @@ void RipBatch::RipNextTrack() {
 
     // Refused before it started: no progress follows.
     failures_.push_back({ripCursor_, title, ripFailureText(callErrors_.front())});
+    if (proof_) proof_->addTrack(ripCursor_ + 1, "", false, failures_.back().reason);
     view_.setRowStatus(ripCursor_, texts::kStatusFailed);
     const int next = disc_.ripStopPending() ? -1 : nextTickedRow(ripCursor_ + 1);
     if (next < 0) {
@@ -199,6 +232,7 @@ void RipBatch::RipNextTrack() {
 bool RipBatch::startCall(const std::string& path) {
   IAudioCDRipper2* engine = engine_.engine();
   engine->put_trackNum(ripCursor_ + 1);
+  if (proof_) proof_->putReadOffset();
   callErrors_.clear();
   trackErrors_.clear();
   BSTR file = makeBstr(path);
@@ -251,7 +285,16 @@ void RipBatch::finishTrack() {
     view_.setRowStatus(ripCursor_, texts::kStatusFinish);
   }
   std::error_code ec;
-  if (!failed && std::filesystem::exists(outputPath_, ec)) {
+  const bool written = !failed && std::filesystem::exists(outputPath_, ec);
+  if (proof_) {
+    // Read before the tag component touches anything: the report is the rip's.
+    const std::string why = failed ? failures_.back().reason
+                            : disc_.ripStopPending() ? std::string("the batch was stopped")
+                            : !written ? std::string("no file was written")
+                                       : std::string();
+    proof_->addTrack(ripCursor_ + 1, written ? outputPath_ : std::string(), why.empty(), why);
+  }
+  if (written) {
     ++filesWritten_;
     // A track stopped before its first block leaves a file without audio,
     // which the tag component may refuse; the stop was the user's.
@@ -309,28 +352,105 @@ void RipBatch::RequestStopRip() {
   view_.setProgressCaption(RipBatchView::Caption::kStopping);
 }
 
+void RipBatch::endBatch(bool normal) {
+  trackRunning_ = false;
+  endNormal_ = normal;
+  if (!proof_ || proof_->empty()) {
+    proof_.reset();
+    completeBatch(normal, {}, false);
+    return;
+  }
+  std::string text;
+  const std::optional<engine::verify::HttpServer> server = accurateRipServer(settings_, text);
+  const std::optional<engine::verify::AccurateRipDiscId> disc = proof_->disc();
+  if (!server || !disc || !proof_->anyRipped()) {
+    engine::verify::AccurateRipLookup lookup = notAsked();
+    if (proof_->anyRipped()) {
+      // Asked for, but impossible: said as no answer, the log says why.
+      if (!server && !text.empty() && text != "none") {
+        lookup.detail = "the server \"" + text + "\" is not HOST or HOST:PORT";
+      } else if (server) {
+        lookup.detail = "the disc's identity is unknown";
+      }
+    }
+    verificationArrived(lookup);
+    return;
+  }
+  // The look-up may wait for the network: on a worker, while the window
+  // goes on (the menus stay as during the rip, the caption says why).
+  view_.setProgressCaption(RipBatchView::Caption::kVerifying);
+  lookup_ = std::async(std::launch::async,
+                       [server = *server, disc = *disc] { return lookUpAccurateRip(server, disc); });
+  if (!lookupPoll_) {
+    lookupPoll_ = std::make_unique<QTimer>();
+    lookupPoll_->setInterval(20);
+    QObject::connect(lookupPoll_.get(), &QTimer::timeout, [this] {
+      if (!lookup_.valid() || lookup_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+      lookupPoll_->stop();
+      verificationArrived(lookup_.get());
+    });
+  }
+  lookupPoll_->start();
+}
+
+void RipBatch::verificationArrived(const engine::verify::AccurateRipLookup& lookup) {
+  const std::vector<std::string> outcome = writeLog(lookup);
+  // Without a server the summary is only shown for failures, and then says
+  // where the log is too.
+  completeBatch(endNormal_, outcome, wasAsked(lookup));
+}
+
+std::vector<std::string> RipBatch::writeLog(const engine::verify::AccurateRipLookup& lookup) {
+  std::vector<std::string> outcome;
+  std::string folder = outputFolder_;
+  if (folder.size() > 1) folder.pop_back();
+  std::error_code ec;
+  // No output folder: nothing was written, and the failures say why.
+  if (proof_ && std::filesystem::is_directory(folder, ec)) {
+    outcome = proof_->finish(lookup, folder);
+    logPath_ = proof_->logPath();
+  }
+  proof_.reset();
+  return outcome;
+}
+
 void RipBatch::abandon() {
+  if (lookup_.valid()) {
+    // The window closes while AccurateRip is asked: the log is still
+    // written, without a summary.
+    if (lookupPoll_) lookupPoll_->stop();
+    writeLog(lookup_.get());
+    disc_.setRipping(false);
+    return;
+  }
   if (!disc_.ripping()) return;
   if (IAudioCDRipper2* engine = engine_.engine()) engine->StopRip();
   trackRunning_ = false;
+  proof_.reset();
   disc_.setRipping(false);
 }
 
-void RipBatch::endBatch(bool normal) {
-  trackRunning_ = false;
+void RipBatch::completeBatch(bool normal, const std::vector<std::string>& verification, bool verified) {
   disc_.setRipping(false);  // clears the stop request, menus idle
   if (!normal) {
-    // A refused overwrite of the last ticked row: the caption stays.
+    // A refused overwrite of the last ticked row: the caption stays (the
+    // percentage, also after a look-up), nothing is told.
+    view_.setProgressCaption(RipBatchView::Caption::kPercent);
     return;
   }
   view_.setRipProgress(0);
   view_.setProgressCaption(RipBatchView::Caption::kNone);
+  std::string text;
   if (!failures_.empty()) {
-    std::string text = failures_.size() == 1 ? "One track could not be ripped:\n"
-                                             : std::to_string(failures_.size()) + " tracks could not be ripped:\n";
+    text = failures_.size() == 1 ? "One track could not be ripped:\n"
+                                 : std::to_string(failures_.size()) + " tracks could not be ripped:\n";
     for (const Failure& f : failures_) text += "\n" + f.title + " (track " + std::to_string(f.row + 1) + "): " + f.reason + ".";
-    prompter_.inform(nullptr, text);
   }
+  if (!verification.empty()) {
+    if (!text.empty()) text += "\n\n";
+    for (size_t i = 0; i < verification.size(); ++i) text += (i == 0 ? "" : "\n") + verification[i];
+  }
+  if (!failures_.empty() || verified) prompter_.inform(nullptr, text);
   if (filesWritten_ > 0) {
     std::string folder = outputFolder_;
     if (folder.size() > 1) folder.pop_back();

@@ -14,12 +14,25 @@
 // whether it was ripped whole, stopped, or failed (an Error before that
 // 100 makes the track "Failed"). Only then is the file tagged and the next
 // track started, and only then does a stop complete.
+//
+// The batch's proof (BatchProof): the drive's read offset is put on the
+// engine before each rip and each track's checksums are kept; after the last
+// track the disc is looked up in AccurateRip on a worker thread (the batch
+// still runs, its caption saying so, until the answer or the time-out), the
+// rip log is written into the output folder, and the summary at the batch's
+// end says the verification's outcome and where the log is.
 #pragma once
 
+#include <future>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "frontend/batch_proof.h"
 #include "frontend/engine_link.h"
+
+class QTimer;
 
 namespace platform {
 class DesktopOpener;
@@ -45,8 +58,9 @@ class RipBatchView {
   virtual void showRipRow(int row) = 0;
   virtual void setRipProgress(int percent) = 0;
   // The progress bar's caption: the percentage while a batch runs, a
-  // note while a stop is completing, nothing when idle.
-  enum class Caption { kNone, kPercent, kStopping };
+  // note while a stop is completing or AccurateRip is asked, nothing
+  // when idle.
+  enum class Caption { kNone, kPercent, kStopping, kVerifying };
   virtual void setProgressCaption(Caption caption) = 0;
   // The format box's index: 0 MP3, 1 WAV, 2 WMA, 3 OGG, 4 FLAC.
   virtual int outputFormat() const = 0;
@@ -73,6 +87,8 @@ class RipBatch {
 
   RipBatch(EngineLink& engine, SettingsStore& settings, Prompter& prompter, platform::DesktopOpener& opener,
            CurrentTags& tags, DiscController& disc, RipBatchView& view);
+  // Waits for a running look-up (bounded by its time-out).
+  ~RipBatch();
 
   // "Rip CD", "Convert", the skin's "RipCD".
   void StartRip();
@@ -90,6 +106,8 @@ class RipBatch {
   int ripCursor() const { return ripCursor_; }
   const std::string& outputFolder() const { return outputFolder_; }
   const std::string& outputPath() const { return outputPath_; }
+  // The log of the last batch that ripped a track; "" when none was written.
+  const std::string& logPath() const { return logPath_; }
 
  private:
   struct Failure {
@@ -104,9 +122,17 @@ class RipBatch {
   void finishTrack();
   bool TagRippedFile();
   int nextTickedRow(int from) const;
-  // Idle again. `normal`: the progress bar empties and loses its caption,
-  // failures are told and the folder opens when a file was written.
+  // The last track is done: the disc is looked up (on a worker thread) and
+  // the log written before the batch ends. `normal` as for completeBatch.
   void endBatch(bool normal);
+  void verificationArrived(const engine::verify::AccurateRipLookup& lookup);
+  // The verdicts and the log of the batch's proof; the summary's lines.
+  std::vector<std::string> writeLog(const engine::verify::AccurateRipLookup& lookup);
+  // Idle again. `normal`: the progress bar empties and loses its caption,
+  // the summary (failures, verification, log) is told when there were
+  // failures or AccurateRip was asked, and the folder opens when a file was
+  // written.
+  void completeBatch(bool normal, const std::vector<std::string>& verification, bool verified);
 
   EngineLink& engine_;
   SettingsStore& settings_;
@@ -132,6 +158,13 @@ class RipBatch {
   bool inStopCall_ = false;
   int filesWritten_ = 0;
   std::vector<Failure> failures_;
+
+  std::optional<BatchProof> proof_;
+  // The AccurateRip look-up at the batch's end, polled from the GUI thread.
+  std::future<engine::verify::AccurateRipLookup> lookup_;
+  std::unique_ptr<QTimer> lookupPoll_;
+  bool endNormal_ = true;
+  std::string logPath_;
 };
 
 }  // namespace quavern

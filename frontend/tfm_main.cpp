@@ -382,8 +382,12 @@ void Tfm_main::setRipProgress(int percent) { pb_->setValue(percent); }
 
 void Tfm_main::setProgressCaption(Caption caption) {
   pb_->setTextVisible(caption != Caption::kNone);
-  pb_->setFormat(caption == Caption::kStopping ? QStringLiteral("Stopping...") : QStringLiteral("%p%"));
-  pb_->setAccessibleDescription(caption == Caption::kStopping ? QStringLiteral("Stopping") : QString());
+  pb_->setFormat(caption == Caption::kStopping    ? QStringLiteral("Stopping...")
+                 : caption == Caption::kVerifying ? QStringLiteral("Checking AccurateRip...")
+                                                  : QStringLiteral("%p%"));
+  pb_->setAccessibleDescription(caption == Caption::kStopping    ? QStringLiteral("Stopping")
+                                : caption == Caption::kVerifying ? QStringLiteral("Checking AccurateRip")
+                                                                 : QString());
 }
 
 int Tfm_main::outputFormat() const { return cb_format_->currentIndex(); }

@@ -4,12 +4,17 @@
 // equal to the disc (WAV) or decoding to each track's length (MP3, OGG,
 // WMA) with every tag read back by TagLib; ticks read at each step; file
 // names and the overwrite question; stops; refused formats; failed tracks
-// and their summary; the tag editor's rules; screenshots.
+// and their summary; the tag editor's rules; screenshots. The batch's proof:
+// its rip log against checksums the test computes from the image, the
+// summary's AccurateRip outcome from a loopback server, and an offset drive
+// with its offset kept in drives.ini.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -17,17 +22,24 @@
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 
+#include "engine/verify/accuraterip_id.h"
+#include "engine/verify/testing/accuraterip_test_server.h"
 #include "frontend/tests/quavern_test_support.h"
 #include "frontend/tfm_id3.h"
 #include "outside/wavesmith2/test_signals.h"
 #include "platform/vdrive/disc_description.h"
+#include "ripmarrow/drive_offsets.h"
+#include "ripmarrow/rip_log.h"
+#include "ripmarrow/verify_command.h"
 
 using namespace quavern_testing;
 
@@ -66,6 +78,34 @@ Tags tagsOf(const std::string& path) {
   return t;
 }
 
+// The checksums of a track's audio, computed here from their definitions:
+// CRC-32 of the bytes; AccurateRip v1 = sum of i x w, v2 = sum of the high
+// and low halves of i x w, over the samples w = L | R << 16 counted from 1,
+// skipping the disc's first 5 x 588 - 1 and last 5 x 588 samples.
+struct ImageSums {
+  uint32_t crc = 0, v1 = 0, v2 = 0;
+};
+ImageSums sumsOf(const std::string& audio, bool firstTrack, bool lastTrack) {
+  ImageSums sums;
+  const auto* bytes = reinterpret_cast<const Bytef*>(audio.data());
+  sums.crc = static_cast<uint32_t>(crc32(0, bytes, static_cast<uInt>(audio.size())));
+  const uint64_t samples = audio.size() / 4;
+  const uint64_t from = firstTrack ? 5 * 588 : 1;
+  const uint64_t to = lastTrack ? samples - 5 * 588 : samples;
+  for (uint64_t i = from; i <= to; ++i) {
+    const auto* b = reinterpret_cast<const uint8_t*>(audio.data()) + (i - 1) * 4;
+    const uint32_t w = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    const uint64_t product = i * w;
+    sums.v1 += static_cast<uint32_t>(product);
+    sums.v2 += static_cast<uint32_t>(product >> 32) + static_cast<uint32_t>(product);
+  }
+  return sums;
+}
+
+void putLe32(std::string& bytes, uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((value >> shift) & 0xff);
+}
+
 }  // namespace
 
 class RipBatchTest : public QObject {
@@ -75,6 +115,7 @@ class RipBatchTest : public QObject {
   std::unique_ptr<ScratchHome> home_;
   std::unique_ptr<ProgramUnderTest> program_;
   std::string out_;
+  std::string server_ = "none";  // [accuraterip] "server": no look-up unless a test sets one
 
   // A drive with `disc`, settings for a quick rip (burst mode, no spin-up)
   // plus `ini`, and the program started on them.
@@ -82,7 +123,8 @@ class RipBatchTest : public QObject {
     home_->write("test.disc", disc);
     home_->write("vdrives.ini", "[E]\nimage=test.disc\n" + drive);
     out_ = home_->path() + "/out";
-    home_->write("quavern.ini", "[basic]\noutput directory=" + out_ + "\nformat=1\n[cd]\ngrab mode=0\n" + ini);
+    home_->write("quavern.ini", "[accuraterip]\nserver=" + server_ + "\n[basic]\noutput directory=" + out_ +
+                                    "\nformat=1\n[cd]\ngrab mode=0\n" + ini);
     QVERIFY(quavern::ensureComponentsRegistered(std::cerr));
     program_ = std::make_unique<ProgramUnderTest>(*application());
     program_->show();
@@ -119,6 +161,51 @@ class RipBatchTest : public QObject {
       audio.append(reinterpret_cast<const char*>(sector.data()), sector.size());
     }
     return audio;
+  }
+  // The checksums of every track of `description`, from the image.
+  std::vector<ImageSums> imageSums(const std::string& description, int tracks) const {
+    std::vector<ImageSums> all;
+    for (int n = 1; n <= tracks; ++n) all.push_back(sumsOf(discAudio(description, n), n == 1, n == tracks));
+    return all;
+  }
+  // The disc's AccurateRip record as the database would hold it: the v2
+  // CRCs of `sums` (a track's CRC spoiled where `spoil` says) with
+  // `confidence`, at the disc's path on `server`.
+  void putRecord(engine::verify::testing::AccurateRipTestServer& server, const std::string& description,
+                 const std::vector<ImageSums>& sums, uint8_t confidence, int spoil = 0) const {
+    const platform::vdrive::Disc disc = platform::vdrive::generateDisc(description, "test.disc");
+    engine::verify::DiscLayout layout;
+    for (const platform::vdrive::Track& track : disc.tracks())
+      layout.tracks.push_back({static_cast<uint8_t>(track.number), static_cast<uint32_t>(track.start), false});
+    layout.leadOutLba = static_cast<uint32_t>(disc.leadOut());
+    const engine::verify::AccurateRipDiscId id = engine::verify::AccurateRipDiscIdOf(layout);
+    std::string record;
+    record += static_cast<char>(sums.size());
+    putLe32(record, id.id1);
+    putLe32(record, id.id2);
+    putLe32(record, id.cddbId);
+    for (size_t t = 0; t < sums.size(); ++t) {
+      record += static_cast<char>(confidence);
+      putLe32(record, sums[t].v2 ^ (int(t) + 1 == spoil ? 0x10u : 0u));
+      putLe32(record, 0);
+    }
+    server.putFile(engine::verify::AccurateRipPath(id), record);
+  }
+  QString lastMessage() const {
+    return program_->prompter.messages.empty() ? QString() : QString::fromStdString(program_->prompter.messages.back());
+  }
+  // The summary of a batch: the verification's outcome and the log's path.
+  QString summary(const std::string& outcome, const std::string& log) const {
+    return QString::fromStdString(outcome + "\nRip log: " + file(log));
+  }
+  std::string loopback(const engine::verify::testing::AccurateRipTestServer& server) const {
+    return "127.0.0.1:" + std::to_string(server.port());
+  }
+  std::optional<ripmarrow::RipLog> readLog(const std::string& name) const {
+    std::string error;
+    auto log = ripmarrow::ParseRipLog(readFile(file(name)), error);
+    if (!log) qWarning("%s: %s", name.c_str(), error.c_str());
+    return log;
   }
 
  private slots:
@@ -461,6 +548,225 @@ class RipBatchTest : public QObject {
       QCOMPARE(t.year, 0u);
       QCOMPARE(t.comment, std::string());
     }
+  }
+
+  // Every batch leaves its log in the output folder with the rip report's
+  // numbers, which are the image's checksums, for WAV and an encoded format
+  // alike; a second batch adds a log beside the first.
+  void eachBatchWritesItsLogWithTheReportsChecksums() {
+    start(kThreeTracks);
+    rip();
+    QCOMPARE(statuses(), QStringList({"Finish", "Finish", "Finish"}));
+    QCOMPARE(program_->prompter.messages, std::vector<std::string>{});  // no server, no failure: nothing to tell
+    QCOMPARE(window().ripBatch().logPath(), file("ripmarrow.log"));
+    const std::vector<ImageSums> sums = imageSums(kThreeTracks, 3);
+    const auto wavLog = readLog("ripmarrow.log");
+    QVERIFY(wavLog);
+    QCOMPARE(wavLog->drive, window().engine().getText(&IAudioCDRipper2::get_driveName));
+    QCOMPARE(wavLog->readOffset, 0L);
+    QCOMPARE(wavLog->mode, std::string("burst"));
+    QCOMPARE(wavLog->layout.tracks.size(), size_t(3));
+    QVERIFY(!wavLog->accurateRipIdentity.empty());
+    QCOMPARE(wavLog->tracks.size(), size_t(3));
+    for (size_t t = 0; t < 3; ++t) {
+      const ripmarrow::RipLogTrack& track = wavLog->tracks[t];
+      QCOMPARE(track.number, long(t + 1));
+      QCOMPARE(track.file, "Track0" + std::to_string(t + 1) + ".wav");
+      QVERIFY(track.ripped);
+      QCOMPARE(track.copyCrc, sums[t].crc);
+      QCOMPARE(track.accurateRipV1, sums[t].v1);
+      QCOMPARE(track.accurateRipV2, sums[t].v2);
+    }
+    // The last track's numbers as the report still holds them.
+    com::ComPtr<IAudioCDRipperReport> report;
+    QVERIFY(SUCCEEDED(window().engine().engine()->QueryInterface(IID_IAudioCDRipperReport, report.putVoid())));
+    LONG crc = 0, skipZero = 0, v1 = 0, v2 = 0, retries = 0, unconfirmed = 0;
+    report->get_trackCopyCRC(&crc);
+    report->get_trackCopyCRCSkipZero(&skipZero);
+    report->get_trackAccurateRipV1(&v1);
+    report->get_trackAccurateRipV2(&v2);
+    report->get_retries(&retries);
+    report->get_framesUnconfirmed(&unconfirmed);
+    const ripmarrow::RipLogTrack& last = wavLog->tracks.back();
+    QCOMPARE(last.copyCrc, uint32_t(crc));
+    QCOMPARE(last.copyCrcSkipZero, uint32_t(skipZero));
+    QCOMPARE(last.accurateRipV1, uint32_t(v1));
+    QCOMPARE(last.accurateRipV2, uint32_t(v2));
+    QCOMPARE(last.retries, long(retries));
+    QCOMPARE(last.unconfirmedFrames, long(unconfirmed));
+
+    // The command line's verify reads the log and finds the files as it says.
+    std::ostringstream said;
+    QCOMPARE(ripmarrow::VerifyCommand::run({out_, file("ripmarrow.log"), std::nullopt}, said, said), 0);
+    std::string wav = readFile(file("Track02.wav"));
+    wav[46 + 1000] ^= 0x01;
+    std::ofstream(file("Track02.wav"), std::ios::binary | std::ios::trunc) << wav;
+    QCOMPARE(ripmarrow::VerifyCommand::run({out_, file("ripmarrow.log"), std::nullopt}, said, said), 1);
+
+    const std::string firstLog = readFile(file("ripmarrow.log"));
+    setFormat(0);  // MP3: the log holds the checksums of the disc's audio, not of the MP3
+    rip();
+    QCOMPARE(window().ripBatch().logPath(), file("ripmarrow (2).log"));
+    QCOMPARE(readFile(file("ripmarrow.log")), firstLog);
+    const auto mp3Log = readLog("ripmarrow (2).log");
+    QVERIFY(mp3Log);
+    QCOMPARE(mp3Log->tracks.size(), size_t(3));
+    for (size_t t = 0; t < 3; ++t) {
+      QCOMPARE(mp3Log->tracks[t].file, "Track0" + std::to_string(t + 1) + ".mp3");
+      QCOMPARE(mp3Log->tracks[t].copyCrc, sums[t].crc);
+      QCOMPARE(mp3Log->tracks[t].accurateRipV2, sums[t].v2);
+    }
+  }
+
+  // The summary says what AccurateRip answered: every track accurate, one
+  // not, the disc unknown, a server that never answers (the window goes on
+  // meanwhile, its caption saying why) and one that is not there.
+  void theSummaryNamesTheAccurateRipOutcome() {
+    engine::verify::testing::AccurateRipTestServer server;
+    server_ = loopback(server);
+    const std::vector<ImageSums> sums = imageSums(kThreeTracks, 3);
+    putRecord(server, kThreeTracks, sums, 12);
+    start(kThreeTracks);
+    program_->prompter.answerYes = true;  // each batch overwrites the last one's files
+    rip();
+    QCOMPARE(program_->prompter.messages.size(), size_t(1));
+    QCOMPARE(lastMessage(),
+             summary("All 3 tracks accurately ripped (AccurateRip, confidence 12).", "ripmarrow.log"));
+    QCOMPARE(server.requests().size(), size_t(1));  // one look-up for the batch
+    const auto log = readLog("ripmarrow.log");
+    QVERIFY(log && log->allAccurate());
+    QCOMPARE(log->tracks[1].verdict.confidence, 12u);
+
+    putRecord(server, kThreeTracks, sums, 7, 2);
+    rip();
+    QCOMPARE(lastMessage(),
+             summary("Track 2 not accurate (AccurateRip, best confidence 7).\n"
+             "2 of 3 tracks accurately ripped (AccurateRip, confidence 7).", "ripmarrow (2).log"));
+    QVERIFY(!readLog("ripmarrow (2).log")->allAccurate());
+
+    tickOnly({1});
+    engine::verify::testing::AccurateRipTestServer empty;
+    program_->settings.writeText("accuraterip", "server", loopback(empty));
+    rip();
+    QCOMPARE(lastMessage(),
+             summary("Disc not in the AccurateRip database.", "ripmarrow (3).log"));
+
+    {
+      engine::verify::testing::AccurateRipTestServer silent;
+      silent.setBehaviour(engine::verify::testing::AccurateRipTestServer::Behaviour::kNeverAnswer);
+      program_->settings.writeText("accuraterip", "server", loopback(silent));
+      QElapsedTimer clock;
+      clock.start();
+      window().RipCD1Click();
+      QTRY_VERIFY_WITH_TIMEOUT(pb()->format() == "Checking AccurateRip...", 10000);
+      QVERIFY(ripping() && pb()->isTextVisible() && !enabled("RipCD1"));
+      QDir().mkpath(QUAVERN_SCREENSHOT_DIR);
+      QVERIFY(window().grab().save(QUAVERN_SCREENSHOT_DIR "/main_window_checking_accuraterip.png"));
+      QTRY_VERIFY_WITH_TIMEOUT(!ripping(), 10000);
+      QVERIFY2(clock.elapsed() < 6000, qPrintable(QString::number(clock.elapsed())));
+      QCOMPARE(lastMessage(),
+             summary("AccurateRip could not be reached.", "ripmarrow (4).log"));
+      QVERIFY(!pb()->isTextVisible() && enabled("RipCD1"));
+    }
+    const uint16_t closedPort = [] {
+      engine::verify::testing::AccurateRipTestServer gone;
+      return gone.port();
+    }();
+    program_->settings.writeText("accuraterip", "server", "127.0.0.1:" + std::to_string(closedPort));
+    rip();
+    QCOMPARE(lastMessage(),
+             summary("AccurateRip could not be reached.", "ripmarrow (5).log"));
+    QCOMPARE(readLog("ripmarrow (5).log")->tracks.size(), size_t(1));
+    program_->settings.writeText("accuraterip", "server", "127.0.0.1:port");  // not a server: no answer, and why
+    rip();
+    QCOMPARE(lastMessage(), summary("AccurateRip could not be reached.", "ripmarrow (6).log"));
+    QCOMPARE(readLog("ripmarrow (6).log")->accurateRipLookup,
+             std::string("no answer (the server \"127.0.0.1:port\" is not HOST or HOST:PORT)"));
+    QCOMPARE(program_->prompter.messages.size(), size_t(6));
+
+    // A batch that ends at a refused overwrite of its last row: its log is
+    // written, nothing is told, and the caption keeps the percentage.
+    std::filesystem::remove(file("Track01.wav"));
+    program_->prompter.answerYes = false;
+    tickOnly({0, 1});
+    program_->settings.writeText("accuraterip", "server", loopback(server));
+    rip();
+    QCOMPARE(program_->prompter.messages.size(), size_t(6));
+    QCOMPARE(readLog("ripmarrow (7).log")->tracks.size(), size_t(1));
+    QVERIFY(readLog("ripmarrow (7).log")->allAccurate());
+    QVERIFY(pb()->isTextVisible());
+    QCOMPARE(pb()->format(), QString("%p%"));
+
+    // The first summary as the program's message box shows it.
+    QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(),
+                    QString::fromStdString(program_->prompter.messages.front()),
+                    QMessageBox::Ok, &window());
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QDir().mkpath(QUAVERN_SCREENSHOT_DIR);
+    QVERIFY(box.grab().save(QUAVERN_SCREENSHOT_DIR "/rip_batch_summary.png"));
+  }
+
+  // The window closes while AccurateRip keeps the batch waiting: it closes
+  // within the look-up's time-out, the log is written and nothing is told.
+  void closingWhileAccurateRipIsAskedStillWritesTheLog() {
+    engine::verify::testing::AccurateRipTestServer silent;
+    silent.setBehaviour(engine::verify::testing::AccurateRipTestServer::Behaviour::kNeverAnswer);
+    server_ = loopback(silent);
+    start(kThreeTracks);
+    window().RipCD1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(pb()->format() == "Checking AccurateRip...", 10000);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(window().close());
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!ripping());
+    QCOMPARE(window().ripBatch().logPath(), file("ripmarrow.log"));
+    const auto log = readLog("ripmarrow.log");
+    QVERIFY(log && log->tracks.size() == 3 && !log->allAccurate());
+    QCOMPARE(log->accurateRipLookup.substr(0, 9), std::string("no answer"));
+    QCOMPARE(program_->prompter.messages, std::vector<std::string>{});
+    program_.reset();  // nothing left running to call into the closed window
+  }
+
+  // A drive of +667 samples, its offset kept in drives.ini under the
+  // engine's name for it: the rip lands where the image has the audio
+  // (the disc's last 667 samples, beyond what the drive reads, are zero)
+  // and AccurateRip agrees; without the kept offset it does not.
+  void anOffsetDriveWithItsKeptOffsetRipsExactly() {
+    engine::verify::testing::AccurateRipTestServer server;
+    server_ = loopback(server);
+    putRecord(server, kThreeTracks, imageSums(kThreeTracks, 3), 20);
+    start(kThreeTracks, "", "read-offset=+667\n");
+    program_->prompter.answerYes = true;  // the second batch overwrites the first's files
+    rip();
+    QVERIFY2(program_->prompter.messages.back().find("Track 2 not accurate (AccurateRip,") != std::string::npos,
+             program_->prompter.messages.back().c_str());
+    const std::string uncorrected = readFile(file("Track02.wav"));
+    QVERIFY(uncorrected.compare(46, discAudio(kThreeTracks, 2).size(), discAudio(kThreeTracks, 2)) != 0);
+
+    const std::string drive = window().engine().getText(&IAudioCDRipper2::get_driveName);
+    QVERIFY2(drive.find("+29B") != std::string::npos, drive.c_str());
+    QVERIFY(ripmarrow::DriveOffsets::setOffset(drive, 667));
+    rip();
+    QCOMPARE(lastMessage(),
+             summary("All 3 tracks accurately ripped (AccurateRip, confidence 20).", "ripmarrow (2).log"));
+    for (int n = 1; n <= 3; ++n) {
+      std::string audio = discAudio(kThreeTracks, n);
+      if (n == 3) std::fill(audio.end() - 667 * 4, audio.end(), '\0');
+      const std::string wav = readFile(file("Track0" + std::to_string(n) + ".wav"));
+      QVERIFY2(wav.size() >= 46 + audio.size() && wav.compare(46, audio.size(), audio) == 0,
+               qPrintable(QString("track %1 differs").arg(n)));
+    }
+    QCOMPARE(readLog("ripmarrow (2).log")->readOffset, 667L);
+    QCOMPARE(readLog("ripmarrow.log")->readOffset, 0L);
+
+    // The offset is read for each batch: once forgotten, the engine rips
+    // without it again instead of keeping the last one put.
+    std::filesystem::remove(home_->path() + "/drives.ini");
+    rip();
+    QCOMPARE(readLog("ripmarrow (3).log")->readOffset, 0L);
+    QVERIFY(readFile(file("Track02.wav")) == uncorrected);
   }
 
   void screenshots() {

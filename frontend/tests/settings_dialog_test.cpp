@@ -375,7 +375,8 @@ class SettingsDialogTest : public QObject {
   void theNextRipBatchUsesWhatOkStored() {
     home_->write("tiny.disc", "disc seed=1\ntrack kind=tone length=0:01:00\n");
     home_->write("vdrives.ini", "[E]\nimage=tiny.disc\n");
-    home_->write("quavern.ini", "[basic]\nformat=1\noutput directory=" + home_->path() + "/out\n");
+    home_->write("quavern.ini", "[accuraterip]\nserver=none\n[basic]\nformat=1\noutput directory=" +
+                                    home_->path() + "/out\n");
     start();
     QTimer::singleShot(0, dialog(), [&] {
       w<QRadioButton>("cd_g3")->setChecked(true);  // Paranoid

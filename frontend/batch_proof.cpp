@@ -1,4 +1,5 @@
 #include "frontend/batch_proof.h"
+#include "engine/verify/accuraterip_lookup.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -63,7 +64,7 @@ std::string confidenceText(uint32_t low, uint32_t high) {
 
 std::optional<engine::verify::HttpServer> accurateRipServer(SettingsStore& settings,
                                                             std::string& text) {
-  text = settings.readText("accuraterip", "server", engine::verify::kDefaultAccurateRipServer);
+  text = settings.readText("accuraterip", "server", engine::verify::DefaultAccurateRipServer());
   if (text.empty() || text == "none") return std::nullopt;
   return engine::verify::ParseHttpServer(text, 80);
 }

@@ -1,4 +1,5 @@
 #include "ripmarrow/offset_command.h"
+#include "engine/verify/accuraterip_lookup.h"
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -238,7 +239,7 @@ int OffsetCommand::main(int argc, char** argv) {
   Options options;
   bool useVdrive = false;
   std::string image;
-  std::string server = engine::verify::kDefaultAccurateRipServer;
+  std::string server = engine::verify::DefaultAccurateRipServer();
   bool seenCommand = false;
   bool seenAction = false;
   for (int i = 1; i < argc; ++i) {

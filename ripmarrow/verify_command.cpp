@@ -1,4 +1,5 @@
 #include "ripmarrow/verify_command.h"
+#include "engine/verify/accuraterip_lookup.h"
 
 #include <FLAC/stream_decoder.h>
 
@@ -157,7 +158,7 @@ std::optional<std::string> VerifyCommand::readAudio(const std::string& path, std
 
 int VerifyCommand::main(int argc, char** argv) {
   Options options;
-  std::string server = engine::verify::kDefaultAccurateRipServer;
+  std::string server = engine::verify::DefaultAccurateRipServer();
   bool seenCommand = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];

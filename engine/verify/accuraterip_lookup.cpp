@@ -1,6 +1,13 @@
 #include "engine/verify/accuraterip_lookup.h"
 
+#include <cstdlib>
+
 namespace engine::verify {
+
+std::string DefaultAccurateRipServer() {
+  const char* chosen = std::getenv("RIPMARROW_ACCURATERIP_SERVER");
+  return chosen != nullptr && chosen[0] != '\0' ? chosen : kDefaultAccurateRipServer;
+}
 
 AccurateRipLookup LookUpAccurateRip(const HttpServer& server, const AccurateRipDiscId& disc,
                                     const HttpLimits& limits) {

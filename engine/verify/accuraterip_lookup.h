@@ -13,6 +13,9 @@
 namespace engine::verify {
 
 inline constexpr const char* kDefaultAccurateRipServer = "www.accuraterip.com";
+// The server a client asks when told of none: $RIPMARROW_ACCURATERIP_SERVER
+// when set (HOST[:PORT], or "none" not to ask), else kDefaultAccurateRipServer.
+std::string DefaultAccurateRipServer();
 
 enum class LookupStatus {
   kFound,          // records for the disc

@@ -69,6 +69,7 @@ class ScratchHome {
     qputenv("RIPMARROW_HOME", QByteArray::fromStdString(path_));
     qputenv("RIPMARROW_DEVICE_DIR", QByteArray::fromStdString(path_));
     qputenv("RIPMARROW_AUDIO", "silent");
+    qputenv("RIPMARROW_ACCURATERIP_SERVER", "none");  // no test asks the real database
     oldCwd_ = std::filesystem::current_path();
     std::filesystem::current_path(path_);
   }

@@ -31,6 +31,8 @@ constexpr unsigned kPaddingBytes = 8192;  // room for tags, so tagging does not 
 // libFLAC writes STREAMINFO first, always.
 constexpr long kMd5Offset = 4 + 4 + 18;
 constexpr size_t kMd5Bytes = 16;
+// A caller held back at a full queue goes on when this many slices are left.
+constexpr size_t kResumeSlices = FlacWriter::kQueuedBlocks / 2;
 
 std::string layoutRefusal(PcmLayout l) {
   if (l.channels < 1 || l.channels > 8) return "FLAC is written with 1 to 8 channels";
@@ -142,14 +144,16 @@ struct FlacWriter::State {
     bool ok = true;
     for (;;) {
       Slice slice;
+      bool wake_caller = false;
       {
         std::unique_lock<std::mutex> guard(lock);
         changed.wait(guard, [this] { return !queue.empty() || ending; });
         if (queue.empty()) return;
         slice = std::move(queue.front());
         queue.pop_front();
+        wake_caller = queue.size() == kResumeSlices;
       }
-      changed.notify_all();
+      if (wake_caller) changed.notify_all();
       if (ok) {
         const FLAC__int32* lanes[8];
         for (size_t c = 0; c < channels; ++c) lanes[c] = slice.lanes.data() + c * kSliceFrames;
@@ -158,9 +162,12 @@ struct FlacWriter::State {
           const std::string error = write_failed ? "cannot write the FLAC file"
                                                  : std::string("libFLAC failed: ") +
                                                        FLAC__stream_encoder_get_resolved_state_string(encoder);
-          std::lock_guard<std::mutex> guard(lock);
-          worker_failed = true;
-          worker_error = error;
+          {
+            std::lock_guard<std::mutex> guard(lock);
+            worker_failed = true;
+            worker_error = error;
+          }
+          changed.notify_all();
         }
       }
       std::lock_guard<std::mutex> guard(lock);
@@ -300,7 +307,10 @@ bool FlacWriter::write(const int16_t* samples, size_t frames, std::string& error
     std::vector<int32_t> lanes;
     {
       std::unique_lock<std::mutex> guard(s.lock);
-      s.changed.wait(guard, [&s] { return s.queue.size() < kQueuedBlocks || s.worker_failed; });
+      // A full queue holds the caller back until half of it is encoded: one
+      // wake-up for several slices rather than one for each.
+      if (s.queue.size() >= kQueuedBlocks)
+        s.changed.wait(guard, [&s] { return s.queue.size() <= kResumeSlices || s.worker_failed; });
       if (s.worker_failed) {
         error = s.worker_error;
         return false;
@@ -325,11 +335,13 @@ bool FlacWriter::write(const int16_t* samples, size_t frames, std::string& error
         for (size_t c = 0; c < channels; ++c) lanes[c * kSliceFrames + i] = samples[i * channels + c];
     }
     s.sum(samples, n * channels);
+    bool wake_worker = false;
     {
       std::lock_guard<std::mutex> guard(s.lock);
+      wake_worker = s.queue.empty();  // the encoder's thread waits only on an empty queue
       s.queue.push_back({std::move(lanes), static_cast<uint32_t>(n)});
     }
-    s.changed.notify_all();
+    if (wake_worker) s.changed.notify_all();
     samples += n * channels;
     frames -= n;
   }

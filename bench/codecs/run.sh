@@ -33,15 +33,27 @@ timed() {  # timed <name> <command...>: the command's wall time, kept under <nam
   s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N)
   keep "$name" "$(awk -v e="$e" -v s="$s" 'BEGIN { print e - s }')"
 }
-# Rounds interleave ours and the tools, so a machine that gets busier or
-# quieter during the run weighs on both sides alike; each keeps its best.
-for _ in $(seq "$rounds"); do
-  while read -r name secs; do keep "$name" "$secs"; done < <("$bench" "$work/in.wav" "$work")
-  timed ref_mp3 lame --quiet -b 128 -q 5 "$work/in.wav" "$work/ref.mp3"
-  timed ref_ogg oggenc --quiet -q 3 -o "$work/ref.ogg" "$work/in.wav"
-  timed ref_wma ffmpeg -loglevel error -y -i "$work/in.wav" -c:a wmav2 -b:a 128k "$work/ref.wma"
-  timed ref_flac flac --silent -f -5 -o "$work/ref.flac" "$work/in.wav"
-  timed ref_flac_v flac --silent -f -5 -V -o "$work/ref-v.flac" "$work/in.wav"
+ours() {  # ours <format>: our writer alone, timed inside the bench (process start left out)
+  while read -r name secs; do keep "$name" "$secs"; done < <("$bench" "$work/in.wav" "$work" "$1")
+}
+tools() {  # tools <format>: the reference tools for <format>
+  case $1 in
+    mp3) timed ref_mp3 lame --quiet -b 128 -q 5 "$work/in.wav" "$work/ref.mp3" ;;
+    ogg) timed ref_ogg oggenc --quiet -q 3 -o "$work/ref.ogg" "$work/in.wav" ;;
+    wma) timed ref_wma ffmpeg -loglevel error -y -i "$work/in.wav" -c:a wmav2 -b:a 128k "$work/ref.wma" ;;
+    flac)
+      timed ref_flac flac --silent -f -5 -o "$work/ref.flac" "$work/in.wav"
+      timed ref_flac_v flac --silent -f -5 -V -o "$work/ref-v.flac" "$work/in.wav" ;;
+  esac
+}
+# Ours and the tool run back to back for each format, the one first in one
+# round and the other in the next, so a machine that gets busier or quieter
+# during the run (other builds share it) weighs on both sides alike; each
+# keeps its best.
+for round in $(seq "$rounds"); do
+  for format in mp3 ogg wma flac; do
+    if (( round % 2 )); then ours "$format"; tools "$format"; else tools "$format"; ours "$format"; fi
+  done
 done
 
 printf '%-6s %-28s %10s %10s %8s\n' format "reference" "ours (s)" "ref (s)" ratio

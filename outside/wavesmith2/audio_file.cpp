@@ -276,6 +276,11 @@ std::vector<int16_t> AudioFile::readSamples(size_t count) {
   return reader_.read(count);
 }
 
+size_t AudioFile::readSamples(int16_t* out, size_t capacity) {
+  std::lock_guard<std::mutex> guard(lock_);
+  return reader_.read(out, capacity);
+}
+
 bool AudioFile::isOpen() const {
   std::lock_guard<std::mutex> guard(lock_);
   return writer_ != nullptr || reader_.isOpen();

@@ -65,6 +65,8 @@ class AudioFile {
   // Reading.
   bool openRead(const std::string& path);
   std::vector<int16_t> readSamples(size_t count);
+  // Into `out` (room for `capacity` samples): whole frames, as many as fit.
+  size_t readSamples(int16_t* out, size_t capacity);
 
   bool isOpen() const;
   int64_t lengthSamples() const;  // sample frames of the open file

@@ -52,14 +52,25 @@ HRESULT AudioFile2::ReadSamples(LONG count, SAFEARRAY** samples) {
   *samples = nullptr;
   if (count <= 0) return E_INVALIDARG;
   if (!file_.isOpen()) return E_UNEXPECTED;
-  const std::vector<int16_t> block = file_.readSamples(static_cast<size_t>(std::min(count, kMaxReadElements)));
-  SAFEARRAY* array = SafeArrayCreateVector(VT_I2, 0, static_cast<ULONG>(block.size()));
+  // Whole frames, at least one; the samples go straight into the array,
+  // which is cut to what came (at the end of the file).
+  const LONG frame = std::max<LONG>(static_cast<LONG>(file_.frameSize()), 1);
+  const LONG room = std::max<LONG>(std::min(count, kMaxReadElements) / frame, 1) * frame;
+  SAFEARRAY* array = SafeArrayCreateVector(VT_I2, 0, static_cast<ULONG>(room));
   if (array == nullptr) return E_OUTOFMEMORY;
-  if (!block.empty()) {
-    void* data = nullptr;
-    SafeArrayAccessData(array, &data);
-    std::copy(block.begin(), block.end(), static_cast<int16_t*>(data));
-    SafeArrayUnaccessData(array);
+  void* data = nullptr;
+  if (FAILED(SafeArrayAccessData(array, &data))) {
+    SafeArrayDestroy(array);
+    return E_UNEXPECTED;
+  }
+  const size_t got = file_.readSamples(static_cast<int16_t*>(data), static_cast<size_t>(room));
+  SafeArrayUnaccessData(array);
+  if (got < static_cast<size_t>(room)) {
+    SAFEARRAYBOUND bound{static_cast<ULONG>(got), 0};
+    if (FAILED(SafeArrayRedim(array, &bound))) {
+      SafeArrayDestroy(array);
+      return E_OUTOFMEMORY;
+    }
   }
   *samples = array;
   return S_OK;

@@ -10,6 +10,7 @@ extern "C" {
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace wavesmith {
@@ -207,7 +208,8 @@ bool AudioReader::fill(std::string& error) {
     if (rc == 0) {
       const int room = swr_get_out_samples(s.swr, s.frame->nb_samples);
       if (room < 0) return false;
-      buffered_.assign(static_cast<size_t>(room) * layout_.channels, 0);
+      // Every sample is overwritten below; the buffer keeps its capacity.
+      buffered_.resize(static_cast<size_t>(room) * layout_.channels);
       buffered_pos_ = 0;
       auto* dst = reinterpret_cast<uint8_t*>(buffered_.data());
       const int got = swr_convert(s.swr, &dst, room, const_cast<const uint8_t**>(s.frame->extended_data),
@@ -263,21 +265,41 @@ bool AudioReader::fill(std::string& error) {
   return true;
 }
 
+size_t AudioReader::read(int16_t* out, size_t capacity) {
+  if (!state_ || layout_.channels <= 0) return 0;
+  const size_t channels = static_cast<size_t>(layout_.channels);
+  // Whole frames: the buffer only ever holds whole frames, so every copy
+  // below is whole frames too.
+  const size_t want = capacity / channels * channels;
+  size_t got = 0;
+  std::string ignored;
+  while (got < want) {
+    if (buffered_pos_ == buffered_.size()) {
+      if (!fill(ignored) || buffered_pos_ == buffered_.size()) break;
+    }
+    const size_t n = std::min(want - got, buffered_.size() - buffered_pos_);
+    std::memcpy(out + got, buffered_.data() + buffered_pos_, n * sizeof(int16_t));
+    buffered_pos_ += n;
+    got += n;
+  }
+  return got;
+}
+
 std::vector<int16_t> AudioReader::read(size_t max_samples) {
   std::vector<int16_t> out;
   if (!state_ || layout_.channels <= 0) return out;
   const size_t channels = static_cast<size_t>(layout_.channels);
-  size_t want = std::max<size_t>(max_samples / channels, 1) * channels;
-  out.reserve(std::min<size_t>(want, 1 << 20));
-  std::string ignored;
+  const size_t want = std::max<size_t>(max_samples / channels, 1) * channels;
+  // Grown a step at a time, so a huge request near the end of a file does
+  // not allocate for samples that never come.
+  const size_t step = (size_t{1} << 20) / channels * channels;
   while (out.size() < want) {
-    if (buffered_pos_ == buffered_.size()) {
-      if (!fill(ignored) || buffered_pos_ == buffered_.size()) break;
-    }
-    const size_t n = std::min(want - out.size(), buffered_.size() - buffered_pos_);
-    out.insert(out.end(), buffered_.begin() + static_cast<ptrdiff_t>(buffered_pos_),
-               buffered_.begin() + static_cast<ptrdiff_t>(buffered_pos_ + n));
-    buffered_pos_ += n;
+    const size_t base = out.size();
+    const size_t asked = std::min(want - base, step);
+    out.resize(base + asked);
+    const size_t got = read(out.data() + base, asked);
+    out.resize(base + got);
+    if (got < asked) break;
   }
   return out;
 }

@@ -41,6 +41,9 @@ class AudioReader {
   // Up to `max_samples` samples (rounded down to whole frames, at least one
   // frame); empty at the end.
   std::vector<int16_t> read(size_t max_samples);
+  // The same into `out`, which holds `capacity` samples: whole frames only,
+  // as many as fit; 0 at the end, or when not one frame fits.
+  size_t read(int16_t* out, size_t capacity);
 
  private:
   struct State;

@@ -3,7 +3,18 @@
 #include <FLAC/metadata.h>
 #include <FLAC/stream_encoder.h>
 
+extern "C" {
+#include <libavutil/md5.h>
+#include <libavutil/mem.h>
+
+// libFLAC exports this beside its public calls but declares it only in its
+// private headers; its own flac tool declares it the same way for
+// --no-md5-sum.
+FLAC_API FLAC__bool FLAC__stream_encoder_set_do_md5(FLAC__StreamEncoder* encoder, FLAC__bool value);
+}
+
 #include <algorithm>
+#include <bit>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -15,6 +26,13 @@ namespace {
 
 constexpr unsigned kBitsPerSample = 16;
 constexpr unsigned kPaddingBytes = 8192;  // room for tags, so tagging does not rewrite the file
+// Where STREAMINFO's MD5 signature lies: after "fLaC", the block's header
+// and the block's sizes, rate, channels, bits and length (2+2+3+3+8 bytes).
+// libFLAC writes STREAMINFO first, always.
+constexpr long kMd5Offset = 4 + 4 + 18;
+constexpr size_t kMd5Bytes = 16;
+// A caller held back at a full queue goes on when this many slices are left.
+constexpr size_t kResumeSlices = FlacWriter::kQueuedBlocks / 2;
 
 std::string layoutRefusal(PcmLayout l) {
   if (l.channels < 1 || l.channels > 8) return "FLAC is written with 1 to 8 channels";
@@ -24,8 +42,9 @@ std::string layoutRefusal(PcmLayout l) {
 }
 
 // Sets the level and layout on a new encoder; false when libFLAC refuses one.
+// The MD5 signature is the writer's to sum, not libFLAC's.
 bool configure(FLAC__StreamEncoder* encoder, const FlacSettings& s) {
-  return FLAC__stream_encoder_set_verify(encoder, true) &&
+  return FLAC__stream_encoder_set_verify(encoder, true) && FLAC__stream_encoder_set_do_md5(encoder, false) &&
          FLAC__stream_encoder_set_channels(encoder, static_cast<uint32_t>(s.layout.channels)) &&
          FLAC__stream_encoder_set_bits_per_sample(encoder, kBitsPerSample) &&
          FLAC__stream_encoder_set_sample_rate(encoder, static_cast<uint32_t>(s.layout.rate_hz)) &&
@@ -59,6 +78,8 @@ struct FlacWriter::State {
   // Set up by open() and start() before the encoder's thread runs.
   FILE* file = nullptr;
   FLAC__StreamEncoder* encoder = nullptr;
+  AVMD5* md5 = nullptr;  // the signature of the samples written so far (caller's thread)
+  std::vector<int16_t> little_endian;  // scratch for the signature on a big-endian machine
   FLAC__StreamMetadata* seek_table = nullptr;
   FLAC__StreamMetadata* padding = nullptr;
   size_t channels;
@@ -87,7 +108,22 @@ struct FlacWriter::State {
     if (encoder) FLAC__stream_encoder_delete(encoder);
     if (seek_table) FLAC__metadata_object_delete(seek_table);
     if (padding) FLAC__metadata_object_delete(padding);
+    av_free(md5);
     if (file) std::fclose(file);
+  }
+
+  // Adds `count` samples to the signature as FLAC sums them: each sample's
+  // two bytes, low byte first, in the order they arrive.
+  void sum(const int16_t* samples, size_t count) {
+    if constexpr (std::endian::native == std::endian::big) {
+      little_endian.resize(count);
+      for (size_t i = 0; i < count; ++i) {
+        const auto u = static_cast<uint16_t>(samples[i]);
+        little_endian[i] = static_cast<int16_t>(static_cast<uint16_t>(u << 8 | u >> 8));
+      }
+      samples = little_endian.data();
+    }
+    av_md5_update(md5, reinterpret_cast<const uint8_t*>(samples), count * sizeof(int16_t));
   }
 
   // Lets the encoder's thread finish what is queued and waits for it.
@@ -108,14 +144,16 @@ struct FlacWriter::State {
     bool ok = true;
     for (;;) {
       Slice slice;
+      bool wake_caller = false;
       {
         std::unique_lock<std::mutex> guard(lock);
         changed.wait(guard, [this] { return !queue.empty() || ending; });
         if (queue.empty()) return;
         slice = std::move(queue.front());
         queue.pop_front();
+        wake_caller = queue.size() == kResumeSlices;
       }
-      changed.notify_all();
+      if (wake_caller) changed.notify_all();
       if (ok) {
         const FLAC__int32* lanes[8];
         for (size_t c = 0; c < channels; ++c) lanes[c] = slice.lanes.data() + c * kSliceFrames;
@@ -124,9 +162,12 @@ struct FlacWriter::State {
           const std::string error = write_failed ? "cannot write the FLAC file"
                                                  : std::string("libFLAC failed: ") +
                                                        FLAC__stream_encoder_get_resolved_state_string(encoder);
-          std::lock_guard<std::mutex> guard(lock);
-          worker_failed = true;
-          worker_error = error;
+          {
+            std::lock_guard<std::mutex> guard(lock);
+            worker_failed = true;
+            worker_error = error;
+          }
+          changed.notify_all();
         }
       }
       std::lock_guard<std::mutex> guard(lock);
@@ -222,7 +263,9 @@ bool FlacWriter::start(std::string& error) {
   s.encoder = FLAC__stream_encoder_new();
   s.seek_table = FLAC__metadata_object_new(FLAC__METADATA_TYPE_SEEKTABLE);
   s.padding = FLAC__metadata_object_new(FLAC__METADATA_TYPE_PADDING);
-  if (!s.encoder || !s.seek_table || !s.padding ||
+  s.md5 = av_md5_alloc();
+  if (s.md5) av_md5_init(s.md5);
+  if (!s.encoder || !s.seek_table || !s.padding || !s.md5 ||
       !FLAC__metadata_object_seektable_template_append_placeholders(s.seek_table, kSeekPoints)) {
     error = "out of memory";
     return false;
@@ -264,7 +307,10 @@ bool FlacWriter::write(const int16_t* samples, size_t frames, std::string& error
     std::vector<int32_t> lanes;
     {
       std::unique_lock<std::mutex> guard(s.lock);
-      s.changed.wait(guard, [&s] { return s.queue.size() < kQueuedBlocks || s.worker_failed; });
+      // A full queue holds the caller back until half of it is encoded: one
+      // wake-up for several slices rather than one for each.
+      if (s.queue.size() >= kQueuedBlocks)
+        s.changed.wait(guard, [&s] { return s.queue.size() <= kResumeSlices || s.worker_failed; });
       if (s.worker_failed) {
         error = s.worker_error;
         return false;
@@ -288,11 +334,14 @@ bool FlacWriter::write(const int16_t* samples, size_t frames, std::string& error
       for (size_t i = 0; i < n; ++i)
         for (size_t c = 0; c < channels; ++c) lanes[c * kSliceFrames + i] = samples[i * channels + c];
     }
+    s.sum(samples, n * channels);
+    bool wake_worker = false;
     {
       std::lock_guard<std::mutex> guard(s.lock);
+      wake_worker = s.queue.empty();  // the encoder's thread waits only on an empty queue
       s.queue.push_back({std::move(lanes), static_cast<uint32_t>(n)});
     }
-    s.changed.notify_all();
+    if (wake_worker) s.changed.notify_all();
     samples += n * channels;
     frames -= n;
   }
@@ -342,6 +391,16 @@ bool FlacWriter::close(std::string& error) {
               : st == FLAC__STREAM_ENCODER_VERIFY_MISMATCH_IN_AUDIO_DATA
                   ? "libFLAC's verify found the encoded audio differs from its input"
                   : std::string("libFLAC failed: ") + FLAC__StreamEncoderStateString[st];
+      ok = false;
+    }
+  }
+  if (ok) {
+    // libFLAC left the signature zero (unknown); the summed one goes in.
+    uint8_t digest[kMd5Bytes];
+    av_md5_final(state_->md5, digest);
+    if (fseeko(state_->file, kMd5Offset, SEEK_SET) != 0 ||
+        std::fwrite(digest, 1, kMd5Bytes, state_->file) != kMd5Bytes) {
+      error = "cannot finish the FLAC file";
       ok = false;
     }
   }

@@ -10,9 +10,12 @@
 //
 // Encoding runs on a thread of the writer's own: write() widens the samples
 // and queues them (at most kQueuedBlocks slices, a few seconds of audio), so
-// the caller fetches its next samples while the last ones are encoded. An
-// encoder or disk failure shows at the next write() or at close(). The
-// encoder's thread touches the encoder and the seek-table bookkeeping only
+// the caller fetches its next samples while the last ones are encoded. The
+// MD5 signature is summed by write() too, on the caller's side, and put
+// into STREAMINFO after libFLAC has finished the file: libFLAC's own sum
+// would add about an eighth to the encoder's thread, the one that sets the
+// pace. An encoder or disk failure shows at the next write() or at close().
+// The encoder's thread touches the encoder and the seek-table bookkeeping only
 // between start() and the join in close(); the caller touches them only
 // before and after.
 //

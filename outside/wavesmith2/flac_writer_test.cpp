@@ -192,6 +192,8 @@ TEST_F(FlacWriterTest, TheCallersLayoutIsKeptInEitherCallOrder) {
   EXPECT_EQ(mono.info.sample_rate, 48000u);
   EXPECT_EQ(mono.info.channels, 1u);
   EXPECT_EQ(mono.samples, pcm);
+  const auto mono_md5 = md5Of(pcm);
+  EXPECT_TRUE(std::equal(mono_md5.begin(), mono_md5.end(), mono.info.md5sum));
   const LibFlacDecoded s22 = decodeWithLibFlac(dir_.file("s22.flac"));
   ASSERT_TRUE(s22.ok);
   EXPECT_EQ(s22.info.sample_rate, 22050u);
@@ -215,6 +217,8 @@ TEST_F(FlacWriterTest, SilenceAndEmptyFilesReadBackWhole) {
   EXPECT_TRUE(empty.ok);
   EXPECT_EQ(empty.info.total_samples, 0u);
   EXPECT_TRUE(empty.samples.empty());
+  const auto nothing = md5Of({});  // the signature of no samples, as libFLAC sums it
+  EXPECT_TRUE(std::equal(nothing.begin(), nothing.end(), empty.info.md5sum));
 }
 
 // A device that takes no bytes (the disk is full): the failure reaches the

@@ -272,6 +272,39 @@ TEST_F(Wavesmith2, RefusalsAndBadFilesGiveErrorsNotFiles) {
   EXPECT_EQ(block, nullptr);
 }
 
+// ReadSamples hands out whole frames, at least one, straight as the file
+// holds them; the block that meets the end is cut to what was left, and
+// then an empty array says the end.
+TEST_F(Wavesmith2, ReadSamplesHandsOutWholeFramesAndCutsTheLastBlock) {
+  ComPtr<IAudioFile2> f = newFile();
+  const auto cd = ts::noise(44100, 2, 0.1);  // 4410 frames
+  ASSERT_EQ(f->SetFormatPCM(44100, 2, 16), S_OK);
+  write(f.get(), dir.file("n.wav"), cd, 44100, 2);
+
+  ComPtr<IAudioFile2> r = newFile();
+  ASSERT_EQ(r->OpenRead(Bstr(dir.file("n.wav")).b, 0, 1), S_OK);
+  std::vector<int16_t> all;
+  auto next = [&](LONG count) {
+    SAFEARRAY* block = nullptr;
+    EXPECT_EQ(r->ReadSamples(count, &block), S_OK);
+    if (block == nullptr) return LONG{-2};
+    LONG upper = -2;
+    SafeArrayGetUBound(block, 1, &upper);
+    int16_t* data = nullptr;
+    SafeArrayAccessData(block, reinterpret_cast<void**>(&data));
+    all.insert(all.end(), data, data + upper + 1);
+    SafeArrayUnaccessData(block);
+    SafeArrayDestroy(block);
+    return upper + 1;
+  };
+  EXPECT_EQ(next(1), 2);          // less than a frame: one frame
+  EXPECT_EQ(next(7), 6);          // rounded down to whole frames
+  EXPECT_EQ(next(100000), 8812);  // the rest, though more was asked
+  EXPECT_EQ(next(100000), 0);     // the end
+  EXPECT_EQ(next(2), 0);
+  EXPECT_EQ(all, cd);
+}
+
 // FLAC, the member added after the specified slots: through the interface
 // table and by name, lossless both ways, the specified members unmoved.
 TEST_F(Wavesmith2, FlacIsWrittenLosslesslyThroughTheAddedMember) {

@@ -48,6 +48,8 @@ VARTYPE storedType(const SAFEARRAY* psa) {
 
 // Frees what an element owns (strings, references, variants' contents).
 void clearElements(SAFEARRAY* psa, ULONG first, ULONG end) {
+  // Numbers own nothing: an array of samples is freed without a look at them.
+  if (!(psa->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT))) return;
   auto* data = static_cast<char*>(psa->pvData);
   for (ULONG i = first; i < end; ++i) {
     void* element = data + size_t{i} * psa->cbElements;

@@ -366,6 +366,16 @@ bool reserve(const std::string& path) {
   return true;
 }
 
+}  // namespace
+
+std::string RipCommand::reservePath(const std::string& folder, const std::string& name) {
+  std::string path = freePath(folder, name);
+  for (int attempt = 0; !reserve(path) && errno == EEXIST && attempt < 100; ++attempt) path = freePath(folder, name);
+  return path;
+}
+
+namespace {
+
 uintmax_t sizeOf(const std::string& path) {
   std::error_code ec;
   const uintmax_t size = std::filesystem::file_size(path, ec);
@@ -641,10 +651,7 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
   for (size_t i = 0; i < tracks.size() && !stopped; ++i) {
     const long track = tracks[i];
     const std::string name = RipCommand::fileName(track, titles[static_cast<size_t>(track - 1)], extension);
-    std::string path = RipCommand::freePath(options.folder, name);
-    for (int attempt = 0; !reserve(path) && errno == EEXIST && attempt < 100; ++attempt) {
-      path = RipCommand::freePath(options.folder, name);
-    }
+    const std::string path = RipCommand::reservePath(options.folder, name);
     out << "Track " << track << " (" << i + 1 << " of " << tracks.size() << "): "
         << std::filesystem::path(path).filename().string() << "\n";
     const std::optional<uint32_t> testCrc =

@@ -54,6 +54,40 @@ com::ComPtr<IAudioCDRipper2> createEngine(std::ostream& err) {
   return engine;
 }
 
+EngineSession::EngineSession(IUnknown* sink, std::ostream& err) : engine_(createEngine(err)) {
+  if (!engine_) return;
+  com::ComPtr<IConnectionPointContainer> container;
+  if (SUCCEEDED(engine_.as(&container)) &&
+      SUCCEEDED(container->FindConnectionPoint(DIID__IAudioCDRipper2Events, point_.put()))) {
+    point_->Advise(sink, &cookie_);
+  }
+  engine_->DriverOpen();
+  open_ = true;
+}
+
+void EngineSession::close(DWORD pumpMs) {
+  if (!open_) return;
+  open_ = false;
+  engine_->DriverClose();
+  if (pumpMs > 0) CoPumpCalls(pumpMs);
+  if (point_ && cookie_ != 0) point_->Unadvise(cookie_);
+}
+
+LONG chooseDrive(IAudioCDRipper2* engine, long driveNum, char preferredLetter, bool refuseUnknown) {
+  LONG driveCount = 0;
+  engine->get_driveCount(&driveCount);
+  if (driveNum >= 1 && driveNum <= driveCount) return static_cast<LONG>(driveNum);
+  if (driveNum != 0 && refuseUnknown) return 0;
+  for (LONG i = 1; i <= driveCount && preferredLetter != 0; ++i) {
+    engine->put_driveNum(i);
+    BSTR letter = nullptr;
+    engine->get_driveLetter(&letter);
+    const std::string letterText = takeText(letter);
+    if (!letterText.empty() && letterText[0] == preferredLetter) return i;
+  }
+  return driveCount > 0 ? 1 : 0;
+}
+
 std::string cddbUserEMail(const std::string& given) {
   if (!given.empty()) return given;
   const std::string stored = platform::ProfileFile("quavern.ini").readString("cddb", "email", "");

@@ -38,4 +38,35 @@ void putCddbUserEMail(IAudioCDRipper2* engine, const std::string& given);
 // is not registered.
 com::ComPtr<IAudioCDRipper2> createEngine(std::ostream& err);
 
+// The engine as a command holds it while it works: made through the
+// registry, with `sink` advised on its events, and DriverOpen called. close()
+// (or the end of the session) calls DriverClose and then unadvises the sink.
+class EngineSession {
+ public:
+  // No engine (false), with the reason on `err`, when it is not registered.
+  EngineSession(IUnknown* sink, std::ostream& err);
+  ~EngineSession() { close(); }
+  EngineSession(const EngineSession&) = delete;
+  EngineSession& operator=(const EngineSession&) = delete;
+
+  explicit operator bool() const { return static_cast<bool>(engine_); }
+  const com::ComPtr<IAudioCDRipper2>& engine() const { return engine_; }
+  // DriverClose, then `pumpMs` of the calls still due on this thread (a rip
+  // thread's last ones) before the sink is unadvised. Once only.
+  void close(DWORD pumpMs = 0);
+
+ private:
+  com::ComPtr<IAudioCDRipper2> engine_;
+  com::ComPtr<IConnectionPoint> point_;
+  DWORD cookie_ = 0;
+  bool open_ = false;
+};
+
+// The drive a command works on, from 1: `driveNum` (--drive) when the engine
+// has that drive; else the one at `preferredLetter` (--vdrive's, 0 for none),
+// else the first. 0 when the engine has no drive, or when `driveNum` is not 0,
+// names no drive and `refuseUnknown` is set. Leaves the engine's current
+// drive as it happens to be.
+LONG chooseDrive(IAudioCDRipper2* engine, long driveNum, char preferredLetter, bool refuseUnknown);
+
 }  // namespace ripmarrow

@@ -102,33 +102,18 @@ int PlayCommand::main(int argc, char** argv) {
 }
 
 int PlayCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
-  com::ComPtr<IAudioCDRipper2> engine = createEngine(err);
-  if (!engine) return 1;
   auto sink = com::make<PlaySink>();
-  com::ComPtr<IConnectionPointContainer> container;
-  com::ComPtr<IConnectionPoint> point;
-  DWORD cookie = 0;
-  if (SUCCEEDED(engine.as(&container)) &&
-      SUCCEEDED(container->FindConnectionPoint(DIID__IAudioCDRipper2Events, point.put()))) {
-    point->Advise(sink->identity(), &cookie);
-  }
-
-  engine->DriverOpen();
-  LONG driveCount = 0;
-  engine->get_driveCount(&driveCount);
-  long chosen = options.driveNum;
-  for (LONG i = 1; chosen == 0 && options.preferredLetter != 0 && i <= driveCount; ++i) {
-    engine->put_driveNum(i);
-    BSTR letter = nullptr;
-    engine->get_driveLetter(&letter);
-    if (letter != nullptr && SysStringLen(letter) > 0 && letter[0] == options.preferredLetter) chosen = i;
-    SysFreeString(letter);
-  }
+  EngineSession session(sink->identity(), err);
+  if (!session) return 1;
+  const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
+  // A --drive that names no drive plays from the first one.
+  const LONG drive = chooseDrive(engine.get(), options.driveNum,
+                                 options.driveNum == 0 ? options.preferredLetter : 0, false);
   int status = 1;
-  if (driveCount == 0) {
+  if (drive == 0) {
     err << "No CD drive found.\n";
   } else {
-    engine->put_driveNum(chosen < 1 || chosen > driveCount ? 1 : chosen);
+    engine->put_driveNum(drive);
     engine->Refresh();
     LONG tracks = 0;
     engine->get_trackCount(&tracks);
@@ -193,8 +178,7 @@ int PlayCommand::run(const Options& options, std::ostream& out, std::ostream& er
     }
     engine->StopPlay();
   }
-  engine->DriverClose();
-  if (point && cookie != 0) point->Unadvise(cookie);
+  session.close();
   return status;
 }
 

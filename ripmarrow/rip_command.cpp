@@ -151,23 +151,6 @@ bool parseNumber(const std::string& value, long low, long high, long& result) {
 
 std::string twoDigits(long n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
-// The drive to use: the one asked for, else the one at the preferred letter,
-// else the first.
-LONG chooseDrive(IAudioCDRipper2* engine, const RipCommand::Options& options) {
-  LONG driveCount = 0;
-  engine->get_driveCount(&driveCount);
-  if (options.driveNum >= 1 && options.driveNum <= driveCount) return options.driveNum;
-  if (options.driveNum != 0) return 0;
-  for (LONG i = 1; i <= driveCount && options.preferredLetter != 0; ++i) {
-    engine->put_driveNum(i);
-    BSTR letter = nullptr;
-    engine->get_driveLetter(&letter);
-    const std::string letterText = takeText(letter);
-    if (!letterText.empty() && letterText[0] == options.preferredLetter) return i;
-  }
-  return driveCount > 0 ? 1 : 0;
-}
-
 // Draws the bar of a track in place on a terminal, or a line per 10 %.
 class ProgressView {
  public:
@@ -563,7 +546,7 @@ RipProofSettings proofSettings(const RipCommand::Options& options) {
 
 int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, std::ostream& out,
               std::ostream& err) {
-  const LONG drive = chooseDrive(engine, options);
+  const LONG drive = chooseDrive(engine, options.driveNum, options.preferredLetter, true);
   if (drive == 0) {
     err << (options.driveNum != 0 ? "No drive " + std::to_string(options.driveNum) + ".\n" : "No CD drive found.\n");
     return 1;
@@ -699,23 +682,15 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
 }  // namespace
 
 int RipCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
-  com::ComPtr<IAudioCDRipper2> engine = createEngine(err);
-  if (!engine) return 1;
   auto sink = com::make<RipSink>();
-  com::ComPtr<IConnectionPointContainer> container;
-  com::ComPtr<IConnectionPoint> point;
-  DWORD cookie = 0;
-  if (SUCCEEDED(engine.as(&container)) &&
-      SUCCEEDED(container->FindConnectionPoint(DIID__IAudioCDRipper2Events, point.put()))) {
-    point->Advise(sink->identity(), &cookie);
-  }
-  engine->DriverOpen();
+  EngineSession session(sink->identity(), err);
+  if (!session) return 1;
+  const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
   putCddbUserEMail(engine.get(), options.email);
   const int status = ripTracks(engine.get(), *sink.get(), options, out, err);
-  engine->DriverClose();
-  // The last calls of the rip thread (its pointer's release) run here.
-  CoPumpCalls(50);
-  if (point && cookie != 0) point->Unadvise(cookie);
+  // The last calls of the rip thread (its pointer's release) run before the
+  // sink goes.
+  session.close(50);
   return status;
 }
 

@@ -4,26 +4,11 @@
 
 #include <cstdlib>
 #include <iostream>
-#include <string_view>
 
 #include "platform/profile/profile_file.h"
-
-#include "platform/text/utf.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
 namespace ripmarrow {
-
-std::string takeText(BSTR value) {
-  std::string result = value != nullptr ? platform::text::utf16ToUtf8(std::u16string_view(value, SysStringLen(value)))
-                                        : std::string();
-  SysFreeString(value);
-  return result;
-}
-
-BSTR makeBstr(const std::string& utf8) {
-  const std::u16string wide = platform::text::utf8ToUtf16(utf8);
-  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-}
 
 bool useVirtualDrive(std::string image, char& preferredLetter) {
   if (image.empty()) image = VirtualDriveSetup::demoImage();

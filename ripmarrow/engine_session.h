@@ -10,13 +10,9 @@
 #include "components/trackmill2.h"
 #include "platform/com/com.h"
 #include "platform/com/com_ptr.h"
+#include "ripmarrow/bstr_text.h"
 
 namespace ripmarrow {
-
-// The UTF-8 text of a BSTR the caller received; frees it.
-std::string takeText(BSTR value);
-// A new BSTR the callee will own.
-BSTR makeBstr(const std::string& utf8);
 
 // Puts `image` (the demo disc when empty) into the client's virtual drive and
 // sets `preferredLetter` to it. False, with the reason on stderr, when it

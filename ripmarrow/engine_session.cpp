@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #include "platform/profile/profile_file.h"
@@ -10,10 +11,16 @@
 
 namespace ripmarrow {
 
-bool useVirtualDrive(std::string image, char& preferredLetter) {
-  if (image.empty()) image = VirtualDriveSetup::demoImage();
+void VirtualDriveOption::take(int argc, char** argv, int& i, const char* command) {
+  given = true;
+  if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], command) != 0) image = argv[++i];
+}
+
+bool VirtualDriveOption::apply(char& preferredLetter) const {
+  if (!given) return true;
   std::string error;
-  if (!VirtualDriveSetup::putImage(image, VirtualDriveSetup::kDefaultLetter, error)) {
+  if (!VirtualDriveSetup::putImage(image.empty() ? VirtualDriveSetup::demoImage() : image,
+                                   VirtualDriveSetup::kDefaultLetter, error)) {
     std::cerr << error << "\n";
     return false;
   }

@@ -14,10 +14,19 @@
 
 namespace ripmarrow {
 
-// Puts `image` (the demo disc when empty) into the client's virtual drive and
-// sets `preferredLetter` to it. False, with the reason on stderr, when it
-// cannot.
-bool useVirtualDrive(std::string image, char& preferredLetter);
+// --vdrive [IMAGE], as every command that reads a disc takes it.
+struct VirtualDriveOption {
+  bool given = false;
+  std::string image;  // "": the demo disc
+
+  // At argv[i] == "--vdrive": notes it, and takes the next argument as its
+  // image unless that is an option or `command` (the command's own name).
+  void take(int argc, char** argv, int& i, const char* command);
+  // Without --vdrive, true. Else puts the image into the client's virtual
+  // drive and sets `preferredLetter` to it; false, with the reason on
+  // stderr, when it cannot.
+  bool apply(char& preferredLetter) const;
+};
 
 // Runs `work` on this thread as a COM apartment, then lets the components go.
 int runInApartment(const std::function<int()>& work);

@@ -66,14 +66,12 @@ std::string duration(LONG ms) {
 
 int InfoCommand::main(int argc, char** argv) {
   Options options;
-  bool useVdrive = false;
+  VirtualDriveOption vdrive;
   bool seenCommand = false;
-  std::string image;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--vdrive") {
-      useVdrive = true;
-      if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "info") != 0) image = argv[++i];
+      vdrive.take(argc, argv, i, "info");
     } else if (arg == "--drive" && i + 1 < argc) {
       options.driveNum = std::strtol(argv[++i], nullptr, 10);
     } else if (arg == "info" && !seenCommand) {
@@ -83,7 +81,7 @@ int InfoCommand::main(int argc, char** argv) {
       return 2;
     }
   }
-  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  if (!vdrive.apply(options.preferredLetter)) return 1;
   return runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 

@@ -96,9 +96,8 @@ bool LookupCommand::parseServer(const std::string& value, std::string& host, lon
 
 int LookupCommand::main(int argc, char** argv) {
   Options options;
-  bool useVdrive = false;
+  VirtualDriveOption vdrive;
   bool seenCommand = false;
-  std::string image;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -119,15 +118,14 @@ int LookupCommand::main(int argc, char** argv) {
     } else if (arg == "--drive" && hasValue) {
       options.driveNum = std::strtol(argv[++i], nullptr, 10);
     } else if (arg == "--vdrive") {
-      useVdrive = true;
-      if (hasValue && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "lookup") != 0) image = argv[++i];
+      vdrive.take(argc, argv, i, "lookup");
     } else {
       std::cerr << kUsage;
       return 2;
     }
   }
 
-  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  if (!vdrive.apply(options.preferredLetter)) return 1;
   return runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 

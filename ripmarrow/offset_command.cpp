@@ -221,8 +221,7 @@ std::vector<long> OffsetCommand::matchingOffsets(const std::vector<uint32_t>& pa
 
 int OffsetCommand::main(int argc, char** argv) {
   Options options;
-  bool useVdrive = false;
-  std::string image;
+  VirtualDriveOption vdrive;
   std::string server = engine::verify::DefaultAccurateRipServer();
   bool seenCommand = false;
   bool seenAction = false;
@@ -231,8 +230,7 @@ int OffsetCommand::main(int argc, char** argv) {
     const bool hasValue = i + 1 < argc;
     bool ok = true;
     if (arg == "--vdrive") {
-      useVdrive = true;
-      if (hasValue && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "offset") != 0) image = argv[++i];
+      vdrive.take(argc, argv, i, "offset");
     } else if (arg == "--drive" && hasValue) {
       options.driveNum = std::strtol(argv[++i], nullptr, 10);
     } else if (arg == "--save") {
@@ -260,7 +258,7 @@ int OffsetCommand::main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  if (!vdrive.apply(options.preferredLetter)) return 1;
   setenv("RIPMARROW_AUDIO", "silent", 1);
   return runInApartment([&] { return run(options, std::cout, std::cerr); });
 }

@@ -73,14 +73,12 @@ bool PlayCommand::wanted(int argc, char** argv) {
 
 int PlayCommand::main(int argc, char** argv) {
   Options options;
-  bool useVdrive = false;
-  std::string image;
+  VirtualDriveOption vdrive;
   bool haveTrack = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--vdrive") {
-      useVdrive = true;
-      if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "play") != 0) image = argv[++i];
+      vdrive.take(argc, argv, i, "play");
     } else if (arg == "--drive" && i + 1 < argc) {
       options.driveNum = std::strtol(argv[++i], nullptr, 10);
     } else if (arg == "play") {
@@ -97,7 +95,7 @@ int PlayCommand::main(int argc, char** argv) {
     std::cerr << "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] play TRACK\n";
     return 2;
   }
-  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  if (!vdrive.apply(options.preferredLetter)) return 1;
   return runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 

@@ -253,9 +253,8 @@ std::string RipCommand::freePath(const std::string& folder, const std::string& n
 
 int RipCommand::main(int argc, char** argv) {
   Options options;
-  bool useVdrive = false;
+  VirtualDriveOption vdrive;
   bool seenCommand = false;
-  std::string image;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -263,8 +262,7 @@ int RipCommand::main(int argc, char** argv) {
     if (arg == "rip" && !seenCommand) {
       seenCommand = true;
     } else if (arg == "--vdrive") {
-      useVdrive = true;
-      if (hasValue && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "rip") != 0) image = argv[++i];
+      vdrive.take(argc, argv, i, "rip");
     } else if (arg == "--drive" && hasValue) {
       ok = parseNumber(argv[++i], 1, 99, options.driveNum);
     } else if (arg == "--tracks" && hasValue) {
@@ -331,7 +329,7 @@ int RipCommand::main(int argc, char** argv) {
     options.folder = std::string(home) + "/Music/Ripmarrow";
   }
 
-  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  if (!vdrive.apply(options.preferredLetter)) return 1;
   // A rip plays nothing: the player the engine creates needs no sound card
   // (and probing one fills the terminal with the sound library's complaints).
   setenv("RIPMARROW_AUDIO", "silent", 1);

@@ -3,13 +3,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 
 #include "engine/verify/accuraterip_verdict.h"
 #include "frontend/engine_link.h"
 #include "frontend/settings/settings_store.h"
 #include "ripmarrow/drive_offsets.h"
+#include "ripmarrow/rip_report.h"
 
 #ifndef QUAVERN_VERSION
 #define QUAVERN_VERSION "unknown"
@@ -28,15 +28,6 @@ constexpr char kNotAsked[] = "not asked";
 std::string hex8(uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "%08x", value);
-  return text;
-}
-
-std::string utcNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  gmtime_r(&now, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
   return text;
 }
 
@@ -82,7 +73,7 @@ BatchProof::BatchProof(IAudioCDRipper2* engine, long audioTracks, std::string mo
     : engine_(engine), audioTracks_(audioTracks) {
   engine_->QueryInterface(IID_IAudioCDRipperReport, report_.putVoid());
   log_.programVersion = std::string("quavern ") + QUAVERN_VERSION;
-  log_.date = utcNow();
+  log_.date = ripmarrow::RipLogDateNow();
   BSTR name = nullptr;
   engine_->get_driveName(&name);
   log_.drive = takeText(name);
@@ -95,30 +86,19 @@ BatchProof::BatchProof(IAudioCDRipper2* engine, long audioTracks, std::string mo
   engine_->get_cdID(&cddb);
   log_.cddbId = hex8(static_cast<uint32_t>(cddb));
   if (!report_) return;
-  // The TOC of the audio tracks as the engine counts them.
-  engine::verify::DiscLayout layout;
-  bool whole = audioTracks > 0;
-  for (long t = 1; t <= audioTracks && whole; ++t) {
-    LONG start = 0;
-    whole = SUCCEEDED(report_->get_trackStartLba(t, &start)) && start >= 0;
-    layout.tracks.push_back({static_cast<uint8_t>(t), static_cast<uint32_t>(start), false});
+  // The disc as the engine's report tells it, read as ripmarrow reads it.
+  const ripmarrow::RipReport disc(engine_);
+  if (audioTracks > 0) {
+    if (auto layout = disc.audioLayout(audioTracks)) log_.layout = std::move(*layout);
   }
-  LONG leadOut = 0;
-  if (whole && SUCCEEDED(report_->get_leadOutLba(&leadOut)) && leadOut > 0) {
-    layout.leadOutLba = static_cast<uint32_t>(leadOut);
-    log_.layout = std::move(layout);
-  }
-  LONG id1 = 0, id2 = 0;
-  if (SUCCEEDED(report_->get_accurateRipId1(&id1)) &&
-      SUCCEEDED(report_->get_accurateRipId2(&id2)) && audioTracks > 0 && (id1 != 0 || id2 != 0)) {
-    disc_ = engine::verify::AccurateRipDiscId{
-        static_cast<uint32_t>(audioTracks), static_cast<uint32_t>(id1), static_cast<uint32_t>(id2),
-        static_cast<uint32_t>(cddb)};
+  const auto id1 = disc.accurateRipId1();
+  const auto id2 = disc.accurateRipId2();
+  if (id1 && id2 && audioTracks > 0 && (*id1 != 0 || *id2 != 0)) {
+    disc_ = engine::verify::AccurateRipDiscId{static_cast<uint32_t>(audioTracks), *id1, *id2,
+                                              static_cast<uint32_t>(cddb)};
     log_.accurateRipIdentity = engine::verify::AccurateRipIdentity(*disc_);
   }
-  BSTR musicBrainz = nullptr;
-  if (SUCCEEDED(report_->get_musicBrainzDiscId(&musicBrainz)))
-    log_.musicBrainzId = takeText(musicBrainz);
+  log_.musicBrainzId = disc.musicBrainzDiscId();
 }
 
 void BatchProof::putReadOffset() const {

@@ -3,32 +3,24 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
-#include <string_view>
 
 #include "platform/profile/profile_file.h"
-
-#include "platform/text/utf.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
 namespace ripmarrow {
 
-std::string takeText(BSTR value) {
-  std::string result = value != nullptr ? platform::text::utf16ToUtf8(std::u16string_view(value, SysStringLen(value)))
-                                        : std::string();
-  SysFreeString(value);
-  return result;
+void VirtualDriveOption::take(int argc, char** argv, int& i, const char* command) {
+  given = true;
+  if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], command) != 0) image = argv[++i];
 }
 
-BSTR makeBstr(const std::string& utf8) {
-  const std::u16string wide = platform::text::utf8ToUtf16(utf8);
-  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-}
-
-bool useVirtualDrive(std::string image, char& preferredLetter) {
-  if (image.empty()) image = VirtualDriveSetup::demoImage();
+bool VirtualDriveOption::apply(char& preferredLetter) const {
+  if (!given) return true;
   std::string error;
-  if (!VirtualDriveSetup::putImage(image, VirtualDriveSetup::kDefaultLetter, error)) {
+  if (!VirtualDriveSetup::putImage(image.empty() ? VirtualDriveSetup::demoImage() : image,
+                                   VirtualDriveSetup::kDefaultLetter, error)) {
     std::cerr << error << "\n";
     return false;
   }
@@ -52,6 +44,40 @@ com::ComPtr<IAudioCDRipper2> createEngine(std::ostream& err) {
     return {};
   }
   return engine;
+}
+
+EngineSession::EngineSession(IUnknown* sink, std::ostream& err) : engine_(createEngine(err)) {
+  if (!engine_) return;
+  com::ComPtr<IConnectionPointContainer> container;
+  if (SUCCEEDED(engine_.as(&container)) &&
+      SUCCEEDED(container->FindConnectionPoint(DIID__IAudioCDRipper2Events, point_.put()))) {
+    point_->Advise(sink, &cookie_);
+  }
+  engine_->DriverOpen();
+  open_ = true;
+}
+
+void EngineSession::close(DWORD pumpMs) {
+  if (!open_) return;
+  open_ = false;
+  engine_->DriverClose();
+  if (pumpMs > 0) CoPumpCalls(pumpMs);
+  if (point_ && cookie_ != 0) point_->Unadvise(cookie_);
+}
+
+LONG chooseDrive(IAudioCDRipper2* engine, long driveNum, char preferredLetter, bool refuseUnknown) {
+  LONG driveCount = 0;
+  engine->get_driveCount(&driveCount);
+  if (driveNum >= 1 && driveNum <= driveCount) return static_cast<LONG>(driveNum);
+  if (driveNum != 0 && refuseUnknown) return 0;
+  for (LONG i = 1; i <= driveCount && preferredLetter != 0; ++i) {
+    engine->put_driveNum(i);
+    BSTR letter = nullptr;
+    engine->get_driveLetter(&letter);
+    const std::string letterText = takeText(letter);
+    if (!letterText.empty() && letterText[0] == preferredLetter) return i;
+  }
+  return driveCount > 0 ? 1 : 0;
 }
 
 std::string cddbUserEMail(const std::string& given) {

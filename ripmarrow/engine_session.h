@@ -10,18 +10,23 @@
 #include "components/trackmill2.h"
 #include "platform/com/com.h"
 #include "platform/com/com_ptr.h"
+#include "ripmarrow/bstr_text.h"
 
 namespace ripmarrow {
 
-// The UTF-8 text of a BSTR the caller received; frees it.
-std::string takeText(BSTR value);
-// A new BSTR the callee will own.
-BSTR makeBstr(const std::string& utf8);
+// --vdrive [IMAGE], as every command that reads a disc takes it.
+struct VirtualDriveOption {
+  bool given = false;
+  std::string image;  // "": the demo disc
 
-// Puts `image` (the demo disc when empty) into the client's virtual drive and
-// sets `preferredLetter` to it. False, with the reason on stderr, when it
-// cannot.
-bool useVirtualDrive(std::string image, char& preferredLetter);
+  // At argv[i] == "--vdrive": notes it, and takes the next argument as its
+  // image unless that is an option or `command` (the command's own name).
+  void take(int argc, char** argv, int& i, const char* command);
+  // Without --vdrive, true. Else puts the image into the client's virtual
+  // drive and sets `preferredLetter` to it; false, with the reason on
+  // stderr, when it cannot.
+  bool apply(char& preferredLetter) const;
+};
 
 // Runs `work` on this thread as a COM apartment, then lets the components go.
 int runInApartment(const std::function<int()>& work);
@@ -37,5 +42,36 @@ void putCddbUserEMail(IAudioCDRipper2* engine, const std::string& given);
 // The engine through the registry; empty, with the reason on `err`, when it
 // is not registered.
 com::ComPtr<IAudioCDRipper2> createEngine(std::ostream& err);
+
+// The engine as a command holds it while it works: made through the
+// registry, with `sink` advised on its events, and DriverOpen called. close()
+// (or the end of the session) calls DriverClose and then unadvises the sink.
+class EngineSession {
+ public:
+  // No engine (false), with the reason on `err`, when it is not registered.
+  EngineSession(IUnknown* sink, std::ostream& err);
+  ~EngineSession() { close(); }
+  EngineSession(const EngineSession&) = delete;
+  EngineSession& operator=(const EngineSession&) = delete;
+
+  explicit operator bool() const { return static_cast<bool>(engine_); }
+  const com::ComPtr<IAudioCDRipper2>& engine() const { return engine_; }
+  // DriverClose, then `pumpMs` of the calls still due on this thread (a rip
+  // thread's last ones) before the sink is unadvised. Once only.
+  void close(DWORD pumpMs = 0);
+
+ private:
+  com::ComPtr<IAudioCDRipper2> engine_;
+  com::ComPtr<IConnectionPoint> point_;
+  DWORD cookie_ = 0;
+  bool open_ = false;
+};
+
+// The drive a command works on, from 1: `driveNum` (--drive) when the engine
+// has that drive; else the one at `preferredLetter` (--vdrive's, 0 for none),
+// else the first. 0 when the engine has no drive, or when `driveNum` is not 0,
+// names no drive and `refuseUnknown` is set. Leaves the engine's current
+// drive as it happens to be.
+LONG chooseDrive(IAudioCDRipper2* engine, long driveNum, char preferredLetter, bool refuseUnknown);
 
 }  // namespace ripmarrow

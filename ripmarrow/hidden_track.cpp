@@ -1,29 +1,12 @@
 #include "ripmarrow/hidden_track.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 
 #include "ripmarrow/deemphasis.h"
 #include "ripmarrow/wave_reader.h"
 
 namespace ripmarrow {
-
-namespace {
-
-// Creates `path` empty, so that nothing else takes the name before the
-// file is written.
-bool reserve(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
-}
-
-}  // namespace
 
 bool HiddenTrack::isDigitalSilence(const std::vector<int16_t>& samples) {
   return std::all_of(samples.begin(), samples.end(), [](int16_t s) { return s == 0; });
@@ -81,10 +64,7 @@ HiddenTrack::Outcome HiddenTrack::rip(IAudioCDRipper2* engine, const RipInto& ri
     return outcome;
   }
 
-  std::string path = RipCommand::freePath(options.folder, name);
-  for (int attempt = 0; !reserve(path) && errno == EEXIST && attempt < 100; ++attempt) {
-    path = RipCommand::freePath(options.folder, name);
-  }
+  const std::string path = RipCommand::reservePath(options.folder, name);
   out << "  audio found: " << std::filesystem::path(path).filename().string() << "\n";
   if (deemphasise) {
     failure = CodecOutput::setFormat(engine, options.format, options.flacLevel);

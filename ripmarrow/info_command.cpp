@@ -66,14 +66,12 @@ std::string duration(LONG ms) {
 
 int InfoCommand::main(int argc, char** argv) {
   Options options;
-  bool useVdrive = false;
+  VirtualDriveOption vdrive;
   bool seenCommand = false;
-  std::string image;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--vdrive") {
-      useVdrive = true;
-      if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "info") != 0) image = argv[++i];
+      vdrive.take(argc, argv, i, "info");
     } else if (arg == "--drive" && i + 1 < argc) {
       options.driveNum = std::strtol(argv[++i], nullptr, 10);
     } else if (arg == "info" && !seenCommand) {
@@ -83,49 +81,32 @@ int InfoCommand::main(int argc, char** argv) {
       return 2;
     }
   }
-  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  if (!vdrive.apply(options.preferredLetter)) return 1;
   return runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 
 int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
-  com::ComPtr<IAudioCDRipper2> engine;
-  HRESULT hr = CoCreateInstance(CLSID_AudioCDRipper2, nullptr, CLSCTX_INPROC_SERVER, IID_IAudioCDRipper2,
-                                engine.putVoid());
-  if (FAILED(hr)) {
-    err << "The engine is not registered (run 'ripmarrow register' first).\n";
-    return 1;
-  }
   auto sink = com::make<ErrorSink>();
-  com::ComPtr<IConnectionPointContainer> container;
-  com::ComPtr<IConnectionPoint> point;
-  DWORD cookie = 0;
-  if (SUCCEEDED(engine.as(&container)) &&
-      SUCCEEDED(container->FindConnectionPoint(DIID__IAudioCDRipper2Events, point.put()))) {
-    point->Advise(sink->identity(), &cookie);
-  }
-
-  engine->DriverOpen();
+  EngineSession session(sink->identity(), err);
+  if (!session) return 1;
+  const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
   LONG driveCount = 0;
   engine->get_driveCount(&driveCount);
   out << "Drives: " << driveCount << "\n";
-  long chosen = options.driveNum;
   for (LONG i = 1; i <= driveCount; ++i) {
     engine->put_driveNum(i);
     BSTR letter = nullptr;
     BSTR name = nullptr;
     engine->get_driveLetter(&letter);
     engine->get_driveName(&name);
-    const std::string letterText = takeText(letter);
-    out << "  " << i << ". " << letterText << "  " << takeText(name) << "\n";
-    if (chosen == 0 && options.preferredLetter != 0 && !letterText.empty() &&
-        (letterText[0] == options.preferredLetter)) {
-      chosen = i;
-    }
+    out << "  " << i << ". " << takeText(letter) << "  " << takeText(name) << "\n";
   }
 
   int status = 0;
-  if (driveCount > 0) {
-    if (chosen < 1 || chosen > driveCount) chosen = 1;
+  // A --drive that names no drive shows the first one.
+  const LONG chosen = chooseDrive(engine.get(), options.driveNum,
+                                  options.driveNum == 0 ? options.preferredLetter : 0, false);
+  if (chosen > 0) {
     engine->put_driveNum(chosen);
     out << "Disc in drive " << chosen << ":\n";
     const size_t errorsBefore = sink->errors.size();
@@ -161,8 +142,7 @@ int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& er
       }
     }
   }
-  engine->DriverClose();
-  if (point && cookie != 0) point->Unadvise(cookie);
+  session.close();
   for (LONG code : sink->errors) {
     err << "engine error: " << errorName(code) << " (" << code << ")\n";
     status = 1;

@@ -63,22 +63,6 @@ const char* errorName(LONG code) {
   }
 }
 
-// The drive to use: the one asked for, else the one at the preferred letter,
-// else the first.
-LONG chooseDrive(IAudioCDRipper2* engine, const LookupCommand::Options& options) {
-  LONG driveCount = 0;
-  engine->get_driveCount(&driveCount);
-  if (options.driveNum >= 1 && options.driveNum <= driveCount) return options.driveNum;
-  for (LONG i = 1; i <= driveCount && options.preferredLetter != 0; ++i) {
-    engine->put_driveNum(i);
-    BSTR letter = nullptr;
-    engine->get_driveLetter(&letter);
-    const std::string letterText = takeText(letter);
-    if (!letterText.empty() && letterText[0] == options.preferredLetter) return i;
-  }
-  return driveCount > 0 ? 1 : 0;
-}
-
 }  // namespace
 
 bool LookupCommand::parseSource(const std::string& value, CDDBSourceConstants& source) {
@@ -112,9 +96,8 @@ bool LookupCommand::parseServer(const std::string& value, std::string& host, lon
 
 int LookupCommand::main(int argc, char** argv) {
   Options options;
-  bool useVdrive = false;
+  VirtualDriveOption vdrive;
   bool seenCommand = false;
-  std::string image;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -135,32 +118,22 @@ int LookupCommand::main(int argc, char** argv) {
     } else if (arg == "--drive" && hasValue) {
       options.driveNum = std::strtol(argv[++i], nullptr, 10);
     } else if (arg == "--vdrive") {
-      useVdrive = true;
-      if (hasValue && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "lookup") != 0) image = argv[++i];
+      vdrive.take(argc, argv, i, "lookup");
     } else {
       std::cerr << kUsage;
       return 2;
     }
   }
 
-  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  if (!vdrive.apply(options.preferredLetter)) return 1;
   return runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 
 int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
-  com::ComPtr<IAudioCDRipper2> engine = createEngine(err);
-  if (!engine) return 1;
-
   auto sink = com::make<LookupSink>(options.source, err);
-  com::ComPtr<IConnectionPointContainer> container;
-  com::ComPtr<IConnectionPoint> point;
-  DWORD cookie = 0;
-  if (SUCCEEDED(engine.as(&container)) &&
-      SUCCEEDED(container->FindConnectionPoint(DIID__IAudioCDRipper2Events, point.put()))) {
-    point->Advise(sink->identity(), &cookie);
-  }
-
-  engine->DriverOpen();
+  EngineSession session(sink->identity(), err);
+  if (!session) return 1;
+  const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
   // DriverOpen sets the CDDB defaults, so the server is chosen after it.
   if (!options.serverHost.empty()) {
     BSTR host = makeBstr(options.serverHost);
@@ -176,7 +149,7 @@ int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& 
   sink->server = takeText(serverHost) + ":" + std::to_string(serverPort);
 
   int status = 1;
-  const LONG drive = chooseDrive(engine.get(), options);
+  const LONG drive = chooseDrive(engine.get(), options.driveNum, options.preferredLetter, false);
   if (drive == 0) {
     err << "No CD drive.\n";
   } else {
@@ -212,8 +185,7 @@ int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& 
       status = 0;
     }
   }
-  engine->DriverClose();
-  if (point && cookie != 0) point->Unadvise(cookie);
+  session.close();
   for (LONG code : sink->errors) {
     err << "engine error: " << errorName(code) << " (" << code << ")\n";
     status = 1;

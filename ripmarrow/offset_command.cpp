@@ -45,22 +45,6 @@ class RangeSink final : public com::EventSink<RangeSink, DIID__IAudioCDRipper2Ev
   bool finished = false;
 };
 
-// The drive asked for, else the one at the preferred letter, else the first.
-LONG chooseDrive(IAudioCDRipper2* engine, const OffsetCommand::Options& options) {
-  LONG count = 0;
-  engine->get_driveCount(&count);
-  if (options.driveNum >= 1 && options.driveNum <= count) return options.driveNum;
-  if (options.driveNum != 0) return 0;
-  for (LONG i = 1; i <= count && options.preferredLetter != 0; ++i) {
-    engine->put_driveNum(i);
-    BSTR letter = nullptr;
-    engine->get_driveLetter(&letter);
-    const std::string text = takeText(letter);
-    if (!text.empty() && text[0] == options.preferredLetter) return i;
-  }
-  return count > 0 ? 1 : 0;
-}
-
 // v1 and v2 of the track read at offset `k` (directly, for a few offsets).
 void sumsAt(const std::vector<uint32_t>& padded, long k, uint64_t first, uint64_t last, uint32_t& v1, uint32_t& v2) {
   v1 = 0;
@@ -237,8 +221,7 @@ std::vector<long> OffsetCommand::matchingOffsets(const std::vector<uint32_t>& pa
 
 int OffsetCommand::main(int argc, char** argv) {
   Options options;
-  bool useVdrive = false;
-  std::string image;
+  VirtualDriveOption vdrive;
   std::string server = engine::verify::DefaultAccurateRipServer();
   bool seenCommand = false;
   bool seenAction = false;
@@ -247,8 +230,7 @@ int OffsetCommand::main(int argc, char** argv) {
     const bool hasValue = i + 1 < argc;
     bool ok = true;
     if (arg == "--vdrive") {
-      useVdrive = true;
-      if (hasValue && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "offset") != 0) image = argv[++i];
+      vdrive.take(argc, argv, i, "offset");
     } else if (arg == "--drive" && hasValue) {
       options.driveNum = std::strtol(argv[++i], nullptr, 10);
     } else if (arg == "--save") {
@@ -276,25 +258,18 @@ int OffsetCommand::main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  if (!vdrive.apply(options.preferredLetter)) return 1;
   setenv("RIPMARROW_AUDIO", "silent", 1);
   return runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 
 int OffsetCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
-  com::ComPtr<IAudioCDRipper2> engine = createEngine(err);
-  if (!engine) return 1;
   auto sink = com::make<RangeSink>();
-  com::ComPtr<IConnectionPointContainer> container;
-  com::ComPtr<IConnectionPoint> point;
-  DWORD cookie = 0;
-  if (SUCCEEDED(engine.as(&container)) &&
-      SUCCEEDED(container->FindConnectionPoint(DIID__IAudioCDRipper2Events, point.put()))) {
-    point->Advise(sink->identity(), &cookie);
-  }
-  engine->DriverOpen();
+  EngineSession session(sink->identity(), err);
+  if (!session) return 1;
+  const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
   int status = 1;
-  const LONG drive = chooseDrive(engine.get(), options);
+  const LONG drive = chooseDrive(engine.get(), options.driveNum, options.preferredLetter, true);
   if (drive == 0) {
     err << "No such CD drive.\n";
   } else {
@@ -326,9 +301,7 @@ int OffsetCommand::run(const Options& options, std::ostream& out, std::ostream& 
       }
     }
   }
-  engine->DriverClose();
-  CoPumpCalls(50);
-  if (point && cookie != 0) point->Unadvise(cookie);
+  session.close(50);
   return status;
 }
 

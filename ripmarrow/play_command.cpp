@@ -73,14 +73,12 @@ bool PlayCommand::wanted(int argc, char** argv) {
 
 int PlayCommand::main(int argc, char** argv) {
   Options options;
-  bool useVdrive = false;
-  std::string image;
+  VirtualDriveOption vdrive;
   bool haveTrack = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--vdrive") {
-      useVdrive = true;
-      if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "play") != 0) image = argv[++i];
+      vdrive.take(argc, argv, i, "play");
     } else if (arg == "--drive" && i + 1 < argc) {
       options.driveNum = std::strtol(argv[++i], nullptr, 10);
     } else if (arg == "play") {
@@ -97,38 +95,23 @@ int PlayCommand::main(int argc, char** argv) {
     std::cerr << "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] play TRACK\n";
     return 2;
   }
-  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  if (!vdrive.apply(options.preferredLetter)) return 1;
   return runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 
 int PlayCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
-  com::ComPtr<IAudioCDRipper2> engine = createEngine(err);
-  if (!engine) return 1;
   auto sink = com::make<PlaySink>();
-  com::ComPtr<IConnectionPointContainer> container;
-  com::ComPtr<IConnectionPoint> point;
-  DWORD cookie = 0;
-  if (SUCCEEDED(engine.as(&container)) &&
-      SUCCEEDED(container->FindConnectionPoint(DIID__IAudioCDRipper2Events, point.put()))) {
-    point->Advise(sink->identity(), &cookie);
-  }
-
-  engine->DriverOpen();
-  LONG driveCount = 0;
-  engine->get_driveCount(&driveCount);
-  long chosen = options.driveNum;
-  for (LONG i = 1; chosen == 0 && options.preferredLetter != 0 && i <= driveCount; ++i) {
-    engine->put_driveNum(i);
-    BSTR letter = nullptr;
-    engine->get_driveLetter(&letter);
-    if (letter != nullptr && SysStringLen(letter) > 0 && letter[0] == options.preferredLetter) chosen = i;
-    SysFreeString(letter);
-  }
+  EngineSession session(sink->identity(), err);
+  if (!session) return 1;
+  const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
+  // A --drive that names no drive plays from the first one.
+  const LONG drive = chooseDrive(engine.get(), options.driveNum,
+                                 options.driveNum == 0 ? options.preferredLetter : 0, false);
   int status = 1;
-  if (driveCount == 0) {
+  if (drive == 0) {
     err << "No CD drive found.\n";
   } else {
-    engine->put_driveNum(chosen < 1 || chosen > driveCount ? 1 : chosen);
+    engine->put_driveNum(drive);
     engine->Refresh();
     LONG tracks = 0;
     engine->get_trackCount(&tracks);
@@ -193,8 +176,7 @@ int PlayCommand::run(const Options& options, std::ostream& out, std::ostream& er
     }
     engine->StopPlay();
   }
-  engine->DriverClose();
-  if (point && cookie != 0) point->Unadvise(cookie);
+  session.close();
   return status;
 }
 

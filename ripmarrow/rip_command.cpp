@@ -151,23 +151,6 @@ bool parseNumber(const std::string& value, long low, long high, long& result) {
 
 std::string twoDigits(long n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
-// The drive to use: the one asked for, else the one at the preferred letter,
-// else the first.
-LONG chooseDrive(IAudioCDRipper2* engine, const RipCommand::Options& options) {
-  LONG driveCount = 0;
-  engine->get_driveCount(&driveCount);
-  if (options.driveNum >= 1 && options.driveNum <= driveCount) return options.driveNum;
-  if (options.driveNum != 0) return 0;
-  for (LONG i = 1; i <= driveCount && options.preferredLetter != 0; ++i) {
-    engine->put_driveNum(i);
-    BSTR letter = nullptr;
-    engine->get_driveLetter(&letter);
-    const std::string letterText = takeText(letter);
-    if (!letterText.empty() && letterText[0] == options.preferredLetter) return i;
-  }
-  return driveCount > 0 ? 1 : 0;
-}
-
 // Draws the bar of a track in place on a terminal, or a line per 10 %.
 class ProgressView {
  public:
@@ -270,9 +253,8 @@ std::string RipCommand::freePath(const std::string& folder, const std::string& n
 
 int RipCommand::main(int argc, char** argv) {
   Options options;
-  bool useVdrive = false;
+  VirtualDriveOption vdrive;
   bool seenCommand = false;
-  std::string image;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -280,8 +262,7 @@ int RipCommand::main(int argc, char** argv) {
     if (arg == "rip" && !seenCommand) {
       seenCommand = true;
     } else if (arg == "--vdrive") {
-      useVdrive = true;
-      if (hasValue && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "rip") != 0) image = argv[++i];
+      vdrive.take(argc, argv, i, "rip");
     } else if (arg == "--drive" && hasValue) {
       ok = parseNumber(argv[++i], 1, 99, options.driveNum);
     } else if (arg == "--tracks" && hasValue) {
@@ -348,7 +329,7 @@ int RipCommand::main(int argc, char** argv) {
     options.folder = std::string(home) + "/Music/Ripmarrow";
   }
 
-  if (useVdrive && !useVirtualDrive(image, options.preferredLetter)) return 1;
+  if (!vdrive.apply(options.preferredLetter)) return 1;
   // A rip plays nothing: the player the engine creates needs no sound card
   // (and probing one fills the terminal with the sound library's complaints).
   setenv("RIPMARROW_AUDIO", "silent", 1);
@@ -365,6 +346,16 @@ bool reserve(const std::string& path) {
   ::close(fd);
   return true;
 }
+
+}  // namespace
+
+std::string RipCommand::reservePath(const std::string& folder, const std::string& name) {
+  std::string path = freePath(folder, name);
+  for (int attempt = 0; !reserve(path) && errno == EEXIST && attempt < 100; ++attempt) path = freePath(folder, name);
+  return path;
+}
+
+namespace {
 
 uintmax_t sizeOf(const std::string& path) {
   std::error_code ec;
@@ -553,7 +544,7 @@ RipProofSettings proofSettings(const RipCommand::Options& options) {
 
 int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, std::ostream& out,
               std::ostream& err) {
-  const LONG drive = chooseDrive(engine, options);
+  const LONG drive = chooseDrive(engine, options.driveNum, options.preferredLetter, true);
   if (drive == 0) {
     err << (options.driveNum != 0 ? "No drive " + std::to_string(options.driveNum) + ".\n" : "No CD drive found.\n");
     return 1;
@@ -641,10 +632,7 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
   for (size_t i = 0; i < tracks.size() && !stopped; ++i) {
     const long track = tracks[i];
     const std::string name = RipCommand::fileName(track, titles[static_cast<size_t>(track - 1)], extension);
-    std::string path = RipCommand::freePath(options.folder, name);
-    for (int attempt = 0; !reserve(path) && errno == EEXIST && attempt < 100; ++attempt) {
-      path = RipCommand::freePath(options.folder, name);
-    }
+    const std::string path = RipCommand::reservePath(options.folder, name);
     out << "Track " << track << " (" << i + 1 << " of " << tracks.size() << "): "
         << std::filesystem::path(path).filename().string() << "\n";
     const std::optional<uint32_t> testCrc =
@@ -692,23 +680,15 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
 }  // namespace
 
 int RipCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
-  com::ComPtr<IAudioCDRipper2> engine = createEngine(err);
-  if (!engine) return 1;
   auto sink = com::make<RipSink>();
-  com::ComPtr<IConnectionPointContainer> container;
-  com::ComPtr<IConnectionPoint> point;
-  DWORD cookie = 0;
-  if (SUCCEEDED(engine.as(&container)) &&
-      SUCCEEDED(container->FindConnectionPoint(DIID__IAudioCDRipper2Events, point.put()))) {
-    point->Advise(sink->identity(), &cookie);
-  }
-  engine->DriverOpen();
+  EngineSession session(sink->identity(), err);
+  if (!session) return 1;
+  const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
   putCddbUserEMail(engine.get(), options.email);
   const int status = ripTracks(engine.get(), *sink.get(), options, out, err);
-  engine->DriverClose();
-  // The last calls of the rip thread (its pointer's release) run here.
-  CoPumpCalls(50);
-  if (point && cookie != 0) point->Unadvise(cookie);
+  // The last calls of the rip thread (its pointer's release) run before the
+  // sink goes.
+  session.close(50);
   return status;
 }
 

@@ -67,6 +67,9 @@ class RipCommand {
   static std::string fileName(long track, const std::string& title, const std::string& extension);
   // `folder/name`, or `folder/stem (2).ext`, `(3)`... when that exists.
   static std::string freePath(const std::string& folder, const std::string& name);
+  // freePath, created empty so that nothing else takes the name before the
+  // engine writes it (another free name while one appears meanwhile).
+  static std::string reservePath(const std::string& folder, const std::string& name);
 };
 
 }  // namespace ripmarrow

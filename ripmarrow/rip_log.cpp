@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <map>
 
@@ -111,6 +112,15 @@ std::string VerdictText(const TrackVerdict& verdict) {
     case VerdictKind::kNoAnswer: return "no answer";
   }
   return "no answer";
+}
+
+std::string RipLogDateNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+  gmtime_r(&now, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
+  return text;
 }
 
 std::string RipLogText(const RipLog& log) {

@@ -71,6 +71,8 @@ struct RipLog {
 std::string VerdictText(const engine::verify::TrackVerdict& verdict);
 
 std::string RipLogText(const RipLog& log);
+// RipLog::date for now: "2026-12-08 10:40:00 UTC".
+std::string RipLogDateNow();
 std::optional<RipLog> ParseRipLog(std::string_view text, std::string& error);
 
 // Writes the log into `folder` under a free name; the path, or "" with the

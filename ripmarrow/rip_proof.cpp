@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 
 #include "engine/verify/accuraterip_id.h"
@@ -26,15 +25,6 @@ std::string hex8(uint32_t value, const char* format = "%08x") {
   return text;
 }
 
-std::string utcNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  gmtime_r(&now, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
-  return text;
-}
-
 }  // namespace
 
 RipProof::RipProof(IAudioCDRipper2* engine, RipProofSettings settings)
@@ -46,7 +36,7 @@ bool RipProof::begin(long audioTracks, std::ostream& out, std::ostream& err) {
   engine_->get_driveName(&name);
   log_.drive = takeText(name);
   log_.programVersion = std::string("ripmarrow ") + RIPMARROW_VERSION;
-  log_.date = utcNow();
+  log_.date = RipLogDateNow();
   log_.mode = settings_.mode;
   log_.settings = settings_.settings;
 

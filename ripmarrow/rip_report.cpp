@@ -1,6 +1,6 @@
 #include "ripmarrow/rip_report.h"
 
-#include "ripmarrow/engine_session.h"
+#include "ripmarrow/bstr_text.h"
 
 namespace ripmarrow {
 namespace {

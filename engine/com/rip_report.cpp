@@ -94,20 +94,29 @@ std::optional<verify::DiscLayout> TocLayout(const TocEntries& toc) {
 
 }  // namespace
 
-HRESULT STDMETHODCALLTYPE RipReport::get_accurateRipId1(LONG* pVal) {
+bool RipReport::trackAsked(LONG track) {
+  if (engine_.mediaChangedGuard()) return false;
+  if (track < 1 || track > engine_.trackCount_) {
+    engine_.raiseError(INVALID_PARAM);
+    return false;
+  }
+  return true;
+}
+
+HRESULT RipReport::getAccurateRipId(uint32_t verify::AccurateRipDiscId::*id, LONG* pVal) {
   if (pVal == nullptr) return E_POINTER;
   if (engine_.mediaChangedGuard()) return S_OK;
   const auto layout = TocLayout(engine_.tocEntries_);
-  *pVal = layout ? static_cast<LONG>(verify::AccurateRipDiscIdOf(*layout).id1) : 0;
+  *pVal = layout ? static_cast<LONG>(verify::AccurateRipDiscIdOf(*layout).*id) : 0;
   return S_OK;
 }
 
+HRESULT STDMETHODCALLTYPE RipReport::get_accurateRipId1(LONG* pVal) {
+  return getAccurateRipId(&verify::AccurateRipDiscId::id1, pVal);
+}
+
 HRESULT STDMETHODCALLTYPE RipReport::get_accurateRipId2(LONG* pVal) {
-  if (pVal == nullptr) return E_POINTER;
-  if (engine_.mediaChangedGuard()) return S_OK;
-  const auto layout = TocLayout(engine_.tocEntries_);
-  *pVal = layout ? static_cast<LONG>(verify::AccurateRipDiscIdOf(*layout).id2) : 0;
-  return S_OK;
+  return getAccurateRipId(&verify::AccurateRipDiscId::id2, pVal);
 }
 
 HRESULT STDMETHODCALLTYPE RipReport::get_musicBrainzDiscId(BSTR* pVal) {
@@ -122,11 +131,7 @@ HRESULT STDMETHODCALLTYPE RipReport::get_musicBrainzDiscId(BSTR* pVal) {
 
 HRESULT STDMETHODCALLTYPE RipReport::get_trackStartLba(LONG track, LONG* pVal) {
   if (pVal == nullptr) return E_POINTER;
-  if (engine_.mediaChangedGuard()) return S_OK;
-  if (track < 1 || track > engine_.trackCount_) {
-    engine_.raiseError(INVALID_PARAM);
-    return S_OK;
-  }
+  if (!trackAsked(track)) return S_OK;
   *pVal = static_cast<LONG>(tocAudioTrackStart(engine_.tocEntries_, track - 1));
   return S_OK;
 }
@@ -196,11 +201,7 @@ HRESULT STDMETHODCALLTYPE RipReport::get_discCatalog(BSTR* pVal) {
 
 HRESULT STDMETHODCALLTYPE RipReport::get_trackIsrc(LONG track, BSTR* pVal) {
   if (pVal == nullptr) return E_POINTER;
-  if (engine_.mediaChangedGuard()) return S_OK;
-  if (track < 1 || track > engine_.trackCount_) {
-    engine_.raiseError(INVALID_PARAM);
-    return S_OK;
-  }
+  if (!trackAsked(track)) return S_OK;
   const device::LayoutTrack* t = LayoutAudioTrack(engine_.subchannelLayout(), track);
   *pVal = AudioCDRipper2::newBstr(t != nullptr ? t->isrc : "");
   return S_OK;
@@ -208,11 +209,7 @@ HRESULT STDMETHODCALLTYPE RipReport::get_trackIsrc(LONG track, BSTR* pVal) {
 
 HRESULT STDMETHODCALLTYPE RipReport::get_trackPregapFrames(LONG track, LONG* pVal) {
   if (pVal == nullptr) return E_POINTER;
-  if (engine_.mediaChangedGuard()) return S_OK;
-  if (track < 1 || track > engine_.trackCount_) {
-    engine_.raiseError(INVALID_PARAM);
-    return S_OK;
-  }
+  if (!trackAsked(track)) return S_OK;
   const device::LayoutTrack* t = LayoutAudioTrack(engine_.subchannelLayout(), track);
   *pVal = t != nullptr ? t->pregapFrames : device::LayoutTrack::kUnknown;
   return S_OK;
@@ -220,11 +217,7 @@ HRESULT STDMETHODCALLTYPE RipReport::get_trackPregapFrames(LONG track, LONG* pVa
 
 HRESULT STDMETHODCALLTYPE RipReport::get_trackPreEmphasis(LONG track, VARIANT_BOOL* pVal) {
   if (pVal == nullptr) return E_POINTER;
-  if (engine_.mediaChangedGuard()) return S_OK;
-  if (track < 1 || track > engine_.trackCount_) {
-    engine_.raiseError(INVALID_PARAM);
-    return S_OK;
-  }
+  if (!trackAsked(track)) return S_OK;
   // The TOC's control bits tell, without the sub-channel.
   const TocEntries& toc = engine_.tocEntries_;
   LONG audio = 0;

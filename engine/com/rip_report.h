@@ -15,6 +15,9 @@
 namespace engine {
 
 class AudioCDRipper2;
+namespace verify {
+struct AccurateRipDiscId;
+}
 
 // The read offsets a drive may have, in samples either way.
 inline constexpr LONG kMaxReadOffsetSamples = 2000;
@@ -76,6 +79,12 @@ class RipReport final : public IAudioCDRipperReport {
     *pVal = static_cast<LONG>(value.load());
     return S_OK;
   }
+
+  // The guard of the members that take a track: false, with MEDIA_CHANGED
+  // or INVALID_PARAM raised, when the call does nothing more.
+  bool trackAsked(LONG track);
+  // One of the disc's AccurateRip identifiers, from the table of contents.
+  HRESULT getAccurateRipId(uint32_t verify::AccurateRipDiscId::*id, LONG* pVal);
 
   IUnknown* outer_;
   const RipCounts& counts_;

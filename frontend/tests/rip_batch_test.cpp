@@ -618,6 +618,22 @@ class RipBatchTest : public QObject {
     }
   }
 
+  // A CD-Extra disc: the batch's log holds the data session, as the command
+  // line's does, so the last audio track is checked over its own audio.
+  void aCdExtraBatchLogChecksTheLastAudioTrackOverItsOwnAudio() {
+    start("disc seed=9\ntrack kind=music length=6s\ntrack kind=noise length=3s\nsession\n"
+          "track kind=data length=8s\n");
+    rip();
+    const auto log = readLog("ripmarrow.log");
+    QVERIFY(log);
+    QVERIFY(log->layout.cdExtra());
+    QCOMPARE(log->layout.audioTrackFrames(1), uint32_t(3 * 75));
+    QCOMPARE(log->tracks.size(), size_t(2));
+    std::ostringstream said;
+    QCOMPARE(ripmarrow::VerifyCommand::run({out_, file("ripmarrow.log"), std::nullopt}, said, said), 0);
+    QVERIFY2(said.str().find("DIFFERS") == std::string::npos, said.str().c_str());
+  }
+
   // The summary says what AccurateRip answered: every track accurate, one
   // not, the disc unknown, a server that never answers (the window goes on
   // meanwhile, its caption saying why) and one that is not there.

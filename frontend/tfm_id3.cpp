@@ -12,6 +12,7 @@
 
 #include "frontend/genre_names.h"
 #include "frontend/tfm_main.h"
+#include "frontend/window_geometry.h"
 
 namespace quavern {
 
@@ -56,25 +57,15 @@ Tfm_id3::Tfm_id3(Tfm_main& main) : QDialog(&main), main_(main) {
   form->addRow("Genre: ", cb_genre_);
   form->addRow("Comment: ", edt_comment_);
 
-  btn_ok_ = new QPushButton("Ok", this);
-  btn_ok_->setObjectName("btn_ok");
-  btn_ok_->setDefault(true);
-  btn_reset_ = new QPushButton("Reset", this);
-  btn_reset_->setObjectName("btn_reset");
-  btn_reset_->setAutoDefault(false);
-  btn_cancel_ = new QPushButton("Cancel", this);
-  btn_cancel_->setObjectName("btn_cancel");
-  btn_cancel_->setAutoDefault(false);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(btn_ok_);
-  buttons->addWidget(btn_reset_);
-  buttons->addWidget(btn_cancel_);
+  const DialogButtons buttons = makeDialogButtons(this, "Ok", "Reset", "btn_reset");
+  btn_ok_ = buttons.ok;
+  btn_reset_ = buttons.middle;
+  btn_cancel_ = buttons.cancel;
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addSpacing(layout->spacing() * 2);
-  layout->addLayout(buttons);
+  layout->addLayout(buttons.row);
 
   connect(btn_ok_, &QPushButton::clicked, this, &Tfm_id3::btn_okClick);
   connect(btn_reset_, &QPushButton::clicked, this, &Tfm_id3::btn_resetClick);

@@ -163,24 +163,14 @@ Tfm_set::Tfm_set(SettingsStore& settings, Prompter& prompter, QWidget* parent)
   auto* outputLayout = new QVBoxLayout(output);
   outputLayout->addWidget(pc_);
 
-  btn_ok_ = new QPushButton("OK", this);
-  btn_ok_->setObjectName("btn_ok");
-  btn_ok_->setDefault(true);
-  btn_default_ = new QPushButton("Default", this);
-  btn_default_->setObjectName("btn_default");
-  btn_default_->setAutoDefault(false);
-  btn_cancel_ = new QPushButton("Cancel", this);
-  btn_cancel_->setObjectName("btn_cancel");
-  btn_cancel_->setAutoDefault(false);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(btn_ok_);
-  buttons->addWidget(btn_default_);
-  buttons->addWidget(btn_cancel_);
+  const DialogButtons buttons = makeDialogButtons(this, "OK", "Default", "btn_default");
+  btn_ok_ = buttons.ok;
+  btn_default_ = buttons.middle;
+  btn_cancel_ = buttons.cancel;
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(output);
-  layout->addLayout(buttons);
+  layout->addLayout(buttons.row);
 
   connect(btn_ok_, &QPushButton::clicked, this, &Tfm_set::btn_okClick);
   connect(btn_default_, &QPushButton::clicked, this, &Tfm_set::btn_defaultClick);

@@ -21,6 +21,11 @@ case "$config" in
   bench)   args=(-DCMAKE_BUILD_TYPE=Release -DRIPMARROW_BENCH=ON) ;;
   *) echo "unknown configuration: $config" >&2; exit 2 ;;
 esac
+# A compiler cache, where the machine has one, serves rebuilds and other
+# checkouts of the tree (ccache's base_dir set to a folder above them).
+if command -v ccache >/dev/null; then
+  args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 if [ ! -f "$dir/build.ninja" ]; then
   cmake -S "$top" -B "$dir" -G Ninja "${args[@]}" >/dev/null
 fi

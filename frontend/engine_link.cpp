@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "platform/text/utf.h"
+#include "platform/com/bstr_text.h"
 
 namespace quavern {
 
@@ -16,22 +16,6 @@ void check(HRESULT hr, const char* what) {
   }
 }
 
-std::string takeText(BSTR value) {
-  std::string result = value != nullptr ? platform::text::utf16ToUtf8(std::u16string_view(value, SysStringLen(value)))
-                                        : std::string();
-  SysFreeString(value);
-  return result;
-}
-
-namespace {
-
-BSTR makeBstr(const std::string& utf8) {
-  const std::u16string wide = platform::text::utf8ToUtf16(utf8);
-  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-}
-
-}  // namespace
-
 void putTextByName(IDispatch* object, const char* name, const std::string& value) {
   std::u16string wide(name, name + std::char_traits<char>::length(name));
   LPOLESTR names[] = {wide.data()};
@@ -40,7 +24,7 @@ void putTextByName(IDispatch* object, const char* name, const std::string& value
   VARIANT argument;
   VariantInit(&argument);
   argument.vt = VT_BSTR;
-  argument.bstrVal = makeBstr(value);
+  argument.bstrVal = com::NewBstr(value);
   DISPID named = DISPID_PROPERTYPUT;
   DISPPARAMS params{&argument, &named, 1, 1};
   const HRESULT hr = object->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
@@ -127,7 +111,7 @@ LONG EngineLink::getLong(HRESULT (STDMETHODCALLTYPE IAudioCDRipper2::*get)(LONG*
 std::string EngineLink::getText(HRESULT (STDMETHODCALLTYPE IAudioCDRipper2::*get)(BSTR*)) const {
   BSTR value = nullptr;
   if (engine_) (engine_.get()->*get)(&value);
-  return takeText(value);
+  return com::TakeUtf8(value);
 }
 
 void EngineLink::putTextByName(const char* name, const std::string& value) {

@@ -32,9 +32,6 @@ class ComponentError : public std::runtime_error {
 // Throws ComponentError for a failed result.
 void check(HRESULT hr, const char* what);
 
-// The UTF-8 text of a BSTR the caller received; frees it.
-std::string takeText(BSTR value);
-
 // A text property put by name through IDispatch; ComponentError when the
 // object refuses it.
 void putTextByName(IDispatch* object, const char* name, const std::string& value);

@@ -12,27 +12,14 @@
 #include "frontend/settings/settings_store.h"
 #include "platform/text/utf.h"
 
+#include "platform/com/bstr_text.h"
+
 namespace quavern {
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A BSTR for one call; freed when it goes out of scope.
-class Text {
- public:
-  explicit Text(const std::string& utf8) {
-    const std::u16string wide = platform::text::utf8ToUtf16(utf8);
-    value_ = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-  }
-  ~Text() { SysFreeString(value_); }
-  Text(const Text&) = delete;
-  Text& operator=(const Text&) = delete;
-  operator BSTR() const { return value_; }
-
- private:
-  BSTR value_;
-};
 
 template <class Get>
 LONG longOf(IAudioFile2* file, Get get) {
@@ -142,7 +129,7 @@ std::optional<AddedFile> FileConversion::probe(const std::string& path) {
     return std::nullopt;
   }
   if (!reader_) return std::nullopt;
-  if (FAILED(reader_->OpenRead(Text(path), 0, 1))) {
+  if (FAILED(reader_->OpenRead(com::Bstr(path).get(), 0, 1))) {
     prompter_.inform(nullptr, path + texts::kInvalidAudioFile);
     reader_->CloseFile();
     newReader();  // a broken file leaves nothing behind for the next
@@ -292,7 +279,7 @@ void FileConversion::startRow() {
   view_.setRowStatus(row, texts::kStatusConverting);
 
   closeIfOpen(reader_.get());
-  if (FAILED(reader_->OpenRead(Text(sourcePath_), 0, 1)) || longOf(reader_.get(), &IAudioFile2::get_lengthSamples) <= 0) {
+  if (FAILED(reader_->OpenRead(com::Bstr(sourcePath_).get(), 0, 1)) || longOf(reader_.get(), &IAudioFile2::get_lengthSamples) <= 0) {
     // Gone bad since it was added: this row fails, the run goes on.
     prompter_.inform(nullptr, sourcePath_ + texts::kCannotRead);
     newReader();
@@ -300,7 +287,7 @@ void FileConversion::startRow() {
     return;
   }
   closeIfOpen(writer_.get());
-  if (FAILED(writer_->CreateOutputFile(Text(outputPath_), 0)) ||
+  if (FAILED(writer_->CreateOutputFile(com::Bstr(outputPath_).get(), 0)) ||
       longOf(writer_.get(), &IAudioFile2::get_FileStatus) != 0) {
     prompter_.inform(nullptr, texts::kWriteError);
     reader_->CloseFile();
@@ -370,8 +357,8 @@ void FileConversion::failRow() {
 void FileConversion::copyTags() {
   // Only what the source holds: a source whose tags cannot be read would
   // otherwise pass on the previous file's.
-  if (FAILED(information_->ReadInfo(Text(sourcePath_)))) return;
-  information_->WriteInfo(Text(outputPath_));
+  if (FAILED(information_->ReadInfo(com::Bstr(sourcePath_).get()))) return;
+  information_->WriteInfo(com::Bstr(outputPath_).get());
 }
 
 void FileConversion::endRun() {

@@ -7,22 +7,22 @@
 #include <charconv>
 #include <filesystem>
 
+#include "client/accuraterip_lookup.h"
 #include "frontend/current_tags.h"
 #include "frontend/disc_controller.h"
 #include "frontend/format_settings.h"
 #include "frontend/seams.h"
 #include "frontend/settings/settings_store.h"
 #include "platform/shell/desktop_opener.h"
-#include "platform/text/utf.h"
+#include "platform/com/bstr_text.h"
+
+#ifndef QUAVERN_VERSION
+#define QUAVERN_VERSION "unknown"
+#endif
 
 namespace quavern {
 
 namespace {
-
-BSTR makeBstr(const std::string& utf8) {
-  const std::u16string wide = platform::text::utf8ToUtf16(utf8);
-  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-}
 
 const char* extensionOf(int format) {
   switch (format) {
@@ -41,15 +41,15 @@ bool parseYear(const std::string& text, LONG& year) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
-// The rip mode of [cd] "grab mode" and the on-error action of "error
-// action" as the log names them.
-const char* modeName(int grabMode) {
-  static const char* const kNames[] = {"burst", "synch", "secure", "paranoid"};
-  return grabMode >= 0 && grabMode <= 3 ? kNames[grabMode] : "unknown";
+// [accuraterip] "server": the text as set ("HOST[:PORT]", "none"), the
+// server asked (nothing for none, or for a text that names no server).
+std::string accurateRipServerText(SettingsStore& settings) {
+  return settings.readText("accuraterip", "server", client::DefaultAccurateRipServer());
 }
-const char* errorActionName(int action) {
-  static const char* const kNames[] = {"stop", "silence", "cut", "correct"};
-  return action >= 0 && action <= 3 ? kNames[action] : "unknown";
+std::optional<client::HttpServer> accurateRipServer(const std::string& text) {
+  std::optional<client::HttpServer> server;
+  if (!client::ParseAccurateRipServer(text, server)) return std::nullopt;
+  return server;
 }
 
 }  // namespace
@@ -136,14 +136,16 @@ void RipBatch::StartRip() {
   engine->put_driveSpeed(speed);
   engine->put_ripOnErrorAction(static_cast<RipActionOnErrorConstants>(errorAction));
 
-  std::string server;
-  accurateRipServer(settings_, server);
-  proof_.emplace(engine, engine_.getLong(&IAudioCDRipper2::get_trackCount), modeName(grabMode),
-                 std::vector<std::pair<std::string, std::string>>{{"format", outputExtension_.substr(1)},
-                                                                  {"retries", std::to_string(retries)},
-                                                                  {"on error", errorActionName(errorAction)},
-                                                                  {"speed", std::to_string(speed) + "x"}},
-                 server);
+  client::RunSettings run;
+  run.modePreset = grabMode + 1;
+  run.format = outputExtension_.substr(1);
+  if (format_ == kFlac) run.flacLevel = readFlacCompressionLevel(settings_);
+  run.retries = retries;
+  run.onErrorAction = errorAction;
+  run.speed = speed;
+  run.accurateRipServer = accurateRipServerText(settings_);
+  proof_.emplace(engine, std::string("quavern ") + QUAVERN_VERSION);
+  proof_->begin(engine_.getLong(&IAudioCDRipper2::get_trackCount), std::nullopt, run);
   RipNextTrack();
 }
 
@@ -235,7 +237,7 @@ bool RipBatch::startCall(const std::string& path) {
   if (proof_) proof_->putReadOffset();
   callErrors_.clear();
   trackErrors_.clear();
-  BSTR file = makeBstr(path);
+  BSTR file = com::NewBstr(path);
   inRipCall_ = true;
   switch (format_) {
     case kWav: engine->RipTrackToWav(file); break;
@@ -329,9 +331,7 @@ bool RipBatch::TagRippedFile() {
     putTextByName(info, "infoGenreS", tags_.genreName);
     if (!tags_.comment.empty()) putTextByName(info, "infoComments", tags_.comment);
     check(info->put_infoTrack(static_cast<SHORT>(ripCursor_ + 1)), "AudioInformation2.infoTrack");
-    BSTR file = makeBstr(outputPath_);
-    const HRESULT hr = info->WriteInfo(file);
-    SysFreeString(file);
+    const HRESULT hr = info->WriteInfo(com::Bstr(outputPath_).get());
     check(hr, "AudioInformation2.WriteInfo");
   } catch (const ComponentError&) {
     // Raised inside the engine's event: told in the batch's summary
@@ -360,16 +360,18 @@ void RipBatch::endBatch(bool normal) {
     completeBatch(normal, {}, false);
     return;
   }
-  std::string text;
-  const std::optional<engine::verify::HttpServer> server = accurateRipServer(settings_, text);
-  const std::optional<engine::verify::AccurateRipDiscId> disc = proof_->disc();
+  const std::string text = accurateRipServerText(settings_);
+  const std::optional<client::HttpServer> server = accurateRipServer(text);
+  const std::optional<proof::AccurateRipDiscId> disc = proof_->disc();
   if (!server || !disc || !proof_->anyRipped()) {
-    engine::verify::AccurateRipLookup lookup = notAsked();
+    proof::AccurateRipLookup lookup = client::NotAsked();
     if (proof_->anyRipped()) {
       // Asked for, but impossible: said as no answer, the log says why.
       if (!server && !text.empty() && text != "none") {
+        lookup.status = proof::LookupStatus::kNoAnswer;
         lookup.detail = "the server \"" + text + "\" is not HOST or HOST:PORT";
       } else if (server) {
+        lookup.status = proof::LookupStatus::kNoAnswer;
         lookup.detail = "the disc's identity is unknown";
       }
     }
@@ -380,7 +382,7 @@ void RipBatch::endBatch(bool normal) {
   // goes on (the menus stay as during the rip, the caption says why).
   view_.setProgressCaption(RipBatchView::Caption::kVerifying);
   lookup_ = std::async(std::launch::async,
-                       [server = *server, disc = *disc] { return lookUpAccurateRip(server, disc); });
+                       [server = *server, disc = *disc] { return client::LookUpDisc(server, disc); });
   if (!lookupPoll_) {
     lookupPoll_ = std::make_unique<QTimer>();
     lookupPoll_->setInterval(20);
@@ -393,22 +395,25 @@ void RipBatch::endBatch(bool normal) {
   lookupPoll_->start();
 }
 
-void RipBatch::verificationArrived(const engine::verify::AccurateRipLookup& lookup) {
+void RipBatch::verificationArrived(const proof::AccurateRipLookup& lookup) {
   const std::vector<std::string> outcome = writeLog(lookup);
   // Without a server the summary is only shown for failures, and then says
   // where the log is too.
-  completeBatch(endNormal_, outcome, wasAsked(lookup));
+  completeBatch(endNormal_, outcome, lookup.status != proof::LookupStatus::kNotAsked);
 }
 
-std::vector<std::string> RipBatch::writeLog(const engine::verify::AccurateRipLookup& lookup) {
+std::vector<std::string> RipBatch::writeLog(const proof::AccurateRipLookup& lookup) {
   std::vector<std::string> outcome;
   std::string folder = outputFolder_;
   if (folder.size() > 1) folder.pop_back();
   std::error_code ec;
   // No output folder: nothing was written, and the failures say why.
   if (proof_ && std::filesystem::is_directory(folder, ec)) {
-    outcome = proof_->finish(lookup, folder);
-    logPath_ = proof_->logPath();
+    proof_->judge(lookup);
+    outcome = client::VerificationOutcome(proof_->log(), lookup);
+    std::string why;
+    logPath_ = proof_->writeLog(folder, why);
+    outcome.push_back(logPath_.empty() ? "The rip log could not be written: " + why + "." : "Rip log: " + logPath_);
   }
   proof_.reset();
   return outcome;

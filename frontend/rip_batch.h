@@ -15,7 +15,7 @@
 // 100 makes the track "Failed"). Only then is the file tagged and the next
 // track started, and only then does a stop complete.
 //
-// The batch's proof (BatchProof): the drive's read offset is put on the
+// The batch's proof (the client library's ProofRecorder, as ripmarrow's): the drive's read offset is put on the
 // engine before each rip and each track's checksums are kept; after the last
 // track the disc is looked up in AccurateRip on a worker thread (the batch
 // still runs, its caption saying so, until the answer or the time-out), the
@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend/batch_proof.h"
+#include "client/proof_recorder.h"
 #include "frontend/engine_link.h"
 
 class QTimer;
@@ -125,9 +125,9 @@ class RipBatch {
   // The last track is done: the disc is looked up (on a worker thread) and
   // the log written before the batch ends. `normal` as for completeBatch.
   void endBatch(bool normal);
-  void verificationArrived(const engine::verify::AccurateRipLookup& lookup);
+  void verificationArrived(const proof::AccurateRipLookup& lookup);
   // The verdicts and the log of the batch's proof; the summary's lines.
-  std::vector<std::string> writeLog(const engine::verify::AccurateRipLookup& lookup);
+  std::vector<std::string> writeLog(const proof::AccurateRipLookup& lookup);
   // Idle again. `normal`: the progress bar empties and loses its caption,
   // the summary (failures, verification, log) is told when there were
   // failures or AccurateRip was asked, and the folder opens when a file was
@@ -159,9 +159,9 @@ class RipBatch {
   int filesWritten_ = 0;
   std::vector<Failure> failures_;
 
-  std::optional<BatchProof> proof_;
+  std::optional<client::ProofRecorder> proof_;
   // The AccurateRip look-up at the batch's end, polled from the GUI thread.
-  std::future<engine::verify::AccurateRipLookup> lookup_;
+  std::future<proof::AccurateRipLookup> lookup_;
   std::unique_ptr<QTimer> lookupPoll_;
   bool endNormal_ = true;
   std::string logPath_;

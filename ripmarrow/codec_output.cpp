@@ -4,7 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "ripmarrow/engine_session.h"
+#include "client/engine_session.h"
 
 namespace ripmarrow {
 
@@ -25,7 +25,7 @@ com::ComPtr<IAudioFile2> codecOf(IAudioCDRipper2* engine) {
 std::string lastError(IAudioFile2* codec, const std::string& what) {
   BSTR text = nullptr;
   codec->get_LastError(&text);
-  const std::string reason = takeText(text);
+  const std::string reason = com::TakeUtf8(text);
   return what + (reason.empty() ? "" : ": " + reason);
 }
 
@@ -81,7 +81,7 @@ std::string CodecOutput::fail(const std::string& what) {
 std::string CodecOutput::create(const std::string& path) {
   codec_ = codecOf(engine_);
   if (!codec_) return "the engine has no codec component";
-  BSTR name = makeBstr(path);
+  BSTR name = com::NewBstr(path);
   codec_->SetInputFormat(kRate, static_cast<LONG>(kChannels));
   codec_->CreateOutputFile(name, 0);
   SysFreeString(name);

@@ -1,7 +1,7 @@
 #include "ripmarrow/disc_layout_query.h"
 
 #include "platform/com/com_ptr.h"
-#include "ripmarrow/engine_session.h"
+#include "client/engine_session.h"
 
 namespace ripmarrow {
 
@@ -17,7 +17,7 @@ DiscLayoutQuery DiscLayoutQuery::read(IAudioCDRipper2* engine, long trackCount) 
     return layout;
   }
   BSTR text = nullptr;
-  if (SUCCEEDED(report->get_discCatalog(&text))) layout.catalog = takeText(text);
+  if (SUCCEEDED(report->get_discCatalog(&text))) layout.catalog = com::TakeUtf8(text);
   LONG leadOut = 0;
   if (SUCCEEDED(report->get_leadOutLba(&leadOut)) && leadOut > 0)
     layout.leadOutLba = static_cast<uint32_t>(leadOut);
@@ -31,7 +31,7 @@ DiscLayoutQuery DiscLayoutQuery::read(IAudioCDRipper2* engine, long trackCount) 
     if (SUCCEEDED(report->get_trackPregapFrames(t, &pregap)))
       track.pregapFrames = pregap < 0 ? -1 : pregap;
     text = nullptr;
-    if (SUCCEEDED(report->get_trackIsrc(t, &text))) track.isrc = takeText(text);
+    if (SUCCEEDED(report->get_trackIsrc(t, &text))) track.isrc = com::TakeUtf8(text);
     VARIANT_BOOL emphasis = VARIANT_FALSE;
     if (SUCCEEDED(report->get_trackPreEmphasis(t, &emphasis)))
       track.preEmphasis = emphasis != VARIANT_FALSE;

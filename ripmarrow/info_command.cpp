@@ -1,5 +1,6 @@
 #include "ripmarrow/info_command.h"
-#include "ripmarrow/engine_session.h"
+#include "client/engine_session.h"
+#include "ripmarrow/virtual_drive_setup.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,8 +10,8 @@
 #include <vector>
 
 #include "components/trackmill2.h"
-#include "engine/verify/accuraterip_id.h"
-#include "ripmarrow/rip_report.h"
+#include "proof/accuraterip_id.h"
+#include "client/rip_report.h"
 #include "platform/text/utf.h"
 
 namespace ripmarrow {
@@ -82,12 +83,12 @@ int InfoCommand::main(int argc, char** argv) {
     }
   }
   if (!vdrive.apply(options.preferredLetter)) return 1;
-  return runInApartment([&] { return run(options, std::cout, std::cerr); });
+  return client::runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 
 int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
   auto sink = com::make<ErrorSink>();
-  EngineSession session(sink->identity(), err);
+  client::EngineSession session(sink->identity(), err);
   if (!session) return 1;
   const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
   LONG driveCount = 0;
@@ -99,12 +100,12 @@ int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& er
     BSTR name = nullptr;
     engine->get_driveLetter(&letter);
     engine->get_driveName(&name);
-    out << "  " << i << ". " << takeText(letter) << "  " << takeText(name) << "\n";
+    out << "  " << i << ". " << com::TakeUtf8(letter) << "  " << com::TakeUtf8(name) << "\n";
   }
 
   int status = 0;
   // A --drive that names no drive shows the first one.
-  const LONG chosen = chooseDrive(engine.get(), options.driveNum,
+  const LONG chosen = client::chooseDrive(engine.get(), options.driveNum,
                                   options.driveNum == 0 ? options.preferredLetter : 0, false);
   if (chosen > 0) {
     engine->put_driveNum(chosen);
@@ -124,12 +125,12 @@ int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& er
       std::snprintf(idText, sizeof idText, "%08lx", static_cast<unsigned long>(static_cast<uint32_t>(id)));
       out << "  Type:  " << discTypeName(type) << "\n";
       out << "  CDDB ID: " << idText << "\n";
-      const RipReport report(engine.get());
+      const client::RipReport report(engine.get());
       const auto id1 = report.accurateRipId1();
       const auto id2 = report.accurateRipId2();
       if (id1 && id2) {
         out << "  AccurateRip ID: "
-            << engine::verify::AccurateRipIdentity({static_cast<uint32_t>(tracks), *id1, *id2, static_cast<uint32_t>(id)})
+            << proof::AccurateRipIdentity({static_cast<uint32_t>(tracks), *id1, *id2, static_cast<uint32_t>(id)})
             << "\n";
       }
       if (const std::string mb = report.musicBrainzDiscId(); !mb.empty()) out << "  MusicBrainz ID: " << mb << "\n";

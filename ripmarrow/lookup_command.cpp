@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/text/utf.h"
-#include "ripmarrow/engine_session.h"
+#include "client/engine_session.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
 namespace ripmarrow {
@@ -126,30 +126,30 @@ int LookupCommand::main(int argc, char** argv) {
   }
 
   if (!vdrive.apply(options.preferredLetter)) return 1;
-  return runInApartment([&] { return run(options, std::cout, std::cerr); });
+  return client::runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 
 int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
   auto sink = com::make<LookupSink>(options.source, err);
-  EngineSession session(sink->identity(), err);
+  client::EngineSession session(sink->identity(), err);
   if (!session) return 1;
   const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
   // DriverOpen sets the CDDB defaults, so the server is chosen after it.
   if (!options.serverHost.empty()) {
-    BSTR host = makeBstr(options.serverHost);
+    BSTR host = com::NewBstr(options.serverHost);
     engine->put_cddbServerAddress(host);
     SysFreeString(host);
   }
   if (options.serverPort != 0) engine->put_cddbServerHTTPPort(options.serverPort);
-  putCddbUserEMail(engine.get(), options.email);
+  client::putCddbUserEMail(engine.get(), options.email);
   BSTR serverHost = nullptr;
   LONG serverPort = 0;
   engine->get_cddbServerAddress(&serverHost);
   engine->get_cddbServerHTTPPort(&serverPort);
-  sink->server = takeText(serverHost) + ":" + std::to_string(serverPort);
+  sink->server = com::TakeUtf8(serverHost) + ":" + std::to_string(serverPort);
 
   int status = 1;
-  const LONG drive = chooseDrive(engine.get(), options.driveNum, options.preferredLetter, false);
+  const LONG drive = client::chooseDrive(engine.get(), options.driveNum, options.preferredLetter, false);
   if (drive == 0) {
     err << "No CD drive.\n";
   } else {
@@ -173,14 +173,14 @@ int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& 
       engine->get_cddbInfoArtist(&artist);
       engine->get_cddbInfoAlbum(&album);
       engine->get_cddbInfoGenre(&genre);
-      out << "Artist: " << takeText(artist) << "\n";
-      out << "Album:  " << takeText(album) << "\n";
-      out << "Genre:  " << takeText(genre) << "\n";
+      out << "Artist: " << com::TakeUtf8(artist) << "\n";
+      out << "Album:  " << com::TakeUtf8(album) << "\n";
+      out << "Genre:  " << com::TakeUtf8(genre) << "\n";
       for (LONG t = 1; t <= tracks; ++t) {
         engine->put_trackNum(t);
         BSTR title = nullptr;
         engine->get_cddbInfoTitle(&title);
-        out << (t < 10 ? " " : "") << t << "  " << takeText(title) << "\n";
+        out << (t < 10 ? " " : "") << t << "  " << com::TakeUtf8(title) << "\n";
       }
       status = 0;
     }

@@ -1,5 +1,5 @@
 #include "ripmarrow/offset_command.h"
-#include "engine/verify/accuraterip_lookup.h"
+#include "client/accuraterip_lookup.h"
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -13,11 +13,12 @@
 
 #include "components/trackmill2.h"
 #include "components/wavesmith2.h"
-#include "engine/verify/accuraterip_id.h"
-#include "ripmarrow/accuraterip_check.h"
-#include "ripmarrow/drive_offsets.h"
-#include "ripmarrow/engine_session.h"
-#include "ripmarrow/rip_report.h"
+#include "proof/accuraterip_id.h"
+#include "client/proof_recorder.h"
+#include "client/drive_offsets.h"
+#include "client/engine_session.h"
+#include "ripmarrow/virtual_drive_setup.h"
+#include "client/rip_report.h"
 #include "ripmarrow/verify_command.h"
 
 namespace ripmarrow {
@@ -27,7 +28,7 @@ constexpr char kUsage[] =
     "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] offset show|set N|find [--save] "
     "[--accuraterip-server HOST[:PORT]]\n";
 
-constexpr long kRange = kMaxReadOffset;  // -kRange ... +kRange
+constexpr long kRange = client::kMaxReadOffset;  // -kRange ... +kRange
 constexpr long kMarginFrames = (kRange + 587) / 588 + 1;
 
 std::string signedText(long value) { return (value > 0 ? "+" : "") + std::to_string(value); }
@@ -59,7 +60,7 @@ void sumsAt(const std::vector<uint32_t>& padded, long k, uint64_t first, uint64_
 
 // Rips `frames` frames from `firstLba` at offset 0 into a WAV file; its PCM,
 // or nothing with the reason.
-std::optional<std::string> ripRangeAtZero(IAudioCDRipper2* engine, RangeSink& sink, const RipReport& report,
+std::optional<std::string> ripRangeAtZero(IAudioCDRipper2* engine, RangeSink& sink, const client::RipReport& report,
                                           long firstLba, long frames, std::string& why) {
   com::ComPtr<IUnknown> object;
   com::ComPtr<IAudioFile2> codec;
@@ -103,7 +104,7 @@ int find(IAudioCDRipper2* engine, RangeSink& sink, const std::string& driveName,
   LONG cddbId = 0;
   engine->get_trackCount(&trackCount);
   engine->get_cdID(&cddbId);
-  const RipReport report(engine);
+  const client::RipReport report(engine);
   const auto id1 = report.accurateRipId1();
   const auto id2 = report.accurateRipId2();
   const auto layout = report.audioLayout(trackCount);
@@ -111,11 +112,11 @@ int find(IAudioCDRipper2* engine, RangeSink& sink, const std::string& driveName,
     err << "The engine does not report the disc's identity and layout.\n";
     return 1;
   }
-  const engine::verify::AccurateRipDiscId disc{static_cast<uint32_t>(trackCount), *id1, *id2,
+  const proof::AccurateRipDiscId disc{static_cast<uint32_t>(trackCount), *id1, *id2,
                                                static_cast<uint32_t>(cddbId)};
-  const engine::verify::AccurateRipLookup lookup = lookUpDisc(options.server, disc);
-  out << "AccurateRip " << engine::verify::AccurateRipIdentity(disc) << ": " << lookupText(lookup) << "\n";
-  if (lookup.status != engine::verify::LookupStatus::kFound) {
+  const proof::AccurateRipLookup lookup = client::LookUpDisc(options.server, disc);
+  out << "AccurateRip " << proof::AccurateRipIdentity(disc) << ": " << client::LookupText(lookup) << "\n";
+  if (lookup.status != proof::LookupStatus::kFound) {
     out << "The disc cannot tell the drive's offset: the database holds no record of it to compare with.\n";
     return 1;
   }
@@ -123,7 +124,7 @@ int find(IAudioCDRipper2* engine, RangeSink& sink, const std::string& driveName,
   const size_t index = static_cast<size_t>(trackCount) / 2;  // a middle track, away from the disc's ends
   const uint32_t start = layout->tracks[index].startLba;
   const uint64_t frames = layout->audioTrackFrames(index);
-  const uint64_t trackSamples = frames * engine::verify::kSamplesPerFrame;
+  const uint64_t trackSamples = frames * proof::kSamplesPerFrame;
   std::set<uint32_t> crcs;
   for (const auto& record : lookup.records) {
     if (index < record.tracks.size()) crcs.insert(record.tracks[index].crc);
@@ -143,7 +144,7 @@ int find(IAudioCDRipper2* engine, RangeSink& sink, const std::string& driveName,
   }
   // Sample p of `padded` is the track's sample p - kRange.
   std::vector<uint32_t> padded(static_cast<size_t>(trackSamples) + 2 * kRange, 0);
-  const int64_t rangeStart = (static_cast<int64_t>(firstLba) - start) * engine::verify::kSamplesPerFrame;
+  const int64_t rangeStart = (static_cast<int64_t>(firstLba) - start) * proof::kSamplesPerFrame;
   const size_t got = pcm->size() / 4;
   for (size_t q = 0; q < got; ++q) {
     const int64_t p = rangeStart + static_cast<int64_t>(q) + kRange;
@@ -153,7 +154,7 @@ int find(IAudioCDRipper2* engine, RangeSink& sink, const std::string& driveName,
     padded[static_cast<size_t>(p)] = w;
   }
   const std::vector<long> offsets = OffsetCommand::matchingOffsets(
-      padded, trackSamples, engine::verify::TrackPlaceOf(index, static_cast<size_t>(trackCount)), crcs);
+      padded, trackSamples, proof::TrackPlaceOf(index, static_cast<size_t>(trackCount)), crcs);
   if (offsets.empty()) {
     out << "No read offset from -2000 to +2000 gives a CRC the database holds: the disc cannot tell "
            "(a different pressing, or a damaged disc).\n";
@@ -169,7 +170,7 @@ int find(IAudioCDRipper2* engine, RangeSink& sink, const std::string& driveName,
   }
   out << "Read offset of " << driveName << ": " << signedText(found) << " samples\n";
   if (options.save) {
-    if (!DriveOffsets::setOffset(driveName, found)) {
+    if (!client::DriveOffsets::setOffset(driveName, found)) {
       err << "Cannot write drives.ini.\n";
       return 1;
     }
@@ -188,13 +189,13 @@ const std::vector<long>& OffsetCommand::commonOffsets() {
 }
 
 std::vector<long> OffsetCommand::matchingOffsets(const std::vector<uint32_t>& padded, uint64_t trackSamples,
-                                                 engine::verify::TrackPlace place, const std::set<uint32_t>& crcs) {
+                                                 proof::TrackPlace place, const std::set<uint32_t>& crcs) {
   std::vector<long> result;
   if (trackSamples == 0 || padded.size() < trackSamples + 2 * kRange || crcs.empty()) return result;
   // The 1-based range of samples the sums count, as for the rip's own sums.
-  const uint64_t first = place.firstAudioTrack ? engine::verify::kFirstTrackSkipSamples + 1 : 1;
-  const uint64_t last = place.lastAudioTrack && trackSamples > engine::verify::kLastTrackSkipSamples
-                            ? trackSamples - engine::verify::kLastTrackSkipSamples
+  const uint64_t first = place.firstAudioTrack ? proof::kFirstTrackSkipSamples + 1 : 1;
+  const uint64_t last = place.lastAudioTrack && trackSamples > proof::kLastTrackSkipSamples
+                            ? trackSamples - proof::kLastTrackSkipSamples
                             : trackSamples;
   if (first > last) return result;
   for (const long k : commonOffsets()) {
@@ -222,7 +223,7 @@ std::vector<long> OffsetCommand::matchingOffsets(const std::vector<uint32_t>& pa
 int OffsetCommand::main(int argc, char** argv) {
   Options options;
   VirtualDriveOption vdrive;
-  std::string server = engine::verify::DefaultAccurateRipServer();
+  std::string server = client::DefaultAccurateRipServer();
   bool seenCommand = false;
   bool seenAction = false;
   for (int i = 1; i < argc; ++i) {
@@ -245,7 +246,7 @@ int OffsetCommand::main(int argc, char** argv) {
     } else if (seenCommand && !seenAction && arg == "set" && hasValue) {
       seenAction = true;
       options.action = Action::kSet;
-      ok = DriveOffsets::parseOffset(argv[++i], options.offset);
+      ok = client::DriveOffsets::parseOffset(argv[++i], options.offset);
     } else {
       ok = false;
     }
@@ -254,36 +255,36 @@ int OffsetCommand::main(int argc, char** argv) {
       return 2;
     }
   }
-  if (!parseAccurateRipServer(server, options.server) || (options.save && options.action != Action::kFind)) {
+  if (!client::ParseAccurateRipServer(server, options.server) || (options.save && options.action != Action::kFind)) {
     std::cerr << kUsage;
     return 2;
   }
   if (!vdrive.apply(options.preferredLetter)) return 1;
   setenv("RIPMARROW_AUDIO", "silent", 1);
-  return runInApartment([&] { return run(options, std::cout, std::cerr); });
+  return client::runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 
 int OffsetCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
   auto sink = com::make<RangeSink>();
-  EngineSession session(sink->identity(), err);
+  client::EngineSession session(sink->identity(), err);
   if (!session) return 1;
   const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
   int status = 1;
-  const LONG drive = chooseDrive(engine.get(), options.driveNum, options.preferredLetter, true);
+  const LONG drive = client::chooseDrive(engine.get(), options.driveNum, options.preferredLetter, true);
   if (drive == 0) {
     err << "No such CD drive.\n";
   } else {
     engine->put_driveNum(drive);
     BSTR name = nullptr;
     engine->get_driveName(&name);
-    const std::string driveName = takeText(name);
+    const std::string driveName = com::TakeUtf8(name);
     if (options.action == Action::kShow) {
-      const auto offset = DriveOffsets::offsetOf(driveName);
+      const auto offset = client::DriveOffsets::offsetOf(driveName);
       out << "Read offset of " << driveName << ": "
           << (offset ? signedText(*offset) + " samples" : std::string("not set (0 is used)")) << "\n";
       status = 0;
     } else if (options.action == Action::kSet) {
-      if (DriveOffsets::setOffset(driveName, options.offset)) {
+      if (client::DriveOffsets::setOffset(driveName, options.offset)) {
         out << "Read offset of " << driveName << " set to " << signedText(options.offset) << " samples\n";
         status = 0;
       } else {

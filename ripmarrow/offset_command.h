@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/verify/http_get.h"
-#include "engine/verify/track_checksums.h"
+#include "client/http_get.h"
+#include "proof/track_checksums.h"
 
 namespace ripmarrow {
 
@@ -29,7 +29,7 @@ class OffsetCommand {
     Action action = Action::kShow;
     long offset = 0;  // kSet
     bool save = false;
-    std::optional<engine::verify::HttpServer> server;
+    std::optional<client::HttpServer> server;
   };
   static int run(const Options& options, std::ostream& out, std::ostream& err);
 
@@ -42,7 +42,7 @@ class OffsetCommand {
   // as words L | R << 16 read at offset 0, from 2000 samples before its
   // start to 2000 after its end (zero beyond the disc's ends).
   static std::vector<long> matchingOffsets(const std::vector<uint32_t>& padded, uint64_t trackSamples,
-                                           engine::verify::TrackPlace place, const std::set<uint32_t>& crcs);
+                                           proof::TrackPlace place, const std::set<uint32_t>& crcs);
 };
 
 }  // namespace ripmarrow

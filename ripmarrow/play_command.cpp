@@ -14,7 +14,7 @@
 #include "components/trackmill2.h"
 #include "platform/text/utf.h"
 #include "ripmarrow/key_input.h"
-#include "ripmarrow/engine_session.h"
+#include "client/engine_session.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
 namespace ripmarrow {
@@ -96,16 +96,16 @@ int PlayCommand::main(int argc, char** argv) {
     return 2;
   }
   if (!vdrive.apply(options.preferredLetter)) return 1;
-  return runInApartment([&] { return run(options, std::cout, std::cerr); });
+  return client::runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 
 int PlayCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
   auto sink = com::make<PlaySink>();
-  EngineSession session(sink->identity(), err);
+  client::EngineSession session(sink->identity(), err);
   if (!session) return 1;
   const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
   // A --drive that names no drive plays from the first one.
-  const LONG drive = chooseDrive(engine.get(), options.driveNum,
+  const LONG drive = client::chooseDrive(engine.get(), options.driveNum,
                                  options.driveNum == 0 ? options.preferredLetter : 0, false);
   int status = 1;
   if (drive == 0) {
@@ -127,10 +127,9 @@ int PlayCommand::run(const Options& options, std::ostream& out, std::ostream& er
     com::ComPtr<IAudioPlayer2> audio;
     std::string output = "?";
     if (player && SUCCEEDED(player.as(&audio))) {
-      BSTR name = nullptr;
-      audio->get_OutputName(&name);
-      if (name != nullptr) output = platform::text::utf16ToUtf8(std::u16string_view(name, SysStringLen(name)));
-      SysFreeString(name);
+      com::Bstr name;
+      audio->get_OutputName(name.put());
+      if (name.get() != nullptr) output = name.utf8();
     }
     if (sink->errors.size() > errorsBefore || tracks == 0) {
       err << "Track " << options.track << " cannot be played (the disc has " << tracks << " audio tracks).\n";

@@ -17,13 +17,13 @@
 #include <vector>
 
 #include "platform/text/utf.h"
-#include "ripmarrow/accuraterip_check.h"
+#include "client/proof_recorder.h"
 #include "ripmarrow/codec_output.h"
 #include "ripmarrow/cue_sheet_file.h"
 #include "ripmarrow/deemphasis.h"
 #include "ripmarrow/disc_layout_query.h"
-#include "ripmarrow/drive_offsets.h"
-#include "ripmarrow/engine_session.h"
+#include "client/drive_offsets.h"
+#include "client/engine_session.h"
 #include "ripmarrow/flac_output.h"
 #include "ripmarrow/hidden_track.h"
 #include "ripmarrow/rip_proof.h"
@@ -303,14 +303,14 @@ int RipCommand::main(int argc, char** argv) {
       ok = !options.folder.empty();
     } else if (arg == "--offset" && hasValue) {
       long offset = 0;
-      ok = DriveOffsets::parseOffset(argv[++i], offset);
+      ok = client::DriveOffsets::parseOffset(argv[++i], offset);
       options.offset = offset;
     } else if (arg == "--verify") {
       options.verify = true;
     } else if (arg == "--accuraterip-server" && hasValue) {
       options.accurateRipServer = argv[++i];
-      std::optional<engine::verify::HttpServer> server;
-      ok = parseAccurateRipServer(options.accurateRipServer, server);
+      std::optional<client::HttpServer> server;
+      ok = client::ParseAccurateRipServer(options.accurateRipServer, server);
     } else {
       std::cerr << kUsage;
       return 2;
@@ -333,7 +333,7 @@ int RipCommand::main(int argc, char** argv) {
   // A rip plays nothing: the player the engine creates needs no sound card
   // (and probing one fills the terminal with the sound library's complaints).
   setenv("RIPMARROW_AUDIO", "silent", 1);
-  return runInApartment([&] { return run(options, std::cout, std::cerr); });
+  return client::runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 
 namespace {
@@ -384,12 +384,12 @@ std::vector<std::string> lookUpTitles(IAudioCDRipper2* engine, RipSink& sink, Ri
   BSTR album = nullptr;
   engine->get_cddbInfoArtist(&artist);
   engine->get_cddbInfoAlbum(&album);
-  out << "Titles: " << takeText(artist) << " / " << takeText(album) << "\n";
+  out << "Titles: " << com::TakeUtf8(artist) << " / " << com::TakeUtf8(album) << "\n";
   for (LONG t = 1; t <= trackCount; ++t) {
     engine->put_trackNum(t);
     BSTR title = nullptr;
     engine->get_cddbInfoTitle(&title);
-    result[static_cast<size_t>(t - 1)] = takeText(title);
+    result[static_cast<size_t>(t - 1)] = com::TakeUtf8(title);
   }
   return result;
 }
@@ -429,7 +429,7 @@ bool ripOne(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& o
     engine->get_trackSamples(&trackSamples);
   }
   sink.reset();
-  BSTR file = makeBstr(path);
+  BSTR file = com::NewBstr(path);
   if (start) {
     start(file);
   } else {
@@ -527,24 +527,24 @@ std::optional<uint32_t> testRead(IAudioCDRipper2* engine, RipSink& sink, const R
 RipProofSettings proofSettings(const RipCommand::Options& options) {
   RipProofSettings settings;
   settings.offset = options.offset;
-  parseAccurateRipServer(options.accurateRipServer, settings.server);
-  constexpr const char* kModes[] = {"play", "burst", "synch", "secure", "paranoid"};
-  settings.mode = kModes[std::clamp<long>(options.mode, PLAY, PARANOID)];
-  settings.settings.emplace_back("format", std::string(extensionOf(options.format) + 1));
-  if (options.format == RipCommand::Format::kFlac) settings.settings.emplace_back("flac level", std::to_string(options.flacLevel));
-  settings.settings.emplace_back("retries", options.retries >= 0 ? std::to_string(options.retries) : "the mode's");
-  constexpr const char* kActions[] = {"stop", "silence", "cut", "correct"};
-  settings.settings.emplace_back("on error", options.onError >= 0 ? kActions[std::clamp<long>(options.onError, 0, 3)] : "the mode's");
-  settings.settings.emplace_back("speed", options.speedMax ? "max" : options.speed > 0 ? std::to_string(options.speed) + "x" : "the mode's");
-  settings.settings.emplace_back("test and copy", options.verify ? "yes" : "no");
-  settings.settings.emplace_back("de-emphasis", options.deemphasis ? "yes" : "no");
-  settings.settings.emplace_back("AccurateRip server", options.accurateRipServer);
+  client::ParseAccurateRipServer(options.accurateRipServer, settings.server);
+  client::RunSettings& run = settings.run;
+  run.modePreset = options.mode;
+  run.format = extensionOf(options.format) + 1;
+  if (options.format == RipCommand::Format::kFlac) run.flacLevel = options.flacLevel;
+  if (options.retries >= 0) run.retries = options.retries;
+  if (options.onError >= 0) run.onErrorAction = options.onError;
+  if (options.speed > 0) run.speed = options.speed;
+  run.speedMax = options.speedMax;
+  run.testAndCopy = options.verify;
+  run.deemphasis = options.deemphasis;
+  run.accurateRipServer = options.accurateRipServer;
   return settings;
 }
 
 int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, std::ostream& out,
               std::ostream& err) {
-  const LONG drive = chooseDrive(engine, options.driveNum, options.preferredLetter, true);
+  const LONG drive = client::chooseDrive(engine, options.driveNum, options.preferredLetter, true);
   if (drive == 0) {
     err << (options.driveNum != 0 ? "No drive " + std::to_string(options.driveNum) + ".\n" : "No CD drive found.\n");
     return 1;
@@ -642,7 +642,7 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
                                                                track, path, out)
                                         : ripOne(engine, sink, options, track, path, terminal, stopped, out));
     if (stopped && sizeOf(path) == 0) std::filesystem::remove(path, ec);  // stopped in the test read
-    proof.addTrack(track, path, whole, errorList(sink.errors), options.verify, testCrc, sink.retries);
+    proof.addTrack(track, path, whole, errorList(sink.errors), options.verify, testCrc);
     if (whole && deemphasise(track)) proof.markDeemphasised();
     if (whole && !proof.log().tracks.back().ripped) {
       out << "  FAILED: " << proof.log().tracks.back().failure << "\n";
@@ -681,10 +681,10 @@ int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options&
 
 int RipCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
   auto sink = com::make<RipSink>();
-  EngineSession session(sink->identity(), err);
+  client::EngineSession session(sink->identity(), err);
   if (!session) return 1;
   const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
-  putCddbUserEMail(engine.get(), options.email);
+  client::putCddbUserEMail(engine.get(), options.email);
   const int status = ripTracks(engine.get(), *sink.get(), options, out, err);
   // The last calls of the rip thread (its pointer's release) run before the
   // sink goes.

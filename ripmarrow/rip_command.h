@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "components/trackmill2.h"
-#include "engine/verify/accuraterip_lookup.h"
+#include "client/accuraterip_lookup.h"
 
 namespace ripmarrow {
 
@@ -50,7 +50,7 @@ class RipCommand {
     std::string email;   // CDDB requests' address; "": [cddb] "email" of quavern.ini, else login@host
     std::optional<long> offset;  // --offset: the read offset instead of drives.ini's
     bool verify = false;         // test and copy: each track read twice, the copy CRCs compared
-    std::string accurateRipServer = engine::verify::DefaultAccurateRipServer();  // HOST[:PORT], or "none"
+    std::string accurateRipServer = client::DefaultAccurateRipServer();  // HOST[:PORT], or "none"
     bool cue = false;         // a cue sheet beside the files
     bool deemphasis = false;  // undo pre-emphasis on the tracks flagged with it
   };

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "ripmarrow/engine_session.h"
+#include "client/engine_session.h"
 
 namespace ripmarrow {
 
@@ -11,7 +11,7 @@ namespace {
 // Puts a text field; the BSTR is the caller's to free after the call.
 HRESULT putText(IAudioInformation2* info, HRESULT (STDMETHODCALLTYPE IAudioInformation2::*put)(BSTR),
                 const std::string& value) {
-  BSTR text = makeBstr(value);
+  BSTR text = com::NewBstr(value);
   const HRESULT hr = (info->*put)(text);
   SysFreeString(text);
   return hr;
@@ -30,13 +30,13 @@ TrackTagger::DiscTags TrackTagger::discTags(IAudioCDRipper2* engine, bool titles
   if (titlesFound) {
     BSTR text = nullptr;
     engine->get_cddbInfoArtist(&text);
-    disc.artist = takeText(text);
+    disc.artist = com::TakeUtf8(text);
     text = nullptr;
     engine->get_cddbInfoAlbum(&text);
-    disc.album = takeText(text);
+    disc.album = com::TakeUtf8(text);
     text = nullptr;
     engine->get_cddbInfoGenre(&text);
-    disc.genre = takeText(text);
+    disc.genre = com::TakeUtf8(text);
   }
   LONG count = 0;
   engine->get_trackCount(&count);
@@ -69,13 +69,13 @@ std::string TrackTagger::tag(const std::string& path, long track, const std::str
   info->put_infoTrackTotal(static_cast<SHORT>(disc.trackTotal));
   putText(info, &IAudioInformation2::put_infoMusicBrainzDiscId, "");
   putText(info, &IAudioInformation2::put_infoCddbId, disc.cddbId);
-  BSTR file = makeBstr(path);
+  BSTR file = com::NewBstr(path);
   const HRESULT hr = info->WriteInfo(file);
   SysFreeString(file);
   if (SUCCEEDED(hr)) return {};
   BSTR reason = nullptr;
   info->get_LastError(&reason);
-  std::string text = takeText(reason);
+  std::string text = com::TakeUtf8(reason);
   return text.empty() ? "the tag component refused the file" : text;
 }
 

@@ -1,5 +1,5 @@
 #include "ripmarrow/verify_command.h"
-#include "engine/verify/accuraterip_lookup.h"
+#include "client/accuraterip_lookup.h"
 
 #include <FLAC/stream_decoder.h>
 
@@ -10,11 +10,11 @@
 #include <iostream>
 #include <sstream>
 
-#include "engine/verify/accuraterip_id.h"
-#include "engine/verify/accuraterip_verdict.h"
-#include "engine/verify/track_checksums.h"
-#include "ripmarrow/accuraterip_check.h"
-#include "ripmarrow/rip_log.h"
+#include "proof/accuraterip_id.h"
+#include "proof/accuraterip_verdict.h"
+#include "proof/track_checksums.h"
+#include "client/proof_recorder.h"
+#include "client/rip_log.h"
 
 namespace ripmarrow {
 namespace {
@@ -113,7 +113,7 @@ std::optional<std::string> flacAudio(const std::string& path, std::string& error
 }
 
 // "NNN-AAAAAAAA-BBBBBBBB-CCCCCCCC" as the log states the disc's identity.
-std::optional<engine::verify::AccurateRipDiscId> parseIdentity(const std::string& text) {
+std::optional<proof::AccurateRipDiscId> parseIdentity(const std::string& text) {
   if (text.size() != 30 || text[3] != '-' || text[12] != '-' || text[21] != '-') return std::nullopt;
   const auto number = [&](size_t at, size_t length, int base, uint32_t& value) {
     const std::string part = text.substr(at, length);
@@ -121,7 +121,7 @@ std::optional<engine::verify::AccurateRipDiscId> parseIdentity(const std::string
     value = static_cast<uint32_t>(std::stoul(part, nullptr, base));
     return true;
   };
-  engine::verify::AccurateRipDiscId id;
+  proof::AccurateRipDiscId id;
   if (!number(0, 3, 10, id.audioTracks) || !number(4, 8, 16, id.id1) || !number(13, 8, 16, id.id2) ||
       !number(22, 8, 16, id.cddbId))
     return std::nullopt;
@@ -158,7 +158,7 @@ std::optional<std::string> VerifyCommand::readAudio(const std::string& path, std
 
 int VerifyCommand::main(int argc, char** argv) {
   Options options;
-  std::string server = engine::verify::DefaultAccurateRipServer();
+  std::string server = client::DefaultAccurateRipServer();
   bool seenCommand = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -176,7 +176,7 @@ int VerifyCommand::main(int argc, char** argv) {
       return 2;
     }
   }
-  if (options.folder.empty() || !parseAccurateRipServer(server, options.server)) {
+  if (options.folder.empty() || !client::ParseAccurateRipServer(server, options.server)) {
     std::cerr << kUsage;
     return 2;
   }
@@ -187,7 +187,7 @@ int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& 
   namespace fs = std::filesystem;
   std::string logPath = options.log;
   if (logPath.empty()) {
-    const std::vector<std::string> logs = RipLogsIn(options.folder);
+    const std::vector<std::string> logs = client::RipLogsIn(options.folder);
     if (logs.empty()) {
       err << "No rip log (ripmarrow.log) in " << options.folder << ".\n";
       return 1;
@@ -202,27 +202,27 @@ int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& 
     return 1;
   }
   std::string why;
-  const std::optional<RipLog> log = ParseRipLog(readWhole(logPath), why);
+  const std::optional<client::RipLog> log = client::ParseRipLog(readWhole(logPath), why);
   if (!log) {
     err << logPath << ": " << why << "\n";
     return 1;
   }
   out << "Log: " << logPath << "\n";
 
-  const std::vector<engine::verify::DiscTrack> audio = log->layout.audioTracks();
+  const std::vector<proof::DiscTrack> audio = log->layout.audioTracks();
   // The identity the rip stated (its CDDB id counts the disc's data tracks,
   // which the log's table of contents may leave out); else the layout's.
-  const engine::verify::AccurateRipDiscId disc =
-      parseIdentity(log->accurateRipIdentity).value_or(engine::verify::AccurateRipDiscIdOf(log->layout));
-  const engine::verify::AccurateRipLookup lookup = lookUpDisc(options.server, disc);
-  out << "AccurateRip " << engine::verify::AccurateRipIdentity(disc) << ": " << lookupText(lookup) << "\n";
+  const proof::AccurateRipDiscId disc =
+      parseIdentity(log->accurateRipIdentity).value_or(proof::AccurateRipDiscIdOf(log->layout));
+  const proof::AccurateRipLookup lookup = client::LookUpDisc(options.server, disc);
+  out << "AccurateRip " << proof::AccurateRipIdentity(disc) << ": " << client::LookupText(lookup) << "\n";
 
   size_t matching = 0;
   size_t lossy = 0;
   size_t deemphasised = 0;
   size_t accurate = 0;
   bool notAccurate = false;
-  for (const RipLogTrack& track : log->tracks) {
+  for (const client::RipLogTrack& track : log->tracks) {
     out << "Track " << track.number << ": " << (track.file.empty() ? "(no file)" : track.file) << "\n";
     const size_t index = static_cast<size_t>(track.number - 1);
     if (track.number < 1 || index >= audio.size()) {
@@ -257,11 +257,11 @@ int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& 
       out << "  CANNOT CHECK: " << error << "\n";
       continue;
     }
-    engine::verify::TrackChecksums sums(static_cast<uint64_t>(log->layout.audioTrackFrames(index)) *
-                                            engine::verify::kSamplesPerFrame,
-                                        engine::verify::TrackPlaceOf(index, audio.size()));
+    proof::TrackChecksums sums(static_cast<uint64_t>(log->layout.audioTrackFrames(index)) *
+                                            proof::kSamplesPerFrame,
+                                        proof::TrackPlaceOf(index, audio.size()));
     sums.add({reinterpret_cast<const uint8_t*>(pcm->data()), pcm->size()});
-    const engine::verify::TrackChecksumValues values = sums.values();
+    const proof::TrackChecksumValues values = sums.values();
     const bool same = values.copyCrc == track.copyCrc && values.accurateRipV1 == track.accurateRipV1 &&
                       values.accurateRipV2 == track.accurateRipV2;
     if (same) {
@@ -270,11 +270,11 @@ int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& 
     } else {
       out << "  copy CRC " << hex8(values.copyCrc) << ": DIFFERS from the log's " << hex8(track.copyCrc) << "\n";
     }
-    const engine::verify::TrackVerdict verdict =
-        engine::verify::AccurateRipVerdict(lookup, index, values.accurateRipV1, values.accurateRipV2);
-    if (verdict.kind == engine::verify::VerdictKind::kAccurate) ++accurate;
-    if (verdict.kind == engine::verify::VerdictKind::kNotAccurate) notAccurate = true;
-    out << "  AccurateRip: " << VerdictText(verdict) << "\n";
+    const proof::TrackVerdict verdict =
+        proof::AccurateRipVerdict(lookup, index, values.accurateRipV1, values.accurateRipV2);
+    if (verdict.kind == proof::VerdictKind::kAccurate) ++accurate;
+    if (verdict.kind == proof::VerdictKind::kNotAccurate) notAccurate = true;
+    out << "  AccurateRip: " << client::VerdictText(verdict) << "\n";
   }
   const size_t checkable = log->tracks.size() - lossy - deemphasised;
   out << matching << " of " << checkable << (checkable == 1 ? " file matches" : " files match") << " the log";

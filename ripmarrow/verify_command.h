@@ -12,7 +12,7 @@
 #include <ostream>
 #include <string>
 
-#include "engine/verify/http_get.h"
+#include "client/http_get.h"
 
 namespace ripmarrow {
 
@@ -23,7 +23,7 @@ class VerifyCommand {
   struct Options {
     std::string folder;
     std::string log;  // "": the folder's newest log
-    std::optional<engine::verify::HttpServer> server;
+    std::optional<client::HttpServer> server;
   };
   static int run(const Options& options, std::ostream& out, std::ostream& err);
 

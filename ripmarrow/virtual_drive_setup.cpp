@@ -1,6 +1,8 @@
 #include "ripmarrow/virtual_drive_setup.h"
 
+#include <cstring>
 #include <filesystem>
+#include <iostream>
 
 #include "platform/deviceio/vdrive_config.h"
 #include "platform/profile/profile.h"
@@ -26,6 +28,23 @@ bool VirtualDriveSetup::putImage(const std::string& imagePath, char letter, std:
   }
   // An address of its own, so that it does not hide a drive at the default one.
   WritePrivateProfileStringA(section.c_str(), "address", "0:0:7:0", file.c_str());
+  return true;
+}
+
+void VirtualDriveOption::take(int argc, char** argv, int& i, const char* command) {
+  given = true;
+  if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], command) != 0) image = argv[++i];
+}
+
+bool VirtualDriveOption::apply(char& preferredLetter) const {
+  if (!given) return true;
+  std::string error;
+  if (!VirtualDriveSetup::putImage(image.empty() ? VirtualDriveSetup::demoImage() : image,
+                                   VirtualDriveSetup::kDefaultLetter, error)) {
+    std::cerr << error << "\n";
+    return false;
+  }
+  preferredLetter = VirtualDriveSetup::kDefaultLetter;
   return true;
 }
 

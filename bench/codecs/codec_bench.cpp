@@ -15,23 +15,13 @@
 #include "components/wavesmith2.h"
 #include "outside/wavesmith2/audio_file2.h"
 #include "outside/wavesmith2/audio_file2_lame_enc.h"
-#include "platform/text/utf.h"
+#include "platform/com/bstr_text.h"
 
 namespace {
 
 using com::ComPtr;
 
-// A BSTR for one call.
-struct Bstr {
-  explicit Bstr(const std::string& s) {
-    const std::u16string wide = platform::text::utf8ToUtf16(s);
-    b = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-  }
-  ~Bstr() { SysFreeString(b); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR b;
-};
+using com::Bstr;
 
 LONG longOf(IAudioFile2* f, HRESULT (STDMETHODCALLTYPE IAudioFile2::*get)(LONG*)) {
   LONG value = 0;
@@ -41,8 +31,8 @@ LONG longOf(IAudioFile2* f, HRESULT (STDMETHODCALLTYPE IAudioFile2::*get)(LONG*)
 double encode(const std::string& in, const std::string& out, const std::function<HRESULT(IAudioFile2*)>& choose) {
   const auto start = std::chrono::steady_clock::now();
   ComPtr<IAudioFile2> reader(new wavesmith::AudioFile2), writer(new wavesmith::AudioFile2);
-  if (choose(writer.get()) != S_OK || FAILED(reader->OpenRead(Bstr(in).b, 0, 1)) ||
-      FAILED(writer->CreateOutputFile(Bstr(out).b, 0))) {
+  if (choose(writer.get()) != S_OK || FAILED(reader->OpenRead(Bstr(in).get(), 0, 1)) ||
+      FAILED(writer->CreateOutputFile(Bstr(out).get(), 0))) {
     std::fprintf(stderr, "cannot set up %s\n", out.c_str());
     return -1;
   }

@@ -25,7 +25,7 @@
 #include "platform/vdrive/disc_description.h"
 #include "platform/vdrive/image_writer.h"
 #include "platform/vdrive/virtual_drive.h"
-#include "engine/verify/track_checksums.h"
+#include "proof/track_checksums.h"
 
 namespace {
 
@@ -151,7 +151,7 @@ int sums() {
   uint32_t keep = 0;
   for (int round = 0; round < 5; ++round) {
     const auto began = Clock::now();
-    engine::verify::TrackChecksums sums(audio.size() / 4, engine::verify::TrackPlace{true, true});
+    proof::TrackChecksums sums(audio.size() / 4, proof::TrackPlace{true, true});
     for (size_t at = 0; at < audio.size(); at += 26 * 2352) {
       sums.add(std::span<const uint8_t>(audio.data() + at, std::min<size_t>(26 * 2352, audio.size() - at)));
     }

@@ -5,7 +5,7 @@
 #include "engine/device/device_log.h"
 #include "engine/device/handles.h"
 #include "engine/device/transport.h"
-#include "platform/text/utf.h"
+#include "platform/com/bstr_text.h"
 
 namespace engine {
 
@@ -133,14 +133,8 @@ const com::DispatchTable& AudioCDRipper2::dispatchTable() {
   return table;
 }
 
-BSTR AudioCDRipper2::newBstr(const std::string& utf8) {
-  const std::u16string text = platform::text::utf8ToUtf16(utf8);
-  return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-}
+BSTR AudioCDRipper2::newBstr(const std::string& utf8) { return com::NewBstr(utf8); }
 
-std::string AudioCDRipper2::fromBstr(BSTR text) {
-  if (text == nullptr) return {};
-  return platform::text::utf16ToUtf8(std::u16string_view(text, SysStringLen(text)));
-}
+std::string AudioCDRipper2::fromBstr(BSTR text) { return com::Utf8Of(text); }
 
 }  // namespace engine

@@ -7,9 +7,9 @@
 #include "engine/com/audio_cd_ripper.h"
 #include "engine/com/toc_entries.h"
 #include "engine/device/disc_layout.h"
-#include "engine/verify/accuraterip_id.h"
-#include "engine/verify/disc_layout.h"
-#include "engine/verify/musicbrainz_id.h"
+#include "proof/accuraterip_id.h"
+#include "proof/disc_layout.h"
+#include "proof/musicbrainz_id.h"
 
 namespace engine {
 
@@ -87,9 +87,9 @@ namespace engine {
 namespace {
 
 // The layout of the table of contents the last Refresh read.
-std::optional<verify::DiscLayout> TocLayout(const TocEntries& toc) {
+std::optional<proof::DiscLayout> TocLayout(const TocEntries& toc) {
   const size_t length = std::min<size_t>(toc.size(), 2 + (size_t{toc[0]} << 8 | toc[1]));
-  return verify::DiscLayoutFromToc(std::span<const uint8_t>(toc.data(), length));
+  return proof::DiscLayoutFromToc(std::span<const uint8_t>(toc.data(), length));
 }
 
 }  // namespace
@@ -103,20 +103,20 @@ bool RipReport::trackAsked(LONG track) {
   return true;
 }
 
-HRESULT RipReport::getAccurateRipId(uint32_t verify::AccurateRipDiscId::*id, LONG* pVal) {
+HRESULT RipReport::getAccurateRipId(uint32_t proof::AccurateRipDiscId::*id, LONG* pVal) {
   if (pVal == nullptr) return E_POINTER;
   if (engine_.mediaChangedGuard()) return S_OK;
   const auto layout = TocLayout(engine_.tocEntries_);
-  *pVal = layout ? static_cast<LONG>(verify::AccurateRipDiscIdOf(*layout).*id) : 0;
+  *pVal = layout ? static_cast<LONG>(proof::AccurateRipDiscIdOf(*layout).*id) : 0;
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE RipReport::get_accurateRipId1(LONG* pVal) {
-  return getAccurateRipId(&verify::AccurateRipDiscId::id1, pVal);
+  return getAccurateRipId(&proof::AccurateRipDiscId::id1, pVal);
 }
 
 HRESULT STDMETHODCALLTYPE RipReport::get_accurateRipId2(LONG* pVal) {
-  return getAccurateRipId(&verify::AccurateRipDiscId::id2, pVal);
+  return getAccurateRipId(&proof::AccurateRipDiscId::id2, pVal);
 }
 
 HRESULT STDMETHODCALLTYPE RipReport::get_musicBrainzDiscId(BSTR* pVal) {
@@ -124,7 +124,7 @@ HRESULT STDMETHODCALLTYPE RipReport::get_musicBrainzDiscId(BSTR* pVal) {
   if (engine_.mediaChangedGuard()) return S_OK;
   const auto layout = TocLayout(engine_.tocEntries_);
   std::optional<std::string> id;
-  if (layout) id = verify::MusicBrainzDiscId(*layout);
+  if (layout) id = proof::MusicBrainzDiscId(*layout);
   *pVal = AudioCDRipper2::newBstr(id.value_or(""));
   return S_OK;
 }

@@ -12,12 +12,13 @@
 #include "engine/rip/rip_counts.h"
 #include "platform/com/com.h"
 
+namespace proof {
+struct AccurateRipDiscId;
+}
+
 namespace engine {
 
 class AudioCDRipper2;
-namespace verify {
-struct AccurateRipDiscId;
-}
 
 // The read offsets a drive may have, in samples either way.
 inline constexpr LONG kMaxReadOffsetSamples = 2000;
@@ -84,7 +85,7 @@ class RipReport final : public IAudioCDRipperReport {
   // or INVALID_PARAM raised, when the call does nothing more.
   bool trackAsked(LONG track);
   // One of the disc's AccurateRip identifiers, from the table of contents.
-  HRESULT getAccurateRipId(uint32_t verify::AccurateRipDiscId::*id, LONG* pVal);
+  HRESULT getAccurateRipId(uint32_t proof::AccurateRipDiscId::*id, LONG* pVal);
 
   IUnknown* outer_;
   const RipCounts& counts_;

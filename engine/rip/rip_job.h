@@ -14,7 +14,7 @@
 
 #include "engine/device/track_buffer.h"
 #include "engine/rip/offset_window.h"
-#include "engine/verify/track_checksums.h"
+#include "proof/track_checksums.h"
 #include "engine/rip/pcm_buffer.h"
 #include "engine/rip/wav_writer.h"
 #include "platform/sync/event.h"
@@ -56,7 +56,7 @@ struct RipJob {
   // The read offset's window over the frames read (startLba .. endLba), and
   // the checksums of what it hands on to the output.
   OffsetWindow window;
-  std::optional<verify::TrackChecksums> checksums;
+  std::optional<proof::TrackChecksums> checksums;
 
   // Where a cache-defeating read of `frames` frames for the block at `cur`
   // goes: 2000 frames ahead, or, when that lies past the lead-out (a drive

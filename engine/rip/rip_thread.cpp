@@ -20,7 +20,7 @@
 #include "engine/device/transport.h"
 #include "engine/rip/block_pacer.h"
 #include "engine/rip/rip_job.h"
-#include "engine/verify/track_checksums.h"
+#include "proof/track_checksums.h"
 #include "platform/sync/win32_time.h"
 
 namespace engine {
@@ -140,9 +140,9 @@ void AudioCDRipper2::placeRip(RipJob& job) {
   job.readableEnd = upper;
 
   // The AccurateRip skips belong to the disc's first and last audio tracks.
-  verify::TrackPlace place;
-  if (!job.range) place = verify::TrackPlaceOf(static_cast<size_t>(trackIndex_), static_cast<size_t>(audioTracks));
-  job.checksums.emplace(uint64_t{end - start} * verify::kSamplesPerFrame, place);
+  proof::TrackPlace place;
+  if (!job.range) place = proof::TrackPlaceOf(static_cast<size_t>(trackIndex_), static_cast<size_t>(audioTracks));
+  job.checksums.emplace(uint64_t{end - start} * proof::kSamplesPerFrame, place);
 }
 
 bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
@@ -356,7 +356,7 @@ bool AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
     raiseRipError(own, FILE_ACCESS);
     return false;
   }
-  const verify::TrackChecksumValues sums = job.checksums->values();
+  const proof::TrackChecksumValues sums = job.checksums->values();
   ripCounts_.copyCrc.store(sums.copyCrc);
   ripCounts_.copyCrcSkipZero.store(sums.copyCrcSkipZero);
   ripCounts_.accurateRipV1.store(sums.accurateRipV1);

@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -31,15 +32,14 @@
 #include <iterator>
 #include <sstream>
 
-#include "engine/verify/accuraterip_id.h"
-#include "engine/verify/testing/accuraterip_test_server.h"
+#include "proof/accuraterip_id.h"
+#include "client/testing/accuraterip_test_server.h"
 #include "frontend/tests/quavern_test_support.h"
 #include "frontend/tfm_id3.h"
 #include "outside/wavesmith2/test_signals.h"
 #include "platform/vdrive/disc_description.h"
-#include "ripmarrow/drive_offsets.h"
-#include "ripmarrow/rip_log.h"
-#include "ripmarrow/verify_command.h"
+#include "client/drive_offsets.h"
+#include "client/rip_log.h"
 
 using namespace quavern_testing;
 
@@ -171,14 +171,14 @@ class RipBatchTest : public QObject {
   // The disc's AccurateRip record as the database would hold it: the v2
   // CRCs of `sums` (a track's CRC spoiled where `spoil` says) with
   // `confidence`, at the disc's path on `server`.
-  void putRecord(engine::verify::testing::AccurateRipTestServer& server, const std::string& description,
+  void putRecord(client::testing::AccurateRipTestServer& server, const std::string& description,
                  const std::vector<ImageSums>& sums, uint8_t confidence, int spoil = 0) const {
     const platform::vdrive::Disc disc = platform::vdrive::generateDisc(description, "test.disc");
-    engine::verify::DiscLayout layout;
+    proof::DiscLayout layout;
     for (const platform::vdrive::Track& track : disc.tracks())
       layout.tracks.push_back({static_cast<uint8_t>(track.number), static_cast<uint32_t>(track.start), false});
     layout.leadOutLba = static_cast<uint32_t>(disc.leadOut());
-    const engine::verify::AccurateRipDiscId id = engine::verify::AccurateRipDiscIdOf(layout);
+    const proof::AccurateRipDiscId id = proof::AccurateRipDiscIdOf(layout);
     std::string record;
     record += static_cast<char>(sums.size());
     putLe32(record, id.id1);
@@ -189,7 +189,7 @@ class RipBatchTest : public QObject {
       putLe32(record, sums[t].v2 ^ (int(t) + 1 == spoil ? 0x10u : 0u));
       putLe32(record, 0);
     }
-    server.putFile(engine::verify::AccurateRipPath(id), record);
+    server.putFile(proof::AccurateRipPath(id), record);
   }
   QString lastMessage() const {
     return program_->prompter.messages.empty() ? QString() : QString::fromStdString(program_->prompter.messages.back());
@@ -198,14 +198,25 @@ class RipBatchTest : public QObject {
   QString summary(const std::string& outcome, const std::string& log) const {
     return QString::fromStdString(outcome + "\nRip log: " + file(log));
   }
-  std::string loopback(const engine::verify::testing::AccurateRipTestServer& server) const {
+  std::string loopback(const client::testing::AccurateRipTestServer& server) const {
     return "127.0.0.1:" + std::to_string(server.port());
   }
-  std::optional<ripmarrow::RipLog> readLog(const std::string& name) const {
+  std::optional<client::RipLog> readLog(const std::string& name) const {
     std::string error;
-    auto log = ripmarrow::ParseRipLog(readFile(file(name)), error);
+    auto log = client::ParseRipLog(readFile(file(name)), error);
     if (!log) qWarning("%s: %s", name.c_str(), error.c_str());
     return log;
+  }
+  // `ripmarrow verify` of the output folder against `log`, without asking
+  // AccurateRip: its exit status, and what it said in `said`.
+  int verify(const std::string& log, std::string& said) const {
+    QProcess ripmarrow;
+    ripmarrow.setProcessChannelMode(QProcess::MergedChannels);
+    ripmarrow.start(RIPMARROW_CLI_PATH, {"verify", QString::fromStdString(out_), "--log", QString::fromStdString(log),
+                                         "--accuraterip-server", "none"});
+    if (!ripmarrow.waitForFinished(60000)) return -1;
+    said = ripmarrow.readAll().toStdString();
+    return ripmarrow.exitStatus() == QProcess::NormalExit ? ripmarrow.exitCode() : -1;
   }
 
  private slots:
@@ -569,7 +580,7 @@ class RipBatchTest : public QObject {
     QVERIFY(!wavLog->accurateRipIdentity.empty());
     QCOMPARE(wavLog->tracks.size(), size_t(3));
     for (size_t t = 0; t < 3; ++t) {
-      const ripmarrow::RipLogTrack& track = wavLog->tracks[t];
+      const client::RipLogTrack& track = wavLog->tracks[t];
       QCOMPARE(track.number, long(t + 1));
       QCOMPARE(track.file, "Track0" + std::to_string(t + 1) + ".wav");
       QVERIFY(track.ripped);
@@ -587,7 +598,7 @@ class RipBatchTest : public QObject {
     report->get_trackAccurateRipV2(&v2);
     report->get_retries(&retries);
     report->get_framesUnconfirmed(&unconfirmed);
-    const ripmarrow::RipLogTrack& last = wavLog->tracks.back();
+    const client::RipLogTrack& last = wavLog->tracks.back();
     QCOMPARE(last.copyCrc, uint32_t(crc));
     QCOMPARE(last.copyCrcSkipZero, uint32_t(skipZero));
     QCOMPARE(last.accurateRipV1, uint32_t(v1));
@@ -596,12 +607,12 @@ class RipBatchTest : public QObject {
     QCOMPARE(last.unconfirmedFrames, long(unconfirmed));
 
     // The command line's verify reads the log and finds the files as it says.
-    std::ostringstream said;
-    QCOMPARE(ripmarrow::VerifyCommand::run({out_, file("ripmarrow.log"), std::nullopt}, said, said), 0);
+    std::string said;
+    QCOMPARE(verify(file("ripmarrow.log"), said), 0);
     std::string wav = readFile(file("Track02.wav"));
     wav[46 + 1000] ^= 0x01;
     std::ofstream(file("Track02.wav"), std::ios::binary | std::ios::trunc) << wav;
-    QCOMPARE(ripmarrow::VerifyCommand::run({out_, file("ripmarrow.log"), std::nullopt}, said, said), 1);
+    QCOMPARE(verify(file("ripmarrow.log"), said), 1);
 
     const std::string firstLog = readFile(file("ripmarrow.log"));
     setFormat(0);  // MP3: the log holds the checksums of the disc's audio, not of the MP3
@@ -618,6 +629,37 @@ class RipBatchTest : public QObject {
     }
   }
 
+  // The desktop program and the command line keep one proof: a batch and
+  // `ripmarrow rip` of the same disc with the same choices write the same
+  // log, but for the lines that name the program, the date and the files.
+  void aBatchAndTheCommandLineWriteTheSameLog() {
+    start(kThreeTracks, "error retry=7\ndrive speed=24\nerror action=1\n");
+    rip();
+    QCOMPARE(window().ripBatch().logPath(), file("ripmarrow.log"));
+    const std::string cli = home_->path() + "/cli";
+    QProcess ripmarrow;
+    ripmarrow.setProcessChannelMode(QProcess::MergedChannels);
+    ripmarrow.start(RIPMARROW_CLI_PATH, {"--drive", "1", "rip", "--format", "wav", "--mode", "burst", "--retries", "7",
+                                         "--speed", "24", "--on-error", "silence", "--titles", "none",
+                                         "--accuraterip-server", "none", "--out", QString::fromStdString(cli)});
+    QVERIFY(ripmarrow.waitForFinished(60000));
+    const std::string said = ripmarrow.readAll().toStdString();
+    QVERIFY2(said.find("failed") == std::string::npos, said.c_str());
+    QCOMPARE(ripmarrow.exitCode(), 0);
+    auto lines = [](const std::string& text) {
+      std::vector<std::string> kept;
+      std::istringstream in(text);
+      for (std::string line; std::getline(in, line);) {
+        if (line.rfind("Program: ", 0) != 0 && line.rfind("Date: ", 0) != 0 && line.rfind("  File: ", 0) != 0)
+          kept.push_back(line);
+      }
+      return kept;
+    };
+    const std::vector<std::string> batch = lines(readFile(file("ripmarrow.log")));
+    QCOMPARE(lines(readFile(cli + "/ripmarrow.log")), batch);
+    QVERIFY(std::find(batch.begin(), batch.end(), "Setting on error: silence") != batch.end());
+  }
+
   // A CD-Extra disc: the batch's log holds the data session, as the command
   // line's does, so the last audio track is checked over its own audio.
   void aCdExtraBatchLogChecksTheLastAudioTrackOverItsOwnAudio() {
@@ -629,16 +671,16 @@ class RipBatchTest : public QObject {
     QVERIFY(log->layout.cdExtra());
     QCOMPARE(log->layout.audioTrackFrames(1), uint32_t(3 * 75));
     QCOMPARE(log->tracks.size(), size_t(2));
-    std::ostringstream said;
-    QCOMPARE(ripmarrow::VerifyCommand::run({out_, file("ripmarrow.log"), std::nullopt}, said, said), 0);
-    QVERIFY2(said.str().find("DIFFERS") == std::string::npos, said.str().c_str());
+    std::string said;
+    QCOMPARE(verify(file("ripmarrow.log"), said), 0);
+    QVERIFY2(said.find("DIFFERS") == std::string::npos, said.c_str());
   }
 
   // The summary says what AccurateRip answered: every track accurate, one
   // not, the disc unknown, a server that never answers (the window goes on
   // meanwhile, its caption saying why) and one that is not there.
   void theSummaryNamesTheAccurateRipOutcome() {
-    engine::verify::testing::AccurateRipTestServer server;
+    client::testing::AccurateRipTestServer server;
     server_ = loopback(server);
     const std::vector<ImageSums> sums = imageSums(kThreeTracks, 3);
     putRecord(server, kThreeTracks, sums, 12);
@@ -661,15 +703,15 @@ class RipBatchTest : public QObject {
     QVERIFY(!readLog("ripmarrow (2).log")->allAccurate());
 
     tickOnly({1});
-    engine::verify::testing::AccurateRipTestServer empty;
+    client::testing::AccurateRipTestServer empty;
     program_->settings.writeText("accuraterip", "server", loopback(empty));
     rip();
     QCOMPARE(lastMessage(),
              summary("Disc not in the AccurateRip database.", "ripmarrow (3).log"));
 
     {
-      engine::verify::testing::AccurateRipTestServer silent;
-      silent.setBehaviour(engine::verify::testing::AccurateRipTestServer::Behaviour::kNeverAnswer);
+      client::testing::AccurateRipTestServer silent;
+      silent.setBehaviour(client::testing::AccurateRipTestServer::Behaviour::kNeverAnswer);
       program_->settings.writeText("accuraterip", "server", loopback(silent));
       QElapsedTimer clock;
       clock.start();
@@ -685,7 +727,7 @@ class RipBatchTest : public QObject {
       QVERIFY(!pb()->isTextVisible() && enabled("RipCD1"));
     }
     const uint16_t closedPort = [] {
-      engine::verify::testing::AccurateRipTestServer gone;
+      client::testing::AccurateRipTestServer gone;
       return gone.port();
     }();
     program_->settings.writeText("accuraterip", "server", "127.0.0.1:" + std::to_string(closedPort));
@@ -726,8 +768,8 @@ class RipBatchTest : public QObject {
   // The window closes while AccurateRip keeps the batch waiting: it closes
   // within the look-up's time-out, the log is written and nothing is told.
   void closingWhileAccurateRipIsAskedStillWritesTheLog() {
-    engine::verify::testing::AccurateRipTestServer silent;
-    silent.setBehaviour(engine::verify::testing::AccurateRipTestServer::Behaviour::kNeverAnswer);
+    client::testing::AccurateRipTestServer silent;
+    silent.setBehaviour(client::testing::AccurateRipTestServer::Behaviour::kNeverAnswer);
     server_ = loopback(silent);
     start(kThreeTracks);
     window().RipCD1Click();
@@ -750,7 +792,7 @@ class RipBatchTest : public QObject {
   // (the disc's last 667 samples, beyond what the drive reads, are zero)
   // and AccurateRip agrees; without the kept offset it does not.
   void anOffsetDriveWithItsKeptOffsetRipsExactly() {
-    engine::verify::testing::AccurateRipTestServer server;
+    client::testing::AccurateRipTestServer server;
     server_ = loopback(server);
     putRecord(server, kThreeTracks, imageSums(kThreeTracks, 3), 20);
     start(kThreeTracks, "", "read-offset=+667\n");
@@ -763,7 +805,7 @@ class RipBatchTest : public QObject {
 
     const std::string drive = window().engine().getText(&IAudioCDRipper2::get_driveName);
     QVERIFY2(drive.find("+29B") != std::string::npos, drive.c_str());
-    QVERIFY(ripmarrow::DriveOffsets::setOffset(drive, 667));
+    QVERIFY(client::DriveOffsets::setOffset(drive, 667));
     rip();
     QCOMPARE(lastMessage(),
              summary("All 3 tracks accurately ripped (AccurateRip, confidence 20).", "ripmarrow (2).log"));

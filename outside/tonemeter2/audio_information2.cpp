@@ -1,15 +1,15 @@
 #include "outside/tonemeter2/audio_information2.h"
 
 #include "outside/tonemeter2/genre_names.h"
-#include "outside/wavesmith2/bstr_text.h"
+#include "platform/com/bstr_text.h"
 
 namespace tonemeter {
 
-using wavesmith::fromBstr;
-using wavesmith::toBstr;
+using com::PutBstr;
+using com::Utf8Of;
 
 HRESULT AudioInformation2::ReadInfo(BSTR fileName) {
-  const std::string path = fromBstr(fileName);
+  const std::string path = Utf8Of(fileName);
   TagFields read;
   std::string error;
   const bool ok = TagFile::read(path, read, error);
@@ -21,7 +21,7 @@ HRESULT AudioInformation2::ReadInfo(BSTR fileName) {
 }
 
 HRESULT AudioInformation2::WriteInfo(BSTR fileName) {
-  const std::string path = fromBstr(fileName);
+  const std::string path = Utf8Of(fileName);
   TagFields fields;
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -36,11 +36,11 @@ HRESULT AudioInformation2::WriteInfo(BSTR fileName) {
 
 HRESULT AudioInformation2::getText(std::string TagFields::*field, BSTR* out) const {
   std::lock_guard<std::mutex> guard(lock_);
-  return toBstr(fields_.*field, out);
+  return PutBstr(fields_.*field, out);
 }
 
 HRESULT AudioInformation2::putText(std::string TagFields::*field, BSTR text) {
-  std::string value = fromBstr(text);
+  std::string value = Utf8Of(text);
   std::lock_guard<std::mutex> guard(lock_);
   fields_.*field = std::move(value);
   return S_OK;
@@ -59,7 +59,7 @@ HRESULT AudioInformation2::put_infoGenreS(BSTR name) { return putText(&TagFields
 
 HRESULT AudioInformation2::get_LastError(BSTR* text) {
   std::lock_guard<std::mutex> guard(lock_);
-  return toBstr(error_, text);
+  return PutBstr(error_, text);
 }
 
 HRESULT AudioInformation2::get_infoOption(VARIANT_BOOL* option) {

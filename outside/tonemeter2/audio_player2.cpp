@@ -4,7 +4,7 @@
 #include <typeinfo>
 #include <limits>
 
-#include "outside/wavesmith2/bstr_text.h"
+#include "platform/com/bstr_text.h"
 
 namespace tonemeter {
 namespace {
@@ -42,7 +42,7 @@ AudioPlayer2::~AudioPlayer2() {
   relay_->shutdown();
 }
 
-HRESULT AudioPlayer2::get_OutputName(BSTR* name) { return wavesmith::toBstr(sink_->outputName(), name); }
+HRESULT AudioPlayer2::get_OutputName(BSTR* name) { return com::PutBstr(sink_->outputName(), name); }
 
 HRESULT AudioPlayer2::Play() {
   sink_->open();  // here rather than on the render thread, which holds the core's lock

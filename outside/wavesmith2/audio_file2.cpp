@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "outside/wavesmith2/audio_file2_lame_enc.h"
-#include "outside/wavesmith2/bstr_text.h"
+#include "platform/com/bstr_text.h"
 #include "outside/wavesmith2/wma_profiles.h"
 
 namespace wavesmith {
@@ -27,13 +27,13 @@ HRESULT putBool(bool value, VARIANT_BOOL* out) {
 }  // namespace
 
 HRESULT AudioFile2::OpenRead(BSTR fileName, LONG, LONG) {
-  return file_.openRead(fromBstr(fileName)) ? S_OK : E_FAIL;
+  return file_.openRead(com::Utf8Of(fileName)) ? S_OK : E_FAIL;
 }
 
 HRESULT AudioFile2::CloseFile() { return file_.closeFile() ? S_OK : E_FAIL; }
 
 HRESULT AudioFile2::CreateOutputFile(BSTR fileName, LONG) {
-  return file_.createOutputFile(fromBstr(fileName)) == AudioFile::kStatusOk ? S_OK : E_FAIL;
+  return file_.createOutputFile(com::Utf8Of(fileName)) == AudioFile::kStatusOk ? S_OK : E_FAIL;
 }
 
 HRESULT AudioFile2::WriteSamples(SAFEARRAY* samples) {
@@ -76,7 +76,7 @@ HRESULT AudioFile2::ReadSamples(LONG count, SAFEARRAY** samples) {
   return S_OK;
 }
 
-HRESULT AudioFile2::get_LastError(BSTR* text) { return toBstr(file_.lastError(), text); }
+HRESULT AudioFile2::get_LastError(BSTR* text) { return com::PutBstr(file_.lastError(), text); }
 
 HRESULT AudioFile2::IsAvailableFormatMP3(LONG frequencyHz, LONG bitrateKbps, LONG channels,
                                          VARIANT_BOOL* available) {
@@ -138,7 +138,7 @@ HRESULT AudioFile2::SetFormatFLAC(LONG level) { return answer(file_.setFormatFLA
 HRESULT AudioFile2::get_lengthSamples(LONG* frames) { return putLong(file_.lengthSamples(), frames); }
 HRESULT AudioFile2::get_isOpen(VARIANT_BOOL* open) { return putBool(file_.isOpen(), open); }
 HRESULT AudioFile2::get_frameSize(LONG* elements) { return putLong(file_.frameSize(), elements); }
-HRESULT AudioFile2::get_FormatString(BSTR* text) { return toBstr(file_.formatString(), text); }
+HRESULT AudioFile2::get_FormatString(BSTR* text) { return com::PutBstr(file_.formatString(), text); }
 HRESULT AudioFile2::get_durationMs(LONG* ms) { return putLong(file_.durationMs(), ms); }
 HRESULT AudioFile2::get_FileStatus(LONG* status) { return putLong(file_.fileStatus(), status); }
 HRESULT AudioFile2::get_channelCount(LONG* channels) { return putLong(file_.channelCount(), channels); }

@@ -1,6 +1,6 @@
 #include "outside/wavesmith2/audio_file2_lame_enc.h"
 
-#include "outside/wavesmith2/bstr_text.h"
+#include "platform/com/bstr_text.h"
 #include "components/lame/lame_command_line.h"
 #include "components/lame/lame_dispatch.h"
 #include "components/lame/lame_presets.h"
@@ -28,7 +28,7 @@ LameSettings AudioFile2LameEnc::settings() const {
 }
 
 HRESULT AudioFile2LameEnc::SetParamsFromCommandLine(BSTR commandLine) {
-  const std::string text = fromBstr(commandLine);
+  const std::string text = com::Utf8Of(commandLine);
   return put([&](LameSettings& s) { lame::applyCommandLine(s, text); });
 }
 HRESULT AudioFile2LameEnc::SetParamsFromPreset(SHORT preset) {

@@ -11,12 +11,12 @@
 #include <fstream>
 #include <random>
 
-#include "engine/verify/accuraterip_id.h"
-#include "engine/verify/testing/accuraterip_test_server.h"
-#include "engine/verify/track_checksums.h"
+#include "proof/accuraterip_id.h"
+#include "client/testing/accuraterip_test_server.h"
+#include "proof/track_checksums.h"
 #include "platform/vdrive/disc_description.h"
 #include "ripmarrow/offset_command.h"
-#include "ripmarrow/rip_log.h"
+#include "client/rip_log.h"
 #include "tests/cli/program_run.h"
 
 namespace {
@@ -24,8 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 using cli_testing::readFile;
 using cli_testing::Result;
-using engine::verify::AccurateRipDiscId;
-using engine::verify::testing::AccurateRipTestServer;
+using proof::AccurateRipDiscId;
+using client::testing::AccurateRipTestServer;
 
 constexpr char kDisc[] =
     "disc seed=5\n"
@@ -50,8 +50,8 @@ std::string trackAudio(size_t index) {
   return audio;
 }
 
-engine::verify::DiscLayout layout() {
-  engine::verify::DiscLayout result;
+proof::DiscLayout layout() {
+  proof::DiscLayout result;
   for (const auto& track : disc().tracks()) {
     result.tracks.push_back({static_cast<uint8_t>(track.number), static_cast<uint32_t>(track.start), false});
   }
@@ -59,9 +59,9 @@ engine::verify::DiscLayout layout() {
   return result;
 }
 
-engine::verify::TrackChecksumValues sumsOf(const std::string& audio, size_t index) {
-  engine::verify::TrackChecksums sums(trackAudio(index).size() / 4,
-                                      engine::verify::TrackPlaceOf(index, disc().tracks().size()));
+proof::TrackChecksumValues sumsOf(const std::string& audio, size_t index) {
+  proof::TrackChecksums sums(trackAudio(index).size() / 4,
+                                      proof::TrackPlaceOf(index, disc().tracks().size()));
   sums.add({reinterpret_cast<const uint8_t*>(audio.data()), audio.size()});
   return sums.values();
 }
@@ -72,7 +72,7 @@ void putLe32(std::string& bytes, uint32_t value) {
 
 // One AccurateRip record of the disc: per track (confidence, CRC).
 std::string record(const std::vector<std::pair<uint8_t, uint32_t>>& entries) {
-  const AccurateRipDiscId id = engine::verify::AccurateRipDiscIdOf(layout());
+  const AccurateRipDiscId id = proof::AccurateRipDiscIdOf(layout());
   std::string bytes(1, static_cast<char>(entries.size()));
   putLe32(bytes, id.id1);
   putLe32(bytes, id.id2);
@@ -110,17 +110,17 @@ void writeWav(const std::string& path, const std::string& pcm) {
 }
 
 // A log of the image's tracks in files named `stem`NN`extension`.
-ripmarrow::RipLog imageLog(const std::string& stem, const std::string& extension) {
-  ripmarrow::RipLog log;
+client::RipLog imageLog(const std::string& stem, const std::string& extension) {
+  client::RipLog log;
   log.programVersion = "ripmarrow test";
   log.drive = "TEST DRIVE 1.00";
   log.mode = "secure";
   log.layout = layout();
-  const AccurateRipDiscId id = engine::verify::AccurateRipDiscIdOf(log.layout);
-  log.accurateRipIdentity = engine::verify::AccurateRipIdentity(id);
+  const AccurateRipDiscId id = proof::AccurateRipDiscIdOf(log.layout);
+  log.accurateRipIdentity = proof::AccurateRipIdentity(id);
   for (size_t i = 0; i < disc().tracks().size(); ++i) {
     const auto sums = sumsOf(trackAudio(i), i);
-    ripmarrow::RipLogTrack track;
+    client::RipLogTrack track;
     track.number = static_cast<long>(i + 1);
     track.file = stem + "0" + std::to_string(i + 1) + extension;
     track.ripped = true;
@@ -148,7 +148,7 @@ class ProofTest : public ::testing::Test {
   Result ripmarrow(const std::string& arguments) { return cli_testing::runRipmarrow(home_, arguments); }
   std::string server() const { return " --accuraterip-server 127.0.0.1:" + std::to_string(server_.port()); }
   void putRecord(const std::string& bytes) {
-    server_.putFile(engine::verify::AccurateRipPath(engine::verify::AccurateRipDiscIdOf(layout())), bytes);
+    server_.putFile(proof::AccurateRipPath(proof::AccurateRipDiscIdOf(layout())), bytes);
   }
   // The image's tracks as WAV files with their log in `folder`.
   void writeImageRip(const std::string& folder) {
@@ -157,7 +157,7 @@ class ProofTest : public ::testing::Test {
       writeWav(home_ + "/" + folder + "/Track0" + std::to_string(i + 1) + ".wav", trackAudio(i));
     }
     std::string error;
-    ASSERT_FALSE(ripmarrow::WriteRipLog(home_ + "/" + folder, imageLog("Track", ".wav"), error).empty()) << error;
+    ASSERT_FALSE(client::WriteRipLog(home_ + "/" + folder, imageLog("Track", ".wav"), error).empty()) << error;
   }
   std::string home_;
   AccurateRipTestServer server_;
@@ -235,11 +235,11 @@ TEST_F(ProofTest, VerifyRefusesWhatItCannotCheck) {
 
   // A log that names a file outside its folder, or a file that is not audio.
   writeImageRip("rip");
-  ripmarrow::RipLog log = imageLog("Track", ".wav");
+  client::RipLog log = imageLog("Track", ".wav");
   log.tracks[0].file = "../disc.txt";
   log.tracks[1].file = "notes.txt";
   std::ofstream(home_ + "/rip/notes.txt") << "not audio";
-  std::ofstream(home_ + "/rip/odd.log") << ripmarrow::RipLogText(log);
+  std::ofstream(home_ + "/rip/odd.log") << client::RipLogText(log);
   run = ripmarrow("verify rip --log odd.log --accuraterip-server none");
   EXPECT_EQ(run.status, 1) << run.out;
   EXPECT_NE(run.out.find("not checked: not a file name"), std::string::npos) << run.out;
@@ -249,7 +249,7 @@ TEST_F(ProofTest, VerifyRefusesWhatItCannotCheck) {
   log = imageLog("Track", ".wav");
   log.tracks[2].file = "Track03.mp3";
   std::ofstream(home_ + "/rip/Track03.mp3") << "ID3";
-  std::ofstream(home_ + "/rip/lossy.log") << ripmarrow::RipLogText(log);
+  std::ofstream(home_ + "/rip/lossy.log") << client::RipLogText(log);
   run = ripmarrow("verify rip --log lossy.log --accuraterip-server none");
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find("not checked: mp3 files keep no exact copy"), std::string::npos) << run.out;
@@ -266,7 +266,7 @@ TEST_F(ProofTest, VerifyDecodesRippedFlacFiles) {
   run = ripmarrow("verify flac --accuraterip-server none");
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("3 of 3 files match the log"), std::string::npos) << run.out;
-  std::ofstream(home_ + "/flac/image.log") << ripmarrow::RipLogText(imageLog("Track", ".flac"));
+  std::ofstream(home_ + "/flac/image.log") << client::RipLogText(imageLog("Track", ".flac"));
   run = ripmarrow("verify flac --log image.log --accuraterip-server none");
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("3 of 3 files match the log"), std::string::npos) << run.out;
@@ -319,7 +319,7 @@ TEST(OffsetSearch, FindsTheOffsetWhoseCrcTheDatabaseHolds) {
   for (auto& w : padded) w = static_cast<uint32_t>(random());
   for (const bool first : {false, true}) {
     for (const bool last : {false, true}) {
-      const engine::verify::TrackPlace place{first, last};
+      const proof::TrackPlace place{first, last};
       for (const long offset : {667L, -1234L, 2000L, -2000L, 0L}) {
         const auto found = ripmarrow::OffsetCommand::matchingOffsets(
             padded, kSamples, place, {v1At(padded, offset, kSamples, first, last)});
@@ -339,9 +339,9 @@ TEST_F(ProofTest, RipLogNumbersEqualTheImagesAndVerifyChecksTheRip) {
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("Every track is accurate."), std::string::npos) << run.out;
   std::string error;
-  const auto log = ripmarrow::ParseRipLog(readFile(home_ + "/rip/ripmarrow.log"), error);
+  const auto log = client::ParseRipLog(readFile(home_ + "/rip/ripmarrow.log"), error);
   ASSERT_TRUE(log) << error;
-  const ripmarrow::RipLog want = imageLog("Track", ".wav");
+  const client::RipLog want = imageLog("Track", ".wav");
   EXPECT_EQ(log->accurateRipIdentity, want.accurateRipIdentity);
   EXPECT_EQ(log->musicBrainzId.size(), 28u);
   ASSERT_EQ(log->tracks.size(), 3u);
@@ -352,7 +352,7 @@ TEST_F(ProofTest, RipLogNumbersEqualTheImagesAndVerifyChecksTheRip) {
     EXPECT_EQ(log->tracks[i].copyCrcSkipZero, want.tracks[i].copyCrcSkipZero) << i;
     EXPECT_EQ(log->tracks[i].accurateRipV1, want.tracks[i].accurateRipV1) << i;
     EXPECT_EQ(log->tracks[i].accurateRipV2, want.tracks[i].accurateRipV2) << i;
-    EXPECT_EQ(log->tracks[i].verdict.kind, engine::verify::VerdictKind::kAccurate) << i;
+    EXPECT_EQ(log->tracks[i].verdict.kind, proof::VerdictKind::kAccurate) << i;
     EXPECT_EQ(log->tracks[i].verdict.confidence, 9u) << i;
   }
   EXPECT_TRUE(log->allAccurate());
@@ -362,7 +362,7 @@ TEST_F(ProofTest, RipLogNumbersEqualTheImagesAndVerifyChecksTheRip) {
   run = ripmarrow("--vdrive disc.txt rip --tracks 2 --format wav --titles none --out rip --accuraterip-server none");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_TRUE(fs::exists(home_ + "/rip/ripmarrow (2).log"));
-  EXPECT_EQ(ripmarrow::ParseRipLog(readFile(home_ + "/rip/ripmarrow.log"), error)->tracks.size(), 3u);
+  EXPECT_EQ(client::ParseRipLog(readFile(home_ + "/rip/ripmarrow.log"), error)->tracks.size(), 3u);
 }
 
 // A CD-Extra disc: the log's table of contents holds the data session, and
@@ -378,7 +378,7 @@ TEST_F(ProofTest, VerifyChecksTheLastAudioTrackOfACdExtraDisc) {
   Result run = ripmarrow("--vdrive extra.txt rip --format wav --titles none --out extra --accuraterip-server none");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   std::string error;
-  const auto log = ripmarrow::ParseRipLog(readFile(home_ + "/extra/ripmarrow.log"), error);
+  const auto log = client::ParseRipLog(readFile(home_ + "/extra/ripmarrow.log"), error);
   ASSERT_TRUE(log) << error;
   ASSERT_TRUE(log->layout.cdExtra());
   EXPECT_EQ(log->layout.audioTrackFrames(1), 3u * 75);
@@ -397,7 +397,7 @@ TEST_F(ProofTest, TestAndCopyFailsATrackWhoseReadsDiffer) {
   EXPECT_NE(run.out.find("differs from the copy's"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("0 of 1 track ripped"), std::string::npos) << run.out;
   std::string error;
-  const auto log = ripmarrow::ParseRipLog(readFile(home_ + "/jitter/ripmarrow.log"), error);
+  const auto log = client::ParseRipLog(readFile(home_ + "/jitter/ripmarrow.log"), error);
   ASSERT_TRUE(log) << error;
   ASSERT_EQ(log->tracks.size(), 1u);
   EXPECT_FALSE(log->tracks[0].ripped);

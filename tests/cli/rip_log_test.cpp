@@ -1,7 +1,7 @@
 // The rip log: its text read back gives the same record, an existing log is
 // never replaced, and text that is not a whole log is refused.
-#include "ripmarrow/rip_log.h"
-#include "ripmarrow/drive_offsets.h"
+#include "client/rip_log.h"
+#include "client/drive_offsets.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -12,10 +12,10 @@
 
 namespace {
 
-using engine::verify::TrackVerdict;
-using engine::verify::VerdictKind;
-using ripmarrow::RipLog;
-using ripmarrow::RipLogTrack;
+using proof::TrackVerdict;
+using proof::VerdictKind;
+using client::RipLog;
+using client::RipLogTrack;
 
 RipLog sampleLog() {
   RipLog log;
@@ -93,27 +93,27 @@ void expectSameLog(const RipLog& a, const RipLog& b) {
 
 TEST(RipLog, ItsTextReadsBackAsTheSameRecord) {
   const RipLog log = sampleLog();
-  const std::string text = ripmarrow::RipLogText(log);
+  const std::string text = client::RipLogText(log);
   EXPECT_NE(text.find("  AccurateRip: accurate (v2), confidence 12\n"), std::string::npos) << text;
   EXPECT_NE(text.find("  Test CRC: 89ABCDEF (equal)\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Read offset: +667 samples\n"), std::string::npos) << text;
   EXPECT_TRUE(text.ends_with("\nNot every track is accurate: 1 of 2 tracks accurate.\n")) << text;
   std::string error;
-  const auto back = ripmarrow::ParseRipLog(text, error);
+  const auto back = client::ParseRipLog(text, error);
   ASSERT_TRUE(back) << error;
   expectSameLog(log, *back);
 
   // Every track accurate: the closing line says so; a test CRC that differs is not accurate.
   RipLog good = sampleLog();
   good.tracks.pop_back();
-  EXPECT_TRUE(ripmarrow::RipLogText(good).ends_with("\nEvery track is accurate.\n"));
+  EXPECT_TRUE(client::RipLogText(good).ends_with("\nEvery track is accurate.\n"));
   good.tracks[0].testCrc = 1;
   EXPECT_FALSE(good.allAccurate());
-  EXPECT_NE(ripmarrow::RipLogText(good).find("Test CRC: 00000001 (DIFFERS)"), std::string::npos);
+  EXPECT_NE(client::RipLogText(good).find("Test CRC: 00000001 (DIFFERS)"), std::string::npos);
   for (const TrackVerdict verdict : {TrackVerdict{VerdictKind::kNotInDatabase, 0, 0},
                                      TrackVerdict{VerdictKind::kNoAnswer, 0, 0}}) {
     good.tracks[0].verdict = verdict;
-    const auto again = ripmarrow::ParseRipLog(ripmarrow::RipLogText(good), error);
+    const auto again = client::ParseRipLog(client::RipLogText(good), error);
     ASSERT_TRUE(again) << error;
     EXPECT_EQ(again->tracks[0].verdict.kind, verdict.kind);
   }
@@ -123,23 +123,23 @@ TEST(RipLog, ALineBreakInANameDoesNotBreakTheLog) {
   RipLog log = sampleLog();
   log.drive = "EVIL\nTrack 5\n";
   std::string error;
-  const auto back = ripmarrow::ParseRipLog(ripmarrow::RipLogText(log), error);
+  const auto back = client::ParseRipLog(client::RipLogText(log), error);
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(back->tracks.size(), 2u);
   EXPECT_EQ(back->drive, "EVIL?Track 5?");
 }
 
 TEST(RipLog, WhatIsNotAWholeLogIsRefused) {
-  const std::string text = ripmarrow::RipLogText(sampleLog());
+  const std::string text = client::RipLogText(sampleLog());
   std::string error;
-  EXPECT_FALSE(ripmarrow::ParseRipLog("", error));
-  EXPECT_FALSE(ripmarrow::ParseRipLog("some other file\n", error));
+  EXPECT_FALSE(client::ParseRipLog("", error));
+  EXPECT_FALSE(client::ParseRipLog("some other file\n", error));
   // Cut before its closing line.
-  EXPECT_FALSE(ripmarrow::ParseRipLog(text.substr(0, text.rfind("Not every")), error));
+  EXPECT_FALSE(client::ParseRipLog(text.substr(0, text.rfind("Not every")), error));
   EXPECT_NE(error.find("ends early"), std::string::npos) << error;
   std::string bad = text;
   bad.replace(bad.find("89ABCDEF"), 8, "89ABCDEG");
-  EXPECT_FALSE(ripmarrow::ParseRipLog(bad, error));
+  EXPECT_FALSE(client::ParseRipLog(bad, error));
   EXPECT_NE(error.find("Copy CRC"), std::string::npos) << error;
 }
 
@@ -148,20 +148,20 @@ TEST(RipLog, AnExistingLogIsNeverReplaced) {
   const std::string folder = mkdtemp(pattern);
   std::string error;
   const RipLog log = sampleLog();
-  EXPECT_EQ(ripmarrow::WriteRipLog(folder, log, error), folder + "/ripmarrow.log") << error;
-  EXPECT_EQ(ripmarrow::WriteRipLog(folder, log, error), folder + "/ripmarrow (2).log") << error;
-  EXPECT_EQ(ripmarrow::WriteRipLog(folder, log, error), folder + "/ripmarrow (3).log") << error;
+  EXPECT_EQ(client::WriteRipLog(folder, log, error), folder + "/ripmarrow.log") << error;
+  EXPECT_EQ(client::WriteRipLog(folder, log, error), folder + "/ripmarrow (2).log") << error;
+  EXPECT_EQ(client::WriteRipLog(folder, log, error), folder + "/ripmarrow (3).log") << error;
   std::ofstream(folder + "/ripmarrow (10).log") << "x";
   std::ofstream(folder + "/ripmarrow (x).log") << "x";
-  const auto logs = ripmarrow::RipLogsIn(folder);
+  const auto logs = client::RipLogsIn(folder);
   ASSERT_EQ(logs.size(), 4u);
   EXPECT_EQ(logs.front(), folder + "/ripmarrow.log");
   EXPECT_EQ(logs.back(), folder + "/ripmarrow (10).log");
   std::ifstream in(folder + "/ripmarrow.log");
   std::stringstream s;
   s << in.rdbuf();
-  EXPECT_EQ(s.str(), ripmarrow::RipLogText(log));
-  EXPECT_TRUE(ripmarrow::WriteRipLog(folder + "/missing", log, error).empty());
+  EXPECT_EQ(s.str(), client::RipLogText(log));
+  EXPECT_TRUE(client::WriteRipLog(folder + "/missing", log, error).empty());
   EXPECT_FALSE(error.empty());
   std::filesystem::remove_all(folder);
 }
@@ -171,7 +171,7 @@ TEST(RipLog, AnExistingLogIsNeverReplaced) {
 namespace {
 
 TEST(DriveOffsets, ADriveIsKnownByItsIdentityNotItsAddress) {
-  using ripmarrow::DriveOffsets;
+  using client::DriveOffsets;
   EXPECT_EQ(DriveOffsets::identityOf("RIPMARRW, Virtual CD-ROM   v+29B (0:7:0)"), "RIPMARRW, Virtual CD-ROM   v+29B");
   EXPECT_EQ(DriveOffsets::identityOf("  PLEXTOR, DVDR PX-716A v1.11 (12:0:0) "), "PLEXTOR, DVDR PX-716A v1.11");
   EXPECT_EQ(DriveOffsets::identityOf("Odd (drive) (x:1)"), "Odd (drive) (x:1)");

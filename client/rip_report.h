@@ -1,0 +1,53 @@
+// The engine's members that prove a rip, in the client's terms: the
+// checksums of the last rip, the disc's identities and layout, the drive's
+// read offset (IAudioCDRipperReport) and the rip of any range of the disc
+// (IAudioCDRipper2). A failed call gives nothing (or false).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "components/trackmill2.h"
+#include "platform/com/com_ptr.h"
+#include "proof/disc_layout.h"
+
+namespace client {
+
+struct TrackProof {
+  uint32_t copyCrc = 0;
+  uint32_t copyCrcSkipZero = 0;
+  uint32_t accurateRipV1 = 0;
+  uint32_t accurateRipV2 = 0;
+  uint32_t frame450 = 0;
+};
+
+class RipReport {
+ public:
+  explicit RipReport(IAudioCDRipper2* engine);
+
+  // The checksums of the last rip; nothing when the engine has no such members.
+  std::optional<TrackProof> lastTrack() const;
+  // The engine's counts of the last rip: retries, and frames its mode could
+  // not confirm.
+  std::optional<long> retries() const;
+  std::optional<long> framesUnconfirmed() const;
+  std::optional<uint32_t> accurateRipId1() const;
+  std::optional<uint32_t> accurateRipId2() const;
+  std::string musicBrainzDiscId() const;
+  // The layout of the audio tracks (as trackNum counts them) and the
+  // lead-out; nothing without the members. The engine's current track is
+  // left as it was.
+  std::optional<proof::DiscLayout> audioLayout(long audioTracks) const;
+  std::optional<long> readOffsetSamples() const;
+  bool putReadOffsetSamples(long samples) const;
+  // Starts the rip of `frames` frames from `firstLba` into `path` through
+  // the codec object's format; the HRESULT of the call.
+  HRESULT ripRangeToAudioFile2Format(long firstLba, long frames, const std::string& path) const;
+
+ private:
+  IAudioCDRipper2* engine_;
+  com::ComPtr<IAudioCDRipperReport> report_;
+};
+
+}  // namespace client

@@ -1,4 +1,5 @@
 #include "ripmarrow/info_command.h"
+#include "ripmarrow/engine_errors.h"
 #include "ripmarrow/engine_session.h"
 
 #include <cstdio>
@@ -15,21 +16,6 @@
 
 namespace ripmarrow {
 namespace {
-
-const char* errorName(LONG code) {
-  switch (code) {
-    case INIT_FAILED: return "INIT_FAILED";
-    case OPERATION_FAILED: return "OPERATION_FAILED";
-    case OUT_OF_MEMORY: return "OUT_OF_MEMORY";
-    case INVALID_PARAM: return "INVALID_PARAM";
-    case DRIVE_BUSY: return "DRIVE_BUSY";
-    case ASPI_DRIVER: return "ASPI_DRIVER";
-    case FORMAT_NOT_SUPPORT: return "FORMAT_NOT_SUPPORT";
-    case FILE_ACCESS: return "FILE_ACCESS";
-    case MEDIA_CHANGED: return "MEDIA_CHANGED";
-    default: return "error";
-  }
-}
 
 const char* discTypeName(CDDiskTypeConstants type) {
   switch (type) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/text/utf.h"
+#include "ripmarrow/engine_errors.h"
 #include "ripmarrow/engine_session.h"
 #include "ripmarrow/virtual_drive_setup.h"
 
@@ -50,18 +51,6 @@ class LookupSink final : public com::EventSink<LookupSink, DIID__IAudioCDRipper2
   std::ostream& err_;
   int queries_ = 0;
 };
-
-const char* errorName(LONG code) {
-  switch (code) {
-    case INIT_FAILED: return "INIT_FAILED";
-    case OPERATION_FAILED: return "OPERATION_FAILED";
-    case INVALID_PARAM: return "INVALID_PARAM";
-    case DRIVE_BUSY: return "DRIVE_BUSY";
-    case ASPI_DRIVER: return "ASPI_DRIVER";
-    case MEDIA_CHANGED: return "MEDIA_CHANGED";
-    default: return "error";
-  }
-}
 
 }  // namespace
 

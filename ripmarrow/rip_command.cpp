@@ -23,6 +23,7 @@
 #include "ripmarrow/deemphasis.h"
 #include "ripmarrow/disc_layout_query.h"
 #include "ripmarrow/drive_offsets.h"
+#include "ripmarrow/engine_errors.h"
 #include "ripmarrow/engine_session.h"
 #include "ripmarrow/flac_output.h"
 #include "ripmarrow/hidden_track.h"
@@ -85,26 +86,14 @@ class RipSink final : public com::EventSink<RipSink, DIID__IAudioCDRipper2Events
   bool finished = false;
 };
 
-const char* errorName(LONG code) {
-  switch (code) {
-    case INIT_FAILED: return "INIT_FAILED";
-    case OPERATION_FAILED: return "OPERATION_FAILED (a block stayed unreadable)";
-    case NO_DRIVES: return "NO_DRIVES";
-    case OUT_OF_MEMORY: return "OUT_OF_MEMORY";
-    case INVALID_PARAM: return "INVALID_PARAM";
-    case TIMEOUT: return "TIMEOUT";
-    case DRIVE_BUSY: return "DRIVE_BUSY";
-    case ASPI_DRIVER: return "ASPI_DRIVER";
-    case FORMAT_NOT_SUPPORT: return "FORMAT_NOT_SUPPORT";
-    case FILE_ACCESS: return "FILE_ACCESS";
-    case MEDIA_CHANGED: return "MEDIA_CHANGED";
-    default: return "error";
-  }
-}
-
+// A track's errors as its line and the log say them: in a rip,
+// OPERATION_FAILED is a block that stayed unreadable.
 std::string errorList(const std::vector<LONG>& errors) {
   std::string list;
-  for (LONG code : errors) list += (list.empty() ? "" : ", ") + std::string(errorName(code));
+  for (LONG code : errors) {
+    list += (list.empty() ? "" : ", ") + std::string(errorName(code));
+    if (code == OPERATION_FAILED) list += " (a block stayed unreadable)";
+  }
   return list;
 }
 

@@ -3,8 +3,6 @@
 #include "ripmarrow/engine_session.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -50,24 +48,7 @@ std::string duration(LONG ms) {
 
 }  // namespace
 
-int InfoCommand::main(int argc, char** argv) {
-  Options options;
-  VirtualDriveOption vdrive;
-  bool seenCommand = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--vdrive") {
-      vdrive.take(argc, argv, i, "info");
-    } else if (arg == "--drive" && i + 1 < argc) {
-      options.driveNum = std::strtol(argv[++i], nullptr, 10);
-    } else if (arg == "info" && !seenCommand) {
-      seenCommand = true;
-    } else {
-      std::cerr << "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] info\n";
-      return 2;
-    }
-  }
-  if (!vdrive.apply(options.preferredLetter)) return 1;
+int InfoCommand::main(const Options& options) {
   return runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 

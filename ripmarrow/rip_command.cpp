@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -19,27 +18,19 @@
 #include "platform/text/utf.h"
 #include "ripmarrow/accuraterip_check.h"
 #include "ripmarrow/codec_output.h"
+#include "ripmarrow/command_table.h"
 #include "ripmarrow/cue_sheet_file.h"
 #include "ripmarrow/deemphasis.h"
 #include "ripmarrow/disc_layout_query.h"
-#include "ripmarrow/drive_offsets.h"
 #include "ripmarrow/engine_errors.h"
 #include "ripmarrow/engine_session.h"
 #include "ripmarrow/flac_output.h"
 #include "ripmarrow/hidden_track.h"
 #include "ripmarrow/rip_proof.h"
 #include "ripmarrow/track_tagger.h"
-#include "ripmarrow/virtual_drive_setup.h"
 
 namespace ripmarrow {
 namespace {
-
-constexpr char kUsage[] =
-    "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4] [--format wav|mp3|mp2|ogg|wma|flac]\n"
-    "         [--flac-level 0-8] [--mode play|burst|synch|secure|paranoid] [--retries N]\n"
-    "         [--on-error stop|silence|cut|correct] [--speed X|max] [--titles local|online|all|none] [--out FOLDER]\n"
-    "         [--email ADDRESS] [--offset N] [--verify] [--accuraterip-server HOST[:PORT]|none]\n"
-    "         [--cue] [--deemphasis]\n";
 
 constexpr long kMaxTracks = 99;
 // File names longer than this are cut (at a character boundary): most file
@@ -121,23 +112,6 @@ HRESULT startRip(IAudioCDRipper2* engine, RipCommand::Format format, BSTR path) 
   return E_INVALIDARG;
 }
 
-template <typename T>
-bool pick(const std::string& value, std::initializer_list<std::pair<const char*, T>> choices, T& result) {
-  for (const auto& [name, choice] : choices) {
-    if (value == name) {
-      result = choice;
-      return true;
-    }
-  }
-  return false;
-}
-
-bool parseNumber(const std::string& value, long low, long high, long& result) {
-  if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string::npos) return false;
-  result = std::strtol(value.c_str(), nullptr, 10);
-  return result >= low && result <= high;
-}
-
 std::string twoDigits(long n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
 // Draws the bar of a track in place on a terminal, or a line per 10 %.
@@ -171,19 +145,6 @@ class ProgressView {
 };
 
 }  // namespace
-
-bool RipCommand::wanted(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--drive") == 0) {
-      ++i;
-    } else if (std::strcmp(argv[i], "--vdrive") == 0) {
-      if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "rip") != 0) ++i;  // its image
-    } else if (argv[i][0] != '-') {
-      return std::strcmp(argv[i], "rip") == 0;
-    }
-  }
-  return false;
-}
 
 bool RipCommand::parseTracks(const std::string& text, std::vector<long>& tracks) {
   tracks.clear();
@@ -240,86 +201,8 @@ std::string RipCommand::freePath(const std::string& folder, const std::string& n
   return path;
 }
 
-int RipCommand::main(int argc, char** argv) {
-  Options options;
-  VirtualDriveOption vdrive;
-  bool seenCommand = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    bool ok = true;
-    if (arg == "rip" && !seenCommand) {
-      seenCommand = true;
-    } else if (arg == "--vdrive") {
-      vdrive.take(argc, argv, i, "rip");
-    } else if (arg == "--drive" && hasValue) {
-      ok = parseNumber(argv[++i], 1, 99, options.driveNum);
-    } else if (arg == "--tracks" && hasValue) {
-      ok = parseTracks(argv[++i], options.tracks);
-    } else if (arg == "--format" && hasValue) {
-      ok = pick<Format>(argv[++i],
-                        {{"wav", Format::kWav}, {"mp3", Format::kMp3}, {"mp2", Format::kMp2}, {"ogg", Format::kOgg},
-                         {"wma", Format::kWma}, {"flac", Format::kFlac}},
-                        options.format);
-    } else if (arg == "--flac-level" && hasValue) {
-      ok = parseNumber(argv[++i], 0, 8, options.flacLevel);
-    } else if (arg == "--mode" && hasValue) {
-      ok = pick<RipModePresetConstants>(
-          argv[++i], {{"play", PLAY}, {"burst", BURST}, {"synch", SYNCH}, {"secure", SECURE}, {"paranoid", PARANOID}},
-          options.mode);
-    } else if (arg == "--retries" && hasValue) {
-      ok = parseNumber(argv[++i], 0, 254, options.retries);
-    } else if (arg == "--on-error" && hasValue) {
-      ok = pick<long>(argv[++i], {{"stop", StopRip}, {"silence", SILENCE}, {"cut", CUT}, {"correct", CORRECT}},
-                      options.onError);
-    } else if (arg == "--speed" && hasValue) {
-      const std::string_view value = argv[++i];
-      options.speedMax = value == "max";
-      ok = options.speedMax || parseNumber(value.data(), 1, 64, options.speed);
-    } else if (arg == "--titles" && hasValue) {
-      ok = pick<Titles>(argv[++i],
-                        {{"local", Titles::kLocal}, {"online", Titles::kOnline}, {"all", Titles::kAll},
-                         {"none", Titles::kNone}},
-                        options.titles);
-    } else if (arg == "--email" && hasValue) {
-      options.email = argv[++i];
-    } else if (arg == "--cue") {
-      options.cue = true;
-    } else if (arg == "--deemphasis") {
-      options.deemphasis = true;
-    } else if (arg == "--out" && hasValue) {
-      options.folder = argv[++i];
-      ok = !options.folder.empty();
-    } else if (arg == "--offset" && hasValue) {
-      long offset = 0;
-      ok = DriveOffsets::parseOffset(argv[++i], offset);
-      options.offset = offset;
-    } else if (arg == "--verify") {
-      options.verify = true;
-    } else if (arg == "--accuraterip-server" && hasValue) {
-      options.accurateRipServer = argv[++i];
-      std::optional<engine::verify::HttpServer> server;
-      ok = parseAccurateRipServer(options.accurateRipServer, server);
-    } else {
-      std::cerr << kUsage;
-      return 2;
-    }
-    if (!ok) {
-      std::cerr << "bad value for " << arg << ": " << argv[i] << "\n" << kUsage;
-      return 2;
-    }
-  }
-  if (options.folder.empty()) {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') {
-      std::cerr << "HOME is not set: name the folder with --out.\n";
-      return 2;
-    }
-    options.folder = std::string(home) + "/Music/Ripmarrow";
-  }
-
-  if (!vdrive.apply(options.preferredLetter)) return 1;
-  // A rip plays nothing: the player the engine creates needs no sound card
+int RipCommand::main(const Options& options) {
+  // Nothing is played: the player the engine creates needs no sound card
   // (and probing one fills the terminal with the sound library's complaints).
   setenv("RIPMARROW_AUDIO", "silent", 1);
   return runInApartment([&] { return run(options, std::cout, std::cerr); });

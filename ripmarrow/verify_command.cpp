@@ -14,12 +14,11 @@
 #include "engine/verify/accuraterip_verdict.h"
 #include "engine/verify/track_checksums.h"
 #include "ripmarrow/accuraterip_check.h"
+#include "ripmarrow/command_table.h"
 #include "ripmarrow/rip_log.h"
 
 namespace ripmarrow {
 namespace {
-
-constexpr char kUsage[] = "usage: ripmarrow verify FOLDER [--log FILE] [--accuraterip-server HOST[:PORT]]\n";
 
 std::string hex8(uint32_t value) {
   char text[16];
@@ -156,32 +155,8 @@ std::optional<std::string> VerifyCommand::readAudio(const std::string& path, std
   return std::nullopt;
 }
 
-int VerifyCommand::main(int argc, char** argv) {
-  Options options;
-  std::string server = engine::verify::DefaultAccurateRipServer();
-  bool seenCommand = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "verify" && !seenCommand) {
-      seenCommand = true;
-    } else if (arg == "--log" && hasValue) {
-      options.log = argv[++i];
-    } else if (arg == "--accuraterip-server" && hasValue) {
-      server = argv[++i];
-    } else if (seenCommand && options.folder.empty() && !arg.empty() && arg[0] != '-') {
-      options.folder = arg;
-    } else {
-      std::cerr << kUsage;
-      return 2;
-    }
-  }
-  if (options.folder.empty() || !parseAccurateRipServer(server, options.server)) {
-    std::cerr << kUsage;
-    return 2;
-  }
-  return run(options, std::cout, std::cerr);
-}
+// The command line goes through the command table, as every command's does.
+int VerifyCommand::main(int argc, char** argv) { return dispatch(argc, argv); }
 
 int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
   namespace fs = std::filesystem;

@@ -393,8 +393,8 @@ std::string roffOption(const OptionEntry& option) {
 
 }  // namespace
 
-const std::vector<OptionSpec<DriveChoice>>& driveOptions() {
-  static const std::vector<OptionSpec<DriveChoice>> options = {
+const std::vector<BoundOption<DriveChoice>>& driveOptions() {
+  static const std::vector<BoundOption<DriveChoice>> options = {
       {"--vdrive", "[IMAGE]",
        "put IMAGE (a CUE sheet or a disc description; default: the demo disc) into virtual drive V: and use it",
        [](DriveChoice& d, std::string_view v) {

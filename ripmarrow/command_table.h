@@ -31,8 +31,8 @@ struct OptionEntry {
 // stores the value into the command's options `O` ("" for a switch and for
 // an optional value left out). False refuses the value.
 template <typename O>
-struct OptionSpec : OptionEntry {
-  OptionSpec(std::string_view optionName, std::string_view optionValue, std::string_view optionHelp,
+struct BoundOption : OptionEntry {
+  BoundOption(std::string_view optionName, std::string_view optionValue, std::string_view optionHelp,
              std::function<bool(O&, std::string_view)> setter)
       : OptionEntry{optionName, optionValue, optionHelp}, set(std::move(setter)) {}
   std::function<bool(O&, std::string_view)> set;
@@ -43,7 +43,7 @@ struct DriveChoice {
   VirtualDriveOption vdrive;
   long driveNum = 0;  // 0: not given
 };
-const std::vector<OptionSpec<DriveChoice>>& driveOptions();
+const std::vector<BoundOption<DriveChoice>>& driveOptions();
 
 // The options given on a command line, in order, and the words left over:
 // what the parser found before the command's setters see it.
@@ -67,11 +67,11 @@ struct CommandEntry {
 // the check of its arguments (and of what its options say together), and
 // what runs it.
 template <typename O>
-struct CommandSpec {
+struct CommandDecl {
   std::string_view name{};
   std::string_view arguments{};
   std::string_view help{};
-  std::vector<OptionSpec<O>> options{};
+  std::vector<BoundOption<O>> options{};
   // The words after the options into `O`: "" when the command line is
   // whole, else what is wrong. Unset: the command takes no arguments.
   std::function<std::string(O&, const std::vector<std::string_view>&)> finish{};
@@ -91,44 +91,44 @@ concept ReadsDisc = requires(O& o) {
 // its help is: the exit status 2.
 int refuse(std::string_view command, const std::string& complaint);
 
-// The table's entry of `spec`: the help's view of it, and the run that
+// The table's entry of `decl`: the help's view of it, and the run that
 // applies each option's setter in the order given.
 template <typename O>
-CommandEntry command(CommandSpec<O> spec) {
-  CommandEntry entry{spec.name, spec.arguments, spec.help, ReadsDisc<O>, {}, {}};
-  for (const OptionSpec<O>& option : spec.options) entry.options.push_back(option);
-  entry.run = [spec = std::move(spec)](const CommandLine& line) -> int {
-    O options = spec.defaults ? spec.defaults() : O{};
+CommandEntry command(CommandDecl<O> decl) {
+  CommandEntry entry{decl.name, decl.arguments, decl.help, ReadsDisc<O>, {}, {}};
+  for (const BoundOption<O>& option : decl.options) entry.options.push_back(option);
+  entry.run = [decl = std::move(decl)](const CommandLine& line) -> int {
+    O options = decl.defaults ? decl.defaults() : O{};
     [[maybe_unused]] DriveChoice drive;
     for (const auto& [name, value] : line.options) {
       bool ok = false;
       std::string_view wanted;
       if constexpr (ReadsDisc<O>) {
-        for (const OptionSpec<DriveChoice>& option : driveOptions()) {
+        for (const BoundOption<DriveChoice>& option : driveOptions()) {
           if (option.name != name) continue;
           ok = option.set(drive, value);
           wanted = option.value;
         }
       }
-      for (const OptionSpec<O>& option : spec.options) {
+      for (const BoundOption<O>& option : decl.options) {
         if (option.name != name) continue;
         ok = option.set(options, value);
         wanted = option.value;
       }
       if (!ok) {
-        return refuse(spec.name, "bad value for " + std::string(name) + ": '" + std::string(value) + "' (wanted: " +
+        return refuse(decl.name, "bad value for " + std::string(name) + ": '" + std::string(value) + "' (wanted: " +
                                      std::string(wanted) + ")");
       }
     }
     const std::string complaint =
-        spec.finish ? spec.finish(options, line.arguments)
+        decl.finish ? decl.finish(options, line.arguments)
                     : line.arguments.empty() ? std::string() : "unexpected word " + std::string(line.arguments[0]);
-    if (!complaint.empty()) return refuse(spec.name, complaint);
+    if (!complaint.empty()) return refuse(decl.name, complaint);
     if constexpr (ReadsDisc<O>) {
       options.driveNum = drive.driveNum;
       if (!drive.vdrive.apply(options.preferredLetter)) return 1;
     }
-    return spec.run(options);
+    return decl.run(options);
   };
   return entry;
 }

@@ -38,21 +38,6 @@ void closeIfOpen(IAudioFile2* file) {
   if (file != nullptr && isOpen(file)) file->CloseFile();
 }
 
-std::string lowerCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
-
-const char* extensionOf(int format) {
-  switch (format) {
-    case FileConversion::kWav: return ".wav";
-    case FileConversion::kWma: return ".wma";
-    case FileConversion::kOgg: return ".ogg";
-    case FileConversion::kFlac: return ".flac";
-    default: return ".mp3";
-  }
-}
-
 // The same file, whether named alike or through links.
 bool sameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
@@ -80,9 +65,10 @@ std::string withExtension(const std::string& name, const std::string& extension)
 bool isConvertibleExtension(const std::string& fileName) {
   const size_t dot = fileName.rfind('.');
   if (dot == std::string::npos) return false;
-  const std::string extension = lowerCase(fileName.substr(dot));
-  for (const char* known : {".wav", ".mp3", ".ogg", ".wma", ".flac"}) {
-    if (extension == known) return true;
+  // What the format box offers, it reads.
+  const auto format = client::FormatOfExtension(fileName.substr(dot));
+  for (int box = 0; box < 5; ++box) {
+    if (format == formatAtBoxIndex(box)) return true;
   }
   return false;
 }
@@ -223,7 +209,7 @@ bool FileConversion::chooseFormat(int format) {
       }
       break;
   }
-  extension_ = extensionOf(format);
+  extension_ = client::FormatInfo(formatAtBoxIndex(format)).extension;
   return true;
 }
 

@@ -34,6 +34,12 @@ void fillMp3(Settings* mp3, const Mp3Settings& s) {
 
 }  // namespace
 
+client::AudioFormat formatAtBoxIndex(int index) {
+  using F = client::AudioFormat;
+  constexpr F kBox[] = {F::kMp3, F::kWav, F::kWma, F::kOgg, F::kFlac};
+  return index >= 0 && index < 5 ? kBox[index] : F::kMp3;
+}
+
 LONG frequencyAt(int index, int defaultIndex) { return at(FrequencyTable, index, defaultIndex); }
 LONG bitrateAt(int index, int defaultIndex) { return at(BitrateTable, index, defaultIndex); }
 

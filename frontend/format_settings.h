@@ -7,6 +7,7 @@
 
 #include <array>
 
+#include "client/audio_formats.h"
 #include "components/trackmill2.h"
 #include "components/wavesmith2.h"
 
@@ -21,6 +22,10 @@ inline constexpr std::array<LONG, 17> BitrateTable = {8,  16, 24,  32,  40,  48,
 
 // The table value at a stored index; the default index's value when the
 // index is outside the table.
+// The format box's entries in its order: MP3, WAV, WMA, OGG, FLAC (the
+// rip batch's and the converter's Format values); MP3 outside them.
+client::AudioFormat formatAtBoxIndex(int index);
+
 LONG frequencyAt(int index, int defaultIndex = 7);
 LONG bitrateAt(int index, int defaultIndex = 11);
 

@@ -1,17 +1,17 @@
-// The 148 genre names of the tags the program writes: the ID3v1 list (0 to
-// 79) followed by the common extension list (80 to 147). The ID3 tag
-// editor's genre box holds the same names in the same order.
+// The genres of the tags the program writes (components/id3_genres.h): the
+// ID3 tag editor's genre box holds them in the same order.
 #pragma once
 
 #include <array>
 #include <string_view>
 
+#include "components/id3_genres.h"
+
 namespace quavern {
 
-inline constexpr int kGenreCount = 148;
-inline constexpr int kGenreOther = 12;
-
-extern const std::array<const char*, kGenreCount> GenreNames;
+inline constexpr int kGenreCount = components::kId3GenreCount;
+inline constexpr int kGenreOther = components::kId3GenreOther;
+inline constexpr const auto& GenreNames = components::kId3Genres;
 
 // The first index whose name equals `name` exactly (case-sensitive);
 // kGenreOther when none does or the name is empty.

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "client/accuraterip_lookup.h"
+#include "client/file_names.h"
 #include "frontend/current_tags.h"
 #include "frontend/disc_controller.h"
 #include "frontend/format_settings.h"
@@ -23,16 +24,6 @@
 namespace quavern {
 
 namespace {
-
-const char* extensionOf(int format) {
-  switch (format) {
-    case RipBatch::kWav: return ".wav";
-    case RipBatch::kWma: return ".wma";
-    case RipBatch::kOgg: return ".ogg";
-    case RipBatch::kFlac: return ".flac";
-    default: return ".mp3";
-  }
-}
 
 // A year of digits only; anything else is not written.
 bool parseYear(const std::string& text, LONG& year) {
@@ -55,8 +46,7 @@ std::optional<client::HttpServer> accurateRipServer(const std::string& text) {
 }  // namespace
 
 std::string ripFileName(const std::string& title, const std::string& extension) {
-  std::string name = title;
-  for (char c : {'*', '?', '|', ':', '"', '/', '\\', '<', '>'}) std::erase(name, c);
+  std::string name = client::WithoutForbiddenChars(title);
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos) return name + extension;
   return name.substr(0, dot) + extension;
@@ -177,7 +167,7 @@ bool RipBatch::chooseFormat() {
       }
       break;
   }
-  outputExtension_ = extensionOf(format_);
+  outputExtension_ = client::FormatInfo(formatAtBoxIndex(format_)).extension;
   return true;
 }
 

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTableWidget>
 
+#include "client/file_names.h"
 #include "frontend/data_folder.h"
 #include "frontend/settings/settings_store.h"
 #include "frontend/skin/skin_face.h"
@@ -37,12 +38,6 @@ struct Column {
 };
 constexpr Column kColumns[] = {{"Title", 135}, {"Artist", 100}, {"Album", 95}, {"Time", 45}, {"Status", 75}};
 constexpr int kStatusColumn = 4;
-
-// The nine characters a title may not hold (they cannot be in a file name).
-std::string withoutForbidden(std::string text) {
-  for (char c : {'*', '?', '|', ':', '"', '/', '\\', '<', '>'}) std::erase(text, c);
-  return text;
-}
 
 // The folder as the folder box shows it: the home folder as "~", so that
 // the usual folders fit; the whole path is the box's tool tip.
@@ -565,7 +560,7 @@ void Tfm_main::hideTitleEditor() {
 }
 
 void Tfm_main::edt_titleExit() {
-  const std::string title = withoutForbidden(edt_title_->text().toStdString());
+  const std::string title = client::WithoutForbiddenChars(edt_title_->text().toStdString());
   edt_title_->setText(QString::fromStdString(title));
   edt_title_->hide();
   if (title.empty() || editIndex_ < 0 || editIndex_ >= lv_->rowCount()) return;

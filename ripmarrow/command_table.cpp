@@ -1,9 +1,13 @@
 #include "ripmarrow/command_table.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
 #include "components/registrar/component_registrar.h"
+#include "client/proof_recorder.h"
+#include "client/drive_offsets.h"
 #include "ripmarrow/info_command.h"
 #include "ripmarrow/lookup_command.h"
 #include "ripmarrow/offset_command.h"
@@ -14,147 +18,398 @@
 namespace ripmarrow {
 namespace {
 
-int registerMain(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::string_view(argv[i]) != "register") {
-      std::cerr << "usage: ripmarrow register\n";
-      return 2;
-    }
-  }
-  return ComponentRegistrar::builtComponents().registerAll(std::cout) ? 0 : 1;
-}
-
-int helpMain(int argc, char** argv) {
-  const CommandEntry* wanted = nullptr;
-  bool seenHelp = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "help" && !seenHelp) {
-      seenHelp = true;
-    } else if (wanted == nullptr && (wanted = findCommand(arg)) != nullptr) {
-      continue;
-    } else {
-      std::cerr << "no such command: " << arg << "\nusage: ripmarrow help [COMMAND]\n";
-      return 2;
-    }
-  }
-  if (wanted != nullptr) {
-    printCommandHelp(*wanted, std::cout);
-  } else {
-    printHelp(std::cout);
-  }
-  return 0;
-}
-
+constexpr std::string_view kServerValue = "HOST[:PORT]|none";
 constexpr std::string_view kServerHelp =
     "the AccurateRip server (default www.accuraterip.com; port 80); none: ask no server";
+constexpr std::string_view kEmailHelp = "the address CDDB requests carry";
 
-bool takesValue(const OptionEntry& option) { return !option.value.empty() && option.value[0] != '['; }
-
-const OptionEntry* findOption(const CommandEntry* command, std::string_view name) {
-  if (command == nullptr || command->takesDrive) {
-    for (const OptionEntry& option : driveOptions()) {
-      if (option.name == name) return &option;
+// The value, when it is one of `choices`, into `result`.
+template <typename T>
+bool pick(std::string_view value, std::initializer_list<std::pair<std::string_view, T>> choices, T& result) {
+  for (const auto& [name, choice] : choices) {
+    if (value == name) {
+      result = choice;
+      return true;
     }
   }
-  if (command != nullptr) {
-    for (const OptionEntry& option : command->options) {
-      if (option.name == name) return &option;
-    }
-    return nullptr;
+  return false;
+}
+
+// The setter of an option `O::*field` that keeps the value as it is.
+template <typename O>
+auto text(std::string O::*field) {
+  return [field](O& options, std::string_view value) {
+    options.*field = std::string(value);
+    return true;
+  };
+}
+
+// The setter of a switch.
+template <typename O>
+auto on(bool O::*field) {
+  return [field](O& options, std::string_view) {
+    options.*field = true;
+    return true;
+  };
+}
+
+// The setter of --accuraterip-server into an HttpServer (nothing for none).
+template <typename O>
+auto accurateRipServer() {
+  return [](O& options, std::string_view value) { return client::ParseAccurateRipServer(std::string(value), options.server); };
+}
+
+// Offset and verify start from the server of $RIPMARROW_ACCURATERIP_SERVER
+// (else the public one); a value that is no server leaves them asking none,
+// as rip does.
+template <typename O>
+O withDefaultServer() {
+  O options;
+  client::ParseAccurateRipServer(client::DefaultAccurateRipServer(), options.server);
+  return options;
+}
+
+std::string oneArgument(const std::vector<std::string_view>& words, std::string_view what, std::string& into) {
+  if (words.empty()) return std::string(what) + " is missing";
+  if (words.size() > 1) return "unexpected word " + std::string(words[1]);
+  into = std::string(words[0]);
+  return "";
+}
+
+struct RegisterOptions {};
+
+struct HelpOptions {
+  const CommandEntry* command = nullptr;  // nullptr: every command
+};
+
+CommandEntry registerCommand() {
+  return command<RegisterOptions>({
+      .name = "register",
+      .help = "register the built engine and components in $RIPMARROW_HOME (once per home)",
+      .run = [](const RegisterOptions&) { return ComponentRegistrar::builtComponents().registerAll(std::cout) ? 0 : 1; },
+  });
+}
+
+CommandEntry infoCommand() {
+  return command<InfoCommand::Options>({
+      .name = "info",
+      .help = "list the drives and the disc in one of them: type, disc ids, tracks",
+      .run = InfoCommand::main,
+  });
+}
+
+CommandEntry lookupCommand() {
+  using O = LookupCommand::Options;
+  return command<O>({
+      .name = "lookup",
+      .help = "the disc's titles from cdplayer.ini or a CDDB server",
+      .options =
+          {
+              {"--source", "all|online|local", "where to look (default all: cdplayer.ini, then the server)",
+               [](O& o, std::string_view v) { return LookupCommand::parseSource(std::string(v), o.source); }},
+              {"--server", "HOST[:PORT]", "the CDDB server",
+               [](O& o, std::string_view v) {
+                 return LookupCommand::parseServer(std::string(v), o.serverHost, o.serverPort);
+               }},
+              {"--email", "ADDRESS", kEmailHelp, text(&O::email)},
+          },
+      .run = LookupCommand::main,
+  });
+}
+
+CommandEntry playCommand() {
+  using O = PlayCommand::Options;
+  return command<O>({
+      .name = "play",
+      .arguments = "TRACK",
+      .help = "play a track (keys: space pause, arrows seek, q stop)",
+      .finish =
+          [](O& o, const std::vector<std::string_view>& words) {
+            std::string track;
+            std::string complaint = oneArgument(words, "TRACK", track);
+            if (complaint.empty() && !parseNumber(track, 1, 99, o.track)) complaint = "no track " + track;
+            return complaint;
+          },
+      .run = PlayCommand::main,
+  });
+}
+
+CommandEntry ripCommand() {
+  using O = RipCommand::Options;
+  using T = RipCommand::Titles;
+  return command<O>({
+      .name = "rip",
+      .help = "rip tracks into files, check them against AccurateRip and write ripmarrow.log",
+      .options =
+          {
+              {"--tracks", "LIST", "the tracks, e.g. 1,3-4 (default: every audio track)",
+               [](O& o, std::string_view v) { return RipCommand::parseTracks(std::string(v), o.tracks); }},
+              {"--format", "wav|mp3|mp2|ogg|wma|flac", "the files' format (default mp3)",
+               [](O& o, std::string_view v) {
+                 const auto format = client::FormatOfName(v);
+                 if (format) o.format = *format;
+                 return format.has_value();
+               }},
+              {"--flac-level", "0-8", "FLAC compression level (default 5)",
+               [](O& o, std::string_view v) { return parseNumber(v, 0, 8, o.flacLevel); }},
+              {"--mode", "play|burst|synch|secure|paranoid", "the rip mode (default burst)",
+               [](O& o, std::string_view v) {
+                 return pick<RipModePresetConstants>(
+                     v, {{"play", PLAY}, {"burst", BURST}, {"synch", SYNCH}, {"secure", SECURE}, {"paranoid", PARANOID}},
+                     o.mode);
+               }},
+              {"--retries", "N", "reads of a bad block before the on-error action (0-254)",
+               [](O& o, std::string_view v) { return parseNumber(v, 0, 254, o.retries); }},
+              {"--on-error", "stop|silence|cut|correct", "what to do with a block that stays unreadable",
+               [](O& o, std::string_view v) {
+                 return pick<long>(v, {{"stop", StopRip}, {"silence", SILENCE}, {"cut", CUT}, {"correct", CORRECT}},
+                                   o.onError);
+               }},
+              {"--speed", "X|max", "read speed (1-64x), or the drive's highest, unpaced",
+               [](O& o, std::string_view v) {
+                 o.speedMax = v == "max";
+                 return o.speedMax || parseNumber(v, 1, 64, o.speed);
+               }},
+              {"--titles", "local|online|all|none", "where file names and tags come from (default local)",
+               [](O& o, std::string_view v) {
+                 return pick<T>(v, {{"local", T::kLocal}, {"online", T::kOnline}, {"all", T::kAll}, {"none", T::kNone}},
+                                o.titles);
+               }},
+              {"--out", "FOLDER", "the output folder (default ~/Music/Ripmarrow)",
+               [](O& o, std::string_view v) {
+                 o.folder = std::string(v);
+                 return !v.empty();
+               }},
+              {"--email", "ADDRESS", kEmailHelp, text(&O::email)},
+              {"--offset", "N", "the drive's read offset in samples (-2000..2000) instead of drives.ini's",
+               [](O& o, std::string_view v) {
+                 long offset = 0;
+                 const bool ok = client::DriveOffsets::parseOffset(std::string(v), offset);
+                 o.offset = offset;
+                 return ok;
+               }},
+              {"--verify", "", "test and copy: read each track twice; differing copy CRCs fail the track",
+               on(&O::verify)},
+              {"--accuraterip-server", kServerValue, kServerHelp,
+               [](O& o, std::string_view v) {
+                 o.accurateRipServer = std::string(v);
+                 std::optional<client::HttpServer> server;
+                 return client::ParseAccurateRipServer(o.accurateRipServer, server);
+               }},
+              {"--cue", "", "write a cue sheet beside the files (catalog number, ISRCs, pregaps, titles)",
+               on(&O::cue)},
+              {"--deemphasis", "", "undo pre-emphasis in the files of tracks flagged with it", on(&O::deemphasis)},
+          },
+      .finish =
+          [](O& o, const std::vector<std::string_view>& words) -> std::string {
+            if (!words.empty()) return "unexpected word " + std::string(words[0]);
+            if (!o.folder.empty()) return "";
+            const char* home = std::getenv("HOME");
+            if (home == nullptr || *home == '\0') return "HOME is not set: name the folder with --out";
+            o.folder = std::string(home) + "/Music/Ripmarrow";
+            return "";
+          },
+      .run = RipCommand::main,
+  });
+}
+
+CommandEntry offsetCommand() {
+  using O = OffsetCommand::Options;
+  using A = OffsetCommand::Action;
+  return command<O>({
+      .name = "offset",
+      .arguments = "show|set N|find",
+      .help = "the drive's read offset kept in drives.ini: show it, set it, or find it from a disc AccurateRip knows",
+      .options =
+          {
+              {"--save", "", "find: keep the offset found in drives.ini", on(&O::save)},
+              {"--accuraterip-server", kServerValue, kServerHelp, accurateRipServer<O>()},
+          },
+      .finish =
+          [](O& o, const std::vector<std::string_view>& words) -> std::string {
+            // No action: show.
+            const std::string_view action = words.empty() ? "show" : words[0];
+            const size_t count = words.empty() ? 0 : action == "set" ? 2 : 1;
+            if (!pick<A>(action, {{"show", A::kShow}, {"set", A::kSet}, {"find", A::kFind}}, o.action)) {
+              return "no action " + std::string(action) + " (show, set N or find)";
+            }
+            if (words.size() < count) return "set needs the offset N";
+            if (words.size() > count) return "unexpected word " + std::string(words[count]);
+            if (o.action == A::kSet && !client::DriveOffsets::parseOffset(std::string(words[1]), o.offset)) {
+              return "bad offset " + std::string(words[1]) + " (-2000..2000)";
+            }
+            if (o.save && o.action != A::kFind) return "--save goes with find";
+            return "";
+          },
+      .run = OffsetCommand::main,
+      .defaults = withDefaultServer<O>,
+  });
+}
+
+CommandEntry verifyCommand() {
+  using O = VerifyCommand::Options;
+  return command<O>({
+      .name = "verify",
+      .arguments = "FOLDER",
+      .help = "re-check the files of a rip log against the log and AccurateRip",
+      .options =
+          {
+              {"--log", "FILE", "the log to check (default: the folder's newest ripmarrow*.log)", text(&O::log)},
+              {"--accuraterip-server", kServerValue, kServerHelp, accurateRipServer<O>()},
+          },
+      .finish = [](O& o, const std::vector<std::string_view>& words) { return oneArgument(words, "FOLDER", o.folder); },
+      .run = [](const O& o) { return VerifyCommand::run(o, std::cout, std::cerr); },
+      .defaults = withDefaultServer<O>,
+  });
+}
+
+CommandEntry helpCommand() {
+  return command<HelpOptions>({
+      .name = "help",
+      .arguments = "[COMMAND]",
+      .help = "this overview, or one command's options",
+      .finish =
+          [](HelpOptions& o, const std::vector<std::string_view>& words) -> std::string {
+            if (words.size() > 1) return "unexpected word " + std::string(words[1]);
+            if (words.empty()) return "";
+            o.command = findCommand(words[0]);
+            return o.command == nullptr ? "no command " + std::string(words[0]) : "";
+          },
+      .run =
+          [](const HelpOptions& o) {
+            if (o.command != nullptr) {
+              printCommandHelp(*o.command, std::cout);
+            } else {
+              printHelp(std::cout);
+            }
+            return 0;
+          },
+  });
+}
+
+// The options a command takes: the drive options first when it reads a disc.
+std::vector<const OptionEntry*> optionsOf(const CommandEntry& command) {
+  std::vector<const OptionEntry*> options;
+  if (command.readsDisc) {
+    for (const OptionEntry& option : driveOptions()) options.push_back(&option);
   }
-  for (const CommandEntry& entry : commandTable()) {
-    for (const OptionEntry& option : entry.options) {
+  for (const OptionEntry& option : command.options) options.push_back(&option);
+  return options;
+}
+
+const OptionEntry* findOption(const std::vector<const OptionEntry*>& options, std::string_view name) {
+  for (const OptionEntry* option : options) {
+    if (option->name == name) return option;
+  }
+  return nullptr;
+}
+
+// Before the command word is known: any command's option.
+const OptionEntry* findAnyOption(std::string_view name) {
+  for (const OptionEntry& option : driveOptions()) {
+    if (option.name == name) return &option;
+  }
+  for (const CommandEntry& command : commandTable()) {
+    for (const OptionEntry& option : command.options) {
       if (option.name == name) return &option;
     }
   }
   return nullptr;
 }
 
+std::string optionText(const OptionEntry& option) {
+  return std::string(option.name) + (option.value.empty() ? "" : " " + std::string(option.value));
+}
+
 void printOption(const OptionEntry& option, std::ostream& out) {
-  std::string head = "  " + std::string(option.name);
-  if (!option.value.empty()) head += " " + std::string(option.value);
+  std::string head = "  " + optionText(option);
   if (head.size() < 30) head.resize(30, ' ');
   else head += "\n" + std::string(30, ' ');
   out << head << option.help << "\n";
 }
 
-std::string synopsis(const CommandEntry& command) {
-  std::string text = "ripmarrow ";
-  if (command.takesDrive) text += "[--vdrive [IMAGE]] [--drive N] ";
-  text += command.name;
-  if (!command.options.empty()) text += " [OPTIONS]";
-  if (!command.arguments.empty()) text += " " + std::string(command.arguments);
+std::string driveSynopsis() {
+  std::string text;
+  for (const OptionEntry& option : driveOptions()) text += "[" + optionText(option) + "] ";
   return text;
+}
+
+// "ripmarrow [--vdrive [IMAGE]] [--drive N] rip [OPTIONS]", or with every
+// option written out, the lines broken before 80 columns.
+std::string synopsis(const CommandEntry& command, bool everyOption) {
+  std::vector<std::string> words = {"ripmarrow"};
+  if (command.readsDisc) {
+    for (const OptionEntry& option : driveOptions()) words.push_back("[" + optionText(option) + "]");
+  }
+  words.emplace_back(command.name);
+  if (everyOption) {
+    for (const OptionEntry& option : command.options) words.push_back("[" + optionText(option) + "]");
+  } else if (!command.options.empty()) {
+    words.emplace_back("[OPTIONS]");
+  }
+  if (!command.arguments.empty()) words.emplace_back(command.arguments);
+  std::string text;
+  size_t column = 0;
+  for (const std::string& word : words) {
+    if (column > 0 && column + 1 + word.size() > 78) {
+      text += "\n         ";
+      column = 9;
+    } else if (column > 0) {
+      text += ' ';
+      ++column;
+    }
+    text += word;
+    column += word.size();
+  }
+  return text;
+}
+
+// An option's value or a command's arguments in roff: the placeholders
+// (upper-case words) in italics, hyphens as roff's minus.
+std::string roff(std::string_view text) {
+  std::string result;
+  for (size_t i = 0; i < text.size();) {
+    if (std::isupper(static_cast<unsigned char>(text[i]))) {
+      size_t end = i;
+      while (end < text.size() && std::isupper(static_cast<unsigned char>(text[end]))) ++end;
+      result += "\\fI" + std::string(text.substr(i, end - i)) + "\\fR";
+      i = end;
+    } else {
+      result += text[i] == '-' ? std::string("\\-") : std::string(1, text[i]);
+      ++i;
+    }
+  }
+  return result;
+}
+
+// "[--format wav|mp3]", its words held together on one line.
+std::string roffOption(const OptionEntry& option) {
+  std::string text = "[\\fB" + roff(option.name) + "\\fR";
+  if (!option.value.empty()) text += "\\ " + roff(option.value);
+  return text + "]";
 }
 
 }  // namespace
 
-const std::vector<OptionEntry>& driveOptions() {
-  static const std::vector<OptionEntry> options = {
-      {"--vdrive", "[IMAGE]", "put IMAGE (a CUE sheet or a disc description; default: the demo disc) into virtual drive V: and use it"},
-      {"--drive", "N", "use drive N (from 1, as 'info' lists them)"},
+const std::vector<BoundOption<DriveChoice>>& driveOptions() {
+  static const std::vector<BoundOption<DriveChoice>> options = {
+      {"--vdrive", "[IMAGE]",
+       "put IMAGE (a CUE sheet or a disc description; default: the demo disc) into virtual drive V: and use it",
+       [](DriveChoice& d, std::string_view v) {
+         d.vdrive.given = true;
+         d.vdrive.image = std::string(v);
+         return true;
+       }},
+      {"--drive", "N", "use drive N (from 1, as 'info' lists them)",
+       [](DriveChoice& d, std::string_view v) { return parseNumber(v, 1, 99, d.driveNum); }},
   };
   return options;
 }
 
 const std::vector<CommandEntry>& commandTable() {
   static const std::vector<CommandEntry> table = {
-      {"register", "", "register the built engine and components in $RIPMARROW_HOME (once per home)", {}, false,
-       registerMain},
-      {"info", "", "list the drives and the disc in one of them: type, disc ids, tracks", {}, true, InfoCommand::main},
-      {"lookup",
-       "",
-       "the disc's titles from cdplayer.ini or a CDDB server",
-       {
-           {"--source", "all|online|local", "where to look (default all: cdplayer.ini, then the server)"},
-           {"--server", "HOST[:PORT]", "the CDDB server"},
-           {"--email", "ADDRESS", "the address CDDB requests carry"},
-       },
-       true,
-       LookupCommand::main},
-      {"play", "TRACK", "play a track (keys: space pause, arrows seek, q stop)", {}, true, PlayCommand::main},
-      {"rip",
-       "",
-       "rip tracks into files, check them against AccurateRip and write ripmarrow.log",
-       {
-           {"--tracks", "LIST", "the tracks, e.g. 1,3-4 (default: every audio track)"},
-           {"--format", "wav|mp3|mp2|ogg|wma|flac", "the files' format (default mp3)"},
-           {"--flac-level", "0-8", "FLAC compression level (default 5)"},
-           {"--mode", "play|burst|synch|secure|paranoid", "the rip mode (default burst)"},
-           {"--retries", "N", "reads of a bad block before the on-error action (0-254)"},
-           {"--on-error", "stop|silence|cut|correct", "what to do with a block that stays unreadable"},
-           {"--speed", "X|max", "read speed (1-64x), or the drive's highest, unpaced"},
-           {"--titles", "local|online|all|none", "where file names and tags come from (default local)"},
-           {"--out", "FOLDER", "the output folder (default ~/Music/Ripmarrow)"},
-           {"--email", "ADDRESS", "the address CDDB requests carry"},
-           {"--offset", "N", "the drive's read offset in samples (-2000..2000) instead of drives.ini's"},
-           {"--verify", "", "test and copy: read each track twice; differing copy CRCs fail the track"},
-           {"--accuraterip-server", "HOST[:PORT]", kServerHelp},
-           {"--cue", "", "write a cue sheet beside the files (catalog number, ISRCs, pregaps, titles)"},
-           {"--deemphasis", "", "undo pre-emphasis in the files of tracks flagged with it"},
-       },
-       true,
-       RipCommand::main},
-      {"offset",
-       "show|set N|find",
-       "the drive's read offset kept in drives.ini: show it, set it, or find it from a disc AccurateRip knows",
-       {
-           {"--save", "", "find: keep the offset found in drives.ini"},
-           {"--accuraterip-server", "HOST[:PORT]", kServerHelp},
-       },
-       true,
-       OffsetCommand::main},
-      {"verify",
-       "FOLDER",
-       "re-check the files of a rip log against the log and AccurateRip",
-       {
-           {"--log", "FILE", "the log to check (default: the folder's newest ripmarrow*.log)"},
-           {"--accuraterip-server", "HOST[:PORT]", kServerHelp},
-       },
-       false,
-       VerifyCommand::main},
-      {"help", "[COMMAND]", "this overview, or one command's options", {}, false, helpMain},
+      registerCommand(), infoCommand(), lookupCommand(), playCommand(),
+      ripCommand(),      offsetCommand(), verifyCommand(), helpCommand(),
   };
   return table;
 }
@@ -166,58 +421,88 @@ const CommandEntry* findCommand(std::string_view name) {
   return nullptr;
 }
 
+bool parseNumber(std::string_view text, long low, long high, long& result) {
+  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string_view::npos) return false;
+  result = std::strtol(std::string(text).c_str(), nullptr, 10);
+  return result >= low && result <= high;
+}
+
+int refuse(std::string_view command, const std::string& complaint) {
+  std::cerr << "ripmarrow " << command << ": " << complaint << "\n";
+  if (const CommandEntry* entry = findCommand(command)) std::cerr << "usage: " << synopsis(*entry, false) << "\n";
+  std::cerr << "See 'ripmarrow " << command << " --help'.\n";
+  return 2;
+}
+
 void printCommandHelp(const CommandEntry& command, std::ostream& out) {
-  out << "usage: " << synopsis(command) << "\n  " << command.help << "\n";
-  if (command.takesDrive) {
-    for (const OptionEntry& option : driveOptions()) printOption(option, out);
-  }
-  for (const OptionEntry& option : command.options) printOption(option, out);
+  out << "usage: " << synopsis(command, true) << "\n  " << command.help << "\n";
+  for (const OptionEntry* option : optionsOf(command)) printOption(*option, out);
 }
 
 void printHelp(std::ostream& out) {
-  out << "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] COMMAND [OPTIONS] [ARGUMENTS]\n"
-         "       ripmarrow --help | help COMMAND\n\nCommands:\n";
+  out << "usage: ripmarrow " << driveSynopsis() << "COMMAND [OPTIONS] [ARGUMENTS]\n"
+         "       ripmarrow --help | help COMMAND | COMMAND --help\n\nCommands:\n";
+  std::string readers;
   for (const CommandEntry& command : commandTable()) {
     std::string head = "  " + std::string(command.name);
     head.resize(12, ' ');
     out << head << command.help << "\n";
+    if (command.readsDisc) readers += (readers.empty() ? "" : ", ") + std::string(command.name);
   }
-  out << "\nOptions of the commands that read a disc (info, lookup, play, rip, offset):\n";
+  out << "\nOptions of the commands that read a disc (" << readers << "):\n";
   for (const OptionEntry& option : driveOptions()) printOption(option, out);
   for (const CommandEntry& command : commandTable()) {
     if (command.options.empty() && command.arguments.empty()) continue;
-    out << "\n" << synopsis(command) << "\n";
+    out << "\n" << synopsis(command, false) << "\n";
     for (const OptionEntry& option : command.options) printOption(option, out);
   }
   out << "\nFiles: $RIPMARROW_HOME (default ~/.config/Ripmarrow) holds the registry, vdrives.ini,\n"
          "drives.ini (each drive's read offset) and cdplayer.ini. See ripmarrow(1).\n";
 }
 
+std::string manSynopsis() {
+  // Left-aligned and unhyphenated, so that an option breaks whole.
+  std::string text = ".SH SYNOPSIS\n.nh\n.ad l\n";
+  for (const CommandEntry& command : commandTable()) {
+    text += ".B ripmarrow\n";
+    if (command.readsDisc) {
+      for (const OptionEntry& option : driveOptions()) text += roffOption(option) + "\n";
+    }
+    text += ".B " + std::string(command.name) + "\n";
+    for (const OptionEntry& option : command.options) text += roffOption(option) + "\n";
+    if (!command.arguments.empty()) text += roff(command.arguments) + "\n";
+    text += ".br\n";
+  }
+  return text + ".B ripmarrow\n\\fICOMMAND\\fR \\fB\\-\\-help\\fR\n.ad\n.hy\n";
+}
+
 int dispatch(int argc, char** argv) {
+  const std::vector<std::string_view> words(argv + 1, argv + argc);
   const CommandEntry* command = nullptr;
+  size_t commandAt = words.size();
   bool wantHelp = false;
-  // The command word: the first word that is not an option or an option's value.
-  for (int i = 1; i < argc && command == nullptr; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
+  // The command word: the first word that is not an option or an option's
+  // value. Options may stand before it, so any command's count here.
+  for (size_t i = 0; i < words.size() && command == nullptr; ++i) {
+    const std::string_view word = words[i];
+    if (word == "--help" || word == "-h") {
       wantHelp = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      const OptionEntry* option = findOption(nullptr, arg);
-      if (option != nullptr && takesValue(*option)) {
+    } else if (!word.empty() && word[0] == '-') {
+      const OptionEntry* option = findAnyOption(word);
+      if (option != nullptr && option->takesValue()) {
         ++i;
-      } else if (option != nullptr && !option->value.empty() && i + 1 < argc && argv[i + 1][0] != '-' &&
-                 findCommand(argv[i + 1]) == nullptr) {
-        ++i;  // an optional value (--vdrive IMAGE)
+      } else if (option != nullptr && option->mayTakeValue() && i + 1 < words.size() && !words[i + 1].empty() &&
+                 words[i + 1][0] != '-' && findCommand(words[i + 1]) == nullptr) {
+        ++i;  // --vdrive IMAGE
       }
+    } else if ((command = findCommand(word)) == nullptr) {
+      std::cerr << "no such command: " << word << "\n(ripmarrow --help lists them)\n";
+      return 2;
     } else {
-      command = findCommand(arg);
-      if (command == nullptr) {
-        std::cerr << "no such command: " << arg << "\n(ripmarrow --help lists them)\n";
-        return 2;
-      }
+      commandAt = i;
     }
   }
-  for (int i = 1; i < argc; ++i) wantHelp = wantHelp || std::string_view(argv[i]) == "--help";
+  for (const std::string_view word : words) wantHelp = wantHelp || word == "--help";
   if (wantHelp) {
     if (command != nullptr) {
       printCommandHelp(*command, std::cout);
@@ -227,23 +512,35 @@ int dispatch(int argc, char** argv) {
     return 0;
   }
   if (command == nullptr) {
-    std::cerr << "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] COMMAND [OPTIONS]\n"
-                 "(ripmarrow --help lists the commands and their options)\n";
+    std::cerr << "usage: ripmarrow " << driveSynopsis() << "COMMAND [OPTIONS] [ARGUMENTS]\n"
+              << "(ripmarrow --help lists the commands and their options)\n";
     return 2;
   }
-  // Options the command does not have are refused here, before its parser.
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg.size() < 2 || arg.substr(0, 2) != "--") continue;
-    const OptionEntry* option = findOption(command, arg);
-    if (option == nullptr) {
-      std::cerr << "ripmarrow " << command->name << " has no option " << arg << "\n";
-      printCommandHelp(*command, std::cerr);
-      return 2;
+
+  const std::vector<const OptionEntry*> options = optionsOf(*command);
+  CommandLine line;
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string_view word = words[i];
+    if (i == commandAt) continue;
+    if (word.size() < 2 || word.substr(0, 2) != "--") {
+      line.arguments.push_back(word);  // "-472" too: offset set takes it
+      continue;
     }
-    if (takesValue(*option)) ++i;
+    const OptionEntry* option = findOption(options, word);
+    if (option == nullptr) return refuse(command->name, "unknown option " + std::string(word));
+    std::string_view value;
+    if (option->takesValue()) {
+      if (i + 1 >= words.size()) {
+        return refuse(command->name, std::string(word) + " needs a value: " + std::string(option->value));
+      }
+      value = words[++i];
+    } else if (option->mayTakeValue() && i + 1 < words.size() && i + 1 != commandAt && !words[i + 1].empty() &&
+               words[i + 1][0] != '-') {
+      value = words[++i];
+    }
+    line.options.emplace_back(word, value);
   }
-  return command->main(argc, argv);
+  return command->run(line);
 }
 
 }  // namespace ripmarrow

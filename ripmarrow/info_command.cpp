@@ -1,10 +1,8 @@
 #include "ripmarrow/info_command.h"
+#include "ripmarrow/engine_errors.h"
 #include "client/engine_session.h"
-#include "ripmarrow/virtual_drive_setup.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -16,21 +14,6 @@
 
 namespace ripmarrow {
 namespace {
-
-const char* errorName(LONG code) {
-  switch (code) {
-    case INIT_FAILED: return "INIT_FAILED";
-    case OPERATION_FAILED: return "OPERATION_FAILED";
-    case OUT_OF_MEMORY: return "OUT_OF_MEMORY";
-    case INVALID_PARAM: return "INVALID_PARAM";
-    case DRIVE_BUSY: return "DRIVE_BUSY";
-    case ASPI_DRIVER: return "ASPI_DRIVER";
-    case FORMAT_NOT_SUPPORT: return "FORMAT_NOT_SUPPORT";
-    case FILE_ACCESS: return "FILE_ACCESS";
-    case MEDIA_CHANGED: return "MEDIA_CHANGED";
-    default: return "error";
-  }
-}
 
 const char* discTypeName(CDDiskTypeConstants type) {
   switch (type) {
@@ -65,24 +48,7 @@ std::string duration(LONG ms) {
 
 }  // namespace
 
-int InfoCommand::main(int argc, char** argv) {
-  Options options;
-  VirtualDriveOption vdrive;
-  bool seenCommand = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--vdrive") {
-      vdrive.take(argc, argv, i, "info");
-    } else if (arg == "--drive" && i + 1 < argc) {
-      options.driveNum = std::strtol(argv[++i], nullptr, 10);
-    } else if (arg == "info" && !seenCommand) {
-      seenCommand = true;
-    } else {
-      std::cerr << "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] info\n";
-      return 2;
-    }
-  }
-  if (!vdrive.apply(options.preferredLetter)) return 1;
+int InfoCommand::main(const Options& options) {
   return client::runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 

@@ -13,8 +13,9 @@ class InfoCommand {
     long driveNum = 0;          // 1-based; 0: the drive at preferredLetter, else drive 1
     char preferredLetter = 0;   // a drive letter to prefer when driveNum is 0
   };
-  // Parses `[--vdrive [IMAGE]] [--drive N] info` and runs; the exit status.
-  static int main(int argc, char** argv);
+  // Runs as the program: in a COM apartment of its own, on stdout and
+  // stderr; the process's exit status.
+  static int main(const Options& options);
   // 0 on success; 1 when the engine cannot be created or reported an error.
   static int run(const Options& options, std::ostream& out, std::ostream& err);
 };

@@ -1,21 +1,16 @@
 #include "ripmarrow/lookup_command.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "platform/text/utf.h"
+#include "ripmarrow/engine_errors.h"
 #include "client/engine_session.h"
-#include "ripmarrow/virtual_drive_setup.h"
 
 namespace ripmarrow {
 namespace {
-
-constexpr char kUsage[] =
-    "usage: ripmarrow lookup [--source all|online|local] [--server HOST[:PORT]] [--email ADDRESS]\n"
-    "                        [--vdrive [IMAGE]] [--drive N]\n";
 
 // Collects the engine's Error events and reports its query phases as they
 // happen. Events fire on this thread, inside the engine call.
@@ -51,18 +46,6 @@ class LookupSink final : public com::EventSink<LookupSink, DIID__IAudioCDRipper2
   int queries_ = 0;
 };
 
-const char* errorName(LONG code) {
-  switch (code) {
-    case INIT_FAILED: return "INIT_FAILED";
-    case OPERATION_FAILED: return "OPERATION_FAILED";
-    case INVALID_PARAM: return "INVALID_PARAM";
-    case DRIVE_BUSY: return "DRIVE_BUSY";
-    case ASPI_DRIVER: return "ASPI_DRIVER";
-    case MEDIA_CHANGED: return "MEDIA_CHANGED";
-    default: return "error";
-  }
-}
-
 }  // namespace
 
 bool LookupCommand::parseSource(const std::string& value, CDDBSourceConstants& source) {
@@ -94,38 +77,7 @@ bool LookupCommand::parseServer(const std::string& value, std::string& host, lon
   return !host.empty() && host.find_first_of("/ \t") == std::string::npos;
 }
 
-int LookupCommand::main(int argc, char** argv) {
-  Options options;
-  VirtualDriveOption vdrive;
-  bool seenCommand = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "lookup" && !seenCommand) {
-      seenCommand = true;
-    } else if (arg == "--source" && hasValue) {
-      if (!parseSource(argv[++i], options.source)) {
-        std::cerr << "unknown source: " << argv[i] << "\n" << kUsage;
-        return 2;
-      }
-    } else if (arg == "--server" && hasValue) {
-      if (!parseServer(argv[++i], options.serverHost, options.serverPort)) {
-        std::cerr << "bad server: " << argv[i] << "\n" << kUsage;
-        return 2;
-      }
-    } else if (arg == "--email" && hasValue) {
-      options.email = argv[++i];
-    } else if (arg == "--drive" && hasValue) {
-      options.driveNum = std::strtol(argv[++i], nullptr, 10);
-    } else if (arg == "--vdrive") {
-      vdrive.take(argc, argv, i, "lookup");
-    } else {
-      std::cerr << kUsage;
-      return 2;
-    }
-  }
-
-  if (!vdrive.apply(options.preferredLetter)) return 1;
+int LookupCommand::main(const Options& options) {
   return client::runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 

@@ -21,13 +21,9 @@ class LookupCommand {
     long driveNum = 0;           // 1-based; 0: the drive at preferredLetter, else drive 1
     char preferredLetter = 0;    // a drive letter to prefer when driveNum is 0
   };
-
-  // Parses `lookup [--source all|online|local] [--server HOST[:PORT]]
-  // [--email ADDRESS] [--vdrive [IMAGE]] [--drive N]` (the word "lookup" may stand anywhere),
-  // puts IMAGE into the virtual drive when asked, and runs the lookup inside a
-  // COM apartment of its own. 0: titles found; 1: none found or an engine
-  // error; 2: bad arguments.
-  static int main(int argc, char** argv);
+  // Runs as the program: in a COM apartment of its own, on stdout and
+  // stderr; the process's exit status.
+  static int main(const Options& options);
 
   // Splits HOST[:PORT]; false for an empty host or a port outside 1..65535.
   static bool parseServer(const std::string& text, std::string& host, long& port);

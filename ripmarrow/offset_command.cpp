@@ -17,16 +17,11 @@
 #include "client/proof_recorder.h"
 #include "client/drive_offsets.h"
 #include "client/engine_session.h"
-#include "ripmarrow/virtual_drive_setup.h"
 #include "client/rip_report.h"
 #include "ripmarrow/verify_command.h"
 
 namespace ripmarrow {
 namespace {
-
-constexpr char kUsage[] =
-    "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] offset show|set N|find [--save] "
-    "[--accuraterip-server HOST[:PORT]]\n";
 
 constexpr long kRange = client::kMaxReadOffset;  // -kRange ... +kRange
 constexpr long kMarginFrames = (kRange + 587) / 588 + 1;
@@ -220,46 +215,9 @@ std::vector<long> OffsetCommand::matchingOffsets(const std::vector<uint32_t>& pa
   return result;
 }
 
-int OffsetCommand::main(int argc, char** argv) {
-  Options options;
-  VirtualDriveOption vdrive;
-  std::string server = client::DefaultAccurateRipServer();
-  bool seenCommand = false;
-  bool seenAction = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    bool ok = true;
-    if (arg == "--vdrive") {
-      vdrive.take(argc, argv, i, "offset");
-    } else if (arg == "--drive" && hasValue) {
-      options.driveNum = std::strtol(argv[++i], nullptr, 10);
-    } else if (arg == "--save") {
-      options.save = true;
-    } else if (arg == "--accuraterip-server" && hasValue) {
-      server = argv[++i];
-    } else if (arg == "offset" && !seenCommand) {
-      seenCommand = true;
-    } else if (seenCommand && !seenAction && (arg == "show" || arg == "find")) {
-      seenAction = true;
-      options.action = arg == "show" ? Action::kShow : Action::kFind;
-    } else if (seenCommand && !seenAction && arg == "set" && hasValue) {
-      seenAction = true;
-      options.action = Action::kSet;
-      ok = client::DriveOffsets::parseOffset(argv[++i], options.offset);
-    } else {
-      ok = false;
-    }
-    if (!ok) {
-      std::cerr << kUsage;
-      return 2;
-    }
-  }
-  if (!client::ParseAccurateRipServer(server, options.server) || (options.save && options.action != Action::kFind)) {
-    std::cerr << kUsage;
-    return 2;
-  }
-  if (!vdrive.apply(options.preferredLetter)) return 1;
+int OffsetCommand::main(const Options& options) {
+  // Nothing is played: the player the engine creates needs no sound card
+  // (and probing one fills the terminal with the sound library's complaints).
   setenv("RIPMARROW_AUDIO", "silent", 1);
   return client::runInApartment([&] { return run(options, std::cout, std::cerr); });
 }

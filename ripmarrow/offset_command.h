@@ -20,8 +20,6 @@ namespace ripmarrow {
 
 class OffsetCommand {
  public:
-  static int main(int argc, char** argv);
-
   enum class Action { kShow, kSet, kFind };
   struct Options {
     long driveNum = 0;
@@ -31,6 +29,9 @@ class OffsetCommand {
     bool save = false;
     std::optional<client::HttpServer> server;
   };
+  // Runs as the program: in a COM apartment of its own, on stdout and
+  // stderr; the process's exit status.
+  static int main(const Options& options);
   static int run(const Options& options, std::ostream& out, std::ostream& err);
 
   // Offsets most drives have, tried first.

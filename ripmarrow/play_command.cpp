@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -15,7 +14,6 @@
 #include "platform/text/utf.h"
 #include "ripmarrow/key_input.h"
 #include "client/engine_session.h"
-#include "ripmarrow/virtual_drive_setup.h"
 
 namespace ripmarrow {
 namespace {
@@ -63,39 +61,7 @@ std::string bar(LONG level) {
 
 }  // namespace
 
-bool PlayCommand::wanted(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--drive") == 0) ++i;
-    else if (argv[i][0] != '-') return std::strcmp(argv[i], "play") == 0;
-  }
-  return false;
-}
-
-int PlayCommand::main(int argc, char** argv) {
-  Options options;
-  VirtualDriveOption vdrive;
-  bool haveTrack = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--vdrive") {
-      vdrive.take(argc, argv, i, "play");
-    } else if (arg == "--drive" && i + 1 < argc) {
-      options.driveNum = std::strtol(argv[++i], nullptr, 10);
-    } else if (arg == "play") {
-      continue;
-    } else if (!haveTrack && !arg.empty() && arg[0] != '-') {
-      options.track = std::strtol(arg.c_str(), nullptr, 10);
-      haveTrack = true;
-    } else {
-      std::cerr << "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] play TRACK\n";
-      return 2;
-    }
-  }
-  if (!haveTrack) {
-    std::cerr << "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] play TRACK\n";
-    return 2;
-  }
-  if (!vdrive.apply(options.preferredLetter)) return 1;
+int PlayCommand::main(const Options& options) {
   return client::runInApartment([&] { return run(options, std::cout, std::cerr); });
 }
 
@@ -127,9 +93,10 @@ int PlayCommand::run(const Options& options, std::ostream& out, std::ostream& er
     com::ComPtr<IAudioPlayer2> audio;
     std::string output = "?";
     if (player && SUCCEEDED(player.as(&audio))) {
-      com::Bstr name;
-      audio->get_OutputName(name.put());
-      if (name.get() != nullptr) output = name.utf8();
+      BSTR name = nullptr;
+      audio->get_OutputName(&name);
+      if (name != nullptr) output = platform::text::utf16ToUtf8(std::u16string_view(name, SysStringLen(name)));
+      SysFreeString(name);
     }
     if (sink->errors.size() > errorsBefore || tracks == 0) {
       err << "Track " << options.track << " cannot be played (the disc has " << tracks << " audio tracks).\n";

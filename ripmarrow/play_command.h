@@ -13,16 +13,14 @@ namespace ripmarrow {
 
 class PlayCommand {
  public:
-  // True when the command line asks for this command.
-  static bool wanted(int argc, char** argv);
-  // Parses the whole command line and runs; the process's exit status.
-  static int main(int argc, char** argv);
-
   struct Options {
     long driveNum = 0;         // 1-based; 0: the drive at preferredLetter, else drive 1
     char preferredLetter = 0;
     long track = 1;
   };
+  // Runs as the program: in a COM apartment of its own, on stdout and
+  // stderr; the process's exit status.
+  static int main(const Options& options);
   // 0 when the track played to its end or was stopped; 1 when it could not play.
   static int run(const Options& options, std::ostream& out, std::ostream& err);
 };

@@ -1,200 +1,32 @@
 #include "ripmarrow/rip_command.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <functional>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/text/utf.h"
-#include "client/proof_recorder.h"
-#include "ripmarrow/codec_output.h"
-#include "ripmarrow/cue_sheet_file.h"
-#include "ripmarrow/deemphasis.h"
-#include "ripmarrow/disc_layout_query.h"
-#include "client/drive_offsets.h"
 #include "client/engine_session.h"
-#include "ripmarrow/flac_output.h"
-#include "ripmarrow/hidden_track.h"
-#include "ripmarrow/rip_proof.h"
-#include "ripmarrow/track_tagger.h"
-#include "ripmarrow/virtual_drive_setup.h"
+#include "client/file_names.h"
+#include "ripmarrow/command_table.h"
+#include "ripmarrow/rip_run.h"
 
 namespace ripmarrow {
 namespace {
-
-constexpr char kUsage[] =
-    "usage: ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4] [--format wav|mp3|mp2|ogg|wma|flac]\n"
-    "         [--flac-level 0-8] [--mode play|burst|synch|secure|paranoid] [--retries N]\n"
-    "         [--on-error stop|silence|cut|correct] [--speed X|max] [--titles local|online|all|none] [--out FOLDER]\n"
-    "         [--email ADDRESS] [--offset N] [--verify] [--accuraterip-server HOST[:PORT]|none]\n"
-    "         [--cue] [--deemphasis]\n";
 
 constexpr long kMaxTracks = 99;
 // File names longer than this are cut (at a character boundary): most file
 // systems refuse names past 255 bytes, and " (NN)" and the extension follow.
 constexpr size_t kMaxTitleBytes = 200;
 
-// Set by the SIGINT handler, read by the rip loop on the main thread.
-volatile sig_atomic_t gInterrupted = 0;
-
-void onInterrupt(int) {
-  gInterrupted = 1;
-  // A second Ctrl-C ends the program at once.
-  signal(SIGINT, SIG_DFL);
-}
-
-// Collects the engine's rip events. They arrive on this thread while it
-// pumps (the rip thread's calls are marshalled here), so no lock is needed.
-class RipSink final : public com::EventSink<RipSink, DIID__IAudioCDRipper2Events> {
- public:
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    if (params == nullptr || params->cArgs != 1) return S_OK;
-    const LONG value = params->rgvarg[0].lVal;
-    if (id == DISPID_AudioCDRipper2_Error) {
-      errors.push_back(value);
-    } else if (id == DISPID_AudioCDRipper2_RipRetry) {
-      ++retries;
-    } else if (id == DISPID_AudioCDRipper2_RipProgress) {
-      percent = value;
-      if (value == 100) finished = true;
-    }
-    return S_OK;
-  }
-  void reset() {
-    errors.clear();
-    retries = 0;
-    percent = 0;
-    finished = false;
-  }
-
-  std::vector<LONG> errors;
-  long retries = 0;
-  LONG percent = 0;
-  bool finished = false;
-};
-
-const char* errorName(LONG code) {
-  switch (code) {
-    case INIT_FAILED: return "INIT_FAILED";
-    case OPERATION_FAILED: return "OPERATION_FAILED (a block stayed unreadable)";
-    case NO_DRIVES: return "NO_DRIVES";
-    case OUT_OF_MEMORY: return "OUT_OF_MEMORY";
-    case INVALID_PARAM: return "INVALID_PARAM";
-    case TIMEOUT: return "TIMEOUT";
-    case DRIVE_BUSY: return "DRIVE_BUSY";
-    case ASPI_DRIVER: return "ASPI_DRIVER";
-    case FORMAT_NOT_SUPPORT: return "FORMAT_NOT_SUPPORT";
-    case FILE_ACCESS: return "FILE_ACCESS";
-    case MEDIA_CHANGED: return "MEDIA_CHANGED";
-    default: return "error";
-  }
-}
-
-std::string errorList(const std::vector<LONG>& errors) {
-  std::string list;
-  for (LONG code : errors) list += (list.empty() ? "" : ", ") + std::string(errorName(code));
-  return list;
-}
-
-const char* extensionOf(RipCommand::Format format) {
-  switch (format) {
-    case RipCommand::Format::kWav: return ".wav";
-    case RipCommand::Format::kMp3: return ".mp3";
-    case RipCommand::Format::kMp2: return ".mp2";
-    case RipCommand::Format::kOgg: return ".ogg";
-    case RipCommand::Format::kWma: return ".wma";
-    case RipCommand::Format::kFlac: return ".flac";
-  }
-  return "";
-}
-
-HRESULT startRip(IAudioCDRipper2* engine, RipCommand::Format format, BSTR path) {
-  switch (format) {
-    case RipCommand::Format::kWav: return engine->RipTrackToWav(path);
-    case RipCommand::Format::kMp3: return engine->RipTrackToMP3(path);
-    case RipCommand::Format::kMp2: return engine->RipTrackToMP2(path);
-    case RipCommand::Format::kOgg: return engine->RipTrackToOGG(path);
-    case RipCommand::Format::kWma: return engine->RipTrackToWMA(path);
-    case RipCommand::Format::kFlac: return engine->RipTrackToAudioFile2Format(path);
-  }
-  return E_INVALIDARG;
-}
-
-template <typename T>
-bool pick(const std::string& value, std::initializer_list<std::pair<const char*, T>> choices, T& result) {
-  for (const auto& [name, choice] : choices) {
-    if (value == name) {
-      result = choice;
-      return true;
-    }
-  }
-  return false;
-}
-
-bool parseNumber(const std::string& value, long low, long high, long& result) {
-  if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string::npos) return false;
-  result = std::strtol(value.c_str(), nullptr, 10);
-  return result >= low && result <= high;
-}
-
 std::string twoDigits(long n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
-// Draws the bar of a track in place on a terminal, or a line per 10 %.
-class ProgressView {
- public:
-  ProgressView(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
-  void show(LONG percent) {
-    percent = std::clamp<LONG>(percent, 0, 100);
-    if (terminal_) {
-      if (percent == drawn_) return;
-      drawn_ = percent;
-      const size_t cells = static_cast<size_t>(percent) * 40 / 100;
-      out_ << "\r  [" << std::string(cells, '#') << std::string(40 - cells, '.') << "] " << (percent < 10 ? "  " : percent < 100 ? " " : "")
-           << percent << " %" << std::flush;
-    } else {
-      while (drawn_ + 10 <= percent - percent % 10 || (drawn_ < 0 && percent >= 0)) {
-        drawn_ = drawn_ < 0 ? 0 : drawn_ + 10;
-        if (drawn_ > 0) out_ << "  " << drawn_ << " %\n" << std::flush;
-      }
-    }
-  }
-  void end() {
-    if (terminal_ && drawn_ >= 0) out_ << "\n";
-    drawn_ = -1;
-  }
-
- private:
-  std::ostream& out_;
-  const bool terminal_;
-  LONG drawn_ = -1;
-};
-
 }  // namespace
-
-bool RipCommand::wanted(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--drive") == 0) {
-      ++i;
-    } else if (std::strcmp(argv[i], "--vdrive") == 0) {
-      if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], "rip") != 0) ++i;  // its image
-    } else if (argv[i][0] != '-') {
-      return std::strcmp(argv[i], "rip") == 0;
-    }
-  }
-  return false;
-}
 
 bool RipCommand::parseTracks(const std::string& text, std::vector<long>& tracks) {
   tracks.clear();
@@ -219,14 +51,8 @@ bool RipCommand::parseTracks(const std::string& text, std::vector<long>& tracks)
 }
 
 std::string RipCommand::fileName(long track, const std::string& title, const std::string& extension) {
-  std::string clean;
-  // The nine characters that file systems (or other users' ones) refuse are
-  // left out, as the desktop program leaves them out; control characters
-  // have no place in a file name either.
-  constexpr std::string_view kRefused = "*?|:\"/\\<>";
-  for (const char c : title) {
-    if (kRefused.find(c) == std::string_view::npos && static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) clean += c;
-  }
+  // Left out as the desktop program leaves them out.
+  std::string clean = client::WithoutForbiddenChars(title);
   if (clean.size() > kMaxTitleBytes) {
     size_t cut = kMaxTitleBytes;
     while (cut > 0 && (static_cast<unsigned char>(clean[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
@@ -251,86 +77,8 @@ std::string RipCommand::freePath(const std::string& folder, const std::string& n
   return path;
 }
 
-int RipCommand::main(int argc, char** argv) {
-  Options options;
-  VirtualDriveOption vdrive;
-  bool seenCommand = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    bool ok = true;
-    if (arg == "rip" && !seenCommand) {
-      seenCommand = true;
-    } else if (arg == "--vdrive") {
-      vdrive.take(argc, argv, i, "rip");
-    } else if (arg == "--drive" && hasValue) {
-      ok = parseNumber(argv[++i], 1, 99, options.driveNum);
-    } else if (arg == "--tracks" && hasValue) {
-      ok = parseTracks(argv[++i], options.tracks);
-    } else if (arg == "--format" && hasValue) {
-      ok = pick<Format>(argv[++i],
-                        {{"wav", Format::kWav}, {"mp3", Format::kMp3}, {"mp2", Format::kMp2}, {"ogg", Format::kOgg},
-                         {"wma", Format::kWma}, {"flac", Format::kFlac}},
-                        options.format);
-    } else if (arg == "--flac-level" && hasValue) {
-      ok = parseNumber(argv[++i], 0, 8, options.flacLevel);
-    } else if (arg == "--mode" && hasValue) {
-      ok = pick<RipModePresetConstants>(
-          argv[++i], {{"play", PLAY}, {"burst", BURST}, {"synch", SYNCH}, {"secure", SECURE}, {"paranoid", PARANOID}},
-          options.mode);
-    } else if (arg == "--retries" && hasValue) {
-      ok = parseNumber(argv[++i], 0, 254, options.retries);
-    } else if (arg == "--on-error" && hasValue) {
-      ok = pick<long>(argv[++i], {{"stop", StopRip}, {"silence", SILENCE}, {"cut", CUT}, {"correct", CORRECT}},
-                      options.onError);
-    } else if (arg == "--speed" && hasValue) {
-      const std::string_view value = argv[++i];
-      options.speedMax = value == "max";
-      ok = options.speedMax || parseNumber(value.data(), 1, 64, options.speed);
-    } else if (arg == "--titles" && hasValue) {
-      ok = pick<Titles>(argv[++i],
-                        {{"local", Titles::kLocal}, {"online", Titles::kOnline}, {"all", Titles::kAll},
-                         {"none", Titles::kNone}},
-                        options.titles);
-    } else if (arg == "--email" && hasValue) {
-      options.email = argv[++i];
-    } else if (arg == "--cue") {
-      options.cue = true;
-    } else if (arg == "--deemphasis") {
-      options.deemphasis = true;
-    } else if (arg == "--out" && hasValue) {
-      options.folder = argv[++i];
-      ok = !options.folder.empty();
-    } else if (arg == "--offset" && hasValue) {
-      long offset = 0;
-      ok = client::DriveOffsets::parseOffset(argv[++i], offset);
-      options.offset = offset;
-    } else if (arg == "--verify") {
-      options.verify = true;
-    } else if (arg == "--accuraterip-server" && hasValue) {
-      options.accurateRipServer = argv[++i];
-      std::optional<client::HttpServer> server;
-      ok = client::ParseAccurateRipServer(options.accurateRipServer, server);
-    } else {
-      std::cerr << kUsage;
-      return 2;
-    }
-    if (!ok) {
-      std::cerr << "bad value for " << arg << ": " << argv[i] << "\n" << kUsage;
-      return 2;
-    }
-  }
-  if (options.folder.empty()) {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') {
-      std::cerr << "HOME is not set: name the folder with --out.\n";
-      return 2;
-    }
-    options.folder = std::string(home) + "/Music/Ripmarrow";
-  }
-
-  if (!vdrive.apply(options.preferredLetter)) return 1;
-  // A rip plays nothing: the player the engine creates needs no sound card
+int RipCommand::main(const Options& options) {
+  // Nothing is played: the player the engine creates needs no sound card
   // (and probing one fills the terminal with the sound library's complaints).
   setenv("RIPMARROW_AUDIO", "silent", 1);
   return client::runInApartment([&] { return run(options, std::cout, std::cerr); });
@@ -355,337 +103,13 @@ std::string RipCommand::reservePath(const std::string& folder, const std::string
   return path;
 }
 
-namespace {
-
-uintmax_t sizeOf(const std::string& path) {
-  std::error_code ec;
-  const uintmax_t size = std::filesystem::file_size(path, ec);
-  return ec ? 0 : size;
-}
-
-// The titles of the tracks by the chosen source; empty titles when the
-// lookup found nothing (the files are then named TrackNN).
-std::vector<std::string> lookUpTitles(IAudioCDRipper2* engine, RipSink& sink, RipCommand::Titles titles,
-                                      LONG trackCount, std::ostream& out) {
-  std::vector<std::string> result(static_cast<size_t>(trackCount));
-  if (titles == RipCommand::Titles::kNone) return result;
-  const CDDBSourceConstants source = titles == RipCommand::Titles::kLocal    ? CDPLAYERINI
-                                     : titles == RipCommand::Titles::kOnline ? ONLINEDATABASE
-                                                                             : ALL;
-  VARIANT_BOOL found = VARIANT_FALSE;
-  engine->GetCDDBInfo(source, &found);
-  // A failed lookup is not a failed rip: its errors are not the tracks'.
-  sink.errors.clear();
-  if (found != VARIANT_TRUE) {
-    out << "No titles found for the disc: the files are named TrackNN.\n";
-    return result;
-  }
-  BSTR artist = nullptr;
-  BSTR album = nullptr;
-  engine->get_cddbInfoArtist(&artist);
-  engine->get_cddbInfoAlbum(&album);
-  out << "Titles: " << com::TakeUtf8(artist) << " / " << com::TakeUtf8(album) << "\n";
-  for (LONG t = 1; t <= trackCount; ++t) {
-    engine->put_trackNum(t);
-    BSTR title = nullptr;
-    engine->get_cddbInfoTitle(&title);
-    result[static_cast<size_t>(t - 1)] = com::TakeUtf8(title);
-  }
-  return result;
-}
-
-// False when the format was refused (said on `err`).
-bool applySettings(IAudioCDRipper2* engine, const RipCommand::Options& options, std::ostream& err) {
-  switch (options.format) {
-    case RipCommand::Format::kFlac:
-      if (const std::string refused = setFlacFormat(engine, options.flacLevel); !refused.empty()) {
-        err << refused << ".\n";
-        return false;
-      }
-      break;
-    case RipCommand::Format::kMp3: engine->SetFormatMP3(FQ_44_KHZ, BR_128_KBPS, STEREO); break;
-    case RipCommand::Format::kMp2: engine->SetFormatMP2(FQ_44_KHZ, BR_192_KBPS, STEREO); break;
-    default: break;  // WAV needs none; OGG and WMA keep the engine's defaults
-  }
-  // The preset first: it sets retries, speed and (for PLAY) the action.
-  engine->put_ripModePreset(options.mode);
-  if (options.retries >= 0) engine->put_ripOnErrorRetries(options.retries);
-  if (options.speed > 0) engine->put_driveSpeed(options.speed);
-  engine->put_driveSpeedMax(options.speedMax ? VARIANT_TRUE : VARIANT_FALSE);
-  if (options.onError >= 0) engine->put_ripOnErrorAction(static_cast<RipActionOnErrorConstants>(options.onError));
-  return true;
-}
-
-// Rips one track into `path`, showing its progress; true when it was ripped
-// whole. Ends early (and sets `stopped`) on Ctrl-C. `start`, when given,
-// starts another rip into `path` instead (a range, an intermediate WAV);
-// `announce` false leaves naming the file written to the caller.
-bool ripOne(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, long track,
-            const std::string& path, bool terminal, bool& stopped, std::ostream& out,
-            const std::function<HRESULT(BSTR)>& start = {}, bool announce = true) {
-  LONG trackSamples = 0;
-  if (!start) {
-    engine->put_trackNum(track);
-    engine->get_trackSamples(&trackSamples);
-  }
-  sink.reset();
-  BSTR file = com::NewBstr(path);
-  if (start) {
-    start(file);
-  } else {
-    startRip(engine, options.format, file);
-  }
-  SysFreeString(file);
-  // The entry's refusals come before the call returns; a started rip's
-  // events come only when this thread pumps.
-  if (!sink.errors.empty()) {
-    std::error_code ec;
-    if (sizeOf(path) == 0) std::filesystem::remove(path, ec);
-    out << "  not started: " << errorList(sink.errors) << "\n";
-    return false;
-  }
-  ProgressView view(out, terminal);
-  view.show(0);
-  bool stopSent = false;
-  while (!sink.finished) {
-    CoPumpCalls(20);
-    if (gInterrupted && !stopSent) {
-      engine->StopRip();
-      stopSent = true;
-      stopped = true;
-    }
-    // A rip thread that could not load the transport or open the drive
-    // ends without a last progress event.
-    if (std::any_of(sink.errors.begin(), sink.errors.end(),
-                    [](LONG e) { return e == ASPI_DRIVER || e == DRIVE_BUSY; })) {
-      break;
-    }
-    view.show(sink.percent);
-  }
-  view.end();
-
-  const uintmax_t bytes = sizeOf(path);
-  std::string note;
-  if (sink.retries > 0) note += ", " + std::to_string(sink.retries) + (sink.retries == 1 ? " retry" : " retries");
-  if (options.format == RipCommand::Format::kWav && !start && sink.errors.empty() && !stopped) {
-    // A WAV data chunk shorter than the track: blocks that stayed unreadable were cut.
-    const uintmax_t want = static_cast<uintmax_t>(std::max<LONG>(trackSamples, 0)) * 4 + 46;
-    if (bytes < want) note += ", " + std::to_string((want - bytes) / 2352) + " unreadable frames cut";
-  }
-  const bool ok = sink.errors.empty() && !stopped;
-  if (ok && !announce) {
-    if (!note.empty()) out << "  " << note.substr(2) << "\n";
-  } else if (ok) {
-    out << "  written: " << path << " (" << bytes << " bytes" << note << ")\n";
-  } else if (!announce) {
-    // The caller's intermediate file: it goes, and the caller says what stays.
-    out << "  " << (stopped ? "stopped" : "FAILED: " + errorList(sink.errors)) << "\n";
-  } else {
-    out << "  " << (stopped ? "stopped" : "FAILED: " + errorList(sink.errors)) << "; "
-        << (bytes > 0 ? "partial file " + path + " (" + std::to_string(bytes) + " bytes" + note + ")"
-                      : "nothing written" + note)
-        << "\n";
-  }
-  return ok;
-}
-
-// What the rip mode vouches for in the track just ripped, from the rip
-// report, in the mode's own words; false when frames stayed unconfirmed.
-bool showConfirmation(IAudioCDRipper2* engine, RipModePresetConstants mode, std::ostream& out) {
-  com::ComPtr<IAudioCDRipperReport> report;
-  LONG unconfirmed = 0;
-  if (FAILED(engine->QueryInterface(IID_IAudioCDRipperReport, report.putVoid())) ||
-      FAILED(report->get_framesUnconfirmed(&unconfirmed)))
-    return true;
-  if (unconfirmed > 0) {
-    out << "  " << unconfirmed << (unconfirmed == 1 ? " frame" : " frames") << " unconfirmed\n";
-    return false;
-  }
-  out << "  " << (mode == SYNCH ? "every block aligned on its neighbour" : "every frame confirmed by two reads") << "\n";
-  return true;
-}
-
-// Test and copy: the track's first read goes into a WAV file of its own,
-// removed again; the copy CRC of that read, nothing when it failed.
-std::optional<uint32_t> testRead(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options,
-                                 const RipProof& proof, long track, bool& stopped, std::ostream& out) {
-  RipCommand::Options wav = options;
-  wav.format = RipCommand::Format::kWav;
-  const std::string path = RipCommand::freePath(options.folder, ".ripmarrow-test.wav");
-  if (!reserve(path)) return std::nullopt;
-  std::ostringstream quiet;
-  const bool whole = ripOne(engine, sink, wav, track, path, false, stopped, quiet);
-  std::error_code ec;
-  std::filesystem::remove(path, ec);
-  const std::optional<uint32_t> crc = whole ? proof.lastCopyCrc() : std::nullopt;
-  char text[16];
-  std::snprintf(text, sizeof text, "%08X", crc.value_or(0));
-  out << "  test read: " << (crc ? std::string("copy CRC ") + text : std::string("failed")) << "\n";
-  return crc;
-}
-
-RipProofSettings proofSettings(const RipCommand::Options& options) {
-  RipProofSettings settings;
-  settings.offset = options.offset;
-  client::ParseAccurateRipServer(options.accurateRipServer, settings.server);
-  client::RunSettings& run = settings.run;
-  run.modePreset = options.mode;
-  run.format = extensionOf(options.format) + 1;
-  if (options.format == RipCommand::Format::kFlac) run.flacLevel = options.flacLevel;
-  if (options.retries >= 0) run.retries = options.retries;
-  if (options.onError >= 0) run.onErrorAction = options.onError;
-  if (options.speed > 0) run.speed = options.speed;
-  run.speedMax = options.speedMax;
-  run.testAndCopy = options.verify;
-  run.deemphasis = options.deemphasis;
-  run.accurateRipServer = options.accurateRipServer;
-  return settings;
-}
-
-int ripTracks(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, std::ostream& out,
-              std::ostream& err) {
-  const LONG drive = client::chooseDrive(engine, options.driveNum, options.preferredLetter, true);
-  if (drive == 0) {
-    err << (options.driveNum != 0 ? "No drive " + std::to_string(options.driveNum) + ".\n" : "No CD drive found.\n");
-    return 1;
-  }
-  engine->put_driveNum(drive);
-  engine->Refresh();
-  LONG trackCount = 0;
-  engine->get_trackCount(&trackCount);
-  if (!sink.errors.empty() || trackCount <= 0) {
-    err << "No audio CD in drive " << drive << ".\n";
-    return 1;
-  }
-  std::vector<long> tracks = options.tracks;
-  if (tracks.empty()) {
-    for (long t = 1; t <= trackCount; ++t) tracks.push_back(t);
-  }
-  for (long t : tracks) {
-    if (t > trackCount) {
-      err << "The disc has " << trackCount << " audio tracks: there is no track " << t << ".\n";
-      return 2;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::create_directories(options.folder, ec);
-  if (!std::filesystem::is_directory(options.folder, ec)) {
-    err << "Cannot create the folder " << options.folder << ".\n";
-    return 1;
-  }
-
-  const std::vector<std::string> titles = lookUpTitles(engine, sink, options.titles, trackCount, out);
-  if (!applySettings(engine, options, err)) return 1;
-  if (!sink.errors.empty()) {
-    err << "The rip settings were refused: " << errorList(sink.errors) << ".\n";
-    return 1;
-  }
-
-  RipProof proof(engine, proofSettings(options));
-  if (!proof.begin(trackCount, out, err)) return 1;
-
-  struct sigaction action {};
-  struct sigaction previous {};
-  action.sa_handler = onInterrupt;
-  sigemptyset(&action.sa_mask);
-  gInterrupted = 0;
-  sigaction(SIGINT, &action, &previous);
-
-  TrackTagger tagger;
-  const TrackTagger::DiscTags discTags = TrackTagger::discTags(
-      engine, std::any_of(titles.begin(), titles.end(), [](const std::string& t) { return !t.empty(); }));
-  const bool terminal = isatty(STDOUT_FILENO) != 0;
-  const std::string extension = extensionOf(options.format);
-  size_t ripped = 0;
-  size_t unconfirmedTracks = 0;
-  bool stopped = false;
-  const bool trusting = options.mode == PLAY || options.mode == BURST;
-  if (trusting) out << "The " << (options.mode == PLAY ? "play" : "burst") << " mode trusts the drive: no frame is confirmed.\n";
-  const DiscLayoutQuery layout = DiscLayoutQuery::read(engine, trackCount);
-  auto deemphasise = [&](long track) { return options.deemphasis && layout.tracks[static_cast<size_t>(track - 1)].preEmphasis; };
-  for (const DiscLayoutQuery::Track& t : layout.tracks) {
-    if (!t.preEmphasis) continue;
-    out << "Track " << t.number << " has pre-emphasis: "
-        << (options.deemphasis ? "de-emphasised on the way to its file" : "kept as on the disc (--deemphasis undoes it)")
-        << ".\n";
-  }
-  const RipInto ripInto = [&](const std::function<HRESULT(BSTR)>& start, const std::string& path, bool announce) {
-    return ripOne(engine, sink, options, 0, path, terminal, stopped, out, start, announce);
-  };
-  std::vector<std::string> files(static_cast<size_t>(trackCount));  // of the tracks ripped whole
-  std::vector<bool> deemphasised(static_cast<size_t>(trackCount));
-  std::string hiddenFile;
-  bool hiddenOk = true;
-  if (const uint32_t frames = layout.hiddenTrackFrames();
-      frames > 0 && std::find(tracks.begin(), tracks.end(), 1) != tracks.end()) {
-    out << "Hidden track before track 1 (" << frames << " frames):\n";
-    const HiddenTrack::Outcome hidden =
-        HiddenTrack::rip(engine, ripInto, options, frames, RipCommand::fileName(0, HiddenTrack::kTitle, extension),
-                         deemphasise(1), out);
-    hiddenOk = hidden.ok;
-    if (!hidden.path.empty()) {
-      hiddenFile = std::filesystem::path(hidden.path).filename().string();
-      const std::string untagged = tagger.tag(hidden.path, 0, HiddenTrack::kTitle, discTags);
-      if (!untagged.empty()) out << "  not tagged: " << untagged << "\n";
-    }
-  }
-  for (size_t i = 0; i < tracks.size() && !stopped; ++i) {
-    const long track = tracks[i];
-    const std::string name = RipCommand::fileName(track, titles[static_cast<size_t>(track - 1)], extension);
-    const std::string path = RipCommand::reservePath(options.folder, name);
-    out << "Track " << track << " (" << i + 1 << " of " << tracks.size() << "): "
-        << std::filesystem::path(path).filename().string() << "\n";
-    const std::optional<uint32_t> testCrc =
-        options.verify ? testRead(engine, sink, options, proof, track, stopped, out) : std::nullopt;
-    const bool whole =
-        !stopped && (deemphasise(track) ? Deemphasis::ripTrack(engine, ripInto, options.format, options.flacLevel,
-                                                               track, path, out)
-                                        : ripOne(engine, sink, options, track, path, terminal, stopped, out));
-    if (stopped && sizeOf(path) == 0) std::filesystem::remove(path, ec);  // stopped in the test read
-    proof.addTrack(track, path, whole, errorList(sink.errors), options.verify, testCrc);
-    if (whole && deemphasise(track)) proof.markDeemphasised();
-    if (whole && !proof.log().tracks.back().ripped) {
-      out << "  FAILED: " << proof.log().tracks.back().failure << "\n";
-    } else if (whole) {
-      ++ripped;
-      files[static_cast<size_t>(track - 1)] = std::filesystem::path(path).filename().string();
-      deemphasised[static_cast<size_t>(track - 1)] = deemphasise(track);
-      const std::string untagged = tagger.tag(path, track, titles[static_cast<size_t>(track - 1)], discTags);
-      if (!untagged.empty()) out << "  not tagged: " << untagged << "\n";
-    }
-    if (!trusting && !stopped && !showConfirmation(engine, options.mode, out)) ++unconfirmedTracks;
-  }
-  sigaction(SIGINT, &previous, nullptr);
-  bool cueOk = true;  // a sheet asked for was written
-  if (options.cue && !stopped) {
-    if (std::all_of(files.begin(), files.end(), [](const std::string& f) { return !f.empty(); })) {
-      CueSheetWriter::Disc sheet = layout.cueDisc(titles, discTags.album, discTags.artist, files, hiddenFile, deemphasised);
-      if (options.format == RipCommand::Format::kMp3) sheet.fileType = "MP3";
-      const std::string cue = CueSheetFile::save(options.folder, CueSheetFile::name(discTags.artist, discTags.album),
-                                                 CueSheetWriter::write(sheet));
-      cueOk = !cue.empty();
-      out << (cueOk ? "Cue sheet: " + cue : "The cue sheet could not be written into " + options.folder) << "\n";
-    } else {
-      out << "No cue sheet: it needs every audio track of the disc ripped whole.\n";
-    }
-  }
-  proof.finish(options.folder, out, err);
-
-  out << ripped << " of " << tracks.size() << (tracks.size() == 1 ? " track" : " tracks") << " ripped into "
-      << options.folder << (stopped ? " (stopped)" : "") << "\n";
-  if (stopped) return 130;
-  return ripped == tracks.size() && hiddenOk && cueOk && unconfirmedTracks == 0 ? 0 : 1;
-}
-
-}  // namespace
-
 int RipCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
   auto sink = com::make<RipSink>();
   client::EngineSession session(sink->identity(), err);
   if (!session) return 1;
   const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
   client::putCddbUserEMail(engine.get(), options.email);
-  const int status = ripTracks(engine.get(), *sink.get(), options, out, err);
+  const int status = RipRun(engine.get(), *sink.get(), options, out, err).run();
   // The last calls of the rip thread (its pointer's release) run before the
   // sink goes.
   session.close(50);

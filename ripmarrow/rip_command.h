@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "client/audio_formats.h"
 #include "components/trackmill2.h"
 #include "client/accuraterip_lookup.h"
 
@@ -26,12 +27,7 @@ namespace ripmarrow {
 
 class RipCommand {
  public:
-  // True when the command line asks for this command.
-  static bool wanted(int argc, char** argv);
-  // Parses the whole command line and runs; the process's exit status.
-  static int main(int argc, char** argv);
-
-  enum class Format { kWav, kMp3, kMp2, kOgg, kWma, kFlac };
+  using Format = client::AudioFormat;
   enum class Titles { kNone, kLocal, kOnline, kAll };
 
   struct Options {
@@ -54,6 +50,9 @@ class RipCommand {
     bool cue = false;         // a cue sheet beside the files
     bool deemphasis = false;  // undo pre-emphasis on the tracks flagged with it
   };
+  // Runs as the program: in a COM apartment of its own, on stdout and
+  // stderr; the process's exit status.
+  static int main(const Options& options);
   // 0 when every track was ripped whole; 1 when one failed, was stopped or
   // nothing could be ripped.
   static int run(const Options& options, std::ostream& out, std::ostream& err);

@@ -13,13 +13,13 @@
 #include "proof/accuraterip_id.h"
 #include "proof/accuraterip_verdict.h"
 #include "proof/track_checksums.h"
+#include "client/audio_formats.h"
 #include "client/proof_recorder.h"
+#include "ripmarrow/command_table.h"
 #include "client/rip_log.h"
 
 namespace ripmarrow {
 namespace {
-
-constexpr char kUsage[] = "usage: ripmarrow verify FOLDER [--log FILE] [--accuraterip-server HOST[:PORT]]\n";
 
 std::string hex8(uint32_t value) {
   char text[16];
@@ -156,32 +156,8 @@ std::optional<std::string> VerifyCommand::readAudio(const std::string& path, std
   return std::nullopt;
 }
 
-int VerifyCommand::main(int argc, char** argv) {
-  Options options;
-  std::string server = client::DefaultAccurateRipServer();
-  bool seenCommand = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "verify" && !seenCommand) {
-      seenCommand = true;
-    } else if (arg == "--log" && hasValue) {
-      options.log = argv[++i];
-    } else if (arg == "--accuraterip-server" && hasValue) {
-      server = argv[++i];
-    } else if (seenCommand && options.folder.empty() && !arg.empty() && arg[0] != '-') {
-      options.folder = arg;
-    } else {
-      std::cerr << kUsage;
-      return 2;
-    }
-  }
-  if (options.folder.empty() || !client::ParseAccurateRipServer(server, options.server)) {
-    std::cerr << kUsage;
-    return 2;
-  }
-  return run(options, std::cout, std::cerr);
-}
+// The command line goes through the command table, as every command's does.
+int VerifyCommand::main(int argc, char** argv) { return dispatch(argc, argv); }
 
 int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
   namespace fs = std::filesystem;
@@ -240,7 +216,7 @@ int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& 
     }
     // Lossy files keep no exact audio: nothing to compare.
     const std::string extension = fs::path(track.file).extension().string();
-    if (extension == ".mp3" || extension == ".mp2" || extension == ".ogg" || extension == ".wma") {
+    if (const auto format = client::FormatOfExtension(extension); format && !client::FormatInfo(*format).lossless) {
       out << "  not checked: " << extension.substr(1) << " files keep no exact copy of the audio\n";
       ++lossy;
       continue;

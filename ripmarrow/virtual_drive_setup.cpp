@@ -1,6 +1,5 @@
 #include "ripmarrow/virtual_drive_setup.h"
 
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -29,11 +28,6 @@ bool VirtualDriveSetup::putImage(const std::string& imagePath, char letter, std:
   // An address of its own, so that it does not hide a drive at the default one.
   WritePrivateProfileStringA(section.c_str(), "address", "0:0:7:0", file.c_str());
   return true;
-}
-
-void VirtualDriveOption::take(int argc, char** argv, int& i, const char* command) {
-  given = true;
-  if (i + 1 < argc && argv[i + 1][0] != '-' && std::strcmp(argv[i + 1], command) != 0) image = argv[++i];
 }
 
 bool VirtualDriveOption::apply(char& preferredLetter) const {

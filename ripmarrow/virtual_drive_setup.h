@@ -12,9 +12,6 @@ struct VirtualDriveOption {
   bool given = false;
   std::string image;  // "": the demo disc
 
-  // At argv[i] == "--vdrive": notes it, and takes the next argument as its
-  // image unless that is an option or `command` (the command's own name).
-  void take(int argc, char** argv, int& i, const char* command);
   // Without --vdrive, true. Else puts the image into the client's virtual
   // drive and sets `preferredLetter` to it; false, with the reason on
   // stderr, when it cannot.

@@ -1,13 +1,15 @@
-// The 148 genre names shared with the front end: the ID3v1 list (0 … 79)
-// followed by the common extension list (80 … 147).
+// The genre list of the tags (components/id3_genres.h), as the tag
+// component's cores ask it.
 #pragma once
 
 #include <string>
 
+#include "components/id3_genres.h"
+
 namespace tonemeter {
 
-inline constexpr int kGenreCount = 148;
-inline constexpr int kGenreOther = 12;
+inline constexpr int kGenreCount = components::kId3GenreCount;
+inline constexpr int kGenreOther = components::kId3GenreOther;
 
 // The name at `index`, or an empty string outside 0 … 147.
 std::string genreName(int index);

@@ -1,0 +1,474 @@
+#include "ripmarrow/rip_run.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/text/utf.h"
+#include "client/proof_recorder.h"
+#include "ripmarrow/codec_output.h"
+#include "ripmarrow/cue_sheet_file.h"
+#include "ripmarrow/deemphasis.h"
+#include "ripmarrow/engine_errors.h"
+#include "client/engine_session.h"
+#include "ripmarrow/flac_output.h"
+#include "ripmarrow/hidden_track.h"
+
+namespace ripmarrow {
+namespace {
+
+// Set by the SIGINT handler, read by the rip loop on the main thread.
+volatile sig_atomic_t gInterrupted = 0;
+
+void onInterrupt(int) {
+  gInterrupted = 1;
+  // A second Ctrl-C ends the program at once.
+  signal(SIGINT, SIG_DFL);
+}
+
+// A track's errors as its line and the log say them: in a rip,
+// OPERATION_FAILED is a block that stayed unreadable.
+std::string errorList(const std::vector<LONG>& errors) {
+  std::string list;
+  for (LONG code : errors) {
+    list += (list.empty() ? "" : ", ") + std::string(errorName(code));
+    if (code == OPERATION_FAILED) list += " (a block stayed unreadable)";
+  }
+  return list;
+}
+
+const char* extensionOf(RipCommand::Format format) { return client::FormatInfo(format).extension; }
+
+HRESULT startRip(IAudioCDRipper2* engine, RipCommand::Format format, BSTR path) {
+  switch (format) {
+    case RipCommand::Format::kWav: return engine->RipTrackToWav(path);
+    case RipCommand::Format::kMp3: return engine->RipTrackToMP3(path);
+    case RipCommand::Format::kMp2: return engine->RipTrackToMP2(path);
+    case RipCommand::Format::kOgg: return engine->RipTrackToOGG(path);
+    case RipCommand::Format::kWma: return engine->RipTrackToWMA(path);
+    case RipCommand::Format::kFlac: return engine->RipTrackToAudioFile2Format(path);
+  }
+  return E_INVALIDARG;
+}
+
+// Draws the bar of a track in place on a terminal, or a line per 10 %.
+class ProgressView {
+ public:
+  ProgressView(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
+  void show(LONG percent) {
+    percent = std::clamp<LONG>(percent, 0, 100);
+    if (terminal_) {
+      if (percent == drawn_) return;
+      drawn_ = percent;
+      const size_t cells = static_cast<size_t>(percent) * 40 / 100;
+      out_ << "\r  [" << std::string(cells, '#') << std::string(40 - cells, '.') << "] " << (percent < 10 ? "  " : percent < 100 ? " " : "")
+           << percent << " %" << std::flush;
+    } else {
+      while (drawn_ + 10 <= percent - percent % 10 || (drawn_ < 0 && percent >= 0)) {
+        drawn_ = drawn_ < 0 ? 0 : drawn_ + 10;
+        if (drawn_ > 0) out_ << "  " << drawn_ << " %\n" << std::flush;
+      }
+    }
+  }
+  void end() {
+    if (terminal_ && drawn_ >= 0) out_ << "\n";
+    drawn_ = -1;
+  }
+
+ private:
+  std::ostream& out_;
+  const bool terminal_;
+  LONG drawn_ = -1;
+};
+
+uintmax_t sizeOf(const std::string& path) {
+  std::error_code ec;
+  const uintmax_t size = std::filesystem::file_size(path, ec);
+  return ec ? 0 : size;
+}
+
+// The titles of the tracks by the chosen source; empty titles when the
+// lookup found nothing (the files are then named TrackNN).
+std::vector<std::string> lookUpTitles(IAudioCDRipper2* engine, RipSink& sink, RipCommand::Titles titles,
+                                      LONG trackCount, std::ostream& out) {
+  std::vector<std::string> result(static_cast<size_t>(trackCount));
+  if (titles == RipCommand::Titles::kNone) return result;
+  const CDDBSourceConstants source = titles == RipCommand::Titles::kLocal    ? CDPLAYERINI
+                                     : titles == RipCommand::Titles::kOnline ? ONLINEDATABASE
+                                                                             : ALL;
+  VARIANT_BOOL found = VARIANT_FALSE;
+  engine->GetCDDBInfo(source, &found);
+  // A failed lookup is not a failed rip: its errors are not the tracks'.
+  sink.errors.clear();
+  if (found != VARIANT_TRUE) {
+    out << "No titles found for the disc: the files are named TrackNN.\n";
+    return result;
+  }
+  BSTR artist = nullptr;
+  BSTR album = nullptr;
+  engine->get_cddbInfoArtist(&artist);
+  engine->get_cddbInfoAlbum(&album);
+  out << "Titles: " << com::TakeUtf8(artist) << " / " << com::TakeUtf8(album) << "\n";
+  for (LONG t = 1; t <= trackCount; ++t) {
+    engine->put_trackNum(t);
+    BSTR title = nullptr;
+    engine->get_cddbInfoTitle(&title);
+    result[static_cast<size_t>(t - 1)] = com::TakeUtf8(title);
+  }
+  return result;
+}
+
+// False when the format was refused (said on `err`).
+bool putSettings(IAudioCDRipper2* engine, const RipCommand::Options& options, std::ostream& err) {
+  switch (options.format) {
+    case RipCommand::Format::kFlac:
+      if (const std::string refused = setFlacFormat(engine, options.flacLevel); !refused.empty()) {
+        err << refused << ".\n";
+        return false;
+      }
+      break;
+    case RipCommand::Format::kMp3: engine->SetFormatMP3(FQ_44_KHZ, BR_128_KBPS, STEREO); break;
+    case RipCommand::Format::kMp2: engine->SetFormatMP2(FQ_44_KHZ, BR_192_KBPS, STEREO); break;
+    default: break;  // WAV needs none; OGG and WMA keep the engine's defaults
+  }
+  // The preset first: it sets retries, speed and (for PLAY) the action.
+  engine->put_ripModePreset(options.mode);
+  if (options.retries >= 0) engine->put_ripOnErrorRetries(options.retries);
+  if (options.speed > 0) engine->put_driveSpeed(options.speed);
+  engine->put_driveSpeedMax(options.speedMax ? VARIANT_TRUE : VARIANT_FALSE);
+  if (options.onError >= 0) engine->put_ripOnErrorAction(static_cast<RipActionOnErrorConstants>(options.onError));
+  return true;
+}
+
+// Rips one track into `path`, showing its progress; true when it was ripped
+// whole. Ends early (and sets `stopped`) on Ctrl-C. `start`, when given,
+// starts another rip into `path` instead (a range, an intermediate WAV);
+// `announce` false leaves naming the file written to the caller.
+bool ripOne(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, long track,
+            const std::string& path, bool terminal, bool& stopped, std::ostream& out,
+            const std::function<HRESULT(BSTR)>& start = {}, bool announce = true) {
+  LONG trackSamples = 0;
+  if (!start) {
+    engine->put_trackNum(track);
+    engine->get_trackSamples(&trackSamples);
+  }
+  sink.reset();
+  BSTR file = com::NewBstr(path);
+  if (start) {
+    start(file);
+  } else {
+    startRip(engine, options.format, file);
+  }
+  SysFreeString(file);
+  // The entry's refusals come before the call returns; a started rip's
+  // events come only when this thread pumps.
+  if (!sink.errors.empty()) {
+    std::error_code ec;
+    if (sizeOf(path) == 0) std::filesystem::remove(path, ec);
+    out << "  not started: " << errorList(sink.errors) << "\n";
+    return false;
+  }
+  ProgressView view(out, terminal);
+  view.show(0);
+  bool stopSent = false;
+  while (!sink.finished) {
+    CoPumpCalls(20);
+    if (gInterrupted && !stopSent) {
+      engine->StopRip();
+      stopSent = true;
+      stopped = true;
+    }
+    // A rip thread that could not load the transport or open the drive
+    // ends without a last progress event.
+    if (std::any_of(sink.errors.begin(), sink.errors.end(),
+                    [](LONG e) { return e == ASPI_DRIVER || e == DRIVE_BUSY; })) {
+      break;
+    }
+    view.show(sink.percent);
+  }
+  view.end();
+
+  const uintmax_t bytes = sizeOf(path);
+  std::string note;
+  if (sink.retries > 0) note += ", " + std::to_string(sink.retries) + (sink.retries == 1 ? " retry" : " retries");
+  if (options.format == RipCommand::Format::kWav && !start && sink.errors.empty() && !stopped) {
+    // A WAV data chunk shorter than the track: blocks that stayed unreadable were cut.
+    const uintmax_t want = static_cast<uintmax_t>(std::max<LONG>(trackSamples, 0)) * 4 + 46;
+    if (bytes < want) note += ", " + std::to_string((want - bytes) / 2352) + " unreadable frames cut";
+  }
+  const bool ok = sink.errors.empty() && !stopped;
+  if (ok && !announce) {
+    if (!note.empty()) out << "  " << note.substr(2) << "\n";
+  } else if (ok) {
+    out << "  written: " << path << " (" << bytes << " bytes" << note << ")\n";
+  } else if (!announce) {
+    // The caller's intermediate file: it goes, and the caller says what stays.
+    out << "  " << (stopped ? "stopped" : "FAILED: " + errorList(sink.errors)) << "\n";
+  } else {
+    out << "  " << (stopped ? "stopped" : "FAILED: " + errorList(sink.errors)) << "; "
+        << (bytes > 0 ? "partial file " + path + " (" + std::to_string(bytes) + " bytes" + note + ")"
+                      : "nothing written" + note)
+        << "\n";
+  }
+  return ok;
+}
+
+// What the rip mode vouches for in the track just ripped, from the rip
+// report, in the mode's own words; false when frames stayed unconfirmed.
+bool showConfirmation(IAudioCDRipper2* engine, RipModePresetConstants mode, std::ostream& out) {
+  com::ComPtr<IAudioCDRipperReport> report;
+  LONG unconfirmed = 0;
+  if (FAILED(engine->QueryInterface(IID_IAudioCDRipperReport, report.putVoid())) ||
+      FAILED(report->get_framesUnconfirmed(&unconfirmed)))
+    return true;
+  if (unconfirmed > 0) {
+    out << "  " << unconfirmed << (unconfirmed == 1 ? " frame" : " frames") << " unconfirmed\n";
+    return false;
+  }
+  out << "  " << (mode == SYNCH ? "every block aligned on its neighbour" : "every frame confirmed by two reads") << "\n";
+  return true;
+}
+
+RipProofSettings proofSettings(const RipCommand::Options& options) {
+  RipProofSettings settings;
+  settings.offset = options.offset;
+  client::ParseAccurateRipServer(options.accurateRipServer, settings.server);
+  client::RunSettings& run = settings.run;
+  run.modePreset = options.mode;
+  run.format = client::FormatInfo(options.format).name;
+  if (options.format == RipCommand::Format::kFlac) run.flacLevel = options.flacLevel;
+  if (options.retries >= 0) run.retries = options.retries;
+  if (options.onError >= 0) run.onErrorAction = options.onError;
+  if (options.speed > 0) run.speed = options.speed;
+  run.speedMax = options.speedMax;
+  run.testAndCopy = options.verify;
+  run.deemphasis = options.deemphasis;
+  run.accurateRipServer = options.accurateRipServer;
+  return settings;
+}
+
+// Ctrl-C stops the running rip (through StopRip) while this lives.
+class InterruptWatch {
+ public:
+  InterruptWatch() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    gInterrupted = 0;
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptWatch() { sigaction(SIGINT, &previous_, nullptr); }
+  InterruptWatch(const InterruptWatch&) = delete;
+  InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+};
+
+}  // namespace
+
+RipRun::RipRun(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, std::ostream& out,
+               std::ostream& err)
+    : engine_(engine),
+      sink_(sink),
+      options_(options),
+      out_(out),
+      err_(err),
+      terminal_(isatty(STDOUT_FILENO) != 0),
+      extension_(extensionOf(options.format)) {}
+
+int RipRun::run() {
+  if (!openDisc()) return 1;
+  if (!chooseTracks()) return 2;
+  if (!prepareFolder()) return 1;
+  titles_ = lookUpTitles(engine_, sink_, options_.titles, trackCount_, out_);
+  if (!applySettings()) return 1;
+  // Leaves the engine's trackNum at the last track (RipProof reads the
+  // layout through it); every rip below sets its own.
+  proof_.emplace(engine_, proofSettings(options_));
+  if (!proof_->begin(trackCount_, out_, err_)) return 1;
+  {
+    InterruptWatch interrupts;
+    discTags_ = TrackTagger::discTags(
+        engine_, std::any_of(titles_.begin(), titles_.end(), [](const std::string& t) { return !t.empty(); }));
+    if (options_.mode == PLAY || options_.mode == BURST) {
+      out_ << "The " << (options_.mode == PLAY ? "play" : "burst") << " mode trusts the drive: no frame is confirmed.\n";
+    }
+    layout_ = DiscLayoutQuery::read(engine_, trackCount_);
+    sayPreEmphasis();
+    files_.assign(static_cast<size_t>(trackCount_), "");
+    deemphasised_.assign(static_cast<size_t>(trackCount_), false);
+    ripHiddenTrack();
+    for (size_t i = 0; i < tracks_.size() && !stopped_; ++i) ripTrack(i);
+  }
+  if (options_.cue && !stopped_) writeCueSheet();
+  proof_->finish(options_.folder, out_, err_);
+  return summary();
+}
+
+bool RipRun::openDisc() {
+  const LONG drive = client::chooseDrive(engine_, options_.driveNum, options_.preferredLetter, true);
+  if (drive == 0) {
+    err_ << (options_.driveNum != 0 ? "No drive " + std::to_string(options_.driveNum) + ".\n" : "No CD drive found.\n");
+    return false;
+  }
+  engine_->put_driveNum(drive);
+  engine_->Refresh();
+  engine_->get_trackCount(&trackCount_);
+  if (!sink_.errors.empty() || trackCount_ <= 0) {
+    err_ << "No audio CD in drive " << drive << ".\n";
+    return false;
+  }
+  return true;
+}
+
+bool RipRun::chooseTracks() {
+  tracks_ = options_.tracks;
+  if (tracks_.empty()) {
+    for (long t = 1; t <= trackCount_; ++t) tracks_.push_back(t);
+  }
+  for (const long t : tracks_) {
+    if (t > trackCount_) {
+      err_ << "The disc has " << trackCount_ << " audio tracks: there is no track " << t << ".\n";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool RipRun::prepareFolder() {
+  std::error_code ec;
+  std::filesystem::create_directories(options_.folder, ec);
+  if (!std::filesystem::is_directory(options_.folder, ec)) {
+    err_ << "Cannot create the folder " << options_.folder << ".\n";
+    return false;
+  }
+  return true;
+}
+
+bool RipRun::applySettings() {
+  if (!putSettings(engine_, options_, err_)) return false;
+  if (!sink_.errors.empty()) {
+    err_ << "The rip settings were refused: " << errorList(sink_.errors) << ".\n";
+    return false;
+  }
+  return true;
+}
+
+void RipRun::sayPreEmphasis() const {
+  for (const DiscLayoutQuery::Track& t : layout_.tracks) {
+    if (!t.preEmphasis) continue;
+    out_ << "Track " << t.number << " has pre-emphasis: "
+         << (options_.deemphasis ? "de-emphasised on the way to its file" : "kept as on the disc (--deemphasis undoes it)")
+         << ".\n";
+  }
+}
+
+bool RipRun::deemphasise(long track) const {
+  return options_.deemphasis && layout_.tracks[static_cast<size_t>(track - 1)].preEmphasis;
+}
+
+bool RipRun::ripInto(long track, const std::string& path, const RipCommand::Options& options, std::ostream& out,
+                     const std::function<HRESULT(BSTR)>& start, bool announce) {
+  return ripOne(engine_, sink_, options, track, path, terminal_ && &out == &out_, stopped_, out, start, announce);
+}
+
+void RipRun::ripHiddenTrack() {
+  const uint32_t frames = layout_.hiddenTrackFrames();
+  if (frames == 0 || std::find(tracks_.begin(), tracks_.end(), 1) == tracks_.end()) return;
+  out_ << "Hidden track before track 1 (" << frames << " frames):\n";
+  const RipInto rip = [this](const std::function<HRESULT(BSTR)>& start, const std::string& path, bool announce) {
+    return ripInto(0, path, options_, out_, start, announce);
+  };
+  const HiddenTrack::Outcome hidden =
+      HiddenTrack::rip(engine_, rip, options_, frames, RipCommand::fileName(0, HiddenTrack::kTitle, extension_),
+                       deemphasise(1), out_);
+  hiddenOk_ = hidden.ok;
+  if (hidden.path.empty()) return;
+  hiddenFile_ = std::filesystem::path(hidden.path).filename().string();
+  tag(hidden.path, 0, HiddenTrack::kTitle);
+}
+
+// Test and copy: the track's first read goes into a WAV file of its own,
+// removed again; the copy CRC of that read, nothing when it failed.
+std::optional<uint32_t> RipRun::testRead(long track) {
+  RipCommand::Options wav = options_;
+  wav.format = RipCommand::Format::kWav;
+  const std::string path = RipCommand::reservePath(options_.folder, ".ripmarrow-test.wav");
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return std::nullopt;
+  std::ostringstream quiet;
+  const bool whole = ripInto(track, path, wav, quiet);
+  std::filesystem::remove(path, ec);
+  const std::optional<uint32_t> crc = whole ? proof_->lastCopyCrc() : std::nullopt;
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", crc.value_or(0));
+  out_ << "  test read: " << (crc ? std::string("copy CRC ") + text : std::string("failed")) << "\n";
+  return crc;
+}
+
+void RipRun::ripTrack(size_t index) {
+  const long track = tracks_[index];
+  const size_t slot = static_cast<size_t>(track - 1);
+  const std::string path =
+      RipCommand::reservePath(options_.folder, RipCommand::fileName(track, titles_[slot], extension_));
+  out_ << "Track " << track << " (" << index + 1 << " of " << tracks_.size() << "): "
+       << std::filesystem::path(path).filename().string() << "\n";
+  const std::optional<uint32_t> testCrc = options_.verify ? testRead(track) : std::nullopt;
+  const RipInto rip = [this](const std::function<HRESULT(BSTR)>& start, const std::string& into, bool announce) {
+    return ripInto(0, into, options_, out_, start, announce);
+  };
+  const bool whole =
+      !stopped_ && (deemphasise(track)
+                        ? Deemphasis::ripTrack(engine_, rip, options_.format, options_.flacLevel, track, path, out_)
+                        : ripInto(track, path, options_, out_));
+  std::error_code ec;
+  if (stopped_ && sizeOf(path) == 0) std::filesystem::remove(path, ec);  // stopped in the test read
+  proof_->addTrack(track, path, whole, errorList(sink_.errors), options_.verify, testCrc);
+  if (whole && deemphasise(track)) proof_->markDeemphasised();
+  if (whole && !proof_->log().tracks.back().ripped) {
+    out_ << "  FAILED: " << proof_->log().tracks.back().failure << "\n";
+  } else if (whole) {
+    ++ripped_;
+    files_[slot] = std::filesystem::path(path).filename().string();
+    deemphasised_[slot] = deemphasise(track);
+    tag(path, track, titles_[slot]);
+  }
+  const bool trusting = options_.mode == PLAY || options_.mode == BURST;
+  if (!trusting && !stopped_ && !showConfirmation(engine_, options_.mode, out_)) ++unconfirmedTracks_;
+}
+
+void RipRun::tag(const std::string& path, long track, const std::string& title) {
+  const std::string untagged = tagger_.tag(path, track, title, discTags_);
+  if (!untagged.empty()) out_ << "  not tagged: " << untagged << "\n";
+}
+
+void RipRun::writeCueSheet() {
+  if (!std::all_of(files_.begin(), files_.end(), [](const std::string& f) { return !f.empty(); })) {
+    out_ << "No cue sheet: it needs every audio track of the disc ripped whole.\n";
+    return;
+  }
+  CueSheetWriter::Disc sheet =
+      layout_.cueDisc(titles_, discTags_.album, discTags_.artist, files_, hiddenFile_, deemphasised_);
+  if (options_.format == RipCommand::Format::kMp3) sheet.fileType = "MP3";
+  const std::string cue = CueSheetFile::save(options_.folder, CueSheetFile::name(discTags_.artist, discTags_.album),
+                                             CueSheetWriter::write(sheet));
+  cueOk_ = !cue.empty();
+  out_ << (cueOk_ ? "Cue sheet: " + cue : "The cue sheet could not be written into " + options_.folder) << "\n";
+}
+
+int RipRun::summary() const {
+  out_ << ripped_ << " of " << tracks_.size() << (tracks_.size() == 1 ? " track" : " tracks") << " ripped into "
+       << options_.folder << (stopped_ ? " (stopped)" : "") << "\n";
+  if (stopped_) return 130;
+  return ripped_ == tracks_.size() && hiddenOk_ && cueOk_ && unconfirmedTracks_ == 0 ? 0 : 1;
+}
+
+}  // namespace ripmarrow

@@ -38,8 +38,8 @@ size_t onHeader(char*, size_t size, size_t count, void* user) {
   return bytes;
 }
 
-// libcurl calls this several times a second while it waits, name
-// resolution included; non-zero gives up.
+// libcurl calls this often while data flows and about once a second while
+// it waits, name resolution included; non-zero gives up.
 int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   const auto& transfer = *static_cast<Transfer*>(user);
   return transfer.limits->cancel != nullptr && transfer.limits->cancel->load() ? 1 : 0;

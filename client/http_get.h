@@ -26,8 +26,9 @@ struct HttpLimits {
   int timeoutMs = 10000;
   size_t maxBodyBytes = 256 * 1024;
   size_t maxHeadBytes = 16 * 1024;
-  // Set by another thread to give up at once (within a tenth of a second);
-  // null: never. The flag outlives the call.
+  // Set by another thread to give up: the call returns within about a
+  // second (libcurl looks at it at least that often while it waits, name
+  // resolution included); null: never. The flag outlives the call.
   const std::atomic<bool>* cancel = nullptr;
 };
 

@@ -72,8 +72,11 @@ RipBatch::RipBatch(EngineLink& engine, SettingsStore& settings, Prompter& prompt
       view_(view) {}
 
 RipBatch::~RipBatch() {
-  // A look-up still running ends within its time-out; its answer is dropped.
-  if (lookup_.valid()) lookup_.wait();
+  // A look-up still running is given up; its answer is dropped.
+  if (lookup_.valid()) {
+    giveUpLookup_->store(true);
+    lookup_.wait();
+  }
 }
 
 bool RipBatch::ripping() const { return disc_.ripping(); }
@@ -99,6 +102,7 @@ void RipBatch::StartRip() {
   IAudioCDRipper2* engine = engine_.engine();
   if (engine == nullptr) return;
   disc_.setRipping(true);
+  phase_ = Phase::kBetween;
   failures_.clear();
   filesWritten_ = 0;
   logPath_.clear();
@@ -111,6 +115,7 @@ void RipBatch::StartRip() {
 
   format_ = view_.outputFormat();
   if (!chooseFormat()) {
+    phase_ = Phase::kIdle;
     disc_.setRipping(false);
     return;
   }
@@ -228,7 +233,7 @@ bool RipBatch::startCall(const std::string& path) {
   callErrors_.clear();
   trackErrors_.clear();
   BSTR file = com::NewBstr(path);
-  inRipCall_ = true;
+  phase_ = Phase::kCalling;
   switch (format_) {
     case kWav: engine->RipTrackToWav(file); break;
     case kWma: engine->RipTrackToWMA(file); break;
@@ -236,17 +241,16 @@ bool RipBatch::startCall(const std::string& path) {
     case kFlac: engine->RipTrackToAudioFile2Format(file); break;
     default: engine->RipTrackToMP3(file); break;
   }
-  inRipCall_ = false;
   SysFreeString(file);
-  trackRunning_ = callErrors_.empty();
-  return trackRunning_;
+  phase_ = callErrors_.empty() ? Phase::kRipping : Phase::kBetween;
+  return phase_ == Phase::kRipping;
 }
 
 void RipBatch::AudioCDRipperError(LONG code) {
   if (!disc_.ripping() || inStopCall_) return;
-  if (inRipCall_) {
+  if (phase_ == Phase::kCalling) {
     callErrors_.push_back(code);
-  } else if (trackRunning_) {
+  } else if (phase_ == Phase::kRipping) {
     trackErrors_.push_back(code);
   }
 }
@@ -258,7 +262,7 @@ void RipBatch::AudioCDRipperRipProgress(LONG percent) {
     view_.setRipProgress(0);
     return;
   }
-  if (!trackRunning_) return;
+  if (phase_ != Phase::kRipping) return;
   if (percent < 100) {
     if (!disc_.ripStopPending()) view_.setRipProgress(static_cast<int>(percent));
     return;
@@ -268,7 +272,7 @@ void RipBatch::AudioCDRipperRipProgress(LONG percent) {
 
 // The track's RipProgress(100): its file is closed.
 void RipBatch::finishTrack() {
-  trackRunning_ = false;
+  phase_ = Phase::kBetween;
   const bool failed = !trackErrors_.empty();
   if (failed) {
     failures_.push_back({ripCursor_, view_.rowTitle(ripCursor_), ripFailureText(trackErrors_.front())});
@@ -343,7 +347,7 @@ void RipBatch::RequestStopRip() {
 }
 
 void RipBatch::endBatch(bool normal) {
-  trackRunning_ = false;
+  phase_ = Phase::kBetween;
   endNormal_ = normal;
   if (!proof_ || proof_->empty()) {
     proof_.reset();
@@ -371,8 +375,11 @@ void RipBatch::endBatch(bool normal) {
   // The look-up may wait for the network: on a worker, while the window
   // goes on (the menus stay as during the rip, the caption says why).
   view_.setProgressCaption(RipBatchView::Caption::kVerifying);
-  lookup_ = std::async(std::launch::async,
-                       [server = *server, disc = *disc] { return client::LookUpDisc(server, disc); });
+  phase_ = Phase::kVerifying;
+  giveUpLookup_ = std::make_shared<std::atomic<bool>>(false);
+  lookup_ = std::async(std::launch::async, [server = *server, disc = *disc, giveUp = giveUpLookup_] {
+    return client::LookUpDisc(server, disc, giveUp.get());
+  });
   if (!lookupPoll_) {
     lookupPoll_ = std::make_unique<QTimer>();
     lookupPoll_->setInterval(20);
@@ -410,22 +417,26 @@ std::vector<std::string> RipBatch::writeLog(const proof::AccurateRipLookup& look
 }
 
 void RipBatch::abandon() {
-  if (lookup_.valid()) {
-    // The window closes while AccurateRip is asked: the log is still
-    // written, without a summary.
+  if (phase_ == Phase::kVerifying && lookup_.valid()) {
+    // The window closes while AccurateRip is asked: the look-up is given up
+    // (its worker ends within a second, not at its time-out) and
+    // the log is still written, without a summary.
     if (lookupPoll_) lookupPoll_->stop();
+    giveUpLookup_->store(true);
     writeLog(lookup_.get());
+    phase_ = Phase::kIdle;
     disc_.setRipping(false);
     return;
   }
   if (!disc_.ripping()) return;
   if (IAudioCDRipper2* engine = engine_.engine()) engine->StopRip();
-  trackRunning_ = false;
+  phase_ = Phase::kIdle;
   proof_.reset();
   disc_.setRipping(false);
 }
 
 void RipBatch::completeBatch(bool normal, const std::vector<std::string>& verification, bool verified) {
+  phase_ = Phase::kIdle;
   disc_.setRipping(false);  // clears the stop request, menus idle
   if (!normal) {
     // A refused overwrite of the last ticked row: the caption stays (the

@@ -23,6 +23,7 @@
 // end says the verification's outcome and where the log is.
 #pragma once
 
+#include <atomic>
 #include <future>
 #include <memory>
 #include <optional>
@@ -87,7 +88,7 @@ class RipBatch {
 
   RipBatch(EngineLink& engine, SettingsStore& settings, Prompter& prompter, platform::DesktopOpener& opener,
            CurrentTags& tags, DiscController& disc, RipBatchView& view);
-  // Waits for a running look-up (bounded by its time-out).
+  // Gives up a running look-up and waits for its worker (a second at most).
   ~RipBatch();
 
   // "Rip CD", "Convert", the skin's "RipCD".
@@ -147,21 +148,27 @@ class RipBatch {
   std::string outputFolder_;     // ends in "/"
   std::string outputExtension_;  // ".mp3", ".wav", …
   std::string outputPath_;
-  // A rip call is running: its Errors are the call's refusal.
-  bool inRipCall_ = false;
+  // Where the batch is:
+  //   kIdle      no batch
+  //   kBetween   a batch runs between its tracks (choosing, asking, failing one)
+  //   kCalling   a rip call is running: its Errors are the call's refusal
+  //   kRipping   the engine accepted the track and its RipProgress(100) is
+  //              still to come: Errors until then are the track's
+  //   kVerifying the last track is done; AccurateRip is asked on a worker
+  enum class Phase { kIdle, kBetween, kCalling, kRipping, kVerifying };
+  Phase phase_ = Phase::kIdle;
   std::vector<LONG> callErrors_;
-  // The engine accepted the current track's rip and its RipProgress(100)
-  // is still to come; Errors until then are the track's.
-  bool trackRunning_ = false;
   std::vector<LONG> trackErrors_;
-  // Errors raised by StopRip itself are not the track's.
+  // Errors raised by StopRip itself, in any phase, are not the track's.
   bool inStopCall_ = false;
   int filesWritten_ = 0;
   std::vector<Failure> failures_;
 
   std::optional<client::ProofRecorder> proof_;
-  // The AccurateRip look-up at the batch's end, polled from the GUI thread.
+  // The AccurateRip look-up at the batch's end, polled from the GUI thread;
+  // the worker gives up when the flag is set (the window closes).
   std::future<proof::AccurateRipLookup> lookup_;
+  std::shared_ptr<std::atomic<bool>> giveUpLookup_;
   std::unique_ptr<QTimer> lookupPoll_;
   bool endNormal_ = true;
   std::string logPath_;

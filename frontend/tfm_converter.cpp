@@ -23,7 +23,6 @@
 #include "frontend/desktop_seams.h"
 #include "frontend/rip_batch.h"
 #include "frontend/settings/settings_store.h"
-#include "frontend/tfm_main.h"
 #include "frontend/window_geometry.h"
 
 namespace quavern {
@@ -59,12 +58,13 @@ void processPendingMessages() { QApplication::processEvents(); }
 
 }  // namespace
 
-Tfm_converter::Tfm_converter(Tfm_main& main) : QDialog(&main), main_(main) {
+Tfm_converter::Tfm_converter(const Seams& seams, ChooseFolder chooseFolder, QWidget* parent)
+    : QDialog(parent), seams_(seams), chooseFolder_(std::move(chooseFolder)) {
   setObjectName("Tfm_converter");
   setWindowTitle("Converter");
   setModal(true);
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-  conversion_ = std::make_unique<FileConversion>(*main.seams().settings, *main.seams().prompter,
+  conversion_ = std::make_unique<FileConversion>(*seams_.settings, *seams_.prompter,
                                                  static_cast<ConversionView&>(*this));
   pump_ = new QTimer(this);
   pump_->setInterval(0);
@@ -192,12 +192,12 @@ void Tfm_converter::showEvent(QShowEvent* event) {
 }
 
 void Tfm_converter::FormShow() {
-  const double s = main_.scale();
+  const double s = scale_;
   for (int c = 0; c < 4; ++c) lv_->horizontalHeader()->resizeSection(c, scaled(kColumns[c].width, s));
   lv_->verticalHeader()->setDefaultSectionSize(std::max(scaled(17, s), fontMetrics().height() + 4));
   setFixedSize(QSize(scaled(477, s), scaled(353, s)).expandedTo(sizeHint()));
 
-  SettingsStore& settings = *main_.seams().settings;
+  SettingsStore& settings = *seams_.settings;
   const QString folder = QString::fromStdString(settings.readText("convert", "output directory", defaults::musicFolder()));
   edt_dir_->setText(folder);
   edt_dir_->setToolTip(folder);
@@ -252,7 +252,7 @@ void Tfm_converter::addRow(const AddedFile& file, const char* status) {
 
 void Tfm_converter::btn_addClick() {
   if (conversion_->running() || adding_) return;
-  const Seams& seams = main_.seams();
+  const Seams& seams = seams_;
   SettingsStore& settings = *seams.settings;
   const std::string start = settings.readText("convert", "file path", QApplication::applicationDirPath().toStdString());
   DialogFileChooser desktop;
@@ -273,7 +273,7 @@ void Tfm_converter::btn_addClick() {
 void Tfm_converter::btn_addpathClick() {
   if (conversion_->running() || adding_) return;
   const FolderChoice choice =
-      main_.chooseFolder(this, {"Open Folder", "Please select the folder you want to add.", true});
+      chooseFolder_(this, {"Open Folder", "Please select the folder you want to add.", true});
   if (choice.folder.empty()) return;
   adding_ = true;
   applyStates();
@@ -293,7 +293,7 @@ void Tfm_converter::btn_removeClick() {
 
 void Tfm_converter::btn_clearClick() {
   if (conversion_->running() || adding_ || lv_->rowCount() == 0) return;
-  if (main_.seams().prompter->askYesNo(
+  if (seams_.prompter->askYesNo(
           this, "Are you sure to remove all the files from filelist?\rNot delete them from your computer.")) {
     lv_->setRowCount(0);
   }
@@ -302,11 +302,11 @@ void Tfm_converter::btn_clearClick() {
 void Tfm_converter::btn_browseClick() {
   if (conversion_->running()) return;
   const FolderChoice choice =
-      main_.chooseFolder(this, {"Output Directory", "Please select the folder you want to save your files.", false});
+      chooseFolder_(this, {"Output Directory", "Please select the folder you want to save your files.", false});
   if (choice.folder.empty()) return;
   edt_dir_->setText(QString::fromStdString(choice.folder));
   edt_dir_->setToolTip(edt_dir_->text());
-  main_.seams().settings->writeText("convert", "output directory", choice.folder);
+  seams_.settings->writeText("convert", "output directory", choice.folder);
 }
 
 // The run ---------------------------------------------------------------------

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 
 #include "frontend/file_conversion.h"
+#include "frontend/seams.h"
 
 class QAction;
 class QComboBox;
@@ -22,14 +24,15 @@ class QTimer;
 
 namespace quavern {
 
-class Tfm_main;
-
 class Tfm_converter : public QDialog, private ConversionView {
   Q_OBJECT
 
  public:
-  // `main` outlives the window (it is the window's parent).
-  explicit Tfm_converter(Tfm_main& main);
+  // How the window asks for a folder: the program's chooser, centred on `owner`.
+  using ChooseFolder = std::function<FolderChoice(QWidget* owner, const FolderRequest& request)>;
+
+  // The seams' objects outlive the window.
+  Tfm_converter(const Seams& seams, ChooseFolder chooseFolder, QWidget* parent);
   ~Tfm_converter() override;
 
   // Handlers (public so that tests reach them).
@@ -43,6 +46,8 @@ class Tfm_converter : public QDialog, private ConversionView {
   void Exit1Click();
 
   FileConversion& conversion() { return *conversion_; }
+  // Face units to pixels, as the main window found them.
+  void setScale(double scale) { scale_ = scale; }
   bool adding() const { return adding_; }
   // A row as the list shows it, for tests: caption, path, length, status.
   void addRow(const AddedFile& file, const char* status);
@@ -68,7 +73,9 @@ class Tfm_converter : public QDialog, private ConversionView {
   void setProgress(int percent) override;
   void setConverting(bool converting) override;
 
-  Tfm_main& main_;
+  Seams seams_;
+  ChooseFolder chooseFolder_;
+  double scale_ = 1.0;
   std::unique_ptr<FileConversion> conversion_;
   QTimer* pump_;
   bool adding_ = false;

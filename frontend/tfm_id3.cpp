@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "frontend/genre_names.h"
-#include "frontend/tfm_main.h"
+#include "frontend/current_tags.h"
 #include "frontend/window_geometry.h"
 
 namespace quavern {
@@ -27,7 +27,8 @@ QLineEdit* edit(QWidget* parent, const char* name, const char* accessibleName) {
 
 }  // namespace
 
-Tfm_id3::Tfm_id3(Tfm_main& main) : QDialog(&main), main_(main) {
+Tfm_id3::Tfm_id3(CurrentTags& tags, TrackListEdits& list, QWidget* parent)
+    : QDialog(parent), tags_(tags), list_(list) {
   setObjectName("Tfm_id3");
   setWindowTitle("ID3");
   setModal(true);
@@ -80,11 +81,11 @@ void Tfm_id3::showEvent(QShowEvent* event) {
   // The width of the original layout at the reference font (wider when
   // the platform font needs it); as high as the fields need.
   const QSize hint = sizeHint();
-  setFixedSize(std::max(static_cast<int>(327 * main_.scale()), hint.width()), hint.height());
+  setFixedSize(std::max(static_cast<int>(327 * scale_), hint.width()), hint.height());
 }
 
 void Tfm_id3::FormShow() {
-  const CurrentTags& tags = main_.currentTags();
+  const CurrentTags& tags = tags_;
   edt_title_->setText(QString::fromStdString(tags.title));
   edt_artist_->setText(QString::fromStdString(tags.artist));
   edt_album_->setText(QString::fromStdString(tags.album));
@@ -111,7 +112,7 @@ void Tfm_id3::btn_resetClick() {
 }
 
 void Tfm_id3::btn_okClick() {
-  CurrentTags& tags = main_.currentTags();
+  CurrentTags& tags = tags_;
   tags.title = edt_title_->text().toStdString();
   tags.artist = edt_artist_->text().toStdString();
   tags.year = edt_year_->text().toStdString();
@@ -119,8 +120,8 @@ void Tfm_id3::btn_okClick() {
   tags.comment = edt_comment_->text().toStdString();
   tags.genreName = cb_genre_->currentText().toStdString();
   tags.genreIndex = genreTyped_ ? -1 : cb_genre_->currentIndex();
-  if (!tags.title.empty()) main_.setRowTitle(main_.id3Row(), tags.title);
-  main_.setArtistAndAlbumOfAllRows(tags.artist, tags.album);
+  if (!tags.title.empty()) list_.setRowTitle(list_.id3Row(), tags.title);
+  list_.setArtistAndAlbumOfAllRows(tags.artist, tags.album);
   accept();
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
 
 class QComboBox;
 class QLineEdit;
@@ -13,14 +14,26 @@ class QPushButton;
 
 namespace quavern {
 
-class Tfm_main;
+struct CurrentTags;
+
+// What the tag editor changes in the main window's track list.
+class TrackListEdits {
+ public:
+  virtual ~TrackListEdits() = default;
+  // The row whose title the editor edits.
+  virtual int id3Row() const = 0;
+  virtual void setRowTitle(int row, const std::string& title) = 0;
+  virtual void setArtistAndAlbumOfAllRows(const std::string& artist, const std::string& album) = 0;
+};
 
 class Tfm_id3 : public QDialog {
   Q_OBJECT
 
  public:
-  // `main` outlives the dialog (it is the dialog's parent).
-  explicit Tfm_id3(Tfm_main& main);
+  // `tags` and `list` outlive the dialog.
+  Tfm_id3(CurrentTags& tags, TrackListEdits& list, QWidget* parent);
+  // Face units to pixels, as the main window found them.
+  void setScale(double scale) { scale_ = scale; }
 
   void btn_okClick();
   void btn_resetClick();
@@ -33,7 +46,9 @@ class Tfm_id3 : public QDialog {
  private:
   void FormShow();
 
-  Tfm_main& main_;
+  CurrentTags& tags_;
+  TrackListEdits& list_;
+  double scale_ = 1.0;
   QLineEdit* edt_title_;
   QLineEdit* edt_artist_;
   QLineEdit* edt_album_;

@@ -59,23 +59,25 @@ QAction* item(QMenu* menu, const char* name, const char* caption) {
 
 }  // namespace
 
-Tfm_main::Tfm_main(Seams seams, QWidget* parent) : QMainWindow(parent), seams_(seams) {
+Tfm_main::Tfm_main(Seams seams, EngineLink& engine, CurrentTags& tags, QWidget* parent)
+    : QMainWindow(parent), seams_(seams), engine_(engine), tags_(tags) {
   setObjectName("Tfm_main");
   setWindowTitle("Ripmarrow");
   // Fixed single border, system menu and minimise only.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-  controller_ = std::make_unique<DiscController>(engine_, *seams_.settings, *seams_.prompter, tags_,
-                                                 static_cast<DiscView&>(*this));
-  ripBatch_ = std::make_unique<RipBatch>(engine_, *seams_.settings, *seams_.prompter, *seams_.opener, tags_,
-                                         *controller_, static_cast<RipBatchView&>(*this));
   buildControls();
   buildMenus();
+}
+
+void Tfm_main::attach(DiscController& controller, RipBatch& ripBatch) {
+  controller_ = &controller;
+  ripBatch_ = &ripBatch;
   FormCreate();
 }
 
 Tfm_main::~Tfm_main() {
-  if (!closed_) FormClose();
+  if (!closed_ && controller_ != nullptr) FormClose();
 }
 
 void Tfm_main::buildMenus() {
@@ -269,6 +271,8 @@ void Tfm_main::FormShow() {
   applyBounds();
   if (dialogs_.dir != nullptr) dialogs_.dir->setScale(scale_);
   if (dialogs_.about != nullptr) dialogs_.about->setScale(scale_);
+  if (dialogs_.converter != nullptr) dialogs_.converter->setScale(scale_);
+  if (dialogs_.id3 != nullptr) dialogs_.id3->setScale(scale_);
   hideTitleEditor();
   if (const QScreen* screen = this->screen()) {
     const QRect area = screen->availableGeometry();
@@ -285,7 +289,7 @@ void Tfm_main::FormShow() {
 // Shut-down ----------------------------------------------------------------
 
 void Tfm_main::closeEvent(QCloseEvent* event) {
-  if (!closed_) FormClose();
+  if (!closed_ && controller_ != nullptr) FormClose();
   QMainWindow::closeEvent(event);
 }
 

@@ -1,8 +1,10 @@
 // Tfm_main, the program's main window: the track list, the menus, the
 // skinned face and the bottom controls. It wires widgets to handlers named
 // as the control plus the event; what the disc, the lookup and playback do
-// is decided by DiscController, what a rip batch does by RipBatch. It owns the engine (through EngineLink), the
-// program's CurrentTags and its help and crash handling.
+// is decided by DiscController, what a rip batch does by RipBatch. The
+// program object (QuavernProgram) owns the engine link, the CurrentTags and
+// both controllers, and hands them over; the window keeps its help and crash
+// handling.
 #pragma once
 
 #include <QMainWindow>
@@ -14,6 +16,7 @@
 #include "frontend/engine_link.h"
 #include "frontend/rip_batch.h"
 #include "frontend/seams.h"
+#include "frontend/tfm_id3.h"
 
 class QAction;
 class QComboBox;
@@ -28,7 +31,6 @@ class SkinFace;
 class Tfm_about;
 class Tfm_converter;
 class Tfm_dir;
-class Tfm_id3;
 class Tfm_set;
 
 // The program's other windows, created after the main window in the
@@ -41,13 +43,21 @@ struct Dialogs {
   Tfm_id3* id3 = nullptr;
 };
 
-class Tfm_main : public QMainWindow, private DiscView, private RipBatchView {
+class Tfm_main : public QMainWindow, private DiscView, private RipBatchView, public TrackListEdits {
   Q_OBJECT
 
  public:
-  explicit Tfm_main(Seams seams, QWidget* parent = nullptr);
+  // `engine` and `tags` outlive the window. The window is not usable before
+  // attach().
+  Tfm_main(Seams seams, EngineLink& engine, CurrentTags& tags, QWidget* parent = nullptr);
   ~Tfm_main() override;
 
+  // What the controllers see of the window.
+  DiscView& discView() { return *this; }
+  RipBatchView& ripBatchView() { return *this; }
+  // The controllers the program made over this window (they outlive it);
+  // the engine is bound here.
+  void attach(DiscController& controller, RipBatch& ripBatch);
   void setDialogs(const Dialogs& dialogs) { dialogs_ = dialogs; }
 
   DiscController& controller() { return *controller_; }
@@ -58,11 +68,10 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView {
   double scale() const { return scale_; }
 
   RipBatch& ripBatch() { return *ripBatch_; }
-  // The row whose tags the ID3 tag editor edits.
-  int id3Row() const { return id3Row_; }
-  // The ID3 tag editor's changes to the list.
-  void setRowTitle(int row, const std::string& title);
-  void setArtistAndAlbumOfAllRows(const std::string& artist, const std::string& album);
+  // TrackListEdits: the ID3 tag editor's row and its changes to the list.
+  int id3Row() const override { return id3Row_; }
+  void setRowTitle(int row, const std::string& title) override;
+  void setArtistAndAlbumOfAllRows(const std::string& artist, const std::string& album) override;
 
   // Handlers (public so that tests and the application events reach them).
   void FreeDB1Click();
@@ -137,10 +146,10 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView {
 
   Seams seams_;
   Dialogs dialogs_;
-  EngineLink engine_;
-  CurrentTags tags_;
-  std::unique_ptr<DiscController> controller_;
-  std::unique_ptr<RipBatch> ripBatch_;
+  EngineLink& engine_;
+  CurrentTags& tags_;
+  DiscController* controller_ = nullptr;  // the program's, from attach()
+  RipBatch* ripBatch_ = nullptr;          // the program's, from attach()
   double scale_ = 1.0;
   bool shown_ = false;
   bool closed_ = false;

@@ -101,6 +101,6 @@ function(rm_fuzzer name)
   set(scratch ${CMAKE_CURRENT_BINARY_DIR}/${name}.corpus)
   file(MAKE_DIRECTORY ${scratch})
   add_test(NAME fuzz.${name}
-    COMMAND ${name} -runs=${A_RUNS} -max_total_time=60 -rss_limit_mb=2048 ${scratch} ${A_CORPUS})
+    COMMAND ${name} -runs=${A_RUNS} -max_total_time=20 -rss_limit_mb=2048 ${scratch} ${A_CORPUS})
   set_tests_properties(fuzz.${name} PROPERTIES TIMEOUT 120 LABELS fuzz)
 endfunction()

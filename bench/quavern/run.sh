@@ -31,11 +31,12 @@ printf '[basic]\noutput directory=%s/desk\nformat=0\n[cd]\ngrab mode=0\nerror re
 "$cli" register >/dev/null
 
 now() { date +%s.%N; }
-desk=() batch=() cl=()
+desk=() batch=() pause=() cl=()
 for _ in $(seq "$rounds"); do
   rm -rf "$work/desk" "$work/cli"
   s=$(now); line=$("$bench" 2>/dev/null); e=$(now); desk+=("$(awk -v e="$e" -v s="$s" 'BEGIN { print e - s }')")
-  batch+=("${line%% *}")
+  read -r seconds _ worst <<<"$line"
+  batch+=("$seconds") pause+=("$worst")
   s=$(now); "$cli" rip --format mp3 --mode burst --speed 64 --out "$work/cli" >/dev/null; e=$(now)
   cl+=("$(awk -v e="$e" -v s="$s" 'BEGIN { print e - s }')")
 done
@@ -44,8 +45,9 @@ md=$(median "${desk[@]}")
 mc=$(median "${cl[@]}")
 printf '%-40s %s\n' "quavern batch, runs (s)" "${desk[*]}"
 printf '%-40s %s\n' "quavern Rip CD to end, runs (s)" "${batch[*]}"
+printf '%-40s %s\n' "quavern worst pause, runs (ms)" "${pause[*]}"
 printf '%-40s %s\n' "ripmarrow rip, runs (s)" "${cl[*]}"
 printf '%-40s %8.3f\n' "quavern batch, median (s)" "$md" "quavern Rip CD to end, median (s)" "$(median "${batch[@]}")" \
-  "ripmarrow rip, median (s)" "$mc"
+  "ripmarrow rip, median (s)" "$mc" "quavern worst pause, median (ms)" "$(median "${pause[@]}")"
 printf '%-40s %7.2f%%\n' "desktop over command line" "$(awk -v a="$md" -v b="$mc" 'BEGIN { print (a / b - 1) * 100 }')"
 ls "$work/desk" "$work/cli" | sed 's/^/  /'

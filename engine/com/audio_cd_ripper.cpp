@@ -5,6 +5,7 @@
 #include "engine/device/device_log.h"
 #include "engine/device/handles.h"
 #include "engine/device/transport.h"
+#include "engine/rip/rip_session.h"
 #include "platform/text/utf.h"
 
 namespace engine {
@@ -38,8 +39,12 @@ AudioCDRipper2::AudioCDRipper2(std::unique_ptr<CdAudioDevice> cdAudio)
 
 AudioCDRipper2::~AudioCDRipper2() {
   // A client that never called DriverClose still leaves the process-wide
-  // device tables as it found them: no handle of ours, no transport.
-  waitForRipThread();
+  // device tables as it found them: no handle of ours, no transport. Every
+  // thread of the engine is joined before the module's lock goes with this
+  // object. No rip thread can be waiting for this thread here: each holds
+  // its marshalled pointer, and so the object, until its last step.
+  endRips();
+  rips_.clear();
   if (timerThread_.joinable()) stopTimer();
   releaseOutsideComponents();
   if (cdHandle_.load() != 0) device::CloseDevice(cdHandle_.exchange(0));

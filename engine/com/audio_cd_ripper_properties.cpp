@@ -45,7 +45,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_ripModePreset(RipModePresetConstan
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripModePreset(RipModePresetConstants newVal) {
   log().value("PutRipModePreset Property. Parameter: ", newVal);
-  if (driveBusy() || mediaChangedGuard()) return S_OK;
+  if (!idle() || mediaChangedGuard()) return S_OK;
   std::unique_lock drive(driveLock_);
   releaseDriveHandle();
   if (newVal < PLAY || newVal > PARANOID) {
@@ -99,7 +99,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_ripOnErrorRetries(LONG* pVal) {
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripOnErrorRetries(LONG newVal) {
   log().value("PutRipOnErrorRetries Property. Parameter: ", newVal);
-  if (mediaChangedGuard() || driveBusy()) return S_OK;
+  if (mediaChangedGuard() || !idle()) return S_OK;
   if (newVal >= 0 && newVal < 255) {
     ripOnErrorRetries_ = newVal;
     log().value("Num Retries now:", ripOnErrorRetries_);
@@ -121,7 +121,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_ripUseExternalASPI(VARIANT_BOOL* p
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripUseExternalASPI(VARIANT_BOOL newVal) {
   log().value("PutRipUseExternalASPI Property. Parameter: ", static_cast<SHORT>(newVal));
-  if (driveBusy() || mediaChangedGuard()) return S_OK;
+  if (!idle() || mediaChangedGuard()) return S_OK;
   std::lock_guard drive(driveLock_);
   releaseDriveHandle();
   unloadTransport();
@@ -149,7 +149,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_trackNum(LONG* pVal) {
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_trackNum(LONG newVal) {
   log().value("PutTrackNum Property. Parameter: ", newVal);
-  if (driveBusy() || mediaChangedGuard()) return S_OK;
+  if (!idle() || mediaChangedGuard()) return S_OK;
   LONG value = std::min<LONG>(newVal, trackCount_);
   value = std::max<LONG>(value, 1);
   trackIndex_ = value - 1;

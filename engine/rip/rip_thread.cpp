@@ -20,6 +20,7 @@
 #include "engine/device/transport.h"
 #include "engine/rip/block_pacer.h"
 #include "engine/rip/rip_job.h"
+#include "engine/rip/rip_session.h"
 #include "engine/verify/track_checksums.h"
 #include "platform/sync/win32_time.h"
 
@@ -40,40 +41,6 @@ void AudioCDRipper2::raiseRipError(IAudioCDRipper2* own, ErrcodeConstants code) 
 void AudioCDRipper2::raiseRipProgress(IAudioCDRipper2* own, int32_t percent) {
   ripPercent_.store(static_cast<int16_t>(percent));
   raiseFromWorker(own, kEventRipProgress);
-}
-
-void AudioCDRipper2::ripThreadMain(IStream* ownStream) {
-  IAudioCDRipper2* own = nullptr;
-  if (ownStream != nullptr &&
-      FAILED(CoGetInterfaceAndReleaseStream(ownStream, IID_IAudioCDRipper2, reinterpret_cast<void**>(&own)))) {
-    own = nullptr;
-  }
-  RipJob& job = *rip_;
-  {
-    // The drive is this thread's from here to the end of the rip: the
-    // monitor polls only when it can take driveLock_, and every entry point
-    // of the client's thread sees busy_ and leaves it alone.
-    std::lock_guard drive(driveLock_);
-    if (ripCommonStart(own, job)) {
-      if (!job.encoded || job.pumpStarted) (void)ripBlockLoop(own, job);
-      ripEndSequence(own, job);
-    } else {
-      finishOutputAfterFailedStart(job);
-    }
-  }
-  ripPercent_.store(100);
-  ripDone_.store(1);
-  // The rip's end takes its place among the events before the engine is
-  // idle, so a disc change the monitor finds from then on is reported after
-  // it. The next rip may start from this event's handler (a client ripping
-  // its tracks one after another); after the event this thread touches
-  // nothing of the object.
-  const uint64_t end = queueWorkerEvent(own, kEventRipProgress);
-  busy_.store(Busy::kIdle);
-  deliverWorkerEvent(own, end);
-  // The pointer's release may be the object's final one: nothing here
-  // touches the object any more.
-  if (own != nullptr) own->Release();
 }
 
 // An output opened by the entry sequence is finished and closed when the
@@ -145,7 +112,8 @@ void AudioCDRipper2::placeRip(RipJob& job) {
   job.checksums.emplace(uint64_t{end - start} * verify::kSamplesPerFrame, place);
 }
 
-bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
+bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipSession& rip) {
+  RipJob& job = rip.job();
   ripPercent_.store(0);
   retryCount_.store(0);
   ripDone_.store(0);
@@ -171,7 +139,7 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
   job.spareBuffer = device::AllocateTrackBuffer(framesPerRead);
   job.jitterBuffer = device::AllocateTrackBuffer(framesPerRead);
   job.scratchBuffer = device::AllocateTrackBuffer(framesPerRead);
-  busy_.store(Busy::kRipping);
+  rip.nowRipping();
   auto bufInit = [&](device::TrackBuffer& b, uint32_t frames) {
     log().value("BufInit Method. Num frames:", frames);
     b.startFrame = 0;
@@ -224,6 +192,7 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
     }
     job.ripOver.reset();
     job.convertOver.reset();
+    pumpJob_.store(&job);
     converting_.store(1);  // the timer thread now pumps
     job.pumpStarted = true;
   }

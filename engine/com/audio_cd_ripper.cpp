@@ -24,6 +24,7 @@ HRESULT AudioCDRipper2::queryExtraInterface(REFIID riid, void** ppv) {
 AudioCDRipper2::AudioCDRipper2(std::unique_ptr<CdAudioDevice> cdAudio)
     : cdAudio_(cdAudio ? std::move(cdAudio) : MakeDriveCdAudioDevice()) {
   points_.add(DIID__IAudioCDRipper2Events, this);
+  lastRipPreset_.fill(BURST);
   (void)RipReport::dispatchTable();  // the report's proxy description, before any marshalling
   log_ = std::make_unique<log::DiagnosticLog>(log::ReadLogLevel());
   if (log_->level() >= log::kLevelExtended && log_->usable()) {

@@ -421,6 +421,11 @@ class AudioCDRipper2 final
   std::atomic<int32_t> ripOnErrorAction_{CUT};
   int32_t ripOnErrorRetries_ = 20;
   int32_t ripModePreset_ = BURST;
+  // The preset each drive's last rip used (rip; DriverOpen sets BURST, the
+  // preset it starts with): a rip with another one lets the drive settle
+  // before it takes the drive afresh (rip_thread.cpp).
+  std::array<int32_t, device::kMaxListedDrives> lastRipPreset_{};
+  std::atomic<uint32_t> settlePauses_{0};  // pauses taken for a changed preset, for tests
   int32_t lockTray_ = 1;
   int32_t spinUpMs_ = 1000;
   int32_t readSpeed_ = 32;  // multiples of the single speed

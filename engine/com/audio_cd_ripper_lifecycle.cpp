@@ -72,6 +72,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverOpen() {
   readSpeed_ = 32;
   ripOnErrorAction_.store(CUT);
   ripModePreset_ = BURST;
+  lastRipPreset_.fill(BURST);
   playerConnected_ = 0;
 
   createOutsideComponents();

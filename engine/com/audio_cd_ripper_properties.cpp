@@ -66,7 +66,9 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripModePreset(RipModePresetConstan
   readSpeed_ = row.readSpeed;
   if (newVal == PLAY) ripOnErrorAction_.store(SILENCE);
   ripModePreset_ = newVal;
-  Sleep(300);  // lets the drive settle before the new handle's setup
+  // The handle is made anew for the preset's overlap and rewind; the drive
+  // settles on the rip thread, before the next rip's first read, when that
+  // rip's preset differs from the drive's last rip's (rip_thread.cpp).
   createDriveHandle();
   log().line("PutRipModePreset Property end.");
   return S_OK;

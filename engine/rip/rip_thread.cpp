@@ -30,6 +30,10 @@ namespace {
 
 constexpr uint32_t kFrameBytes = 2352;
 constexpr uint32_t kPcmSpareBytes = 100 * kFrameBytes;
+constexpr uint32_t kTakeDriveSettleMs = 100;
+// A drive whose handle was set up for another preset than its last rip's
+// settles this much longer before its new handle is made.
+constexpr uint32_t kPresetSettleMs = 300;
 
 }  // namespace
 
@@ -119,10 +123,17 @@ bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipSession& rip) {
   ripDone_.store(0);
   ripCounts_.reset();  // the last rip's report is kept until now
 
-  if (const ErrcodeConstants missing = takeDrive(100); missing != NO_ERRORS) {
+  // The settling pause of a changed preset is taken here, on this thread,
+  // before the rip's first read, and only once per change and drive.
+  int32_t& lastPreset = lastRipPreset_[static_cast<size_t>(std::clamp(driveIndex_, 0, device::kMaxListedDrives - 1))];
+  const bool presetChanged = lastPreset != ripModePreset_;
+  if (presetChanged) settlePauses_.fetch_add(1);
+  const uint32_t settleMs = kTakeDriveSettleMs + (presetChanged ? kPresetSettleMs : 0);
+  if (const ErrcodeConstants missing = takeDrive(settleMs); missing != NO_ERRORS) {
     raiseRipError(own, missing);  // ASPI_DRIVER: no transport; DRIVE_BUSY: no handle
     return false;
   }
+  lastPreset = ripModePreset_;
   if (lockTray_ != 0) device::SendPreventAllow(cdHandle_.load(), 1);
   // Pacing spares real drives; a drive that says it reads as fast as it is
   // asked (a disc image) is read as fast as it answers, without spin-up or

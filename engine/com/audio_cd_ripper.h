@@ -14,9 +14,9 @@
 //   audio_cd_ripper_playback.cpp   PlayTrack and the other playback members, the player's events
 //   audio_cd_ripper_monitor.cpp    the disc-change monitor run by the timer thread
 //   engine/rip/rip_entry.cpp       the RipTrackTo operations, StopRip, joining the rip sessions
-//   engine/rip/rip_session.h       one rip: its claim, its state and its joined thread
-//   engine/rip/rip_thread.cpp      the rip thread's steps: start, block loop, end
-//   engine/rip/block_reader.cpp    one block read with retries and resets
+//   engine/rip/rip_session.h       one rip (a class of its own): its claim, its settings,
+//                                  its state and its joined thread; the rip thread's
+//                                  steps in rip_session.cpp, rip_thread.cpp, block_reader.cpp
 //   engine/rip/encoder_pump.cpp    the timer thread's pump into the codec
 //   engine/rip/rip_formats.cpp     the format operations, SetFormatMP3Ex
 //
@@ -104,6 +104,7 @@ namespace engine {
 class PlayerEventSink;
 class RipSession;
 struct RipJob;
+struct RipSettings;
 
 // Event codes stored in pendingEvent_ before _OnEvent.
 enum PendingEvent : int32_t {
@@ -224,7 +225,7 @@ class AudioCDRipper2 final
  private:
   friend struct AudioCDRipper2Probe;  // tests look at the state through it
   friend class RipReport;             // the report reads the disc and the read offset
-  friend class RipSession;            // the rip thread's frame runs the rip's steps
+  friend class RipSession;            // a rip runs on the drive, the events and the codec
 
   // Events (audio_cd_ripper_events.cpp).
   void raiseError(ErrcodeConstants code);           // on the client's thread
@@ -301,36 +302,20 @@ class AudioCDRipper2 final
   // The disc's sub-channel layout (rip_report.cpp). Client's thread.
   const device::DiscLayout* subchannelLayout();
 
-  // The rip pipeline (engine/rip/).
+  // The rip pipeline (engine/rip/): the entry here, the rip itself in its
+  // session (rip_session.h), which runs the transport, event and codec
+  // members above and below on its thread.
   enum class RipOutput { kWav, kMp3, kMp2, kOgg, kWma, kComponent };
-  enum class BlockRead { kRead, kFailed, kAbandoned };
   // `range`: the frames a range rip reads; null for the current track.
   struct RipRange {
     uint32_t firstLba;
     uint32_t frames;
   };
   void ripEntry(BSTR fileName, RipOutput output, const char* logLine, const RipRange* range = nullptr);
+  RipSettings ripSettings() const;  // the settings a rip takes at its entry
   bool openOutput(RipJob& job, RipOutput output, BSTR fileName);
-  // The rip thread's steps (rip_thread.cpp), run by its session's frame.
-  bool ripCommonStart(IAudioCDRipper2* own, RipSession& rip);
-  // Where the rip reads and what it hands on (the read offset's window),
-  // and the checksums it keeps; rip thread.
-  void placeRip(RipJob& job);
-  // True when the loop read to the end of the track.
-  bool ripBlockLoop(IAudioCDRipper2* own, RipJob& job);
-  BlockRead readBlock(IAudioCDRipper2* own, RipJob& job, uint32_t cur, uint32_t frames);
-  // The overlapped modes' read of a block: located on the tail of the last
-  // confirmed block, or fixed by a plurality of reads, and confirmed as the
-  // mode asks (exact_read.h). Read: the block's frames are at the start of
-  // the read buffer. Failed: not confirmed within the retries.
-  BlockRead readExactBlock(IAudioCDRipper2* own, RipJob& job, uint32_t cur, uint32_t frames);
-  uint32_t exactRewindFrames() const;  // frames an exact read starts before its block
-  void defeatCache(RipJob& job, uint32_t cur, uint32_t frames);
-  void ripEndSequence(IAudioCDRipper2* own, RipJob& job);
-  void finishOutputAfterFailedStart(RipJob& job);
-  void raiseRipError(IAudioCDRipper2* own, ErrcodeConstants code);
-  void raiseRipProgress(IAudioCDRipper2* own, int32_t percent);
-  void encodedProgress(IAudioCDRipper2* own, RipJob& job);
+  // The timer thread's pump of the running rip's PCM into the codec
+  // (encoder_pump.cpp).
   void pumpEncoder();
   // Hands `bytes` of PCM to the codec in one SAFEARRAY; false when the codec
   // refused it. With codecLock_ held.

@@ -1,7 +1,7 @@
 // AudioCDRipper2: the RipTrackTo operations (the entry sequence on the
 // client's thread, opening the output), StopRip, and the joins of the rip
 // sessions' threads.
-#include <iterator>
+#include <algorithm>
 
 #include "engine/com/audio_cd_ripper.h"
 #include "engine/com/toc_entries.h"
@@ -70,7 +70,7 @@ void AudioCDRipper2::ripEntry(BSTR fileName, RipOutput output, const char* logLi
   joinFinishedRips();
   // The session takes the claim: from here it ends with the session (a
   // failed opening) or with the rip thread.
-  auto session = std::make_unique<RipSession>(*this, std::move(claim));
+  auto session = std::make_unique<RipSession>(*this, std::move(claim), ripSettings());
   RipJob& job = session->job();
   job.resetForRip(encoded);
   job.range = range != nullptr;
@@ -90,6 +90,21 @@ void AudioCDRipper2::ripEntry(BSTR fileName, RipOutput output, const char* logLi
   }
   session->start(stream);
   rips_.push_back(std::move(session));
+}
+
+RipSettings AudioCDRipper2::ripSettings() const {
+  RipSettings r;
+  r.framesPerRead = static_cast<uint32_t>(std::max<int16_t>(framesPerRead_, 1));
+  r.overlapFrames = overlapFrames_;
+  r.rewindFrames = rewindFrames_;
+  r.exact = readAlgorithm_ == 1;
+  r.preset = ripModePreset_;
+  r.retries = ripOnErrorRetries_;
+  r.lockTray = lockTray_ != 0;
+  r.spinUpMs = spinUpMs_;
+  r.readSpeed = readSpeed_;
+  r.speedMax = speedMax_ != 0;
+  return r;
 }
 
 // Runs while busy_ is kRipStarting and the rip thread is not yet started:

@@ -1,6 +1,6 @@
-// RipSession: the rip thread's frame. The steps in between (the common
-// start, the block loop, the end sequence) are the engine object's
-// (rip_thread.cpp, block_reader.cpp).
+// RipSession: the rip thread's frame and its events. The steps in between
+// are in rip_thread.cpp (the common start, the block loop, the end
+// sequence) and block_reader.cpp (one block).
 #include "engine/rip/rip_session.h"
 
 #include <mutex>
@@ -10,9 +10,12 @@
 
 namespace engine {
 
-RipSession::RipSession(AudioCDRipper2& engine, BusyClaim claim) : engine_(engine), claim_(std::move(claim)) {}
+RipSession::RipSession(AudioCDRipper2& engine, BusyClaim claim, const RipSettings& settings)
+    : engine_(engine), settings_(settings), claim_(std::move(claim)) {}
 
-RipSession::~RipSession() { thread_.join(); }
+RipSession::~RipSession() {
+  thread_.join();
+}
 
 void RipSession::start(IStream* ownStream) {
   thread_ = com::ComThread([this, ownStream] { threadMain(ownStream); });
@@ -20,21 +23,21 @@ void RipSession::start(IStream* ownStream) {
 
 void RipSession::threadMain(IStream* ownStream) {
   AudioCDRipper2& e = engine_;
-  IAudioCDRipper2* own = nullptr;
   if (ownStream != nullptr &&
-      FAILED(CoGetInterfaceAndReleaseStream(ownStream, IID_IAudioCDRipper2, reinterpret_cast<void**>(&own)))) {
-    own = nullptr;
+      FAILED(CoGetInterfaceAndReleaseStream(ownStream, IID_IAudioCDRipper2,
+                                            reinterpret_cast<void**>(&own_)))) {
+    own_ = nullptr;
   }
   {
     // The drive is this thread's from here to the end of the rip: the
     // monitor polls only when it can take driveLock_, and every entry point
     // of the client's thread sees busy_ and leaves it alone.
     std::lock_guard drive(e.driveLock_);
-    if (e.ripCommonStart(own, *this)) {
-      if (!job_.encoded || job_.pumpStarted) (void)e.ripBlockLoop(own, job_);
-      e.ripEndSequence(own, job_);
+    if (commonStart()) {
+      if (!job_.encoded || job_.pumpStarted) (void)blockLoop();
+      endSequence();
     } else {
-      e.finishOutputAfterFailedStart(job_);
+      finishOutputAfterFailedStart();
     }
   }
   e.ripPercent_.store(100);
@@ -43,13 +46,23 @@ void RipSession::threadMain(IStream* ownStream) {
   // idle, so a disc change the monitor finds from then on is reported after
   // it. The next rip may start from this event's handler (a client ripping
   // its tracks one after another).
-  const uint64_t end = e.queueWorkerEvent(own, kEventRipProgress);
+  const uint64_t end = e.queueWorkerEvent(own_, kEventRipProgress);
   claim_.release();
-  e.deliverWorkerEvent(own, end);
+  e.deliverWorkerEvent(own_, end);
   // Posted to the client's thread, which runs it when it next pumps: the
   // object's final release, when this is it, runs there and joins this
   // thread.
-  if (own != nullptr) own->Release();
+  if (own_ != nullptr) own_->Release();
+}
+
+void RipSession::raiseRipError(ErrcodeConstants code) {
+  engine_.lastError_.store(code);
+  engine_.raiseFromWorker(own_, kEventError);
+}
+
+void RipSession::raiseRipProgress(int32_t percent) {
+  engine_.ripPercent_.store(static_cast<int16_t>(percent));
+  engine_.raiseFromWorker(own_, kEventRipProgress);
 }
 
 }  // namespace engine

@@ -34,9 +34,11 @@
 //            every put that changes one does nothing while busy_ is not
 //            kIdle (a rip, a playback, a Refresh, the report's sub-channel
 //            read or a DriverClose under way); DriverOpen writes them after
-//            it has ended every rip. Read by the rip thread of the rip they
-//            start with: the busy claim's compare-and-swap and the thread's
-//            start order the writes before the reads.
+//            it has ended every rip. Read by a rip's entry, which copies
+//            the read parameters into the rip's RipSettings, and by the rip
+//            thread (the drive's selection, the disc): the busy claim's
+//            compare-and-swap and the thread's start order the writes
+//            before the reads.
 //   rip      written and read by rip threads only, one at a time: a rip's
 //            claim is taken only after the last rip gave its claim back,
 //            which orders one rip's writes before the next one's reads.
@@ -54,8 +56,9 @@
 // events by queueing them in workerEvents_ and calling _OnEvent through
 // their own marshalled pointer, which runs it on the client's thread while
 // they wait. Every one of them is joined, never detached: the timer thread
-// by DriverClose, a rip's by the next rip (once it has finished), by
-// DriverOpen, DriverClose and the final release (rip_session.h). The object
+// by DriverClose and the final release, a rip's by the next rip (once it has
+// finished), by DriverOpen, DriverClose and the final release
+// (rip_session.h). The object
 // holds the module's lock until its destructor has joined them all, so
 // DllCanUnloadNow answers no while any thread of the engine runs.
 //

@@ -23,6 +23,11 @@
 #include "tests/support/scratch_home.h"
 
 namespace engine {
+
+struct AudioCDRipper2Probe {
+  static uint32_t settlePauses(AudioCDRipper2& e) { return e.settlePauses_.load(); }
+};
+
 namespace {
 
 using platform::vdrive::FaultPlan;
@@ -328,6 +333,35 @@ TEST_F(RipThreadsTest, DriverCloseStopsTheRipInEachPhase) {
       engine_->put_driveSpeed(64);
     }
   }
+}
+
+// A changed preset's settling pause is taken by the rip thread before its
+// first read, once per change: not by the put (on the client's thread), not
+// by a later rip with the same preset, not when the preset came back to the
+// one the drive's last rip used.
+TEST_F(RipThreadsTest, ARipSettlesTheDriveOnlyAfterItsPresetChanged) {
+  auto rip = [&](const std::string& name) {
+    startRip(name);
+    ASSERT_TRUE(waitForEnd()) << name;
+    EXPECT_EQ(hundreds(), 1u) << name;
+  };
+  const auto pauses = [&] { return AudioCDRipper2Probe::settlePauses(*engine_.get()); };
+  rip("first.wav");  // BURST, the preset DriverOpen starts with
+  EXPECT_EQ(pauses(), 0u);
+  engine_->put_ripModePreset(PLAY);
+  EXPECT_EQ(pauses(), 0u);
+  rip("changed.wav");
+  EXPECT_EQ(pauses(), 1u);
+  rip("same.wav");
+  EXPECT_EQ(pauses(), 1u);
+  engine_->put_ripModePreset(BURST);
+  engine_->put_ripModePreset(PLAY);
+  rip("back.wav");
+  EXPECT_EQ(pauses(), 1u);
+  engine_->put_ripModePreset(BURST);
+  rip("burst.wav");
+  EXPECT_EQ(pauses(), 2u);
+  expectClosedWav("burst.wav");
 }
 
 }  // namespace

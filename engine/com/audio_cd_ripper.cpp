@@ -5,6 +5,7 @@
 #include "engine/device/device_log.h"
 #include "engine/device/handles.h"
 #include "engine/device/transport.h"
+#include "engine/rip/rip_session.h"
 #include "platform/com/bstr_text.h"
 
 namespace engine {
@@ -23,6 +24,7 @@ HRESULT AudioCDRipper2::queryExtraInterface(REFIID riid, void** ppv) {
 AudioCDRipper2::AudioCDRipper2(std::unique_ptr<CdAudioDevice> cdAudio)
     : cdAudio_(cdAudio ? std::move(cdAudio) : MakeDriveCdAudioDevice()) {
   points_.add(DIID__IAudioCDRipper2Events, this);
+  lastRipPreset_.fill(BURST);
   (void)RipReport::dispatchTable();  // the report's proxy description, before any marshalling
   log_ = std::make_unique<log::DiagnosticLog>(log::ReadLogLevel());
   if (log_->level() >= log::kLevelExtended && log_->usable()) {
@@ -38,8 +40,12 @@ AudioCDRipper2::AudioCDRipper2(std::unique_ptr<CdAudioDevice> cdAudio)
 
 AudioCDRipper2::~AudioCDRipper2() {
   // A client that never called DriverClose still leaves the process-wide
-  // device tables as it found them: no handle of ours, no transport.
-  waitForRipThread();
+  // device tables as it found them: no handle of ours, no transport. Every
+  // thread of the engine is joined before the module's lock goes with this
+  // object. No rip thread can be waiting for this thread here: each holds
+  // its marshalled pointer, and so the object, until its last step.
+  endRips();
+  rips_.clear();
   if (timerThread_.joinable()) stopTimer();
   releaseOutsideComponents();
   if (cdHandle_.load() != 0) device::CloseDevice(cdHandle_.exchange(0));

@@ -13,9 +13,10 @@
 //   audio_cd_ripper_cddb.cpp       GetCDDBInfo and the CDDB information properties
 //   audio_cd_ripper_playback.cpp   PlayTrack and the other playback members, the player's events
 //   audio_cd_ripper_monitor.cpp    the disc-change monitor run by the timer thread
-//   engine/rip/rip_entry.cpp       the RipTrackTo operations and StopRip
-//   engine/rip/rip_thread.cpp      the rip thread: start, block loop, end
-//   engine/rip/block_reader.cpp    one block read with retries and resets
+//   engine/rip/rip_entry.cpp       the RipTrackTo operations, StopRip, joining the rip sessions
+//   engine/rip/rip_session.h       one rip (a class of its own): its claim, its settings,
+//                                  its state and its joined thread; the rip thread's
+//                                  steps in rip_session.cpp, rip_thread.cpp, block_reader.cpp
 //   engine/rip/encoder_pump.cpp    the timer thread's pump into the codec
 //   engine/rip/rip_formats.cpp     the format operations, SetFormatMP3Ex
 //
@@ -29,10 +30,18 @@
 //   client   the client's thread: every interface call arrives on it, every
 //            event is fired on it (the player's events reach the sink there
 //            too). Fields marked so are touched by no other thread.
-//   settings written on the client's thread only while busy_ is kIdle (the
-//            puts that change them do nothing while a rip or a playback
-//            holds the drive), read by the rip thread of the rip they start
-//            with: starting the thread orders the writes before the reads.
+//   settings written on the client's thread only while busy_ is kIdle:
+//            every put that changes one does nothing while busy_ is not
+//            kIdle (a rip, a playback, a Refresh, the report's sub-channel
+//            read or a DriverClose under way); DriverOpen writes them after
+//            it has ended every rip. Read by a rip's entry, which copies
+//            the read parameters into the rip's RipSettings, and by the rip
+//            thread (the drive's selection, the disc): the busy claim's
+//            compare-and-swap and the thread's start order the writes
+//            before the reads.
+//   rip      written and read by rip threads only, one at a time: a rip's
+//            claim is taken only after the last rip gave its claim back,
+//            which orders one rip's writes before the next one's reads.
 //   drive    guarded by driveLock_: the transport, the drive handle and the
 //            device layer's process-wide tables behind them are used by one
 //            thread at a time, the one holding driveLock_.
@@ -42,15 +51,25 @@
 //
 // The threads besides the client's: the timer thread (DriverOpen to
 // DriverClose; the disc-change monitor, or the encoder pump while converting_
-// is set) and at most one rip thread. They raise events by queueing them in
-// workerEvents_ and calling _OnEvent through their own marshalled pointer,
-// which runs it on the client's thread while they wait.
+// is set) and the rip threads, one reading at a time (a finished one may
+// still be delivering its last event while the next reads). They raise
+// events by queueing them in workerEvents_ and calling _OnEvent through
+// their own marshalled pointer, which runs it on the client's thread while
+// they wait. Every one of them is joined, never detached: the timer thread
+// by DriverClose and the final release, a rip's by the next rip (once it has
+// finished), by DriverOpen, DriverClose and the final release
+// (rip_session.h). The object
+// holds the module's lock until its destructor has joined them all, so
+// DllCanUnloadNow answers no while any thread of the engine runs.
 //
 // busy_ is the one state of the object's work that every entry point
-// consults. The client's thread moves it out of kIdle (a rip's entry to
-// kRipStarting, PlayTrack, Refresh, DriverClose); the rip thread moves it on
-// to kRipping once it holds the drive, and back to kIdle at its very end,
-// after it has let go of the drive and before its last RipProgress(100).
+// consults, and it leaves kIdle only through a BusyClaim (busy_claim.h):
+// a rip's entry claims kRipStarting and hands the claim to the rip session,
+// whose thread moves it on to kRipping once it holds the drive and gives it
+// back at its very end, after it has let go of the drive and before its
+// last RipProgress(100); PlayTrack claims kPlaying and keeps the claim in
+// playback_ until StopPlay; Refresh and the report's sub-channel read claim
+// kRefreshing, DriverClose kClosing, each for the length of the call.
 // While a rip holds the drive (kRipStarting, kRipping) the rip thread holds
 // driveLock_ and the client's thread never waits for it: every entry point
 // looks at busy_ first. The monitor takes driveLock_ only by trying, polls
@@ -73,6 +92,7 @@
 #include "components/trackmill2.h"
 #include "components/wavesmith2.h"
 #include "engine/cddb/track_titles.h"
+#include "engine/com/busy_claim.h"
 #include "engine/com/cd_audio_device.h"
 #include "engine/com/rip_report.h"
 #include "engine/device/device_types.h"
@@ -85,10 +105,9 @@
 namespace engine {
 
 class PlayerEventSink;
+class RipSession;
 struct RipJob;
-struct RipJobDelete {
-  void operator()(RipJob* job) const;
-};
+struct RipSettings;
 
 // Event codes stored in pendingEvent_ before _OnEvent.
 enum PendingEvent : int32_t {
@@ -98,16 +117,6 @@ enum PendingEvent : int32_t {
   kEventMediaChange = 3,
   kEventTimer = 4,
   kEventEndTrackPlay = 5,
-};
-
-// What the engine object is busy with (see the thread rules above).
-enum class Busy : int32_t {
-  kIdle,         // nothing holds the drive: the monitor may poll
-  kRipStarting,  // a rip was accepted; its thread takes the drive and spins up
-  kRipping,      // the rip thread reads the track (and the pump encodes)
-  kPlaying,      // a playback holds the drive
-  kRefreshing,   // Refresh reads the disc
-  kClosing,      // DriverClose gives everything back
 };
 
 inline constexpr int16_t kMediaIn = 3;
@@ -219,6 +228,7 @@ class AudioCDRipper2 final
  private:
   friend struct AudioCDRipper2Probe;  // tests look at the state through it
   friend class RipReport;             // the report reads the disc and the read offset
+  friend class RipSession;            // a rip runs on the drive, the events and the codec
 
   // Events (audio_cd_ripper_events.cpp).
   void raiseError(ErrcodeConstants code);           // on the client's thread
@@ -231,13 +241,16 @@ class AudioCDRipper2 final
   uint64_t queueWorkerEvent(IAudioCDRipper2* own, int32_t eventCode);
   void deliverWorkerEvent(IAudioCDRipper2* own, uint64_t serial);
   void fire(DISPID id, std::initializer_list<VARIANT> args = {});
+  void fireWorkerEvent(int32_t code, int32_t value);  // _OnEvent's firing of one event
   // The guard of every property: while the disc changed since the last
   // Refresh, MEDIA_CHANGED is raised and the call does nothing more.
   bool mediaChangedGuard();
 
   // What busy_ says about the drive. Any thread.
+  bool idle() const { return busy_.load() == Busy::kIdle; }  // settings may change
   bool ripBusy() const;       // a rip was accepted and has not ended
   bool driveBusy() const;     // a rip or a playback holds the drive
+  bool playing() const { return static_cast<bool>(playback_); }  // client's thread
 
   // Transport and drive handle (audio_cd_ripper_drive.cpp). Every one of
   // these runs with driveLock_ held.
@@ -292,45 +305,33 @@ class AudioCDRipper2 final
   // The disc's sub-channel layout (rip_report.cpp). Client's thread.
   const device::DiscLayout* subchannelLayout();
 
-  // The rip pipeline (engine/rip/).
+  // The rip pipeline (engine/rip/): the entry here, the rip itself in its
+  // session (rip_session.h), which runs the transport, event and codec
+  // members above and below on its thread.
   enum class RipOutput { kWav, kMp3, kMp2, kOgg, kWma, kComponent };
-  enum class BlockRead { kRead, kFailed, kAbandoned };
   // `range`: the frames a range rip reads; null for the current track.
   struct RipRange {
     uint32_t firstLba;
     uint32_t frames;
   };
   void ripEntry(BSTR fileName, RipOutput output, const char* logLine, const RipRange* range = nullptr);
-  bool openOutput(RipOutput output, BSTR fileName);
-  void ripThreadMain(IStream* ownStream);
-  bool ripCommonStart(IAudioCDRipper2* own, RipJob& job);
-  // Where the rip reads and what it hands on (the read offset's window),
-  // and the checksums it keeps; rip thread.
-  void placeRip(RipJob& job);
-  // True when the loop read to the end of the track.
-  bool ripBlockLoop(IAudioCDRipper2* own, RipJob& job);
-  BlockRead readBlock(IAudioCDRipper2* own, RipJob& job, uint32_t cur, uint32_t frames);
-  // The overlapped modes' read of a block: located on the tail of the last
-  // confirmed block, or fixed by a plurality of reads, and confirmed as the
-  // mode asks (exact_read.h). Read: the block's frames are at the start of
-  // the read buffer. Failed: not confirmed within the retries.
-  BlockRead readExactBlock(IAudioCDRipper2* own, RipJob& job, uint32_t cur, uint32_t frames);
-  uint32_t exactRewindFrames() const;  // frames an exact read starts before its block
-  void defeatCache(RipJob& job, uint32_t cur, uint32_t frames);
-  void ripEndSequence(IAudioCDRipper2* own, RipJob& job);
-  void finishOutputAfterFailedStart(RipJob& job);
-  void raiseRipError(IAudioCDRipper2* own, ErrcodeConstants code);
-  void raiseRipProgress(IAudioCDRipper2* own, int32_t percent);
-  void encodedProgress(IAudioCDRipper2* own, RipJob& job);
+  RipSettings ripSettings() const;  // the settings a rip takes at its entry
+  bool openOutput(RipJob& job, RipOutput output, BSTR fileName);
+  // The timer thread's pump of the running rip's PCM into the codec
+  // (encoder_pump.cpp).
   void pumpEncoder();
   // Hands `bytes` of PCM to the codec in one SAFEARRAY; false when the codec
   // refused it. With codecLock_ held.
   bool writeToCodec(const uint8_t* pcm, size_t bytes);
-  // Client's thread: stops a running rip and waits for its end, running
-  // incoming calls meanwhile. Called from a handler of one of the rip's own
-  // events (before its RipProgress(100)) it would wait for itself: the rip
-  // thread waits for that handler to return.
-  void waitForRipThread();
+  // Client's thread: the rip sessions whose threads have ended are joined
+  // (no wait).
+  void joinFinishedRips();
+  // Client's thread: stops a running rip, waits for its end and joins the
+  // rip threads, running incoming calls meanwhile; inside a worker's event
+  // only those that have finished (rip_session.h). Called from a handler of
+  // one of a running rip's own events (before its RipProgress(100)) it
+  // would wait for itself: the rip thread waits for that handler to return.
+  void endRips();
 
   // Log helpers.
   log::DiagnosticLog& log() { return *log_; }
@@ -378,7 +379,6 @@ class AudioCDRipper2 final
   std::atomic<int32_t> readOffsetSamples_{0};
 
   // Events and their values; written by workers too.
-  std::atomic<int32_t> playing_{0};
   std::atomic<int32_t> stopRequested_{0};
   std::atomic<int32_t> lastError_{0};
   std::atomic<int32_t> pendingEvent_{0};  // the last event code queued, for a client's own _OnEvent call
@@ -398,6 +398,7 @@ class AudioCDRipper2 final
   std::mutex workerEventsLock_;
   std::deque<WorkerEvent> workerEvents_;  // guarded by workerEventsLock_
   uint64_t workerEventSerial_ = 0;        // guarded by workerEventsLock_
+  int32_t workerEventDepth_ = 0;          // client: workers' events being fired (their threads wait)
 
   // Read parameters and rip settings: settings, except the on-error action,
   // which a put may change during a rip (the rip reads it once per block).
@@ -408,6 +409,11 @@ class AudioCDRipper2 final
   std::atomic<int32_t> ripOnErrorAction_{CUT};
   int32_t ripOnErrorRetries_ = 20;
   int32_t ripModePreset_ = BURST;
+  // The preset each drive's last rip used (rip; DriverOpen sets BURST, the
+  // preset it starts with): a rip with another one lets the drive settle
+  // before it takes the drive afresh (rip_thread.cpp).
+  std::array<int32_t, device::kMaxListedDrives> lastRipPreset_{};
+  std::atomic<uint32_t> settlePauses_{0};  // pauses taken for a changed preset, for tests
   int32_t lockTray_ = 1;
   int32_t spinUpMs_ = 1000;
   int32_t readSpeed_ = 32;  // multiples of the single speed
@@ -445,11 +451,13 @@ class AudioCDRipper2 final
   std::string cddbInfoGenre_;
   cddb::TrackTitles cddbTitles_;
 
-  // The rip: the job is made by the first rip's entry (client's thread) and
-  // then belongs to the running rip thread until busy_ returns to kIdle; the
-  // timer thread's pump touches its PCM buffer and events only while
-  // converting_ is set (rip_job.h says which of its fields are shared).
-  std::unique_ptr<RipJob, RipJobDelete> rip_;
+  // The rips (rip_session.h): the sessions are the client's thread's, the
+  // running one last; each one's state belongs to its thread. The timer
+  // thread's pump touches the job in pumpJob_ (its PCM buffer, events and
+  // counters, rip_job.h) only while converting_ is set; the rip thread sets
+  // pumpJob_ before it sets converting_.
+  std::vector<std::unique_ptr<RipSession>> rips_;
+  std::atomic<RipJob*> pumpJob_{nullptr};
   std::atomic<int32_t> converting_{0};        // the timer thread pumps PCM instead of polling
   std::atomic<int32_t> pumpBusy_{0};          // a pump tick is running: set before converting_ is looked at
   RipCounts ripCounts_;                       // atomic: the rip thread counts, the rip report reads
@@ -458,6 +466,7 @@ class AudioCDRipper2 final
 
   // Playback: client's thread (the player's events reach the sink there too),
   // except the atomics above and below.
+  BusyClaim playback_;            // kPlaying from the player's start to StopPlay: a playback plays
   std::atomic<int32_t> paused_{0};
   int32_t seekBase_ = 0;          // sample frames: where the player's own count started
   int32_t trackEnded_ = 0;        // the reader has reached the end of the track

@@ -29,14 +29,14 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::Refresh() {
   log().line("");
   // Nothing happens while a rip or a playback holds the drive (nor in a
   // Refresh or DriverClose that an event's handler interrupted).
-  Busy idle = Busy::kIdle;
-  if (!busy_.compare_exchange_strong(idle, Busy::kRefreshing)) return S_OK;
+  BusyClaim refreshing(busy_, Busy::kRefreshing);
+  if (!refreshing) return S_OK;
   ErrcodeConstants error = NO_ERRORS;
   {
     std::lock_guard drive(driveLock_);
     error = refreshHoldingDrive();
   }
-  busy_.store(Busy::kIdle);
+  refreshing.release();
   // Raised once the drive is free again: a handler may use it.
   if (error != NO_ERRORS) raiseError(error);
   log().flush();

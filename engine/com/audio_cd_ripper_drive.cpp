@@ -157,7 +157,7 @@ void AudioCDRipper2::selectDrive(LONG driveNum) {
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_driveNum(LONG newVal) {
   log().value("PutDriveNum Property. Parameter: ", newVal);
-  if (mediaChangedGuard() || driveBusy()) return S_OK;
+  if (mediaChangedGuard() || !idle()) return S_OK;
   selectDrive(newVal);
   log().line("PutDriveNum Property End.");
   log().line("");
@@ -216,7 +216,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_driveReadType(ReadTypeConstants* p
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_driveReadType(ReadTypeConstants newVal) {
   log().value("PutDriveReadType Property. Parameter: ", newVal);
-  if (mediaChangedGuard() || driveBusy()) return S_OK;
+  if (mediaChangedGuard() || !idle()) return S_OK;
   std::lock_guard drive(driveLock_);
   releaseDriveHandle();
   driveReadType_ = newVal;  // unchecked: OpenDevice takes values outside 1..8 as auto-detection
@@ -244,14 +244,14 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_driveSpeedMax(VARIANT_BOOL* pVal) 
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_driveSpeedMax(VARIANT_BOOL newVal) {
   log().value("PutDriveSpeedMax Property. Parameter: ", newVal);
-  if (driveBusy() || mediaChangedGuard()) return S_OK;
+  if (!idle() || mediaChangedGuard()) return S_OK;
   speedMax_ = newVal != VARIANT_FALSE ? 1 : 0;
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_driveSpeed(LONG newVal) {
   log().value("PutDriveSpeed Property. Parameter: ", newVal);
-  if (driveBusy() || mediaChangedGuard()) return S_OK;
+  if (!idle() || mediaChangedGuard()) return S_OK;
   if (newVal > 64) {
     readSpeed_ = 64;  // stored without the closing lines
     return S_OK;
@@ -280,7 +280,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_driveSpinUpTime(LONG* pVal) {
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_driveSpinUpTime(LONG newVal) {
   log().value("PutDriveSpinUpTime Property. Parameter: ", newVal);
-  if (mediaChangedGuard() || driveBusy()) return S_OK;
+  if (mediaChangedGuard() || !idle()) return S_OK;
   spinUpMs_ = std::clamp<LONG>(newVal, 0, 600000);
   log().value("New drive spin up time set in: ", spinUpMs_);
   log().line("PutDriveSpinUpTime Property end.");
@@ -299,7 +299,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_driveLockCDTrayDuringRip(VARIANT_B
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_driveLockCDTrayDuringRip(VARIANT_BOOL newVal) {
   log().value("PutDriveLockCDTrayDuringRip Property. Parameter: ", static_cast<SHORT>(newVal));
-  if (mediaChangedGuard() || driveBusy()) return S_OK;
+  if (mediaChangedGuard() || !idle()) return S_OK;
   lockTray_ = static_cast<SHORT>(newVal) == -1 ? 1 : 0;
   log().line("PutDriveLockCDTrayDuringRip Property end.");
   log().line("");

@@ -77,19 +77,28 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::_OnEvent() {
       default: break;
     }
   }
-  switch (event.code) {
+  // A worker's event: its thread waits for the handlers that run now, so
+  // joins from inside them take only finished threads (endRips).
+  if (queued) ++workerEventDepth_;
+  fireWorkerEvent(event.code, event.value);
+  if (queued) --workerEventDepth_;
+  return S_OK;
+}
+
+void AudioCDRipper2::fireWorkerEvent(int32_t code, int32_t value) {
+  switch (code) {
     case kEventError:
-      fire(DISPID_AudioCDRipper2_Error, {com::variantI4(event.value)});
+      fire(DISPID_AudioCDRipper2_Error, {com::variantI4(value)});
       break;
     case kEventRipProgress:
-      if (event.value == kRipDoneValue) {
+      if (value == kRipDoneValue) {
         fire(DISPID_AudioCDRipper2_RipProgress, {com::variantI4(100)});
-      } else if (event.value < 100) {
-        fire(DISPID_AudioCDRipper2_RipProgress, {com::variantI4(event.value)});
+      } else if (value < 100) {
+        fire(DISPID_AudioCDRipper2_RipProgress, {com::variantI4(value)});
       }
       break;
     case kEventRipRetry:
-      fire(DISPID_AudioCDRipper2_RipRetry, {com::variantI4(event.value)});
+      fire(DISPID_AudioCDRipper2_RipRetry, {com::variantI4(value)});
       break;
     case kEventMediaChange:
       fire(DISPID_AudioCDRipper2_MediaChange);
@@ -104,7 +113,6 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::_OnEvent() {
     default:
       break;
   }
-  return S_OK;
 }
 
 }  // namespace engine

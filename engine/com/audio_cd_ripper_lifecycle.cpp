@@ -20,7 +20,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverOpen() {
   // timer thread of the first opening: close that one first.
   if (driverOpen_) DriverClose();
   // A rip started without an opening (a WAV rip needs no codec) ends first.
-  waitForRipThread();
+  endRips();
   std::unique_lock drive(driveLock_);  // no timer thread yet: taken at once
 
   log().line("AudioCDRipper2 Constructor");
@@ -35,7 +35,6 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverOpen() {
   readSpeed_ = 32;
   if (cdHandle_.load() != 0) releaseDriveHandle();
   if (scsiManagerLoaded_.load() != 0) unloadTransport();
-  playing_.store(0);
   useExternalAspi_ = 0;
   driveReadType_ = CDRT_ANY;
   lockTray_ = 1;
@@ -73,6 +72,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverOpen() {
   readSpeed_ = 32;
   ripOnErrorAction_.store(CUT);
   ripModePreset_ = BURST;
+  lastRipPreset_.fill(BURST);
   playerConnected_ = 0;
 
   createOutsideComponents();
@@ -94,14 +94,15 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverClose() {
   // A running rip is stopped and ends before its drive and codec go, and a
   // playback is stopped; their events' handlers may start another, so this
   // goes on until the engine is found idle and marked closing.
+  BusyClaim closing;
   for (;;) {
-    waitForRipThread();
-    if (playing_.load() != 0) StopPlay();
-    Busy idle = Busy::kIdle;
-    if (busy_.compare_exchange_strong(idle, Busy::kClosing)) break;
+    endRips();
+    if (playing()) StopPlay();
+    closing = BusyClaim(busy_, Busy::kClosing);
+    if (closing) break;
     // A Refresh or a DriverClose that an event's handler interrupted: the
     // outer call finishes its own work.
-    if (idle == Busy::kRefreshing || idle == Busy::kClosing) return S_OK;
+    if (closing.found() == Busy::kRefreshing || closing.found() == Busy::kClosing) return S_OK;
   }
   timerEnabled_.store(0);
   log().line("AudioCDRipper2 Destructor");
@@ -122,8 +123,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverClose() {
     unloadTransport();
   }
   driverOpen_ = false;
-  busy_.store(Busy::kIdle);
-  return S_OK;
+  return S_OK;  // the claim ends: idle again
 }
 
 void AudioCDRipper2::createOutsideComponents() {

@@ -7,7 +7,8 @@
 // of what was queued, which becomes EndTrackPlay once the reader has reached
 // the end of the track.
 //
-// A playback holds the drive as a rip does (busy_ is kPlaying): rips are
+// A playback holds the drive as a rip does (busy_ is kPlaying, claimed by
+// openPlayback and kept in playback_ while the track plays): rips are
 // refused and the disc-change monitor stays away until StopPlay releases it.
 // Everything here runs on the client's thread; the player's events reach the
 // sink there as well, because the sink was advised from that thread. Each
@@ -59,7 +60,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::GetAudioPlayer2Interface(IUnknown** pp
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::PlayTrack(SHORT trackNum) {
   log().value("PlayTrack Method. Parameter: ", trackNum);
   if (mediaChangedGuard()) return S_OK;
-  if (driveBusy() || playing_.load() != 0) {
+  if (driveBusy()) {
     raiseError(OPERATION_FAILED);
     return S_OK;
   }
@@ -80,16 +81,14 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::PlayTrack(SHORT trackNum) {
 // failure releases what was taken, so the drive is free again at once.
 void AudioCDRipper2::openPlayback() {
   if (!player_) return;
-  Busy idle = Busy::kIdle;
-  if (!busy_.compare_exchange_strong(idle, Busy::kPlaying)) return;
+  // Given back at every return before the player plays: the drive lock
+  // goes first, then the claim.
+  BusyClaim claim(busy_, Busy::kPlaying);
+  if (!claim) return;
   std::unique_lock drive(driveLock_);
-  auto giveUp = [&] {
-    drive.unlock();
-    busy_.store(Busy::kIdle);
-  };
 
   chunkFrames_ = kChunkFrames;
-  if (takeDrive(100) != NO_ERRORS) return giveUp();
+  if (takeDrive(100) != NO_ERRORS) return;
   device::SendPreventAllow(cdHandle_.load(), 1);  // always, whatever lockTray says
 
   const int32_t frames = trackIndex_ < static_cast<int32_t>(trackFrames_.size()) ? trackFrames_[trackIndex_] : 0;
@@ -101,7 +100,7 @@ void AudioCDRipper2::openPlayback() {
   if (!playReadBuffer_) {
     device::SendPreventAllow(cdHandle_.load(), 0);
     playBuffer_ = {};
-    return giveUp();
+    return;
   }
   playReadBuffer_->frameCount = kChunkFrames;
   trackEnded_ = 0;
@@ -111,7 +110,7 @@ void AudioCDRipper2::openPlayback() {
   if (cdHandle_.load() == 0) {
     playReadBuffer_.reset();
     playBuffer_ = {};
-    return giveUp();
+    return;
   }
   drive.unlock();
 
@@ -123,11 +122,11 @@ void AudioCDRipper2::openPlayback() {
   if (FAILED(player_->GetState(&playStatus_)) || playStatus_.status < 0) {
     // A player that cannot play leaves nothing held: the drive is released
     // as StopPlay releases it.
-    playing_.store(1);
+    playback_ = std::move(claim);
     closePlayback();
     return;
   }
-  playing_.store(1);
+  playback_ = std::move(claim);
   paused_.store(0);
   seekBase_ = 0;
   trackEnded_ = 0;
@@ -177,7 +176,7 @@ int32_t AudioCDRipper2::readPlayChunk() {
 // Queues one second. The track's last second is queued too, padded with
 // silence, so the track's last notes are heard.
 bool AudioCDRipper2::feedSecond() {
-  if (playing_.load() == 0 || trackEnded_ != 0 || !player_) return true;
+  if (!playing() || trackEnded_ != 0 || !player_) return true;
   SAFEARRAY* samples = SafeArrayCreateVector(VT_I2, 0, kSecondSamples);
   if (samples == nullptr) return true;
   uint8_t* data = nullptr;
@@ -217,7 +216,7 @@ void AudioCDRipper2::feed(int seconds) {
 }
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::PauseTrack() {
-  if (playing_.load() == 0) {
+  if (!playing()) {
     raiseError(OPERATION_FAILED);
     return S_OK;
   }
@@ -243,7 +242,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::PauseTrack() {
 }
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::SeekTrack(LONG nSamples) {
-  if (playing_.load() == 0) {
+  if (!playing()) {
     raiseError(OPERATION_FAILED);
     return S_OK;
   }
@@ -265,7 +264,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::SeekTrack(LONG nSamples) {
 }
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::StopPlay() {
-  if (busy_.load() != Busy::kPlaying || playing_.load() == 0) return S_OK;
+  if (!playing()) return S_OK;
   closePlayback();
   return S_OK;
 }
@@ -285,8 +284,7 @@ void AudioCDRipper2::closePlayback() {
   samplesPlayed_.store(0);
   seekBase_ = 0;
   paused_.store(0);
-  playing_.store(0);
-  busy_.store(Busy::kIdle);
+  playback_.release();
 }
 
 void AudioCDRipper2::onPlayerEvent(DISPID id, const DISPPARAMS* params) {
@@ -306,7 +304,7 @@ void AudioCDRipper2::onPlayerEvent(DISPID id, const DISPPARAMS* params) {
     case kPlayerEventEnd:
       // The player also runs dry when the drive falls behind; only the end
       // of the track's audio is the end of the track.
-      if (playing_.load() != 0 && trackEnded_ != 0 && paused_.load() == 0) fire(DISPID_AudioCDRipper2_EndTrackPlay);
+      if (playing() && trackEnded_ != 0 && paused_.load() == 0) fire(DISPID_AudioCDRipper2_EndTrackPlay);
       break;
     default:
       break;  // 2: rendering started

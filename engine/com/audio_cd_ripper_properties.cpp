@@ -45,7 +45,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_ripModePreset(RipModePresetConstan
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripModePreset(RipModePresetConstants newVal) {
   log().value("PutRipModePreset Property. Parameter: ", newVal);
-  if (driveBusy() || mediaChangedGuard()) return S_OK;
+  if (!idle() || mediaChangedGuard()) return S_OK;
   std::unique_lock drive(driveLock_);
   releaseDriveHandle();
   if (newVal < PLAY || newVal > PARANOID) {
@@ -66,7 +66,9 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripModePreset(RipModePresetConstan
   readSpeed_ = row.readSpeed;
   if (newVal == PLAY) ripOnErrorAction_.store(SILENCE);
   ripModePreset_ = newVal;
-  Sleep(300);  // lets the drive settle before the new handle's setup
+  // The handle is made anew for the preset's overlap and rewind; the drive
+  // settles on the rip thread, before the next rip's first read, when that
+  // rip's preset differs from the drive's last rip's (rip_thread.cpp).
   createDriveHandle();
   log().line("PutRipModePreset Property end.");
   return S_OK;
@@ -99,7 +101,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_ripOnErrorRetries(LONG* pVal) {
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripOnErrorRetries(LONG newVal) {
   log().value("PutRipOnErrorRetries Property. Parameter: ", newVal);
-  if (mediaChangedGuard() || driveBusy()) return S_OK;
+  if (mediaChangedGuard() || !idle()) return S_OK;
   if (newVal >= 0 && newVal < 255) {
     ripOnErrorRetries_ = newVal;
     log().value("Num Retries now:", ripOnErrorRetries_);
@@ -121,7 +123,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_ripUseExternalASPI(VARIANT_BOOL* p
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_ripUseExternalASPI(VARIANT_BOOL newVal) {
   log().value("PutRipUseExternalASPI Property. Parameter: ", static_cast<SHORT>(newVal));
-  if (driveBusy() || mediaChangedGuard()) return S_OK;
+  if (!idle() || mediaChangedGuard()) return S_OK;
   std::lock_guard drive(driveLock_);
   releaseDriveHandle();
   unloadTransport();
@@ -149,7 +151,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::get_trackNum(LONG* pVal) {
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::put_trackNum(LONG newVal) {
   log().value("PutTrackNum Property. Parameter: ", newVal);
-  if (driveBusy() || mediaChangedGuard()) return S_OK;
+  if (!idle() || mediaChangedGuard()) return S_OK;
   LONG value = std::min<LONG>(newVal, trackCount_);
   value = std::max<LONG>(value, 1);
   trackIndex_ = value - 1;

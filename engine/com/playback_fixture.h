@@ -26,7 +26,7 @@ namespace engine {
 struct AudioCDRipper2Probe {
   static uint32_t monitorTicks(AudioCDRipper2& e) { return e.monitorTicks_.load(); }
   static int32_t ripInProgress(AudioCDRipper2& e) { return e.driveBusy() ? 1 : 0; }
-  static int32_t playing(AudioCDRipper2& e) { return e.playing_.load(); }
+  static int32_t playing(AudioCDRipper2& e) { return e.playing() ? 1 : 0; }
   static int32_t mediaChanged(AudioCDRipper2& e) { return e.mediaChanged_.load(); }
   static int32_t cdHandle(AudioCDRipper2& e) { return e.cdHandle_.load(); }
   static uint32_t playStartLba(AudioCDRipper2& e) { return e.playStartLba_; }

@@ -164,8 +164,8 @@ HRESULT STDMETHODCALLTYPE RipReport::put_readOffsetSamples(LONG newVal) {
 const device::DiscLayout* AudioCDRipper2::subchannelLayout() {
   if (subchannelLayoutRead_) return subchannelLayout_ ? &*subchannelLayout_ : nullptr;
   if (trackCount_ == 0 || cdHandle_.load() == 0) return nullptr;
-  Busy idle = Busy::kIdle;
-  if (!busy_.compare_exchange_strong(idle, Busy::kRefreshing)) return nullptr;  // asked again later
+  BusyClaim reading(busy_, Busy::kRefreshing);
+  if (!reading) return nullptr;  // asked again later
   {
     std::lock_guard drive(driveLock_);
     device::DiscLayout layout;
@@ -173,7 +173,6 @@ const device::DiscLayout* AudioCDRipper2::subchannelLayout() {
     if (device::ReadDiscLayout(cdHandle_.load(), layout) == device::kResultOk) subchannelLayout_ = std::move(layout);
   }
   subchannelLayoutRead_ = true;
-  busy_.store(Busy::kIdle);
   return subchannelLayout_ ? &*subchannelLayout_ : nullptr;
 }
 

@@ -1,7 +1,7 @@
 // What a lossless archive needs of a disc beyond the table of contents: the
 // media catalog number, each track's ISRC and pregap (INDEX 00 to INDEX 01),
 // from the Q sub-channel; and the track flags (pre-emphasis, copy permitted,
-// four channels) from the TOC's control bits. (engine/verify's layout holds
+// four channels) from the TOC's control bits. (proof/'s layout holds
 // the TOC alone, for the disc ids.)
 //
 // Read with READ TOC, READ SUB-CHANNEL (catalog number, ISRCs) and READ CD

@@ -3,12 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
-#include <tuple>
 #include <vector>
 
 #include "engine/device/device_fixture.h"
-#include "engine/device/overlap.h"
 
 namespace engine::device::testing {
 namespace {
@@ -17,22 +14,17 @@ using Reads = DeviceTest;
 
 constexpr uint32_t kBlockFrames = 26;
 
-// Reads frames [first, end) in whole blocks, plainly or overlapped, and
-// returns them. `afterFirstBlock` runs once the first block is in: the first
-// overlapped read of a track has no tail to align on, so jitter starts there.
-std::vector<uint8_t> Rip(
-    int32_t handle, uint32_t first, uint32_t end, bool overlapped,
-    const std::function<void()>& afterFirstBlock = [] {}) {
+// Reads frames [first, end) in whole blocks and returns them.
+std::vector<uint8_t> Rip(int32_t handle, uint32_t first, uint32_t end) {
   std::vector<uint8_t> out;
   auto b = AllocateTrackBuffer(kBlockFrames);
-  auto o = AllocateTrackBuffer(kBlockFrames);
   uint32_t pos = first;
   while (pos < end) {
     b->startFrame = pos;
     b->frameCount = kBlockFrames;  // past the disc's end the drive gives silence
     b->validBytes = 0;
     b->dataOffset = 0;
-    const int32_t r = overlapped ? OverlapRead(handle, *b, *o) : ReadCDAudioLBA(handle, *b);
+    const int32_t r = ReadCDAudioLBA(handle, *b);
     if (r != kResultOk) {
       ADD_FAILURE() << "read failed at " << pos << " error " << LastDeviceError();
       return out;
@@ -49,7 +41,6 @@ std::vector<uint8_t> Rip(
     const uint8_t* data = b->data() + b->dataOffset;
     out.insert(out.end(), data, data + size_t{take} * kFrameBytes);
     pos += take;
-    if (pos == first + take) afterFirstBlock();
   }
   return out;
 }
@@ -80,24 +71,14 @@ TEST_F(Reads, EveryReadTypeRipsTheDiscExactly) {
     drive->acceptRead10 = m.read10;
     drive->acceptD8 = m.d8;
     drive->acceptD4 = m.d4;
-    // (N, J) of the synchronised and the secure modes, with jitter each tolerates.
-    for (auto [n, j, early, late] : {std::tuple{1, 3, -300, 588 * 2}, std::tuple{3, 3, -500, 0}}) {
-      const int32_t h = Open(1, m.readType, uint8_t(n), uint8_t(j));
-      ASSERT_NE(h, 0);
-      drive->jitterMin = drive->jitterMax = 0;
-      EXPECT_EQ(Rip(h, 0, 517, false), Image(*drive, 0, 517));
-      EXPECT_EQ(Rip(h, 10, 300, true), Image(*drive, 10, 300));
-      EXPECT_EQ(Rip(h, 300, 517, true,
-                    [&, early = early, late = late] {
-                      drive->jitterMin = early;
-                      drive->jitterMax = late;
-                    }),
-                Image(*drive, 300, 517));
-      if (m.read10 || m.readType == CDRT_ANY)
-        EXPECT_EQ(CloseDevice(h), 1);
-      else
-        CloseDevice(h);
-    }
+    const int32_t h = Open(1, m.readType);
+    ASSERT_NE(h, 0);
+    EXPECT_EQ(Rip(h, 0, 517), Image(*drive, 0, 517));
+    EXPECT_EQ(Rip(h, 300, 517), Image(*drive, 300, 517));
+    if (m.read10 || m.readType == CDRT_ANY)
+      EXPECT_EQ(CloseDevice(h), 1);
+    else
+      CloseDevice(h);
   }
 }
 
@@ -169,34 +150,6 @@ TEST_F(Reads, EdgeCasesOfTheReadCommand) {
   EXPECT_EQ(drive->cdbs.back()[0], 0x15);
   EXPECT_EQ(drive->blockBytes, 2048u);
   EXPECT_EQ(ReadCDAudioLBA(h, *b), kResultFail);
-  EXPECT_EQ(LastDeviceError(), DEVERR_BAD_HANDLE);
-}
-
-TEST_F(Reads, OverlappedReadForgetsATailFromElsewhere) {
-  auto drive = AddDrive('E', {200});
-  ASSERT_EQ(LoadTransport(false), 1);
-  const int32_t h = Open(1, CDRT_ATAPI2, 1, 3);
-  auto b = AllocateTrackBuffer(kBlockFrames);
-  auto o = AllocateTrackBuffer(kBlockFrames);
-  b->startFrame = 10;
-  b->frameCount = kBlockFrames;
-  ASSERT_EQ(OverlapRead(h, *b, *o), kResultOk);  // first read: only saves the tail
-  EXPECT_EQ(b->startFrame, 10u);
-  EXPECT_EQ(o->startFrame, 10u + kBlockFrames - 1);
-  b->startFrame = 150;  // a seek
-  b->frameCount = kBlockFrames;
-  ASSERT_EQ(OverlapRead(h, *b, *o), kResultOk);
-  EXPECT_EQ(b->startFrame, 150u);
-  EXPECT_EQ(
-      std::memcmp(b->data() + b->dataOffset, drive->image.data() + 150 * kFrameBytes, kFrameBytes),
-      0);
-  // Jitter beyond what the overlap tolerates is reported, not delivered.
-  drive->jitterMin = drive->jitterMax = 588 * 3;
-  b->startFrame = 150 + kBlockFrames;
-  b->frameCount = kBlockFrames;
-  EXPECT_EQ(OverlapRead(h, *b, *o), kResultFail);
-  EXPECT_EQ(LastDeviceError(), DEVERR_NO_ALIGNMENT);
-  EXPECT_EQ(OverlapRead(9, *b, *o), kResultFail);
   EXPECT_EQ(LastDeviceError(), DEVERR_BAD_HANDLE);
 }
 

@@ -14,7 +14,6 @@
 #include "engine/device/device_fixture.h"
 #include "engine/device/drive_commands.h"
 #include "engine/device/drive_list.h"
-#include "engine/device/overlap.h"
 #include "engine/device/reads.h"
 #include "engine/device/toc.h"
 #include "engine/device/toc_parser.h"
@@ -61,28 +60,14 @@ class VirtualDrives : public DeviceTest, public ::testing::WithParamInterface<Vi
     }
     return out;
   }
-  // Frames [first, end) in 26-frame blocks, plain or overlapped. An
-  // overlapped rip starts with the true tail of the frames before `first`
-  // (the first block of a track otherwise has nothing to align on).
-  std::vector<uint8_t> Rip(int32_t handle, uint32_t first, uint32_t end, bool overlapped,
-                           uint32_t blockFrames = kBlockFrames) {
+  // Frames [first, end) in 26-frame blocks.
+  std::vector<uint8_t> Rip(int32_t handle, uint32_t first, uint32_t end, uint32_t blockFrames = kBlockFrames) {
     std::vector<uint8_t> out;
     auto b = AllocateTrackBuffer(blockFrames);
-    auto o = AllocateTrackBuffer(blockFrames);
-    const uint32_t n = uint32_t(FindOpenHandle(handle)->overlapFrames);
-    const uint32_t j = uint32_t(FindOpenHandle(handle)->rewindFrames);
-    if (overlapped && first >= n) {
-      const auto tail = Reference(first - n, first);
-      std::copy(tail.begin(), tail.end(), o->data());
-      o->startFrame = first - n;
-      o->frameCount = n;
-      o->validBytes = uint32_t(tail.size());
-    }
     for (uint32_t pos = first; pos < end;) {
-      const uint32_t back = overlapped && o->validBytes ? std::min(j, pos) : 0;
       b->startFrame = pos;
-      b->frameCount = std::min(blockFrames, kDiscFrames - (pos - back));
-      const int32_t r = overlapped ? OverlapRead(handle, *b, *o) : ReadCDAudioLBA(handle, *b);
+      b->frameCount = std::min(blockFrames, kDiscFrames - pos);
+      const int32_t r = ReadCDAudioLBA(handle, *b);
       if (r != kResultOk || b->startFrame != pos || b->frameCount == 0) {
         ADD_FAILURE() << "block at " << pos << ": result " << r << ", error " << LastDeviceError()
                       << " status " << int(LastCommandStatus()) << " start " << b->startFrame
@@ -144,10 +129,8 @@ TEST_P(VirtualDrives, EveryAcceptedReadTypeRipsTheDiscExactly) {
       probe->frameCount = 1;
       if (ReadCDAudioLBA(h, *probe) == kResultOk) {
         if (type != CDRT_ANY) accepted.insert(type);
-        EXPECT_EQ(Rip(h, 0, kDiscFrames, false), whole);
-        EXPECT_EQ(Rip(h, 0, kDiscFrames, true), whole);
-        SetDeviceParameter(h, PARAM_OVERLAP, 3);
-        EXPECT_EQ(Rip(h, 100, kDiscFrames, true), Reference(100, kDiscFrames));
+        EXPECT_EQ(Rip(h, 0, kDiscFrames), whole);
+        EXPECT_EQ(Rip(h, 100, kDiscFrames, 6), Reference(100, kDiscFrames));
       } else {
         EXPECT_NE(type, CDRT_ANY);  // every model reads somehow
       }
@@ -155,31 +138,6 @@ TEST_P(VirtualDrives, EveryAcceptedReadTypeRipsTheDiscExactly) {
     }
     EXPECT_EQ(accepted, models[i].accepted);
   }
-}
-
-TEST_P(VirtualDrives, JitterWithinTheOverlapIsCorrected) {
-  // Up to 400 samples early or late: inside what N = 1, J = 3 tolerates. A
-  // block needs whole frames after the tail, so a drive that starts late
-  // cannot deliver the disc's very last frame this way; the rip stops short.
-  Start(Drive('E', 0, "jitter=400\nseed=3"));
-  for (uint8_t type : {CDRT_ATAPI2, CDRT_READ10, CDRT_READ_D8, CDRT_READ_D4_1}) {
-    SCOPED_TRACE(int(type));
-    const int32_t h = OpenAt(0, type);
-    ASSERT_NE(h, 0);
-    EXPECT_EQ(Rip(h, 10, kDiscFrames - 5, true), Reference(10, kDiscFrames - 5));
-    CloseDevice(h);
-  }
-}
-
-TEST_P(VirtualDrives, ShortBlocksKeepTheChainWhenFewerNewFramesThanTheTailArrive) {
-  // 6-frame blocks with N = J = 3 and a drive that starts early: a block
-  // holds two or three new frames after the 3-frame tail, and the next tail
-  // is made of the old one's end and those frames.
-  Start(Drive('E', 0, "jitter=400\njitter-late=0\nseed=5"));
-  const int32_t h = OpenAt(0, CDRT_ATAPI2, 3, 3);
-  ASSERT_NE(h, 0);
-  EXPECT_EQ(Rip(h, 10, 200, true, 6), Reference(10, 200));
-  CloseDevice(h);
 }
 
 TEST_P(VirtualDrives, TocAndClassOfTheDisc) {

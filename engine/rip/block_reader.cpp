@@ -1,4 +1,4 @@
-// AudioCDRipper2: reading one block with retries. Each retry is preceded by
+// RipSession: reading one block with retries. Each retry is preceded by
 // a cache-defeating read and reported by RipRetry with the attempt's place
 // in the current reset cycle; the drive is reset (ReloadTransport) before
 // the second attempt and after every ninth attempt after that.
@@ -12,6 +12,7 @@
 #include "engine/device/reads.h"
 #include "engine/rip/exact_read.h"
 #include "engine/rip/rip_job.h"
+#include "engine/rip/rip_session.h"
 #include "platform/sync/win32_time.h"
 
 namespace engine {
@@ -23,74 +24,74 @@ constexpr uint32_t kFrameBytes = 2352;
 constexpr uint32_t kFramesAfter = 1;  // read past the block, for drives that start early
 }  // namespace
 
-uint32_t AudioCDRipper2::exactRewindFrames() const {
-  const uint32_t overlap = std::max<uint32_t>(overlapFrames_, 1);
-  return std::max<uint32_t>(rewindFrames_, overlap + 1);
+uint32_t RipSession::exactRewindFrames() const {
+  const uint32_t overlap = std::max<uint32_t>(settings_.overlapFrames, 1);
+  return std::max<uint32_t>(settings_.rewindFrames, overlap + 1);
 }
 
-void AudioCDRipper2::defeatCache(RipJob& job, uint32_t cur, uint32_t frames) {
-  device::TrackBuffer& s = *job.scratchBuffer;
-  s.startFrame = readAlgorithm_ == 0 ? 0 : job.cacheDefeatAddress(cur, frames);
+void RipSession::defeatCache(uint32_t cur, uint32_t frames) {
+  device::TrackBuffer& s = *job_.scratchBuffer;
+  s.startFrame = settings_.exact ? job_.cacheDefeatAddress(cur, frames) : 0;
   s.frameCount = frames;
-  device::ReadCDAudioLBA(cdHandle_.load(), s);
-  ripCounts_.framesRead.fetch_add(static_cast<int32_t>(frames));
+  device::ReadCDAudioLBA(engine_.cdHandle_.load(), s);
+  engine_.ripCounts_.framesRead.fetch_add(static_cast<int32_t>(frames));
 }
 
-AudioCDRipper2::BlockRead AudioCDRipper2::readBlock(IAudioCDRipper2* own, RipJob& job, uint32_t cur,
-                                                    uint32_t frames) {
-  device::TrackBuffer& b = *job.readBuffer;
-  const int32_t retries = ripOnErrorRetries_;
+RipSession::BlockRead RipSession::readBlock(uint32_t cur, uint32_t frames) {
+  device::TrackBuffer& b = *job_.readBuffer;
+  const int32_t retries = settings_.retries;
   int32_t i = retries + 1;
   int32_t k = 1;
   uint32_t status = 0;
   while (status != device::kResultOk && i > 0) {
     if (i < retries + 1) {
-      defeatCache(job, cur, frames);
-      Sleep(job.unpaced ? 0 : kRetryPauseMs);
-      retryCount_.store(static_cast<int16_t>(k));
-      ripCounts_.retries.fetch_add(1);
-      raiseFromWorker(own, kEventRipRetry);
+      defeatCache(cur, frames);
+      Sleep(job_.unpaced ? 0 : kRetryPauseMs);
+      engine_.retryCount_.store(static_cast<int16_t>(k));
+      engine_.ripCounts_.retries.fetch_add(1);
+      engine_.raiseFromWorker(own_, kEventRipRetry);
     }
-    if (stopRequested_.load() != 0) return BlockRead::kAbandoned;
-    log().value("RetryNum = ", job.encoded ? k : i);
+    if (engine_.stopRequested_.load() != 0) return BlockRead::kAbandoned;
+    engine_.log().value("RetryNum = ", job_.encoded ? k : i);
     ++k;
     if (k == kResetCycle || i == retries) {
-      reloadTransport();
-      if (cdHandle_.load() == 0) return BlockRead::kFailed;
+      engine_.reloadTransport();
+      if (engine_.cdHandle_.load() == 0) return BlockRead::kFailed;
       k = 1;
     }
-    checkTransport();
-    if (cdHandle_.load() == 0) return BlockRead::kFailed;
+    engine_.checkTransport();
+    if (engine_.cdHandle_.load() == 0) return BlockRead::kFailed;
     b.startFrame = cur;
     b.frameCount = frames;
     b.validBytes = 0;
     b.dataOffset = 0;
     b.status = 0;
-    if (i < retries + 1) ripCounts_.framesReread.fetch_add(static_cast<int32_t>(frames));
-    ripCounts_.framesRead.fetch_add(static_cast<int32_t>(frames));
-    status = static_cast<uint32_t>(device::ReadCDAudioLBA(cdHandle_.load(), b));
+    if (i < retries + 1) engine_.ripCounts_.framesReread.fetch_add(static_cast<int32_t>(frames));
+    engine_.ripCounts_.framesRead.fetch_add(static_cast<int32_t>(frames));
+    status = static_cast<uint32_t>(device::ReadCDAudioLBA(engine_.cdHandle_.load(), b));
     --i;
   }
   return status == device::kResultOk ? BlockRead::kRead : BlockRead::kFailed;
 }
 
-AudioCDRipper2::BlockRead AudioCDRipper2::readExactBlock(IAudioCDRipper2* own, RipJob& job, uint32_t cur,
-                                                         uint32_t frames) {
-  device::TrackBuffer& b = *job.readBuffer;
-  const uint32_t overlap = std::max<uint32_t>(overlapFrames_, 1);
+RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) {
+  device::TrackBuffer& b = *job_.readBuffer;
+  const uint32_t overlap = std::max<uint32_t>(settings_.overlapFrames, 1);
   const uint32_t rewind = exactRewindFrames();
   // An anchor has no tail to find: its reads start at the block.
-  const uint32_t first = job.tail.empty() ? cur : cur - std::min(rewind, cur - std::min(cur, job.readableFirst));
-  const uint32_t fullLast = std::min(cur + frames + kFramesAfter, std::max(job.readableEnd, cur + frames));
+  const uint32_t first =
+      job_.tail.empty() ? cur : cur - std::min(rewind, cur - std::min(cur, job_.readableFirst));
+  const uint32_t fullLast =
+      std::min(cur + frames + kFramesAfter, std::max(job_.readableEnd, cur + frames));
   const size_t rewindBytes = size_t{cur - first} * kFrameBytes;
   const size_t blockBytes = size_t{frames} * kFrameBytes;
-  const bool confirmByTwo = ripModePreset_ == SECURE || ripModePreset_ == PARANOID;
+  const bool confirmByTwo = settings_.preset == SECURE || settings_.preset == PARANOID;
 
-  bool plural = job.tail.empty();  // an anchor, or a block its tail cannot locate
+  bool plural = job_.tail.empty();  // an anchor, or a block its tail cannot locate
   ReadTally tally;
   std::string synchBlock;
   const std::string* accepted = nullptr;
-  const int32_t retries = ripOnErrorRetries_;
+  const int32_t retries = settings_.retries;
   int32_t retriesDone = 0;
   int32_t k = 1;
   int32_t failedReads = 0;
@@ -100,36 +101,36 @@ AudioCDRipper2::BlockRead AudioCDRipper2::readExactBlock(IAudioCDRipper2* own, R
     const uint32_t last = failedReads % 2 == 1 ? cur + frames : fullLast;
     const int32_t need = plural ? 3 : confirmByTwo ? 2 : 1;
     if (attempt >= need + retries) break;
-    if (attempt > 0) defeatCache(job, cur, frames);  // every read of a block after its first is fresh
+    if (attempt > 0) defeatCache(cur, frames);  // every read of a block after its first is fresh
     if (attempt >= need) {
       // A retry, in the drive-reset cycle of every mode.
       ++retriesDone;
-      retryCount_.store(static_cast<int16_t>(k));
-      ripCounts_.retries.fetch_add(1);
-      raiseFromWorker(own, kEventRipRetry);
-      Sleep(job.unpaced ? 0 : kRetryPauseMs);
+      engine_.retryCount_.store(static_cast<int16_t>(k));
+      engine_.ripCounts_.retries.fetch_add(1);
+      engine_.raiseFromWorker(own_, kEventRipRetry);
+      Sleep(job_.unpaced ? 0 : kRetryPauseMs);
     }
-    if (stopRequested_.load() != 0) return BlockRead::kAbandoned;
+    if (engine_.stopRequested_.load() != 0) return BlockRead::kAbandoned;
     if (attempt >= need) {
-      log().value("RetryNum = ", k);
+      engine_.log().value("RetryNum = ", k);
       ++k;
       if (k == kResetCycle || retriesDone == 1) {
-        reloadTransport();
-        if (cdHandle_.load() == 0) return BlockRead::kFailed;
+        engine_.reloadTransport();
+        if (engine_.cdHandle_.load() == 0) return BlockRead::kFailed;
         k = 1;
       }
     }
-    checkTransport();
-    if (cdHandle_.load() == 0) return BlockRead::kFailed;
+    engine_.checkTransport();
+    if (engine_.cdHandle_.load() == 0) return BlockRead::kFailed;
 
     b.startFrame = first;
     b.frameCount = last - first;
     b.validBytes = 0;
     b.dataOffset = 0;
     b.status = 0;
-    if (attempt > 0) ripCounts_.framesReread.fetch_add(static_cast<int32_t>(frames));
-    ripCounts_.framesRead.fetch_add(static_cast<int32_t>(last - first));
-    if (device::ReadCDAudioLBA(cdHandle_.load(), b) != device::kResultOk) {
+    if (attempt > 0) engine_.ripCounts_.framesReread.fetch_add(static_cast<int32_t>(frames));
+    engine_.ripCounts_.framesRead.fetch_add(static_cast<int32_t>(last - first));
+    if (device::ReadCDAudioLBA(engine_.cdHandle_.load(), b) != device::kResultOk) {
       ++failedReads;
       continue;
     }
@@ -138,10 +139,10 @@ AudioCDRipper2::BlockRead AudioCDRipper2::readExactBlock(IAudioCDRipper2* own, R
 
     if (!plural) {
       size_t at = 0;
-      const TailFit fit = LocateTail(read, job.tail, blockBytes, &at);
+      const TailFit fit = LocateTail(read, job_.tail, blockBytes, &at);
       if (fit == TailFit::kNowhere) continue;
       if (fit == TailFit::kOnce) {
-        const std::string_view located = read.substr(at + job.tail.size(), blockBytes);
+        const std::string_view located = read.substr(at + job_.tail.size(), blockBytes);
         if (!confirmByTwo) {
           // SYNCH: a located read confirms its block.
           synchBlock.assign(located);
@@ -167,13 +168,15 @@ AudioCDRipper2::BlockRead AudioCDRipper2::readExactBlock(IAudioCDRipper2* own, R
   // The audio known from here on: the accepted block and what precedes it.
   std::string known;
   if (plural) {
-    known.assign(*accepted, 0, rewindBytes + blockBytes);  // the window up to the block's end, as the disc holds it
+    known.assign(
+        *accepted, 0,
+        rewindBytes + blockBytes);  // the window up to the block's end, as the disc holds it
   } else {
-    known = job.tail + *accepted;
+    known = job_.tail + *accepted;
   }
   const size_t tailBytes = std::min<size_t>(size_t{overlap} * kFrameBytes, known.size());
   std::memcpy(b.data(), known.data() + known.size() - blockBytes, blockBytes);
-  job.tail.assign(known, known.size() - tailBytes, tailBytes);
+  job_.tail.assign(known, known.size() - tailBytes, tailBytes);
   b.startFrame = cur;
   b.frameCount = frames;
   b.validBytes = static_cast<uint32_t>(blockBytes);

@@ -33,7 +33,7 @@ bool AudioCDRipper2::writeToCodec(const uint8_t* pcm, size_t bytes) {
 }
 
 void AudioCDRipper2::pumpEncoder() {
-  RipJob& job = *rip_;
+  RipJob& job = *pumpJob_.load();
   log().line("Convert In Progress");
   size_t pending = job.pcm.pendingBytes();
   const bool handedNothing = pending == 0;

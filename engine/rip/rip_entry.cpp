@@ -1,14 +1,13 @@
 // AudioCDRipper2: the RipTrackTo operations (the entry sequence on the
-// client's thread, opening the output) and StopRip.
-#include <thread>
+// client's thread, opening the output), StopRip, and the joins of the rip
+// sessions' threads.
+#include <algorithm>
 
 #include "engine/com/audio_cd_ripper.h"
 #include "engine/com/toc_entries.h"
-#include "engine/rip/rip_job.h"
+#include "engine/rip/rip_session.h"
 
 namespace engine {
-
-void RipJobDelete::operator()(RipJob* job) const { delete job; }
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::RipTrackToWav(BSTR fileName) {
   ripEntry(fileName, RipOutput::kWav, "Rip Track To Wav");
@@ -50,7 +49,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::RipRangeToAudioFile2Format(LONG firstL
 }
 
 void AudioCDRipper2::ripEntry(BSTR fileName, RipOutput output, const char* logLine, const RipRange* range) {
-  if (playing_.load() != 0) return;
+  if (playing()) return;
   const bool encoded = output != RipOutput::kWav;
   // Without DriverOpen there is no codec either.
   if (encoded && (codecStatus_ != S_OK || !audioFile_)) {
@@ -61,24 +60,25 @@ void AudioCDRipper2::ripEntry(BSTR fileName, RipOutput output, const char* logLi
   if (mediaChangedGuard()) return;
   // Accepted only when the engine is idle; a rip whose thread has not yet
   // reached its reading counts as running, so two rips never start together.
-  Busy idle = Busy::kIdle;
-  if (!busy_.compare_exchange_strong(idle, Busy::kRipStarting)) {
+  BusyClaim claim(busy_, Busy::kRipStarting);
+  if (!claim) {
     // A Refresh or a DriverClose that an event's handler interrupted holds
     // the drive as a rip would.
     raiseError(DRIVE_BUSY);
     return;
   }
-  if (!rip_) rip_.reset(new RipJob);
-  rip_->resetForRip(encoded);
-  rip_->range = range != nullptr;
+  joinFinishedRips();
+  // The session takes the claim: from here it ends with the session (a
+  // failed opening) or with the rip thread.
+  auto session = std::make_unique<RipSession>(*this, std::move(claim), ripSettings());
+  RipJob& job = session->job();
+  job.resetForRip(encoded);
+  job.range = range != nullptr;
   if (range != nullptr) {
-    rip_->rangeFirst = range->firstLba;
-    rip_->rangeFrames = range->frames;
+    job.rangeFirst = range->firstLba;
+    job.rangeFrames = range->frames;
   }
-  if (!openOutput(output, fileName)) {
-    busy_.store(Busy::kIdle);
-    return;
-  }
+  if (!openOutput(job, output, fileName)) return;
 
   stopRequested_.store(0);
   lastError_.store(NO_ERRORS);
@@ -88,20 +88,28 @@ void AudioCDRipper2::ripEntry(BSTR fileName, RipOutput output, const char* logLi
                                                    &stream))) {
     stream = nullptr;
   }
-  // The thread is detached: it releases its own handle when it ends, and
-  // busy_ tells DriverClose and the next rip whether it still uses the
-  // object.
-  std::thread([this, stream] {
-    CoInitialize(nullptr);
-    ripThreadMain(stream);
-    CoUninitialize();
-  }).detach();
+  session->start(stream);
+  rips_.push_back(std::move(session));
+}
+
+RipSettings AudioCDRipper2::ripSettings() const {
+  RipSettings r;
+  r.framesPerRead = static_cast<uint32_t>(std::max<int16_t>(framesPerRead_, 1));
+  r.overlapFrames = overlapFrames_;
+  r.rewindFrames = rewindFrames_;
+  r.exact = readAlgorithm_ == 1;
+  r.preset = ripModePreset_;
+  r.retries = ripOnErrorRetries_;
+  r.lockTray = lockTray_ != 0;
+  r.spinUpMs = spinUpMs_;
+  r.readSpeed = readSpeed_;
+  r.speedMax = speedMax_ != 0;
+  return r;
 }
 
 // Runs while busy_ is kRipStarting and the rip thread is not yet started:
 // no pump and no rip can use the codec, so its calls here need no lock.
-bool AudioCDRipper2::openOutput(RipOutput output, BSTR fileName) {
-  RipJob& job = *rip_;
+bool AudioCDRipper2::openOutput(RipJob& job, RipOutput output, BSTR fileName) {
   if (output == RipOutput::kWav) {
     const std::string path = fromBstr(fileName);
     if (!job.wav.open(path)) {
@@ -159,12 +167,30 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::StopRip() {
   return S_OK;
 }
 
-// DriverClose and the final release wait here for a rip still running: it
-// is asked to stop, and its events are run while waiting.
-void AudioCDRipper2::waitForRipThread() {
-  if (!ripBusy()) return;
-  stopRequested_.exchange(1);
-  while (ripBusy()) CoPumpCalls(10);
+void AudioCDRipper2::joinFinishedRips() {
+  std::erase_if(rips_, [](const std::unique_ptr<RipSession>& rip) { return rip->finished(); });
+}
+
+void AudioCDRipper2::endRips() {
+  if (ripBusy()) {
+    stopRequested_.exchange(1);
+    while (ripBusy()) CoPumpCalls(10);
+  }
+  // Every session is past its claim now, delivering its end or done. Inside
+  // a worker's event the thread that raised it waits for this thread; a
+  // session that has not finished may be that one and is left to a later
+  // join. The sessions are taken out first: the waits run calls, and those
+  // may start another rip.
+  std::vector<std::unique_ptr<RipSession>> ending;
+  for (auto it = rips_.begin(); it != rips_.end();) {
+    if (workerEventDepth_ == 0 || (*it)->finished()) {
+      ending.push_back(std::move(*it));
+      it = rips_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (const std::unique_ptr<RipSession>& rip : ending) rip->join();
 }
 
 }  // namespace engine

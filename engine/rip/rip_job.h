@@ -1,5 +1,6 @@
 // RipJob: the state of one rip, from the entry sequence that opens its
-// output to the end sequence that closes it. The entry fills it on the
+// output to the end sequence that closes it; its RipSession owns it
+// (rip_session.h). The entry fills it on the
 // client's thread before the rip thread starts; the rip thread owns it
 // afterwards, except the PCM buffer, the two events and progressBytes,
 // which the timer thread's pump shares while the engine's converting flag

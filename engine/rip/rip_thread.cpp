@@ -1,4 +1,4 @@
-// AudioCDRipper2: the rip thread. Its common start (a fresh transport and
+// RipSession: the rip thread's steps. Its common start (a fresh transport and
 // drive handle, tray lock, speed, spin-up), the block loop with the edge
 // block sizes, cache-defeating reads, the on-error actions and the pacing,
 // and the end sequence that always ends with RipProgress(100).
@@ -19,7 +19,7 @@
 #include "engine/device/reads.h"
 #include "engine/device/transport.h"
 #include "engine/rip/block_pacer.h"
-#include "engine/rip/rip_job.h"
+#include "engine/rip/rip_session.h"
 #include "proof/track_checksums.h"
 #include "platform/sync/win32_time.h"
 
@@ -29,87 +29,49 @@ namespace {
 
 constexpr uint32_t kFrameBytes = 2352;
 constexpr uint32_t kPcmSpareBytes = 100 * kFrameBytes;
+constexpr uint32_t kTakeDriveSettleMs = 100;
+// A drive whose handle was set up for another preset than its last rip's
+// settles this much longer before its new handle is made.
+constexpr uint32_t kPresetSettleMs = 300;
 
 }  // namespace
-
-void AudioCDRipper2::raiseRipError(IAudioCDRipper2* own, ErrcodeConstants code) {
-  lastError_.store(code);
-  raiseFromWorker(own, kEventError);
-}
-
-void AudioCDRipper2::raiseRipProgress(IAudioCDRipper2* own, int32_t percent) {
-  ripPercent_.store(static_cast<int16_t>(percent));
-  raiseFromWorker(own, kEventRipProgress);
-}
-
-void AudioCDRipper2::ripThreadMain(IStream* ownStream) {
-  IAudioCDRipper2* own = nullptr;
-  if (ownStream != nullptr &&
-      FAILED(CoGetInterfaceAndReleaseStream(ownStream, IID_IAudioCDRipper2, reinterpret_cast<void**>(&own)))) {
-    own = nullptr;
-  }
-  RipJob& job = *rip_;
-  {
-    // The drive is this thread's from here to the end of the rip: the
-    // monitor polls only when it can take driveLock_, and every entry point
-    // of the client's thread sees busy_ and leaves it alone.
-    std::lock_guard drive(driveLock_);
-    if (ripCommonStart(own, job)) {
-      if (!job.encoded || job.pumpStarted) (void)ripBlockLoop(own, job);
-      ripEndSequence(own, job);
-    } else {
-      finishOutputAfterFailedStart(job);
-    }
-  }
-  ripPercent_.store(100);
-  ripDone_.store(1);
-  // The rip's end takes its place among the events before the engine is
-  // idle, so a disc change the monitor finds from then on is reported after
-  // it. The next rip may start from this event's handler (a client ripping
-  // its tracks one after another); after the event this thread touches
-  // nothing of the object.
-  const uint64_t end = queueWorkerEvent(own, kEventRipProgress);
-  busy_.store(Busy::kIdle);
-  deliverWorkerEvent(own, end);
-  // The pointer's release may be the object's final one: nothing here
-  // touches the object any more.
-  if (own != nullptr) own->Release();
-}
 
 // An output opened by the entry sequence is finished and closed when the
 // rip cannot start, so no half-written file stays open; the rip then ends
 // as every accepted rip ends, with RipProgress(100) after its Error.
-void AudioCDRipper2::finishOutputAfterFailedStart(RipJob& job) {
-  if (job.encoded) {
-    std::lock_guard codec(codecLock_);
-    if (audioFile_) audioFile_->CloseFile();
+void RipSession::finishOutputAfterFailedStart() {
+  if (job_.encoded) {
+    std::lock_guard codec(engine_.codecLock_);
+    if (engine_.audioFile_) engine_.audioFile_->CloseFile();
   } else {
-    job.wav.closeData();
-    job.wav.closeRiff();
-    job.wav.closeFile();
+    job_.wav.closeData();
+    job_.wav.closeRiff();
+    job_.wav.closeFile();
   }
-  job.freeBuffers();
+  job_.freeBuffers();
 }
 
 // The frames of the rip (the current track, or a range rip's frames), the
 // audio the reads may reach around them, and the read offset's window: the
 // block loop reads startLba .. endLba, the window hands on the track's own
 // audio, and the checksums see exactly what the output gets.
-void AudioCDRipper2::placeRip(RipJob& job) {
+void RipSession::placeRip() {
   uint32_t start = 0;
   uint32_t end = 0;
-  if (job.range) {
-    start = job.rangeFirst;
-    end = start + job.rangeFrames;
-    job.trackFrames = static_cast<int32_t>(job.rangeFrames);
+  if (job_.range) {
+    start = job_.rangeFirst;
+    end = start + job_.rangeFrames;
+    job_.trackFrames = static_cast<int32_t>(job_.rangeFrames);
   } else {
-    // The audio track with ordinal trackIndex_, data tracks skipped.
-    start = tocAudioTrackStart(tocEntries_, trackIndex_);
-    job.trackFrames = trackIndex_ < static_cast<int32_t>(trackFrames_.size()) ? trackFrames_[trackIndex_] : 0;
-    end = start + static_cast<uint32_t>(std::max(job.trackFrames, 0));
+    // The audio track with ordinal engine_.trackIndex_, data tracks skipped.
+    start = tocAudioTrackStart(engine_.tocEntries_, engine_.trackIndex_);
+    job_.trackFrames = engine_.trackIndex_ < static_cast<int32_t>(engine_.trackFrames_.size())
+                           ? engine_.trackFrames_[engine_.trackIndex_]
+                           : 0;
+    end = start + static_cast<uint32_t>(std::max(job_.trackFrames, 0));
   }
-  job.leadOutLba = tocLeadOut(tocEntries_);
-  if (job.trackFrames <= 0) job.trackFrames = 1;  // progress divides by it
+  job_.leadOutLba = tocLeadOut(engine_.tocEntries_);
+  if (job_.trackFrames <= 0) job_.trackFrames = 1;  // progress divides by it
 
   // Reads reach a little into the audio around the frames (exact reads
   // overlap, the read offset shifts): into the neighbouring audio tracks
@@ -118,186 +80,208 @@ void AudioCDRipper2::placeRip(RipJob& job) {
   // on (its pregap).
   uint32_t lower = start;
   uint32_t upper = end;
-  const int32_t audioTracks = static_cast<int32_t>(trackFrames_.size());
+  const int32_t audioTracks = static_cast<int32_t>(engine_.trackFrames_.size());
   auto trackEnd = [&](int32_t k) {
-    return tocAudioTrackStart(tocEntries_, k) + static_cast<uint32_t>(std::max(trackFrames_[k], 0));
+    return tocAudioTrackStart(engine_.tocEntries_, k) +
+           static_cast<uint32_t>(std::max(engine_.trackFrames_[k], 0));
   };
   for (int32_t k = 0; k < audioTracks; ++k) {
-    const uint32_t kStart = tocAudioTrackStart(tocEntries_, k);
+    const uint32_t kStart = tocAudioTrackStart(engine_.tocEntries_, k);
     if (trackEnd(k) == start && kStart < start) lower = std::min(lower, kStart);
-    if (kStart == end && trackFrames_[k] > 0) upper = std::max(upper, trackEnd(k));
+    if (kStart == end && engine_.trackFrames_[k] > 0) upper = std::max(upper, trackEnd(k));
   }
-  if (tocTrackDescriptors(tocEntries_) > 0 && tocIsAudio(tocEntries_, 0) && start == tocAddress(tocEntries_, 0))
+  if (tocTrackDescriptors(engine_.tocEntries_) > 0 && tocIsAudio(engine_.tocEntries_, 0) &&
+      start == tocAddress(engine_.tocEntries_, 0))
     lower = 0;
-  if (job.leadOutLba > 0) upper = std::min(upper, std::max(job.leadOutLba, end));
+  if (job_.leadOutLba > 0) upper = std::min(upper, std::max(job_.leadOutLba, end));
 
-  const int32_t offset = std::clamp<int32_t>(readOffsetSamples_.load(), -kMaxReadOffsetSamples, kMaxReadOffsetSamples);
-  if (offset != 0) log().value("Read offset (samples): ", offset);
-  job.window = OffsetWindow(start, end, offset, lower, upper);
-  job.startLba = job.window.readFirst();
-  job.endLba = job.window.readEnd();
-  job.readableFirst = lower;
-  job.readableEnd = upper;
+  const int32_t offset = std::clamp<int32_t>(engine_.readOffsetSamples_.load(),
+                                             -kMaxReadOffsetSamples, kMaxReadOffsetSamples);
+  if (offset != 0) engine_.log().value("Read offset (samples): ", offset);
+  job_.window = OffsetWindow(start, end, offset, lower, upper);
+  job_.startLba = job_.window.readFirst();
+  job_.endLba = job_.window.readEnd();
+  job_.readableFirst = lower;
+  job_.readableEnd = upper;
 
   // The AccurateRip skips belong to the disc's first and last audio tracks.
   proof::TrackPlace place;
-  if (!job.range) place = proof::TrackPlaceOf(static_cast<size_t>(trackIndex_), static_cast<size_t>(audioTracks));
-  job.checksums.emplace(uint64_t{end - start} * proof::kSamplesPerFrame, place);
+  if (!job_.range)
+    place = proof::TrackPlaceOf(static_cast<size_t>(engine_.trackIndex_),
+                                 static_cast<size_t>(audioTracks));
+  job_.checksums.emplace(uint64_t{end - start} * proof::kSamplesPerFrame, place);
 }
 
-bool AudioCDRipper2::ripCommonStart(IAudioCDRipper2* own, RipJob& job) {
-  ripPercent_.store(0);
-  retryCount_.store(0);
-  ripDone_.store(0);
-  ripCounts_.reset();  // the last rip's report is kept until now
+bool RipSession::commonStart() {
+  engine_.ripPercent_.store(0);
+  engine_.retryCount_.store(0);
+  engine_.ripDone_.store(0);
+  engine_.ripCounts_.reset();  // the last rip's report is kept until now
 
-  if (const ErrcodeConstants missing = takeDrive(100); missing != NO_ERRORS) {
-    raiseRipError(own, missing);  // ASPI_DRIVER: no transport; DRIVE_BUSY: no handle
+  // The settling pause of a changed preset is taken here, on this thread,
+  // before the rip's first read, and only once per change and drive.
+  int32_t& lastPreset = engine_.lastRipPreset_[static_cast<size_t>(
+      std::clamp(engine_.driveIndex_, 0, device::kMaxListedDrives - 1))];
+  const bool presetChanged = lastPreset != settings_.preset;
+  if (presetChanged) engine_.settlePauses_.fetch_add(1);
+  const uint32_t settleMs = kTakeDriveSettleMs + (presetChanged ? kPresetSettleMs : 0);
+  if (const ErrcodeConstants missing = engine_.takeDrive(settleMs); missing != NO_ERRORS) {
+    raiseRipError(missing);  // ASPI_DRIVER: no transport; DRIVE_BUSY: no handle
     return false;
   }
-  if (lockTray_ != 0) device::SendPreventAllow(cdHandle_.load(), 1);
+  lastPreset = settings_.preset;
+  if (settings_.lockTray) device::SendPreventAllow(engine_.cdHandle_.load(), 1);
   // Pacing spares real drives; a drive that says it reads as fast as it is
   // asked (a disc image) is read as fast as it answers, without spin-up or
   // settling pauses.
-  job.unpaced = device::ReadCurrentSpeedKBps(cdHandle_.load()) == device::kUnlimitedSpeedKBps;
-  drivePaced_ = !job.unpaced;
+  job_.unpaced =
+      device::ReadCurrentSpeedKBps(engine_.cdHandle_.load()) == device::kUnlimitedSpeedKBps;
+  engine_.drivePaced_ = !job_.unpaced;
 
-  placeRip(job);
+  placeRip();
 
-  const uint32_t framesPerRead = static_cast<uint32_t>(std::max<int16_t>(framesPerRead_, 1));
+  const uint32_t framesPerRead = settings_.framesPerRead;
   // An exact read holds its rewind and one frame after the block too.
-  const uint32_t readFrames = readAlgorithm_ == 1 ? framesPerRead + exactRewindFrames() + 1 : framesPerRead;
-  job.readBuffer = device::AllocateTrackBuffer(readFrames);
-  job.spareBuffer = device::AllocateTrackBuffer(framesPerRead);
-  job.jitterBuffer = device::AllocateTrackBuffer(framesPerRead);
-  job.scratchBuffer = device::AllocateTrackBuffer(framesPerRead);
-  busy_.store(Busy::kRipping);
+  const uint32_t readFrames =
+      settings_.exact ? framesPerRead + exactRewindFrames() + 1 : framesPerRead;
+  job_.readBuffer = device::AllocateTrackBuffer(readFrames);
+  job_.spareBuffer = device::AllocateTrackBuffer(framesPerRead);
+  job_.jitterBuffer = device::AllocateTrackBuffer(framesPerRead);
+  job_.scratchBuffer = device::AllocateTrackBuffer(framesPerRead);
+  claim_.moveTo(Busy::kRipping);
   auto bufInit = [&](device::TrackBuffer& b, uint32_t frames) {
-    log().value("BufInit Method. Num frames:", frames);
+    engine_.log().value("BufInit Method. Num frames:", frames);
     b.startFrame = 0;
     b.frameCount = frames;
     b.capacity = frames * kFrameBytes;
     b.validBytes = 0;
     b.status = 0;
     b.dataOffset = 0;
-    log().line("BufInit Method End.");
-    log().line("");
+    engine_.log().line("BufInit Method End.");
+    engine_.log().line("");
   };
   // The block buffers are tested like the PCM buffer: no memory, no rip.
-  if (!job.readBuffer || !job.spareBuffer || !job.jitterBuffer || !job.scratchBuffer) {
-    raiseRipError(own, OUT_OF_MEMORY);
-    job.pumpStarted = false;    // the end sequence still closes the output
-    job.endLba = job.startLba;  // nothing to read
+  if (!job_.readBuffer || !job_.spareBuffer || !job_.jitterBuffer || !job_.scratchBuffer) {
+    raiseRipError(OUT_OF_MEMORY);
+    job_.pumpStarted = false;     // the end sequence still closes the output
+    job_.endLba = job_.startLba;  // nothing to read
   } else {
-    bufInit(*job.readBuffer, readFrames);
-    if (readAlgorithm_ == 1) bufInit(*job.jitterBuffer, framesPerRead);
-    if (ripModePreset_ == PARANOID) bufInit(*job.scratchBuffer, framesPerRead);
+    bufInit(*job_.readBuffer, readFrames);
+    if (settings_.exact) bufInit(*job_.jitterBuffer, framesPerRead);
+    if (settings_.preset == PARANOID) bufInit(*job_.scratchBuffer, framesPerRead);
   }
 
-  const int32_t speed = std::max(readSpeed_, 1);
+  const int32_t speed = std::max(settings_.readSpeed, 1);
   // At the highest speed (0xFFFF asks the drive for it) nothing is paced.
-  device::SendSetSpeed(cdHandle_.load(), speedMax_ != 0 ? device::kUnlimitedSpeedKBps
-                                                        : static_cast<uint32_t>(speed * 176 + 5));
-  job.blockMs = job.unpaced || speedMax_ != 0 ? 0 : static_cast<uint32_t>(static_cast<double>(framesPerRead) / (speed * 75.0) * 1000.0);
+  device::SendSetSpeed(engine_.cdHandle_.load(), settings_.speedMax
+                                                     ? device::kUnlimitedSpeedKBps
+                                                     : static_cast<uint32_t>(speed * 176 + 5));
+  job_.blockMs =
+      job_.unpaced || settings_.speedMax
+          ? 0
+          : static_cast<uint32_t>(static_cast<double>(framesPerRead) / (speed * 75.0) * 1000.0);
 
-  if (spinUpMs_ > 0 && !job.unpaced && job.readBuffer && job.endLba > job.startLba) {
+  if (settings_.spinUpMs > 0 && !job_.unpaced && job_.readBuffer && job_.endLba > job_.startLba) {
     const uint32_t began = GetTickCount();
-    BlockPacer pacer(job.blockMs);
-    while (GetTickCount() - began <= static_cast<uint32_t>(spinUpMs_) && stopRequested_.load() == 0) {
+    BlockPacer pacer(job_.blockMs);
+    while (GetTickCount() - began <= static_cast<uint32_t>(settings_.spinUpMs) &&
+           engine_.stopRequested_.load() == 0) {
       pacer.startIteration();
-      device::TrackBuffer& b = *job.readBuffer;
-      b.startFrame = job.startLba;
-      b.frameCount = std::min(framesPerRead, job.endLba - job.startLba);
-      checkTransport();
-      device::ReadCDAudioLBA(cdHandle_.load(), b);
+      device::TrackBuffer& b = *job_.readBuffer;
+      b.startFrame = job_.startLba;
+      b.frameCount = std::min(framesPerRead, job_.endLba - job_.startLba);
+      engine_.checkTransport();
+      device::ReadCDAudioLBA(engine_.cdHandle_.load(), b);
       pacer.finishIteration();
     }
   }
 
-  if (job.encoded) {
-    job.progressBytes.store(0);
-    job.bytesPerPercent = static_cast<int64_t>(job.endLba - job.startLba) * kFrameBytes / 100;
-    const size_t pcmBytes = static_cast<size_t>(job.endLba - job.startLba) * kFrameBytes + kPcmSpareBytes;
-    if (!job.pcm.allocate(pcmBytes)) {
-      raiseRipError(own, OUT_OF_MEMORY);
+  if (job_.encoded) {
+    job_.progressBytes.store(0);
+    job_.bytesPerPercent = static_cast<int64_t>(job_.endLba - job_.startLba) * kFrameBytes / 100;
+    const size_t pcmBytes =
+        static_cast<size_t>(job_.endLba - job_.startLba) * kFrameBytes + kPcmSpareBytes;
+    if (!job_.pcm.allocate(pcmBytes)) {
+      raiseRipError(OUT_OF_MEMORY);
       return true;  // the end sequence runs; the pump never started
     }
-    job.ripOver.reset();
-    job.convertOver.reset();
-    converting_.store(1);  // the timer thread now pumps
-    job.pumpStarted = true;
+    job_.ripOver.reset();
+    job_.convertOver.reset();
+    engine_.pumpJob_.store(&job_);
+    engine_.converting_.store(1);  // the timer thread now pumps
+    job_.pumpStarted = true;
   }
   return true;
 }
 
-void AudioCDRipper2::encodedProgress(IAudioCDRipper2* own, RipJob& job) {
-  if (job.progressBytes.load() < job.bytesPerPercent) return;
-  const int32_t encodedFrames = static_cast<int32_t>(job.pcm.readOffset() / kFrameBytes);
+void RipSession::encodedProgress() {
+  if (job_.progressBytes.load() < job_.bytesPerPercent) return;
+  const int32_t encodedFrames = static_cast<int32_t>(job_.pcm.readOffset() / kFrameBytes);
   // 100 belongs to the end sequence alone: a client takes it for the rip's
   // end, and the whole track is encoded before the end sequence runs.
-  raiseRipProgress(own, std::min(MulDiv(encodedFrames, 100, job.trackFrames), 99));
-  job.progressBytes.store(0);
+  raiseRipProgress(std::min(MulDiv(encodedFrames, 100, job_.trackFrames), 99));
+  job_.progressBytes.store(0);
 }
 
-bool AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
-  if (!job.readBuffer) return false;  // no memory: nothing is read
-  const uint32_t framesPerRead = static_cast<uint32_t>(std::max<int16_t>(framesPerRead_, 1));
-  const uint32_t start = job.startLba;
-  const uint32_t end = job.endLba;
+bool RipSession::blockLoop() {
+  if (!job_.readBuffer) return false;  // no memory: nothing is read
+  const uint32_t framesPerRead = settings_.framesPerRead;
+  const uint32_t start = job_.startLba;
+  const uint32_t end = job_.endLba;
   const uint32_t stepFrames = (end - start) / 100;
   uint32_t framesSinceProgress = 0;
   uint32_t blockCounter = 0;
-  job.previousBlockFrames = framesPerRead;
+  job_.previousBlockFrames = framesPerRead;
   // The track's audio as the window hands it on: to the checksums, then to
   // the output. False when the WAV file could not take it.
-  auto deliver = [&job](std::span<const uint8_t> audio) {
-    job.checksums->add(audio);
-    if (!job.encoded) return job.wav.append(audio.data(), audio.size());
-    (void)job.pcm.append(audio.data(), audio.size());  // sized for the whole track and more
+  auto deliver = [this](std::span<const uint8_t> audio) {
+    job_.checksums->add(audio);
+    if (!job_.encoded) return job_.wav.append(audio.data(), audio.size());
+    (void)job_.pcm.append(audio.data(), audio.size());  // sized for the whole track and more
     return true;
   };
-  if (!job.window.start(deliver)) {
-    raiseRipError(own, FILE_ACCESS);
+  if (!job_.window.start(deliver)) {
+    raiseRipError(FILE_ACCESS);
     return false;
   }
 
   uint32_t cur = start;
-  BlockPacer pacer(job.blockMs);
+  BlockPacer pacer(job_.blockMs);
   while (cur < end) {
-    if (job.encoded && stopRequested_.load() != 0) break;
+    if (job_.encoded && engine_.stopRequested_.load() != 0) break;
     // Read once per block: a put during the rip applies from the next block.
-    const int32_t action = ripOnErrorAction_.load();
+    const int32_t action = engine_.ripOnErrorAction_.load();
     pacer.startIteration();
-    log().value("dwCurrent=", cur);
-    log().value("dwEnd=", end);
-    if (job.encoded) {
-      log().value("b_counter = ", blockCounter);
-      log().value("block_duration = ", job.blockMs);
+    engine_.log().value("dwCurrent=", cur);
+    engine_.log().value("dwEnd=", end);
+    if (job_.encoded) {
+      engine_.log().value("b_counter = ", blockCounter);
+      engine_.log().value("block_duration = ", job_.blockMs);
     }
     ++blockCounter;
 
-    if (!job.encoded) {
+    if (!job_.encoded) {
       if (framesSinceProgress >= stepFrames) {
-        const int32_t percent = MulDiv(static_cast<int32_t>(cur - start), 100, job.trackFrames);
-        log().value("Rip Progress = ", percent);
-        raiseRipProgress(own, percent);
-        if (stopRequested_.load() != 0) break;
+        const int32_t percent = MulDiv(static_cast<int32_t>(cur - start), 100, job_.trackFrames);
+        engine_.log().value("Rip Progress = ", percent);
+        raiseRipProgress(percent);
+        if (engine_.stopRequested_.load() != 0) break;
         framesSinceProgress = 0;
       }
     } else {
-      encodedProgress(own, job);
+      encodedProgress();
     }
 
-    if (ripModePreset_ == PARANOID) {
-      device::TrackBuffer& s = *job.scratchBuffer;
-      s.startFrame = job.cacheDefeatAddress(cur, job.previousBlockFrames);
-      s.frameCount = job.previousBlockFrames;
-      device::ReadCDAudioLBA(cdHandle_.load(), s);
-      ripCounts_.framesRead.fetch_add(static_cast<int32_t>(s.frameCount));
+    if (settings_.preset == PARANOID) {
+      device::TrackBuffer& s = *job_.scratchBuffer;
+      s.startFrame = job_.cacheDefeatAddress(cur, job_.previousBlockFrames);
+      s.frameCount = job_.previousBlockFrames;
+      device::ReadCDAudioLBA(engine_.cdHandle_.load(), s);
+      engine_.ripCounts_.framesRead.fetch_add(static_cast<int32_t>(s.frameCount));
     }
 
     uint32_t n = framesPerRead;
-    if (ripModePreset_ != PLAY) {
+    if (settings_.preset != PLAY) {
       if (cur - start < 10 || end - cur < 10) {
         n = 1;
       } else if (cur - start < 50 || end - cur < 50) {
@@ -305,46 +289,47 @@ bool AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
       }
     }
     n = std::min(n, end - cur);  // the last block holds what is left of the track
-    job.previousBlockFrames = n;
+    job_.previousBlockFrames = n;
 
-    const BlockRead result = readAlgorithm_ == 1 ? readExactBlock(own, job, cur, n) : readBlock(own, job, cur, n);
+    const BlockRead result = settings_.exact ? readExactBlock(cur, n) : readBlock(cur, n);
     if (result == BlockRead::kAbandoned) break;
     if (result == BlockRead::kRead) {
-      device::TrackBuffer& b = *job.readBuffer;
+      device::TrackBuffer& b = *job_.readBuffer;
       const uint8_t* audio = b.data() + b.dataOffset;
       // Never past the track's end, whatever a drive hands back.
       const uint32_t frames = std::min<uint32_t>(b.frameCount, end - cur);
       const uint32_t bytes = std::min<uint32_t>(b.validBytes, frames * kFrameBytes);
-      if (!job.window.pass(audio, bytes, deliver)) {
-        log().value("WAV write failed, errno ", job.wav.lastErrno());
-        raiseRipError(own, FILE_ACCESS);
+      if (!job_.window.pass(audio, bytes, deliver)) {
+        engine_.log().value("WAV write failed, errno ", job_.wav.lastErrno());
+        raiseRipError(FILE_ACCESS);
         break;
       }
-      job.window.skip(int64_t{frames} * kFrameBytes - bytes);  // what a short answer lacks
-      if (readAlgorithm_ == 1) ripCounts_.framesConfirmed.fetch_add(static_cast<int32_t>(frames));
+      job_.window.skip(int64_t{frames} * kFrameBytes - bytes);  // what a short answer lacks
+      if (settings_.exact)
+        engine_.ripCounts_.framesConfirmed.fetch_add(static_cast<int32_t>(frames));
       cur += frames;
       framesSinceProgress += frames;
     } else {
       if (action != SILENCE && action != CORRECT && action != CUT) {
-        raiseRipError(own, OPERATION_FAILED);
+        raiseRipError(OPERATION_FAILED);
         break;
       }
       // Silence and skips cover a whole block, but never reach past the
       // track's end.
       const uint32_t covered = std::min(framesPerRead, end - cur);
-      ripCounts_.blocksGivenUp.fetch_add(1);
-      ripCounts_.framesUnconfirmed.fetch_add(static_cast<int32_t>(covered));
+      engine_.ripCounts_.blocksGivenUp.fetch_add(1);
+      engine_.ripCounts_.framesUnconfirmed.fetch_add(static_cast<int32_t>(covered));
       if (action == CUT) {
-        job.window.skip(int64_t{covered} * kFrameBytes);
-      } else if (!job.window.pass(nullptr, int64_t{covered} * kFrameBytes, deliver)) {
-        raiseRipError(own, FILE_ACCESS);
+        job_.window.skip(int64_t{covered} * kFrameBytes);
+      } else if (!job_.window.pass(nullptr, int64_t{covered} * kFrameBytes, deliver)) {
+        raiseRipError(FILE_ACCESS);
         break;
       }
       cur += covered;
       framesSinceProgress += covered;
-      if (job.encoded) job.progressBytes.fetch_add(static_cast<int64_t>(covered) * kFrameBytes);
+      if (job_.encoded) job_.progressBytes.fetch_add(static_cast<int64_t>(covered) * kFrameBytes);
       // The tail no longer joins the next block: it is an anchor.
-      job.tail.clear();
+      job_.tail.clear();
     }
 
     pacer.finishIteration();
@@ -352,53 +337,56 @@ bool AudioCDRipper2::ripBlockLoop(IAudioCDRipper2* own, RipJob& job) {
   if (cur < end) return false;
   // What the drive could not read past the disc's end, and the checksums of
   // the whole track, before the end sequence's RipProgress(100).
-  if (!job.window.finish(deliver)) {
-    raiseRipError(own, FILE_ACCESS);
+  if (!job_.window.finish(deliver)) {
+    raiseRipError(FILE_ACCESS);
     return false;
   }
-  const proof::TrackChecksumValues sums = job.checksums->values();
-  ripCounts_.copyCrc.store(sums.copyCrc);
-  ripCounts_.copyCrcSkipZero.store(sums.copyCrcSkipZero);
-  ripCounts_.accurateRipV1.store(sums.accurateRipV1);
-  ripCounts_.accurateRipV2.store(sums.accurateRipV2);
-  ripCounts_.accurateRipFrame450.store(sums.accurateRipFrame450);
+  const proof::TrackChecksumValues sums = job_.checksums->values();
+  engine_.ripCounts_.copyCrc.store(sums.copyCrc);
+  engine_.ripCounts_.copyCrcSkipZero.store(sums.copyCrcSkipZero);
+  engine_.ripCounts_.accurateRipV1.store(sums.accurateRipV1);
+  engine_.ripCounts_.accurateRipV2.store(sums.accurateRipV2);
+  engine_.ripCounts_.accurateRipFrame450.store(sums.accurateRipFrame450);
   return true;
 }
 
-void AudioCDRipper2::ripEndSequence(IAudioCDRipper2* own, RipJob& job) {
-  if (job.encoded) {
-    if (job.pumpStarted) {
-      job.ripOver.set();
-      while (!job.convertOver.wait(10)) {
-        log().value("Wait for ConvertOverEvent ", static_cast<int64_t>(job.pcm.readOffset()));
-        log().value("  written ", static_cast<int64_t>(job.pcm.writeOffset()));
-        encodedProgress(own, job);
+void RipSession::endSequence() {
+  if (job_.encoded) {
+    if (job_.pumpStarted) {
+      job_.ripOver.set();
+      while (!job_.convertOver.wait(10)) {
+        engine_.log().value("Wait for ConvertOverEvent ",
+                            static_cast<int64_t>(job_.pcm.readOffset()));
+        engine_.log().value("  written ", static_cast<int64_t>(job_.pcm.writeOffset()));
+        encodedProgress();
       }
-      converting_.store(0);
-      while (pumpBusy_.load() != 0) Sleep(1);  // a pump tick in flight ends first
+      engine_.converting_.store(0);
+      while (engine_.pumpBusy_.load() != 0) Sleep(1);  // a pump tick in flight ends first
     }
     {
-      std::lock_guard codec(codecLock_);
-      if (job.pumpStarted && stopRequested_.load() == 0) {
-        const size_t rest = job.pcm.pendingBytes();
-        if (rest > 0 && !writeToCodec(job.pcm.readPointer(), rest)) job.encoderFailed.store(1);
-        job.pcm.advanceRead(rest);
+      std::lock_guard codec(engine_.codecLock_);
+      if (job_.pumpStarted && engine_.stopRequested_.load() == 0) {
+        const size_t rest = job_.pcm.pendingBytes();
+        if (rest > 0 && !engine_.writeToCodec(job_.pcm.readPointer(), rest))
+          job_.encoderFailed.store(1);
+        job_.pcm.advanceRead(rest);
       }
-      if (audioFile_ && FAILED(audioFile_->CloseFile())) job.encoderFailed.store(1);
+      if (engine_.audioFile_ && FAILED(engine_.audioFile_->CloseFile()))
+        job_.encoderFailed.store(1);
     }
     // The codec could not write the file (a full disk, a folder that went
     // away): reported once, as a failed WAV write is, so the client does
     // not take the file for whole.
-    if (job.encoderFailed.load() != 0) raiseRipError(own, FILE_ACCESS);
+    if (job_.encoderFailed.load() != 0) raiseRipError(FILE_ACCESS);
   } else {
-    if (!job.wav.closeData()) raiseRipError(own, FILE_ACCESS);
-    if (!job.wav.closeRiff()) raiseRipError(own, FILE_ACCESS);
-    if (!job.wav.closeFile()) raiseRipError(own, FILE_ACCESS);
+    if (!job_.wav.closeData()) raiseRipError(FILE_ACCESS);
+    if (!job_.wav.closeRiff()) raiseRipError(FILE_ACCESS);
+    if (!job_.wav.closeFile()) raiseRipError(FILE_ACCESS);
   }
-  job.freeBuffers();
-  releaseDrive(lockTray_ != 0);
-  drivePaced_ = true;
-  log().flush();
+  job_.freeBuffers();
+  engine_.releaseDrive(settings_.lockTray);
+  engine_.drivePaced_ = true;
+  engine_.log().flush();
 }
 
 }  // namespace engine

@@ -14,10 +14,12 @@ dir="$top/build/$config"
 jobs=${RIPMARROW_JOBS:-$(nproc)}
 case "$config" in
   release) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
-  asan)    args=(-DCMAKE_BUILD_TYPE=Debug -DRIPMARROW_SANITIZE=ON "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g") ;;
+  # The sanitizer builds keep line tables only (-g1): their reports name
+  # files and lines, and the build is a good deal faster than with full -g.
+  asan)    args=(-DCMAKE_BUILD_TYPE=Debug -DRIPMARROW_SANITIZE=ON "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1") ;;
   tsan)    args=(-DCMAKE_BUILD_TYPE=Debug -DRIPMARROW_TSAN=ON "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1") ;;
   fuzz)    args=(-DCMAKE_BUILD_TYPE=Debug -DRIPMARROW_SANITIZE=ON -DRIPMARROW_FUZZ=ON
-                 -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g") ;;
+                 -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1") ;;
   bench)   args=(-DCMAKE_BUILD_TYPE=Release -DRIPMARROW_BENCH=ON) ;;
   *) echo "unknown configuration: $config" >&2; exit 2 ;;
 esac

@@ -129,7 +129,6 @@ class ProofRecorder {
  private:
   IAudioCDRipper2* engine_;
   RipReport report_;
-  com::ComPtr<IAudioCDRipperReport> counts_;  // null for an engine without the rip report
   RipLog log_;
   long audioTracks_ = 0;
   OffsetSource offsetSource_ = OffsetSource::kNone;

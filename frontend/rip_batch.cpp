@@ -138,7 +138,8 @@ void RipBatch::StartRip() {
   run.retries = retries;
   run.onErrorAction = errorAction;
   run.speed = speed;
-  run.accurateRipServer = accurateRipServerText(settings_);
+  serverText_ = accurateRipServerText(settings_);
+  run.accurateRipServer = serverText_;
   proof_.emplace(engine, std::string("quavern ") + QUAVERN_VERSION);
   proof_->begin(engine_.getLong(&IAudioCDRipper2::get_trackCount), std::nullopt, run);
   RipNextTrack();
@@ -354,7 +355,7 @@ void RipBatch::endBatch(bool normal) {
     completeBatch(normal, {}, false);
     return;
   }
-  const std::string text = accurateRipServerText(settings_);
+  const std::string& text = serverText_;
   const std::optional<client::HttpServer> server = accurateRipServer(text);
   const std::optional<proof::AccurateRipDiscId> disc = proof_->disc();
   if (!server || !disc || !proof_->anyRipped()) {

@@ -165,6 +165,9 @@ class RipBatch {
   std::vector<Failure> failures_;
 
   std::optional<client::ProofRecorder> proof_;
+  // [accuraterip] "server" as the batch read it at its start: the server
+  // asked at its end and the one its log names.
+  std::string serverText_;
   // The AccurateRip look-up at the batch's end, polled from the GUI thread;
   // the worker gives up when the flag is set (the window closes).
   std::future<proof::AccurateRipLookup> lookup_;

@@ -76,6 +76,17 @@ std::string oneArgument(const std::vector<std::string_view>& words, std::string_
   return "";
 }
 
+// "wav|mp3|...": the formats' names, in the table's order.
+const std::string& formatChoices() {
+  static const std::string choices = [] {
+    std::string joined;
+    for (const client::AudioFormatInfo& format : client::kAudioFormats)
+      joined += (joined.empty() ? "" : "|") + std::string(format.name);
+    return joined;
+  }();
+  return choices;
+}
+
 struct RegisterOptions {};
 
 struct HelpOptions {
@@ -144,7 +155,7 @@ CommandEntry ripCommand() {
           {
               {"--tracks", "LIST", "the tracks, e.g. 1,3-4 (default: every audio track)",
                [](O& o, std::string_view v) { return RipCommand::parseTracks(std::string(v), o.tracks); }},
-              {"--format", "wav|mp3|mp2|ogg|wma|flac", "the files' format (default mp3)",
+              {"--format", formatChoices(), "the files' format (default mp3)",
                [](O& o, std::string_view v) {
                  const auto format = client::FormatOfName(v);
                  if (format) o.format = *format;

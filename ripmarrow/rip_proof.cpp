@@ -43,7 +43,9 @@ bool RipProof::finish(const std::string& folder, std::ostream& out, std::ostream
   lookup.status = proof::LookupStatus::kNoAnswer;
   lookup.detail = "the disc's identity is unknown";
   if (const auto disc = recorder_.disc(); disc && !recorder_.empty()) {
-    lookup = client::LookUpDisc(settings_.server, *disc);
+    std::optional<client::HttpServer> server;
+    client::ParseAccurateRipServer(settings_.run.accurateRipServer, server);
+    lookup = client::LookUpDisc(server, *disc);
     out << "AccurateRip " << proof::AccurateRipIdentity(*disc) << ": " << client::LookupText(lookup) << "\n";
   }
   recorder_.judge(lookup);

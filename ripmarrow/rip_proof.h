@@ -16,9 +16,8 @@
 namespace ripmarrow {
 
 struct RipProofSettings {
-  std::optional<long> offset;                // --offset; nothing: drives.ini's, else 0
-  std::optional<client::HttpServer> server;  // nothing: no look-up
-  client::RunSettings run;
+  std::optional<long> offset;  // --offset; nothing: drives.ini's, else 0
+  client::RunSettings run;     // its AccurateRip server is the one asked
 };
 
 class RipProof {

@@ -239,7 +239,6 @@ bool showConfirmation(IAudioCDRipper2* engine, RipModePresetConstants mode, std:
 RipProofSettings proofSettings(const RipCommand::Options& options) {
   RipProofSettings settings;
   settings.offset = options.offset;
-  client::ParseAccurateRipServer(options.accurateRipServer, settings.server);
   client::RunSettings& run = settings.run;
   run.modePreset = options.mode;
   run.format = client::FormatInfo(options.format).name;
@@ -290,8 +289,6 @@ int RipRun::run() {
   if (!prepareFolder()) return 1;
   titles_ = lookUpTitles(engine_, sink_, options_.titles, trackCount_, out_);
   if (!applySettings()) return 1;
-  // Leaves the engine's trackNum at the last track (RipProof reads the
-  // layout through it); every rip below sets its own.
   proof_.emplace(engine_, proofSettings(options_));
   if (!proof_->begin(trackCount_, out_, err_)) return 1;
   {

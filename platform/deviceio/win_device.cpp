@@ -17,7 +17,12 @@ namespace scsi = platform::scsi;
 
 namespace {
 
-thread_local DWORD lastError = ERROR_SUCCESS;
+// The engine, which links this layer, is a library that clients load and
+// unload at run time. Its thread-local variable lives in the static TLS
+// block (initial-exec) rather than in a dynamic block allocated per thread
+// on first use: a block freed with the library would stay listed in the
+// threads' TLS vectors, where the leak checker still reads it at exit.
+__attribute__((tls_model("initial-exec"))) thread_local DWORD lastError = ERROR_SUCCESS;
 
 constexpr ULONG kMaxTimeOutSeconds = 108000;  // 30 hours, the port driver's limit
 

@@ -21,6 +21,8 @@ using proof::VerdictKind;
 constexpr std::string_view kTitle = "ripmarrow rip log";
 constexpr std::string_view kAllAccurate = "Every track is accurate.";
 constexpr std::string_view kNotAllAccurate = "Not every track is accurate: ";
+// 100 minutes of 75 frames a second: more than any CD holds.
+constexpr uint32_t kMaxDiscFrames = 100 * 60 * 75;
 
 std::string hex8(uint32_t value) {
   char text[16];
@@ -90,6 +92,20 @@ bool splitLine(std::string_view line, std::string_view& key, std::string_view& v
   key = line.substr(0, colon);
   value = line.substr(colon + 2);
   return true;
+}
+
+// What makes a table of contents impossible on a CD, "" for none: tracks
+// run forwards, the lead-out comes after them, and the disc holds at most
+// kMaxDiscFrames (which bounds what `verify` reads for a log).
+std::string layoutFault(const proof::DiscLayout& layout) {
+  uint32_t previous = 0;
+  for (size_t i = 0; i < layout.tracks.size(); ++i) {
+    if (i > 0 && layout.tracks[i].startLba <= previous) return "runs backwards at track " + std::to_string(layout.tracks[i].number);
+    previous = layout.tracks[i].startLba;
+  }
+  if (layout.leadOutLba <= previous) return "puts the lead-out before its last track";
+  if (layout.leadOutLba > kMaxDiscFrames) return "is longer than a CD can be";
+  return {};
 }
 
 }  // namespace
@@ -181,6 +197,7 @@ std::optional<RipLog> ParseRipLog(std::string_view text, std::string& error) {
   bool sawLeadOut = false;
   bool sawEnd = false;
   size_t lineNumber = 0;
+  std::map<long, size_t> headingLines;  // track number -> the line of its section
   const auto fail = [&](const std::string& why) {
     error = "line " + std::to_string(lineNumber) + ": " + why;
     return std::nullopt;
@@ -208,6 +225,11 @@ std::optional<RipLog> ParseRipLog(std::string_view text, std::string& error) {
     if (line.substr(0, 6) == "Track ") {
       long number = 0;
       if (!parseInteger(line.substr(6), number) || number < 1 || number > 99) return fail("bad track heading");
+      // A track has one section: a repeated one would be checked again and again.
+      if (const auto [first, fresh] = headingLines.emplace(number, lineNumber); !fresh) {
+        return fail("track " + std::to_string(number) + " again (its section is at line " +
+                    std::to_string(first->second) + ")");
+      }
       log.tracks.push_back(RipLogTrack{});
       log.tracks.back().number = number;
       part = Part::kTrack;
@@ -285,6 +307,18 @@ std::optional<RipLog> ParseRipLog(std::string_view text, std::string& error) {
   }
   if (part == Part::kTitle) return fail("empty");
   if (!sawLeadOut || log.layout.tracks.empty()) return fail("no table of contents");
+  if (const std::string why = layoutFault(log.layout); !why.empty()) {
+    error = "the table of contents " + why;
+    return std::nullopt;
+  }
+  const size_t audioTracks = log.layout.audioTracks().size();
+  for (const auto& [number, line] : headingLines) {
+    if (static_cast<size_t>(number) > audioTracks) {
+      lineNumber = line;
+      return fail("track " + std::to_string(number) + " is not among the table of contents' " +
+                  std::to_string(audioTracks) + " audio tracks");
+    }
+  }
   if (!sawEnd) return fail("the log ends early (no closing line)");
   return log;
 }

@@ -91,12 +91,16 @@ TEST_F(FormatSettingsTest, IndexesOutsideTheTablesReadAsTheDefault) {
   EXPECT_EQ(quavern::readFlacCompressionLevel(settings), 5);
 }
 
-TEST(RipFileNameTest, ForbiddenCharactersGoAndTheExtensionReplacesTheLastDotOn) {
-  EXPECT_EQ(quavern::ripFileName("Mr. Blue", ".mp3"), "Mr.mp3");
+TEST(RipFileNameTest, ForbiddenCharactersGoAndOnlyAnAudioExtensionOfTheTitleIsReplaced) {
+  EXPECT_EQ(quavern::ripFileName("Mr. Blue", ".mp3"), "Mr. Blue.mp3");
+  EXPECT_EQ(quavern::ripFileName("Mr. Blue.mp3", ".mp3"), "Mr. Blue.mp3");
+  EXPECT_EQ(quavern::ripFileName("Mr. Blue.WAV", ".ogg"), "Mr. Blue.ogg");
+  EXPECT_EQ(quavern::ripFileName(".hidden", ".wav"), "_.hidden.wav");
+  EXPECT_EQ(quavern::ripFileName("?*", ".wav", "Track03"), "Track03.wav");
   EXPECT_EQ(quavern::ripFileName("A:B?C", ".mp3"), "ABC.mp3");
   EXPECT_EQ(quavern::ripFileName("Track01", ".wav"), "Track01.wav");
   EXPECT_EQ(quavern::ripFileName("a*b|c\"d/e\\f<g>h", ".ogg"), "abcdefgh.ogg");
-  EXPECT_EQ(quavern::ripFileName("v1.2.3", ".wma"), "v1.2.wma");
+  EXPECT_EQ(quavern::ripFileName("v1.2.3", ".wma"), "v1.2.3.wma");
 }
 
 TEST(RipFileNameTest, FailuresAreToldInWords) {

@@ -45,11 +45,8 @@ std::optional<client::HttpServer> accurateRipServer(const std::string& text) {
 
 }  // namespace
 
-std::string ripFileName(const std::string& title, const std::string& extension) {
-  std::string name = client::WithoutForbiddenChars(title);
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos) return name + extension;
-  return name.substr(0, dot) + extension;
+std::string ripFileName(const std::string& title, const std::string& extension, const std::string& fallback) {
+  return client::TitleFileName(title, extension, fallback);
 }
 
 std::string ripFailureText(LONG code) {
@@ -189,7 +186,9 @@ void RipBatch::RipNextTrack() {
       ripCursor_ = first;
     }
     const std::string title = view_.rowTitle(ripCursor_);
-    outputPath_ = outputFolder_ + ripFileName(title, outputExtension_);
+    const int number = ripCursor_ + 1;
+    outputPath_ = outputFolder_ + ripFileName(title, outputExtension_,
+                                              (number < 10 ? "Track0" : "Track") + std::to_string(number));
 
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(outputPath_, ec))) {

@@ -75,10 +75,11 @@ inline constexpr const char* kStatusFinish = "Finish";
 inline constexpr const char* kStatusFailed = "Failed";
 }  // namespace texts
 
-// The file name of a title: the nine characters a file name may not hold
-// removed, and `extension` (with its dot) in place of the part from the
-// last "." on, or appended when there is no ".".
-std::string ripFileName(const std::string& title, const std::string& extension);
+// The file name of a title: what a file name may not hold removed, an
+// audio extension the title itself carries dropped ("Mr. Blue.mp3"; its own
+// dots stay), `extension` (with its dot) appended; `fallback` ("Track03")
+// when nothing is left (client::TitleFileName).
+std::string ripFileName(const std::string& title, const std::string& extension, const std::string& fallback = "Track");
 // A sentence on an engine error code that a user understands.
 std::string ripFailureText(LONG code);
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "client/file_names.h"
 #include "ripmarrow/rip_command.h"
 
 namespace ripmarrow {
@@ -13,10 +14,9 @@ namespace ripmarrow {
 std::string CueSheetFile::name(const std::string& artist, const std::string& album) {
   const std::string wanted =
       artist.empty() || album.empty() ? artist + album : artist + " - " + album;
-  // The track files' rules for a name fit for the file system, without the
-  // track number they put in front.
-  const std::string cleaned = RipCommand::fileName(1, wanted, ".cue");
-  return cleaned.rfind("01 ", 0) == 0 ? cleaned.substr(3) : "Disc.cue";
+  // The track files' rules for a name fit for the file system; an artist
+  // ".hidden" does not hide the sheet.
+  return client::SafeStem(client::CleanTitle(wanted), "Disc") + ".cue";
 }
 
 std::string CueSheetFile::save(const std::string& folder, const std::string& name,

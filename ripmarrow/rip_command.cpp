@@ -20,9 +20,6 @@ namespace ripmarrow {
 namespace {
 
 constexpr long kMaxTracks = 99;
-// File names longer than this are cut (at a character boundary): most file
-// systems refuse names past 255 bytes, and " (NN)" and the extension follow.
-constexpr size_t kMaxTitleBytes = 200;
 
 std::string twoDigits(long n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
@@ -52,16 +49,10 @@ bool RipCommand::parseTracks(const std::string& text, std::vector<long>& tracks)
 
 std::string RipCommand::fileName(long track, const std::string& title, const std::string& extension) {
   // Left out as the desktop program leaves them out.
-  std::string clean = client::WithoutForbiddenChars(title);
-  if (clean.size() > kMaxTitleBytes) {
-    size_t cut = kMaxTitleBytes;
-    while (cut > 0 && (static_cast<unsigned char>(clean[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
-    clean.resize(cut);
-  }
-  const size_t first = clean.find_first_not_of(' ');
-  const size_t last = clean.find_last_not_of(' ');
-  clean = first == std::string::npos ? std::string() : clean.substr(first, last - first + 1);
-  if (clean.empty()) return "Track" + twoDigits(track) + extension;
+  const std::string clean = client::CleanTitle(title);
+  // Nothing left but blanks and dashes: the default name. (The number comes
+  // first, so a title's leading "." hides nothing.)
+  if (client::SafeStem(clean, "").empty()) return "Track" + twoDigits(track) + extension;
   return twoDigits(track) + " " + clean + extension;
 }
 

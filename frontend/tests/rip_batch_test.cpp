@@ -335,24 +335,24 @@ class RipBatchTest : public QObject {
     setFormat(0);
     lv()->item(0, 0)->setText("Mr. Blue");
     lv()->item(1, 0)->setText("A:B?C");
-    lv()->item(2, 0)->setText("Mr. Red");  // Mr.mp3 again
+    lv()->item(2, 0)->setText("Mr. Blue.mp3");  // "Mr. Blue.mp3" again: the title's own extension goes
     program_->prompter.answerYes = false;
     rip();
     QCOMPARE(program_->prompter.questions, std::vector<std::string>{"File has exists. Overwrite?"});
     QCOMPARE(statuses(), QStringList({"Finish", "Finish", "Finish"}));
-    QCOMPARE(tagsOf(file("Mr.mp3")).track, 1u);  // No: the file stays as it was
-    QCOMPARE(tagsOf(file("Mr.mp3")).title, std::string("Mr. Blue"));
+    QCOMPARE(tagsOf(file("Mr. Blue.mp3")).track, 1u);  // No: the file stays as it was
+    QCOMPARE(tagsOf(file("Mr. Blue.mp3")).title, std::string("Mr. Blue"));
     QCOMPARE(tagsOf(file("ABC.mp3")).title, std::string("A:B?C"));
     QVERIFY(program_->opener.opened.empty());  // the batch ended at a refused overwrite
 
     // Yes replaces it, read-only or not.
-    std::filesystem::permissions(file("Mr.mp3"), std::filesystem::perms::owner_read);
+    std::filesystem::permissions(file("Mr. Blue.mp3"), std::filesystem::perms::owner_read);
     program_->prompter.answerYes = true;
     tickOnly({2});
     rip();
     QCOMPARE(program_->prompter.questions.size(), size_t(2));
-    QCOMPARE(tagsOf(file("Mr.mp3")).track, 3u);
-    QCOMPARE(tagsOf(file("Mr.mp3")).title, std::string("Mr. Red"));
+    QCOMPARE(tagsOf(file("Mr. Blue.mp3")).track, 3u);
+    QCOMPARE(tagsOf(file("Mr. Blue.mp3")).title, std::string("Mr. Blue.mp3"));
     QCOMPARE(program_->prompter.messages, std::vector<std::string>{});
     QCOMPARE(program_->opener.opened.size(), size_t(1));
 

@@ -1,5 +1,7 @@
 #include "client/drive_offsets.h"
 
+#include <filesystem>
+
 #include "platform/profile/profile_file.h"
 
 namespace client {
@@ -51,6 +53,14 @@ bool DriveOffsets::setOffset(const std::string& driveName, long samples) {
   if (section.empty() || samples < kMinReadOffset || samples > kMaxReadOffset) return false;
   return platform::ProfileFile(kFile).writeString(section, kKey,
                                                   (samples > 0 ? "+" : "") + std::to_string(samples));
+}
+
+std::string DriveOffsets::fileProblem() {
+  const std::filesystem::path path = platform::ProfileFile(kFile).path();
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) return {};
+  return path.string() + " is not a regular file; passed over";
 }
 
 bool DriveOffsets::parseOffset(const std::string& text, long& samples) {

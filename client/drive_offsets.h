@@ -27,6 +27,11 @@ class DriveOffsets {
   // another port), nor are blanks at the ends.
   static std::string identityOf(const std::string& driveName);
 
+  // "" when drives.ini is a regular file or is absent; else what is in its
+  // place ("/.../drives.ini is not a regular file; passed over"), whose
+  // offsets are then neither read nor written (a FIFO is never waited on).
+  static std::string fileProblem();
+
   // "-472", "+667", "0" -> samples; false for anything else or out of range.
   static bool parseOffset(const std::string& text, long& samples);
 };

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <iostream>
 
+#include <vector>
+
+#include "client/terminal_text.h"
+#include "platform/deviceio/vdrive_config.h"
 #include "platform/profile/profile_file.h"
 
 namespace client {
@@ -28,7 +32,28 @@ com::ComPtr<IAudioCDRipper2> createEngine(std::ostream& err) {
   return engine;
 }
 
-EngineSession::EngineSession(IUnknown* sink, std::ostream& err) : engine_(createEngine(err)) {
+std::string VirtualDriveProblemsText() {
+  const std::string path = platform::deviceio::VdriveConfig::defaultPath();
+  const std::vector<std::string> problems = platform::deviceio::VdriveConfig::problems(path);
+  if (problems.empty()) return {};
+  std::string text = "The virtual drives' file " + TerminalText(path) + " has faults; the drives they touch are left out:";
+  for (const std::string& problem : problems) text += "\n" + TerminalText(problem);
+  return text;
+}
+
+namespace {
+
+// A fault of vdrives.ini would otherwise only leave its drive out, silently.
+bool virtualDrivesSound(std::ostream& err) {
+  const std::string problems = VirtualDriveProblemsText();
+  if (!problems.empty()) err << problems << "\n";
+  return problems.empty();
+}
+
+}  // namespace
+
+EngineSession::EngineSession(IUnknown* sink, std::ostream& err)
+    : engine_(virtualDrivesSound(err) ? createEngine(err) : com::ComPtr<IAudioCDRipper2>()) {
   if (!engine_) return;
   com::ComPtr<IConnectionPointContainer> container;
   if (SUCCEEDED(engine_.as(&container)) &&

@@ -27,6 +27,13 @@ std::string cddbUserEMail(const std::string& given);
 // Puts that address on the engine (after DriverOpen, which sets defaults).
 void putCddbUserEMail(IAudioCDRipper2* engine, const std::string& given);
 
+// "" when $RIPMARROW_HOME/vdrives.ini is absent or sound; else what is
+// wrong with it, one fault a line naming the file, line and key (cleaned of
+// control characters), after a sentence saying that its drives are left
+// out. ripmarrow says it and refuses to go on (EngineSession); the desktop
+// program says it once, at start-up.
+std::string VirtualDriveProblemsText();
+
 // The engine through the registry; empty, with the reason on `err`, when it
 // is not registered.
 com::ComPtr<IAudioCDRipper2> createEngine(std::ostream& err);
@@ -36,7 +43,8 @@ com::ComPtr<IAudioCDRipper2> createEngine(std::ostream& err);
 // (or the end of the session) calls DriverClose and then unadvises the sink.
 class EngineSession {
  public:
-  // No engine (false), with the reason on `err`, when it is not registered.
+  // No engine (false), with the reason on `err`, when it is not registered
+  // or vdrives.ini has faults (VirtualDriveProblemsText).
   EngineSession(IUnknown* sink, std::ostream& err);
   ~EngineSession() { close(); }
   EngineSession(const EngineSession&) = delete;

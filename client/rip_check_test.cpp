@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "client/audio_stream.h"
+#include "tests/support/fifo_watchdog.h"
 
 namespace {
 
@@ -134,6 +135,7 @@ TEST_F(RipCheckTest, OnlyRegularFilesAreOpened) {
   ASSERT_EQ(mkfifo(path(2).c_str(), 0600), 0);  // a writer never comes: opening it would wait for ever
   fs::remove(path(3));
   fs::create_directory(path(3));
+  const testing_support::FifoWatchdog watchdog(path(2));
   const auto checks = check(threeTrackLog());
   ASSERT_EQ(checks.size(), 3u);
   EXPECT_TRUE(checks[0].matchesLog);

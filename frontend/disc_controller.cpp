@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "client/engine_session.h"
 #include "frontend/genre_names.h"
 #include "frontend/seams.h"
 #include "frontend/settings/settings_store.h"
@@ -48,6 +49,10 @@ std::vector<std::string> DiscController::startUp() {
   std::vector<std::string> driveBox;
   if (engine == nullptr) return driveBox;
   engine->DriverOpen();
+  // Said once: a fault of vdrives.ini leaves its drive out of the list.
+  if (const std::string problems = client::VirtualDriveProblemsText(); !problems.empty()) {
+    prompter_.inform(nullptr, problems);
+  }
   engine->put_driveReadType(CDRT_ANY);
   // The stored drive choice, so that the list and every later rip and
   // playback act on the same drive.

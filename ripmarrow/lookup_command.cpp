@@ -1,4 +1,5 @@
 #include "ripmarrow/lookup_command.h"
+#include "client/terminal_text.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -125,14 +126,15 @@ int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& 
       engine->get_cddbInfoArtist(&artist);
       engine->get_cddbInfoAlbum(&album);
       engine->get_cddbInfoGenre(&genre);
-      out << "Artist: " << com::TakeUtf8(artist) << "\n";
-      out << "Album:  " << com::TakeUtf8(album) << "\n";
-      out << "Genre:  " << com::TakeUtf8(genre) << "\n";
+      // The server's text, cleaned of what a terminal would act on.
+      out << "Artist: " << client::TerminalText(com::TakeUtf8(artist)) << "\n";
+      out << "Album:  " << client::TerminalText(com::TakeUtf8(album)) << "\n";
+      out << "Genre:  " << client::TerminalText(com::TakeUtf8(genre)) << "\n";
       for (LONG t = 1; t <= tracks; ++t) {
         engine->put_trackNum(t);
         BSTR title = nullptr;
         engine->get_cddbInfoTitle(&title);
-        out << (t < 10 ? " " : "") << t << "  " << com::TakeUtf8(title) << "\n";
+        out << (t < 10 ? " " : "") << t << "  " << client::TerminalText(com::TakeUtf8(title)) << "\n";
       }
       status = 0;
     }

@@ -16,6 +16,7 @@
 #include "proof/accuraterip_id.h"
 #include "client/proof_recorder.h"
 #include "client/drive_offsets.h"
+#include "client/terminal_text.h"
 #include "client/engine_session.h"
 #include "client/rip_report.h"
 #include "ripmarrow/verify_command.h"
@@ -163,7 +164,7 @@ int find(IAudioCDRipper2* engine, RangeSink& sink, const std::string& driveName,
         << "...): the disc cannot tell. Try another disc.\n";
     return 1;
   }
-  out << "Read offset of " << driveName << ": " << signedText(found) << " samples\n";
+  out << "Read offset of " << client::TerminalText(driveName) << ": " << signedText(found) << " samples\n";
   if (options.save) {
     if (!client::DriveOffsets::setOffset(driveName, found)) {
       err << "Cannot write drives.ini.\n";
@@ -236,14 +237,17 @@ int OffsetCommand::run(const Options& options, std::ostream& out, std::ostream& 
     BSTR name = nullptr;
     engine->get_driveName(&name);
     const std::string driveName = com::TakeUtf8(name);
+    if (const std::string problem = client::DriveOffsets::fileProblem(); !problem.empty()) {
+      err << client::TerminalText(problem) << "\n";
+    }
     if (options.action == Action::kShow) {
       const auto offset = client::DriveOffsets::offsetOf(driveName);
-      out << "Read offset of " << driveName << ": "
+      out << "Read offset of " << client::TerminalText(driveName) << ": "
           << (offset ? signedText(*offset) + " samples" : std::string("not set (0 is used)")) << "\n";
       status = 0;
     } else if (options.action == Action::kSet) {
       if (client::DriveOffsets::setOffset(driveName, options.offset)) {
-        out << "Read offset of " << driveName << " set to " << signedText(options.offset) << " samples\n";
+        out << "Read offset of " << client::TerminalText(driveName) << " set to " << signedText(options.offset) << " samples\n";
         status = 0;
       } else {
         err << "Cannot write drives.ini.\n";

@@ -173,6 +173,20 @@ class MainWindowTest : public QObject {
     QVERIFY(!controller().playbackOn());
   }
 
+  void aFaultOfVdrivesIniIsSaidOnceNamingItsLineAndKey() {
+    home_->write("vdrives.ini", "[V]\nimage=" + std::string(RIPMARROW_DEMO_DIR) +
+                                    "/demo.cue\naddress=0:0:7:0\nspeed=fast\n");
+    start();
+    QCOMPARE(driveBox()->count(), 0);  // the drive is left out
+    QCOMPARE(program_->prompter.messages.size(), size_t(1));
+    const std::string& message = program_->prompter.messages.front();
+    QVERIFY2(message.find("vdrives.ini:4: drive V: virtual drive setting 'speed': 'fast' is not a number") !=
+                 std::string::npos,
+             message.c_str());
+    program_->window().Refresh1Click();  // a refresh says nothing again
+    QCOMPARE(program_->prompter.messages.size(), size_t(1));
+  }
+
   void aLookupFillsTitlesAndGenre() {
     useDemoDisc(false);
     const std::string entries = home_->path() + "/entries";

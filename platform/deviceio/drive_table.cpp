@@ -110,18 +110,22 @@ void DriveTable::scanLocked() {
   const std::string baseFolder = std::filesystem::path(path).parent_path().string();
   for (const auto& [letter, keys] : config.drives()) {
     std::string why;
+    std::string place = "drive " + std::string(1, letter) + ": ";
     std::shared_ptr<scsi::Target> target;
     if (options_.factory) {
       target = options_.factory(keys, why);
     } else {
       try {
         target = vdrive::makeVirtualDrive(keys, baseFolder.empty() ? "." : baseFolder);
+      } catch (const vdrive::DriveSettingsError& error) {
+        why = error.what();
+        place = config.placeOf(letter, error.key(), std::filesystem::path(path).filename().string());
       } catch (const std::exception& error) {
         why = error.what();
       }
     }
     if (!target) {
-      errors_.push_back("drive " + std::string(1, letter) + ": " + why);
+      errors_.push_back(place + why);
       continue;
     }
     configured_[letter] = std::move(target);

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "platform/deviceio/fake_target.h"
 #include "platform/deviceio/win_device.h"
+#include "tests/support/fifo_watchdog.h"
 
 namespace platform::deviceio {
 namespace {
@@ -84,6 +86,35 @@ TEST_F(DriveLetterTest, SrDevicesStopAtZ) {
   for (char letter = 'C'; letter <= 'Y'; ++letter) table.registerDrive(letter, std::make_shared<FakeTarget>());
   EXPECT_EQ(table.find('Z')->devicePath, (folder / "dev" / "sr0").string());
   EXPECT_EQ(table.letters().size(), 24u);
+}
+
+TEST_F(DriveLetterTest, EveryFaultOfTheFileNamesItsLineAndKey) {
+  std::ofstream(folder / "one.disc") << "disc\ntrack kind=silence length=1s\n";
+  writeConfiguration("[E]\nimage=one.disc\nspeed=fast\n[F]\nimage=gone.cue\n\nREAD-OFFSET = 9999\n[G]\ncolour=red\n"
+                     "[H]\nimage=one.disc\n");
+  EXPECT_EQ(VdriveConfig::problems((folder / "vdrives.ini").string()),
+            (std::vector<std::string>{
+                "vdrives.ini:3: drive E: virtual drive setting 'speed': 'fast' is not a number from 0 to 64",
+                "vdrives.ini:7: drive F: virtual drive setting 'read-offset': '9999' is not a number from -2000 to 2000",
+                "vdrives.ini:5: drive F: virtual drive setting 'image': no such file " + (folder / "gone.cue").string(),
+                "vdrives.ini:9: drive G: virtual drive setting 'colour': unknown key"}));
+  // The drive table, which builds the drives, names the same lines.
+  DriveTable table([&] {
+    DriveTable::Options real = options();
+    real.factory = nullptr;
+    return real;
+  }());
+  EXPECT_EQ(table.letters(), "CDEH");  // sr0, sr1, sr10 and the sound [H]
+  const auto errors = table.configurationErrors();
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors.front(), "vdrives.ini:3: drive E: virtual drive setting 'speed': 'fast' is not a number from 0 to 64");
+
+  // A FIFO in the file's place is named, not waited on.
+  std::filesystem::remove(folder / "vdrives.ini");
+  ASSERT_EQ(mkfifo((folder / "vdrives.ini").c_str(), 0600), 0);
+  const testing_support::FifoWatchdog watchdog((folder / "vdrives.ini").string());
+  EXPECT_EQ(VdriveConfig::problems((folder / "vdrives.ini").string()),
+            std::vector<std::string>{(folder / "vdrives.ini").string() + ": not a regular file; passed over"});
 }
 
 TEST(VdriveConfigTest, MalformedLinesAreNamedAndSkipped) {

@@ -2,12 +2,14 @@
 
 #include "platform/home/home.h"
 #include "platform/sys/sys.h"
+#include "platform/vdrive/drive_settings.h"
 
 #include <cctype>
 #include <fcntl.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <filesystem>
 #include <set>
 #include <sstream>
 
@@ -53,9 +55,17 @@ std::string lower(std::string text) {
 std::string VdriveConfig::defaultPath() { return (home::homeDir() / "vdrives.ini").string(); }
 
 VdriveConfig VdriveConfig::read(const std::string& path, std::vector<std::string>& errors) {
-  const int fd = sys::open(path.c_str(), O_RDONLY);
+  // Non-blocking, and only a regular file: a FIFO in its place would wait
+  // for a writer for ever.
+  const int fd = sys::open(path.c_str(), O_RDONLY | O_NONBLOCK);
   if (fd < 0) {
     if (errno != ENOENT) errors.push_back(path + ": cannot be read");
+    return {};
+  }
+  struct stat st {};
+  if (sys::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    sys::close(fd);
+    errors.push_back(path + ": not a regular file; passed over");
     return {};
   }
   std::string text;
@@ -109,12 +119,52 @@ VdriveConfig VdriveConfig::parse(const std::string& text, const std::string& nam
     const std::string key = lower(trim(line.substr(0, equals)));
     std::string value = trim(line.substr(equals + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-    if (section->emplace(key, value).second && key == "address") {
-      addressLines[sectionLetter] = lineNumber;
+    if (section->emplace(key, value).second) {
+      config.keyLines_[sectionLetter][key] = lineNumber;
+      if (key == "address") addressLines[sectionLetter] = lineNumber;
     }
   }
   config.assignAddresses(addressLines, name, errors);
   return config;
+}
+
+int VdriveConfig::lineOf(char letter, const std::string& key) const {
+  const auto drive = keyLines_.find(letter);
+  if (drive == keyLines_.end()) return 0;
+  const auto line = drive->second.find(key);
+  return line == drive->second.end() ? 0 : line->second;
+}
+
+std::string VdriveConfig::placeOf(char letter, const std::string& key, const std::string& name) const {
+  const int line = lineOf(letter, key);
+  return name + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": drive " + std::string(1, letter) + ": ";
+}
+
+std::vector<std::string> VdriveConfig::problems(const std::string& path) {
+  std::vector<std::string> errors;
+  const VdriveConfig config = read(path, errors);
+  const std::filesystem::path file(path);
+  const std::string name = file.filename().string();
+  for (const auto& [letter, keys] : config.drives()) {
+    Keys withoutImage = keys;
+    withoutImage.erase("image");
+    try {
+      vdrive::makeVirtualDrive(withoutImage, ".");
+    } catch (const vdrive::DriveSettingsError& error) {
+      errors.push_back(config.placeOf(letter, error.key(), name) + error.what());
+    }
+    const auto image = keys.find("image");
+    if (image != keys.end() && !image->second.empty()) {
+      const std::filesystem::path imagePath =
+          image->second[0] == '/' ? std::filesystem::path(image->second) : file.parent_path() / image->second;
+      std::error_code ec;
+      if (!std::filesystem::exists(imagePath, ec)) {
+        errors.push_back(config.placeOf(letter, "image", name) + "virtual drive setting 'image': no such file " +
+                         imagePath.string());
+      }
+    }
+  }
+  return errors;
 }
 
 // Two drives at one address would hide each other from the transports, which

@@ -63,9 +63,18 @@ AtomicFile::AtomicFile(std::filesystem::path path) : path_(std::move(path)) {}
 
 std::optional<std::string> AtomicFile::read(bool* failed) const {
   if (failed != nullptr) *failed = false;
-  Fd fd(sys::open(path_.c_str(), O_RDONLY));
+  // Non-blocking: a FIFO in the file's place would wait for a writer for
+  // ever. Only a regular file is read; anything else is a failed read, which
+  // update() never writes through either.
+  Fd fd(sys::open(path_.c_str(), O_RDONLY | O_NONBLOCK));
   if (fd.get() < 0) {
     if (failed != nullptr) *failed = errno != ENOENT && errno != ENOTDIR;
+    return std::nullopt;
+  }
+  struct stat st {};
+  if (sys::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (failed != nullptr) *failed = true;
+    errno = EINVAL;
     return std::nullopt;
   }
   std::string content;

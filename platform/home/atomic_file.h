@@ -21,7 +21,9 @@ class AtomicFile {
   const std::filesystem::path& path() const { return path_; }
 
   // The content now; nullopt when the file does not exist or cannot be read
-  // (*failed tells the two apart when given: true for a read error).
+  // (*failed tells the two apart when given: true for a read error, and for
+  // something other than a regular file in its place, a FIFO say, which is
+  // never opened for a blocking read).
   std::optional<std::string> read(bool* failed = nullptr) const;
 
   // Current content (nullopt when there is no file) → new content, or

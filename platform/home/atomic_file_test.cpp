@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/sys/sys.h"
+#include "tests/support/fifo_watchdog.h"
 
 namespace platform {
 namespace {
@@ -63,6 +64,20 @@ TEST_F(AtomicFileTest, AnUnreadableFileIsNeverReplaced) {
   }
   EXPECT_FALSE(called);
   EXPECT_EQ(file.read(), "keep me");
+}
+
+TEST_F(AtomicFileTest, AFifoInTheFilesPlaceIsNeitherWaitedOnNorReplaced) {
+  // Opening a FIFO to read waits for a writer, who never comes here.
+  const auto path = dir_ / "drives.ini";
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  const testing_support::FifoWatchdog watchdog(path.string());
+  AtomicFile file(path);
+  bool failed = false;
+  EXPECT_FALSE(file.read(&failed));
+  EXPECT_TRUE(failed);
+  EXPECT_FALSE(file.update([](auto&) { return std::string("[d]\nread offset=6\n"); }));
+  EXPECT_TRUE(std::filesystem::is_fifo(path));
+  EXPECT_EQ(entriesInDir(), 1u);
 }
 
 TEST_F(AtomicFileTest, WritersInThreadsNeverLoseChanges) {

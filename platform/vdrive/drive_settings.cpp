@@ -36,7 +36,7 @@ class Reader {
   }
 
   [[noreturn]] void fail(const std::string& key, const std::string& why) const {
-    throw DriveSettingsError("virtual drive setting '" + key + "': " + why);
+    throw DriveSettingsError(key, "virtual drive setting '" + key + "': " + why);
   }
 
   int64_t number(const std::string& key, const std::string& value, int64_t low, int64_t high) const {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "platform/vdrive/drive_clock.h"
 #include "platform/vdrive/virtual_drive.h"
@@ -15,6 +16,12 @@ namespace platform::vdrive {
 class DriveSettingsError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  DriveSettingsError(std::string key, const std::string& what) : std::runtime_error(what), key_(std::move(key)) {}
+  // The key at fault (lower case), so that a caller can name its line; "" when unknown.
+  const std::string& key() const { return key_; }
+
+ private:
+  std::string key_;
 };
 
 // Keys are matched without regard to case. A relative image path is taken

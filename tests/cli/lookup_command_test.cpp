@@ -92,6 +92,21 @@ TEST_F(LookupCommandTest, OnlineWhenAbsentLocallyThenFoundLocally) {
   EXPECT_NE(run.out.find(" 3  Third\n"), std::string::npos) << run.out;
 }
 
+TEST_F(LookupCommandTest, ControlCharactersOfAServersTitlesNeverReachTheTerminal) {
+  const std::string entries = home_ + "/entries";
+  // A hostile server: a window title and the bell, a tab, a C1 CSI (0x9B in ISO-8859-1).
+  CddbTestServer::writeEntry(entries, "rock", kDemoDiscId,
+                             "# xmcd\n#\n# Disc length: 122 seconds\n#\nDISCID=22007804\n"
+                             "DTITLE=\x1b]0;owned\x07 / Album\x1b[2J\nTTITLE0=Red\x1b[31m\nTTITLE1=Tab\there\n"
+                             "TTITLE2=C1\x9b" "2J\nTTITLE3=Fourth\x7f\nEXTD=\nPLAYORDER=\n");
+  CddbTestServer server(entries);
+  const Result run = ripmarrow("--vdrive lookup --server 127.0.0.1:" + std::to_string(server.port()));
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.out,
+            "Artist: ?]0;owned?\nAlbum:  Album?[2J\nGenre:  rock\n"
+            " 1  Red?[31m\n 2  Tab?here\n 3  C1?2J\n 4  Fourth?\n");
+}
+
 TEST_F(LookupCommandTest, NothingFoundOnlineOrLocally) {
   CddbTestServer server(home_ + "/entries");  // no entries: 202
   Result run = ripmarrow("lookup --vdrive --source online --server 127.0.0.1:" + std::to_string(server.port()));

@@ -40,4 +40,16 @@ inline Result runRipmarrow(const std::string& home, const std::string& arguments
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
 }
 
+// As runRipmarrow, killed after `seconds` (status -1 then): for runs that
+// must end, so that a hang fails the test instead of stopping it.
+inline Result runRipmarrowWithin(int seconds, const std::string& home, const std::string& arguments) {
+  const std::string out = home + "/out.txt";
+  const std::string err = home + "/err.txt";
+  const std::string command = "cd '" + home + "' && ASAN_OPTIONS=detect_leaks=0 RIPMARROW_ACCURATERIP_SERVER=none RIPMARROW_DEVICE_DIR='" + home +
+                              "' timeout -s KILL " + std::to_string(seconds) + " '" + RIPMARROW_CLI_PATH + "' " + arguments +
+                              " > '" + out + "' 2> '" + err + "' < /dev/null";
+  const int status = std::system(command.c_str());
+  return {WIFEXITED(status) && WEXITSTATUS(status) != 137 ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+}
+
 }  // namespace cli_testing

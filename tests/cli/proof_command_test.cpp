@@ -5,6 +5,7 @@
 // corrected rips of offset drives and `offset find`.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <filesystem>
@@ -146,6 +147,9 @@ class ProofTest : public ::testing::Test {
     unsetenv("RIPMARROW_HOME");
   }
   Result ripmarrow(const std::string& arguments) { return cli_testing::runRipmarrow(home_, arguments); }
+  Result ripmarrowWithin(int seconds, const std::string& arguments) {
+    return cli_testing::runRipmarrowWithin(seconds, home_, arguments);
+  }
   std::string server() const { return " --accuraterip-server 127.0.0.1:" + std::to_string(server_.port()); }
   void putRecord(const std::string& bytes) {
     server_.putFile(proof::AccurateRipPath(proof::AccurateRipDiscIdOf(layout())), bytes);
@@ -256,6 +260,76 @@ TEST_F(ProofTest, VerifyRefusesWhatItCannotCheck) {
   EXPECT_NE(run.out.find("2 of 2 files match the log (1 lossy file not checked)"), std::string::npos) << run.out;
   EXPECT_EQ(ripmarrow("verify").status, 2);
   EXPECT_EQ(ripmarrow("verify rip --accuraterip-server :80").status, 2);
+}
+
+// What an outside campaign tried with mutated logs and folders: each case
+// small, made by the test (a FIFO with mkfifo, a sparse WAV by truncation).
+TEST_F(ProofTest, VerifyStandsHostileLogsAndFolders) {
+  writeImageRip("rip");
+  // A flooded log: track 2's section again and again would read its file each time.
+  std::string text = client::RipLogText(imageLog("Track", ".wav"));
+  const size_t section = text.find("\nTrack 2\n");
+  const size_t next = text.find("\nTrack 3\n");
+  for (int i = 0; i < 50; ++i) text.insert(next, text.substr(section, next - section));
+  std::ofstream(home_ + "/rip/flooded.log") << text;
+  Result run = ripmarrowWithin(60, "verify rip --log flooded.log");
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.err.find("track 2 again (its section is at line"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out.find("Track 2:"), std::string::npos) << run.out;
+
+  // The log's File: value reaches the terminal without its control characters.
+  text = client::RipLogText(imageLog("Track", ".wav"));
+  text.replace(text.find("File: Track03.wav"), 17, "File: Track03.wav\x1b]0;owned\x07\u009b2J");
+  std::ofstream(home_ + "/rip/escapes.log") << text;
+  run = ripmarrowWithin(60, "verify rip --log escapes.log");
+  EXPECT_NE(run.out.find("Track 3: Track03.wav?]0;owned??2J\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+
+  // A FIFO in the folder is named and passed over; a sparse 1.5 GB WAV is
+  // refused at once, without its 1.5 GB read into memory.
+  fs::remove(home_ + "/rip/Track02.wav");
+  ASSERT_EQ(mkfifo((home_ + "/rip/Track02.wav").c_str(), 0600), 0);
+  const std::string sparse = home_ + "/rip/Track03.wav";
+  writeWav(sparse, "");
+  {
+    std::fstream header(sparse, std::ios::in | std::ios::out | std::ios::binary);
+    header.seekp(40);
+    std::string size;
+    putLe32(size, 1'500'000'000u);
+    header << size;
+  }
+  fs::resize_file(sparse, 1'500'000'044u);
+  run = ripmarrowWithin(60, "verify rip");
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find("Track 2: Track02.wav\n  CANNOT CHECK: not a regular file\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Track 3: Track03.wav\n  CANNOT CHECK: larger than its track can be (1500000044 bytes"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("1 of 3 files match the log"), std::string::npos) << run.out;
+}
+
+TEST_F(ProofTest, AFifoAsDrivesIniIsPassedOver) {
+  ASSERT_EQ(ripmarrow("register").status, 0);
+  ASSERT_EQ(mkfifo((home_ + "/drives.ini").c_str(), 0600), 0);
+  Result run = ripmarrowWithin(60, "--vdrive disc.txt offset show");
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find(": not set (0 is used)"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("drives.ini is not a regular file; passed over"), std::string::npos) << run.err;
+  run = ripmarrowWithin(60, "--vdrive disc.txt offset set +6");
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_NE(run.err.find("Cannot write drives.ini."), std::string::npos) << run.err;
+  EXPECT_TRUE(fs::is_fifo(home_ + "/drives.ini"));
+}
+
+TEST_F(ProofTest, ABadKeyOfVdrivesIniIsNamedAndTheCommandFails) {
+  ASSERT_EQ(ripmarrow("register").status, 0);
+  std::ofstream(home_ + "/vdrives.ini") << "[E]\nimage=disc.txt\njitter=-3\n";
+  const Result run = ripmarrow("info");
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("vdrives.ini:3: drive E: virtual drive setting 'jitter': '-3' is not a number from 0 to 100000"),
+            std::string::npos)
+      << run.err;
 }
 
 TEST_F(ProofTest, VerifyDecodesRippedFlacFiles) {

@@ -211,8 +211,13 @@ class DriveWatch {
     bool ejected = false;
     if (!ok || options_.eject) {
       parent_.send("state ejecting");
-      sink_.reset();
-      ejected = SUCCEEDED(engine_->Eject()) && sink_.errors.empty();
+      // Once more after a fresh look at the drive: a drive that failed the
+      // rip may have lost its handle.
+      for (int attempt = 0; attempt < 2 && !ejected; ++attempt) {
+        if (attempt > 0) (void)discPresent();
+        sink_.reset();
+        ejected = SUCCEEDED(engine_->Eject()) && sink_.errors.empty();
+      }
       if (!ejected) parent_.send("log the disc " + name + " could not be ejected");
     }
     parent_.send(std::string("done ") + (ok ? "ok" : "failed") + "\t" + name + "\t" +

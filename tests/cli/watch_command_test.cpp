@@ -183,6 +183,16 @@ TEST_F(WatchCommandTest, CtrlCStopsEveryDrive) {
   EXPECT_NE(out.find("watch: 0 discs ripped, 0 failed (stopped)"), std::string::npos) << out;
 }
 
+TEST_F(WatchCommandTest, RipNamesByTemplateAndNeverSharesADiscFolder) {
+  writeDisc(1, discText(1));
+  for (const char* folder : {"Unknown Album", "Unknown Album (2)"}) {
+    const Result run = ripmarrow("--vdrive disc1.txt rip --format wav --titles none --out out --naming '%A/%D/%N - %T'");
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    const std::string path = home_ + "/out/Unknown Artist/" + folder + "/01 - Track 01.wav";
+    EXPECT_EQ(wavData(readFile(path)), trackAudio(discs_[1], 0)) << path << "\n" << run.out;
+  }
+}
+
 TEST_F(WatchCommandTest, BadArgumentsAreRefused) {
   for (const char* arguments : {"watch --drive 0", "watch --drive some", "watch --discs 0", "watch --naming /x/%T",
                                 "watch --naming %Q", "watch --tracks 1", "watch --mode fast", "watch word"}) {

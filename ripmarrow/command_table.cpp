@@ -8,12 +8,14 @@
 #include "components/registrar/component_registrar.h"
 #include "client/proof_recorder.h"
 #include "client/drive_offsets.h"
+#include "client/naming_template.h"
 #include "ripmarrow/info_command.h"
 #include "ripmarrow/lookup_command.h"
 #include "ripmarrow/offset_command.h"
 #include "ripmarrow/play_command.h"
 #include "ripmarrow/rip_command.h"
 #include "ripmarrow/verify_command.h"
+#include "ripmarrow/watch_command.h"
 
 namespace ripmarrow {
 namespace {
@@ -145,10 +147,10 @@ CommandEntry playCommand() {
   });
 }
 
-CommandEntry ripCommand() {
+CommandDecl<RipCommand::Options> ripDecl() {
   using O = RipCommand::Options;
   using T = RipCommand::Titles;
-  return command<O>({
+  return {
       .name = "rip",
       .help = "rip tracks into files, check them against AccurateRip and write ripmarrow.log",
       .options =
@@ -210,6 +212,11 @@ CommandEntry ripCommand() {
               {"--cue", "", "write a cue sheet beside the files (catalog number, ISRCs, pregaps, titles)",
                on(&O::cue)},
               {"--deemphasis", "", "undo pre-emphasis in the files of tracks flagged with it", on(&O::deemphasis)},
+              {"--naming", "TEMPLATE", "folders and file names, e.g. %A/%D/%N %T (%A %a %D %Y %N %T %d)",
+               [](O& o, std::string_view v) {
+                 o.naming = std::string(v);
+                 return client::NamingTemplateProblem(v).empty();
+               }},
           },
       .finish =
           [](O& o, const std::vector<std::string_view>& words) -> std::string {
@@ -221,8 +228,12 @@ CommandEntry ripCommand() {
             return "";
           },
       .run = RipCommand::main,
-  });
+  };
 }
+
+CommandEntry ripCommand() { return command(ripDecl()); }
+
+CommandEntry watchCommand() { return WatchCommand::tableEntry(ripDecl()); }
 
 CommandEntry offsetCommand() {
   using O = OffsetCommand::Options;
@@ -421,6 +432,7 @@ const std::vector<CommandEntry>& commandTable() {
   static const std::vector<CommandEntry> table = {
       registerCommand(), infoCommand(), lookupCommand(), playCommand(),
       ripCommand(),      offsetCommand(), verifyCommand(), helpCommand(),
+      watchCommand(),
   };
   return table;
 }

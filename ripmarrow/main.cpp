@@ -3,5 +3,9 @@
 // their options and their help stand in one table (command_table.cpp);
 // `ripmarrow --help` lists them.
 #include "ripmarrow/command_table.h"
+#include "ripmarrow/watch_command.h"
 
-int main(int argc, char** argv) { return ripmarrow::dispatch(argc, argv); }
+int main(int argc, char** argv) {
+  ripmarrow::WatchCommand::keepArguments(argc, argv);  // watch starts itself again for each drive
+  return ripmarrow::dispatch(argc, argv);
+}

@@ -49,6 +49,7 @@ class RipCommand {
     std::string accurateRipServer = client::DefaultAccurateRipServer();  // HOST[:PORT], or "none"
     bool cue = false;         // a cue sheet beside the files
     bool deemphasis = false;  // undo pre-emphasis on the tracks flagged with it
+    std::string naming;       // --naming: a folder and file name template (naming_template.h); "": "NN Title"
   };
   // Runs as the program: in a COM apartment of its own, on stdout and
   // stderr; the process's exit status.

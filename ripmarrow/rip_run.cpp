@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/text/utf.h"
+#include "client/naming_template.h"
 #include "client/proof_recorder.h"
 #include "ripmarrow/codec_output.h"
 #include "ripmarrow/cue_sheet_file.h"
@@ -236,6 +237,17 @@ bool showConfirmation(IAudioCDRipper2* engine, RipModePresetConstants mode, std:
   return true;
 }
 
+// What a naming template fills in for `track` of the disc.
+client::NamingValues namingValues(const TrackTagger::DiscTags& disc, long track, const std::string& title) {
+  client::NamingValues values;
+  values.albumArtist = disc.artist;
+  values.album = disc.album;
+  values.year = disc.year;
+  values.track = track;
+  values.title = title;
+  return values;
+}
+
 RipProofSettings proofSettings(const RipCommand::Options& options) {
   RipProofSettings settings;
   settings.offset = options.offset;
@@ -295,6 +307,7 @@ int RipRun::run() {
     InterruptWatch interrupts;
     discTags_ = TrackTagger::discTags(
         engine_, std::any_of(titles_.begin(), titles_.end(), [](const std::string& t) { return !t.empty(); }));
+    if (!applyNaming()) return 1;
     if (options_.mode == PLAY || options_.mode == BURST) {
       out_ << "The " << (options_.mode == PLAY ? "play" : "burst") << " mode trusts the drive: no frame is confirmed.\n";
     }
@@ -414,8 +427,12 @@ std::optional<uint32_t> RipRun::testRead(long track) {
 void RipRun::ripTrack(size_t index) {
   const long track = tracks_[index];
   const size_t slot = static_cast<size_t>(track - 1);
-  const std::string path =
-      RipCommand::reservePath(options_.folder, RipCommand::fileName(track, titles_[slot], extension_));
+  const std::string name = options_.naming.empty()
+                               ? RipCommand::fileName(track, titles_[slot], extension_)
+                               : client::ExpandNaming(client::NamingFilePart(options_.naming),
+                                                      namingValues(discTags_, track, titles_[slot])) +
+                                     extension_;
+  const std::string path = RipCommand::reservePath(options_.folder, name);
   out_ << "Track " << track << " (" << index + 1 << " of " << tracks_.size() << "): "
        << std::filesystem::path(path).filename().string() << "\n";
   const std::optional<uint32_t> testCrc = options_.verify ? testRead(track) : std::nullopt;
@@ -440,6 +457,22 @@ void RipRun::ripTrack(size_t index) {
   }
   const bool trusting = options_.mode == PLAY || options_.mode == BURST;
   if (!trusting && !stopped_ && !showConfirmation(engine_, options_.mode, out_)) ++unconfirmedTracks_;
+}
+
+// A template's folders, from the disc's titles, become the rip's folder:
+// one of its own, " (2)" added when a disc of that name has one already.
+bool RipRun::applyNaming() {
+  const std::string folders = client::NamingFolderPart(options_.naming);
+  if (folders.empty()) return true;
+  const std::string folder =
+      client::CreateDiscFolder(options_.folder, client::ExpandNaming(folders, namingValues(discTags_, 0, "")));
+  if (folder.empty()) {
+    err_ << "Cannot create a folder for the disc in " << options_.folder << ".\n";
+    return false;
+  }
+  options_.folder = folder;
+  out_ << "Folder: " << folder << "\n";
+  return true;
 }
 
 void RipRun::tag(const std::string& path, long track, const std::string& title) {

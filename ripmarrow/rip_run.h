@@ -73,6 +73,7 @@ class RipRun {
   void ripTrack(size_t index);
   void tag(const std::string& path, long track, const std::string& title);
   void writeCueSheet();
+  bool applyNaming();
   int summary() const;
 
   bool deemphasise(long track) const;
@@ -83,7 +84,7 @@ class RipRun {
 
   IAudioCDRipper2* const engine_;
   RipSink& sink_;
-  const RipCommand::Options& options_;
+  RipCommand::Options options_;  // a copy: a naming template moves its folder to the disc's
   std::ostream& out_;
   std::ostream& err_;
   const bool terminal_;

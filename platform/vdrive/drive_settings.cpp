@@ -181,18 +181,37 @@ std::unique_ptr<VirtualDrive> makeVirtualDrive(const std::map<std::string, std::
   }
 
   std::string image = r.text("image");
+  // images=A.cue,B.cue,...: A is loaded, the others follow one per eject.
+  std::vector<std::string> stackPaths;
+  if (r.has("images")) {
+    if (!image.empty()) r.fail("images", "give either image or images, not both");
+    std::stringstream in(r.text("images"));
+    std::string part;
+    while (std::getline(in, part, ',')) {
+      part = trim(part);
+      if (part.empty()) r.fail("images", "an empty name in the list");
+      stackPaths.push_back(part);
+    }
+    if (stackPaths.empty()) r.fail("images", "expected a comma list of images");
+    image = stackPaths.front();
+    stackPaths.erase(stackPaths.begin());
+  }
   r.checkAllUsed();
 
+  auto load = [&](std::string path) {
+    if (path[0] != '/') path = baseFolder + "/" + path;
+    return std::make_shared<const Disc>(loadImage(path));
+  };
   std::shared_ptr<const Disc> disc;
-  if (!image.empty()) {
-    if (image[0] != '/') image = baseFolder + "/" + image;
-    disc = std::make_shared<const Disc>(loadImage(image));
-  }
+  if (!image.empty()) disc = load(image);
+  std::vector<std::shared_ptr<const Disc>> stack;
+  for (const std::string& path : stackPaths) stack.push_back(load(path));
   if (!clock) clock = std::make_shared<SystemClock>(static_cast<double>(scalePercent) / 100.0);
   auto drive = std::make_unique<VirtualDrive>(std::move(disc), model, std::move(clock));
   drive->setAddress(address);
   drive->setTiming(timing);
   drive->setFaults(faults);
+  if (r.has("images")) drive->setDiscStack(std::move(stack));
   return drive;
 }
 

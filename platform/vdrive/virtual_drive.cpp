@@ -118,6 +118,12 @@ void VirtualDrive::insertDisc(std::shared_ptr<const Disc> disc, int notReadyPoll
   dropCache();
 }
 
+void VirtualDrive::setDiscStack(std::vector<std::shared_ptr<const Disc>> next) {
+  std::lock_guard lock(commandMutex_);
+  stack_.assign(next.begin(), next.end());
+  stacked_ = true;
+}
+
 void VirtualDrive::removeDisc() {
   std::lock_guard lock(commandMutex_);
   if (disc_) removedDisc_ = disc_;

@@ -55,6 +55,11 @@ class VirtualDrive final : public scsi::Target {
   void removeDisc();                   // taken out by force: the lock does not stop it
   bool pressEject();                   // the eject button: false while the tray is locked
   void busReset(int notReadyPolls = 0);
+  // The discs waiting behind the loaded one, as a disc changer holds them:
+  // each eject by START STOP UNIT takes the loaded disc away and closes the
+  // tray on the next one; after the last, the tray stays open and empty.
+  // Never called (the default): an eject opens the tray with the disc on it.
+  void setDiscStack(std::vector<std::shared_ptr<const Disc>> next);
   std::shared_ptr<const Disc> disc() const;
   bool trayLocked() const;
   bool trayOpen() const;
@@ -156,6 +161,8 @@ class VirtualDrive final : public scsi::Target {
   Lba headLba_ = 0;
   bool spunDown_ = true;  // the next medium access pays timing_.spinUpMs
   uint64_t hangsLeft_ = 0;
+  std::deque<std::shared_ptr<const Disc>> stack_;  // discs after the loaded one, next first
+  bool stacked_ = false;                            // setDiscStack was called: ejects take the disc away
 
   // Apart from commandMutex_ so that a command that never completes does not
   // block callers that only want the address.

@@ -389,6 +389,17 @@ Result VirtualDrive::startStop(const Command& c) {
     spunDown_ = true;
     play_ = Play::Stopped;
     dropCache();
+    if (stacked_) {
+      // The changer takes the disc away and loads the next; after the last
+      // the tray stays open and empty.
+      disc_.reset();
+      if (!stack_.empty()) {
+        disc_ = stack_.front();
+        stack_.pop_front();
+        trayOpen_ = false;
+        pendingUnitAttention_ = 0x28;
+      }
+    }
     return good();
   }
   if (trayOpen_) {

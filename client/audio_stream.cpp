@@ -52,10 +52,12 @@ std::string tooLong(uint64_t audioBytes, uint64_t maxPcmBytes) {
          std::to_string(maxPcmBytes) + ")";
 }
 
-// Exactly `bytes` at `offsetBytes`; false on a read error or the file's end.
+// Exactly `bytes` at `offsetBytes`; false on a read error (errno set) or at
+// the file's end (errno 0).
 bool readAt(int fd, uint8_t* into, size_t bytes, uint64_t offsetBytes) {
   while (bytes > 0) {
     const ssize_t got = sys::pread(fd, into, bytes, static_cast<off_t>(offsetBytes));
+    if (got == 0) errno = 0;  // the end of the file, no error
     if (got <= 0) return false;
     into += got;
     bytes -= static_cast<size_t>(got);

@@ -38,9 +38,9 @@ std::string le32(uint32_t value) {
 }
 
 // The folder: 01.wav ... 03.wav, 04.wav a FIFO, 05.wav a folder. Made once,
-// removed at exit.
+// removed at exit (its name outlives every static destructor).
 const std::string& ripFolder() {
-  static const std::string folder = [] {
+  static const std::string* const folder = [] {
     char pattern[] = "/tmp/rm_rip_log_fuzzer.XXXXXX";
     const std::string made = mkdtemp(pattern);
     for (int n = 1; n <= kWavFiles; ++n) {
@@ -57,9 +57,9 @@ const std::string& ripFolder() {
       std::error_code ec;
       std::filesystem::remove_all(ripFolder(), ec);
     });
-    return made;
+    return new std::string(made);
   }();
-  return folder;
+  return *folder;
 }
 
 }  // namespace

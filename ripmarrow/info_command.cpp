@@ -1,6 +1,7 @@
 #include "ripmarrow/info_command.h"
 #include "ripmarrow/engine_errors.h"
 #include "client/engine_session.h"
+#include "client/terminal_text.h"
 
 #include <cstdio>
 #include <iostream>
@@ -66,7 +67,8 @@ int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& er
     BSTR name = nullptr;
     engine->get_driveLetter(&letter);
     engine->get_driveName(&name);
-    out << "  " << i << ". " << com::TakeUtf8(letter) << "  " << com::TakeUtf8(name) << "\n";
+    // The drive's identity is the drive's own text (INQUIRY).
+    out << "  " << i << ". " << com::TakeUtf8(letter) << "  " << client::TerminalText(com::TakeUtf8(name)) << "\n";
   }
 
   int status = 0;

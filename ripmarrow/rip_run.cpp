@@ -13,6 +13,7 @@
 
 #include "platform/text/utf.h"
 #include "client/naming_template.h"
+#include "client/terminal_text.h"
 #include "client/proof_recorder.h"
 #include "ripmarrow/codec_output.h"
 #include "ripmarrow/cue_sheet_file.h"
@@ -116,7 +117,8 @@ std::vector<std::string> lookUpTitles(IAudioCDRipper2* engine, RipSink& sink, Ri
   BSTR album = nullptr;
   engine->get_cddbInfoArtist(&artist);
   engine->get_cddbInfoAlbum(&album);
-  out << "Titles: " << com::TakeUtf8(artist) << " / " << com::TakeUtf8(album) << "\n";
+  out << "Titles: " << client::TerminalText(com::TakeUtf8(artist)) << " / " << client::TerminalText(com::TakeUtf8(album))
+      << "\n";
   for (LONG t = 1; t <= trackCount; ++t) {
     engine->put_trackNum(t);
     BSTR title = nullptr;

@@ -3,6 +3,7 @@
 // are never overwritten, titled file names from cdplayer.ini, a track that
 // fails under "stop on error"; and the command's file naming and track list.
 #include "ripmarrow/rip_command.h"
+#include "ripmarrow/cue_sheet_file.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -214,6 +215,16 @@ TEST(RipCommandNames, FileNamesAndTrackLists) {
   EXPECT_EQ(RipCommand::fileName(3, " */?\"<> ", ".wav"), "Track03.wav");
   EXPECT_EQ(RipCommand::fileName(4, "../../etc/passwd", ".ogg"), "04 ....etcpasswd.ogg");
   EXPECT_EQ(RipCommand::fileName(5, "Line\nbreak\t", ".wav"), "05 Linebreak.wav");
+  // Invisible and reordering characters go: "a<RLO>wav.exe" would show as "aexe.vaw".
+  EXPECT_EQ(RipCommand::fileName(2, "a\u202Ewav.exe", ".wav"), "02 awav.exe.wav");
+  EXPECT_EQ(RipCommand::fileName(2, "C1\u0085\u009b \u2067x\u2069", ".wav"), "02 C1 x.wav");
+  EXPECT_EQ(RipCommand::fileName(7, "-", ".wav"), "Track07.wav");
+  EXPECT_EQ(RipCommand::fileName(7, "\u202E - ", ".wav"), "Track07.wav");
+  // The cue sheet's name neither hides nor vanishes.
+  EXPECT_EQ(ripmarrow::CueSheetFile::name(".hidden", "Album"), "_.hidden - Album.cue");
+  EXPECT_EQ(ripmarrow::CueSheetFile::name("", "-"), "Disc.cue");
+  EXPECT_EQ(ripmarrow::CueSheetFile::name("*", "?"), "Disc.cue");
+  EXPECT_EQ(ripmarrow::CueSheetFile::name("Artist", "Album"), "Artist - Album.cue");
   // Long titles are cut at a character boundary (é is two bytes).
   const std::string longName = RipCommand::fileName(6, std::string(199, 'a') + "\xC3\xA9" + "z", ".mp3");
   EXPECT_EQ(longName, "06 " + std::string(199, 'a') + ".mp3");

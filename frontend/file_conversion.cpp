@@ -180,6 +180,12 @@ bool FileConversion::startRun(int format) {
   }
   row_ = 0;
   phase_ = Phase::kNextRow;
+  // Several files at once: each on a lane of its own (conversion_lane.h).
+  lanes_.clear();
+  if (const int lanes = readFilesAtOnce(settings_); lanes > 1) {
+    laneFormat_ = readLaneFormat(settings_, format);
+    for (int i = 0; i < lanes; ++i) lanes_.push_back(std::make_unique<ConversionLane>());
+  }
   return true;
 }
 
@@ -218,6 +224,7 @@ bool FileConversion::step() {
     case Phase::kIdle:
       return false;
     case Phase::kNextRow:
+      if (!lanes_.empty()) return stepLanes();
       view_.setProgress(0);
       if (!converting_ || row_ >= view_.fileRowCount()) {
         endRun();
@@ -238,29 +245,33 @@ bool FileConversion::step() {
   return false;
 }
 
-void FileConversion::startRow() {
+bool FileConversion::prepareRow() {
   const int row = row_;
   view_.showFileRow(row);
   sourcePath_ = view_.rowPath(row);
   std::error_code ec;
   if (!fs::exists(sourcePath_, ec)) {
     prompter_.inform(nullptr, sourcePath_ + texts::kHasBeenRemoved);
-    ++row_;
-    return;
+    return false;
   }
   outputPath_ = outputFolder_ + withExtension(view_.rowFileName(row), extension_);
   if (sameFile(sourcePath_, outputPath_)) {
     // Creating the result would destroy the source it is read from.
     prompter_.inform(nullptr, sourcePath_ + texts::kOntoItself);
-    ++row_;
-    return;
+    return false;
   }
   if (fs::exists(fs::symlink_status(outputPath_, ec))) {
-    if (!prompter_.askYesNo(nullptr, texts::kFileHasExisted)) {
-      ++row_;
-      return;
-    }
+    if (!prompter_.askYesNo(nullptr, texts::kFileHasExisted)) return false;
     fs::permissions(outputPath_, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
+  }
+  return true;
+}
+
+void FileConversion::startRow() {
+  const int row = row_;
+  if (!prepareRow()) {
+    ++row_;
+    return;
   }
   view_.setRowStatus(row, texts::kStatusConverting);
 

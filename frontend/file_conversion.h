@@ -11,11 +11,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "components/tonemeter2.h"
 #include "components/wavesmith2.h"
+#include "frontend/conversion_lane.h"
 
 namespace quavern {
 
@@ -105,6 +108,10 @@ class FileConversion {
 
   bool chooseFormat(int format);
   void startRow();
+  // The checks and questions before a row (false: the row is passed over),
+  // for one row at a time and for the lanes alike.
+  bool prepareRow();
+  bool stepLanes();  // conversion_lane.cpp
   void pumpBlock();
   void finishRow();
   void failRow();
@@ -133,6 +140,9 @@ class FileConversion {
   int64_t lengthFrames_ = 0;
   LONG blockElements_ = 0;
   LONG frameSize_ = 1;
+  // Several files at once (empty: one at a time on this thread).
+  std::vector<std::unique_ptr<ConversionLane>> lanes_;
+  LaneFormat laneFormat_;
 };
 
 }  // namespace quavern

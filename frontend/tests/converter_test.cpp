@@ -185,7 +185,7 @@ class ConverterTest : public QObject {
     in_ = home_->path() + "/in";
     out_ = home_->path() + "/out";
     fs::create_directories(in_);
-    home_->write("quavern.ini", "[convert]\noutput directory=" + out_ + "\n" + ini);
+    home_->write("quavern.ini", "[convert]\noutput directory=" + out_ + "\nfiles at once=1\n" + ini);
     QVERIFY(quavern::ensureComponentsRegistered(std::cerr));
     program_ = std::make_unique<ProgramUnderTest>(*application());
     program_->seams.files = &files_;  // the windows take the seams when made
@@ -304,6 +304,75 @@ class ConverterTest : public QObject {
              qPrintable(QString::number(decoded.length_frames)));
     QCOMPARE(tagsOf(out("two.wav")).title, std::string("T"));
     QVERIFY(program_->prompter.messages.empty());
+  }
+
+  // Several files at once, each on a lane of its own: MP3 files whole with
+  // their tones and tags; then Stop while files run together ends every
+  // one of them whole, and the rows not begun stay unconverted.
+  void filesAtOnceRunTogetherAndStopEndsEachWhole() {
+    start();
+    program_->settings.writeText("convert", "files at once", "3");
+    FakeList list;
+    const char* names[] = {"a.wav", "b.wav", "c.wav", "d.wav", "e.wav"};
+    for (int i = 0; i < 5; ++i) {
+      writeSource({in(names[i]), 44100, 2, 300.0 + 100 * i, 4, names[i]});
+      list.add(in(names[i]));
+    }
+    {
+      quavern::FileConversion run(program_->settings, program_->prompter, list);
+      QVERIFY(run.startRun(quavern::FileConversion::kMp3));
+      runToEnd(run);
+    }
+    QCOMPARE(list.statuses(), std::vector<std::string>(5, "Finish"));
+    QVERIFY2(program_->prompter.messages.empty(), joined(program_->prompter.messages).c_str());
+    for (int i = 0; i < 5; ++i) {
+      const std::string result = out(quavern::withExtension(names[i], ".mp3"));
+      const wavesmith::test::Decoded decoded = wavesmith::test::decodeAll(result);
+      QVERIFY2(decoded.rate_hz > 0, result.c_str());
+      QVERIFY(std::abs(static_cast<double>(decoded.length_frames) / decoded.rate_hz - 4) < 0.1);
+      const double hz = wavesmith::test::dominantHz(decoded.samples, decoded.channels, 0, decoded.rate_hz);
+      QVERIFY2(std::abs(hz - (300.0 + 100 * i)) < 10, qPrintable(QString::number(hz)));
+      QCOMPARE(tagsOf(result).title, std::string(names[i]));
+    }
+
+    FakeList again;
+    for (const char* name : names) again.add(in(name));
+    quavern::FileConversion run(program_->settings, program_->prompter, again);
+    QVERIFY(run.startRun(quavern::FileConversion::kWav));
+    size_t together = 0;
+    while (run.step()) {
+      const std::vector<std::string> now = again.statuses();
+      together = std::max<size_t>(together, std::count(now.begin(), now.end(), "Converting"));
+      if (together == 3) break;  // three rows begun together
+    }
+    QCOMPARE(together, size_t(3));
+    run.stop();
+    runToEnd(run);
+    QCOMPARE(again.statuses(), (std::vector<std::string>{"Finish", "Finish", "Finish", "Unconverted", "Unconverted"}));
+    for (int i = 0; i < 3; ++i) {
+      // Whole: its headers hold what it holds.
+      const std::string wav = readFile(out(names[i]));
+      QVERIFY(wav.size() >= 44);
+      const uint32_t riff = uint32_t(uint8_t(wav[4])) | uint32_t(uint8_t(wav[5])) << 8 |
+                            uint32_t(uint8_t(wav[6])) << 16 | uint32_t(uint8_t(wav[7])) << 24;
+      QCOMPARE(size_t(riff) + 8, wav.size());
+    }
+    QVERIFY(!fs::exists(out("d.wav")));
+
+    // Two sources of one name: the second waits for the first's file and
+    // is asked about it, never written at the same time.
+    fs::create_directories(in("other"));
+    writeSource({in("other/a.wav"), 44100, 2, 900, 4, "other"});
+    FakeList same;
+    same.add(in("a.wav"));
+    same.add(in("other/a.wav"));
+    program_->prompter.answerYes = true;
+    quavern::FileConversion twice(program_->settings, program_->prompter, same);
+    QVERIFY(twice.startRun(quavern::FileConversion::kMp3));
+    runToEnd(twice);
+    QCOMPARE(same.statuses(), (std::vector<std::string>{"Finish", "Finish"}));
+    const wavesmith::test::Decoded decoded = wavesmith::test::decodeAll(out("a.mp3"));
+    QVERIFY(std::abs(wavesmith::test::dominantHz(decoded.samples, decoded.channels, 0, decoded.rate_hz) - 900) < 10);
   }
 
   // Mends: a file onto itself is refused and kept; a source gone or gone

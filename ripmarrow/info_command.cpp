@@ -1,6 +1,7 @@
 #include "ripmarrow/info_command.h"
 #include "ripmarrow/engine_errors.h"
 #include "client/engine_session.h"
+#include "client/drive_access.h"
 
 #include <cstdio>
 #include <iostream>
@@ -68,6 +69,8 @@ int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& er
     engine->get_driveName(&name);
     out << "  " << i << ". " << com::TakeUtf8(letter) << "  " << com::TakeUtf8(name) << "\n";
   }
+  // Drives the user may not open are not listed: say which and what to do.
+  out << client::driveAccessAdvice();
 
   int status = 0;
   // A --drive that names no drive shows the first one.

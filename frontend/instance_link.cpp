@@ -25,7 +25,7 @@ QString InstanceLink::serverName() {
 bool InstanceLink::handOver(const QString& drive, int timeoutMs) {
   QLocalSocket socket;
   socket.connectToServer(serverName());
-  if (!socket.waitForConnected(timeoutMs)) return false;
+  if (!socket.waitForConnected(1000)) return false;
   socket.write(kPrefix + drive.toUtf8().left(kLongestLine) + "\n");
   if (!socket.waitForBytesWritten(timeoutMs)) return false;
   // The running program answers once it has taken the line.
@@ -36,6 +36,10 @@ bool InstanceLink::listen() {
   // Only this user may connect.
   server_.setSocketOptions(QLocalServer::UserAccessOption);
   if (!server_.listen(serverName())) {
+    // Another program listens (one that started at the same moment): leave it.
+    QLocalSocket probe;
+    probe.connectToServer(serverName());
+    if (probe.waitForConnected(1000)) return false;
     // A socket file left by a program that crashed: nobody answers on it.
     QLocalServer::removeServer(serverName());
     if (!server_.listen(serverName())) return false;

@@ -18,11 +18,13 @@ class InstanceLink : public QObject {
   // The socket's name: quavern-<uid>-<hash of the home folder>.
   static QString serverName();
   // Hands `drive` (may be empty: just come forward) to the program running
-  // in this home; true when it took it within `timeoutMs`.
-  static bool handOver(const QString& drive, int timeoutMs = 3000);
+  // in this home; true when it took it within `timeoutMs` (a program that is
+  // still starting answers once its window stands).
+  static bool handOver(const QString& drive, int timeoutMs = 10000);
 
   // Listens for later starts, taking over a socket left by a program that
-  // ended without removing it. False when it cannot listen.
+  // ended without removing it. False when it cannot listen, or when another
+  // program of this home listens already.
   bool listen();
 
  signals:

@@ -59,7 +59,11 @@ int main(int argc, char** argv) {
   // A program already running in this home takes the drive and comes forward.
   if (quavern::InstanceLink::handOver(drive)) return 0;
   quavern::InstanceLink link;
-  if (!link.listen()) std::cerr << "quavern: later starts cannot hand their drive over to this one\n";
+  if (!link.listen()) {
+    // One started at the same moment and listens now: it takes the drive.
+    if (quavern::InstanceLink::handOver(drive)) return 0;
+    std::cerr << "quavern: later starts cannot hand their drive over to this one\n";
+  }
 
   CoInitialize(nullptr);
   int status = 0;

@@ -3,7 +3,7 @@
 // data folder (skin, help, pictures, the demo disc). Both are found from the
 // program's own file, as <prefix>/bin/<program> sees them:
 //
-//   <prefix>/lib/ripmarrow      <prefix>/share/ripmarrow
+//   <prefix>/lib/<multiarch>/ripmarrow      <prefix>/share/ripmarrow
 //
 // so an installed tree runs wherever it is copied. The build tree has the
 // same layout around its programs. Test programs, which sit deeper in the
@@ -18,7 +18,8 @@ namespace platform::home {
 std::filesystem::path programFolder();
 // The top of the tree the program runs from ($RIPMARROW_BUILD_DIR when set).
 std::filesystem::path installPrefix();
-// <prefix>/lib/ripmarrow.
+// <prefix>/lib/<multiarch>/ripmarrow (lib/ripmarrow where the system has
+// no multiarch folders).
 std::filesystem::path privateLibraryFolder();
 // <prefix>/share/ripmarrow.
 std::filesystem::path dataFolder();

@@ -33,13 +33,17 @@ bool InstanceLink::handOver(const QString& drive, int timeoutMs) {
 }
 
 bool InstanceLink::listen() {
-  // Only this user may connect.
-  server_.setSocketOptions(QLocalServer::UserAccessOption);
-  if (!server_.listen(serverName())) {
-    // Another program listens (one that started at the same moment): leave it.
+  // Another program listens (one that started at the same moment): leave it.
+  // (Listening would replace its socket: with access options, the socket is
+  // made elsewhere and renamed into place.)
+  {
     QLocalSocket probe;
     probe.connectToServer(serverName());
     if (probe.waitForConnected(1000)) return false;
+  }
+  // Only this user may connect.
+  server_.setSocketOptions(QLocalServer::UserAccessOption);
+  if (!server_.listen(serverName())) {
     // A socket file left by a program that crashed: nobody answers on it.
     QLocalServer::removeServer(serverName());
     if (!server_.listen(serverName())) return false;

@@ -8,7 +8,6 @@
 
 #include <iostream>
 
-#include "client/drive_access.h"
 #include "client/drive_request.h"
 #include "frontend/application_events.h"
 #include "frontend/data_folder.h"
@@ -86,10 +85,9 @@ int main(int argc, char** argv) {
     program.mainWindow().show();
     // Once the window stands: the drive asked for, then drives the user may
     // not open (which the engine leaves out of its list), said once.
-    QTimer::singleShot(0, &program.mainWindow(), [&program, &prompter, drive] {
+    QTimer::singleShot(0, &program.mainWindow(), [&program, drive] {
       if (!drive.isEmpty()) program.showDrive(drive.toStdString());
-      const std::string advice = client::driveAccessAdvice();
-      if (!advice.empty()) prompter.inform(&program.mainWindow(), advice);
+      program.sayRefusedDrives();
     });
     status = application.exec();
   }

@@ -1,6 +1,7 @@
 #include "frontend/quavern_program.h"
 
 #include "client/component_setup.h"
+#include "client/drive_access.h"
 #include "client/drive_request.h"
 #include "components/tonemeter2.h"
 #include "components/trackmill2.h"
@@ -76,6 +77,13 @@ void QuavernProgram::showDrive(const std::string& drive) {
   }
   seams_.settings->writeInt("cd", "cd rom", static_cast<int>(number - 1));
   disc_->chooseDrive(static_cast<int>(number - 1));
+}
+
+void QuavernProgram::sayRefusedDrives() {
+  if (refusedDrivesSaid_) return;
+  refusedDrivesSaid_ = true;
+  const std::string advice = client::driveAccessAdvice();
+  if (!advice.empty()) seams_.prompter->inform(main_, advice);
 }
 
 QuavernProgram::~QuavernProgram() {

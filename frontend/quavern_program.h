@@ -41,11 +41,16 @@ class QuavernProgram {
   // window only), as [cd] "cd rom" from then on. A drive the engine does not
   // have is said in a message.
   void showDrive(const std::string& drive);
+  // Says, the first time only, which CD devices exist but may not be opened
+  // (the engine leaves them out of its list), why, and what to do
+  // (client/drive_access.h).
+  void sayRefusedDrives();
   const Dialogs& dialogs() const;
 
  private:
   QuavernApplication& application_;
   Seams seams_;
+  bool refusedDrivesSaid_ = false;
   // Declared in the order they are made; the destructor takes the window
   // down first, then the controllers, then the engine.
   EngineLink engine_;

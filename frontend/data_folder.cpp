@@ -1,17 +1,13 @@
 #include "frontend/data_folder.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
+#include "platform/home/install_layout.h"
 
 namespace quavern {
 
 QString dataFolder() {
   const QString forced = qEnvironmentVariable("QUAVERN_DATA_DIR");
   if (!forced.isEmpty()) return forced;
-  const QString installed = QDir(QCoreApplication::applicationDirPath()).filePath("../share/ripmarrow");
-  if (QFileInfo(installed + "/skin").isDir()) return QDir::cleanPath(installed);
-  return QStringLiteral(QUAVERN_SOURCE_DATA_DIR);
+  return QString::fromStdString(platform::home::dataFolder().lexically_normal().string());
 }
 
 }  // namespace quavern

@@ -1,10 +1,8 @@
 #include "frontend/quavern_program.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-
-#include "components/registrar/component_registrar.h"
+#include "client/component_setup.h"
+#include "client/drive_access.h"
+#include "client/drive_request.h"
 #include "components/tonemeter2.h"
 #include "components/trackmill2.h"
 #include "frontend/application_events.h"
@@ -15,6 +13,7 @@
 #include "frontend/tfm_dir.h"
 #include "frontend/tfm_id3.h"
 #include "frontend/tfm_main.h"
+#include "frontend/settings/settings_store.h"
 #include "frontend/settings/tfm_set.h"
 #include "frontend/tfm_converter.h"
 
@@ -30,17 +29,12 @@ bool creatable(REFCLSID clsid) {
 }  // namespace
 
 bool ensureComponentsRegistered(std::ostream& log) {
-  if (creatable(CLSID_AudioCDRipper2) && creatable(CLSID_AudioInformation2)) return true;
-  const QString installed = QDir(QCoreApplication::applicationDirPath()).filePath("../lib/ripmarrow");
-  const ripmarrow::ComponentRegistrar registrar =
-      QFileInfo::exists(installed + "/libtrackmill2.so")
-          ? ripmarrow::ComponentRegistrar::installedIn(QDir::cleanPath(installed).toStdString())
-          : ripmarrow::ComponentRegistrar::builtComponents();
-  registrar.registerAll(log);
+  client::ensureComponentsRegistered(log);
   return creatable(CLSID_AudioCDRipper2) && creatable(CLSID_AudioInformation2);
 }
 
-QuavernProgram::QuavernProgram(QuavernApplication& application, Seams seams) : application_(application) {
+QuavernProgram::QuavernProgram(QuavernApplication& application, Seams seams)
+    : application_(application), seams_(seams) {
   main_ = new Tfm_main(seams, engine_, tags_);
   main_->setAttribute(Qt::WA_DeleteOnClose, false);
   disc_ = std::make_unique<DiscController>(engine_, *seams.settings, *seams.prompter, tags_, main_->discView());
@@ -59,6 +53,37 @@ QuavernProgram::QuavernProgram(QuavernApplication& application, Seams seams) : a
   main_->setDialogs(dialogs);
   application_.setHooks([window](QObject* target, QEvent* event) { return window->ApplicationEventsMessage(target, event); },
                         [window] { window->ApplicationEventsException(); });
+}
+
+void QuavernProgram::showDrive(const std::string& drive) {
+  if (main_->isMinimized()) main_->showNormal();
+  main_->raise();
+  main_->activateWindow();
+  if (drive.empty()) return;
+  client::DriveRequest request;
+  std::string error;
+  if (!client::parseDriveRequest(drive, request, error)) {
+    seams_.prompter->inform(main_, error);
+    return;
+  }
+  IAudioCDRipper2* engine = engine_.engine();
+  LONG count = 0;
+  if (engine != nullptr) engine->get_driveCount(&count);
+  const LONG number = count > 0 ? client::resolveDriveRequest(engine, request) : 0;
+  if (count > 0) engine->put_driveNum(disc_->driveIndex() + 1);  // the resolution moved it
+  if (number <= 0) {
+    seams_.prompter->inform(main_, "There is no drive " + drive + ".");
+    return;
+  }
+  seams_.settings->writeInt("cd", "cd rom", static_cast<int>(number - 1));
+  disc_->chooseDrive(static_cast<int>(number - 1));
+}
+
+void QuavernProgram::sayRefusedDrives() {
+  if (refusedDrivesSaid_) return;
+  refusedDrivesSaid_ = true;
+  const std::string advice = client::driveAccessAdvice();
+  if (!advice.empty()) seams_.prompter->inform(main_, advice);
 }
 
 QuavernProgram::~QuavernProgram() {

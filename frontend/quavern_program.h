@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <ostream>
+#include <string>
 
 #include "frontend/current_tags.h"
 #include "frontend/engine_link.h"
@@ -21,10 +22,10 @@ class RipBatch;
 class Tfm_main;
 struct Dialogs;
 
-// Registers the product's COM servers into $RIPMARROW_HOME when the engine
-// or the tag component cannot be created, with the registrar `ripmarrow
-// register` uses: the installed libraries beside the program, else those of
-// the build tree. True when both can be created afterwards.
+// Registers the product's COM servers of the tree the program runs from
+// into $RIPMARROW_HOME when the store does not name them yet (or names
+// another copy): client/component_setup.h. True when the engine and the tag
+// component can be created afterwards.
 bool ensureComponentsRegistered(std::ostream& log);
 
 class QuavernProgram {
@@ -35,10 +36,21 @@ class QuavernProgram {
   QuavernProgram& operator=(const QuavernProgram&) = delete;
 
   Tfm_main& mainWindow() const { return *main_; }
+  // Brings the window to the front on the drive `drive` names (a device,
+  // cdda:// URI, letter or number: client/drive_request.h; empty: the
+  // window only), as [cd] "cd rom" from then on. A drive the engine does not
+  // have is said in a message.
+  void showDrive(const std::string& drive);
+  // Says, the first time only, which CD devices exist but may not be opened
+  // (the engine leaves them out of its list), why, and what to do
+  // (client/drive_access.h).
+  void sayRefusedDrives();
   const Dialogs& dialogs() const;
 
  private:
   QuavernApplication& application_;
+  Seams seams_;
+  bool refusedDrivesSaid_ = false;
   // Declared in the order they are made; the destructor takes the window
   // down first, then the controllers, then the engine.
   EngineLink engine_;

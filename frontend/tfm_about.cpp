@@ -10,6 +10,7 @@
 
 #include "frontend/window_geometry.h"
 #include "platform/shell/desktop_opener.h"
+#include "platform/version/product_version.h"
 
 namespace quavern {
 
@@ -42,7 +43,7 @@ Tfm_about::Tfm_about(platform::DesktopOpener& opener, const QString& bannerPath,
     return l;
   };
   QLabel* name = label("lbl_product", "Ripmarrow", true);
-  QLabel* version = label("lbl_version", "Version:    1.12", false);
+  QLabel* version = label("lbl_version", QString("Version:    ") + platform::productVersion(), false);
   QLabel* maker = label("lbl_maker", "Made by Veltrosa Software for Linux desktops.", false);
   auto* line = new QFrame(this);
   line->setObjectName("bevel");

@@ -3,9 +3,12 @@
 #include <cctype>
 #include <cstdlib>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #include "components/registrar/component_registrar.h"
+#include "client/component_setup.h"
+#include "platform/version/product_version.h"
 #include "client/proof_recorder.h"
 #include "client/drive_offsets.h"
 #include "client/naming_template.h"
@@ -98,8 +101,8 @@ struct HelpOptions {
 CommandEntry registerCommand() {
   return command<RegisterOptions>({
       .name = "register",
-      .help = "register the built engine and components in $RIPMARROW_HOME (once per home)",
-      .run = [](const RegisterOptions&) { return ComponentRegistrar::builtComponents().registerAll(std::cout) ? 0 : 1; },
+      .help = "register the engine and components installed with the program in $RIPMARROW_HOME (every command does it when needed)",
+      .run = [](const RegisterOptions&) { return ComponentRegistrar::installed().registerAll(std::cout) ? 0 : 1; },
   });
 }
 
@@ -464,7 +467,7 @@ void printCommandHelp(const CommandEntry& command, std::ostream& out) {
 
 void printHelp(std::ostream& out) {
   out << "usage: ripmarrow " << driveSynopsis() << "COMMAND [OPTIONS] [ARGUMENTS]\n"
-         "       ripmarrow --help | help COMMAND | COMMAND --help\n\nCommands:\n";
+         "       ripmarrow --help | --version | help COMMAND | COMMAND --help\n\nCommands:\n";
   std::string readers;
   for (const CommandEntry& command : commandTable()) {
     std::string head = "  " + std::string(command.name);
@@ -496,7 +499,7 @@ std::string manSynopsis() {
     if (!command.arguments.empty()) text += roff(command.arguments) + "\n";
     text += ".br\n";
   }
-  return text + ".B ripmarrow\n\\fICOMMAND\\fR \\fB\\-\\-help\\fR\n.ad\n.hy\n";
+  return text + ".B ripmarrow\n\\fICOMMAND\\fR \\fB\\-\\-help\\fR\n.br\n.B ripmarrow \\-\\-version\n.ad\n.hy\n";
 }
 
 int dispatch(int argc, char** argv) {
@@ -510,6 +513,9 @@ int dispatch(int argc, char** argv) {
     const std::string_view word = words[i];
     if (word == "--help" || word == "-h") {
       wantHelp = true;
+    } else if (word == "--version" && command == nullptr) {
+      std::cout << "ripmarrow " << platform::productVersion() << "\n";
+      return 0;
     } else if (!word.empty() && word[0] == '-') {
       const OptionEntry* option = findAnyOption(word);
       if (option != nullptr && option->takesValue()) {
@@ -562,6 +568,12 @@ int dispatch(int argc, char** argv) {
       value = words[++i];
     }
     line.options.emplace_back(word, value);
+  }
+  // First use in a new home (or after the components moved): register them
+  // quietly; a failure is said, and the command goes on to say what fails.
+  if (command->name != "register" && command->name != "help") {
+    std::ostringstream registrar;
+    if (!client::ensureComponentsRegistered(registrar)) std::cerr << registrar.str();
   }
   return command->run(line);
 }

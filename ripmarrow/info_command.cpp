@@ -2,6 +2,7 @@
 #include "ripmarrow/engine_errors.h"
 #include "client/engine_session.h"
 #include "client/terminal_text.h"
+#include "client/drive_access.h"
 
 #include <cstdio>
 #include <iostream>
@@ -70,6 +71,8 @@ int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& er
     // The drive's identity is the drive's own text (INQUIRY).
     out << "  " << i << ". " << com::TakeUtf8(letter) << "  " << client::TerminalText(com::TakeUtf8(name)) << "\n";
   }
+  // Drives the user may not open are not listed: say which and what to do.
+  out << client::driveAccessAdvice();
 
   int status = 0;
   // A --drive that names no drive shows the first one.

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "client/drive_access.h"
 #include "client/engine_session.h"
 #include "client/file_names.h"
 #include "ripmarrow/command_table.h"
@@ -95,6 +96,7 @@ std::string RipCommand::reservePath(const std::string& folder, const std::string
 }
 
 int RipCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
+  err << client::driveAccessAdvice();
   auto sink = com::make<RipSink>();
   client::EngineSession session(sink->identity(), err);
   if (!session) return 1;

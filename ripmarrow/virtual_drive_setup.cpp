@@ -4,12 +4,12 @@
 #include <iostream>
 
 #include "platform/deviceio/vdrive_config.h"
+#include "platform/home/install_layout.h"
 #include "platform/profile/profile.h"
-#include "vdrive/demo_disc.h"
 
 namespace ripmarrow {
 
-std::string VirtualDriveSetup::demoImage() { return std::string(RIPMARROW_DEMO_DIR) + "/demo.cue"; }
+std::string VirtualDriveSetup::demoImage() { return (platform::home::dataFolder() / "demo" / "demo.cue").string(); }
 
 bool VirtualDriveSetup::putImage(const std::string& imagePath, char letter, std::string& error) {
   std::error_code ec;

@@ -22,7 +22,7 @@ class VirtualDriveSetup {
  public:
   static constexpr char kDefaultLetter = 'V';
 
-  // The demo disc made by the build.
+  // The demo disc installed with the program (made by the build).
   static std::string demoImage();
   // Writes [letter] image=<absolute path>. False when the image does not
   // exist or the file cannot be written.

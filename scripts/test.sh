@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every test: the optimised build, the same tests under AddressSanitizer
+# Runs every test: the optimised build, the Debian package made from it and
+# checked, the same tests under AddressSanitizer
 # and UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer,
 # and a short bounded run of each fuzzer.
 # Installs what is missing first. Exits non-zero when anything fails.
@@ -25,6 +26,14 @@ run() {  # run <config> [ctest args...]
   echo "=== $config: $((SECONDS - started)) s"
 }
 run release
+
+# The Debian package, from the release build: its validators, lintian, and
+# its tree run from a temporary folder (installed and purged when CI=true).
+echo "=== package"
+started=$SECONDS
+{ "$top/scripts/package.sh" && "$top/scripts/check-package.sh"; } || status=1
+echo "=== package: $((SECONDS - started)) s"
+
 run asan
 
 # ThreadSanitizer: only the programs whose code meets other threads (the COM

@@ -17,6 +17,8 @@ count=${2:-10}
 seconds=${3:-300}
 config=${4:-bench}
 dir="$top/build/$config"
+# The benchmark programs find the components and data of the build tree through it.
+export RIPMARROW_BUILD_DIR="$dir"
 if [ ! -f "$dir/build.ninja" ]; then "$top/scripts/build.sh" "$config" >/dev/null; fi
 cmake -DRIPMARROW_BENCH=ON "$dir" >/dev/null
 "$top/scripts/build.sh" "$config" converter_bench ripmarrow >/dev/null

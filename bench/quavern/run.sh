@@ -13,6 +13,8 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 rounds=${1:-5}
 config=${2:-bench}
 dir="$top/build/$config"
+# The benchmark programs find the components and data of the build tree through it.
+export RIPMARROW_BUILD_DIR="$dir"
 if [ ! -f "$dir/build.ninja" ]; then "$top/scripts/build.sh" "$config" >/dev/null; fi
 cmake -DRIPMARROW_BENCH=ON "$dir" >/dev/null
 "$top/scripts/build.sh" "$config" quavern_bench ripmarrow rm_demo_disc_files >/dev/null

@@ -5,26 +5,21 @@
 #include <filesystem>
 
 #include "platform/com/com.h"
+#include "platform/home/install_layout.h"
 
 namespace ripmarrow {
 
 ComponentRegistrar::ComponentRegistrar(std::vector<std::string> libraryPaths)
     : libraryPaths_(std::move(libraryPaths)) {}
 
-ComponentRegistrar ComponentRegistrar::builtComponents() {
-  std::vector<std::string> paths = {RIPMARROW_TRACKMILL2_PATH};
-#ifdef RIPMARROW_WAVESMITH2_PATH
-  paths.emplace_back(RIPMARROW_WAVESMITH2_PATH);
-#endif
-#ifdef RIPMARROW_TONEMETER2_PATH
-  paths.emplace_back(RIPMARROW_TONEMETER2_PATH);
-#endif
-  return ComponentRegistrar(std::move(paths));
+ComponentRegistrar ComponentRegistrar::installed() {
+  return installedIn(platform::home::privateLibraryFolder().lexically_normal().string());
 }
 
 ComponentRegistrar ComponentRegistrar::installedIn(const std::string& libraryFolder) {
-  return ComponentRegistrar({libraryFolder + "/libtrackmill2.so", libraryFolder + "/libwavesmith2.so",
-                             libraryFolder + "/libtonemeter2.so"});
+  std::vector<std::string> paths;
+  for (const std::string& name : libraryNames()) paths.push_back(libraryFolder + "/" + name);
+  return ComponentRegistrar(std::move(paths));
 }
 
 bool ComponentRegistrar::registerAll(std::ostream& out) const {

@@ -23,6 +23,7 @@
 #include "frontend/tfm_about.h"
 #include "frontend/tfm_dir.h"
 #include "frontend/window_geometry.h"
+#include "platform/version/product_version.h"
 #include "vdrive/demo_disc.h"
 
 using namespace quavern_testing;
@@ -172,7 +173,7 @@ class WindowsTest : public QObject {
     startOnDemoDisc();
     auto* about = program_->window().findChild<quavern::Tfm_about*>("Tfm_about");
     QCOMPARE(about->windowTitle(), QString("About"));
-    QCOMPARE(about->findChild<QLabel*>("lbl_version")->text(), QString("Version:    1.12"));
+    QCOMPARE(about->findChild<QLabel*>("lbl_version")->text(), QString("Version:    ") + platform::productVersion());
     QCOMPARE(about->findChild<QPushButton*>("btn_contact")->text(), QString("Contact us "));
     QTest::mouseClick(about->findChild<QPushButton*>("btn_contact"), Qt::LeftButton);
     QCOMPARE(program_->opener.opened.size(), size_t(1));

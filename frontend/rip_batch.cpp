@@ -43,6 +43,24 @@ std::optional<client::HttpServer> accurateRipServer(const std::string& text) {
   return server;
 }
 
+// The verification in the window's few words: "accurate (AccurateRip,
+// confidence 12)", "not in the AccurateRip database", ...
+std::string QuietVerification(proof::LookupStatus status, const std::vector<std::string>& outcome) {
+  switch (status) {
+    case proof::LookupStatus::kNotAsked: return "AccurateRip not asked";
+    case proof::LookupStatus::kNotInDatabase: return "not in the AccurateRip database";
+    case proof::LookupStatus::kNoAnswer: return "AccurateRip could not be reached";
+    case proof::LookupStatus::kBadAnswer: return "AccurateRip's answer could not be read";
+    case proof::LookupStatus::kFound: break;
+  }
+  // "All 3 tracks accurately ripped (AccurateRip, confidence 12)."
+  const std::string& line = outcome.empty() ? std::string() : outcome.front();
+  const size_t open = line.find("(AccurateRip");
+  const size_t close = line.rfind(')');
+  if (open == std::string::npos || close == std::string::npos || close < open) return "accurate";
+  return "accurate " + line.substr(open, close - open + 1);
+}
+
 }  // namespace
 
 std::string ripFileName(const std::string& title, const std::string& extension) {
@@ -106,6 +124,8 @@ void RipBatch::StartRip() {
   failures_.clear();
   filesWritten_ = 0;
   logPath_.clear();
+  foundWrong_ = false;
+  quietOutcome_.clear();
 
   // The output folder, created when missing; a failure shows on the tracks.
   outputFolder_ = settings_.readText("basic", "output directory", defaults::musicFolder());
@@ -409,6 +429,12 @@ std::vector<std::string> RipBatch::writeLog(const proof::AccurateRipLookup& look
   if (proof_ && std::filesystem::is_directory(folder, ec)) {
     proof_->judge(lookup);
     outcome = client::VerificationOutcome(proof_->log(), lookup);
+    foundWrong_ = false;
+    for (const client::RipLogTrack& track : proof_->log().tracks) {
+      if (track.ripped && (track.unconfirmedFrames > 0 || track.verdict.kind == proof::VerdictKind::kNotAccurate))
+        foundWrong_ = true;
+    }
+    quietOutcome_ = QuietVerification(lookup.status, outcome);
     std::string why;
     logPath_ = proof_->writeLog(folder, why);
     outcome.push_back(logPath_.empty() ? "The rip log could not be written: " + why + "." : "Rip log: " + logPath_);
@@ -430,8 +456,20 @@ void RipBatch::abandon() {
     return;
   }
   if (!disc_.ripping()) return;
-  if (IAudioCDRipper2* engine = engine_.engine()) engine->StopRip();
+  const bool inTrack = phase_ == Phase::kRipping || phase_ == Phase::kCalling;
+  if (IAudioCDRipper2* engine = engine_.engine()) {
+    inStopCall_ = true;
+    engine->StopRip();
+    inStopCall_ = false;
+  }
   phase_ = Phase::kIdle;
+  // The tracks done so far keep their proof: the log is written at once,
+  // the track under way marked stopped, and AccurateRip is not asked (the
+  // window does not wait for the network on its way out).
+  if (proof_ && (!proof_->empty() || inTrack)) {
+    if (inTrack) proof_->addTrack(ripCursor_ + 1, "", false, "stopped: the window was closed during the rip");
+    writeLog(client::NotAsked());
+  }
   proof_.reset();
   disc_.setRipping(false);
 }
@@ -457,7 +495,21 @@ void RipBatch::completeBatch(bool normal, const std::vector<std::string>& verifi
     if (!text.empty()) text += "\n\n";
     for (size_t i = 0; i < verification.size(); ++i) text += (i == 0 ? "" : "\n") + verification[i];
   }
-  if (!failures_.empty() || verified) prompter_.inform(nullptr, text);
+  (void)verified;
+  if (!failures_.empty() || foundWrong_) {
+    // Something needs the user's eye: a track failed, kept unconfirmed
+    // frames, or is not what the database knows.
+    prompter_.inform(nullptr, text);
+  } else if (filesWritten_ > 0) {
+    // All went well (or the database could not say): the window tells it,
+    // with nothing to click away after every disc.
+    std::string quiet = filesWritten_ == 1 ? "1 track ripped" : std::to_string(filesWritten_) + " tracks ripped";
+    if (!quietOutcome_.empty()) quiet += " \u00b7 " + quietOutcome_;
+    if (!logPath_.empty()) quiet += " \u00b7 log";
+    std::string detail;
+    for (size_t i = 0; i < verification.size(); ++i) detail += (i == 0 ? "" : "\n") + verification[i];
+    view_.showOutcome(quiet, detail);
+  }
   if (filesWritten_ > 0) {
     std::string folder = outputFolder_;
     if (folder.size() > 1) folder.pop_back();

@@ -65,6 +65,13 @@ class RipBatchView {
   virtual void setProgressCaption(Caption caption) = 0;
   // The format box's index: 0 MP3, 1 WAV, 2 WMA, 3 OGG, 4 FLAC.
   virtual int outputFormat() const = 0;
+  // The outcome of a batch in which nothing went wrong, shown in the
+  // window rather than in a box: "4 tracks ripped · accurate (AccurateRip,
+  // confidence 12) · log". `detail` adds the log's path for the tool tip.
+  virtual void showOutcome(const std::string& text, const std::string& detail) {
+    (void)text;
+    (void)detail;
+  }
 };
 
 namespace texts {
@@ -175,6 +182,11 @@ class RipBatch {
   std::unique_ptr<QTimer> lookupPoll_;
   bool endNormal_ = true;
   std::string logPath_;
+  // What the last log said, for the batch's end: some track was found not
+  // accurate or kept frames no read confirmed (a box tells it), and the
+  // outcome in the window's few words otherwise.
+  bool foundWrong_ = false;
+  std::string quietOutcome_;
 };
 
 }  // namespace quavern

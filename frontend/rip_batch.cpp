@@ -141,6 +141,12 @@ void RipBatch::StartRip() {
   }
   ripCursor_ = 0;
   view_.setProgressCaption(RipBatchView::Caption::kPercent);
+  started_ = 0;
+  rowMs_.assign(static_cast<size_t>(view_.trackRowCount()), 0);
+  for (int row = 0; row < view_.trackRowCount(); ++row) {
+    engine->put_trackNum(row + 1);
+    rowMs_[static_cast<size_t>(row)] = engine_.getLong(&IAudioCDRipper2::get_trackDuration);
+  }
 
   const int grabMode = settings_.readInt("cd", "grab mode", 1);
   const int retries = settings_.readInt("cd", "error retry", 5);
@@ -251,6 +257,19 @@ bool RipBatch::startCall(const std::string& path) {
   IAudioCDRipper2* engine = engine_.engine();
   engine->put_trackNum(ripCursor_ + 1);
   if (proof_) proof_->putReadOffset();
+  {
+    long laterMs = 0;
+    int later = 0;
+    for (int row = ripCursor_ + 1; row < view_.trackRowCount(); ++row) {
+      if (!view_.rowTicked(row)) continue;
+      ++later;
+      if (static_cast<size_t>(row) < rowMs_.size()) laterMs += rowMs_[static_cast<size_t>(row)];
+    }
+    ++started_;
+    const long trackMs = static_cast<size_t>(ripCursor_) < rowMs_.size() ? rowMs_[static_cast<size_t>(ripCursor_)] : 0;
+    clock_.startTrack(started_, started_ + later, trackMs, laterMs);
+    view_.setProgressText(clock_.at(0));
+  }
   callErrors_.clear();
   trackErrors_.clear();
   BSTR file = com::NewBstr(path);
@@ -285,7 +304,10 @@ void RipBatch::AudioCDRipperRipProgress(LONG percent) {
   }
   if (phase_ != Phase::kRipping) return;
   if (percent < 100) {
-    if (!disc_.ripStopPending()) view_.setRipProgress(static_cast<int>(percent));
+    if (!disc_.ripStopPending()) {
+      view_.setRipProgress(static_cast<int>(percent));
+      view_.setProgressText(clock_.at(static_cast<int>(percent)));
+    }
     return;
   }
   finishTrack();

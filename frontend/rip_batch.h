@@ -32,6 +32,7 @@
 
 #include "client/proof_recorder.h"
 #include "frontend/engine_link.h"
+#include "frontend/rip_progress.h"
 
 class QTimer;
 
@@ -72,6 +73,9 @@ class RipBatchView {
     (void)text;
     (void)detail;
   }
+  // While a track rips: the progress in words ("Track 2 of 5 · 43% ·
+  // 12.4x · 0:21 left · batch 3:10 left"), for the bar and screen readers.
+  virtual void setProgressText(const std::string& text) { (void)text; }
 };
 
 namespace texts {
@@ -186,6 +190,11 @@ class RipBatch {
   // accurate or kept frames no read confirmed (a box tells it), and the
   // outcome in the window's few words otherwise.
   bool foundWrong_ = false;
+  // The speed and time left of the batch: each row's audio (read at the
+  // batch's start) and the tracks started so far.
+  std::vector<long> rowMs_;
+  int started_ = 0;
+  RipProgressClock clock_;
   std::string quietOutcome_;
 };
 

@@ -385,6 +385,7 @@ void Tfm_main::setRipProgress(int percent) { pb_->setValue(percent); }
 
 void Tfm_main::setProgressCaption(Caption caption) {
   pb_->setToolTip(QString());
+  pb_->setAccessibleName("Rip progress");
   pb_->setTextVisible(caption != Caption::kNone);
   pb_->setFormat(caption == Caption::kStopping    ? QStringLiteral("Stopping...")
                  : caption == Caption::kVerifying ? QStringLiteral("Checking AccurateRip...")
@@ -395,6 +396,16 @@ void Tfm_main::setProgressCaption(Caption caption) {
 }
 
 int Tfm_main::outputFormat() const { return cb_format_->currentIndex(); }
+
+void Tfm_main::setProgressText(const std::string& text) {
+  // Only while the bar shows the percentage: a stop's or a look-up's
+  // caption stays.
+  if (pb_->format() != QStringLiteral("%p%") && !pb_->format().startsWith("Track ")) return;
+  const QString caption = QString::fromStdString(text);
+  pb_->setFormat(caption);
+  pb_->setAccessibleName("Rip progress: " + caption);
+  pb_->setAccessibleDescription(caption);
+}
 
 void Tfm_main::showOutcome(const std::string& text, const std::string& detail) {
   const QString caption = QString::fromStdString(text);

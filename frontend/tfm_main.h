@@ -145,6 +145,7 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView, pub
   void setProgressCaption(Caption caption) override;
   int outputFormat() const override;
   void showOutcome(const std::string& text, const std::string& detail) override;
+  void setProgressText(const std::string& text) override;
 
   Seams seams_;
   Dialogs dialogs_;

@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTimer>
 #include <QTreeView>
@@ -383,6 +384,28 @@ class EverydayUseTest : public QObject {
     QTest::mouseClick(stop, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!ripping(), 20000);
     QVERIFY(!stop->isEnabled());
+  }
+
+  // While a batch rips, the bar says which track of how many, how far, how
+  // fast the drive reads and the time left, and screen readers hear it.
+  void theProgressSaysTrackSpeedAndTimeLeft() {
+    start("disc seed=8\ntrack kind=music length=40s title=\"Morning\"\ntrack kind=music length=30s\n"
+          "track kind=music length=30s\n",
+          "drive speed=2\n[accuraterip]\nserver=none\n");
+    window().RipCD1Click();
+    const QRegularExpression shape(
+        "^Track 1 of 3 · (\\d+)% · (\\d+\\.\\d)x · 0:0\\d left · batch 0:\\d\\d left$");
+    QTRY_VERIFY2_WITH_TIMEOUT(shape.match(pb()->format()).hasMatch() && pb()->value() >= 30, qPrintable(pb()->format()),
+                              10000);
+    const QRegularExpressionMatch match = shape.match(pb()->format());
+    const double speed = match.captured(2).toDouble();
+    QVERIFY2(speed > 0.5, qPrintable(pb()->format()));
+    QCOMPARE(pb()->accessibleDescription(), pb()->format());
+    QVERIFY(pb()->accessibleName().contains(pb()->format()));
+    saveScreenshot(&window(), "main_window_ripping_speed");
+    QTRY_VERIFY_WITH_TIMEOUT(pb()->format().startsWith("Track 2 of 3"), 10000);
+    window().StopRippingClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!ripping(), 20000);
   }
 
   // A batch in which every track was ripped and nothing was found wrong

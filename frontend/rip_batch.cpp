@@ -142,11 +142,6 @@ void RipBatch::StartRip() {
   ripCursor_ = 0;
   view_.setProgressCaption(RipBatchView::Caption::kPercent);
   started_ = 0;
-  rowMs_.assign(static_cast<size_t>(view_.trackRowCount()), 0);
-  for (int row = 0; row < view_.trackRowCount(); ++row) {
-    engine->put_trackNum(row + 1);
-    rowMs_[static_cast<size_t>(row)] = engine_.getLong(&IAudioCDRipper2::get_trackDuration);
-  }
 
   const int grabMode = settings_.readInt("cd", "grab mode", 1);
   const int retries = settings_.readInt("cd", "error retry", 5);
@@ -164,10 +159,19 @@ void RipBatch::StartRip() {
   run.retries = retries;
   run.onErrorAction = errorAction;
   run.speed = speed;
+  // Test and copy: each track is read twice, a test read first (into a
+  // file of its own, removed again), and the two reads' CRCs must agree.
+  testAndCopy_ = settings_.readBool("cd", "test and copy", false);
+  run.testAndCopy = testAndCopy_;
   serverText_ = accurateRipServerText(settings_);
   run.accurateRipServer = serverText_;
   proof_.emplace(engine, std::string("quavern ") + QUAVERN_VERSION);
   proof_->begin(engine_.getLong(&IAudioCDRipper2::get_trackCount), std::nullopt, run);
+  // Each row's audio from the disc's layout, for the time left.
+  rowMs_.assign(static_cast<size_t>(view_.trackRowCount()), 0);
+  for (size_t row = 0; row < rowMs_.size(); ++row) {
+    rowMs_[row] = static_cast<long>(proof_->log().layout.audioTrackFrames(row)) * 1000 / 75;
+  }
   RipNextTrack();
 }
 
@@ -238,7 +242,10 @@ void RipBatch::RipNextTrack() {
     view_.setRipProgress(0);
     view_.setRowStatus(ripCursor_, texts::kStatusConverting);
     view_.showRipRow(ripCursor_);
-    if (startCall(outputPath_)) return;  // the engine reports the rest
+    testing_ = testAndCopy_;
+    testCrc_.reset();
+    if (startCall(testing_ ? testReadPath() : outputPath_)) return;  // the engine reports the rest
+    testing_ = false;
 
     // Refused before it started: no progress follows.
     failures_.push_back({ripCursor_, title, ripFailureText(callErrors_.front())});
@@ -265,16 +272,16 @@ bool RipBatch::startCall(const std::string& path) {
       ++later;
       if (static_cast<size_t>(row) < rowMs_.size()) laterMs += rowMs_[static_cast<size_t>(row)];
     }
-    ++started_;
+    if (testing_ || !testAndCopy_) ++started_;  // a track's copy after its test read is the same track
     const long trackMs = static_cast<size_t>(ripCursor_) < rowMs_.size() ? rowMs_[static_cast<size_t>(ripCursor_)] : 0;
     clock_.startTrack(started_, started_ + later, trackMs, laterMs);
-    view_.setProgressText(clock_.at(0));
+    view_.setProgressText(progressText(0));
   }
   callErrors_.clear();
   trackErrors_.clear();
   BSTR file = com::NewBstr(path);
   phase_ = Phase::kCalling;
-  switch (format_) {
+  switch (testing_ ? static_cast<int>(kWav) : format_) {
     case kWav: engine->RipTrackToWav(file); break;
     case kWma: engine->RipTrackToWMA(file); break;
     case kOgg: engine->RipTrackToOGG(file); break;
@@ -306,15 +313,58 @@ void RipBatch::AudioCDRipperRipProgress(LONG percent) {
   if (percent < 100) {
     if (!disc_.ripStopPending()) {
       view_.setRipProgress(static_cast<int>(percent));
-      view_.setProgressText(clock_.at(static_cast<int>(percent)));
+      view_.setProgressText(progressText(static_cast<int>(percent)));
     }
     return;
   }
   finishTrack();
 }
 
+std::string RipBatch::progressText(int percent) const {
+  const std::string text = clock_.at(percent);
+  if (!testAndCopy_) return text;
+  // "Track 2 of 5 · test read · 43% · …"
+  const size_t first = text.find(" \u00b7 ");
+  return text.substr(0, first) + (testing_ ? " \u00b7 test read" : " \u00b7 copy") + text.substr(first);
+}
+
+std::string RipBatch::testReadPath() const { return outputFolder_ + ".quavern-test-read.wav"; }
+
+// The test read's RipProgress(100): its CRC kept, its file removed, and the
+// copy started.
+void RipBatch::finishTestRead() {
+  phase_ = Phase::kBetween;
+  testing_ = false;
+  if (trackErrors_.empty() && proof_) testCrc_ = proof_->lastCopyCrc();
+  std::error_code ec;
+  std::filesystem::remove(testReadPath(), ec);
+  if (disc_.ripStopPending()) {
+    if (proof_) proof_->addTrack(ripCursor_ + 1, "", false, "the batch was stopped");
+    view_.setRowStatus(ripCursor_, texts::kStatusFailed);
+    endBatch(true);
+    return;
+  }
+  view_.setRipProgress(0);
+  if (startCall(outputPath_)) return;
+  // The copy was refused: the track fails, the batch goes on.
+  failures_.push_back({ripCursor_, view_.rowTitle(ripCursor_), ripFailureText(callErrors_.front())});
+  if (proof_) proof_->addTrack(ripCursor_ + 1, "", false, failures_.back().reason);
+  view_.setRowStatus(ripCursor_, texts::kStatusFailed);
+  const int next = nextTickedRow(ripCursor_ + 1);
+  if (next < 0) {
+    endBatch(true);
+    return;
+  }
+  ripCursor_ = next;
+  RipNextTrack();
+}
+
 // The track's RipProgress(100): its file is closed.
 void RipBatch::finishTrack() {
+  if (testing_) {
+    finishTestRead();
+    return;
+  }
   phase_ = Phase::kBetween;
   const bool failed = !trackErrors_.empty();
   if (failed) {
@@ -324,14 +374,22 @@ void RipBatch::finishTrack() {
     view_.setRowStatus(ripCursor_, texts::kStatusFinish);
   }
   std::error_code ec;
-  const bool written = !failed && std::filesystem::exists(outputPath_, ec);
+  bool written = !failed && std::filesystem::exists(outputPath_, ec);
   if (proof_) {
     // Read before the tag component touches anything: the report is the rip's.
     const std::string why = failed ? failures_.back().reason
                             : disc_.ripStopPending() ? std::string("the batch was stopped")
                             : !written ? std::string("no file was written")
                                        : std::string();
-    proof_->addTrack(ripCursor_ + 1, written ? outputPath_ : std::string(), why.empty(), why);
+    proof_->addTrack(ripCursor_ + 1, written ? outputPath_ : std::string(), why.empty(), why, testAndCopy_, testCrc_);
+    const client::RipLogTrack& logged = proof_->log().tracks.back();
+    if (why.empty() && !logged.ripped) {
+      // Test and copy disagree (or the test read failed): the track failed,
+      // its file is left as read, untagged.
+      failures_.push_back({ripCursor_, view_.rowTitle(ripCursor_), logged.failure});
+      view_.setRowStatus(ripCursor_, texts::kStatusFailed);
+      written = false;
+    }
   }
   if (written) {
     ++filesWritten_;
@@ -479,12 +537,18 @@ void RipBatch::abandon() {
   }
   if (!disc_.ripping()) return;
   const bool inTrack = phase_ == Phase::kRipping || phase_ == Phase::kCalling;
+  const bool inTestRead = testing_;
   if (IAudioCDRipper2* engine = engine_.engine()) {
     inStopCall_ = true;
     engine->StopRip();
     inStopCall_ = false;
   }
   phase_ = Phase::kIdle;
+  testing_ = false;
+  if (inTestRead) {
+    std::error_code ec;
+    std::filesystem::remove(testReadPath(), ec);
+  }
   // The tracks done so far keep their proof: the log is written at once,
   // the track under way marked stopped, and AccurateRip is not asked (the
   // window does not wait for the network on its way out).

@@ -132,6 +132,9 @@ class RipBatch {
   void RipNextTrack();
   bool startCall(const std::string& path);
   void finishTrack();
+  void finishTestRead();
+  std::string testReadPath() const;
+  std::string progressText(int percent) const;
   bool TagRippedFile();
   int nextTickedRow(int from) const;
   // The last track is done: the disc is looked up (on a worker thread) and
@@ -190,6 +193,11 @@ class RipBatch {
   // accurate or kept frames no read confirmed (a box tells it), and the
   // outcome in the window's few words otherwise.
   bool foundWrong_ = false;
+  // [cd] "test and copy" as the batch read it; the current track's test
+  // read is under way, and its CRC once done.
+  bool testAndCopy_ = false;
+  bool testing_ = false;
+  std::optional<uint32_t> testCrc_;
   // The speed and time left of the batch: each row's audio (read at the
   // batch's start) and the tracks started so far.
   std::vector<long> rowMs_;

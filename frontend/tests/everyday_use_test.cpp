@@ -7,7 +7,9 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QTabWidget>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileSystemModel>
@@ -31,6 +33,7 @@
 #include "components/wavesmith2.h"
 #include "frontend/skin/skin_face.h"
 #include "frontend/tests/quavern_test_support.h"
+#include "frontend/settings/tfm_set.h"
 #include "frontend/tfm_converter.h"
 #include "frontend/tfm_dir.h"
 #include "frontend/tfm_id3.h"
@@ -111,9 +114,9 @@ class EverydayUseTest : public QObject {
 
   // The program on a drive with `disc` and quavern.ini holding `ini`.
   void start(const std::string& disc = kThreeTracks, const std::string& ini = "[accuraterip]\nserver=none\n",
-             const std::function<void(quavern::Seams&)>& seams = {}) {
+             const std::function<void(quavern::Seams&)>& seams = {}, const std::string& drive = "") {
     home_->write("test.disc", disc);
-    home_->write("vdrives.ini", "[E]\nimage=test.disc\n");
+    home_->write("vdrives.ini", "[E]\nimage=test.disc\n" + drive);
     out_ = home_->path() + "/out";
     home_->write("quavern.ini", "[basic]\noutput directory=" + out_ + "\nformat=1\n[cd]\ngrab mode=0\n" + ini);
     QVERIFY(quavern::ensureComponentsRegistered(std::cerr));
@@ -346,7 +349,7 @@ class EverydayUseTest : public QObject {
     client::testing::AccurateRipTestServer silent;
     silent.setBehaviour(client::testing::AccurateRipTestServer::Behaviour::kNeverAnswer);
     start(kThreeTracks,
-          "drive speed=1\n[accuraterip]\nserver=127.0.0.1:" + std::to_string(silent.port()) + "\n");
+          "drive speed=1\n[accuraterip]\nserver=127.0.0.1:" + std::to_string(silent.port()) + "\n", {}, "speed=2\n");
     window().RipCD1Click();
     QTRY_VERIFY_WITH_TIMEOUT(lv()->item(0, 4)->text() == "Finish" && lv()->item(1, 4)->text() == "Converting", 20000);
     QElapsedTimer clock;
@@ -369,7 +372,7 @@ class EverydayUseTest : public QObject {
   // The face's Stop Rip (and the playback commands with nothing to act on)
   // are disabled while they cannot be used, to the eye and to screen readers.
   void disabledFaceCommandsLookAndSayDisabled() {
-    start(kThreeTracks, "drive speed=2\n[accuraterip]\nserver=none\n");
+    start(kThreeTracks, "drive speed=2\n[accuraterip]\nserver=none\n", {}, "speed=2\n");
     QAbstractButton* stop = face()->commandButton("Stop");
     QVERIFY(!stop->isEnabled());
     QVERIFY(QAccessible::queryAccessibleInterface(stop)->state().disabled);
@@ -386,12 +389,83 @@ class EverydayUseTest : public QObject {
     QVERIFY(!stop->isEnabled());
   }
 
+  // Test and copy: both reads' CRCs in the log, equal on a good drive; on a
+  // drive whose reads wander they differ and the track fails, as
+  // `ripmarrow rip --verify` fails it.
+  void testAndCopyComparesBothReads() {
+    start(kThreeTracks, "test and copy=1\n[accuraterip]\nserver=none\n");
+    window().RipCD1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!ripping(), 30000);
+    QCOMPARE(program_->prompter.messages, std::vector<std::string>{});
+    auto log = readLog("ripmarrow.log");
+    QVERIFY(log && log->tracks.size() == 3);
+    for (const client::RipLogTrack& track : log->tracks) {
+      QVERIFY(track.ripped && track.testCrc);
+      QCOMPARE(*track.testCrc, track.copyCrc);
+    }
+    QVERIFY(std::find(log->settings.begin(), log->settings.end(),
+                      std::pair<std::string, std::string>("test and copy", "yes")) != log->settings.end());
+    QVERIFY(!std::filesystem::exists(out_ + "/.quavern-test-read.wav"));
+  }
+  void testAndCopyFailsATrackWhoseReadsDiffer() {
+    start(kThreeTracks, "test and copy=1\n[accuraterip]\nserver=none\n", {}, "jitter=588\nseed=3\n");
+    window().RipCD1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!ripping(), 30000);
+    const auto log = readLog("ripmarrow.log");
+    QVERIFY(log && log->tracks.size() == 3);
+    QCOMPARE(program_->prompter.messages.size(), size_t(1));
+    QVERIFY2(program_->prompter.messages.front().find("differs from the copy's") != std::string::npos,
+             program_->prompter.messages.front().c_str());
+    for (int row = 0; row < 3; ++row) {
+      const client::RipLogTrack& track = log->tracks[static_cast<size_t>(row)];
+      QVERIFY(track.testCrc);
+      QCOMPARE(lv()->item(row, 4)->text(), QString(track.ripped ? "Finish" : "Failed"));
+      QCOMPARE(track.ripped, *track.testCrc == track.copyCrc);
+    }
+  }
+
+  // The Settings dialog: test and copy on the CD Setting page, the
+  // AccurateRip server on the Online page; a server that is none of
+  // HOST, HOST:PORT or none is refused with a message.
+  void theSettingsOfferTestAndCopyAndTheAccurateRipServer() {
+    start();
+    auto* settings = window().findChild<quavern::Tfm_set*>("Tfm_set");
+    QTimer::singleShot(0, settings, [&] {
+      const CloseOnExit closer{settings};
+      QVERIFY(QTest::qWaitForWindowExposed(settings));
+      auto* pages = settings->findChild<QTabWidget*>("pc");
+      auto* testAndCopy = settings->findChild<QCheckBox*>("cb_test_copy");
+      auto* server = settings->findChild<QLineEdit*>("edt_accuraterip");
+      QCOMPARE(server->text(), QString("none"));
+      pages->setCurrentIndex(1);
+      QTest::mouseClick(testAndCopy, Qt::LeftButton);
+      QVERIFY(testAndCopy->isChecked());
+      saveScreenshot(settings, "settings_cd_setting");
+      pages->setCurrentIndex(pages->count() - 1);
+      QCOMPARE(pages->tabText(pages->currentIndex()), QString("Online"));
+      server->selectAll();
+      QTest::keyClicks(server, "not a server:x");
+      QTest::mouseClick(settings->findChild<QPushButton*>("btn_ok"), Qt::LeftButton);
+      QCOMPARE(program_->prompter.messages.size(), size_t(1));
+      QVERIFY(settings->isVisible());
+      QVERIFY(server->hasFocus());
+      server->selectAll();
+      QTest::keyClicks(server, "127.0.0.1:8080");
+      saveScreenshot(settings, "settings_online");
+      QTest::mouseClick(settings->findChild<QPushButton*>("btn_ok"), Qt::LeftButton);
+    });
+    window().Option1Click();
+    QCOMPARE(program_->settings.readText("accuraterip", "server", ""), std::string("127.0.0.1:8080"));
+    QVERIFY(program_->settings.readBool("cd", "test and copy", false));
+    QVERIFY(program_->prompter.messages.front().find("The AccurateRip server must be") == 0);
+  }
+
   // While a batch rips, the bar says which track of how many, how far, how
   // fast the drive reads and the time left, and screen readers hear it.
   void theProgressSaysTrackSpeedAndTimeLeft() {
     start("disc seed=8\ntrack kind=music length=40s title=\"Morning\"\ntrack kind=music length=30s\n"
           "track kind=music length=30s\n",
-          "drive speed=2\n[accuraterip]\nserver=none\n");
+          "drive speed=16\n[accuraterip]\nserver=none\n", {}, "speed=16\n");
     window().RipCD1Click();
     const QRegularExpression shape(
         "^Track 1 of 3 · (\\d+)% · (\\d+\\.\\d)x · 0:0\\d left · batch 0:\\d\\d left$");

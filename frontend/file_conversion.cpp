@@ -97,6 +97,13 @@ FileConversion::~FileConversion() {
 
 bool FileConversion::available() const { return reader_ && writer_ && mp3_ && information_; }
 
+std::string FileConversion::missingComponents() const {
+  std::string missing;
+  if (!reader_ || !writer_ || !mp3_) missing = "the codec component (Wavesmith2)";
+  if (!information_) missing += std::string(missing.empty() ? "" : " and ") + "the tag component (Tonemeter2)";
+  return missing;
+}
+
 void FileConversion::newReader() {
   closeIfOpen(reader_.get());
   reader_.reset();
@@ -134,8 +141,14 @@ std::optional<AddedFile> FileConversion::probe(const std::string& path) {
 
 void FileConversion::scanFolder(const std::string& folder, bool subfolders,
                                 const std::function<void(const AddedFile&)>& add, const std::function<void()>& pump) {
+  if (depth_++ == 0) scanStopped_ = false;
+  struct Leave {
+    int& depth;
+    ~Leave() { --depth; }
+  } leave{depth_};
   pump();
   pump();
+  if (scanStopped_) return;
   std::string base = folder;
   if (base.empty() || base.back() != '/') base += '/';
   std::vector<fs::directory_entry> entries;
@@ -146,9 +159,12 @@ void FileConversion::scanFolder(const std::string& folder, bool subfolders,
   for (const fs::directory_entry& entry : entries) {
     const std::string name = entry.path().filename().string();
     if (name.empty() || name.front() == '.') continue;
+    if (scanStopped_) return;
     std::error_code typeError;
     if (entry.is_directory(typeError)) {
-      if (subfolders) scanFolder(base + name, true, add, pump);
+      // A link to a folder is not followed: a link to its own folder, or to
+      // one above, would list the same files again and again without end.
+      if (subfolders && !entry.is_symlink(typeError)) scanFolder(base + name, true, add, pump);
       continue;
     }
     if (!isConvertibleExtension(name)) continue;
@@ -159,6 +175,8 @@ void FileConversion::scanFolder(const std::string& folder, bool subfolders,
     }
   }
 }
+
+void FileConversion::stopScan() { scanStopped_ = true; }
 
 // The run ---------------------------------------------------------------------
 

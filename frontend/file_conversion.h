@@ -50,6 +50,8 @@ inline constexpr const char* kOntoItself =
     " would be converted onto itself; it was left as it is. Choose another output folder or format.";
 inline constexpr const char* kCannotRead = " could not be read as audio; it was skipped.";
 inline constexpr const char* kStatusUnconvertedFromFolder = "unconverted";
+inline constexpr const char* kConverterUnavailable =
+    "The converter cannot read or write audio files: %s could not be loaded. Reinstall Ripmarrow to convert files.";
 }  // namespace texts
 
 // h:mm:ss as three "%.2d" fields: 01:02:05.
@@ -79,6 +81,9 @@ class FileConversion {
 
   // False when the codec or tag component cannot be created.
   bool available() const;
+  // What is missing, in words ("the codec component (Wavesmith2)"); "" when
+  // nothing is.
+  std::string missingComponents() const;
 
   // Checks one file for the list: a message and nothing when it is gone
   // or holds no audio (a reader that failed is replaced).
@@ -86,8 +91,11 @@ class FileConversion {
   // Every convertible file of `folder` (of its sub-folders too, at every
   // level, when `subfolders`), by name, each probed; `pump` runs between
   // entries so that the window stays responsive.
+  // Links to folders are not followed. stopScan() (from `pump`, the Stop
+  // command or the window's close) ends the scan at the next entry.
   void scanFolder(const std::string& folder, bool subfolders, const std::function<void(const AddedFile&)>& add,
                   const std::function<void()>& pump);
+  void stopScan();
 
   // Starts a run in `format`: false (with the format's message) when the
   // settings ask for a combination that cannot be written.
@@ -128,6 +136,9 @@ class FileConversion {
   com::ComPtr<IAudioFile2LameEnc> mp3_;
   com::ComPtr<IAudioInformation2> information_;
 
+  // The folder scan: how deep it is, and whether it was asked to stop.
+  int depth_ = 0;
+  bool scanStopped_ = false;
   Phase phase_ = Phase::kIdle;
   bool converting_ = false;
   int row_ = 0;

@@ -47,7 +47,10 @@ QuavernProgram::QuavernProgram(QuavernApplication& application, Seams seams)
   dialogs.about = new Tfm_about(*seams.opener, dataFolder() + "/about_banner.svg", main_);
   dialogs.dir = new Tfm_dir(*seams.settings, main_);
   dialogs.converter = new Tfm_converter(
-      seams, [window](QWidget* owner, const FolderRequest& request) { return window->chooseFolder(owner, request); },
+      seams,
+      [window](QWidget* owner, const FolderRequest& request, const std::string& start) {
+        return window->chooseFolder(owner, request, start);
+      },
       main_);
   dialogs.id3 = new Tfm_id3(tags_, *main_, main_);
   main_->setDialogs(dialogs);

@@ -43,6 +43,24 @@ std::optional<client::HttpServer> accurateRipServer(const std::string& text) {
   return server;
 }
 
+// The verification in the window's few words: "accurate (AccurateRip,
+// confidence 12)", "not in the AccurateRip database", ...
+std::string QuietVerification(proof::LookupStatus status, const std::vector<std::string>& outcome) {
+  switch (status) {
+    case proof::LookupStatus::kNotAsked: return "AccurateRip not asked";
+    case proof::LookupStatus::kNotInDatabase: return "not in the AccurateRip database";
+    case proof::LookupStatus::kNoAnswer: return "AccurateRip could not be reached";
+    case proof::LookupStatus::kBadAnswer: return "AccurateRip's answer could not be read";
+    case proof::LookupStatus::kFound: break;
+  }
+  // "All 3 tracks accurately ripped (AccurateRip, confidence 12)."
+  const std::string& line = outcome.empty() ? std::string() : outcome.front();
+  const size_t open = line.find("(AccurateRip");
+  const size_t close = line.rfind(')');
+  if (open == std::string::npos || close == std::string::npos || close < open) return "accurate";
+  return "accurate " + line.substr(open, close - open + 1);
+}
+
 }  // namespace
 
 std::string ripFileName(const std::string& title, const std::string& extension, const std::string& fallback) {
@@ -103,6 +121,8 @@ void RipBatch::StartRip() {
   failures_.clear();
   filesWritten_ = 0;
   logPath_.clear();
+  foundWrong_ = false;
+  quietOutcome_.clear();
 
   // The output folder, created when missing; a failure shows on the tracks.
   outputFolder_ = settings_.readText("basic", "output directory", defaults::musicFolder());
@@ -118,6 +138,7 @@ void RipBatch::StartRip() {
   }
   ripCursor_ = 0;
   view_.setProgressCaption(RipBatchView::Caption::kPercent);
+  started_ = 0;
 
   const int grabMode = settings_.readInt("cd", "grab mode", 1);
   const int retries = settings_.readInt("cd", "error retry", 5);
@@ -135,10 +156,19 @@ void RipBatch::StartRip() {
   run.retries = retries;
   run.onErrorAction = errorAction;
   run.speed = speed;
+  // Test and copy: each track is read twice, a test read first (into a
+  // file of its own, removed again), and the two reads' CRCs must agree.
+  testAndCopy_ = settings_.readBool("cd", "test and copy", false);
+  run.testAndCopy = testAndCopy_;
   serverText_ = accurateRipServerText(settings_);
   run.accurateRipServer = serverText_;
   proof_.emplace(engine, std::string("quavern ") + QUAVERN_VERSION);
   proof_->begin(engine_.getLong(&IAudioCDRipper2::get_trackCount), std::nullopt, run);
+  // Each row's audio from the disc's layout, for the time left.
+  rowMs_.assign(static_cast<size_t>(view_.trackRowCount()), 0);
+  for (size_t row = 0; row < rowMs_.size(); ++row) {
+    rowMs_[row] = static_cast<long>(proof_->log().layout.audioTrackFrames(row)) * 1000 / 75;
+  }
   RipNextTrack();
 }
 
@@ -211,7 +241,10 @@ void RipBatch::RipNextTrack() {
     view_.setRipProgress(0);
     view_.setRowStatus(ripCursor_, texts::kStatusConverting);
     view_.showRipRow(ripCursor_);
-    if (startCall(outputPath_)) return;  // the engine reports the rest
+    testing_ = testAndCopy_;
+    testCrc_.reset();
+    if (startCall(testing_ ? testReadPath() : outputPath_)) return;  // the engine reports the rest
+    testing_ = false;
 
     // Refused before it started: no progress follows.
     failures_.push_back({ripCursor_, title, ripFailureText(callErrors_.front())});
@@ -230,11 +263,24 @@ bool RipBatch::startCall(const std::string& path) {
   IAudioCDRipper2* engine = engine_.engine();
   engine->put_trackNum(ripCursor_ + 1);
   if (proof_) proof_->putReadOffset();
+  {
+    long laterMs = 0;
+    int later = 0;
+    for (int row = ripCursor_ + 1; row < view_.trackRowCount(); ++row) {
+      if (!view_.rowTicked(row)) continue;
+      ++later;
+      if (static_cast<size_t>(row) < rowMs_.size()) laterMs += rowMs_[static_cast<size_t>(row)];
+    }
+    if (testing_ || !testAndCopy_) ++started_;  // a track's copy after its test read is the same track
+    const long trackMs = static_cast<size_t>(ripCursor_) < rowMs_.size() ? rowMs_[static_cast<size_t>(ripCursor_)] : 0;
+    clock_.startTrack(started_, started_ + later, trackMs, laterMs);
+    view_.setProgressText(progressText(0));
+  }
   callErrors_.clear();
   trackErrors_.clear();
   BSTR file = com::NewBstr(path);
   phase_ = Phase::kCalling;
-  switch (format_) {
+  switch (testing_ ? static_cast<int>(kWav) : format_) {
     case kWav: engine->RipTrackToWav(file); break;
     case kWma: engine->RipTrackToWMA(file); break;
     case kOgg: engine->RipTrackToOGG(file); break;
@@ -264,14 +310,60 @@ void RipBatch::AudioCDRipperRipProgress(LONG percent) {
   }
   if (phase_ != Phase::kRipping) return;
   if (percent < 100) {
-    if (!disc_.ripStopPending()) view_.setRipProgress(static_cast<int>(percent));
+    if (!disc_.ripStopPending()) {
+      view_.setRipProgress(static_cast<int>(percent));
+      view_.setProgressText(progressText(static_cast<int>(percent)));
+    }
     return;
   }
   finishTrack();
 }
 
+std::string RipBatch::progressText(int percent) const {
+  const std::string text = clock_.at(percent);
+  if (!testAndCopy_) return text;
+  // "Track 2 of 5 · test read · 43% · …"
+  const size_t first = text.find(" \u00b7 ");
+  return text.substr(0, first) + (testing_ ? " \u00b7 test read" : " \u00b7 copy") + text.substr(first);
+}
+
+std::string RipBatch::testReadPath() const { return outputFolder_ + ".quavern-test-read.wav"; }
+
+// The test read's RipProgress(100): its CRC kept, its file removed, and the
+// copy started.
+void RipBatch::finishTestRead() {
+  phase_ = Phase::kBetween;
+  testing_ = false;
+  if (trackErrors_.empty() && proof_) testCrc_ = proof_->lastCopyCrc();
+  std::error_code ec;
+  std::filesystem::remove(testReadPath(), ec);
+  if (disc_.ripStopPending()) {
+    if (proof_) proof_->addTrack(ripCursor_ + 1, "", false, "the batch was stopped");
+    view_.setRowStatus(ripCursor_, texts::kStatusFailed);
+    endBatch(true);
+    return;
+  }
+  view_.setRipProgress(0);
+  if (startCall(outputPath_)) return;
+  // The copy was refused: the track fails, the batch goes on.
+  failures_.push_back({ripCursor_, view_.rowTitle(ripCursor_), ripFailureText(callErrors_.front())});
+  if (proof_) proof_->addTrack(ripCursor_ + 1, "", false, failures_.back().reason);
+  view_.setRowStatus(ripCursor_, texts::kStatusFailed);
+  const int next = nextTickedRow(ripCursor_ + 1);
+  if (next < 0) {
+    endBatch(true);
+    return;
+  }
+  ripCursor_ = next;
+  RipNextTrack();
+}
+
 // The track's RipProgress(100): its file is closed.
 void RipBatch::finishTrack() {
+  if (testing_) {
+    finishTestRead();
+    return;
+  }
   phase_ = Phase::kBetween;
   const bool failed = !trackErrors_.empty();
   if (failed) {
@@ -281,14 +373,22 @@ void RipBatch::finishTrack() {
     view_.setRowStatus(ripCursor_, texts::kStatusFinish);
   }
   std::error_code ec;
-  const bool written = !failed && std::filesystem::exists(outputPath_, ec);
+  bool written = !failed && std::filesystem::exists(outputPath_, ec);
   if (proof_) {
     // Read before the tag component touches anything: the report is the rip's.
     const std::string why = failed ? failures_.back().reason
                             : disc_.ripStopPending() ? std::string("the batch was stopped")
                             : !written ? std::string("no file was written")
                                        : std::string();
-    proof_->addTrack(ripCursor_ + 1, written ? outputPath_ : std::string(), why.empty(), why);
+    proof_->addTrack(ripCursor_ + 1, written ? outputPath_ : std::string(), why.empty(), why, testAndCopy_, testCrc_);
+    const client::RipLogTrack& logged = proof_->log().tracks.back();
+    if (why.empty() && !logged.ripped) {
+      // Test and copy disagree (or the test read failed): the track failed,
+      // its file is left as read, untagged.
+      failures_.push_back({ripCursor_, view_.rowTitle(ripCursor_), logged.failure});
+      view_.setRowStatus(ripCursor_, texts::kStatusFailed);
+      written = false;
+    }
   }
   if (written) {
     ++filesWritten_;
@@ -408,6 +508,12 @@ std::vector<std::string> RipBatch::writeLog(const proof::AccurateRipLookup& look
   if (proof_ && std::filesystem::is_directory(folder, ec)) {
     proof_->judge(lookup);
     outcome = client::VerificationOutcome(proof_->log(), lookup);
+    foundWrong_ = false;
+    for (const client::RipLogTrack& track : proof_->log().tracks) {
+      if (track.ripped && (track.unconfirmedFrames > 0 || track.verdict.kind == proof::VerdictKind::kNotAccurate))
+        foundWrong_ = true;
+    }
+    quietOutcome_ = QuietVerification(lookup.status, outcome);
     std::string why;
     logPath_ = proof_->writeLog(folder, why);
     outcome.push_back(logPath_.empty() ? "The rip log could not be written: " + why + "." : "Rip log: " + logPath_);
@@ -429,8 +535,26 @@ void RipBatch::abandon() {
     return;
   }
   if (!disc_.ripping()) return;
-  if (IAudioCDRipper2* engine = engine_.engine()) engine->StopRip();
+  const bool inTrack = phase_ == Phase::kRipping || phase_ == Phase::kCalling;
+  const bool inTestRead = testing_;
+  if (IAudioCDRipper2* engine = engine_.engine()) {
+    inStopCall_ = true;
+    engine->StopRip();
+    inStopCall_ = false;
+  }
   phase_ = Phase::kIdle;
+  testing_ = false;
+  if (inTestRead) {
+    std::error_code ec;
+    std::filesystem::remove(testReadPath(), ec);
+  }
+  // The tracks done so far keep their proof: the log is written at once,
+  // the track under way marked stopped, and AccurateRip is not asked (the
+  // window does not wait for the network on its way out).
+  if (proof_ && (!proof_->empty() || inTrack)) {
+    if (inTrack) proof_->addTrack(ripCursor_ + 1, "", false, "stopped: the window was closed during the rip");
+    writeLog(client::NotAsked());
+  }
   proof_.reset();
   disc_.setRipping(false);
 }
@@ -456,7 +580,21 @@ void RipBatch::completeBatch(bool normal, const std::vector<std::string>& verifi
     if (!text.empty()) text += "\n\n";
     for (size_t i = 0; i < verification.size(); ++i) text += (i == 0 ? "" : "\n") + verification[i];
   }
-  if (!failures_.empty() || verified) prompter_.inform(nullptr, text);
+  (void)verified;
+  if (!failures_.empty() || foundWrong_) {
+    // Something needs the user's eye: a track failed, kept unconfirmed
+    // frames, or is not what the database knows.
+    prompter_.inform(nullptr, text);
+  } else if (filesWritten_ > 0) {
+    // All went well (or the database could not say): the window tells it,
+    // with nothing to click away after every disc.
+    std::string quiet = filesWritten_ == 1 ? "1 track ripped" : std::to_string(filesWritten_) + " tracks ripped";
+    if (!quietOutcome_.empty()) quiet += " \u00b7 " + quietOutcome_;
+    if (!logPath_.empty()) quiet += " \u00b7 log";
+    std::string detail;
+    for (size_t i = 0; i < verification.size(); ++i) detail += (i == 0 ? "" : "\n") + verification[i];
+    view_.showOutcome(quiet, detail);
+  }
   if (filesWritten_ > 0) {
     std::string folder = outputFolder_;
     if (folder.size() > 1) folder.pop_back();

@@ -32,6 +32,7 @@
 
 #include "client/proof_recorder.h"
 #include "frontend/engine_link.h"
+#include "frontend/rip_progress.h"
 
 class QTimer;
 
@@ -65,6 +66,16 @@ class RipBatchView {
   virtual void setProgressCaption(Caption caption) = 0;
   // The format box's index: 0 MP3, 1 WAV, 2 WMA, 3 OGG, 4 FLAC.
   virtual int outputFormat() const = 0;
+  // The outcome of a batch in which nothing went wrong, shown in the
+  // window rather than in a box: "4 tracks ripped · accurate (AccurateRip,
+  // confidence 12) · log". `detail` adds the log's path for the tool tip.
+  virtual void showOutcome(const std::string& text, const std::string& detail) {
+    (void)text;
+    (void)detail;
+  }
+  // While a track rips: the progress in words ("Track 2 of 5 · 43% ·
+  // 12.4x · 0:21 left · batch 3:10 left"), for the bar and screen readers.
+  virtual void setProgressText(const std::string& text) { (void)text; }
 };
 
 namespace texts {
@@ -122,6 +133,9 @@ class RipBatch {
   void RipNextTrack();
   bool startCall(const std::string& path);
   void finishTrack();
+  void finishTestRead();
+  std::string testReadPath() const;
+  std::string progressText(int percent) const;
   bool TagRippedFile();
   int nextTickedRow(int from) const;
   // The last track is done: the disc is looked up (on a worker thread) and
@@ -176,6 +190,21 @@ class RipBatch {
   std::unique_ptr<QTimer> lookupPoll_;
   bool endNormal_ = true;
   std::string logPath_;
+  // What the last log said, for the batch's end: some track was found not
+  // accurate or kept frames no read confirmed (a box tells it), and the
+  // outcome in the window's few words otherwise.
+  bool foundWrong_ = false;
+  // [cd] "test and copy" as the batch read it; the current track's test
+  // read is under way, and its CRC once done.
+  bool testAndCopy_ = false;
+  bool testing_ = false;
+  std::optional<uint32_t> testCrc_;
+  // The speed and time left of the batch: each row's audio (read at the
+  // batch's start) and the tracks started so far.
+  std::vector<long> rowMs_;
+  int started_ = 0;
+  RipProgressClock clock_;
+  std::string quietOutcome_;
 };
 
 }  // namespace quavern

@@ -206,6 +206,21 @@ void Tfm_converter::FormShow() {
   adding_ = false;
   if (!conversion_->running()) lv_->setRowCount(0);
   applyStates();
+  if (!conversion_->available()) {
+    // Told once the window is up, so that the box sits over it.
+    QTimer::singleShot(0, this, [this] { componentsReady(); });
+  }
+}
+
+bool Tfm_converter::componentsReady() {
+  if (conversion_->available()) return true;
+  if (!toldMissing_) {
+    toldMissing_ = true;
+    std::string text = texts::kConverterUnavailable;
+    text.replace(text.find("%s"), 2, conversion_->missingComponents());
+    seams_.prompter->inform(this, text);
+  }
+  return false;
 }
 
 void Tfm_converter::closeEvent(QCloseEvent* event) {
@@ -218,22 +233,26 @@ void Tfm_converter::reject() {
   QDialog::reject();
 }
 
-void Tfm_converter::FormClose() { conversion_->stop(); }
+void Tfm_converter::FormClose() {
+  conversion_->stop();
+  conversion_->stopScan();
+}
 
 void Tfm_converter::Exit1Click() { close(); }
 
 void Tfm_converter::applyStates() {
   const bool converting = converting_;
-  const bool idle = !converting && !adding_;
+  const bool idle = !converting && !adding_ && conversion_->available();
   for (QAction* a : {AddFiles1_, AddFiles2_, AddPath1_, AddPath2_, Remove1_, Remove2_, Clear1_, Clear2_, Convert1_,
                      Convert2_})
     a->setEnabled(idle);
   for (QPushButton* b : {btn_add_, btn_addpath_, btn_remove_, btn_clear_, btn_convert_}) b->setEnabled(idle);
   cbx_format_->setEnabled(!converting);
   btn_browse_->setEnabled(!converting);
-  Stop1_->setEnabled(converting);
-  Stop2_->setEnabled(converting);
-  btn_stop_->setEnabled(converting);
+  // Stop ends a run, and a folder scan too.
+  Stop1_->setEnabled(converting || adding_);
+  Stop2_->setEnabled(converting || adding_);
+  btn_stop_->setEnabled(converting || adding_);
 }
 
 void Tfm_converter::addRow(const AddedFile& file, const char* status) {
@@ -252,6 +271,7 @@ void Tfm_converter::addRow(const AddedFile& file, const char* status) {
 
 void Tfm_converter::btn_addClick() {
   if (conversion_->running() || adding_) return;
+  if (!componentsReady()) return;
   const Seams& seams = seams_;
   SettingsStore& settings = *seams.settings;
   const std::string start = settings.readText("convert", "file path", QApplication::applicationDirPath().toStdString());
@@ -272,8 +292,10 @@ void Tfm_converter::btn_addClick() {
 
 void Tfm_converter::btn_addpathClick() {
   if (conversion_->running() || adding_) return;
+  if (!componentsReady()) return;
   const FolderChoice choice =
-      chooseFolder_(this, {"Open Folder", "Please select the folder you want to add.", true});
+      chooseFolder_(this, {"Open Folder", "Please select the folder you want to add.", true},
+                    seams_.settings->readText("convert", "file path", ""));
   if (choice.folder.empty()) return;
   adding_ = true;
   applyStates();
@@ -294,7 +316,7 @@ void Tfm_converter::btn_removeClick() {
 void Tfm_converter::btn_clearClick() {
   if (conversion_->running() || adding_ || lv_->rowCount() == 0) return;
   if (seams_.prompter->askYesNo(
-          this, "Are you sure to remove all the files from filelist?\rNot delete them from your computer.")) {
+          this, "Are you sure to remove all the files from filelist?\nNot delete them from your computer.")) {
     lv_->setRowCount(0);
   }
 }
@@ -302,7 +324,8 @@ void Tfm_converter::btn_clearClick() {
 void Tfm_converter::btn_browseClick() {
   if (conversion_->running()) return;
   const FolderChoice choice =
-      chooseFolder_(this, {"Output Directory", "Please select the folder you want to save your files.", false});
+      chooseFolder_(this, {"Output Directory", "Please select the folder you want to save your files.", false},
+                    edt_dir_->text().toStdString());
   if (choice.folder.empty()) return;
   edt_dir_->setText(QString::fromStdString(choice.folder));
   edt_dir_->setToolTip(edt_dir_->text());
@@ -312,11 +335,14 @@ void Tfm_converter::btn_browseClick() {
 // The run ---------------------------------------------------------------------
 
 void Tfm_converter::btn_convertClick() {
-  if (conversion_->running() || adding_ || lv_->rowCount() == 0) return;
+  if (conversion_->running() || adding_ || lv_->rowCount() == 0 || !componentsReady()) return;
   if (conversion_->startRun(cbx_format_->currentIndex())) pump_->start();
 }
 
-void Tfm_converter::btn_stopClick() { conversion_->stop(); }
+void Tfm_converter::btn_stopClick() {
+  conversion_->stop();
+  conversion_->stopScan();
+}
 
 void Tfm_converter::runSteps() {
   if (!conversion_->step()) pump_->stop();

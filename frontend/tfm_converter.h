@@ -29,7 +29,8 @@ class Tfm_converter : public QDialog, private ConversionView {
 
  public:
   // How the window asks for a folder: the program's chooser, centred on `owner`.
-  using ChooseFolder = std::function<FolderChoice(QWidget* owner, const FolderRequest& request)>;
+  using ChooseFolder =
+      std::function<FolderChoice(QWidget* owner, const FolderRequest& request, const std::string& startFolder)>;
 
   // The seams' objects outlive the window.
   Tfm_converter(const Seams& seams, ChooseFolder chooseFolder, QWidget* parent);
@@ -63,6 +64,9 @@ class Tfm_converter : public QDialog, private ConversionView {
   void buildMenus();
   void applyStates();
   void runSteps();
+  // False, telling the user once per program run what is missing, when the
+  // components the converter needs cannot be created.
+  bool componentsReady();
 
   // ConversionView
   int fileRowCount() const override;
@@ -80,6 +84,7 @@ class Tfm_converter : public QDialog, private ConversionView {
   QTimer* pump_;
   bool adding_ = false;
   bool converting_ = false;  // as the run last told
+  bool toldMissing_ = false;
 
   QMenuBar* MainMenu1_;
   QMenu* PopupMenu1_;

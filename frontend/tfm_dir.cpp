@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -132,11 +133,18 @@ void Tfm_dir::closeEvent(QCloseEvent* event) {
 
 void Tfm_dir::FormClose() { cbx_sub_->hide(); }
 
-FolderChoice Tfm_dir::choose(QWidget* owner, const FolderRequest& request) {
+FolderChoice Tfm_dir::choose(QWidget* owner, const FolderRequest& request, const std::string& startFolder) {
   prepare(request);
-  const QString start = QDir::homePath();
-  selectFolder(start);
-  stview_selectdir_->expand(model_->index(start));
+  // Opens where the caller's folder is, shown but not chosen: OK without a
+  // choice answers no choice, and the caller keeps what it had.
+  QString start = QString::fromStdString(startFolder);
+  if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::homePath();
+  start = QDir::cleanPath(QFileInfo(start).absoluteFilePath());
+  if (!start.startsWith(QDir::homePath())) cb_place_->setCurrentIndex(1);
+  const QModelIndex index = model_->index(start);
+  stview_selectdir_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+  stview_selectdir_->expand(index);
+  stview_selectdir_->scrollTo(index);
   centreOn(this, owner);
   exec();
   return {chosenFolder_.toStdString(), includeSubfolders_};

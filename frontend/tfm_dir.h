@@ -25,7 +25,8 @@ class Tfm_dir : public QDialog {
 
   // Sets caption, prompt and the sub-folder box, shows the dialog modally
   // centred on owner and answers the choice.
-  FolderChoice choose(QWidget* owner, const FolderRequest& request);
+  // It opens at `startFolder` (shown, not chosen), else at the home folder.
+  FolderChoice choose(QWidget* owner, const FolderRequest& request, const std::string& startFolder = "");
 
   // Steps of a run, for choose() and for tests.
   void prepare(const FolderRequest& request);  // caption, prompt, box, FormShow

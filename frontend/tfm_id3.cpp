@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -47,6 +48,10 @@ Tfm_id3::Tfm_id3(CurrentTags& tags, TrackListEdits& list, QWidget* parent)
   cb_genre_->setInsertPolicy(QComboBox::NoInsert);
   cb_genre_->setMaxVisibleItems(16);
   for (const char* genre : GenreNames) cb_genre_->addItem(QString::fromUtf8(genre));
+  // The box matches typed text against its entries as its completer does;
+  // a case-blind completer turned a typed "rock" into the entry "Rock" when
+  // the focus left. Typed text stays as typed unless it is an entry exactly.
+  cb_genre_->completer()->setCaseSensitivity(Qt::CaseSensitive);
   edt_comment_ = edit(this, "edt_comment", "Comment");
 
   auto* form = new QFormLayout;

@@ -348,6 +348,10 @@ void Tfm_main::applyCommandStates(const CommandStates& s) {
   UnselectAll1_->setEnabled(s.selectAll);
   Option1_->setEnabled(s.options);
   cb_format_->setEnabled(s.formatBox);
+  // The face's commands that have nothing to act on look it.
+  skin_->setCommandEnabled("Stop", s.stopRip);
+  skin_->setCommandEnabled("Pause Play", s.pause);
+  skin_->setCommandEnabled("Stop Play", s.stopPlaying);
 }
 
 void Tfm_main::setBusy(bool busy) {
@@ -380,6 +384,8 @@ void Tfm_main::showRipRow(int row) {
 void Tfm_main::setRipProgress(int percent) { pb_->setValue(percent); }
 
 void Tfm_main::setProgressCaption(Caption caption) {
+  pb_->setToolTip(QString());
+  pb_->setAccessibleName("Rip progress");
   pb_->setTextVisible(caption != Caption::kNone);
   pb_->setFormat(caption == Caption::kStopping    ? QStringLiteral("Stopping...")
                  : caption == Caption::kVerifying ? QStringLiteral("Checking AccurateRip...")
@@ -390,6 +396,25 @@ void Tfm_main::setProgressCaption(Caption caption) {
 }
 
 int Tfm_main::outputFormat() const { return cb_format_->currentIndex(); }
+
+void Tfm_main::setProgressText(const std::string& text) {
+  // Only while the bar shows the percentage: a stop's or a look-up's
+  // caption stays.
+  if (pb_->format() != QStringLiteral("%p%") && !pb_->format().startsWith("Track ")) return;
+  const QString caption = QString::fromStdString(text);
+  pb_->setFormat(caption);
+  pb_->setAccessibleName("Rip progress: " + caption);
+  pb_->setAccessibleDescription(caption);
+}
+
+void Tfm_main::showOutcome(const std::string& text, const std::string& detail) {
+  const QString caption = QString::fromStdString(text);
+  pb_->setValue(pb_->maximum());
+  pb_->setTextVisible(true);
+  pb_->setFormat(QString(caption).replace('%', "%%"));
+  pb_->setToolTip(QString::fromStdString(detail.empty() ? text : detail));
+  pb_->setAccessibleDescription(caption);
+}
 
 void Tfm_main::setRowTitle(int row, const std::string& title) {
   if (row >= 0 && row < lv_->rowCount()) lv_->item(row, 0)->setText(QString::fromStdString(title));
@@ -521,15 +546,16 @@ void Tfm_main::SkinClick(const QString& command) {
   }
 }
 
-FolderChoice Tfm_main::chooseFolder(QWidget* owner, const FolderRequest& request) {
+FolderChoice Tfm_main::chooseFolder(QWidget* owner, const FolderRequest& request, const std::string& startFolder) {
   if (seams_.folders != nullptr) return seams_.folders->chooseFolder(owner, request);
-  if (dialogs_.dir != nullptr) return dialogs_.dir->choose(owner, request);
+  if (dialogs_.dir != nullptr) return dialogs_.dir->choose(owner, request, startFolder);
   return {};
 }
 
 void Tfm_main::chooseOutputFolder() {
   const FolderChoice choice =
-      chooseFolder(this, {"Output Directory", "Please select the folder you want to save your files.", false});
+      chooseFolder(this, {"Output Directory", "Please select the folder you want to save your files.", false},
+                   seams_.settings->readText("basic", "output directory", defaults::musicFolder()));
   if (choice.folder.empty()) return;
   showFolder(edt_dir_, QString::fromStdString(choice.folder));
   seams_.settings->writeText("basic", "output directory", choice.folder);
@@ -620,7 +646,10 @@ void Tfm_main::ApplicationEventsException() {
 bool Tfm_main::ApplicationEventsMessage(QObject* target, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Escape && QApplication::activeWindow() == this && !closed_) {
+    // Escape in an open menu or drop-down list closes that pop-up only: a
+    // pop-up is not the active window, so the window's own test is not enough.
+    if (key == Qt::Key_Escape && QApplication::activeWindow() == this && QApplication::activePopupWidget() == nullptr &&
+        !closed_) {
       close();
       return true;
     }

@@ -105,8 +105,9 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView, pub
 
   // Shows a dialog modally, centred on this window.
   int showCentred(QDialog* dialog);
-  // The folder chooser (the seam's, else the program's own), centred on owner.
-  FolderChoice chooseFolder(QWidget* owner, const FolderRequest& request);
+  // The folder chooser (the seam's, else the program's own), centred on
+  // owner, open at `startFolder`.
+  FolderChoice chooseFolder(QWidget* owner, const FolderRequest& request, const std::string& startFolder = "");
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -143,6 +144,8 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView, pub
   void setRipProgress(int percent) override;
   void setProgressCaption(Caption caption) override;
   int outputFormat() const override;
+  void showOutcome(const std::string& text, const std::string& detail) override;
+  void setProgressText(const std::string& text) override;
 
   Seams seams_;
   Dialogs dialogs_;

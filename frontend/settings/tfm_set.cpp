@@ -158,6 +158,16 @@ Tfm_set::Tfm_set(SettingsStore& settings, Prompter& prompter, QWidget* parent)
   pc_->addTab(buildWmaPage(), "WMA");
   pc_->addTab(buildOggPage(), "OGG");
   pc_->addTab(buildFlacPage(), "FLAC");
+  {
+    auto* online = new QWidget;
+    online->setObjectName("tab_online");
+    auto* onlineForm = new QFormLayout;
+    addAccurateRipFields(onlineForm);
+    auto* onlineLayout = new QVBoxLayout(online);
+    onlineLayout->addLayout(onlineForm);
+    onlineLayout->addStretch();
+    pc_->addTab(online, "Online");
+  }
 
   auto* output = new QGroupBox("Output Settings", this);
   auto* outputLayout = new QVBoxLayout(output);
@@ -249,6 +259,7 @@ QWidget* Tfm_set::buildCdPage() {
   layout->addWidget(grab);
   layout->addLayout(numbers);
   layout->addWidget(action);
+  addTestAndCopy(layout);
   layout->addStretch();
   return page;
 }
@@ -387,6 +398,7 @@ void Tfm_set::FormShow() {
   ud_ogg_quality_->setValue(s.readInt("ogg", "quality", 300));
 
   ud_flac_level_->setValue(s.readInt("flac", "compression level", 5));
+  showProofSettings();
 
   cb_vbrClick();
   cb_ogg_qualityClick();
@@ -445,6 +457,7 @@ void Tfm_set::btn_okClick() {
     edt_Script_->selectAll();
     return;
   }
+  if (!checkProofSettings()) return;
   for (QSpinBox* field : std::initializer_list<QSpinBox*>{ud_retries_, ud_speed_, ud_mp3_quality_, ud_mp3_vbr_,
                                                            ud_ogg_quality_, ud_flac_level_})
     field->interpretText();
@@ -476,6 +489,7 @@ void Tfm_set::btn_okClick() {
   s.writeBool("ogg", "enable quality", cb_ogg_quality_->isChecked());
   s.writeInt("ogg", "quality", ud_ogg_quality_->value());
   s.writeInt("flac", "compression level", ud_flac_level_->value());
+  writeProofSettings();
   accept();
 }
 
@@ -506,6 +520,7 @@ void Tfm_set::btn_defaultClick() {
   cb_ogg_quality_->setChecked(true);
   ud_ogg_quality_->setValue(300);
   ud_flac_level_->setValue(5);
+  defaultProofSettings();
   cb_vbrClick();
   cb_ogg_qualityClick();
 }

@@ -10,7 +10,9 @@
 #include <QDialog>
 #include <QSpinBox>
 
+class QBoxLayout;
 class QButtonGroup;
+class QFormLayout;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -74,6 +76,14 @@ class Tfm_set : public QDialog {
   QWidget* buildWmaPage();
   QWidget* buildOggPage();
   QWidget* buildFlacPage();
+  // The proof of a rip: test and copy on the CD Setting page, the
+  // AccurateRip server on the Online page (tfm_set_proof.cpp).
+  void addTestAndCopy(QBoxLayout* cdPage);
+  void addAccurateRipFields(QFormLayout* onlinePage);
+  void showProofSettings();
+  bool checkProofSettings();  // false (with a message) for a field that cannot be stored
+  void writeProofSettings();
+  void defaultProofSettings();
   void filterKeys(UpDownField* field);
 
   SettingsStore& settings_;
@@ -116,6 +126,9 @@ class Tfm_set : public QDialog {
   UpDownField* ud_ogg_quality_;
   // FLAC
   UpDownField* ud_flac_level_;
+  // Proof
+  QCheckBox* cb_test_copy_ = nullptr;
+  QLineEdit* edt_accuraterip_ = nullptr;
 };
 
 // The 47 WMA profiles in list order (index 0 is profile 1).

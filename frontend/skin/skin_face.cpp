@@ -57,6 +57,13 @@ class SkinButton : public QAbstractButton {
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF box = QRectF(rect()).adjusted(1, 1, -1, -1);
     const double radius = std::min(box.height(), box.width()) * 0.22;
+    if (!isEnabled()) {
+      // Greyed out: the skin's drawing shows through, faded.
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(QColor(40, 44, 52, 165));
+      painter.drawRoundedRect(QRectF(rect()), radius, radius);
+      return;
+    }
     if (isDown()) {
       painter.setPen(Qt::NoPen);
       painter.setBrush(QColor(0, 0, 0, 70));
@@ -114,6 +121,12 @@ void SkinFace::setScale(double scale) {
   update();
 }
 
+void SkinFace::setCommandEnabled(const QString& name, bool enabled) {
+  disabled_.removeAll(name);
+  if (!enabled) disabled_.append(name);
+  if (QAbstractButton* button = commandButton(name)) button->setEnabled(enabled);
+}
+
 QAbstractButton* SkinFace::commandButton(const QString& name) const {
   for (int i = 0; i < buttons_.size(); ++i) {
     if (name == kSkinCommands[i].name) return buttons_[i];
@@ -128,6 +141,7 @@ void SkinFace::buildButtons() {
     auto* button = new SkinButton(command, renderer_ == nullptr, this);
     const QString name = command.name;
     connect(button, &QAbstractButton::clicked, this, [this, name] { emit commandClicked(name); });
+    button->setEnabled(!disabled_.contains(name));
     buttons_.append(button);
     button->show();
   }

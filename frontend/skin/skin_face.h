@@ -49,6 +49,9 @@ class SkinFace : public QWidget {
   double scale() const { return scale_; }
 
   QAbstractButton* commandButton(const QString& name) const;
+  // A command that cannot be used now looks disabled, takes no clicks and
+  // is said to be unavailable to screen readers; kept across skin loads.
+  void setCommandEnabled(const QString& name, bool enabled);
 
  signals:
   void commandClicked(const QString& name);
@@ -65,6 +68,7 @@ class SkinFace : public QWidget {
   QSvgRenderer* renderer_ = nullptr;  // owned (child object)
   QList<QAbstractButton*> buttons_;   // children, in kSkinCommands order
   QString titleText_;
+  QList<QString> disabled_;  // names of the commands set disabled
   double scale_ = 1.0;
 };
 

@@ -10,6 +10,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -90,12 +91,15 @@ class ScratchHome {
 // The program's windows over a scratch home, with recording seams.
 class ProgramUnderTest {
  public:
-  explicit ProgramUnderTest(quavern::QuavernApplication& application) {
+  // `adjust` changes the seams before the program takes them.
+  explicit ProgramUnderTest(quavern::QuavernApplication& application,
+                            const std::function<void(quavern::Seams&)>& adjust = {}) {
     seams.settings = &settings;
     seams.prompter = &prompter;
     seams.opener = &opener;
     seams.folders = &folders;
     seams.restarter = &restarter;
+    if (adjust) adjust(seams);
     program = std::make_unique<quavern::QuavernProgram>(application, seams);
   }
   quavern::Tfm_main& window() const { return program->mainWindow(); }

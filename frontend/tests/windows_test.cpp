@@ -122,8 +122,8 @@ class WindowsTest : public QObject {
       QVERIFY(button->isVisible());
       QCOMPARE(button->text(), QString(command.caption));
     }
-    QTest::mouseClick(face->commandButton("Stop Play"), Qt::LeftButton);
-    QCOMPARE(clicks.back().front().toString(), QString("Stop Play"));
+    QTest::mouseClick(face->commandButton("Refresh"), Qt::LeftButton);
+    QCOMPARE(clicks.back().front().toString(), QString("Refresh"));
     QCOMPARE(program_->find<QTableWidget>("lv")->rowCount(), 4);
     save(&program_->window(), "main_window_plain");
   }

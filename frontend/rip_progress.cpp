@@ -1,0 +1,59 @@
+#include "frontend/rip_progress.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace quavern {
+
+namespace {
+constexpr const char* kDot = " \u00b7 ";
+}
+
+std::string timeLeftText(double seconds) {
+  const long s = std::lround(std::max(seconds, 0.0));
+  char text[32];
+  if (s >= 3600) {
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+  }
+  return text;
+}
+
+std::string ripProgressText(int ordinal, int total, int percent, double speed, double trackLeftSeconds,
+                            double batchLeftSeconds) {
+  std::string text = "Track " + std::to_string(ordinal) + " of " + std::to_string(total) + kDot +
+                     std::to_string(percent) + "%";
+  if (speed > 0) {
+    char x[32];
+    std::snprintf(x, sizeof x, "%.1fx", speed);
+    text += kDot + std::string(x) + kDot + timeLeftText(trackLeftSeconds) + " left";
+    if (total > ordinal) text += kDot + std::string("batch ") + timeLeftText(batchLeftSeconds) + " left";
+  }
+  return text;
+}
+
+void RipProgressClock::startTrack(int ordinal, int total, long trackMs, long laterMs, Clock::time_point now) {
+  ordinal_ = ordinal;
+  total_ = total;
+  trackMs_ = trackMs;
+  laterMs_ = laterMs;
+  start_ = now;
+}
+
+double RipProgressClock::speed(int percent, Clock::time_point now) const {
+  const double elapsed = std::chrono::duration<double>(now - start_).count();
+  // Too early to tell: the first moments and first percent measure the
+  // drive's spin-up more than its speed.
+  if (elapsed < 0.25 || percent < 2 || trackMs_ <= 0) return 0;
+  return trackMs_ / 1000.0 * percent / 100.0 / elapsed;
+}
+
+std::string RipProgressClock::at(int percent, Clock::time_point now) const {
+  const double x = speed(percent, now);
+  const double trackLeft = trackMs_ / 1000.0 * (100 - percent) / 100.0;
+  return ripProgressText(ordinal_, total_, percent, x, x > 0 ? trackLeft / x : 0,
+                         x > 0 ? (trackLeft + laterMs_ / 1000.0) / x : 0);
+}
+
+}  // namespace quavern

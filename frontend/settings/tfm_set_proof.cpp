@@ -1,0 +1,70 @@
+// The Settings dialog's fields for the proof of a rip: [cd] "test and copy"
+// (each track read twice, the two reads' CRCs compared) and [accuraterip]
+// "server" (HOST[:PORT], or "none" not to ask the database).
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+
+#include "client/accuraterip_lookup.h"
+#include "client/proof_recorder.h"
+#include "frontend/seams.h"
+#include "frontend/settings/settings_store.h"
+#include "frontend/settings/tfm_set.h"
+
+namespace quavern {
+
+namespace {
+constexpr const char* kBadAccurateRipServer =
+    "The AccurateRip server must be a host name, optionally with \":port\" (for example www.accuraterip.com or "
+    "localhost:8080), or \"none\" not to ask the database.";
+}
+
+void Tfm_set::addTestAndCopy(QBoxLayout* cdPage) {
+  cb_test_copy_ = new QCheckBox("Test and copy (read each track twice and compare the two reads)");
+  cb_test_copy_->setObjectName("cb_test_copy");
+  cdPage->addWidget(cb_test_copy_);
+}
+
+void Tfm_set::addAccurateRipFields(QFormLayout* onlinePage) {
+  edt_accuraterip_ = new QLineEdit;
+  edt_accuraterip_->setObjectName("edt_accuraterip");
+  edt_accuraterip_->setAccessibleName("AccurateRip server");
+  edt_accuraterip_->setPlaceholderText("none");
+  onlinePage->addRow("AccurateRip server: ", edt_accuraterip_);
+  auto* hint = new QLabel("After each rip the disc's checksums are compared with the AccurateRip database. "
+                          "Enter none not to ask it.");
+  hint->setWordWrap(true);
+  onlinePage->addRow(hint);
+}
+
+void Tfm_set::showProofSettings() {
+  cb_test_copy_->setChecked(settings_.readBool("cd", "test and copy", false));
+  edt_accuraterip_->setText(
+      QString::fromStdString(settings_.readText("accuraterip", "server", client::DefaultAccurateRipServer())));
+}
+
+bool Tfm_set::checkProofSettings() {
+  std::optional<client::HttpServer> server;
+  const std::string text = edt_accuraterip_->text().trimmed().toStdString();
+  if (!text.empty() && client::ParseAccurateRipServer(text, server)) return true;
+  prompter_.inform(this, kBadAccurateRipServer);
+  pc_->setCurrentWidget(edt_accuraterip_->parentWidget());
+  edt_accuraterip_->setFocus();
+  edt_accuraterip_->selectAll();
+  return false;
+}
+
+void Tfm_set::writeProofSettings() {
+  settings_.writeBool("cd", "test and copy", cb_test_copy_->isChecked());
+  settings_.writeText("accuraterip", "server", edt_accuraterip_->text().trimmed().toStdString());
+}
+
+void Tfm_set::defaultProofSettings() {
+  cb_test_copy_->setChecked(false);
+  edt_accuraterip_->setText(QString::fromStdString(client::DefaultAccurateRipServer()));
+}
+
+}  // namespace quavern

@@ -25,7 +25,7 @@ namespace engine {
 struct RipJob {
   bool encoded = false;
   WavWriter wav;                  // WAV rips
-  PcmBuffer pcm;                  // encoded rips: the whole track
+  PcmBuffer pcm;                  // encoded rips: the ring between the rip thread and the pump
   platform::Event ripOver;        // rip thread → pump: nothing more will be appended
   platform::Event convertOver;    // pump → rip thread: everything appended was handed on
   std::atomic<int64_t> progressBytes{0};  // both threads add

@@ -30,6 +30,7 @@ namespace {
 constexpr uint32_t kFrameBytes = 2352;
 constexpr uint32_t kPcmSpareBytes = 100 * kFrameBytes;
 constexpr uint32_t kTakeDriveSettleMs = 100;
+constexpr uint32_t kPcmWaitMs = 2;  // a full ring is looked at again after this long
 // A drive whose handle was set up for another preset than its last rip's
 // settles this much longer before its new handle is made.
 constexpr uint32_t kPresetSettleMs = 300;
@@ -214,6 +215,24 @@ bool RipSession::commonStart() {
   return true;
 }
 
+// Hands audio to the encoder's ring. When the ring is full the encoder is
+// behind: the rip thread, and with it the drive, waits until the pump has
+// taken some. A stop request ends the wait (the rest is not wanted), and so
+// does a failed encoder, whose file is reported as failed anyway.
+void RipSession::appendPcm(std::span<const uint8_t> audio) {
+  const uint8_t* at = audio.data();
+  size_t left = audio.size();
+  while (left > 0) {
+    const size_t n = job_.pcm.appendSome(at, left);
+    at += n;
+    left -= n;
+    if (n > 0) continue;
+    if (engine_.stopRequested_.load() != 0 || job_.encoderFailed.load() != 0) return;
+    encodedProgress();
+    Sleep(kPcmWaitMs);
+  }
+}
+
 void RipSession::encodedProgress() {
   if (job_.progressBytes.load() < job_.bytesPerPercent) return;
   const int32_t encodedFrames = static_cast<int32_t>(job_.pcm.readOffset() / kFrameBytes);
@@ -237,7 +256,7 @@ bool RipSession::blockLoop() {
   auto deliver = [this](std::span<const uint8_t> audio) {
     job_.checksums->add(audio);
     if (!job_.encoded) return job_.wav.append(audio.data(), audio.size());
-    (void)job_.pcm.append(audio.data(), audio.size());  // sized for the whole track and more
+    appendPcm(audio);
     return true;
   };
   if (!job_.window.start(deliver)) {
@@ -366,10 +385,11 @@ void RipSession::endSequence() {
     {
       std::lock_guard codec(engine_.codecLock_);
       if (job_.pumpStarted && engine_.stopRequested_.load() == 0) {
-        const size_t rest = job_.pcm.pendingBytes();
-        if (rest > 0 && !engine_.writeToCodec(job_.pcm.readPointer(), rest))
-          job_.encoderFailed.store(1);
-        job_.pcm.advanceRead(rest);
+        // The ring may hold what is left in two pieces, at its end and its start.
+        for (size_t rest = job_.pcm.pendingBytes(); rest > 0; rest = job_.pcm.pendingBytes()) {
+          if (!engine_.writeToCodec(job_.pcm.readPointer(), rest)) job_.encoderFailed.store(1);
+          job_.pcm.advanceRead(rest);
+        }
       }
       if (engine_.audioFile_ && FAILED(engine_.audioFile_->CloseFile()))
         job_.encoderFailed.store(1);

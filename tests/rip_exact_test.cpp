@@ -286,5 +286,27 @@ TEST_P(UnreadableSectors, GetTheOnErrorActionAndAreCounted) {
 INSTANTIATE_TEST_SUITE_P(Modes, UnreadableSectors, ::testing::Values(SYNCH, SECURE, PARANOID),
                          ModeParamName);
 
+// Scratches that read wrong without an error on half their reads, with
+// jitter: two reads that agree are right ones (wrong reads differ each
+// time), so SECURE and PARANOID stay exact; never a wrong track confirmed.
+class RandomScratches : public ::testing::TestWithParam<RipModePresetConstants> {};
+TEST_P(RandomScratches, AreReadAgainUntilTwoReadsAgree) {
+  FaultPlan f = Jitter(10, 77);
+  f.randomScratchSectors = 12;
+  f.scratch.push_back({100, 103, 0});  // in the music of the first track
+  f.scratch.push_back({1000, 1000, 0});  // in the noise
+  ExactRip rip(f);
+  const DiscRip r = rip.ripAll(GetParam());
+  for (size_t t = 0; t < r.exact.size(); ++t) {
+    EXPECT_TRUE(r.exact[t]) << "track " << t + 1 << ": " << r.reports[t].framesUnconfirmed << " unconfirmed, "
+                            << r.reports[t].retries << " retries, " << r.reports[t].blocksGivenUp << " given up";
+    if (r.reports[t].framesUnconfirmed == 0) {
+      EXPECT_TRUE(r.exact[t]) << "track " << t + 1;
+    }
+  }
+  EXPECT_TRUE(r.eventsInOrder);
+}
+INSTANTIATE_TEST_SUITE_P(Modes, RandomScratches, ::testing::Values(SECURE, PARANOID), ModeParamName);
+
 }  // namespace
 }  // namespace engine

@@ -7,6 +7,7 @@
 // and confirmed read of the overlapped modes (exact_read.h).
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/com/audio_cd_ripper.h"
 #include "engine/device/reads.h"
@@ -29,12 +30,15 @@ uint32_t RipSession::exactRewindFrames() const {
   return std::max<uint32_t>(settings_.rewindFrames, overlap + 1);
 }
 
+// The head goes far away and back: a drive empties its read-ahead cache when
+// a read lands far from the last one, so one frame there defeats it as well
+// as a block's worth would, at a fraction of the reading.
 void RipSession::defeatCache(uint32_t cur, uint32_t frames) {
   device::TrackBuffer& s = *job_.scratchBuffer;
-  s.startFrame = settings_.exact ? job_.cacheDefeatAddress(cur, frames) : 0;
-  s.frameCount = frames;
+  s.startFrame = settings_.exact ? job_.cacheDefeatAddress(cur, RipJob::kCacheDefeatFrames) : 0;
+  s.frameCount = settings_.exact ? RipJob::kCacheDefeatFrames : frames;
   device::ReadCDAudioLBA(engine_.cdHandle_.load(), s);
-  engine_.ripCounts_.framesRead.fetch_add(static_cast<int32_t>(frames));
+  engine_.ripCounts_.framesRead.fetch_add(static_cast<int32_t>(s.frameCount));
 }
 
 RipSession::BlockRead RipSession::readBlock(uint32_t cur, uint32_t frames) {
@@ -89,6 +93,15 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
 
   bool plural = job_.tail.empty();  // an anchor, or a block its tail cannot locate
   ReadTally tally;
+  // SECURE and PARANOID confirm a located block frame by frame: a frame is
+  // confirmed when two located reads agree on it, and the block when all its
+  // frames are. A scratch that reads wrong on some reads then costs reads
+  // for its own frames, not for the chance that all of a block's scratched
+  // frames read right at once.
+  std::vector<ReadTally> frameTallies;
+  std::vector<bool> frameAgreed;
+  size_t framesAgreed = 0;
+  std::string agreedBlock;
   std::string synchBlock;
   const std::string* accepted = nullptr;
   const int32_t retries = settings_.retries;
@@ -149,8 +162,23 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
           accepted = &synchBlock;
           break;
         }
-        tally.add(located);
-        if ((accepted = tally.pair()) != nullptr) break;
+        if (frameTallies.empty()) {
+          frameTallies.resize(frames);
+          frameAgreed.assign(frames, false);
+          agreedBlock.assign(blockBytes, '\0');
+        }
+        for (size_t f = 0; f < frames; ++f) {
+          if (frameAgreed[f]) continue;
+          const std::string_view frame = located.substr(f * kFrameBytes, kFrameBytes);
+          if (frameTallies[f].add(frame) < 2) continue;
+          frameAgreed[f] = true;
+          ++framesAgreed;
+          agreedBlock.replace(f * kFrameBytes, kFrameBytes, frame);
+        }
+        if (framesAgreed == frames) {
+          accepted = &agreedBlock;
+          break;
+        }
         continue;
       }
       // The tail repeats in the read: fix the block as an anchor is.

@@ -59,6 +59,10 @@ struct RipJob {
   OffsetWindow window;
   std::optional<proof::TrackChecksums> checksums;
 
+  // What a cache-defeating read of the overlapped modes reads: the seek is
+  // what empties a drive's cache, not the frames it reads there.
+  static constexpr uint32_t kCacheDefeatFrames = 1;
+
   // Where a cache-defeating read of `frames` frames for the block at `cur`
   // goes: 2000 frames ahead, or, when that lies past the lead-out (a drive
   // refuses such a read without moving, and its cache stays as it was),

@@ -293,8 +293,8 @@ bool RipSession::blockLoop() {
 
     if (settings_.preset == PARANOID) {
       device::TrackBuffer& s = *job_.scratchBuffer;
-      s.startFrame = job_.cacheDefeatAddress(cur, job_.previousBlockFrames);
-      s.frameCount = job_.previousBlockFrames;
+      s.startFrame = job_.cacheDefeatAddress(cur, RipJob::kCacheDefeatFrames);
+      s.frameCount = RipJob::kCacheDefeatFrames;
       device::ReadCDAudioLBA(engine_.cdHandle_.load(), s);
       engine_.ripCounts_.framesRead.fetch_add(static_cast<int32_t>(s.frameCount));
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/com/audio_cd_ripper.h"
+#include "engine/device/c2_reads.h"
 #include "engine/device/reads.h"
 #include "engine/rip/exact_read.h"
 #include "engine/rip/rip_job.h"
@@ -102,6 +103,23 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
   std::vector<bool> frameAgreed;
   size_t framesAgreed = 0;
   std::string agreedBlock;
+  // With C2 error pointers a frame the drive flags on a read is never taken
+  // from that read. SECURE takes a frame from one read whose pointers are
+  // clean (PARANOID still wants two that agree), so a clean block is read
+  // once and only a flagged one again.
+  const bool c2 = job_.c2;
+  const bool c2Secure = c2 && settings_.preset == SECURE;
+  std::vector<bool> frameFlagged(frames, false);
+  bool sawFlags = false;
+  int32_t reads = 0;
+  const auto flagged = [&](size_t from) { return device::C2Flagged(job_.c2Bits, from, kFrameBytes); };
+  const auto countBlock = [&] {
+    if (c2) {
+      engine_.ripCounts_.c2ErrorFrames.fetch_add(
+          static_cast<int32_t>(std::count(frameFlagged.begin(), frameFlagged.end(), true)));
+    }
+    if (reads > 1) engine_.ripCounts_.framesReadTwice.fetch_add(static_cast<int32_t>(frames));
+  };
   std::string synchBlock;
   const std::string* accepted = nullptr;
   const int32_t retries = settings_.retries;
@@ -112,7 +130,8 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
     // After a failed read every other attempt leaves out the frame after
     // the block: an unreadable frame there belongs to the next block.
     const uint32_t last = failedReads % 2 == 1 ? cur + frames : fullLast;
-    const int32_t need = plural ? 3 : confirmByTwo ? 2 : 1;
+    // A flagged block's second read is what the block needs, not a retry.
+    const int32_t need = plural ? 3 : c2Secure ? (sawFlags ? 2 : 1) : confirmByTwo ? 2 : 1;
     if (attempt >= need + retries) break;
     if (attempt > 0) defeatCache(cur, frames);  // every read of a block after its first is fresh
     if (attempt >= need) {
@@ -143,7 +162,10 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
     b.status = 0;
     if (attempt > 0) engine_.ripCounts_.framesReread.fetch_add(static_cast<int32_t>(frames));
     engine_.ripCounts_.framesRead.fetch_add(static_cast<int32_t>(last - first));
-    if (device::ReadCDAudioLBA(engine_.cdHandle_.load(), b) != device::kResultOk) {
+    ++reads;
+    const int32_t status = c2 ? device::ReadCDAudioWithC2(engine_.cdHandle_.load(), b, job_.c2Bits)
+                              : device::ReadCDAudioLBA(engine_.cdHandle_.load(), b);
+    if (status != device::kResultOk) {
       ++failedReads;
       continue;
     }
@@ -155,7 +177,8 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
       const TailFit fit = LocateTail(read, job_.tail, blockBytes, &at);
       if (fit == TailFit::kNowhere) continue;
       if (fit == TailFit::kOnce) {
-        const std::string_view located = read.substr(at + job_.tail.size(), blockBytes);
+        const size_t blockAt = at + job_.tail.size();
+        const std::string_view located = read.substr(blockAt, blockBytes);
         if (!confirmByTwo) {
           // SYNCH: a located read confirms its block.
           synchBlock.assign(located);
@@ -170,7 +193,12 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
         for (size_t f = 0; f < frames; ++f) {
           if (frameAgreed[f]) continue;
           const std::string_view frame = located.substr(f * kFrameBytes, kFrameBytes);
-          if (frameTallies[f].add(frame) < 2) continue;
+          if (c2 && flagged(blockAt + f * kFrameBytes)) {
+            frameFlagged[f] = true;
+            sawFlags = true;
+            continue;
+          }
+          if (!c2Secure && frameTallies[f].add(frame) < 2) continue;
           frameAgreed[f] = true;
           ++framesAgreed;
           agreedBlock.replace(f * kFrameBytes, kFrameBytes, frame);
@@ -185,12 +213,23 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
       plural = true;
       tally.clear();
     }
+    // An anchor's read with flagged frames in its block is not counted.
+    if (c2) {
+      bool any = false;
+      for (size_t f = 0; f < frames; ++f) {
+        if (!flagged(rewindBytes + f * kFrameBytes)) continue;
+        frameFlagged[f] = true;
+        any = true;
+      }
+      if (any) continue;
+    }
     // The whole read is the key: reads that start at different places give
     // the same content only when all of it is one repeating pattern, and
     // then the block is that pattern too.
     tally.add(read);
     if ((accepted = tally.plurality()) != nullptr) break;
   }
+  countBlock();
   if (accepted == nullptr) return BlockRead::kFailed;
 
   // The audio known from here on: the accepted block and what precedes it.

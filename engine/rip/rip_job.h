@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <optional>
 
@@ -54,6 +55,10 @@ struct RipJob {
   uint32_t readableFirst = 0;
   uint32_t readableEnd = 0;  // one past
   bool unpaced = false;      // the drive answers at once: no pacing, no spin-up
+  // SECURE and PARANOID read with C2 error pointers (c2_reads.h); the last
+  // read's pointers.
+  bool c2 = false;
+  std::vector<uint8_t> c2Bits;
   // The read offset's window over the frames read (startLba .. endLba), and
   // the checksums of what it hands on to the output.
   OffsetWindow window;

@@ -99,6 +99,7 @@ class RipSession {
   void placeRip();
   // True when the loop read to the end of the track.
   bool blockLoop();
+  void chooseC2();
   void encodedProgress();  // an encoded rip's progress, from what the pump handed on
   void appendPcm(std::span<const uint8_t> audio);  // to the encoder's ring, waiting while it is full
   void endSequence();

@@ -15,6 +15,7 @@
 
 #include "engine/com/audio_cd_ripper.h"
 #include "engine/com/toc_entries.h"
+#include "engine/device/c2_reads.h"
 #include "engine/device/drive_commands.h"
 #include "engine/device/reads.h"
 #include "engine/device/transport.h"
@@ -140,6 +141,7 @@ bool RipSession::commonStart() {
   engine_.drivePaced_ = !job_.unpaced;
 
   placeRip();
+  chooseC2();
 
   const uint32_t framesPerRead = settings_.framesPerRead;
   // An exact read holds its rewind and one frame after the block too.
@@ -233,6 +235,21 @@ void RipSession::appendPcm(std::span<const uint8_t> audio) {
   }
 }
 
+// Whether this rip reads with C2 error pointers: SECURE and PARANOID on a
+// drive that says it has them (or when the client says so), never when the
+// client says not to. The drive's answer is kept for the report.
+void RipSession::chooseC2() {
+  job_.c2 = false;
+  job_.c2Bits.clear();
+  const int32_t setting = engine_.c2Setting_.load();
+  const bool reports = device::DriveReportsC2(engine_.cdHandle_.load());
+  engine_.driveReportsC2_.store(reports ? 1 : 0);
+  if (!settings_.exact || (settings_.preset != SECURE && settings_.preset != PARANOID)) return;
+  job_.c2 = setting == kC2On || (setting == kC2Auto && reports);
+  engine_.ripCounts_.c2Used.store(job_.c2 ? 1 : 0);
+  engine_.log().value("C2 error pointers: ", job_.c2 ? 1 : 0);
+}
+
 void RipSession::encodedProgress() {
   if (job_.progressBytes.load() < job_.bytesPerPercent) return;
   const int32_t encodedFrames = static_cast<int32_t>(job_.pcm.readOffset() / kFrameBytes);
@@ -307,6 +324,8 @@ bool RipSession::blockLoop() {
         n = 5;
       }
     }
+    // A read with C2 pointers holds the rewind and a frame after the block too.
+    if (job_.c2) n = std::min(n, device::kMaxC2FramesPerRead - exactRewindFrames() - 1);
     n = std::min(n, end - cur);  // the last block holds what is left of the track
     job_.previousBlockFrames = n;
 

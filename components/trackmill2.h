@@ -310,6 +310,11 @@ struct IAudioCDRipperReport : IDispatch {
   STDMETHOD(get_c2ErrorFrames)(LONG* pVal) PURE;      // 0x18: frames of the track the pointers flagged on some read
   STDMETHOD(get_framesReadTwice)(LONG* pVal) PURE;    // 0x19: frames of the track read more than once
   STDMETHOD(get_c2Used)(VARIANT_BOOL* pVal) PURE;     // 0x1a
+  // The CUETools database's CRC-32 of the last track rip's audio (the
+  // disc's first audio track without its first 5880 samples, the last
+  // without its last 5880 + N mod 5880, N the disc's audio samples), filled
+  // as the other checksums are; 0 for a range rip.
+  STDMETHOD(get_trackCtdbCRC)(LONG* pVal) PURE;       // 0x1b
 };
 
 // _IAudioCDRipper2Events: a dispatch-only interface that sinks implement.

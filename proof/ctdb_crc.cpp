@@ -95,4 +95,21 @@ std::vector<uint32_t> CtdbShiftedCrcs(std::span<const uint8_t> audio, int64_t au
   return out;
 }
 
+CtdbTrackCrc::CtdbTrackCrc(uint64_t trackSamples, uint64_t skipFirst, uint64_t skipLast)
+    : from_(skipFirst * kSampleBytes),
+      to_(trackSamples > skipFirst + skipLast ? (trackSamples - skipLast) * kSampleBytes : skipFirst * kSampleBytes),
+      crc_(crc32_z(0L, Z_NULL, 0)) {}
+
+void CtdbTrackCrc::add(std::span<const uint8_t> bytes) {
+  const uint64_t begin = at_;
+  at_ += bytes.size();
+  const uint64_t lo = std::max(begin, from_);
+  const uint64_t hi = std::min(at_, to_);
+  if (lo < hi) crc_ = crc32_z(crc_, bytes.data() + (lo - begin), static_cast<size_t>(hi - lo));
+}
+
+CtdbSkips CtdbTrackSkips(bool firstAudioTrack, bool lastAudioTrack, uint64_t discSamples) {
+  return {firstAudioTrack ? kCtdbStride : 0, lastAudioTrack ? kCtdbStride + discSamples % kCtdbStride : 0};
+}
+
 }  // namespace proof

@@ -45,4 +45,28 @@ CtdbSpan CtdbDiscSpan(uint64_t discSamples);
 std::vector<uint32_t> CtdbShiftedCrcs(std::span<const uint8_t> audio, int64_t audioFirst, uint64_t discSamples,
                                       CtdbSpan span);
 
+// A track's CRC at the drive's offset, taken as a rip hands the track's
+// audio on, in blocks of any size: the CRC of the track's bytes from sample
+// `skipFirst` to `skipLast` samples before its end (CtdbTrackSkips).
+class CtdbTrackCrc {
+ public:
+  CtdbTrackCrc(uint64_t trackSamples, uint64_t skipFirst, uint64_t skipLast);
+  void add(std::span<const uint8_t> bytes);
+  uint32_t value() const { return static_cast<uint32_t>(crc_); }
+
+ private:
+  uint64_t from_ = 0;  // bytes of the track
+  uint64_t to_ = 0;
+  uint64_t at_ = 0;
+  unsigned long crc_ = 0;
+};
+
+// What the first and the last audio track leave out (a one-track disc both)
+// on a disc of `discSamples` samples, in samples.
+struct CtdbSkips {
+  uint64_t first = 0;
+  uint64_t last = 0;
+};
+CtdbSkips CtdbTrackSkips(bool firstAudioTrack, bool lastAudioTrack, uint64_t discSamples);
+
 }  // namespace proof

@@ -88,6 +88,25 @@ TEST(CtdbCrc, AWindowAroundTheTrackIsEnough) {
   EXPECT_EQ(CtdbShiftedCrcs(window, from, n, span), CtdbShiftedCrcs(d.audio, 0, n, span));
 }
 
+// The CRC a rip takes as it hands a track on, in odd-sized blocks, is the
+// track's CRC at shift 0.
+TEST(CtdbCrc, TheRipsStreamedCrcIsTheCrcAtShiftZero) {
+  const Disc d = MakeDisc({15000, 12000, 16001}, 3);
+  const uint64_t n = d.samples();
+  for (size_t t = 0; t < 3; ++t) {
+    const uint64_t start = d.starts[t];
+    const uint64_t end = t + 1 < 3 ? d.starts[t + 1] : n;
+    const CtdbSkips skips = CtdbTrackSkips(t == 0, t == 2, n);
+    CtdbTrackCrc crc(end - start, skips.first, skips.last);
+    for (uint64_t at = start * 4; at < end * 4;) {
+      const uint64_t piece = std::min<uint64_t>(4099, end * 4 - at);
+      crc.add(std::span<const uint8_t>(d.audio.data() + at, piece));
+      at += piece;
+    }
+    EXPECT_EQ(crc.value(), DefinitionCrc(d, t, 0, false)) << "track " << t + 1;
+  }
+}
+
 TEST(CtdbCrc, SpansOfShortDiscsAndTracks) {
   const std::vector<uint64_t> one = {0};
   const CtdbSpan whole = CtdbTrackSpan(one, 0, 5880 * 5 + 100);

@@ -46,6 +46,7 @@ const com::DispatchTable& RipReport::dispatchTable() {
       com::propget<&I::get_c2ErrorFrames>("c2ErrorFrames", 0x18),
       com::propget<&I::get_framesReadTwice>("framesReadTwice", 0x19),
       com::propget<&I::get_c2Used>("c2Used", 0x1a, {VT_BOOL}),
+      com::propget<&I::get_trackCtdbCRC>("trackCtdbCRC", 0x1b),
   });
   return table;
 }

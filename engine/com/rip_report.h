@@ -68,6 +68,7 @@ class RipReport final : public IAudioCDRipperReport {
   HRESULT STDMETHODCALLTYPE get_trackIsrc(LONG track, BSTR* pVal) override;
   HRESULT STDMETHODCALLTYPE get_trackPregapFrames(LONG track, LONG* pVal) override;
   HRESULT STDMETHODCALLTYPE get_trackPreEmphasis(LONG track, VARIANT_BOOL* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_trackCtdbCRC(LONG* pVal) override { return get(counts_.ctdbCrc, pVal); }
   HRESULT STDMETHODCALLTYPE get_c2Mode(LONG* pVal) override;
   HRESULT STDMETHODCALLTYPE put_c2Mode(LONG newVal) override;
   HRESULT STDMETHODCALLTYPE get_driveC2(VARIANT_BOOL* pVal) override;

@@ -27,12 +27,13 @@ struct RipCounts {
   std::atomic<uint32_t> accurateRipV1{0};
   std::atomic<uint32_t> accurateRipV2{0};
   std::atomic<uint32_t> accurateRipFrame450{0};
+  std::atomic<uint32_t> ctdbCrc{0};  // the CUETools database's CRC of the track, at the drive's offset
 
   void reset() {
     for (auto* c : {&framesRead, &framesReread, &framesConfirmed, &framesUnconfirmed, &retries, &blocksGivenUp,
                     &c2ErrorFrames, &framesReadTwice, &c2Used})
       c->store(0);
-    for (auto* c : {&copyCrc, &copyCrcSkipZero, &accurateRipV1, &accurateRipV2, &accurateRipFrame450}) c->store(0);
+    for (auto* c : {&copyCrc, &copyCrcSkipZero, &accurateRipV1, &accurateRipV2, &accurateRipFrame450, &ctdbCrc}) c->store(0);
   }
 };
 

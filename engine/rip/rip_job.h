@@ -16,6 +16,7 @@
 
 #include "engine/device/track_buffer.h"
 #include "engine/rip/offset_window.h"
+#include "proof/ctdb_crc.h"
 #include "proof/track_checksums.h"
 #include "engine/rip/pcm_buffer.h"
 #include "engine/rip/wav_writer.h"
@@ -63,6 +64,7 @@ struct RipJob {
   // the checksums of what it hands on to the output.
   OffsetWindow window;
   std::optional<proof::TrackChecksums> checksums;
+  std::optional<proof::CtdbTrackCrc> ctdb;  // a track rip's CUETools database CRC (not a range's)
 
   // What a cache-defeating read of the overlapped modes reads: the seek is
   // what empties a drive's cache, not the frames it reads there.

@@ -21,6 +21,7 @@
 #include "engine/device/transport.h"
 #include "engine/rip/block_pacer.h"
 #include "engine/rip/rip_session.h"
+#include "proof/ctdb_crc.h"
 #include "proof/track_checksums.h"
 #include "platform/sync/win32_time.h"
 
@@ -112,6 +113,16 @@ void RipSession::placeRip() {
     place = proof::TrackPlaceOf(static_cast<size_t>(engine_.trackIndex_),
                                  static_cast<size_t>(audioTracks));
   job_.checksums.emplace(uint64_t{end - start} * proof::kSamplesPerFrame, place);
+  // The CUETools database's CRC of a track: the disc's audio tracks from
+  // track 1's start to the audio lead-out set the last track's skip.
+  job_.ctdb.reset();
+  if (!job_.range) {
+    uint64_t discFrames = 0;
+    for (const int32_t frames : engine_.trackFrames_) discFrames += static_cast<uint64_t>(std::max(frames, 0));
+    const proof::CtdbSkips skips =
+        proof::CtdbTrackSkips(place.firstAudioTrack, place.lastAudioTrack, discFrames * proof::kSamplesPerFrame);
+    job_.ctdb.emplace(uint64_t{end - start} * proof::kSamplesPerFrame, skips.first, skips.last);
+  }
 }
 
 bool RipSession::commonStart() {
@@ -272,6 +283,7 @@ bool RipSession::blockLoop() {
   // the output. False when the WAV file could not take it.
   auto deliver = [this](std::span<const uint8_t> audio) {
     job_.checksums->add(audio);
+    if (job_.ctdb) job_.ctdb->add(audio);
     if (!job_.encoded) return job_.wav.append(audio.data(), audio.size());
     appendPcm(audio);
     return true;
@@ -385,6 +397,7 @@ bool RipSession::blockLoop() {
   engine_.ripCounts_.accurateRipV1.store(sums.accurateRipV1);
   engine_.ripCounts_.accurateRipV2.store(sums.accurateRipV2);
   engine_.ripCounts_.accurateRipFrame450.store(sums.accurateRipFrame450);
+  if (job_.ctdb) engine_.ripCounts_.ctdbCrc.store(job_.ctdb->value());
   return true;
 }
 

@@ -63,6 +63,19 @@ std::string DriveOffsets::fileProblem() {
   return path.string() + " is not a regular file; passed over";
 }
 
+long DriveOffsets::c2ModeOf(const std::string& driveName) {
+  const std::string section = sectionOf(driveName);
+  if (section.empty()) return 0;
+  const auto text = platform::ProfileFile(kFile).readString(section, "c2");
+  if (!text) return 0;
+  std::string mode;
+  for (const char c : *text)
+    if (c != ' ' && c != '\t') mode += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return mode == "on" ? 1 : mode == "off" ? 2 : 0;
+}
+
+const char* DriveOffsets::c2ModeName(long mode) { return mode == 1 ? "on" : mode == 2 ? "off" : "auto"; }
+
 bool DriveOffsets::parseOffset(const std::string& text, long& samples) {
   size_t at = 0;
   bool negative = false;

@@ -34,6 +34,12 @@ class DriveOffsets {
 
   // "-472", "+667", "0" -> samples; false for anything else or out of range.
   static bool parseOffset(const std::string& text, long& samples);
+
+  // The drive's C2 setting, key "c2": "auto" (C2 error pointers when the
+  // drive says it has them), "on" or "off"; "auto" when none is kept or the
+  // kept one is none of these. As the engine's c2Mode: 0, 1, 2.
+  static long c2ModeOf(const std::string& driveName);
+  static const char* c2ModeName(long mode);
 };
 
 }  // namespace client

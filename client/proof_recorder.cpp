@@ -156,6 +156,14 @@ bool ProofRecorder::begin(long audioTracks, std::optional<long> given, const Run
   // An engine without the rip report cannot shift its reads: only "no
   // offset" is true of its rips.
   if (!report_.putReadOffsetSamples(log_.readOffset) && log_.readOffset != 0) return false;
+  // C2 error pointers as drives.ini sets them for this drive (auto when it does not).
+  const long c2Mode = DriveOffsets::c2ModeOf(log_.drive);
+  if (report_.putC2Mode(c2Mode)) {
+    const std::optional<bool> says = report_.driveC2();
+    c2Detail_ = std::string(says && *says ? "the drive has them" : "the drive has none") + "; drives.ini c2: " +
+                DriveOffsets::c2ModeName(c2Mode);
+    log_.c2 = "not used (" + c2Detail_ + ")";
+  }
 
   LONG cddb = 0;
   engine_->get_cdID(&cddb);
@@ -197,6 +205,15 @@ void ProofRecorder::addTrack(long number, const std::string& file, bool ripped, 
   // The engine's own counts of the rip, as both programs log them.
   track.retries = report_.retries().value_or(0);
   track.unconfirmedFrames = report_.framesUnconfirmed().value_or(0);
+  if (const auto read = report_.framesRead(); read && ripped && track.number >= 1) {
+    const uint32_t frames = log_.layout.audioTrackFrames(static_cast<size_t>(track.number - 1));
+    if (frames > 0) track.readsPerFrame = static_cast<double>(*read) / frames;
+  }
+  track.c2ErrorFrames = report_.c2ErrorFrames().value_or(0);
+  if (report_.c2Used().value_or(false) && !c2UsedAny_) {
+    c2UsedAny_ = true;
+    log_.c2 = "used (" + c2Detail_ + ")";
+  }
   if (tested && ripped && !track.testCrc) {
     track.ripped = false;
     track.failure = "the test read failed";

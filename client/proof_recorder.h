@@ -132,6 +132,8 @@ class ProofRecorder {
   RipLog log_;
   long audioTracks_ = 0;
   OffsetSource offsetSource_ = OffsetSource::kNone;
+  std::string c2Detail_;  // "the drive has them; drives.ini c2: auto", for the log's C2 line
+  bool c2UsedAny_ = false;
   std::optional<proof::AccurateRipDiscId> disc_;
 };
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -139,6 +140,23 @@ std::string RipLogDateNow() {
   return text;
 }
 
+std::string ReadsText(double framesPerFrame) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%.2f frames per frame", framesPerFrame);
+  return text;
+}
+
+std::optional<double> ParseReads(std::string_view text) {
+  constexpr std::string_view kTail = " frames per frame";
+  if (text.size() <= kTail.size() || text.substr(text.size() - kTail.size()) != kTail) return std::nullopt;
+  const std::string number(text.substr(0, text.size() - kTail.size()));
+  if (number.find_first_not_of("0123456789.") != std::string::npos || number.front() == '.') return std::nullopt;
+  char* end = nullptr;
+  const double value = std::strtod(number.c_str(), &end);
+  if (end != number.c_str() + number.size() || !(value >= 0) || value > 1e6) return std::nullopt;
+  return value;
+}
+
 std::string RipLogText(const RipLog& log) {
   std::string text;
   const auto line = [&](std::string_view key, const std::string& value) {
@@ -162,6 +180,7 @@ std::string RipLogText(const RipLog& log) {
   line("CDDB id", log.cddbId);
   line("MusicBrainz id", log.musicBrainzId);
   line("AccurateRip lookup", log.accurateRipLookup);
+  if (!log.c2.empty()) line("C2 error pointers", log.c2);
 
   size_t accurate = 0;
   for (const RipLogTrack& track : log.tracks) {
@@ -179,6 +198,8 @@ std::string RipLogText(const RipLog& log) {
     line("  AccurateRip", VerdictText(track.verdict));
     line("  Retries", std::to_string(track.retries));
     line("  Unconfirmed frames", std::to_string(track.unconfirmedFrames));
+    if (track.readsPerFrame) line("  Reads", ReadsText(*track.readsPerFrame));
+    if (track.c2ErrorFrames > 0) line("  C2 flagged frames", std::to_string(track.c2ErrorFrames));
     if (track.deemphasised) line("  De-emphasised", "yes");
   }
   text += "\n";
@@ -277,6 +298,11 @@ std::optional<RipLog> ParseRipLog(std::string_view text, std::string& error) {
         ok = parseInteger(value, track.retries);
       } else if (key == "Unconfirmed frames") {
         ok = parseInteger(value, track.unconfirmedFrames);
+      } else if (key == "Reads") {
+        track.readsPerFrame = ParseReads(value);
+        ok = track.readsPerFrame.has_value();
+      } else if (key == "C2 flagged frames") {
+        ok = parseInteger(value, track.c2ErrorFrames);
       } else if (key == "De-emphasised") {
         track.deemphasised = value == "yes";
       }
@@ -302,6 +328,8 @@ std::optional<RipLog> ParseRipLog(std::string_view text, std::string& error) {
       log.musicBrainzId = value;
     } else if (key == "AccurateRip lookup") {
       log.accurateRipLookup = value;
+    } else if (key == "C2 error pointers") {
+      log.c2 = value;
     }
     // Other keys (of later versions) are passed over.
   }

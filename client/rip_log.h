@@ -40,6 +40,10 @@ struct RipLogTrack {
   proof::TrackVerdict verdict;
   long retries = 0;
   long unconfirmedFrames = 0;
+  // What the reads cost: frames read per frame of the track ("Reads: 1.07
+  // frames per frame"), and the frames the C2 error pointers flagged.
+  std::optional<double> readsPerFrame;
+  long c2ErrorFrames = 0;
   // The file was de-emphasised (--deemphasis): its audio differs from the
   // disc's, whose checksums the log keeps.
   bool deemphasised = false;
@@ -48,6 +52,11 @@ struct RipLogTrack {
   // matched by AccurateRip.
   bool accurate() const;
 };
+
+// "1.07 frames per frame": frames read per frame of the track, two
+// decimals; and back (nothing for anything else).
+std::string ReadsText(double framesPerFrame);
+std::optional<double> ParseReads(std::string_view text);
 
 struct RipLog {
   std::string programVersion;  // "ripmarrow 0.1.0"
@@ -61,6 +70,7 @@ struct RipLog {
   std::string cddbId;                 // 8 hex digits
   std::string musicBrainzId;          // "" when unknown
   std::string accurateRipLookup;      // the database's answer in words ("found 2 records", "no answer: ...")
+  std::string c2;                     // "used (the drive has them; drives.ini: auto)"; "" leaves the line out
   std::vector<RipLogTrack> tracks;
 
   bool allAccurate() const;

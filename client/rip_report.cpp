@@ -106,4 +106,26 @@ HRESULT RipReport::ripRangeToAudioFile2Format(long firstLba, long frames, const 
   return hr;
 }
 
+std::optional<long> RipReport::framesRead() const {
+  return value(report_.get(), &IAudioCDRipperReport::get_framesRead);
+}
+
+std::optional<long> RipReport::c2ErrorFrames() const {
+  return value(report_.get(), &IAudioCDRipperReport::get_c2ErrorFrames);
+}
+
+std::optional<bool> RipReport::c2Used() const {
+  VARIANT_BOOL used = VARIANT_FALSE;
+  if (!report_ || FAILED(report_->get_c2Used(&used))) return std::nullopt;
+  return used != VARIANT_FALSE;
+}
+
+bool RipReport::putC2Mode(long mode) const { return report_ && SUCCEEDED(report_->put_c2Mode(mode)); }
+
+std::optional<bool> RipReport::driveC2() const {
+  VARIANT_BOOL says = VARIANT_FALSE;
+  if (!report_ || FAILED(report_->get_driveC2(&says))) return std::nullopt;
+  return says != VARIANT_FALSE;
+}
+
 }  // namespace client

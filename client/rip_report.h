@@ -41,6 +41,14 @@ class RipReport {
   std::optional<proof::DiscLayout> audioLayout(long audioTracks) const;
   std::optional<long> readOffsetSamples() const;
   bool putReadOffsetSamples(long samples) const;
+  // What the last rip read: frames asked of the drive, frames the C2 error
+  // pointers flagged, whether it read with them; and the C2 setting (0 auto,
+  // 1 on, 2 off) and what the drive says of C2.
+  std::optional<long> framesRead() const;
+  std::optional<long> c2ErrorFrames() const;
+  std::optional<bool> c2Used() const;
+  bool putC2Mode(long mode) const;
+  std::optional<bool> driveC2() const;
   // Starts the rip of `frames` frames from `firstLba` into `path` through
   // the codec object's format; the HRESULT of the call.
   HRESULT ripRangeToAudioFile2Format(long firstLba, long frames, const std::string& path) const;

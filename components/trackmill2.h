@@ -299,6 +299,22 @@ struct IAudioCDRipperReport : IDispatch {
   STDMETHOD(get_trackIsrc)(LONG track, BSTR* pVal) PURE;                // 0x13: "" when none
   STDMETHOD(get_trackPregapFrames)(LONG track, LONG* pVal) PURE;        // 0x14: -1 when unknown
   STDMETHOD(get_trackPreEmphasis)(LONG track, VARIANT_BOOL* pVal) PURE;  // 0x15
+  // C2 error pointers. c2Mode: 0 auto (when the drive says it has them), 1
+  // on, 2 off; applied by every SECURE or PARANOID rip from the next one on
+  // (a value outside raises INVALID_PARAM). driveC2: what the drive says
+  // (asked at each rip's start, and on this call while nothing holds the
+  // drive). c2Used: the last rip read with them.
+  STDMETHOD(get_c2Mode)(LONG* pVal) PURE;  // 0x16
+  STDMETHOD(put_c2Mode)(LONG newVal) PURE;
+  STDMETHOD(get_driveC2)(VARIANT_BOOL* pVal) PURE;    // 0x17
+  STDMETHOD(get_c2ErrorFrames)(LONG* pVal) PURE;      // 0x18: frames of the track the pointers flagged on some read
+  STDMETHOD(get_framesReadTwice)(LONG* pVal) PURE;    // 0x19: frames of the track read more than once
+  STDMETHOD(get_c2Used)(VARIANT_BOOL* pVal) PURE;     // 0x1a
+  // The CUETools database's CRC-32 of the last track rip's audio (the
+  // disc's first audio track without its first 5880 samples, the last
+  // without its last 5880 + N mod 5880, N the disc's audio samples), filled
+  // as the other checksums are; 0 for a range rip.
+  STDMETHOD(get_trackCtdbCRC)(LONG* pVal) PURE;       // 0x1b
 };
 
 // _IAudioCDRipper2Events: a dispatch-only interface that sinks implement.

@@ -11,6 +11,7 @@
 
 #include "components/trackmill2.h"
 #include "proof/accuraterip_id.h"
+#include "client/drive_offsets.h"
 #include "client/rip_report.h"
 #include "platform/text/utf.h"
 
@@ -89,6 +90,16 @@ int InfoCommand::run(const Options& options, std::ostream& out, std::ostream& er
     engine->get_cdType(&type);
     engine->get_cdID(&id);
     engine->get_trackCount(&tracks);
+    {
+      // The drive's C2 error pointers, and what drives.ini makes of them.
+      BSTR name = nullptr;
+      engine->get_driveName(&name);
+      const std::string drive = com::TakeUtf8(name);
+      if (const auto c2 = client::RipReport(engine.get()).driveC2()) {
+        out << "  C2 error pointers: " << (*c2 ? "yes" : "no") << " (drives.ini c2: "
+            << client::DriveOffsets::c2ModeName(client::DriveOffsets::c2ModeOf(drive)) << ")\n";
+      }
+    }
     if (sink->errors.size() > errorsBefore) {
       out << "  no readable disc\n";
     } else {

@@ -235,7 +235,13 @@ bool showConfirmation(IAudioCDRipper2* engine, RipModePresetConstants mode, std:
     out << "  " << unconfirmed << (unconfirmed == 1 ? " frame" : " frames") << " unconfirmed\n";
     return false;
   }
-  out << "  " << (mode == SYNCH ? "every block aligned on its neighbour" : "every frame confirmed by two reads") << "\n";
+  VARIANT_BOOL c2 = VARIANT_FALSE;
+  const bool c2Secure = mode == SECURE && SUCCEEDED(report->get_c2Used(&c2)) && c2 != VARIANT_FALSE;
+  out << "  "
+      << (mode == SYNCH ? "every block aligned on its neighbour"
+          : c2Secure    ? "every frame confirmed by a read its C2 pointers call clean"
+                        : "every frame confirmed by two reads")
+      << "\n";
   return true;
 }
 
@@ -459,6 +465,12 @@ void RipRun::ripTrack(size_t index) {
   }
   const bool trusting = options_.mode == PLAY || options_.mode == BURST;
   if (!trusting && !stopped_ && !showConfirmation(engine_, options_.mode, out_)) ++unconfirmedTracks_;
+  // What the reads cost, as the log's row says it.
+  if (const client::RipLogTrack& row = proof_->log().tracks.back(); row.readsPerFrame && !stopped_) {
+    out_ << "  Reads: " << client::ReadsText(*row.readsPerFrame);
+    if (row.c2ErrorFrames > 0) out_ << ", " << row.c2ErrorFrames << " C2-flagged frames";
+    out_ << "\n";
+  }
 }
 
 // A template's folders, from the disc's titles, become the rip's folder:

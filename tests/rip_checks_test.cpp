@@ -13,6 +13,7 @@
 
 #include "engine/com/audio_cd_ripper.h"
 #include "platform/deviceio/drive_table.h"
+#include "proof/ctdb_crc.h"
 #include "platform/vdrive/disc_description.h"
 #include "platform/vdrive/drive_model.h"
 #include "platform/vdrive/virtual_drive.h"
@@ -187,6 +188,29 @@ TEST(RipChecksTest, ChecksumsOfEveryRipEqualThoseOfTheDiscsAudio) {
       EXPECT_TRUE(audio == image);
       EXPECT_EQ(disc.reported(), Expected(image, track == 1, track == 4));
     }
+  }
+}
+
+// The CUETools database's CRC of each track: the disc's audio as one
+// stream, each track's span of it (the first and last tracks' skips
+// included) at shift 0.
+TEST(RipChecksTest, TheCtdbCrcOfEachTrackIsItsSpanOfTheDisc) {
+  ReportedRip disc(kFourTracks);
+  std::string all;
+  std::vector<uint64_t> starts;
+  for (size_t t = 0; t < 4; ++t) {
+    starts.push_back(all.size() / 4);
+    all += disc.trackAudio(t);
+  }
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(all.data()), all.size());
+  for (LONG track : {1, 2, 3, 4}) {
+    disc.rip(track);
+    LONG crc = 0;
+    ASSERT_EQ(disc.report()->get_trackCtdbCRC(&crc), S_OK);
+    const proof::CtdbSpan span = proof::CtdbTrackSpan(starts, static_cast<size_t>(track - 1), all.size() / 4);
+    EXPECT_EQ(static_cast<uint32_t>(crc),
+              proof::CtdbShiftedCrcs(bytes, 0, all.size() / 4, span)[proof::kCtdbMaxShift])
+        << "track " << track;
   }
 }
 

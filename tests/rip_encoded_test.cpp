@@ -20,6 +20,7 @@
 
 #include "engine/com/audio_cd_ripper.h"
 #include "engine/mp3settings/lame_mp3_encoder.h"
+#include "engine/rip/pcm_buffer.h"
 #include "outside/wavesmith2/test_signals.h"
 #include "platform/deviceio/drive_table.h"
 #include "platform/vdrive/disc_description.h"
@@ -527,6 +528,32 @@ TEST_F(EncodedRipTest, ARipStoppedOrRefusedAtItsStartClosesTheCodecsFile) {
   EXPECT_TRUE(sink_->errors[0] == ASPI_DRIVER || sink_->errors[0] == DRIVE_BUSY) << sink_->errors[0];
   EXPECT_EQ(sink_->progress, std::vector<LONG>{100});
   EXPECT_EQ(codecCalls().back(), "CloseFile()");
+}
+
+}  // namespace
+}  // namespace engine
+
+namespace engine {
+namespace {
+
+// A track longer than the encoder's ring (about 48 seconds of audio): the
+// rip thread waits whenever the ring is full, the pump takes it in pieces
+// across the ring's end, and the file still holds the track's audio sample
+// for sample, with progress rising to one final 100.
+TEST_F(EncodedRipTest, ATrackLongerThanTheRingArrivesWholeAndInOrder) {
+  openWith("disc seed=12\ntrack kind=noise length=1:02:00\n", Codec::kReal);
+  const auto& track = disc_->tracks()[0];
+  ASSERT_GT(static_cast<size_t>(track.end - track.start) * 2352, PcmBuffer::kMaxRingBytes);
+  com::ComPtr<IUnknown> unknown;
+  ASSERT_EQ(engine_->GetAudioFile2Interface(unknown.put()), S_OK);
+  com::ComPtr<IAudioFile2> codec;
+  ASSERT_EQ(unknown->QueryInterface(IID_IAudioFile2, codec.putVoid()), S_OK);
+  ASSERT_EQ(codec->SetFormatPCM(44100, 2, 16), S_OK);
+  ASSERT_TRUE(rip(&AudioCDRipper2::RipTrackToAudioFile2Format, path("long.wav"), 1));
+  EXPECT_TRUE(sink_->errors.empty()) << ::testing::PrintToString(sink_->errors);
+  expectProgressRisesToOneFinal100();
+  const wavesmith::test::Decoded d = wavesmith::test::decodeAll(path("long.wav"));
+  EXPECT_TRUE(d.samples == trackSamples(0));
 }
 
 }  // namespace

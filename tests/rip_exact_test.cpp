@@ -36,7 +36,8 @@ constexpr const char* kDisc =
 
 struct Report {
   LONG framesRead = 0, framesReread = 0, framesConfirmed = 0, framesUnconfirmed = 0, retries = 0,
-       blocksGivenUp = 0;
+       blocksGivenUp = 0, c2ErrorFrames = 0, framesReadTwice = 0;
+  VARIANT_BOOL c2Used = VARIANT_FALSE;
 };
 
 // What one rip of every track gave.
@@ -104,6 +105,9 @@ class ExactRip {
       report->get_framesUnconfirmed(&r.framesUnconfirmed);
       report->get_retries(&r.retries);
       report->get_blocksGivenUp(&r.blocksGivenUp);
+      report->get_c2ErrorFrames(&r.c2ErrorFrames);
+      report->get_framesReadTwice(&r.framesReadTwice);
+      report->get_c2Used(&r.c2Used);
       out.reports.push_back(r);
       const auto& p = sink_->progress;
       out.eventsInOrder = out.eventsInOrder && std::count(p.begin(), p.end(), 100) == 1 && !p.empty() &&
@@ -285,6 +289,87 @@ TEST_P(UnreadableSectors, GetTheOnErrorActionAndAreCounted) {
 }
 INSTANTIATE_TEST_SUITE_P(Modes, UnreadableSectors, ::testing::Values(SYNCH, SECURE, PARANOID),
                          ModeParamName);
+
+// Scratches that read wrong without an error on half their reads, with
+// jitter: two reads that agree are right ones (wrong reads differ each
+// time), so SECURE and PARANOID stay exact; never a wrong track confirmed.
+class RandomScratches : public ::testing::TestWithParam<RipModePresetConstants> {};
+TEST_P(RandomScratches, AreReadAgainUntilTwoReadsAgree) {
+  FaultPlan f = Jitter(10, 77);
+  f.randomScratchSectors = 12;
+  f.scratch.push_back({100, 103, 0});  // in the music of the first track
+  f.scratch.push_back({1000, 1000, 0});  // in the noise
+  ExactRip rip(f);
+  const DiscRip r = rip.ripAll(GetParam());
+  for (size_t t = 0; t < r.exact.size(); ++t) {
+    EXPECT_TRUE(r.exact[t]) << "track " << t + 1 << ": " << r.reports[t].framesUnconfirmed << " unconfirmed, "
+                            << r.reports[t].retries << " retries, " << r.reports[t].blocksGivenUp << " given up";
+    if (r.reports[t].framesUnconfirmed == 0) {
+      EXPECT_TRUE(r.exact[t]) << "track " << t + 1;
+    }
+  }
+  EXPECT_TRUE(r.eventsInOrder);
+}
+INSTANTIATE_TEST_SUITE_P(Modes, RandomScratches, ::testing::Values(SECURE, PARANOID), ModeParamName);
+
+// With C2 error pointers (exact, or under-reported: at least one wrong byte
+// of a bad frame flagged): a flagged frame is never taken, so random
+// scratches end exact, most blocks are read once in SECURE, and the report
+// counts the flagged frames.
+struct C2Cell {
+  RipModePresetConstants mode;
+  platform::vdrive::C2Report c2;
+};
+std::string C2CellName(const ::testing::TestParamInfo<C2Cell>& cell) {
+  return std::string(ModeName(cell.param.mode)) +
+         (cell.param.c2 == platform::vdrive::C2Report::Exact ? "Exact" : "Partial");
+}
+const auto kC2Cells = ::testing::Values(C2Cell{SECURE, platform::vdrive::C2Report::Exact},
+                                        C2Cell{SECURE, platform::vdrive::C2Report::Partial},
+                                        C2Cell{PARANOID, platform::vdrive::C2Report::Exact},
+                                        C2Cell{PARANOID, platform::vdrive::C2Report::Partial});
+
+class C2RandomScratches : public ::testing::TestWithParam<C2Cell> {};
+TEST_P(C2RandomScratches, FlaggedFramesAreReadAgainAndTheRipIsExact) {
+  FaultPlan f = Jitter(10, 78);
+  f.randomScratchSectors = 12;
+  f.scratch.push_back({100, 103, 0});
+  f.c2 = GetParam().c2;
+  ExactRip rip(f);
+  const DiscRip r = rip.ripAll(GetParam().mode);
+  LONG flaggedFrames = 0;
+  for (size_t t = 0; t < r.exact.size(); ++t) {
+    EXPECT_TRUE(r.exact[t]) << "track " << t + 1 << ": " << r.reports[t].framesUnconfirmed << " unconfirmed";
+    EXPECT_EQ(r.reports[t].c2Used, VARIANT_TRUE);
+    flaggedFrames += r.reports[t].c2ErrorFrames;
+  }
+  EXPECT_GE(flaggedFrames, 4);
+  if (GetParam().mode == SECURE) {
+    // Only flagged blocks (and anchors, by three reads) are read twice.
+    EXPECT_LT(r.reports[0].framesReadTwice, r.reports[0].framesConfirmed / 2);
+  }
+  EXPECT_TRUE(r.eventsInOrder);
+}
+INSTANTIATE_TEST_SUITE_P(Modes, C2RandomScratches, kC2Cells, C2CellName);
+
+// A stable scratch gives the same wrong bytes on every read: reads agree on
+// it, and only the C2 pointers show it. Its frames are never confirmed: the
+// track is counted unconfirmed, never called exact; the others are exact.
+class C2StableScratch : public ::testing::TestWithParam<C2Cell> {};
+TEST_P(C2StableScratch, IsNeverConfirmed) {
+  FaultPlan f;
+  f.scratch.push_back({200, 200, 0});
+  f.scratchStable = true;
+  f.c2 = GetParam().c2;
+  ExactRip rip(f);
+  const DiscRip r = rip.ripAll(GetParam().mode);
+  EXPECT_FALSE(r.exact[0]);
+  EXPECT_GT(r.reports[0].framesUnconfirmed, 0);
+  EXPECT_GT(r.reports[0].c2ErrorFrames, 0);
+  for (size_t t = 1; t < r.exact.size(); ++t) EXPECT_TRUE(r.exact[t]) << "track " << t + 1;
+  EXPECT_TRUE(r.eventsInOrder);
+}
+INSTANTIATE_TEST_SUITE_P(Modes, C2StableScratch, kC2Cells, C2CellName);
 
 }  // namespace
 }  // namespace engine

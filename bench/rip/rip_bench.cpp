@@ -2,16 +2,19 @@
 // once, timed from the RipTrackTo call to its RipProgress(100), with the
 // process's peak resident memory during the rip. One rip per process, so the
 // peak belongs to that rip alone. run.sh drives it and prints the table.
-//   rip_bench wav|mp3 <driveSpeed> [<drive x> [burst|synch|secure|paranoid [<jitter %>]]]
+//   rip_bench wav|mp3 <driveSpeed> [<drive x> [burst|synch|secure|paranoid [<jitter %> [<minutes> [c2]]]]]
 //       prints "seconds frames peak_rss_kib base_rss_kib pcm_bytes errors frames_read unconfirmed"
 //       The drive reads the disc's CUE/BIN image; <drive x> is its timing
-//       model's speed (0, the default: it answers at once and is read unpaced).
+//       model's speed (0, the default: it answers at once and is read unpaced);
+//       <minutes> the track's length (default 5; 79 is a full disc in one track); c2: the
+//       drive gives exact C2 error pointers (SECURE and PARANOID read with them).
 //   rip_bench image <folder>         writes the same disc as <folder>/bench.cue + .bin
 //   rip_bench sums                   the checksums a rip takes (copy CRCs, AccurateRip) of the same
 //       track's audio, fed in the blocks a rip hands on: prints "seconds" (best of 5)
 #include <dlfcn.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -21,6 +24,7 @@
 #include <vector>
 
 #include "engine/com/audio_cd_ripper.h"
+#include "engine/rip/pcm_buffer.h"
 #include "platform/deviceio/drive_table.h"
 #include "platform/vdrive/disc_description.h"
 #include "platform/vdrive/image_writer.h"
@@ -34,6 +38,12 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kDisc =
     "disc seed=3 title=\"Bench\"\n"
     "track kind=music length=5:00:00\n";
+
+// The bench disc with its one track `minutes` long.
+std::string discOf(int minutes) {
+  if (minutes == 5) return kDisc;
+  return "disc seed=3 title=\"Bench\"\ntrack kind=music length=" + std::to_string(minutes) + ":00:00\n";
+}
 
 class Sink final : public com::EventSink<Sink, DIID__IAudioCDRipper2Events> {
  public:
@@ -63,7 +73,7 @@ long statusKib(const char* field) {
   return -1;
 }
 
-int rip(bool mp3, int speed, int driveX, RipModePresetConstants mode, int jitterRate) {
+int rip(bool mp3, int speed, int driveX, RipModePresetConstants mode, int jitterRate, int minutes, bool c2) {
   char pattern[] = "/tmp/rm_rip_bench.XXXXXX";
   const std::string home = mkdtemp(pattern);
   setenv("RIPMARROW_HOME", home.c_str(), 1);
@@ -77,18 +87,19 @@ int rip(bool mp3, int speed, int driveX, RipModePresetConstants mode, int jitter
     dlclose(lib);
   }
   // The image, as cd-paranoia reads it: sectors copied, not synthesised.
-  platform::vdrive::writeCueImage(platform::vdrive::generateDisc(kDisc, "bench"), home, "bench");
+  platform::vdrive::writeCueImage(platform::vdrive::generateDisc(discOf(minutes), "bench"), home, "bench");
   auto disc = std::make_shared<platform::vdrive::Disc>(platform::vdrive::loadImage(home + "/bench.cue"));
   auto drive = std::make_shared<platform::vdrive::VirtualDrive>(disc);
   drive->setAddress({1, 0, 0, 0});
   platform::vdrive::TimingModel timing;
   timing.speedX = driveX;
   drive->setTiming(timing);
-  if (jitterRate > 0) {
+  if (jitterRate > 0 || c2) {
     platform::vdrive::FaultPlan faults;
     faults.seed = 17;
-    faults.jitterMaxSamples = 588;
+    faults.jitterMaxSamples = jitterRate > 0 ? 588 : 0;
     faults.jitterRatePercent = jitterRate;
+    if (c2) faults.c2 = platform::vdrive::C2Report::Exact;
     drive->setFaults(faults);
   }
   platform::deviceio::registerDrive('E', drive);
@@ -126,7 +137,7 @@ int rip(bool mp3, int speed, int driveX, RipModePresetConstants mode, int jitter
     report->get_framesUnconfirmed(&unconfirmed);
   }
   std::printf("%.3f %ld %ld %ld %ld %d %ld %ld\n", seconds, frames, peakKib, baseKib,
-              static_cast<long>(frames * 2352 + 235200), sink->errors, static_cast<long>(framesRead),
+              static_cast<long>(std::min<size_t>(size_t(frames) * 2352 + 235200, engine::PcmBuffer::kMaxRingBytes)), sink->errors, static_cast<long>(framesRead),
               static_cast<long>(unconfirmed));
 
   engine->DriverClose();
@@ -171,17 +182,18 @@ int main(int argc, char** argv) {
     platform::vdrive::writeCueImage(platform::vdrive::generateDisc(kDisc, "bench"), argv[2], "bench");
     return 0;
   }
-  if (argc >= 3 && argc <= 6 && (mode == "wav" || mode == "mp3")) {
+  if (argc >= 3 && argc <= 8 && (mode == "wav" || mode == "mp3")) {
     const std::string preset = argc > 4 ? argv[4] : "burst";
     const RipModePresetConstants ripMode = preset == "synch"    ? SYNCH
                                            : preset == "secure"   ? SECURE
                                            : preset == "paranoid" ? PARANOID
                                                                   : BURST;
     return rip(mode == "mp3", std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 0, ripMode,
-               argc > 5 ? std::atoi(argv[5]) : 0);
+               argc > 5 ? std::atoi(argv[5]) : 0, argc > 6 ? std::max(1, std::atoi(argv[6])) : 5,
+               argc > 7 && std::string(argv[7]) == "c2");
   }
   std::fprintf(stderr,
-               "usage: rip_bench wav|mp3 <driveSpeed> [<drive x> [burst|synch|secure|paranoid [<jitter %%>]]] | "
+               "usage: rip_bench wav|mp3 <driveSpeed> [<drive x> [burst|synch|secure|paranoid [<jitter %%> [<minutes> [c2]]]]] | "
                "rip_bench image <folder>\n");
   return 2;
 }

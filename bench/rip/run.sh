@@ -6,7 +6,9 @@
 # of audio, what those reads take on that drive (frames read / (32 x 75) s
 # plus the preset's spin-up), its wall time and the share the engine adds,
 # and its wall time with jitter on 30 % of reads; an MP3 rip's end and peak
-# resident memory against its PCM buffer. Run by hand.
+# resident memory against its PCM ring; SECURE and PARANOID with C2 error
+# pointers; a 79-minute single-track MP3 rip's memory and time against WAV.
+# Run by hand.
 #   bench/rip/run.sh [rounds]     best of `rounds` runs each (default 1)
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -38,7 +40,16 @@ for m in "${modes[@]}"; do
   read -r wall[$m] _ _ _ _ _ read[$m] unconf[$m] <<<"$(best wav 32 32 "$m")"
   read -r jwall[$m] _ _ _ _ _ _ _ <<<"$(best wav 32 32 "$m" 30)"
 done
+# SECURE and PARANOID from a drive with exact C2 error pointers.
+declare -A c2wall c2read
+for m in secure paranoid; do
+  read -r c2wall[$m] _ _ _ _ _ c2read[$m] _ <<<"$(best wav 32 32 "$m" 0 5 c2)"
+done
 read -r mp332 _ peak base pcm errmp3 _ _ <<<"$(best mp3 32 32 burst)"
+# A 79-minute single-track disc from an instant drive: MP3 (the encoder's
+# ring bounds the memory) against WAV.
+read -r wav79 _ _ _ _ _ _ _ <<<"$(best wav 32 0 burst 0 79)"
+read -r mp379 _ peak79 base79 _ _ _ _ <<<"$(best mp3 32 0 burst 0 79)"
 # The checksums every rip takes: their cost alone, against a 64x WAV rip
 # (drive and driveSpeed at 64x) and the unpaced BURST rip that holds them.
 read -r wall64 _ _ _ _ _ _ _ <<<"$(best wav 64 64 burst)"
@@ -72,11 +83,18 @@ for m in "${modes[@]}"; do
     t = r / (32 * 75) + s
     printf "%-9s %12.3f %12.3f %10.3f %7.2f%% %12d %10.3f %12.2f\n", m, r / f, t, w, (w / t - 1) * 100, u, j, j / w }'
 done
+for m in secure paranoid; do
+  awk -v m="$m+C2" -v f="$frames" -v r="${c2read[$m]}" -v w="${c2wall[$m]}" -v b="${wall[burst]}" 'BEGIN {
+    printf "%-9s %12.3f %25.3f  (%.2f x BURST)\n", m, r / f, w, w / b }'
+done
 echo
 printf '%-34s %10.3f s (WAV: %.3f s)\n' "MP3 at 32x (last RipProgress)" "$mp332" "${wall[burst]}"
+awk -v m="$mp379" -v w="$wav79" -v p="$peak79" -v b="$base79" 'BEGIN {
+  printf "79-minute track from an instant drive: MP3 %.3f s, WAV %.3f s; MP3 peak RSS grew %.1f MiB\n",
+    m, w, (p - b) / 1024 }'
 awk -v s="$sums" -v w="$wall64" -v b="$burst" 'BEGIN {
   printf "Checksums of the track alone %.3f s: %.2f%% of a 64x WAV rip (%.3f s), %.2f%% of the unpaced one (%.3f s)\n",
     s, s / (w - s) * 100, w, s / (b - s) * 100, b }'
 awk -v p="$peak" -v b="$base" -v c="$pcm" 'BEGIN {
-  printf "MP3 rip peak RSS %.1f MiB (%.1f MiB before the rip): grew %.1f MiB; PCM buffer %.1f MiB + 32 MiB = %.1f MiB\n",
+  printf "MP3 rip peak RSS %.1f MiB (%.1f MiB before the rip): grew %.1f MiB; PCM ring %.1f MiB + 32 MiB = %.1f MiB\n",
     p / 1024, b / 1024, (p - b) / 1024, c / 1048576, c / 1048576 + 32 }'

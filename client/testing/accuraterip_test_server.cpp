@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <random>
 
@@ -117,6 +118,13 @@ void AccurateRipTestServer::answer(int connection) {
       for (char& c : out) c = char(rng() % 256);
       break;
     }
+    case Behaviour::kSlowDrip:
+      for (size_t i = 0; i < out.size() && !stop_.load(); ++i) {
+        if (::send(connection, out.data() + i, 1, MSG_NOSIGNAL) != 1) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+      out.clear();
+      break;
     default:
       break;
   }

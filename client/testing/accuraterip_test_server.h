@@ -25,6 +25,7 @@ class AccurateRipTestServer {
     kGarbage,        // about 3000 seeded random bytes, no HTTP head
     kSilentClose,    // accept, read the request, close
     kNeverAnswer,    // accept, read the request, say nothing until destroyed
+    kSlowDrip,       // the whole answer, one byte every 20 ms (until destroyed)
   };
 
   AccurateRipTestServer();

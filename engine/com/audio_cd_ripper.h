@@ -121,6 +121,10 @@ enum PendingEvent : int32_t {
 
 inline constexpr int16_t kMediaIn = 3;
 inline constexpr int16_t kNoMedia = 2;
+// The C2 setting (IAudioCDRipperReport::c2Mode).
+inline constexpr int32_t kC2Auto = 0;
+inline constexpr int32_t kC2On = 1;
+inline constexpr int32_t kC2Off = 2;
 
 class AudioCDRipper2 final
     : public com::ComObject<AudioCDRipper2, IAudioCDRipper2, IConnectionPointContainer> {
@@ -377,6 +381,11 @@ class AudioCDRipper2 final
   // The drive's read offset in samples: the client puts it, each rip reads
   // it once at its start (atomic).
   std::atomic<int32_t> readOffsetSamples_{0};
+  // C2 error pointers: the client's choice (0 auto: when the drive says it
+  // has them, 1 on, 2 off), read by each rip at its start; and what the
+  // drive said when last asked (-1: not asked yet). Any thread.
+  std::atomic<int32_t> c2Setting_{0};
+  std::atomic<int32_t> driveReportsC2_{-1};
 
   // Events and their values; written by workers too.
   std::atomic<int32_t> stopRequested_{0};

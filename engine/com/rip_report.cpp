@@ -6,6 +6,7 @@
 
 #include "engine/com/audio_cd_ripper.h"
 #include "engine/com/toc_entries.h"
+#include "engine/device/c2_reads.h"
 #include "engine/device/disc_layout.h"
 #include "proof/accuraterip_id.h"
 #include "proof/disc_layout.h"
@@ -39,6 +40,13 @@ const com::DispatchTable& RipReport::dispatchTable() {
       com::propget<&I::get_trackIsrc>("trackIsrc", 0x13),
       com::propget<&I::get_trackPregapFrames>("trackPregapFrames", 0x14),
       com::propget<&I::get_trackPreEmphasis>("trackPreEmphasis", 0x15, {VT_I4, VT_BOOL}),
+      com::propget<&I::get_c2Mode>("c2Mode", 0x16),
+      com::propput<&I::put_c2Mode>("c2Mode", 0x16),
+      com::propget<&I::get_driveC2>("driveC2", 0x17, {VT_BOOL}),
+      com::propget<&I::get_c2ErrorFrames>("c2ErrorFrames", 0x18),
+      com::propget<&I::get_framesReadTwice>("framesReadTwice", 0x19),
+      com::propget<&I::get_c2Used>("c2Used", 0x1a, {VT_BOOL}),
+      com::propget<&I::get_trackCtdbCRC>("trackCtdbCRC", 0x1b),
   });
   return table;
 }
@@ -228,6 +236,36 @@ HRESULT STDMETHODCALLTYPE RipReport::get_trackPreEmphasis(LONG track, VARIANT_BO
     }
   }
   *pVal = emphasis ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::get_c2Mode(LONG* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  *pVal = engine_.c2Setting_.load();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::put_c2Mode(LONG newVal) {
+  if (newVal < kC2Auto || newVal > kC2Off) {
+    engine_.raiseError(INVALID_PARAM);
+    return S_OK;
+  }
+  engine_.c2Setting_.store(newVal);
+  return S_OK;
+}
+
+// Asked of the drive while nothing else holds it; otherwise what it said
+// at the last rip's start.
+HRESULT STDMETHODCALLTYPE RipReport::get_driveC2(VARIANT_BOOL* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  if (engine_.cdHandle_.load() != 0) {
+    BusyClaim asking(engine_.busy_, Busy::kRefreshing);
+    if (asking) {
+      std::lock_guard drive(engine_.driveLock_);
+      engine_.driveReportsC2_.store(device::DriveReportsC2(engine_.cdHandle_.load()) ? 1 : 0);
+    }
+  }
+  *pVal = engine_.driveReportsC2_.load() == 1 ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
 }
 

@@ -68,6 +68,17 @@ class RipReport final : public IAudioCDRipperReport {
   HRESULT STDMETHODCALLTYPE get_trackIsrc(LONG track, BSTR* pVal) override;
   HRESULT STDMETHODCALLTYPE get_trackPregapFrames(LONG track, LONG* pVal) override;
   HRESULT STDMETHODCALLTYPE get_trackPreEmphasis(LONG track, VARIANT_BOOL* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_trackCtdbCRC(LONG* pVal) override { return get(counts_.ctdbCrc, pVal); }
+  HRESULT STDMETHODCALLTYPE get_c2Mode(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_c2Mode(LONG newVal) override;
+  HRESULT STDMETHODCALLTYPE get_driveC2(VARIANT_BOOL* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_c2ErrorFrames(LONG* pVal) override { return get(counts_.c2ErrorFrames, pVal); }
+  HRESULT STDMETHODCALLTYPE get_framesReadTwice(LONG* pVal) override { return get(counts_.framesReadTwice, pVal); }
+  HRESULT STDMETHODCALLTYPE get_c2Used(VARIANT_BOOL* pVal) override {
+    if (pVal == nullptr) return E_POINTER;
+    *pVal = counts_.c2Used.load() != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
 
  private:
   static HRESULT get(const std::atomic<int32_t>& count, LONG* pVal) {

@@ -7,8 +7,10 @@
 // and confirmed read of the overlapped modes (exact_read.h).
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/com/audio_cd_ripper.h"
+#include "engine/device/c2_reads.h"
 #include "engine/device/reads.h"
 #include "engine/rip/exact_read.h"
 #include "engine/rip/rip_job.h"
@@ -29,12 +31,15 @@ uint32_t RipSession::exactRewindFrames() const {
   return std::max<uint32_t>(settings_.rewindFrames, overlap + 1);
 }
 
+// The head goes far away and back: a drive empties its read-ahead cache when
+// a read lands far from the last one, so one frame there defeats it as well
+// as a block's worth would, at a fraction of the reading.
 void RipSession::defeatCache(uint32_t cur, uint32_t frames) {
   device::TrackBuffer& s = *job_.scratchBuffer;
-  s.startFrame = settings_.exact ? job_.cacheDefeatAddress(cur, frames) : 0;
-  s.frameCount = frames;
+  s.startFrame = settings_.exact ? job_.cacheDefeatAddress(cur, RipJob::kCacheDefeatFrames) : 0;
+  s.frameCount = settings_.exact ? RipJob::kCacheDefeatFrames : frames;
   device::ReadCDAudioLBA(engine_.cdHandle_.load(), s);
-  engine_.ripCounts_.framesRead.fetch_add(static_cast<int32_t>(frames));
+  engine_.ripCounts_.framesRead.fetch_add(static_cast<int32_t>(s.frameCount));
 }
 
 RipSession::BlockRead RipSession::readBlock(uint32_t cur, uint32_t frames) {
@@ -89,6 +94,32 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
 
   bool plural = job_.tail.empty();  // an anchor, or a block its tail cannot locate
   ReadTally tally;
+  // SECURE and PARANOID confirm a located block frame by frame: a frame is
+  // confirmed when two located reads agree on it, and the block when all its
+  // frames are. A scratch that reads wrong on some reads then costs reads
+  // for its own frames, not for the chance that all of a block's scratched
+  // frames read right at once.
+  std::vector<ReadTally> frameTallies;
+  std::vector<bool> frameAgreed;
+  size_t framesAgreed = 0;
+  std::string agreedBlock;
+  // With C2 error pointers a frame the drive flags on a read is never taken
+  // from that read. SECURE takes a frame from one read whose pointers are
+  // clean (PARANOID still wants two that agree), so a clean block is read
+  // once and only a flagged one again.
+  const bool c2 = job_.c2;
+  const bool c2Secure = c2 && settings_.preset == SECURE;
+  std::vector<bool> frameFlagged(frames, false);
+  bool sawFlags = false;
+  int32_t reads = 0;
+  const auto flagged = [&](size_t from) { return device::C2Flagged(job_.c2Bits, from, kFrameBytes); };
+  const auto countBlock = [&] {
+    if (c2) {
+      engine_.ripCounts_.c2ErrorFrames.fetch_add(
+          static_cast<int32_t>(std::count(frameFlagged.begin(), frameFlagged.end(), true)));
+    }
+    if (reads > 1) engine_.ripCounts_.framesReadTwice.fetch_add(static_cast<int32_t>(frames));
+  };
   std::string synchBlock;
   const std::string* accepted = nullptr;
   const int32_t retries = settings_.retries;
@@ -99,7 +130,8 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
     // After a failed read every other attempt leaves out the frame after
     // the block: an unreadable frame there belongs to the next block.
     const uint32_t last = failedReads % 2 == 1 ? cur + frames : fullLast;
-    const int32_t need = plural ? 3 : confirmByTwo ? 2 : 1;
+    // A flagged block's second read is what the block needs, not a retry.
+    const int32_t need = plural ? 3 : c2Secure ? (sawFlags ? 2 : 1) : confirmByTwo ? 2 : 1;
     if (attempt >= need + retries) break;
     if (attempt > 0) defeatCache(cur, frames);  // every read of a block after its first is fresh
     if (attempt >= need) {
@@ -130,7 +162,10 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
     b.status = 0;
     if (attempt > 0) engine_.ripCounts_.framesReread.fetch_add(static_cast<int32_t>(frames));
     engine_.ripCounts_.framesRead.fetch_add(static_cast<int32_t>(last - first));
-    if (device::ReadCDAudioLBA(engine_.cdHandle_.load(), b) != device::kResultOk) {
+    ++reads;
+    const int32_t status = c2 ? device::ReadCDAudioWithC2(engine_.cdHandle_.load(), b, job_.c2Bits)
+                              : device::ReadCDAudioLBA(engine_.cdHandle_.load(), b);
+    if (status != device::kResultOk) {
       ++failedReads;
       continue;
     }
@@ -142,20 +177,51 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
       const TailFit fit = LocateTail(read, job_.tail, blockBytes, &at);
       if (fit == TailFit::kNowhere) continue;
       if (fit == TailFit::kOnce) {
-        const std::string_view located = read.substr(at + job_.tail.size(), blockBytes);
+        const size_t blockAt = at + job_.tail.size();
+        const std::string_view located = read.substr(blockAt, blockBytes);
         if (!confirmByTwo) {
           // SYNCH: a located read confirms its block.
           synchBlock.assign(located);
           accepted = &synchBlock;
           break;
         }
-        tally.add(located);
-        if ((accepted = tally.pair()) != nullptr) break;
+        if (frameTallies.empty()) {
+          frameTallies.resize(frames);
+          frameAgreed.assign(frames, false);
+          agreedBlock.assign(blockBytes, '\0');
+        }
+        for (size_t f = 0; f < frames; ++f) {
+          if (frameAgreed[f]) continue;
+          const std::string_view frame = located.substr(f * kFrameBytes, kFrameBytes);
+          if (c2 && flagged(blockAt + f * kFrameBytes)) {
+            frameFlagged[f] = true;
+            sawFlags = true;
+            continue;
+          }
+          if (!c2Secure && frameTallies[f].add(frame) < 2) continue;
+          frameAgreed[f] = true;
+          ++framesAgreed;
+          agreedBlock.replace(f * kFrameBytes, kFrameBytes, frame);
+        }
+        if (framesAgreed == frames) {
+          accepted = &agreedBlock;
+          break;
+        }
         continue;
       }
       // The tail repeats in the read: fix the block as an anchor is.
       plural = true;
       tally.clear();
+    }
+    // An anchor's read with flagged frames in its block is not counted.
+    if (c2) {
+      bool any = false;
+      for (size_t f = 0; f < frames; ++f) {
+        if (!flagged(rewindBytes + f * kFrameBytes)) continue;
+        frameFlagged[f] = true;
+        any = true;
+      }
+      if (any) continue;
     }
     // The whole read is the key: reads that start at different places give
     // the same content only when all of it is one repeating pattern, and
@@ -163,6 +229,7 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
     tally.add(read);
     if ((accepted = tally.plurality()) != nullptr) break;
   }
+  countBlock();
   if (accepted == nullptr) return BlockRead::kFailed;
 
   // The audio known from here on: the accepted block and what precedes it.

@@ -1,6 +1,7 @@
 // AudioCDRipper2: the timer thread's encoder pump. Every tick while the
 // converting flag is set it hands the PCM the rip thread has appended to
-// the codec in pieces of at most 88200 bytes (half a second), and takes
+// the codec in pieces of at most 88200 bytes (half a second), as much as
+// lies in one piece of the ring (the rest comes on the next tick), and takes
 // part in the end-of-rip handshake: once the rip thread has set RipOver and
 // a tick finds nothing left, it sets ConvertOver.
 #include <algorithm>
@@ -39,7 +40,9 @@ void AudioCDRipper2::pumpEncoder() {
   const bool handedNothing = pending == 0;
   {
     std::lock_guard codec(codecLock_);
-    while (pending > 0 && audioFile_) {
+    // Without a codec the PCM is still taken (and the rip reported failed),
+    // so the rip thread never waits on a ring that nobody empties.
+    while (pending > 0) {
       const size_t piece = std::min(pending, kPieceBytes);
       if (!writeToCodec(job.pcm.readPointer(), piece)) job.encoderFailed.store(1);
       job.pcm.advanceRead(piece);

@@ -42,10 +42,13 @@
 //   SYNCH    a located read confirms its block (it aligned on the tail of a
 //            confirmed neighbour, and the chain goes back to an accepted
 //            anchor).
-//   SECURE   a block is confirmed by two reads whose located blocks agree;
-//            the drive's cache is defeated (a read far away) before every
-//            read of a block after its first, so the second is really read
-//            from the disc and not handed back from the first.
+//   SECURE   a block is confirmed by two reads whose located blocks agree,
+//            frame by frame: each frame by some two reads that agree on it
+//            (a scratch that reads right only now and then is confirmed
+//            frame by frame as its right reads come); the drive's cache is
+//            defeated (a one-frame read far away) before every read of a
+//            block after its first, so the second is really read from the
+//            disc and not handed back from the first.
 //   PARANOID as SECURE, with small blocks and the cache defeated before
 //            every read.
 // Reads beyond what a block needs at best (1 in SYNCH, 2 in SECURE and

@@ -16,6 +16,9 @@ struct RipCounts {
   std::atomic<int32_t> framesUnconfirmed{0};  // frames of blocks given up (the on-error action's frames)
   std::atomic<int32_t> retries{0};            // reads beyond what a block needs at best (each a RipRetry)
   std::atomic<int32_t> blocksGivenUp{0};      // blocks the on-error action was applied to
+  std::atomic<int32_t> c2ErrorFrames{0};      // frames of the track the drive's C2 pointers flagged on some read
+  std::atomic<int32_t> framesReadTwice{0};    // frames of the track read more than once
+  std::atomic<int32_t> c2Used{0};             // 1: the rip read with C2 error pointers
 
   // The checksums of the audio the rip delivered, stored when it reached
   // the end of its track (0 until then, and for a rip that did not).
@@ -24,11 +27,13 @@ struct RipCounts {
   std::atomic<uint32_t> accurateRipV1{0};
   std::atomic<uint32_t> accurateRipV2{0};
   std::atomic<uint32_t> accurateRipFrame450{0};
+  std::atomic<uint32_t> ctdbCrc{0};  // the CUETools database's CRC of the track, at the drive's offset
 
   void reset() {
-    for (auto* c : {&framesRead, &framesReread, &framesConfirmed, &framesUnconfirmed, &retries, &blocksGivenUp})
+    for (auto* c : {&framesRead, &framesReread, &framesConfirmed, &framesUnconfirmed, &retries, &blocksGivenUp,
+                    &c2ErrorFrames, &framesReadTwice, &c2Used})
       c->store(0);
-    for (auto* c : {&copyCrc, &copyCrcSkipZero, &accurateRipV1, &accurateRipV2, &accurateRipFrame450}) c->store(0);
+    for (auto* c : {&copyCrc, &copyCrcSkipZero, &accurateRipV1, &accurateRipV2, &accurateRipFrame450, &ctdbCrc}) c->store(0);
   }
 };
 

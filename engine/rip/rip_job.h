@@ -10,11 +10,13 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <optional>
 
 #include "engine/device/track_buffer.h"
 #include "engine/rip/offset_window.h"
+#include "proof/ctdb_crc.h"
 #include "proof/track_checksums.h"
 #include "engine/rip/pcm_buffer.h"
 #include "engine/rip/wav_writer.h"
@@ -25,7 +27,7 @@ namespace engine {
 struct RipJob {
   bool encoded = false;
   WavWriter wav;                  // WAV rips
-  PcmBuffer pcm;                  // encoded rips: the whole track
+  PcmBuffer pcm;                  // encoded rips: the ring between the rip thread and the pump
   platform::Event ripOver;        // rip thread → pump: nothing more will be appended
   platform::Event convertOver;    // pump → rip thread: everything appended was handed on
   std::atomic<int64_t> progressBytes{0};  // both threads add
@@ -54,10 +56,19 @@ struct RipJob {
   uint32_t readableFirst = 0;
   uint32_t readableEnd = 0;  // one past
   bool unpaced = false;      // the drive answers at once: no pacing, no spin-up
+  // SECURE and PARANOID read with C2 error pointers (c2_reads.h); the last
+  // read's pointers.
+  bool c2 = false;
+  std::vector<uint8_t> c2Bits;
   // The read offset's window over the frames read (startLba .. endLba), and
   // the checksums of what it hands on to the output.
   OffsetWindow window;
   std::optional<proof::TrackChecksums> checksums;
+  std::optional<proof::CtdbTrackCrc> ctdb;  // a track rip's CUETools database CRC (not a range's)
+
+  // What a cache-defeating read of the overlapped modes reads: the seek is
+  // what empties a drive's cache, not the frames it reads there.
+  static constexpr uint32_t kCacheDefeatFrames = 1;
 
   // Where a cache-defeating read of `frames` frames for the block at `cur`
   // goes: 2000 frames ahead, or, when that lies past the lead-out (a drive

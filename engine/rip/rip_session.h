@@ -36,6 +36,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "components/trackmill2.h"
 #include "engine/com/busy_claim.h"
@@ -98,7 +99,9 @@ class RipSession {
   void placeRip();
   // True when the loop read to the end of the track.
   bool blockLoop();
+  void chooseC2();
   void encodedProgress();  // an encoded rip's progress, from what the pump handed on
+  void appendPcm(std::span<const uint8_t> audio);  // to the encoder's ring, waiting while it is full
   void endSequence();
   void finishOutputAfterFailedStart();
 

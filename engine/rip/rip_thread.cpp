@@ -15,11 +15,13 @@
 
 #include "engine/com/audio_cd_ripper.h"
 #include "engine/com/toc_entries.h"
+#include "engine/device/c2_reads.h"
 #include "engine/device/drive_commands.h"
 #include "engine/device/reads.h"
 #include "engine/device/transport.h"
 #include "engine/rip/block_pacer.h"
 #include "engine/rip/rip_session.h"
+#include "proof/ctdb_crc.h"
 #include "proof/track_checksums.h"
 #include "platform/sync/win32_time.h"
 
@@ -30,6 +32,7 @@ namespace {
 constexpr uint32_t kFrameBytes = 2352;
 constexpr uint32_t kPcmSpareBytes = 100 * kFrameBytes;
 constexpr uint32_t kTakeDriveSettleMs = 100;
+constexpr uint32_t kPcmWaitMs = 2;  // a full ring is looked at again after this long
 // A drive whose handle was set up for another preset than its last rip's
 // settles this much longer before its new handle is made.
 constexpr uint32_t kPresetSettleMs = 300;
@@ -110,6 +113,16 @@ void RipSession::placeRip() {
     place = proof::TrackPlaceOf(static_cast<size_t>(engine_.trackIndex_),
                                  static_cast<size_t>(audioTracks));
   job_.checksums.emplace(uint64_t{end - start} * proof::kSamplesPerFrame, place);
+  // The CUETools database's CRC of a track: the disc's audio tracks from
+  // track 1's start to the audio lead-out set the last track's skip.
+  job_.ctdb.reset();
+  if (!job_.range) {
+    uint64_t discFrames = 0;
+    for (const int32_t frames : engine_.trackFrames_) discFrames += static_cast<uint64_t>(std::max(frames, 0));
+    const proof::CtdbSkips skips =
+        proof::CtdbTrackSkips(place.firstAudioTrack, place.lastAudioTrack, discFrames * proof::kSamplesPerFrame);
+    job_.ctdb.emplace(uint64_t{end - start} * proof::kSamplesPerFrame, skips.first, skips.last);
+  }
 }
 
 bool RipSession::commonStart() {
@@ -139,6 +152,7 @@ bool RipSession::commonStart() {
   engine_.drivePaced_ = !job_.unpaced;
 
   placeRip();
+  chooseC2();
 
   const uint32_t framesPerRead = settings_.framesPerRead;
   // An exact read holds its rewind and one frame after the block too.
@@ -214,6 +228,39 @@ bool RipSession::commonStart() {
   return true;
 }
 
+// Hands audio to the encoder's ring. When the ring is full the encoder is
+// behind: the rip thread, and with it the drive, waits until the pump has
+// taken some. A stop request ends the wait (the rest is not wanted), and so
+// does a failed encoder, whose file is reported as failed anyway.
+void RipSession::appendPcm(std::span<const uint8_t> audio) {
+  const uint8_t* at = audio.data();
+  size_t left = audio.size();
+  while (left > 0) {
+    const size_t n = job_.pcm.appendSome(at, left);
+    at += n;
+    left -= n;
+    if (n > 0) continue;
+    if (engine_.stopRequested_.load() != 0 || job_.encoderFailed.load() != 0) return;
+    encodedProgress();
+    Sleep(kPcmWaitMs);
+  }
+}
+
+// Whether this rip reads with C2 error pointers: SECURE and PARANOID on a
+// drive that says it has them (or when the client says so), never when the
+// client says not to. The drive's answer is kept for the report.
+void RipSession::chooseC2() {
+  job_.c2 = false;
+  job_.c2Bits.clear();
+  const int32_t setting = engine_.c2Setting_.load();
+  const bool reports = device::DriveReportsC2(engine_.cdHandle_.load());
+  engine_.driveReportsC2_.store(reports ? 1 : 0);
+  if (!settings_.exact || (settings_.preset != SECURE && settings_.preset != PARANOID)) return;
+  job_.c2 = setting == kC2On || (setting == kC2Auto && reports);
+  engine_.ripCounts_.c2Used.store(job_.c2 ? 1 : 0);
+  engine_.log().value("C2 error pointers: ", job_.c2 ? 1 : 0);
+}
+
 void RipSession::encodedProgress() {
   if (job_.progressBytes.load() < job_.bytesPerPercent) return;
   const int32_t encodedFrames = static_cast<int32_t>(job_.pcm.readOffset() / kFrameBytes);
@@ -236,8 +283,9 @@ bool RipSession::blockLoop() {
   // the output. False when the WAV file could not take it.
   auto deliver = [this](std::span<const uint8_t> audio) {
     job_.checksums->add(audio);
+    if (job_.ctdb) job_.ctdb->add(audio);
     if (!job_.encoded) return job_.wav.append(audio.data(), audio.size());
-    (void)job_.pcm.append(audio.data(), audio.size());  // sized for the whole track and more
+    appendPcm(audio);
     return true;
   };
   if (!job_.window.start(deliver)) {
@@ -274,8 +322,8 @@ bool RipSession::blockLoop() {
 
     if (settings_.preset == PARANOID) {
       device::TrackBuffer& s = *job_.scratchBuffer;
-      s.startFrame = job_.cacheDefeatAddress(cur, job_.previousBlockFrames);
-      s.frameCount = job_.previousBlockFrames;
+      s.startFrame = job_.cacheDefeatAddress(cur, RipJob::kCacheDefeatFrames);
+      s.frameCount = RipJob::kCacheDefeatFrames;
       device::ReadCDAudioLBA(engine_.cdHandle_.load(), s);
       engine_.ripCounts_.framesRead.fetch_add(static_cast<int32_t>(s.frameCount));
     }
@@ -288,6 +336,8 @@ bool RipSession::blockLoop() {
         n = 5;
       }
     }
+    // A read with C2 pointers holds the rewind and a frame after the block too.
+    if (job_.c2) n = std::min(n, device::kMaxC2FramesPerRead - exactRewindFrames() - 1);
     n = std::min(n, end - cur);  // the last block holds what is left of the track
     job_.previousBlockFrames = n;
 
@@ -347,6 +397,7 @@ bool RipSession::blockLoop() {
   engine_.ripCounts_.accurateRipV1.store(sums.accurateRipV1);
   engine_.ripCounts_.accurateRipV2.store(sums.accurateRipV2);
   engine_.ripCounts_.accurateRipFrame450.store(sums.accurateRipFrame450);
+  if (job_.ctdb) engine_.ripCounts_.ctdbCrc.store(job_.ctdb->value());
   return true;
 }
 
@@ -366,10 +417,11 @@ void RipSession::endSequence() {
     {
       std::lock_guard codec(engine_.codecLock_);
       if (job_.pumpStarted && engine_.stopRequested_.load() == 0) {
-        const size_t rest = job_.pcm.pendingBytes();
-        if (rest > 0 && !engine_.writeToCodec(job_.pcm.readPointer(), rest))
-          job_.encoderFailed.store(1);
-        job_.pcm.advanceRead(rest);
+        // The ring may hold what is left in two pieces, at its end and its start.
+        for (size_t rest = job_.pcm.pendingBytes(); rest > 0; rest = job_.pcm.pendingBytes()) {
+          if (!engine_.writeToCodec(job_.pcm.readPointer(), rest)) job_.encoderFailed.store(1);
+          job_.pcm.advanceRead(rest);
+        }
       }
       if (engine_.audioFile_ && FAILED(engine_.audioFile_->CloseFile()))
         job_.encoderFailed.store(1);

@@ -73,5 +73,41 @@ TEST(PcmBuffer, TheConsumerSeesOnlyWholeSampleFramesAndNeverPastTheEnd) {
   EXPECT_EQ(b.pendingBytes(), 4u);
 }
 
+TEST(PcmBuffer, TheRingIsBoundedWrapsAndHandsOnEveryByteInOrder) {
+  PcmBuffer big;
+  ASSERT_TRUE(big.allocate(size_t{900} << 20));  // a 79-minute track asks for this much
+  EXPECT_EQ(big.capacityBytes(), PcmBuffer::kMaxRingBytes);
+  big.release();
+
+  PcmBuffer b;
+  ASSERT_TRUE(b.allocate(16));
+  std::string out;
+  uint8_t next = 0;
+  for (int round = 0; round < 20; ++round) {
+    uint8_t chunk[12];
+    for (uint8_t& c : chunk) c = next++;
+    size_t put = 0;
+    while (put < sizeof chunk) {
+      const size_t n = b.appendSome(chunk + put, sizeof chunk - put);
+      put += n;
+      if (n == 0) {
+        ASSERT_FALSE(b.append(chunk, 4));  // full: the producer waits
+        // The consumer takes what lies in one piece, then the rest.
+        for (size_t p = b.pendingBytes(); p > 0; p = b.pendingBytes()) {
+          out.append(reinterpret_cast<const char*>(b.readPointer()), p);
+          b.advanceRead(p);
+        }
+      }
+    }
+  }
+  for (size_t p = b.pendingBytes(); p > 0; p = b.pendingBytes()) {
+    out.append(reinterpret_cast<const char*>(b.readPointer()), p);
+    b.advanceRead(p);
+  }
+  ASSERT_EQ(out.size(), 240u);
+  for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(static_cast<uint8_t>(out[i]), static_cast<uint8_t>(i)) << i;
+  EXPECT_EQ(b.readOffset(), 240u);
+}
+
 }  // namespace
 }  // namespace engine

@@ -98,7 +98,8 @@ class Reader {
   std::vector<std::string> used_;
 };
 
-std::vector<UnreadableRange> unreadableList(Reader& r, const std::string& value, int& randomCount) {
+std::vector<UnreadableRange> unreadableList(Reader& r, const std::string& value, int& randomCount,
+                                            const std::string& key = "unreadable") {
   std::vector<UnreadableRange> out;
   std::stringstream in(value);
   std::string part;
@@ -106,22 +107,39 @@ std::vector<UnreadableRange> unreadableList(Reader& r, const std::string& value,
     part = trim(part);
     if (part.empty()) continue;
     if (part.rfind("random:", 0) == 0) {
-      randomCount = static_cast<int>(r.number("unreadable", part.substr(7), 0, 100000));
+      randomCount = static_cast<int>(r.number(key, part.substr(7), 0, 100000));
       continue;
     }
     UnreadableRange u;
     size_t x = part.find('x');
     if (x != std::string::npos) {
-      u.failingAttempts = static_cast<int>(r.number("unreadable", part.substr(x + 1), 1, 1000000));
+      u.failingAttempts = static_cast<int>(r.number(key, part.substr(x + 1), 1, 1000000));
       part.resize(x);
     }
     size_t dash = part.find('-', 1);
-    u.first = static_cast<Lba>(r.number("unreadable", part.substr(0, dash), -45150, kLastMsfLba));
+    u.first = static_cast<Lba>(r.number(key, part.substr(0, dash), -45150, kLastMsfLba));
     u.last = dash == std::string::npos ? u.first
-                                       : static_cast<Lba>(r.number("unreadable", part.substr(dash + 1), u.first, kLastMsfLba));
+                                       : static_cast<Lba>(r.number(key, part.substr(dash + 1), u.first, kLastMsfLba));
     out.push_back(u);
   }
   return out;
+}
+
+// The scratch list: the syntax of the unreadable list, where "xK" means
+// only the first K reads of a sector can come back wrong.
+std::vector<ScratchRange> scratchList(Reader& r, const std::string& value, int& randomCount) {
+  std::vector<ScratchRange> out;
+  for (const UnreadableRange& u : unreadableList(r, value, randomCount, "scratch"))
+    out.push_back(ScratchRange{u.first, u.last, u.failingAttempts});
+  return out;
+}
+
+C2Report c2Report(Reader& r) {
+  const std::string c2 = lower(r.text("c2", "none"));
+  if (c2 == "none") return C2Report::None;
+  if (c2 == "exact") return C2Report::Exact;
+  if (c2 == "partial") return C2Report::Partial;
+  r.fail("c2", "'" + c2 + "' is not none, exact or partial");
 }
 
 }  // namespace
@@ -148,6 +166,10 @@ std::unique_ptr<VirtualDrive> makeVirtualDrive(const std::map<std::string, std::
   FaultPlan faults;
   faults.seed = static_cast<uint64_t>(r.numberOr("seed", 0, 0, INT64_MAX));
   faults.unreadable = unreadableList(r, r.text("unreadable"), faults.randomUnreadableSectors);
+  faults.scratch = scratchList(r, r.text("scratch"), faults.randomScratchSectors);
+  faults.scratchGoodPercent = static_cast<int>(r.numberOr("scratch-good", 50, 0, 100));
+  faults.scratchStable = r.numberOr("scratch-stable", 0, 0, 1) != 0;
+  faults.c2 = c2Report(r);
   faults.jitterMaxSamples = static_cast<int>(r.numberOr("jitter", 0, 0, 100000));
   faults.jitterLateMaxSamples = static_cast<int>(r.numberOr("jitter-late", -1, 0, 100000));
   faults.jitterRatePercent = static_cast<int>(r.numberOr("jitter-rate", 100, 0, 100));

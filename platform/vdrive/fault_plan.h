@@ -29,6 +29,21 @@ struct DriveEvent {
   int notReadyPolls = 0;    // Insert, Reset: commands answered "becoming ready" afterwards
 };
 
+// Sectors with a scratch: their reads succeed (no error status) but some
+// bytes come back wrong.
+struct ScratchRange {
+  Lba first = 0;
+  Lba last = 0;               // inclusive
+  int wrongReads = 0;         // 0: scratched for good; k: only its first k reads can go wrong
+};
+
+// What READ CD's C2 error pointers say of a sector whose bytes are wrong.
+enum class C2Report : uint8_t {
+  None,     // the drive has no C2 pointers: the field is all zeros, MODE SENSE 2Ah says so
+  Exact,    // every wrong byte is flagged, and nothing else
+  Partial,  // at least one wrong byte of a bad sector is flagged, never all of them
+};
+
 struct FaultPlan {
   uint64_t seed = 0;
   std::vector<UnreadableRange> unreadable;
@@ -40,6 +55,11 @@ struct FaultPlan {
   Lba jitterLastLba = INT32_MAX;
   int staleCacheSectors = 0;        // 0: no cache; else sectors kept and served again unchanged
   int cacheFlushDistance = 1000;    // a read starting this many sectors away empties the cache
+  std::vector<ScratchRange> scratch;
+  int randomScratchSectors = 0;     // more scratched sectors, placed by the seed over the audio
+  int scratchGoodPercent = 50;      // a scratch's reads that come back right (not with scratchStable)
+  bool scratchStable = false;       // every read of a scratch gives the same wrong bytes
+  C2Report c2 = C2Report::None;
   std::vector<DriveEvent> events;
   uint32_t slowCommandMs = 0;       // added to every command
   uint64_t hangAfterCommands = 0;   // 0: none; n: the command after the n-th never completes

@@ -105,6 +105,7 @@ void VirtualDrive::setFaults(FaultPlan plan) {
     }
     std::sort(randomUnreadable_.begin(), randomUnreadable_.end());
   }
+  placeRandomScratches();
 }
 
 void VirtualDrive::insertDisc(std::shared_ptr<const Disc> disc, int notReadyPolls) {

@@ -128,6 +128,10 @@ class VirtualDrive final : public scsi::Target {
   void audioStream(Lba lba, int jitterSamples, std::span<uint8_t, kSectorBytes> out) const;
   void formatSector(const ReadRequest& r, Lba lba, TrackMode mode, std::span<const uint8_t, kSectorBytes> raw,
                     std::span<uint8_t> out) const;
+  // Scratches (virtual_drive_scratch.cpp): spoils the audio sector `out`
+  // holds as READ CD (or another read) formatted it, and fills its C2 field.
+  void placeRandomScratches();
+  void applyScratch(const ReadRequest& r, Lba lba, std::span<uint8_t> out);
   void spendReadTime(Lba lba, uint32_t count);
   void spinUp();
   int drawJitter(Lba start);
@@ -154,6 +158,9 @@ class VirtualDrive final : public scsi::Target {
   std::vector<bool> eventFired_;
   std::map<Lba, int> attempts_;       // reads tried per unreadable sector
   std::vector<Lba> randomUnreadable_; // sorted
+  std::vector<Lba> randomScratch_;    // sorted
+  std::map<Lba, int> scratchReads_;   // reads per scratched sector
+  uint64_t scratchRng_ = 0;           // apart from rngState_, so jitter draws stay as they were
   uint64_t rngState_ = 0;
   std::map<Lba, std::vector<uint8_t>> cache_;  // stale cache: sector → bytes served
   std::deque<Lba> cacheOrder_;

@@ -336,6 +336,7 @@ Result VirtualDrive::modeSense(const Command& c, bool tenByte) {
     if (!changeable) {
       a[at + 4] = 0x01;                               // audio play
       a[at + 5] = 0x03;                               // CD-DA commands, accurate stream
+      if (faults_.c2 != C2Report::None) a[at + 5] |= 0x10;  // C2 error pointers
       a[at + 6] = 0x29 | (locked_ ? 0x02 : 0x00);     // lock, eject, tray loader; lock state
       uint32_t maxKbps = static_cast<uint32_t>(model_.maxSpeedX) * 176;
       // A drive whose timing model takes no time reads as fast as it is

@@ -171,7 +171,7 @@ void VirtualDrive::formatSector(const ReadRequest& r, Lba lba, TrackMode mode,
       if (r.flags & kFlagEdcEcc) put(2064, 288);
     }
   }
-  // C2 pointers and the block error byte: this drive reads without errors.
+  // C2 pointers and the block error byte: zero unless a scratch sets them.
   std::memset(out.data() + at, 0, out.size() - at);
 }
 
@@ -286,6 +286,7 @@ Result VirtualDrive::read(const Command& c, const ReadRequest& r) {
       return failed;
     }
     formatSector(r, lba, e->mode, raw, out);
+    if (e->mode == TrackMode::Audio) applyScratch(r, lba, out);
     if (faults_.staleCacheSectors > 0) {
       cache_[lba].assign(out.begin(), out.end());
       cacheOrder_.push_back(lba);

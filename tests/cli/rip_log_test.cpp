@@ -193,4 +193,42 @@ TEST(DriveOffsets, ADriveIsKnownByItsIdentityNotItsAddress) {
   unsetenv("RIPMARROW_HOME");
 }
 
+// What the reads cost and the C2 pointers' flags: written as the row's
+// "Reads" and "C2 flagged frames" lines, with the disc's C2 line, and read
+// back; a Reads value that is not "N.NN frames per frame" is refused.
+TEST(RipLog, ReadsAndC2LinesReadBack) {
+  RipLog log = sampleLog();
+  log.c2 = "used (the drive has them; drives.ini c2: auto)";
+  log.tracks[0].readsPerFrame = 1.0666;
+  log.tracks[0].c2ErrorFrames = 14;
+  const std::string text = RipLogText(log);
+  EXPECT_NE(text.find("\n  Reads: 1.07 frames per frame\n  C2 flagged frames: 14\n"), std::string::npos) << text;
+  std::string error;
+  const auto back = client::ParseRipLog(text, error);
+  ASSERT_TRUE(back) << error;
+  EXPECT_EQ(back->c2, log.c2);
+  ASSERT_TRUE(back->tracks[0].readsPerFrame);
+  EXPECT_DOUBLE_EQ(*back->tracks[0].readsPerFrame, 1.07);
+  EXPECT_EQ(back->tracks[0].c2ErrorFrames, 14);
+  EXPECT_FALSE(back->tracks[1].readsPerFrame);
+  for (const char* bad : {"x frames per frame", "1.07", "-1 frames per frame", ".5 frames per frame", "1e9 frames per frame"})
+    EXPECT_FALSE(client::ParseReads(bad)) << bad;
+}
+
+TEST(DriveOffsets, C2SettingIsKeptPerDrive) {
+  using client::DriveOffsets;
+  char pattern[] = "/tmp/rm_drive_c2.XXXXXX";
+  const std::string home = mkdtemp(pattern);
+  setenv("RIPMARROW_HOME", home.c_str(), 1);
+  std::ofstream(home + "/drives.ini") << "[PLEXTOR, DVDR PX-716A v1.11]\nc2 = Off\n[LITE-ON, X v1]\nc2 = on\n"
+                                      << "[ODD, Y v1]\nc2 = maybe\n";
+  EXPECT_EQ(DriveOffsets::c2ModeOf("PLEXTOR, DVDR PX-716A v1.11 (1:0:0)"), 2);
+  EXPECT_EQ(DriveOffsets::c2ModeOf("LITE-ON, X v1"), 1);
+  EXPECT_EQ(DriveOffsets::c2ModeOf("ODD, Y v1"), 0);  // not a setting: auto
+  EXPECT_EQ(DriveOffsets::c2ModeOf("UNKNOWN, Z v1"), 0);
+  EXPECT_STREQ(DriveOffsets::c2ModeName(2), "off");
+  std::filesystem::remove_all(home);
+  unsetenv("RIPMARROW_HOME");
+}
+
 }  // namespace

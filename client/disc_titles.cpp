@@ -43,6 +43,35 @@ DiscTitles TitlesOfMusicBrainz(const MusicBrainzAnswer& answer, const MusicBrain
   return titles;
 }
 
+namespace {
+
+std::string Labels(const MusicBrainzRelease& release) {
+  std::string labels;
+  for (const MusicBrainzLabel& label : release.labels) {
+    std::string one = label.name;
+    if (!label.catalogNumber.empty()) one += (one.empty() ? "" : " ") + label.catalogNumber;
+    labels += (labels.empty() ? "" : "; ") + one;
+  }
+  return labels;
+}
+
+}  // namespace
+
+std::vector<std::string> MusicBrainzCandidateCells(const MusicBrainzAnswer& answer,
+                                                   const MusicBrainzCandidate& candidate) {
+  const MusicBrainzRelease& release = answer.releases.at(candidate.release);
+  const MusicBrainzMedium& medium = release.media.at(candidate.medium);
+  return {release.title,
+          release.artist.name,
+          release.date,
+          release.country,
+          Labels(release),
+          release.barcode,
+          medium.format,
+          "disc " + std::to_string(medium.position) + " of " + std::to_string(release.media.size()),
+          release.disambiguation};
+}
+
 std::string DescribeMusicBrainzCandidate(const MusicBrainzAnswer& answer, const MusicBrainzCandidate& candidate) {
   const MusicBrainzRelease& release = answer.releases.at(candidate.release);
   const MusicBrainzMedium& medium = release.media.at(candidate.medium);
@@ -52,13 +81,7 @@ std::string DescribeMusicBrainzCandidate(const MusicBrainzAnswer& answer, const 
   };
   add(release.date);
   add(release.country);
-  std::string labels;
-  for (const MusicBrainzLabel& label : release.labels) {
-    std::string one = label.name;
-    if (!label.catalogNumber.empty()) one += (one.empty() ? "" : " ") + label.catalogNumber;
-    labels += (labels.empty() ? "" : "; ") + one;
-  }
-  add(labels);
+  add(Labels(release));
   if (!release.barcode.empty()) add("barcode " + release.barcode);
   add(medium.format);
   if (release.media.size() > 1) {

@@ -50,4 +50,10 @@ DiscTitles TitlesOfMusicBrainz(const MusicBrainzAnswer& answer, const MusicBrain
 // "Album / Artist, 2001-05-01, GB, Label CAT 1; Label Two CAT 2, barcode 5012..., CD, disc 1 of 2 (club edition)"
 std::string DescribeMusicBrainzCandidate(const MusicBrainzAnswer& answer, const MusicBrainzCandidate& candidate);
 
+// The chooser's cells of a candidate: album, artist, date, country, every
+// label with its catalogue number, barcode, format, "disc N of M",
+// disambiguation.
+std::vector<std::string> MusicBrainzCandidateCells(const MusicBrainzAnswer& answer,
+                                                   const MusicBrainzCandidate& candidate);
+
 }  // namespace client

@@ -103,6 +103,11 @@ void MusicBrainzTestServer::answer(int connection) {
     std::lock_guard lock(mutex_);
     requests_.push_back({target, HeaderValue(request, "User-Agent"), std::chrono::steady_clock::now()});
     auto it = answers_.find(path);
+    // "PREFIX*" answers every path that starts with PREFIX.
+    for (auto wild = answers_.begin(); it == answers_.end() && wild != answers_.end(); ++wild) {
+      const std::string& key = wild->first;
+      if (!key.empty() && key.back() == '*' && path.compare(0, key.size() - 1, key, 0, key.size() - 1) == 0) it = wild;
+    }
     if (it != answers_.end() && !it->second.empty()) {
       chosen = it->second.front();
       if (it->second.size() > 1) it->second.pop_front();

@@ -44,7 +44,8 @@ class MusicBrainzTestServer {
   uint16_t port() const { return port_; }
   std::string address() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
-  // Adds an answer to `path`'s turn list.
+  // Adds an answer to `path`'s turn list; a path ending in "*" answers
+  // every path that starts with what comes before it.
   void add(const std::string& path, Answer answer);
   std::vector<Request> requests() const;
 

@@ -1,5 +1,7 @@
 #include "frontend/settings/tfm_set.h"
 
+#include "frontend/settings/musicbrainz_settings_page.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -158,6 +160,8 @@ Tfm_set::Tfm_set(SettingsStore& settings, Prompter& prompter, QWidget* parent)
   pc_->addTab(buildWmaPage(), "WMA");
   pc_->addTab(buildOggPage(), "OGG");
   pc_->addTab(buildFlacPage(), "FLAC");
+  musicBrainzPage_ = new MusicBrainzSettingsPage;
+  pc_->addTab(musicBrainzPage_, "Online");
 
   auto* output = new QGroupBox("Output Settings", this);
   auto* outputLayout = new QVBoxLayout(output);
@@ -361,6 +365,7 @@ void Tfm_set::FormShow() {
   const std::string email = s.readText("cddb", "email", "");
   edt_email_->setText(QString::fromStdString(email.empty() ? defaults::userEMail() : email));
   ud_timeout_->setValue(s.readInt("cddb", "time out", kTimeOutMs));
+  musicBrainzPage_->load(s);
 
   showIndex(cb_cdrom_, s.readInt("cd", "cd rom", 0));
   tick(grabMode_, s.readInt("cd", "grab mode", 1));
@@ -388,6 +393,7 @@ void Tfm_set::FormShow() {
 
   ud_flac_level_->setValue(s.readInt("flac", "compression level", 5));
 
+  musicBrainzPage_->setDefaults();
   cb_vbrClick();
   cb_ogg_qualityClick();
 }
@@ -445,6 +451,11 @@ void Tfm_set::btn_okClick() {
     edt_Script_->selectAll();
     return;
   }
+  if (const std::string refused = musicBrainzPage_->check(); !refused.empty()) {
+    pc_->setCurrentWidget(musicBrainzPage_);
+    prompter_.inform(this, refused);
+    return;
+  }
   for (QSpinBox* field : std::initializer_list<QSpinBox*>{ud_retries_, ud_speed_, ud_mp3_quality_, ud_mp3_vbr_,
                                                            ud_ogg_quality_, ud_flac_level_})
     field->interpretText();
@@ -476,6 +487,7 @@ void Tfm_set::btn_okClick() {
   s.writeBool("ogg", "enable quality", cb_ogg_quality_->isChecked());
   s.writeInt("ogg", "quality", ud_ogg_quality_->value());
   s.writeInt("flac", "compression level", ud_flac_level_->value());
+  musicBrainzPage_->save(s);
   accept();
 }
 

@@ -41,6 +41,8 @@ class UpDownField : public QSpinBox {
   int maxDigits_;
 };
 
+class MusicBrainzSettingsPage;
+
 class Tfm_set : public QDialog {
   Q_OBJECT
 
@@ -116,6 +118,7 @@ class Tfm_set : public QDialog {
   UpDownField* ud_ogg_quality_;
   // FLAC
   UpDownField* ud_flac_level_;
+  MusicBrainzSettingsPage* musicBrainzPage_ = nullptr;  // the "Online" page's MusicBrainz fields
 };
 
 // The 47 WMA profiles in list order (index 0 is profile 1).

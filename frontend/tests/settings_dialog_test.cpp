@@ -80,7 +80,7 @@ class SettingsDialogTest : public QObject {
     auto* pc = w<QTabWidget>("pc");
     QStringList pages;
     for (int i = 0; i < pc->count(); ++i) pages << pc->tabText(i);
-    QCOMPARE(pages, QStringList({"CDDB", "CD Setting", "MP3", "WMA", "OGG", "FLAC"}));
+    QCOMPARE(pages, QStringList({"CDDB", "CD Setting", "MP3", "WMA", "OGG", "FLAC", "Online"}));
     dialog()->FormShow();
     QCOMPARE(pc->currentIndex(), 0);
     for (const char* name : {"cb_mp3_bitrate", "cb_mp3_vbr", "cb_ogg_bitrate", "cb_ogg_minbit", "cb_ogg_maxbit"}) {
@@ -313,6 +313,29 @@ class SettingsDialogTest : public QObject {
     QVERIFY(!dialog()->isVisible());
     QCOMPARE(readInt("cddb", "port"), 8080);
     QCOMPARE(readText("cddb", "cddb server"), std::string("changed.example.org"));
+  }
+
+  // The "Online" page's MusicBrainz fields: a server that is none is
+  // refused and nothing is written; good values are stored in [musicbrainz].
+  void theMusicBrainzServersAreCheckedAndStored() {
+    start();
+    const std::string before = iniText();
+    QTimer::singleShot(0, dialog(), [&] {
+      edit("edt_musicbrainz_server")->setText("ftp://mirror.example.org");
+      dialog()->btn_okClick();
+      QVERIFY(dialog()->isVisible());
+      QCOMPARE(program_->prompter.messages.size(), size_t(1));
+      QCOMPARE(iniText(), before);
+      edit("edt_musicbrainz_server")->setText("https://mirror.example.org:8443/mb");
+      edit("edt_coverart_server")->setText("none");
+      edit("edt_country")->setText("gb");
+      dialog()->btn_okClick();
+    });
+    program_->window().Option1Click();
+    QVERIFY(!dialog()->isVisible());
+    QCOMPARE(readText("musicbrainz", "server"), std::string("https://mirror.example.org:8443/mb"));
+    QCOMPARE(readText("musicbrainz", "coverart server"), std::string("none"));
+    QCOMPARE(readText("musicbrainz", "country"), std::string("GB"));
   }
 
   void theChosenDriveIsAppliedAfterOkAtOnceOrWhenPlaybackEnds() {

@@ -1,6 +1,13 @@
 #include "client/cover_art.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
 #include "client/http_get.h"
+#include "platform/sys/sys.h"
 #include "client/musicbrainz_lookup.h"
 
 namespace client {
@@ -44,6 +51,36 @@ CoverArt FetchCoverArt(const std::string& server, const std::string& releaseId, 
   art.bytes = std::move(got.body);
   art.found = true;
   return art;
+}
+
+std::string SaveCoverArt(const std::string& folder, const CoverArt& art, std::string& why) {
+  namespace sys = platform::sys;
+  if (!art.found) {
+    why = art.reason;
+    return "";
+  }
+  std::error_code ec;
+  for (const char* name : {"cover.jpg", "cover.png"}) {
+    if (std::filesystem::exists(std::filesystem::path(folder) / name, ec)) {
+      why = std::string("the folder holds a ") + name + " already";
+      return "";
+    }
+  }
+  const std::string path = (std::filesystem::path(folder) / ("cover." + art.extension)).string();
+  // O_EXCL: a file that appeared meanwhile is not replaced either.
+  const int fd = sys::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  if (fd < 0) {
+    why = "cannot create " + path + ": " + std::strerror(errno);
+    return "";
+  }
+  const bool written = sys::writeAll(fd, art.bytes.data(), art.bytes.size());
+  const bool closed = sys::close(fd) == 0;
+  if (!written || !closed) {
+    why = "cannot write " + path;
+    std::filesystem::remove(path, ec);
+    return "";
+  }
+  return path;
 }
 
 }  // namespace client

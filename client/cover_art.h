@@ -25,4 +25,9 @@ std::string CoverArtExtension(const std::string& bytes);
 CoverArt FetchCoverArt(const std::string& server, const std::string& releaseId, int timeoutMs = 10000,
                        const std::atomic<bool>* cancel = nullptr);
 
+// Writes the image beside the files as "cover.jpg" or "cover.png" by its
+// type, never replacing a cover already in `folder` (either name). The path
+// written; "" with `why` set when nothing was written.
+std::string SaveCoverArt(const std::string& folder, const CoverArt& art, std::string& why);
+
 }  // namespace client

@@ -208,6 +208,8 @@ CommandEntry ripCommand() {
                  return client::ParseServiceServer(v).has_value();
                }},
               {"--release", "N|MBID", "the MusicBrainz release when several share the disc", text(&O::release)},
+              {"--cover-art", "file|none", "the release's front cover as cover.jpg or cover.png beside the files (default file)",
+               [](O& o, std::string_view v) { return pick<bool>(v, {{"file", true}, {"none", false}}, o.coverArtFile); }},
               {"--out", "FOLDER", "the output folder (default ~/Music/Ripmarrow)",
                [](O& o, std::string_view v) {
                  o.folder = std::string(v);

@@ -45,6 +45,7 @@ class RipCommand {
     std::string musicBrainzServer;  // --musicbrainz-server; "": the environment's, quavern.ini's or the public one
     std::string coverArtServer;     // --coverart-server; the same
     std::string release;            // --release N|MBID
+    bool coverArtFile = true;       // --cover-art file|none: the release's front cover beside the files
     std::string folder;  // "": ~/Music/Ripmarrow
     std::string email;   // CDDB requests' address; "": [cddb] "email" of quavern.ini, else login@host
     std::optional<long> offset;  // --offset: the read offset instead of drives.ini's

@@ -21,6 +21,7 @@
 #include "client/engine_session.h"
 #include "ripmarrow/flac_output.h"
 #include "ripmarrow/hidden_track.h"
+#include "client/cover_art.h"
 #include "client/musicbrainz_settings.h"
 #include "ripmarrow/title_lookup.h"
 
@@ -263,6 +264,7 @@ int RipRun::run() {
   if (!applySettings()) return 1;
   RipProofSettings settings = proofSettings(options_);
   settings.run.titles = titlesRow();
+  settings.run.coverArt = coverRow_;
   proof_.emplace(engine_, settings);
   if (!proof_->begin(trackCount_, out_, err_)) return 1;
   {
@@ -323,7 +325,25 @@ int RipRun::lookUpTitles() {
   discTitles_ = lookup.titles();
   for (size_t k = 0; k < titles_.size() && k < discTitles_.trackTitles.size(); ++k) titles_[k] = discTitles_.trackTitles[k];
   out_ << "Titles (" << discTitles_.source << "): " << discTitles_.artist << " / " << discTitles_.album << "\n";
+  if (options_.coverArtFile && online->coverArt && discTitles_.coverArtFront && !online->coverArtServer.empty()) {
+    saveCoverArt(online->coverArtServer);
+  }
   return 0;
+}
+
+// The release's front cover beside the files, fetched before the rip (the
+// look-up's answer said the archive has one).
+void RipRun::saveCoverArt(const std::string& server) {
+  const client::CoverArt art = client::FetchCoverArt(server, discTitles_.releaseId);
+  std::string why;
+  const std::string path = client::SaveCoverArt(options_.folder, art, why);
+  if (path.empty()) {
+    out_ << "No cover art: " << why << ".\n";
+    coverRow_ = "none (" + why + ")";
+    return;
+  }
+  coverRow_ = std::filesystem::path(path).filename().string();
+  out_ << "Cover art: " << coverRow_ << " (" << art.bytes.size() << " bytes)\n";
 }
 
 // The log's line of where the titles came from.

@@ -69,6 +69,7 @@ class RipRun {
   int lookUpTitles();
   std::string titlesRow() const;
   std::string hiddenTitle() const;
+  void saveCoverArt(const std::string& server);
   bool chooseTracks();
   bool prepareFolder();
   bool applySettings();
@@ -97,6 +98,7 @@ class RipRun {
   std::vector<long> tracks_;        // in rip order
   std::vector<std::string> titles_;  // by track, "" when not known
   client::DiscTitles discTitles_;    // what named the disc, and all it said
+  std::string coverRow_;             // the log's cover art row; "" none asked
   std::optional<RipProof> proof_;
   DiscLayoutQuery layout_;
   TrackTagger tagger_;

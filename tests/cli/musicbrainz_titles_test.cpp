@@ -109,6 +109,32 @@ TEST_F(MusicBrainzTitlesTest, ReleasesThatDifferStopTheRipUntilOneIsChosen) {
   EXPECT_NE(log.find("titles: MusicBrainz release bbbb2222-0000 (disc id)"), std::string::npos) << log;
 }
 
+TEST_F(MusicBrainzTitlesTest, TheFrontCoverIsWrittenBesideTheFilesAndNeverReplaced) {
+  MusicBrainzTestServer server;
+  serve(server, {release("aaaa1111-0000", "Artist")});
+  const std::string png = std::string("\x89PNG\r\n\x1A\n", 8) + std::string(300, 'p');
+  MusicBrainzTestServer::Answer redirect;
+  redirect.status = 307;
+  redirect.location = server.address() + "/images/front.png";
+  server.add("/release/aaaa1111-0000/front-500", redirect);
+  MusicBrainzTestServer::Answer image;
+  image.body = png;
+  image.contentType = "image/png";
+  server.add("/images/front.png", image);
+  const std::string rip = "--vdrive disc.txt rip --tracks 1 --format wav --musicbrainz-server " + server.address() +
+                          " --coverart-server " + server.address() + " --out album";
+  Result run = ripmarrow(rip);
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Cover art: cover.png (308 bytes)\n"), std::string::npos) << run.out;
+  EXPECT_EQ(cli_testing::readFile(home_ + "/album/cover.png"), png);
+  EXPECT_NE(cli_testing::readFile(home_ + "/album/ripmarrow.log").find("cover art: cover.png"), std::string::npos);
+
+  std::ofstream(home_ + "/album/cover.png") << "mine";
+  run = ripmarrow(rip);
+  EXPECT_NE(run.out.find("No cover art: the folder holds a cover.png already.\n"), std::string::npos) << run.out;
+  EXPECT_EQ(cli_testing::readFile(home_ + "/album/cover.png"), "mine");
+}
+
 TEST_F(MusicBrainzTitlesTest, AnUnknownDiscShowsWhereToAddIt) {
   MusicBrainzTestServer server;  // 404 for every disc
   const Result run = ripmarrow("--vdrive disc.txt lookup --source online --musicbrainz-server " + server.address());

@@ -107,6 +107,31 @@ std::optional<HttpServer> ParseHttpServer(std::string_view text, uint16_t defaul
 }
 
 HttpGetResult HttpGet(const HttpServer& server, std::string_view path, const HttpLimits& limits) {
+  HttpRequest request;
+  request.url = "http://" + server.host + ":" + std::to_string(server.port) + std::string(path);
+  return HttpGetUrl(request, limits);
+}
+
+std::optional<std::string> ParseHttpBaseUrl(std::string_view text) {
+  std::string scheme = "http";
+  if (text.starts_with("http://")) {
+    text.remove_prefix(7);
+  } else if (text.starts_with("https://")) {
+    scheme = "https";
+    text.remove_prefix(8);
+  } else if (text.find("://") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  const size_t slash = text.find('/');
+  std::string_view path = slash == std::string_view::npos ? std::string_view() : text.substr(slash);
+  const auto server = ParseHttpServer(text.substr(0, slash), scheme == "https" ? 443 : 80);
+  if (!server) return std::nullopt;
+  if (path.find_first_of(" \t\r\n?#\\") != std::string_view::npos) return std::nullopt;
+  while (path.ends_with('/')) path.remove_suffix(1);
+  return scheme + "://" + server->host + ":" + std::to_string(server->port) + std::string(path);
+}
+
+HttpGetResult HttpGetUrl(const HttpRequest& request, const HttpLimits& limits) {
   static std::once_flag initialised;
   std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   const std::unique_ptr<CURL, EasyDelete> curl(curl_easy_init());
@@ -115,14 +140,13 @@ HttpGetResult HttpGet(const HttpServer& server, std::string_view path, const Htt
 
   Transfer transfer;
   transfer.limits = &limits;
-  const std::string url = "http://" + server.host + ":" + std::to_string(server.port) + std::string(path);
   CURL* c = curl.get();
-  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(c, CURLOPT_USERAGENT, "Ripmarrow");
+  curl_easy_setopt(c, CURLOPT_URL, request.url.c_str());
+  curl_easy_setopt(c, CURLOPT_USERAGENT, request.userAgent.empty() ? "Ripmarrow" : request.userAgent.c_str());
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);  // threads: no alarm signal for the resolver
   curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.timeoutMs));
   curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(c, CURLOPT_MAXREDIRS, 3L);
+  curl_easy_setopt(c, CURLOPT_MAXREDIRS, request.maxRedirects);
   curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));

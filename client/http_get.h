@@ -55,6 +55,19 @@ struct HttpGetResult {
 // GET http://HOST:PORT<path>; `path` starts with "/".
 HttpGetResult HttpGet(const HttpServer& server, std::string_view path, const HttpLimits& limits);
 
+// A GET of a whole address, for services named by a base address.
+struct HttpRequest {
+  std::string url;        // http[s]://HOST[:PORT]/PATH[?QUERY]
+  std::string userAgent;  // "": "Ripmarrow"
+  long maxRedirects = 3;  // a loop ends in kBadResponse after these
+};
+HttpGetResult HttpGetUrl(const HttpRequest& request, const HttpLimits& limits);
+
+// A service's base address from what a user writes: "http[s]://HOST[:PORT][/PATH]"
+// or "HOST[:PORT]" (then http). The result has no trailing "/"; nothing for
+// any other text (other schemes, spaces, a user name, a query, a bad port).
+std::optional<std::string> ParseHttpBaseUrl(std::string_view text);
+
 const char* HttpGetStatusText(HttpGetStatus status);
 
 }  // namespace client

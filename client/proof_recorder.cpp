@@ -134,6 +134,8 @@ std::vector<std::pair<std::string, std::string>> SettingsRows(const RunSettings&
   rows.emplace_back("test and copy", settings.testAndCopy ? "yes" : "no");
   rows.emplace_back("de-emphasis", settings.deemphasis ? "yes" : "no");
   rows.emplace_back("AccurateRip server", settings.accurateRipServer.empty() ? "none" : settings.accurateRipServer);
+  if (!settings.titles.empty()) rows.emplace_back("titles", settings.titles);
+  if (!settings.coverArt.empty()) rows.emplace_back("cover art", settings.coverArt);
   return rows;
 }
 

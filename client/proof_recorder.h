@@ -72,6 +72,8 @@ struct RunSettings {
   bool testAndCopy = false;
   bool deemphasis = false;
   std::string accurateRipServer;      // as set: "HOST[:PORT]" or "none"
+  std::string titles;                 // where the titles came from; "" leaves the row out
+  std::string coverArt;               // the cover file written, or why none; "" leaves the row out
 };
 // "play", "burst", "synch", "secure", "paranoid".
 const char* ModeName(long preset);

@@ -5,7 +5,10 @@
 #include <cstdio>
 
 #include "client/engine_session.h"
+#include "client/musicbrainz_settings.h"
+#include "client/rip_report.h"
 #include "frontend/genre_names.h"
+#include "platform/com/bstr_text.h"
 #include "frontend/seams.h"
 #include "frontend/settings/settings_store.h"
 
@@ -134,17 +137,119 @@ void DiscController::lookUpTitles() {
   engine_.putTextByName("cddbCGIScript", defaults::kCddbScript);
 
   const auto source = static_cast<CDDBSourceConstants>(settings_.readInt("cddb", "cd source", ALL));
+  if (source != ONLINEDATABASE) {
+    // cdplayer.ini is local: asked at once.
+    VARIANT_BOOL found = VARIANT_FALSE;
+    engine->GetCDDBInfo(CDPLAYERINI, &found);
+    if (found != VARIANT_FALSE) {
+      tags_.artist = engine_.getText(&IAudioCDRipper2::get_cddbInfoArtist);
+      tags_.album = engine_.getText(&IAudioCDRipper2::get_cddbInfoAlbum);
+      takeGenre(engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre));
+      fillTrackList();
+      return;
+    }
+    if (source == CDPLAYERINI) {
+      prompter_.inform(nullptr, texts::kNoFreedbInfo);
+      return;
+    }
+  }
+  if (worker_.running()) return;
+  client::TitleLookupWorker::Request request;
+  std::string refused;
+  if (const auto online = client::ReadMusicBrainzSettings("", "", refused)) {
+    request.musicBrainzServer = online->server;
+    request.country = online->country;
+  }
+  const LONG tracks = engine_.getLong(&IAudioCDRipper2::get_trackCount);
+  if (const auto layout = client::RipReport(engine).audioLayout(tracks)) request.disc = client::MusicBrainzDiscOf(*layout);
+  submissionUrl_ = request.disc && !request.musicBrainzServer.empty()
+                       ? client::MusicBrainzSubmissionUrl(request.musicBrainzServer, *request.disc)
+                       : "";
+  cddbAllowed_ = !client::CddbServerOffByEnvironment();
+  if (request.musicBrainzServer.empty() || !request.disc) {
+    askCddbServer();
+    return;
+  }
+  worker_.start(std::move(request));
+  view_.setLookingUp(true);
+  showStates();
+}
+
+void DiscController::pollLookUp() {
+  const auto result = worker_.take();
+  if (!result) return;
+  view_.setLookingUp(false);
+  showStates();
+  lookUpEnded(*result);
+}
+
+void DiscController::stopLookUp() { worker_.stop(); }
+
+void DiscController::lookUpEnded(const client::TitleLookupWorker::Result& result) {
+  if (result.stopped) return;  // the titles shown stay
+  const client::MusicBrainzLookup& mb = result.musicBrainz;
+  if (mb.status == client::MusicBrainzStatus::kFound) {
+    int chosen = 0;
+    if (mb.candidates.size() > 1) {
+      std::vector<std::vector<std::string>> rows;
+      for (const client::MusicBrainzCandidate& c : mb.candidates) rows.push_back(client::MusicBrainzCandidateCells(mb.answer, c));
+      chosen = view_.chooseRelease(rows);
+      if (chosen < 0 || size_t(chosen) >= mb.candidates.size()) return;  // Escape keeps the titles
+    }
+    const LONG tracks = engine_.getLong(&IAudioCDRipper2::get_trackCount);
+    const std::string discId = mb.exact ? mb.answer.discId : "";
+    showTitles(client::TitlesOfMusicBrainz(mb.answer, mb.candidates[size_t(chosen)], size_t(std::max<LONG>(tracks, 0)),
+                                           discId));
+    return;
+  }
+  musicBrainzUnknown_ = mb.status == client::MusicBrainzStatus::kNotFound;
+  askCddbServer();
+}
+
+// The CDDB server through the engine, whose calls run on this thread: the
+// busy cursor shows until it answers or its time-out passes.
+void DiscController::askCddbServer() {
+  IAudioCDRipper2* engine = engine_.engine();
   VARIANT_BOOL found = VARIANT_FALSE;
-  view_.setBusy(true);
-  engine->GetCDDBInfo(source, &found);
-  view_.setBusy(false);
+  if (engine != nullptr && cddbAllowed_ && !ripping_ && !playbackOn_) {
+    view_.setBusy(true);
+    engine->GetCDDBInfo(ONLINEDATABASE, &found);
+    view_.setBusy(false);
+  }
   if (found != VARIANT_FALSE) {
     tags_.artist = engine_.getText(&IAudioCDRipper2::get_cddbInfoArtist);
     tags_.album = engine_.getText(&IAudioCDRipper2::get_cddbInfoAlbum);
     takeGenre(engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre));
     fillTrackList();  // the titles come from the local store, which now holds the entry
   } else {
-    prompter_.inform(nullptr, texts::kNoFreedbInfo);
+    std::string message = texts::kNoFreedbInfo;
+    if (musicBrainzUnknown_ && !submissionUrl_.empty()) {
+      message += "\n\nMusicBrainz does not know this disc. It can be added at:\n" + submissionUrl_;
+    }
+    prompter_.inform(nullptr, message);
+  }
+  musicBrainzUnknown_ = false;
+}
+
+void DiscController::showTitles(const client::DiscTitles& titles) {
+  if (ripping_ || playbackOn_) return;
+  IAudioCDRipper2* engine = engine_.engine();
+  if (engine == nullptr) return;
+  view_.clearTracks();
+  tags_.album = titles.album.empty() ? "Unknown Album" : titles.album;
+  tags_.artist = titles.artist.empty() ? "Unknown Artist" : titles.artist;
+  const LONG count = engine_.getLong(&IAudioCDRipper2::get_trackCount);
+  for (LONG n = 1; n <= count; ++n) {
+    const size_t k = size_t(n - 1);
+    engine->put_trackNum(n);
+    TrackRow row;
+    row.title = k < titles.trackTitles.size() && !titles.trackTitles[k].empty() ? titles.trackTitles[k]
+                                                                                 : defaultTrackTitle(int(n));
+    row.artist = k < titles.trackArtists.size() && !titles.trackArtists[k].empty() ? titles.trackArtists[k] : tags_.artist;
+    row.album = tags_.album;
+    row.time = trackTimeText(engine_.getLong(&IAudioCDRipper2::get_trackDuration));
+    tags_.title = row.title;
+    view_.addTrack(row);
   }
 }
 
@@ -200,7 +305,10 @@ void DiscController::endTrackPlay() {
   engine->PlayTrack(static_cast<SHORT>(playTrack_));
 }
 
-void DiscController::mediaChange() { fillTrackList(); }
+void DiscController::mediaChange() {
+  worker_.stop();  // its answer would be for the disc that went
+  fillTrackList();
+}
 
 void DiscController::chooseDrive(int index) {
   const LONG count = engine_.getLong(&IAudioCDRipper2::get_driveCount);
@@ -231,6 +339,11 @@ void DiscController::setRipping(bool ripping) {
 CommandStates DiscController::commandStates() const {
   CommandStates states;
   if (ripping_) {
+    states.freeDb = states.refresh = states.ripCd = states.play = false;
+    states.selectAll = states.options = states.formatBox = false;
+    states.stopRip = true;
+  } else if (worker_.running()) {
+    // "Stop " gives the look-up up; nothing else may take the drive meanwhile.
     states.freeDb = states.refresh = states.ripCd = states.play = false;
     states.selectAll = states.options = states.formatBox = false;
     states.stopRip = true;

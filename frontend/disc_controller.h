@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "client/title_lookup_worker.h"
 #include "frontend/current_tags.h"
 #include "frontend/engine_link.h"
 
@@ -49,6 +50,15 @@ class DiscView {
   virtual void applyCommandStates(const CommandStates& states) = 0;
   // A lookup runs: the busy cursor shows until it ends.
   virtual void setBusy(bool busy) = 0;
+  // An on-line look-up runs on its worker: the caption says so, and the
+  // view calls DiscController::pollLookUp() often (every few tens of ms)
+  // until it ends.
+  virtual void setLookingUp(bool lookingUp) { (void)lookingUp; }
+  // Several releases name the disc: the row the user takes (the first, the
+  // best, preselected), or -1 to keep the titles shown. Each row: album,
+  // artist, date, country, labels and catalogue numbers, barcode, format,
+  // disc N of M, disambiguation.
+  virtual int chooseRelease(const std::vector<std::vector<std::string>>& rows) { return rows.empty() ? -1 : 0; }
 };
 
 // The texts the user sees.
@@ -58,6 +68,7 @@ inline constexpr const char* kStopConvertingFirst = "Please stop converting firs
 inline constexpr const char* kStopRippingFirst = "Please stop ripping first.";
 inline constexpr const char* kInsertCd = "Please insert CD!";
 inline constexpr const char* kNoFreedbInfo = "Can not find freedb information!";
+inline constexpr const char* kLookingUp = "Looking up titles\u2026";
 inline constexpr const char* kBadPort = "The CDDB port must be a number from 1 to 65535.";
 inline constexpr const char* kSelectTrackToEdit = "Please select the track you want to edit.";
 inline constexpr const char* kRestartQuestion = "A system error occurs,do you want to restart this program?";
@@ -84,7 +95,15 @@ class DiscController {
   void shutDown();
 
   void fillTrackList();
+  // The titles from the sources [cddb] "cd source" names: cdplayer.ini at
+  // once; MusicBrainz on a worker (pollLookUp() takes its answer), so the
+  // window stays alive while it answers; then the CDDB server through the
+  // engine, which still holds this thread until it answers.
   void lookUpTitles();
+  void pollLookUp();
+  // Gives up a running look-up: the titles shown stay.
+  void stopLookUp();
+  bool lookingUp() const { return worker_.running(); }
   // The drive chosen in the Settings dialog (index from 0, clamped to the
   // drives): the engine moves to it and the list is refilled for it, at
   // once when idle, else as soon as playback or the rip batch ends.
@@ -112,6 +131,9 @@ class DiscController {
 
  private:
   void takeGenre(const std::string& genre);
+  void showTitles(const client::DiscTitles& titles);
+  void lookUpEnded(const client::TitleLookupWorker::Result& result);
+  void askCddbServer();
   void showStates();
   void applyPendingDrive();
 
@@ -128,6 +150,10 @@ class DiscController {
   int playTrack_ = 0;  // 1-based
   int driveIndex_ = 0;
   int pendingDrive_ = -1;  // a chosen drive waiting for the end of playback or a rip
+  client::TitleLookupWorker worker_;
+  std::string submissionUrl_;       // where the disc being looked up can be added to MusicBrainz
+  bool musicBrainzUnknown_ = false;  // MusicBrainz answered that it does not know the disc
+  bool cddbAllowed_ = true;          // the look-up may ask the CDDB server
 };
 
 }  // namespace quavern

@@ -1,5 +1,7 @@
 #include "frontend/tfm_main.h"
 
+#include "frontend/release_chooser.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -295,6 +297,10 @@ void Tfm_main::closeEvent(QCloseEvent* event) {
 
 void Tfm_main::FormClose() {
   closed_ = true;
+  // A look-up running is given up: its worker ends on its own, the window
+  // does not wait for it.
+  controller_->stopLookUp();
+  if (lookUpPoll_ != nullptr) lookUpPoll_->stop();
   ripBatch_->abandon();
   controller_->stopPlayback();
   controller_->shutDown();
@@ -352,6 +358,27 @@ void Tfm_main::applyCommandStates(const CommandStates& s) {
   skin_->setCommandEnabled("Stop", s.stopRip);
   skin_->setCommandEnabled("Pause Play", s.pause);
   skin_->setCommandEnabled("Stop Play", s.stopPlaying);
+}
+
+void Tfm_main::setLookingUp(bool lookingUp) {
+  setWindowTitle(lookingUp ? QString::fromUtf8(texts::kLookingUp) : QString("Ripmarrow"));
+  if (lookUpPoll_ == nullptr) {
+    lookUpPoll_ = new QTimer(this);
+    lookUpPoll_->setInterval(20);
+    connect(lookUpPoll_, &QTimer::timeout, this, [this] {
+      if (controller_ != nullptr) controller_->pollLookUp();
+    });
+  }
+  if (lookingUp) {
+    lookUpPoll_->start();
+  } else {
+    lookUpPoll_->stop();
+  }
+}
+
+int Tfm_main::chooseRelease(const std::vector<std::vector<std::string>>& rows) {
+  ReleaseChooser chooser(rows, this);
+  return chooser.exec() == QDialog::Accepted ? chooser.chosenRow() : -1;
 }
 
 void Tfm_main::setBusy(bool busy) {
@@ -442,7 +469,13 @@ void Tfm_main::RipCD1Click() {
   ripBatch_->StartRip();
 }
 
-void Tfm_main::StopRippingClick() { ripBatch_->RequestStopRip(); }
+void Tfm_main::StopRippingClick() {
+  if (controller_->lookingUp()) {
+    controller_->stopLookUp();
+    return;
+  }
+  ripBatch_->RequestStopRip();
+}
 
 void Tfm_main::Play1Click() {
   if (controller_->ripping()) {

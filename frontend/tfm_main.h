@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -135,6 +136,8 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView, pub
   void focusTrackList() override;
   void applyCommandStates(const CommandStates& states) override;
   void setBusy(bool busy) override;
+  void setLookingUp(bool lookingUp) override;
+  int chooseRelease(const std::vector<std::vector<std::string>>& rows) override;
 
   // RipBatchView
   bool rowTicked(int row) const override;
@@ -152,6 +155,7 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView, pub
   EngineLink& engine_;
   CurrentTags& tags_;
   DiscController* controller_ = nullptr;  // the program's, from attach()
+  QTimer* lookUpPoll_ = nullptr;           // while a look-up runs: takes its answer
   RipBatch* ripBatch_ = nullptr;          // the program's, from attach()
   double scale_ = 1.0;
   bool shown_ = false;

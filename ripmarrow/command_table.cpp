@@ -12,6 +12,7 @@
 #include "client/proof_recorder.h"
 #include "client/drive_offsets.h"
 #include "client/naming_template.h"
+#include "client/musicbrainz_lookup.h"
 #include "ripmarrow/info_command.h"
 #include "ripmarrow/lookup_command.h"
 #include "ripmarrow/offset_command.h"
@@ -27,6 +28,7 @@ constexpr std::string_view kServerValue = "HOST[:PORT]|none";
 constexpr std::string_view kServerHelp =
     "the AccurateRip server (default www.accuraterip.com; port 80); none: ask no server";
 constexpr std::string_view kEmailHelp = "the address CDDB requests carry";
+constexpr std::string_view kServiceValue = "URL|HOST[:PORT]|none";
 
 // The value, when it is one of `choices`, into `result`.
 template <typename T>
@@ -62,6 +64,15 @@ auto on(bool O::*field) {
 template <typename O>
 auto accurateRipServer() {
   return [](O& options, std::string_view value) { return client::ParseAccurateRipServer(std::string(value), options.server); };
+}
+
+// The setter of --musicbrainz-server: the value as given, once it is a server.
+template <typename O>
+auto musicBrainzServer() {
+  return [](O& options, std::string_view value) {
+    options.musicBrainzServer = std::string(value);
+    return client::ParseServiceServer(value).has_value();
+  };
 }
 
 // Offset and verify start from the server of $RIPMARROW_ACCURATERIP_SERVER
@@ -118,11 +129,14 @@ CommandEntry lookupCommand() {
   using O = LookupCommand::Options;
   return command<O>({
       .name = "lookup",
-      .help = "the disc's titles from cdplayer.ini or a CDDB server",
+      .help = "the disc's titles from cdplayer.ini, MusicBrainz or a CDDB server",
       .options =
           {
-              {"--source", "all|online|local", "where to look (default all: cdplayer.ini, then the server)",
+              {"--source", "all|online|local",
+               "where to look (default all: cdplayer.ini, then MusicBrainz, then the CDDB server)",
                [](O& o, std::string_view v) { return LookupCommand::parseSource(std::string(v), o.source); }},
+              {"--musicbrainz-server", kServiceValue, "the MusicBrainz server", musicBrainzServer<O>()},
+              {"--release", "N|MBID", "the MusicBrainz release, by its number in the list or its id", text(&O::release)},
               {"--server", "HOST[:PORT]", "the CDDB server",
                [](O& o, std::string_view v) {
                  return LookupCommand::parseServer(std::string(v), o.serverHost, o.serverPort);
@@ -186,11 +200,21 @@ CommandDecl<RipCommand::Options> ripDecl() {
                  o.speedMax = v == "max";
                  return o.speedMax || parseNumber(v, 1, 64, o.speed);
                }},
-              {"--titles", "local|online|all|none", "where file names and tags come from (default local)",
+              {"--titles", "local|online|all|none",
+               "where file names and tags come from (default all: cdplayer.ini, MusicBrainz, the CDDB server)",
                [](O& o, std::string_view v) {
                  return pick<T>(v, {{"local", T::kLocal}, {"online", T::kOnline}, {"all", T::kAll}, {"none", T::kNone}},
                                 o.titles);
                }},
+              {"--musicbrainz-server", kServiceValue, "the MusicBrainz server", musicBrainzServer<O>()},
+              {"--coverart-server", kServiceValue, "the cover art server",
+               [](O& o, std::string_view v) {
+                 o.coverArtServer = std::string(v);
+                 return client::ParseServiceServer(v).has_value();
+               }},
+              {"--release", "N|MBID", "the MusicBrainz release when several share the disc", text(&O::release)},
+              {"--cover-art", "file|none", "the release's front cover as cover.jpg or cover.png beside the files (default file)",
+               [](O& o, std::string_view v) { return pick<bool>(v, {{"file", true}, {"none", false}}, o.coverArtFile); }},
               {"--out", "FOLDER", "the output folder (default ~/Music/Ripmarrow)",
                [](O& o, std::string_view v) {
                  o.folder = std::string(v);

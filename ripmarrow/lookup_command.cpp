@@ -9,6 +9,8 @@
 #include "platform/text/utf.h"
 #include "ripmarrow/engine_errors.h"
 #include "client/engine_session.h"
+#include "client/musicbrainz_settings.h"
+#include "ripmarrow/title_lookup.h"
 
 namespace ripmarrow {
 namespace {
@@ -17,7 +19,7 @@ namespace {
 // happen. Events fire on this thread, inside the engine call.
 class LookupSink final : public com::EventSink<LookupSink, DIID__IAudioCDRipper2Events> {
  public:
-  LookupSink(CDDBSourceConstants source, std::ostream& err) : source_(source), err_(err) {}
+  explicit LookupSink(std::ostream& err) : err_(err) {}
 
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
@@ -27,10 +29,7 @@ class LookupSink final : public com::EventSink<LookupSink, DIID__IAudioCDRipper2
       errors.push_back(value);
     } else if (id == DISPID_AudioCDRipper2_CDDBQueryStatus) {
       if (value == QUERY) {
-        // ALL asks cdplayer.ini first and the server second.
-        const bool online = source_ == ONLINEDATABASE || (source_ == ALL && queries_ > 0);
-        ++queries_;
-        err_ << (online ? "Querying " + server + "...\n" : std::string("Looking in cdplayer.ini...\n"));
+        err_ << (askingServer ? "Querying " + server + "...\n" : std::string("Looking in cdplayer.ini...\n"));
       } else if (value == PROCESSANSWER) {
         err_ << "Reading the entry...\n";
       }
@@ -39,12 +38,11 @@ class LookupSink final : public com::EventSink<LookupSink, DIID__IAudioCDRipper2
   }
 
   std::vector<LONG> errors;
-  std::string server;  // HOST:PORT, for the progress lines
+  std::string server;         // HOST:PORT, for the progress lines
+  bool askingServer = false;  // the engine's query goes to the server, not cdplayer.ini
 
  private:
-  const CDDBSourceConstants source_;
   std::ostream& err_;
-  int queries_ = 0;
 };
 
 }  // namespace
@@ -83,7 +81,13 @@ int LookupCommand::main(const Options& options) {
 }
 
 int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& err) {
-  auto sink = com::make<LookupSink>(options.source, err);
+  std::string refused;
+  const auto online = client::ReadMusicBrainzSettings(options.musicBrainzServer, "", refused);
+  if (!online) {
+    err << refused << "\n";
+    return 2;
+  }
+  auto sink = com::make<LookupSink>(err);
   client::EngineSession session(sink->identity(), err);
   if (!session) return 1;
   const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
@@ -112,29 +116,45 @@ int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& 
     LONG tracks = 0;
     engine->get_trackCount(&tracks);
     const bool discRead = sink->errors.size() == errorsBefore;
-    VARIANT_BOOL found = VARIANT_FALSE;
-    if (discRead) engine->GetCDDBInfo(options.source, &found);
+    TitleLookup lookup(engine.get(), out, err);
+    lookup.beforeEngineQuery = [&sink](bool server) { sink->askingServer = server; };
+    TitleLookup::Outcome outcome = TitleLookup::Outcome::kNotFound;
+    if (discRead) {
+      TitleLookup::Settings settings;
+      settings.sources = options.source == CDPLAYERINI      ? TitleLookup::Sources::kLocal
+                         : options.source == ONLINEDATABASE ? TitleLookup::Sources::kOnline
+                                                            : TitleLookup::Sources::kAll;
+      settings.musicBrainzServer = online->server;
+      settings.country = online->country;
+      settings.release = options.release;
+      settings.cddbServerOff = options.serverHost.empty() && client::CddbServerOffByEnvironment();
+      settings.listCandidates = true;
+      outcome = lookup.run(settings, tracks);
+    }
     if (!discRead) {
       err << "No readable disc in drive " << drive << ".\n";
-    } else if (found != VARIANT_TRUE) {
+    } else if (outcome == TitleLookup::Outcome::kReleaseNotChosen) {
+      status = kExitReleaseNotChosen;
+    } else if (outcome != TitleLookup::Outcome::kFound) {
       // Gate failures arrive as Error events, reported below.
       if (sink->errors.size() == errorsBefore) err << "No titles found for the disc.\n";
     } else {
-      BSTR artist = nullptr;
-      BSTR album = nullptr;
-      BSTR genre = nullptr;
-      engine->get_cddbInfoArtist(&artist);
-      engine->get_cddbInfoAlbum(&album);
-      engine->get_cddbInfoGenre(&genre);
-      // The server's text, cleaned of what a terminal would act on.
-      out << "Artist: " << client::TerminalText(com::TakeUtf8(artist)) << "\n";
-      out << "Album:  " << client::TerminalText(com::TakeUtf8(album)) << "\n";
-      out << "Genre:  " << client::TerminalText(com::TakeUtf8(genre)) << "\n";
-      for (LONG t = 1; t <= tracks; ++t) {
-        engine->put_trackNum(t);
-        BSTR title = nullptr;
-        engine->get_cddbInfoTitle(&title);
-        out << (t < 10 ? " " : "") << t << "  " << client::TerminalText(com::TakeUtf8(title)) << "\n";
+      const client::DiscTitles& titles = lookup.titles();
+      out << "Source: " << client::TerminalText(titles.source) << "\n";
+      out << "Artist: " << client::TerminalText(titles.artist) << "\n";
+      out << "Album:  " << client::TerminalText(titles.album) << "\n";
+      if (titles.source == "MusicBrainz") {
+        if (!titles.date.empty()) out << "Date:   " << client::TerminalText(titles.date) << "\n";
+        if (titles.discTotal > 1) out << "Disc:   " << titles.discNumber << " of " << titles.discTotal << "\n";
+        out << "Release: " << client::TerminalText(titles.releaseId) << "\n";
+      } else {
+        out << "Genre:  " << client::TerminalText(titles.genre) << "\n";
+      }
+      if (!titles.hiddenTrackTitle.empty()) out << " 0  " << client::TerminalText(titles.hiddenTrackTitle) << "\n";
+      for (size_t t = 0; t < titles.trackTitles.size(); ++t) {
+        out << (t + 1 < 10 ? " " : "") << t + 1 << "  " << client::TerminalText(titles.trackTitles[t]);
+        if (!titles.trackArtists[t].empty() && titles.trackArtists[t] != titles.artist) out << " / " << client::TerminalText(titles.trackArtists[t]);
+        out << "\n";
       }
       status = 0;
     }

@@ -1,7 +1,7 @@
 // `ripmarrow lookup`: the titles of the disc in a drive (artist, album, genre
-// and one title per track) from cdplayer.ini, from a CDDB server, or from the
-// first and then the second, asked of the engine through COM as any client
-// would.
+// and one title per track) from cdplayer.ini, MusicBrainz or a CDDB server,
+// in that order (TitleLookup); the MusicBrainz releases are listed with
+// their numbers for `--release`.
 #pragma once
 
 #include <ostream>
@@ -20,6 +20,8 @@ class LookupCommand {
     std::string email;           // empty: [cddb] "email" of quavern.ini, else login@host
     long driveNum = 0;           // 1-based; 0: the drive at preferredLetter, else drive 1
     char preferredLetter = 0;    // a drive letter to prefer when driveNum is 0
+    std::string musicBrainzServer;  // --musicbrainz-server; "": the environment's, quavern.ini's or the public one
+    std::string release;            // --release N|MBID; "": the best when the releases agree
   };
   // Runs as the program: in a COM apartment of its own, on stdout and
   // stderr; the process's exit status.

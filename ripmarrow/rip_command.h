@@ -41,7 +41,11 @@ class RipCommand {
     long onError = -1;   // a RipActionOnErrorConstants value; -1: the preset's
     long speed = 0;      // x; 0: the preset's
     bool speedMax = false;  // the drive's highest speed, unpaced
-    Titles titles = Titles::kLocal;
+    Titles titles = Titles::kAll;
+    std::string musicBrainzServer;  // --musicbrainz-server; "": the environment's, quavern.ini's or the public one
+    std::string coverArtServer;     // --coverart-server; the same
+    std::string release;            // --release N|MBID
+    bool coverArtFile = true;       // --cover-art file|none: the release's front cover beside the files
     std::string folder;  // "": ~/Music/Ripmarrow
     std::string email;   // CDDB requests' address; "": [cddb] "email" of quavern.ini, else login@host
     std::optional<long> offset;  // --offset: the read offset instead of drives.ini's

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#ifndef RIPMARROW_VERSION
-#define RIPMARROW_VERSION "unknown"
-#endif
+#include "platform/version/product_version.h"
 
 namespace ripmarrow {
 namespace {
@@ -21,7 +19,7 @@ std::string hexText(uint32_t value) {
 }  // namespace
 
 RipProof::RipProof(IAudioCDRipper2* engine, RipProofSettings settings)
-    : recorder_(engine, std::string("ripmarrow ") + RIPMARROW_VERSION), settings_(std::move(settings)) {}
+    : recorder_(engine, std::string("ripmarrow ") + platform::productVersion()), settings_(std::move(settings)) {}
 
 bool RipProof::begin(long audioTracks, std::ostream& out, std::ostream& err) {
   if (!recorder_.begin(audioTracks, settings_.offset, settings_.run)) {

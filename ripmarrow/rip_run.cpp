@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <sstream>
@@ -22,6 +23,9 @@
 #include "client/engine_session.h"
 #include "ripmarrow/flac_output.h"
 #include "ripmarrow/hidden_track.h"
+#include "client/cover_art.h"
+#include "client/musicbrainz_settings.h"
+#include "ripmarrow/title_lookup.h"
 
 namespace ripmarrow {
 namespace {
@@ -94,38 +98,6 @@ uintmax_t sizeOf(const std::string& path) {
   std::error_code ec;
   const uintmax_t size = std::filesystem::file_size(path, ec);
   return ec ? 0 : size;
-}
-
-// The titles of the tracks by the chosen source; empty titles when the
-// lookup found nothing (the files are then named TrackNN).
-std::vector<std::string> lookUpTitles(IAudioCDRipper2* engine, RipSink& sink, RipCommand::Titles titles,
-                                      LONG trackCount, std::ostream& out) {
-  std::vector<std::string> result(static_cast<size_t>(trackCount));
-  if (titles == RipCommand::Titles::kNone) return result;
-  const CDDBSourceConstants source = titles == RipCommand::Titles::kLocal    ? CDPLAYERINI
-                                     : titles == RipCommand::Titles::kOnline ? ONLINEDATABASE
-                                                                             : ALL;
-  VARIANT_BOOL found = VARIANT_FALSE;
-  engine->GetCDDBInfo(source, &found);
-  // A failed lookup is not a failed rip: its errors are not the tracks'.
-  sink.errors.clear();
-  if (found != VARIANT_TRUE) {
-    out << "No titles found for the disc: the files are named TrackNN.\n";
-    return result;
-  }
-  BSTR artist = nullptr;
-  BSTR album = nullptr;
-  engine->get_cddbInfoArtist(&artist);
-  engine->get_cddbInfoAlbum(&album);
-  out << "Titles: " << client::TerminalText(com::TakeUtf8(artist)) << " / " << client::TerminalText(com::TakeUtf8(album))
-      << "\n";
-  for (LONG t = 1; t <= trackCount; ++t) {
-    engine->put_trackNum(t);
-    BSTR title = nullptr;
-    engine->get_cddbInfoTitle(&title);
-    result[static_cast<size_t>(t - 1)] = com::TakeUtf8(title);
-  }
-  return result;
 }
 
 // False when the format was refused (said on `err`).
@@ -307,14 +279,21 @@ int RipRun::run() {
   if (!openDisc()) return 1;
   if (!chooseTracks()) return 2;
   if (!prepareFolder()) return 1;
-  titles_ = lookUpTitles(engine_, sink_, options_.titles, trackCount_, out_);
+  if (const int status = lookUpTitles(); status != 0) return status;
   if (!applySettings()) return 1;
-  proof_.emplace(engine_, proofSettings(options_));
+  RipProofSettings settings = proofSettings(options_);
+  settings.run.titles = titlesRow();
+  settings.run.coverArt = coverRow_;
+  proof_.emplace(engine_, settings);
   if (!proof_->begin(trackCount_, out_, err_)) return 1;
   {
     InterruptWatch interrupts;
-    discTags_ = TrackTagger::discTags(
-        engine_, std::any_of(titles_.begin(), titles_.end(), [](const std::string& t) { return !t.empty(); }));
+    discTags_ = TrackTagger::discTags(engine_, discTitles_.found() && discTitles_.source != "MusicBrainz");
+    if (discTitles_.source == "MusicBrainz") {
+      discTags_.artist = discTitles_.artist;
+      discTags_.album = discTitles_.album;
+      discTags_.year = std::atol(discTitles_.date.substr(0, 4).c_str());
+    }
     if (!applyNaming()) return 1;
     if (options_.mode == PLAY || options_.mode == BURST) {
       out_ << "The " << (options_.mode == PLAY ? "play" : "burst") << " mode trusts the drive: no frame is confirmed.\n";
@@ -329,6 +308,73 @@ int RipRun::run() {
   if (options_.cue && !stopped_) writeCueSheet();
   proof_->finish(options_.folder, out_, err_);
   return summary();
+}
+
+// The titles by the chosen sources; empty titles when none named the disc
+// (the files are then named TrackNN). 0, or the exit status that ends the
+// run before anything is ripped.
+int RipRun::lookUpTitles() {
+  titles_.assign(static_cast<size_t>(trackCount_), "");
+  if (options_.titles == RipCommand::Titles::kNone) return 0;
+  std::string refused;
+  const auto online = client::ReadMusicBrainzSettings(options_.musicBrainzServer, options_.coverArtServer, refused);
+  if (!online) {
+    err_ << refused << "\n";
+    return 2;
+  }
+  TitleLookup::Settings settings;
+  settings.sources = options_.titles == RipCommand::Titles::kLocal    ? TitleLookup::Sources::kLocal
+                     : options_.titles == RipCommand::Titles::kOnline ? TitleLookup::Sources::kOnline
+                                                                      : TitleLookup::Sources::kAll;
+  settings.musicBrainzServer = online->server;
+  settings.country = online->country;
+  settings.release = options_.release;
+  settings.cddbServerOff = client::CddbServerOffByEnvironment();
+  TitleLookup lookup(engine_, out_, err_);
+  const TitleLookup::Outcome outcome = lookup.run(settings, trackCount_);
+  // A failed lookup is not a failed rip: its errors are not the tracks'.
+  sink_.errors.clear();
+  if (outcome == TitleLookup::Outcome::kReleaseNotChosen) {
+    out_ << "Nothing ripped.\n";
+    return kExitReleaseNotChosen;
+  }
+  if (outcome != TitleLookup::Outcome::kFound) {
+    out_ << "No titles found for the disc: the files are named TrackNN.\n";
+    return 0;
+  }
+  discTitles_ = lookup.titles();
+  for (size_t k = 0; k < titles_.size() && k < discTitles_.trackTitles.size(); ++k) titles_[k] = discTitles_.trackTitles[k];
+  out_ << "Titles (" << discTitles_.source << "): " << client::TerminalText(discTitles_.artist) << " / "
+       << client::TerminalText(discTitles_.album) << "\n";
+  if (options_.coverArtFile && online->coverArt && discTitles_.coverArtFront && !online->coverArtServer.empty()) {
+    saveCoverArt(online->coverArtServer);
+  }
+  return 0;
+}
+
+// The release's front cover beside the files, fetched before the rip (the
+// look-up's answer said the archive has one).
+void RipRun::saveCoverArt(const std::string& server) {
+  const client::CoverArt art = client::FetchCoverArt(server, discTitles_.releaseId);
+  std::string why;
+  const std::string path = client::SaveCoverArt(options_.folder, art, why);
+  if (path.empty()) {
+    out_ << "No cover art: " << why << ".\n";
+    coverRow_ = "none (" + why + ")";
+    return;
+  }
+  coverRow_ = std::filesystem::path(path).filename().string();
+  out_ << "Cover art: " << coverRow_ << " (" << art.bytes.size() << " bytes)\n";
+}
+
+// The log's line of where the titles came from.
+std::string RipRun::titlesRow() const {
+  if (!discTitles_.found()) return options_.titles == RipCommand::Titles::kNone ? "none" : "not found";
+  std::string row = discTitles_.source;
+  if (!discTitles_.releaseId.empty()) {
+    row += " release " + discTitles_.releaseId + (discTitles_.byLength ? " (matched by track lengths)" : " (disc id)");
+  }
+  return row;
 }
 
 bool RipRun::openDisc() {
@@ -406,12 +452,17 @@ void RipRun::ripHiddenTrack() {
     return ripInto(0, path, options_, out_, start, announce);
   };
   const HiddenTrack::Outcome hidden =
-      HiddenTrack::rip(engine_, rip, options_, frames, RipCommand::fileName(0, HiddenTrack::kTitle, extension_),
+      HiddenTrack::rip(engine_, rip, options_, frames, RipCommand::fileName(0, hiddenTitle(), extension_),
                        deemphasise(1), out_);
   hiddenOk_ = hidden.ok;
   if (hidden.path.empty()) return;
   hiddenFile_ = std::filesystem::path(hidden.path).filename().string();
-  tag(hidden.path, 0, HiddenTrack::kTitle);
+  tag(hidden.path, 0, hiddenTitle());
+}
+
+// The release's track before track 1 names the hidden track, when it has one.
+std::string RipRun::hiddenTitle() const {
+  return discTitles_.hiddenTrackTitle.empty() ? HiddenTrack::kTitle : discTitles_.hiddenTrackTitle;
 }
 
 // Test and copy: the track's first read goes into a WAV file of its own,

@@ -13,6 +13,7 @@
 
 #include "components/trackmill2.h"
 #include "platform/com/com_object.h"
+#include "client/disc_titles.h"
 #include "ripmarrow/disc_layout_query.h"
 #include "ripmarrow/rip_command.h"
 #include "ripmarrow/rip_proof.h"
@@ -65,6 +66,10 @@ class RipRun {
 
  private:
   bool openDisc();
+  int lookUpTitles();
+  std::string titlesRow() const;
+  std::string hiddenTitle() const;
+  void saveCoverArt(const std::string& server);
   bool chooseTracks();
   bool prepareFolder();
   bool applySettings();
@@ -93,6 +98,8 @@ class RipRun {
   LONG trackCount_ = 0;
   std::vector<long> tracks_;        // in rip order
   std::vector<std::string> titles_;  // by track, "" when not known
+  client::DiscTitles discTitles_;    // what named the disc, and all it said
+  std::string coverRow_;             // the log's cover art row; "" none asked
   std::optional<RipProof> proof_;
   DiscLayoutQuery layout_;
   TrackTagger tagger_;

@@ -25,6 +25,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 export RIPMARROW_HOME="$work/home" RIPMARROW_DEVICE_DIR="$work/home" RIPMARROW_AUDIO=silent HOME="$work/user"
+# The titles are the demo's in cdplayer.ini: no on-line service is asked.
+export RIPMARROW_MUSICBRAINZ_SERVER=none RIPMARROW_COVERART_SERVER=none RIPMARROW_CDDB_SERVER=none
 mkdir -p "$RIPMARROW_HOME" "$HOME"
 cp "$demo/cdplayer.ini" "$RIPMARROW_HOME/"
 printf '[V]\nimage=%s/demo.cue\n' "$demo" >"$RIPMARROW_HOME/vdrives.ini"

@@ -1,5 +1,7 @@
 #include "frontend/settings/tfm_set.h"
 
+#include "frontend/settings/musicbrainz_settings_page.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -159,11 +161,15 @@ Tfm_set::Tfm_set(SettingsStore& settings, Prompter& prompter, QWidget* parent)
   pc_->addTab(buildOggPage(), "OGG");
   pc_->addTab(buildFlacPage(), "FLAC");
   {
+    // The on-line services: MusicBrainz and its cover art, then the proof
+    // databases.
     auto* online = new QWidget;
     online->setObjectName("tab_online");
+    musicBrainzPage_ = new MusicBrainzSettingsPage;
     auto* onlineForm = new QFormLayout;
     addAccurateRipFields(onlineForm);
     auto* onlineLayout = new QVBoxLayout(online);
+    onlineLayout->addWidget(musicBrainzPage_);
     onlineLayout->addLayout(onlineForm);
     onlineLayout->addStretch();
     pc_->addTab(online, "Online");
@@ -372,6 +378,7 @@ void Tfm_set::FormShow() {
   const std::string email = s.readText("cddb", "email", "");
   edt_email_->setText(QString::fromStdString(email.empty() ? defaults::userEMail() : email));
   ud_timeout_->setValue(s.readInt("cddb", "time out", kTimeOutMs));
+  musicBrainzPage_->load(s);
 
   showIndex(cb_cdrom_, s.readInt("cd", "cd rom", 0));
   tick(grabMode_, s.readInt("cd", "grab mode", 1));
@@ -400,6 +407,7 @@ void Tfm_set::FormShow() {
   ud_flac_level_->setValue(s.readInt("flac", "compression level", 5));
   showProofSettings();
 
+  musicBrainzPage_->setDefaults();
   cb_vbrClick();
   cb_ogg_qualityClick();
 }
@@ -457,6 +465,11 @@ void Tfm_set::btn_okClick() {
     edt_Script_->selectAll();
     return;
   }
+  if (const std::string refused = musicBrainzPage_->check(); !refused.empty()) {
+    pc_->setCurrentWidget(musicBrainzPage_->parentWidget());
+    prompter_.inform(this, refused);
+    return;
+  }
   if (!checkProofSettings()) return;
   for (QSpinBox* field : std::initializer_list<QSpinBox*>{ud_retries_, ud_speed_, ud_mp3_quality_, ud_mp3_vbr_,
                                                            ud_ogg_quality_, ud_flac_level_})
@@ -490,6 +503,7 @@ void Tfm_set::btn_okClick() {
   s.writeInt("ogg", "quality", ud_ogg_quality_->value());
   s.writeInt("flac", "compression level", ud_flac_level_->value());
   writeProofSettings();
+  musicBrainzPage_->save(s);
   accept();
 }
 

@@ -43,6 +43,8 @@ class UpDownField : public QSpinBox {
   int maxDigits_;
 };
 
+class MusicBrainzSettingsPage;
+
 class Tfm_set : public QDialog {
   Q_OBJECT
 
@@ -129,6 +131,7 @@ class Tfm_set : public QDialog {
   // Proof
   QCheckBox* cb_test_copy_ = nullptr;
   QLineEdit* edt_accuraterip_ = nullptr;
+  MusicBrainzSettingsPage* musicBrainzPage_ = nullptr;  // the "Online" page's MusicBrainz fields
 };
 
 // The 47 WMA profiles in list order (index 0 is profile 1).

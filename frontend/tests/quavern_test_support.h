@@ -71,6 +71,8 @@ class ScratchHome {
     qputenv("RIPMARROW_DEVICE_DIR", QByteArray::fromStdString(path_));
     qputenv("RIPMARROW_AUDIO", "silent");
     qputenv("RIPMARROW_ACCURATERIP_SERVER", "none");  // no test asks the real database
+    qputenv("RIPMARROW_MUSICBRAINZ_SERVER", "none");  // nor the real MusicBrainz and cover art
+    qputenv("RIPMARROW_COVERART_SERVER", "none");
     oldCwd_ = std::filesystem::current_path();
     std::filesystem::current_path(path_);
   }

@@ -315,6 +315,29 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(readText("cddb", "cddb server"), std::string("changed.example.org"));
   }
 
+  // The "Online" page's MusicBrainz fields: a server that is none is
+  // refused and nothing is written; good values are stored in [musicbrainz].
+  void theMusicBrainzServersAreCheckedAndStored() {
+    start();
+    const std::string before = iniText();
+    QTimer::singleShot(0, dialog(), [&] {
+      edit("edt_musicbrainz_server")->setText("ftp://mirror.example.org");
+      dialog()->btn_okClick();
+      QVERIFY(dialog()->isVisible());
+      QCOMPARE(program_->prompter.messages.size(), size_t(1));
+      QCOMPARE(iniText(), before);
+      edit("edt_musicbrainz_server")->setText("https://mirror.example.org:8443/mb");
+      edit("edt_coverart_server")->setText("none");
+      edit("edt_country")->setText("gb");
+      dialog()->btn_okClick();
+    });
+    program_->window().Option1Click();
+    QVERIFY(!dialog()->isVisible());
+    QCOMPARE(readText("musicbrainz", "server"), std::string("https://mirror.example.org:8443/mb"));
+    QCOMPARE(readText("musicbrainz", "coverart server"), std::string("none"));
+    QCOMPARE(readText("musicbrainz", "country"), std::string("GB"));
+  }
+
   void theChosenDriveIsAppliedAfterOkAtOnceOrWhenPlaybackEnds() {
     home_->write("one.disc", "disc seed=1\ntrack kind=tone length=0:05:00\n");
     home_->write("three.disc", "disc seed=2\ntrack kind=tone length=0:04:00\ntrack kind=tone length=0:04:00\n"

@@ -55,6 +55,7 @@ TEST_F(LookupCommandTest, LocalTitlesOfTheDemoDisc) {
   const Result run = ripmarrow("lookup --source local --vdrive");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(run.out,
+            "Source: cdplayer.ini\n"
             "Artist: The Virtual Quartet\n"
             "Album:  Four Small Rooms\n"
             "Genre:  rock\n"
@@ -78,7 +79,7 @@ TEST_F(LookupCommandTest, OnlineWhenAbsentLocallyThenFoundLocally) {
   Result run = ripmarrow("--vdrive lookup --server " + address);
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(run.out,
-            "Artist: Bj\xC3\xB6rn Quartet\nAlbum:  Caf\xC3\xA9 Nights\nGenre:  jazz\n"
+            "Source: CDDB server\nArtist: Bj\xC3\xB6rn Quartet\nAlbum:  Caf\xC3\xA9 Nights\nGenre:  jazz\n"
             " 1  First\n 2  Second\n 3  Third\n 4  Fourth\n");
   EXPECT_EQ(run.err, "Looking in cdplayer.ini...\nQuerying " + address + "...\nReading the entry...\n");
   EXPECT_EQ(server->requests().size(), 2u);  // query and read

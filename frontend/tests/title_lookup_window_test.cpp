@@ -1,0 +1,165 @@
+// The main window's on-line title look-up against a loopback MusicBrainz
+// server: the window keeps answering while the server holds its answer, its
+// caption says a look-up runs, the titles (with each track's artist) arrive
+// when it answers, several releases ask the user, a look-up can be stopped,
+// and a window closed during a look-up closes at once.
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <iostream>
+
+#include "client/testing/musicbrainz_answers.h"
+#include "client/testing/musicbrainz_test_server.h"
+#include "frontend/release_chooser.h"
+#include "frontend/tests/quavern_test_support.h"
+#include "vdrive/demo_disc.h"
+
+using namespace quavern_testing;
+using client::testing::MusicBrainzTestServer;
+
+namespace {
+
+quavern::QuavernApplication* application() { return static_cast<quavern::QuavernApplication*>(qApp); }
+
+QString cell(QTableWidget* lv, int row, int column) { return lv->item(row, column)->text(); }
+
+// The demo disc's four tracks, matched by length (the answer names no disc id).
+std::string Release(const std::string& id, const std::string& artist) {
+  client::testing::ReleaseSpec r;
+  r.id = id;
+  r.artist = artist;
+  r.trackMs = {30000, 30000, 30000, 30000};
+  return client::testing::ReleaseJson(r);
+}
+
+MusicBrainzTestServer::Answer Held(std::string body, int holdMs) {
+  MusicBrainzTestServer::Answer answer;
+  answer.body = std::move(body);
+  answer.holdMs = holdMs;
+  return answer;
+}
+
+// The longest wait, in ms, of a zero-time timer over `spanMs` of the event loop.
+qint64 WorstEventLoopPauseMs(int spanMs) {
+  QElapsedTimer span;
+  span.start();
+  qint64 worst = 0;
+  while (span.elapsed() < spanMs) {
+    QElapsedTimer posted;
+    posted.start();
+    bool fired = false;
+    QTimer::singleShot(0, [&] { fired = true; });
+    while (!fired) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    worst = std::max(worst, posted.elapsed());
+  }
+  return worst;
+}
+
+}  // namespace
+
+class TitleLookupWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<ScratchHome> home_;
+  std::unique_ptr<ProgramUnderTest> program_;
+  std::unique_ptr<MusicBrainzTestServer> server_;
+
+  void start() {
+    QVERIFY(quavern::ensureComponentsRegistered(std::cerr));
+    program_ = std::make_unique<ProgramUnderTest>(*application());
+    program_->show();
+    program_->settings.writeInt("cddb", "cd source", 1);  // on-line
+  }
+  QTableWidget* lv() const { return program_->find<QTableWidget>("lv"); }
+
+ private slots:
+  void init() {
+    home_ = std::make_unique<ScratchHome>();
+    server_ = std::make_unique<MusicBrainzTestServer>();
+    qputenv("RIPMARROW_MUSICBRAINZ_SERVER", QByteArray::fromStdString(server_->address()));
+    qputenv("RIPMARROW_CDDB_SERVER", "none");
+    home_->write("vdrives.ini", "[V]\nimage=" + std::string(RIPMARROW_DEMO_DIR) + "/demo.cue\naddress=0:0:7:0\n");
+  }
+  void cleanup() {
+    program_.reset();
+    server_.reset();
+    home_.reset();
+    qputenv("RIPMARROW_MUSICBRAINZ_SERVER", "none");
+    qunsetenv("RIPMARROW_CDDB_SERVER");
+  }
+
+  void theWindowAnswersWhileTheServerHoldsItsAnswer() {
+    server_->add("/ws/2/discid/*", Held(client::testing::FuzzyAnswer({Release("r1", "Artist")}), 5000));
+    start();
+    QCOMPARE(cell(lv(), 0, 0), QString("Track01"));
+    program_->window().FreeDB1Click();
+    QCOMPARE(program_->window().windowTitle(), QString::fromUtf8("Looking up titles\u2026"));
+    QVERIFY(!program_->find<QAction>("FreeDB1")->isEnabled());
+    const qint64 worst = WorstEventLoopPauseMs(3000);
+    QVERIFY2(worst < 1000, qPrintable(QString::number(worst)));
+    QTRY_COMPARE_WITH_TIMEOUT(cell(lv(), 0, 0), QString("Song 1"), 10000);
+    QCOMPARE(cell(lv(), 1, 1), QString("Guest 2 & Artist"));  // the track's own artist
+    QCOMPARE(cell(lv(), 1, 2), QString("Album"));
+    QCOMPARE(program_->window().windowTitle(), QString("Ripmarrow"));
+    QVERIFY(program_->prompter.messages.empty());
+    QVERIFY(server_->requests().at(0).userAgent.rfind("Ripmarrow/", 0) == 0);
+  }
+
+  void severalReleasesAreChosenByTheUser() {
+    server_->add("/ws/2/discid/*", Held(client::testing::FuzzyAnswer({Release("r1", "One"), Release("r2", "Two")}), 0));
+    start();
+    // Escape keeps the titles the window had.
+    QTimer::singleShot(200, [] {
+      auto* chooser = qobject_cast<quavern::ReleaseChooser*>(QApplication::activeModalWidget());
+      if (chooser != nullptr) chooser->reject();
+    });
+    program_->window().FreeDB1Click();
+    QTRY_COMPARE_WITH_TIMEOUT(program_->window().windowTitle(), QString("Ripmarrow"), 10000);
+    QTest::qWait(300);
+    QCOMPARE(cell(lv(), 0, 0), QString("Track01"));
+    // The second row taken.
+    bool shown = false;
+    std::function<void()> answer = [&] {
+      auto* chooser = qobject_cast<quavern::ReleaseChooser*>(QApplication::activeModalWidget());
+      if (chooser == nullptr) {
+        QTimer::singleShot(50, answer);
+        return;
+      }
+      shown = chooser->table()->rowCount() == 2 && chooser->chosenRow() == 0;
+      chooser->table()->selectRow(1);
+      chooser->accept();
+    };
+    QTimer::singleShot(50, answer);
+    program_->window().FreeDB1Click();
+    QTRY_COMPARE_WITH_TIMEOUT(cell(lv(), 0, 0), QString("Song 1"), 10000);
+    QVERIFY(shown);
+    QCOMPARE(program_->window().currentTags().artist, std::string("Two"));
+  }
+
+  void aLookUpCanBeStoppedAndTheWindowClosesAtOnce() {
+    server_->add("/ws/2/discid/*", Held("{}", 8000));
+    start();
+    program_->window().FreeDB1Click();
+    QElapsedTimer clock;
+    clock.start();
+    program_->window().StopRippingClick();
+    QTRY_COMPARE_WITH_TIMEOUT(program_->window().windowTitle(), QString("Ripmarrow"), 3000);
+    QCOMPARE(cell(lv(), 0, 0), QString("Track01"));
+    QVERIFY(program_->prompter.messages.empty());
+
+    program_->window().FreeDB1Click();
+    clock.restart();
+    program_->window().close();
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!program_->window().isVisible());
+  }
+};
+
+int main(int argc, char** argv) { return runQuavernTest<TitleLookupWindowTest>(argc, argv); }
+
+#include "title_lookup_window_test.moc"

@@ -1,0 +1,149 @@
+// `ripmarrow lookup` and `rip` naming a disc from a loopback MusicBrainz
+// server: the source named, the releases listed with their numbers, a
+// release chosen by number or id, no rip when releases that differ share
+// the disc (exit status 3), and the page where an unknown disc is added.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "client/testing/musicbrainz_answers.h"
+#include "client/testing/musicbrainz_test_server.h"
+#include "tests/cli/program_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using client::testing::MusicBrainzTestServer;
+using client::testing::ReleaseSpec;
+using cli_testing::Result;
+
+constexpr char kDisc[] =
+    "disc seed=5\n"
+    "track kind=noise length=2s\n"
+    "track kind=tone length=1s freq=440\n"
+    "track kind=tone length=1s freq=880\n";
+
+class MusicBrainzTitlesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/rm_cli_mb.XXXXXX";
+    home_ = mkdtemp(pattern);
+    setenv("RIPMARROW_HOME", home_.c_str(), 1);
+    std::ofstream(home_ + "/disc.txt") << kDisc;
+    const Result registered = ripmarrow("register");
+    ASSERT_EQ(registered.status, 0) << registered.out << registered.err;
+    const Result info = ripmarrow("--vdrive disc.txt info");
+    const size_t at = info.out.find("MusicBrainz ID: ");
+    ASSERT_NE(at, std::string::npos) << info.out;
+    discId_ = info.out.substr(at + 16, 28);
+  }
+  void TearDown() override {
+    fs::remove_all(home_);
+    unsetenv("RIPMARROW_HOME");
+  }
+
+  Result ripmarrow(const std::string& arguments) { return cli_testing::runRipmarrow(home_, arguments); }
+
+  ReleaseSpec release(const std::string& id, const std::string& artist) const {
+    ReleaseSpec r;
+    r.id = id;
+    r.artist = artist;
+    r.discIds = {discId_};
+    r.trackMs = {2000, 1000, 1000};
+    return r;
+  }
+
+  void serve(MusicBrainzTestServer& server, const std::vector<ReleaseSpec>& releases) const {
+    std::vector<std::string> json;
+    for (const ReleaseSpec& r : releases) json.push_back(client::testing::ReleaseJson(r));
+    MusicBrainzTestServer::Answer answer;
+    answer.body = client::testing::ExactAnswer(discId_, json);
+    server.add("/ws/2/discid/" + discId_, answer);
+  }
+
+  std::string home_;
+  std::string discId_;
+};
+
+TEST_F(MusicBrainzTitlesTest, LookupListsTheReleasesAndTakesTheOneChosen) {
+  MusicBrainzTestServer server;
+  serve(server, {release("aaaa1111-0000", "Artist"), release("bbbb2222-0000", "Artist")});
+  const std::string mb = " --musicbrainz-server " + server.address();
+  Result run = ripmarrow("--vdrive disc.txt lookup" + mb);
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find(" 1  aaaa1111-0000  Album / Artist, 2001-05-01, GB, Label One CAT 1; Label Two CAT 2, "
+                         "barcode 5012345678900, CD (club edition)\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find(" 2  bbbb2222-0000"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Took release 1; choose another with --release N|MBID.\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Source: MusicBrainz\nArtist: Artist\nAlbum:  Album\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" 2  Song 2 / Guest 2 & Artist\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("Asking MusicBrainz (" + server.address() + ")...\n"), std::string::npos) << run.err;
+
+  run = ripmarrow("--vdrive disc.txt lookup --release bbbb" + mb);
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Release: bbbb2222-0000\n"), std::string::npos) << run.out;
+  run = ripmarrow("--vdrive disc.txt lookup --release 7" + mb);
+  EXPECT_EQ(run.status, 3) << run.out << run.err;
+}
+
+TEST_F(MusicBrainzTitlesTest, ReleasesThatDifferStopTheRipUntilOneIsChosen) {
+  MusicBrainzTestServer server;
+  serve(server, {release("aaaa1111-0000", "Artist"), release("bbbb2222-0000", "Someone Else")});
+  const std::string rip = "--vdrive disc.txt rip --format wav --titles online --musicbrainz-server " + server.address();
+  Result run = ripmarrow(rip + " --out first");
+  EXPECT_EQ(run.status, 3) << run.out << run.err;
+  EXPECT_NE(run.out.find("differ in artist or album"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" 2  bbbb2222-0000  Album / Someone Else"), std::string::npos) << run.out;
+  EXPECT_FALSE(fs::exists(home_ + "/first/01 Song 1.wav"));
+
+  run = ripmarrow(rip + " --release 2 --out second");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Titles (MusicBrainz): Someone Else / Album\n"), std::string::npos) << run.out;
+  EXPECT_TRUE(fs::exists(home_ + "/second/01 Song 1.wav"));
+  EXPECT_TRUE(fs::exists(home_ + "/second/03 Song 3.wav"));
+  const std::string log = cli_testing::readFile(home_ + "/second/ripmarrow.log");
+  EXPECT_NE(log.find("titles: MusicBrainz release bbbb2222-0000 (disc id)"), std::string::npos) << log;
+}
+
+TEST_F(MusicBrainzTitlesTest, TheFrontCoverIsWrittenBesideTheFilesAndNeverReplaced) {
+  MusicBrainzTestServer server;
+  serve(server, {release("aaaa1111-0000", "Artist")});
+  const std::string png = std::string("\x89PNG\r\n\x1A\n", 8) + std::string(300, 'p');
+  MusicBrainzTestServer::Answer redirect;
+  redirect.status = 307;
+  redirect.location = server.address() + "/images/front.png";
+  server.add("/release/aaaa1111-0000/front-500", redirect);
+  MusicBrainzTestServer::Answer image;
+  image.body = png;
+  image.contentType = "image/png";
+  server.add("/images/front.png", image);
+  const std::string rip = "--vdrive disc.txt rip --tracks 1 --format wav --musicbrainz-server " + server.address() +
+                          " --coverart-server " + server.address() + " --out album";
+  Result run = ripmarrow(rip);
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Cover art: cover.png (308 bytes)\n"), std::string::npos) << run.out;
+  EXPECT_EQ(cli_testing::readFile(home_ + "/album/cover.png"), png);
+  EXPECT_NE(cli_testing::readFile(home_ + "/album/ripmarrow.log").find("cover art: cover.png"), std::string::npos);
+
+  std::ofstream(home_ + "/album/cover.png") << "mine";
+  run = ripmarrow(rip);
+  EXPECT_NE(run.out.find("No cover art: the folder holds a cover.png already.\n"), std::string::npos) << run.out;
+  EXPECT_EQ(cli_testing::readFile(home_ + "/album/cover.png"), "mine");
+}
+
+TEST_F(MusicBrainzTitlesTest, AnUnknownDiscShowsWhereToAddIt) {
+  MusicBrainzTestServer server;  // 404 for every disc
+  const Result run = ripmarrow("--vdrive disc.txt lookup --source online --musicbrainz-server " + server.address());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("MusicBrainz does not know this disc (" + discId_ + "); add it at " + server.address() +
+                         "/cdtoc/attach?toc=1+3+"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.err.find("No titles found for the disc.\n"), std::string::npos) << run.err;
+}
+
+}  // namespace

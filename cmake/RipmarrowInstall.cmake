@@ -27,8 +27,11 @@ endif()
 set(RIPMARROW_DATADIR ${CMAKE_INSTALL_DATADIR}/ripmarrow)
 file(RELATIVE_PATH RIPMARROW_BIN_TO_LIBDIR /top/${CMAKE_INSTALL_BINDIR} /top/${RIPMARROW_PRIVATE_LIBDIR})
 
+# What is installed binds every symbol at load (-z now) and keeps its
+# relocations read-only (-z relro), as Debian's hardening asks.
 function(rm_install_program target)
   set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${RIPMARROW_BIN_TO_LIBDIR}")
+  target_link_options(${target} PRIVATE -Wl,-z,relro -Wl,-z,now)
   install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endfunction()
 
@@ -36,6 +39,7 @@ function(rm_install_component target)
   set_target_properties(${target} PROPERTIES
     LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/${RIPMARROW_PRIVATE_LIBDIR}
     INSTALL_RPATH "$ORIGIN")
+  target_link_options(${target} PRIVATE -Wl,-z,relro -Wl,-z,now)
   # Loaded, never executed: no execute bit.
   install(TARGETS ${target} LIBRARY DESTINATION ${RIPMARROW_PRIVATE_LIBDIR}
     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)

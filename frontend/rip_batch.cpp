@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <filesystem>
+#include <utility>
 
 #include "client/accuraterip_lookup.h"
 #include "client/file_names.h"
@@ -86,6 +87,13 @@ int RipBatch::nextTickedRow(int from) const {
     if (view_.rowTicked(row)) return row;
   }
   return -1;
+}
+
+void RipBatch::StartUnattended() {
+  if (disc_.playbackOn() || disc_.ripping() || view_.trackRowCount() == 0) return;
+  unattended_ = true;
+  StartRip();
+  if (!disc_.ripping()) unattended_ = false;
 }
 
 void RipBatch::StartRip() {
@@ -192,6 +200,12 @@ void RipBatch::RipNextTrack() {
     outputPath_ = outputFolder_ + ripFileName(title, outputExtension_);
 
     std::error_code ec;
+    if (unattended_) {
+      // Nobody to ask: the new file takes a free name.
+      const std::string stem = outputPath_.substr(0, outputPath_.size() - outputExtension_.size());
+      for (int n = 2; std::filesystem::exists(std::filesystem::symlink_status(outputPath_, ec)); ++n)
+        outputPath_ = stem + " (" + std::to_string(n) + ")" + outputExtension_;
+    }
     if (std::filesystem::exists(std::filesystem::symlink_status(outputPath_, ec))) {
       if (prompter_.askYesNo(nullptr, texts::kOverwrite)) {
         // Yes: a read-only file loses its protection.
@@ -439,6 +453,8 @@ void RipBatch::abandon() {
 void RipBatch::completeBatch(bool normal, const std::vector<std::string>& verification, bool verified) {
   phase_ = Phase::kIdle;
   disc_.setRipping(false);  // clears the stop request, menus idle
+  const bool unattended = std::exchange(unattended_, false);
+  if (settings_.readBool("cd", "eject when done", false) && engine_.engine() != nullptr) engine_.engine()->Eject();
   if (!normal) {
     // A refused overwrite of the last ticked row: the caption stays (the
     // percentage, also after a look-up), nothing is told.
@@ -457,6 +473,7 @@ void RipBatch::completeBatch(bool normal, const std::vector<std::string>& verifi
     if (!text.empty()) text += "\n\n";
     for (size_t i = 0; i < verification.size(); ++i) text += (i == 0 ? "" : "\n") + verification[i];
   }
+  if (unattended) return;  // the tracks' statuses and the log say it all
   if (!failures_.empty() || verified) prompter_.inform(nullptr, text);
   if (filesWritten_ > 0) {
     std::string folder = outputFolder_;

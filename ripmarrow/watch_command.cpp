@@ -592,8 +592,8 @@ CommandEntry WatchCommand::tableEntry(CommandDecl<RipCommand::Options> rip) {
   static const std::string modeHelp = [] {
     const RipModePresetConstants mode = WatchDefaultMode();
     const char* names[] = {"play", "burst", "synch", "secure", "paranoid"};
-    const std::string name = mode >= 0 && mode < 5 ? names[mode] : std::to_string(mode);
-    return "the rip mode (default " + name + ")";
+    if (mode < 0 || mode >= 5) return std::string("the rip mode (default: the surest the engine offers)");
+    return "the rip mode (default " + std::string(names[mode]) + ")";
   }();
   CommandDecl<O> decl{
       .name = "watch",

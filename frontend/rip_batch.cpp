@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <filesystem>
+#include <utility>
 
 #include "client/accuraterip_lookup.h"
 #include "client/file_names.h"
@@ -101,6 +102,13 @@ int RipBatch::nextTickedRow(int from) const {
     if (view_.rowTicked(row)) return row;
   }
   return -1;
+}
+
+void RipBatch::StartUnattended() {
+  if (disc_.playbackOn() || disc_.ripping() || view_.trackRowCount() == 0) return;
+  unattended_ = true;
+  StartRip();
+  if (!disc_.ripping()) unattended_ = false;
 }
 
 void RipBatch::StartRip() {
@@ -221,6 +229,12 @@ void RipBatch::RipNextTrack() {
                                               (number < 10 ? "Track0" : "Track") + std::to_string(number));
 
     std::error_code ec;
+    if (unattended_) {
+      // Nobody to ask: the new file takes a free name.
+      const std::string stem = outputPath_.substr(0, outputPath_.size() - outputExtension_.size());
+      for (int n = 2; std::filesystem::exists(std::filesystem::symlink_status(outputPath_, ec)); ++n)
+        outputPath_ = stem + " (" + std::to_string(n) + ")" + outputExtension_;
+    }
     if (std::filesystem::exists(std::filesystem::symlink_status(outputPath_, ec))) {
       if (prompter_.askYesNo(nullptr, texts::kOverwrite)) {
         // Yes: a read-only file loses its protection.
@@ -562,6 +576,8 @@ void RipBatch::abandon() {
 void RipBatch::completeBatch(bool normal, const std::vector<std::string>& verification, bool verified) {
   phase_ = Phase::kIdle;
   disc_.setRipping(false);  // clears the stop request, menus idle
+  const bool unattended = std::exchange(unattended_, false);
+  if (settings_.readBool("cd", "eject when done", false) && engine_.engine() != nullptr) engine_.engine()->Eject();
   if (!normal) {
     // A refused overwrite of the last ticked row: the caption stays (the
     // percentage, also after a look-up), nothing is told.
@@ -581,20 +597,21 @@ void RipBatch::completeBatch(bool normal, const std::vector<std::string>& verifi
     for (size_t i = 0; i < verification.size(); ++i) text += (i == 0 ? "" : "\n") + verification[i];
   }
   (void)verified;
-  if (!failures_.empty() || foundWrong_) {
+  const bool needsTheUsersEye = !failures_.empty() || foundWrong_;
+  if (needsTheUsersEye && !unattended) {
     // Something needs the user's eye: a track failed, kept unconfirmed
     // frames, or is not what the database knows.
     prompter_.inform(nullptr, text);
-  } else if (filesWritten_ > 0) {
-    // All went well (or the database could not say): the window tells it,
-    // with nothing to click away after every disc.
+  } else if (filesWritten_ > 0 || needsTheUsersEye) {
+    // All went well (or the database could not say), or nobody is there to
+    // click a box: the window tells it.
     std::string quiet = filesWritten_ == 1 ? "1 track ripped" : std::to_string(filesWritten_) + " tracks ripped";
+    if (!failures_.empty()) quiet += " \u00b7 " + std::to_string(failures_.size()) + " failed";
     if (!quietOutcome_.empty()) quiet += " \u00b7 " + quietOutcome_;
     if (!logPath_.empty()) quiet += " \u00b7 log";
-    std::string detail;
-    for (size_t i = 0; i < verification.size(); ++i) detail += (i == 0 ? "" : "\n") + verification[i];
-    view_.showOutcome(quiet, detail);
+    view_.showOutcome(quiet, text);
   }
+  if (unattended) return;  // no folder opens for a batch nobody asked for
   if (filesWritten_ > 0) {
     std::string folder = outputFolder_;
     if (folder.size() > 1) folder.pop_back();

@@ -105,6 +105,11 @@ class RipBatch {
 
   // "Rip CD", "Convert", the skin's "RipCD".
   void StartRip();
+  // The batch of a disc just inserted ([cd] "rip on insert"): nothing
+  // waits for a person. An existing file gets " (2)" instead of the
+  // question, no box is shown and no folder opens; the disc is ejected at
+  // the end when [cd] "eject when done" says so (as after every batch).
+  void StartUnattended();
   // "Stop ", "Stop Converting", the skin's "Stop".
   void RequestStopRip();
   // The engine's events.
@@ -149,6 +154,7 @@ class RipBatch {
   // failures or AccurateRip was asked, and the folder opens when a file was
   // written.
   void completeBatch(bool normal, const std::vector<std::string>& verification, bool verified);
+  bool unattended_ = false;  // the running batch started on insertion
 
   EngineLink& engine_;
   SettingsStore& settings_;

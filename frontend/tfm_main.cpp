@@ -661,7 +661,11 @@ void Tfm_main::AudioCDRipperRipProgress(LONG percent) { ripBatch_->AudioCDRipper
 
 void Tfm_main::AudioCDRipperError(LONG code) { ripBatch_->AudioCDRipperError(code); }
 
-void Tfm_main::AudioCDRipperMediaChange() { controller_->mediaChange(); }
+void Tfm_main::AudioCDRipperMediaChange() {
+  controller_->mediaChange();
+  // [cd] "rip on insert": the disc just listed is ripped at once.
+  if (seams_.settings->readBool("cd", "rip on insert", false)) ripBatch_->StartUnattended();
+}
 
 void Tfm_main::AudioCDRipperEndTrackPlay() { controller_->endTrackPlay(); }
 

@@ -61,16 +61,18 @@ class ParentLink {
   enum class Word { kNone, kGo, kStop };
   Word listen(int waitMs) {
     if (stopped_) return Word::kStop;
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    if (::poll(&p, 1, waitMs) <= 0) return Word::kNone;
-    char buffer[64];
-    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) return Word::kNone;
-    if (n <= 0) {
-      stopped_ = true;
-      return Word::kStop;
+    if (pending_.find('\n') == std::string::npos) {  // else a word came with the last one
+      pollfd p{STDIN_FILENO, POLLIN, 0};
+      if (::poll(&p, 1, waitMs) <= 0) return Word::kNone;
+      char buffer[64];
+      const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) return Word::kNone;
+      if (n <= 0) {
+        stopped_ = true;
+        return Word::kStop;
+      }
+      pending_.append(buffer, static_cast<size_t>(n));
     }
-    pending_.append(buffer, static_cast<size_t>(n));
     const size_t end = pending_.find('\n');
     if (end == std::string::npos) return Word::kNone;
     const std::string word = pending_.substr(0, end);
@@ -590,8 +592,8 @@ CommandEntry WatchCommand::tableEntry(CommandDecl<RipCommand::Options> rip) {
   static const std::string modeHelp = [] {
     const RipModePresetConstants mode = WatchDefaultMode();
     const char* names[] = {"play", "burst", "synch", "secure", "paranoid"};
-    const std::string name = mode >= 0 && mode < 5 ? names[mode] : std::to_string(mode);
-    return "the rip mode (default " + name + ")";
+    if (mode < 0 || mode >= 5) return std::string("the rip mode (default: the surest the engine offers)");
+    return "the rip mode (default " + std::string(names[mode]) + ")";
   }();
   CommandDecl<O> decl{
       .name = "watch",

@@ -266,6 +266,12 @@ QWidget* Tfm_set::buildCdPage() {
   layout->addLayout(numbers);
   layout->addWidget(action);
   addTestAndCopy(layout);
+  cb_rip_on_insert_ = new QCheckBox("Rip a disc when it is inserted", page);
+  cb_rip_on_insert_->setObjectName("cb_rip_on_insert");
+  cb_eject_done_ = new QCheckBox("Eject when done", page);
+  cb_eject_done_->setObjectName("cb_eject_done");
+  layout->addWidget(cb_rip_on_insert_);
+  layout->addWidget(cb_eject_done_);
   layout->addStretch();
   return page;
 }
@@ -385,6 +391,8 @@ void Tfm_set::FormShow() {
   ud_retries_->setValue(s.readInt("cd", "error retry", 5));
   tick(errorAction_, s.readInt("cd", "error action", 3));
   ud_speed_->setValue(s.readInt("cd", "drive speed", 32));
+  cb_rip_on_insert_->setChecked(s.readBool("cd", "rip on insert", false));
+  cb_eject_done_->setChecked(s.readBool("cd", "eject when done", false));
 
   showIndex(cb_mp3_bitrate_, s.readInt("mp3", "bitrate", 11));
   showIndex(cb_mp3_channel_, s.readInt("mp3", "channel", 1));
@@ -485,6 +493,8 @@ void Tfm_set::btn_okClick() {
   if (grabMode_->checkedId() >= 0) s.writeInt("cd", "grab mode", grabMode_->checkedId());
   s.writeInt("cd", "error retry", ud_retries_->value());
   s.writeInt("cd", "drive speed", ud_speed_->value());
+  s.writeBool("cd", "rip on insert", cb_rip_on_insert_->isChecked());
+  s.writeBool("cd", "eject when done", cb_eject_done_->isChecked());
   if (errorAction_->checkedId() >= 0) s.writeInt("cd", "error action", errorAction_->checkedId());
   s.writeInt("mp3", "bitrate", cb_mp3_bitrate_->currentIndex());
   s.writeInt("mp3", "channel", cb_mp3_channel_->currentIndex());

@@ -108,6 +108,8 @@ class Tfm_set : public QDialog {
   UpDownField* ud_retries_;
   UpDownField* ud_speed_;
   QButtonGroup* errorAction_;
+  QCheckBox* cb_rip_on_insert_;  // [cd] "rip on insert"
+  QCheckBox* cb_eject_done_;     // [cd] "eject when done"
   // MP3
   QComboBox* cb_mp3_bitrate_;
   QComboBox* cb_mp3_channel_;

@@ -473,6 +473,28 @@ class RipBatchTest : public QObject {
     QVERIFY(enabled("RipCD1") && !enabled("Stop1") && !pb()->isTextVisible());
   }
 
+  // [cd] "rip on insert" and "eject when done": the engine's disc change
+  // (raised here as the engine raises it) rips the disc with nobody asked
+  // (an existing file gets " (2)", no box, no folder opened), and the disc
+  // is ejected at the end.
+  void aDiscInsertedIsRippedUnattendedAndEjected() {
+    start(kThreeTracks, "rip on insert=1\neject when done=1\n");
+    std::filesystem::create_directories(out_);
+    std::ofstream(file("Track01.wav")) << "kept";
+    window().AudioCDRipperMediaChange();
+    QVERIFY(ripping());
+    QTRY_VERIFY_WITH_TIMEOUT(!ripping(), 30000);
+    QCOMPARE(statuses(), QStringList({"Finish", "Finish", "Finish"}));
+    QCOMPARE(readFile(file("Track01.wav")), std::string("kept"));
+    const std::string wav = readFile(file("Track01 (2).wav"));
+    const std::string audio = discAudio(kThreeTracks, 1);
+    QVERIFY(wav.size() >= 46 + audio.size() && wav.compare(46, audio.size(), audio) == 0);
+    QVERIFY(program_->prompter.questions.empty());
+    QCOMPARE(program_->prompter.messages, std::vector<std::string>{});
+    QVERIFY(program_->opener.opened.empty());
+    QTRY_COMPARE_WITH_TIMEOUT(lv()->rowCount(), 0, 10000);  // ejected: the engine finds the tray open
+  }
+
   void anOutputFolderThatCannotBeCreatedFailsEveryTrackWithOneMessage() {
     start(kThreeTracks);
     home_->write("plain-file", "not a folder");

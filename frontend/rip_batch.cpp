@@ -465,7 +465,7 @@ void RipBatch::endBatch(bool normal) {
   endNormal_ = normal;
   if (!proof_ || proof_->empty()) {
     proof_.reset();
-    completeBatch(normal, {}, false);
+    completeBatch(normal, {});
     return;
   }
   const std::string& text = serverText_;
@@ -508,9 +508,7 @@ void RipBatch::endBatch(bool normal) {
 
 void RipBatch::verificationArrived(const proof::AccurateRipLookup& lookup) {
   const std::vector<std::string> outcome = writeLog(lookup);
-  // Without a server the summary is only shown for failures, and then says
-  // where the log is too.
-  completeBatch(endNormal_, outcome, lookup.status != proof::LookupStatus::kNotAsked);
+  completeBatch(endNormal_, outcome);
 }
 
 std::vector<std::string> RipBatch::writeLog(const proof::AccurateRipLookup& lookup) {
@@ -573,7 +571,7 @@ void RipBatch::abandon() {
   disc_.setRipping(false);
 }
 
-void RipBatch::completeBatch(bool normal, const std::vector<std::string>& verification, bool verified) {
+void RipBatch::completeBatch(bool normal, const std::vector<std::string>& verification) {
   phase_ = Phase::kIdle;
   disc_.setRipping(false);  // clears the stop request, menus idle
   const bool unattended = std::exchange(unattended_, false);
@@ -596,7 +594,6 @@ void RipBatch::completeBatch(bool normal, const std::vector<std::string>& verifi
     if (!text.empty()) text += "\n\n";
     for (size_t i = 0; i < verification.size(); ++i) text += (i == 0 ? "" : "\n") + verification[i];
   }
-  (void)verified;
   const bool needsTheUsersEye = !failures_.empty() || foundWrong_;
   if (needsTheUsersEye && !unattended) {
     // Something needs the user's eye: a track failed, kept unconfirmed

@@ -149,11 +149,12 @@ class RipBatch {
   void verificationArrived(const proof::AccurateRipLookup& lookup);
   // The verdicts and the log of the batch's proof; the summary's lines.
   std::vector<std::string> writeLog(const proof::AccurateRipLookup& lookup);
-  // Idle again. `normal`: the progress bar empties and loses its caption,
-  // the summary (failures, verification, log) is told when there were
-  // failures or AccurateRip was asked, and the folder opens when a file was
-  // written.
-  void completeBatch(bool normal, const std::vector<std::string>& verification, bool verified);
+  // Idle again. `normal`: the summary (failures, verification, log) is told
+  // in a box when a track failed, kept unconfirmed frames or was found not
+  // accurate and somebody started the batch; otherwise the progress bar says
+  // the outcome in a few words. The folder opens when a file was written by
+  // a batch somebody started.
+  void completeBatch(bool normal, const std::vector<std::string>& verification);
   bool unattended_ = false;  // the running batch started on insertion
 
   EngineLink& engine_;

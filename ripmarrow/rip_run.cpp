@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -65,17 +67,42 @@ HRESULT startRip(IAudioCDRipper2* engine, RipCommand::Format format, BSTR path) 
 }
 
 // Draws the bar of a track in place on a terminal, or a line per 10 %.
+// "1:05", "1:02:05".
+std::string clockText(double seconds) {
+  const long s = std::lround(std::max(seconds, 0.0));
+  char text[32];
+  if (s >= 3600) {
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+  }
+  return text;
+}
+
+// One track's progress: on a terminal one line redrawn in place with the
+// read speed and the time left once they can be told, else a line per
+// tenth.
 class ProgressView {
  public:
-  ProgressView(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
+  ProgressView(std::ostream& out, bool terminal, long trackSamples = 0)
+      : out_(out), terminal_(terminal), trackSamples_(trackSamples) {}
   void show(LONG percent) {
     percent = std::clamp<LONG>(percent, 0, 100);
     if (terminal_) {
       if (percent == drawn_) return;
       drawn_ = percent;
       const size_t cells = static_cast<size_t>(percent) * 40 / 100;
+      std::string speed;
+      const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
+      if (trackSamples_ > 0 && percent >= 2 && percent < 100 && elapsed >= 0.25) {
+        const double audio = trackSamples_ / 44100.0;
+        const double x = audio * percent / 100.0 / elapsed;
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1fx", x);
+        speed = std::string(" \u00b7 ") + text + " \u00b7 " + clockText(audio * (100 - percent) / 100.0 / x) + " left";
+      }
       out_ << "\r  [" << std::string(cells, '#') << std::string(40 - cells, '.') << "] " << (percent < 10 ? "  " : percent < 100 ? " " : "")
-           << percent << " %" << std::flush;
+           << percent << " %" << speed << "\x1b[K" << std::flush;
     } else {
       while (drawn_ + 10 <= percent - percent % 10 || (drawn_ < 0 && percent >= 0)) {
         drawn_ = drawn_ < 0 ? 0 : drawn_ + 10;
@@ -91,6 +118,8 @@ class ProgressView {
  private:
   std::ostream& out_;
   const bool terminal_;
+  const long trackSamples_;
+  const std::chrono::steady_clock::time_point began_ = std::chrono::steady_clock::now();
   LONG drawn_ = -1;
 };
 
@@ -150,7 +179,7 @@ bool ripOne(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& o
     out << "  not started: " << errorList(sink.errors) << "\n";
     return false;
   }
-  ProgressView view(out, terminal);
+  ProgressView view(out, terminal, trackSamples);
   view.show(0);
   bool stopSent = false;
   while (!sink.finished) {
@@ -510,6 +539,8 @@ void RipRun::ripTrack(size_t index) {
     out_ << "  FAILED: " << proof_->log().tracks.back().failure << "\n";
   } else if (whole) {
     ++ripped_;
+    LONG samples = 0;
+    if (!deemphasise(track) && SUCCEEDED(engine_->get_trackSamples(&samples))) rippedSamples_ += samples;
     files_[slot] = std::filesystem::path(path).filename().string();
     deemphasised_[slot] = deemphasise(track);
     tag(path, track, titles_[slot]);
@@ -562,6 +593,14 @@ void RipRun::writeCueSheet() {
 int RipRun::summary() const {
   out_ << ripped_ << " of " << tracks_.size() << (tracks_.size() == 1 ? " track" : " tracks") << " ripped into "
        << options_.folder << (stopped_ ? " (stopped)" : "") << "\n";
+  // The batch's total: the audio ripped, the time it took, the speed.
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
+  if (rippedSamples_ > 0 && seconds > 0) {
+    const double audio = static_cast<double>(rippedSamples_) / 44100.0;
+    char speed[32];
+    std::snprintf(speed, sizeof speed, "%.1fx", audio / seconds);
+    out_ << "Batch: " << clockText(audio) << " of audio in " << clockText(seconds) << " (" << speed << ")\n";
+  }
   if (stopped_) return 130;
   return ripped_ == tracks_.size() && hiddenOk_ && cueOk_ && unconfirmedTracks_ == 0 ? 0 : 1;
 }

@@ -4,6 +4,8 @@
 // summary, each step a method over the run's state.
 #pragma once
 
+#include <chrono>
+
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -109,6 +111,10 @@ class RipRun {
   std::string hiddenFile_;          // "" when no hidden track was ripped
   size_t ripped_ = 0;
   size_t unconfirmedTracks_ = 0;
+  // The batch's total: audio ripped whole (stereo sample frames) and when
+  // the run began.
+  long long rippedSamples_ = 0;
+  std::chrono::steady_clock::time_point began_ = std::chrono::steady_clock::now();
   bool hiddenOk_ = true;
   bool cueOk_ = true;  // a sheet asked for was written
   bool stopped_ = false;

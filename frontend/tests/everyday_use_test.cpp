@@ -440,7 +440,7 @@ class EverydayUseTest : public QObject {
       pages->setCurrentIndex(1);
       QTest::mouseClick(testAndCopy, Qt::LeftButton);
       QVERIFY(testAndCopy->isChecked());
-      saveScreenshot(settings, "settings_cd_setting");
+      saveScreenshot(settings, "settings_test_and_copy");
       pages->setCurrentIndex(pages->count() - 1);
       QCOMPARE(pages->tabText(pages->currentIndex()), QString("Online"));
       server->selectAll();
@@ -451,7 +451,7 @@ class EverydayUseTest : public QObject {
       QVERIFY(server->hasFocus());
       server->selectAll();
       QTest::keyClicks(server, "127.0.0.1:8080");
-      saveScreenshot(settings, "settings_online");
+      saveScreenshot(settings, "settings_accuraterip_server");
       QTest::mouseClick(settings->findChild<QPushButton*>("btn_ok"), Qt::LeftButton);
     });
     window().Option1Click();

@@ -426,11 +426,12 @@ class SettingsDialogTest : public QObject {
     QDir().mkpath(QUAVERN_SCREENSHOT_DIR);
     auto* pc = w<QTabWidget>("pc");
     QTimer::singleShot(100, dialog(), [&] {
-      const char* names[] = {"cddb", "cd_setting", "mp3", "wma", "ogg", "flac"};
       for (int page = 0; page < pc->count(); ++page) {
         pc->setCurrentIndex(page);
         QTest::qWait(30);
-        const QString file = QString(QUAVERN_SCREENSHOT_DIR "/settings_%1.png").arg(names[page]);
+        // Named after the page: "CD Setting" gives settings_cd_setting.png.
+        const QString name = pc->tabText(page).toLower().replace(' ', '_');
+        const QString file = QString(QUAVERN_SCREENSHOT_DIR "/settings_%1.png").arg(name);
         QVERIFY(dialog()->grab().save(file));
       }
       // Every control inside the dialog's face.

@@ -238,3 +238,25 @@ TEST(RipCommandNames, FileNamesAndTrackLists) {
 }
 
 }  // namespace
+
+// On a terminal each track is one line redrawn in place, with the read speed
+// and the time left; off a terminal plain lines. Both end with the batch's
+// total: the audio ripped, the time taken and the speed.
+TEST_F(RipCommandTest, ATerminalGetsOneUpdatingLinePerTrackAndTheBatchTotal) {
+  std::ofstream(home_ + "/vdrives.ini") << "[V]\nspeed=2\n";  // 3 s of audio in about 1.5 s
+  Result plain = ripmarrow("--vdrive disc.txt rip --format wav --titles none --out plain");
+  ASSERT_EQ(plain.status, 0) << plain.out << plain.err;
+  EXPECT_NE(plain.out.find("\nBatch: 0:03 of audio in 0:0"), std::string::npos) << plain.out;
+  EXPECT_EQ(plain.out.find('\r'), std::string::npos) << plain.out;
+  if (std::system("command -v script > /dev/null") != 0) GTEST_SKIP() << "no script(1) to give a terminal";
+  // script(1) runs the program on a pseudo-terminal and copies what it wrote.
+  const std::string command = std::string("cd '") + home_ + "' && RIPMARROW_ACCURATERIP_SERVER=none RIPMARROW_DEVICE_DIR='" +
+                              home_ + "' script -qec \"'" + RIPMARROW_CLI_PATH +
+                              "' --vdrive disc.txt rip --format wav --titles none --out tty\" /dev/null > tty.txt < /dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string tty = readFile(home_ + "/tty.txt");
+  EXPECT_NE(tty.find("\r  ["), std::string::npos) << tty;
+  EXPECT_NE(tty.find("x \u00b7 0:0"), std::string::npos) << tty;  // "1.9x · 0:00 left"
+  EXPECT_NE(tty.find(" left"), std::string::npos) << tty;
+  EXPECT_NE(tty.find("Batch: 0:03 of audio in 0:0"), std::string::npos) << tty;
+}

@@ -699,7 +699,13 @@ class RipBatchTest : public QObject {
       return kept;
     };
     const std::vector<std::string> batch = lines(readFile(file("ripmarrow.log")));
-    QCOMPARE(lines(readFile(cli + "/ripmarrow.log")), batch);
+    const std::vector<std::string> command = lines(readFile(cli + "/ripmarrow.log"));
+    for (size_t i = 0; i < std::max(batch.size(), command.size()); ++i) {
+      const std::string ours = i < batch.size() ? batch[i] : "(none)";
+      const std::string theirs = i < command.size() ? command[i] : "(none)";
+      QVERIFY2(ours == theirs, ("line " + std::to_string(i + 1) + ": batch \"" + ours + "\", ripmarrow \"" + theirs +
+                                "\"").c_str());
+    }
     QVERIFY(std::find(batch.begin(), batch.end(), "Setting on error: silence") != batch.end());
   }
 

@@ -104,7 +104,7 @@ TEST_F(LookupCommandTest, ControlCharactersOfAServersTitlesNeverReachTheTerminal
   const Result run = ripmarrow("--vdrive lookup --server 127.0.0.1:" + std::to_string(server.port()));
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(run.out,
-            "Artist: ?]0;owned?\nAlbum:  Album?[2J\nGenre:  rock\n"
+            "Source: CDDB server\nArtist: ?]0;owned?\nAlbum:  Album?[2J\nGenre:  rock\n"
             " 1  Red?[31m\n 2  Tab?here\n 3  C1?2J\n 4  Fourth?\n");
 }
 

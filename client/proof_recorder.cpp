@@ -134,6 +134,7 @@ std::vector<std::pair<std::string, std::string>> SettingsRows(const RunSettings&
   rows.emplace_back("test and copy", settings.testAndCopy ? "yes" : "no");
   rows.emplace_back("de-emphasis", settings.deemphasis ? "yes" : "no");
   rows.emplace_back("AccurateRip server", settings.accurateRipServer.empty() ? "none" : settings.accurateRipServer);
+  if (!settings.ctdbServer.empty()) rows.emplace_back("CTDB server", settings.ctdbServer);
   return rows;
 }
 
@@ -210,6 +211,7 @@ void ProofRecorder::addTrack(long number, const std::string& file, bool ripped, 
     if (frames > 0) track.readsPerFrame = static_cast<double>(*read) / frames;
   }
   track.c2ErrorFrames = report_.c2ErrorFrames().value_or(0);
+  if (ripped) track.ctdbCrc = report_.ctdbCrc().value_or(0);
   if (report_.c2Used().value_or(false) && !c2UsedAny_) {
     c2UsedAny_ = true;
     log_.c2 = "used (" + c2Detail_ + ")";
@@ -241,6 +243,14 @@ void ProofRecorder::judge(const proof::AccurateRipLookup& lookup) {
       track.verdict = proof::AccurateRipVerdict(lookup, static_cast<size_t>(track.number - 1), track.accurateRipV1,
                                                 track.accurateRipV2);
     }
+  }
+}
+
+void ProofRecorder::judgeCtdb(const CtdbLookup& lookup) {
+  for (RipLogTrack& track : log_.tracks) {
+    if (!track.ripped || track.number < 1 || track.number > audioTracks_) continue;
+    const long confidence = CtdbTrackConfidence(lookup, static_cast<size_t>(track.number - 1), {track.ctdbCrc});
+    track.ctdb = CtdbVerdictText(lookup, confidence);
   }
 }
 

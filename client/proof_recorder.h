@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "client/http_get.h"
+#include "client/ctdb_lookup.h"
 #include "client/rip_log.h"
 #include "client/rip_report.h"
 #include "components/trackmill2.h"
@@ -72,6 +73,7 @@ struct RunSettings {
   bool testAndCopy = false;
   bool deemphasis = false;
   std::string accurateRipServer;      // as set: "HOST[:PORT]" or "none"
+  std::string ctdbServer;             // as set: "http://HOST[:PORT][/PATH]", "HOST[:PORT]" or "none"; "": not asked
 };
 // "play", "burst", "synch", "secure", "paranoid".
 const char* ModeName(long preset);
@@ -120,6 +122,9 @@ class ProofRecorder {
 
   // Each track's verdict from `lookup`, and the look-up's line of the log.
   void judge(const proof::AccurateRipLookup& lookup);
+  // The CUETools database's verdict on each ripped track, by its CRC at the
+  // drive's offset.
+  void judgeCtdb(const CtdbLookup& lookup);
   // The log written into `folder` (" (2)" beside an earlier one): its path,
   // or "" with the reason in `why`.
   std::string writeLog(const std::string& folder, std::string& why) const;

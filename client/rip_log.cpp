@@ -180,6 +180,10 @@ std::string RipLogText(const RipLog& log) {
     line("  AccurateRip v1", hex8(track.accurateRipV1));
     line("  AccurateRip v2", hex8(track.accurateRipV2));
     line("  AccurateRip", VerdictText(track.verdict));
+    if (!track.ctdb.empty()) {
+      line("  CTDB CRC", hex8(track.ctdbCrc));
+      line("  CTDB", track.ctdb);
+    }
     line("  Retries", std::to_string(track.retries));
     line("  Unconfirmed frames", std::to_string(track.unconfirmedFrames));
     if (track.readsPerFrame) line("  Reads", ReadsText(*track.readsPerFrame));
@@ -276,6 +280,10 @@ std::optional<RipLog> ParseRipLog(std::string_view text, std::string& error) {
         ok = parseInteger(value, track.retries);
       } else if (key == "Unconfirmed frames") {
         ok = parseInteger(value, track.unconfirmedFrames);
+      } else if (key == "CTDB CRC") {
+        ok = parseHex32(value, track.ctdbCrc);
+      } else if (key == "CTDB") {
+        track.ctdb = value;
       } else if (key == "Reads") {
         track.readsPerFrame = ParseReads(value);
         ok = track.readsPerFrame.has_value();

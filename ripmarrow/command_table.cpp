@@ -207,6 +207,13 @@ CommandEntry ripCommand() {
                  std::optional<client::HttpServer> server;
                  return client::ParseAccurateRipServer(o.accurateRipServer, server);
                }},
+              {"--ctdb-server", "http://HOST[:PORT][/PATH]|HOST[:PORT]|none",
+               "the CUETools database to ask (default $RIPMARROW_CTDB_SERVER, else http://db.cuetools.net)",
+               [](O& o, std::string_view v) {
+                 o.ctdbServer = std::string(v);
+                 std::string error;
+                 return client::ParseCtdbServer(o.ctdbServer, error).has_value();
+               }},
               {"--cue", "", "write a cue sheet beside the files (catalog number, ISRCs, pregaps, titles)",
                on(&O::cue)},
               {"--deemphasis", "", "undo pre-emphasis in the files of tracks flagged with it", on(&O::deemphasis)},

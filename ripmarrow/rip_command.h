@@ -22,6 +22,7 @@
 #include "client/audio_formats.h"
 #include "components/trackmill2.h"
 #include "client/accuraterip_lookup.h"
+#include "client/ctdb_lookup.h"
 
 namespace ripmarrow {
 
@@ -47,6 +48,7 @@ class RipCommand {
     std::optional<long> offset;  // --offset: the read offset instead of drives.ini's
     bool verify = false;         // test and copy: each track read twice, the copy CRCs compared
     std::string accurateRipServer = client::DefaultAccurateRipServer();  // HOST[:PORT], or "none"
+    std::string ctdbServer = client::DefaultCtdbServer();  // http://HOST[:PORT][/PATH], HOST[:PORT] or "none"
     bool cue = false;         // a cue sheet beside the files
     bool deemphasis = false;  // undo pre-emphasis on the tracks flagged with it
   };

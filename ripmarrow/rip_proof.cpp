@@ -49,12 +49,28 @@ bool RipProof::finish(const std::string& folder, std::ostream& out, std::ostream
     out << "AccurateRip " << proof::AccurateRipIdentity(*disc) << ": " << client::LookupText(lookup) << "\n";
   }
   recorder_.judge(lookup);
+  // The CUETools database, asked by the disc's table of contents.
+  if (!settings_.run.ctdbServer.empty() && !recorder_.empty()) {
+    std::string error;
+    if (const auto server = client::ParseCtdbServer(settings_.run.ctdbServer, error); server && !server->none) {
+      const client::CtdbLookup ctdb = client::LookUpCtdb(*server, recorder_.log().layout);
+      out << "CTDB " << client::CtdbToc(recorder_.log().layout) << ": "
+          << (ctdb.status == client::CtdbStatus::kFound ? "found " + std::to_string(ctdb.entries.size()) +
+                                                              (ctdb.entries.size() == 1 ? " entry" : " entries")
+              : ctdb.status == client::CtdbStatus::kNotInDatabase ? std::string("disc not in database")
+                                                                   : "no answer (" + ctdb.why + ")")
+          << "\n";
+      recorder_.judgeCtdb(ctdb);
+    }
+  }
   const client::RipLog& log = recorder_.log();
   for (const client::RipLogTrack& track : log.tracks) {
     out << "  Track " << track.number << ": copy CRC " << hexText(track.copyCrc);
     if (track.testCrc) out << ", test CRC " << hexText(*track.testCrc);
     out << ", AccurateRip "
-        << (track.ripped ? client::VerdictText(track.verdict) : "not checked (" + track.failure + ")") << "\n";
+        << (track.ripped ? client::VerdictText(track.verdict) : "not checked (" + track.failure + ")");
+    if (!track.ctdb.empty()) out << ", CTDB: " << track.ctdb;
+    out << "\n";
   }
   std::string why;
   const std::string path = recorder_.writeLog(folder, why);

@@ -256,6 +256,7 @@ RipProofSettings proofSettings(const RipCommand::Options& options) {
   run.testAndCopy = options.verify;
   run.deemphasis = options.deemphasis;
   run.accurateRipServer = options.accurateRipServer;
+  run.ctdbServer = options.ctdbServer;
   return settings;
 }
 

@@ -70,6 +70,7 @@ class ScratchHome {
     qputenv("RIPMARROW_DEVICE_DIR", QByteArray::fromStdString(path_));
     qputenv("RIPMARROW_AUDIO", "silent");
     qputenv("RIPMARROW_ACCURATERIP_SERVER", "none");  // no test asks the real database
+    qputenv("RIPMARROW_CTDB_SERVER", "none");
     oldCwd_ = std::filesystem::current_path();
     std::filesystem::current_path(path_);
   }

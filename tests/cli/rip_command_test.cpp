@@ -16,7 +16,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "client/testing/accuraterip_test_server.h"
 #include "platform/vdrive/disc_description.h"
+#include "proof/ctdb_crc.h"
 #include "tests/cli/program_run.h"
 #include "vdrive/demo_disc.h"
 
@@ -157,6 +159,36 @@ TEST_F(RipCommandTest, TracksSayWhatTheModeConfirmed) {
   run = ripmarrow("--vdrive disc.txt rip --format wav --mode paranoid --retries 6 --titles none --out jitter");
   EXPECT_EQ(run.status, 1) << run.out << run.err;
   EXPECT_NE(run.out.find(" frames unconfirmed"), std::string::npos) << run.out;
+}
+
+// The CUETools database on a loopback server, asked by the disc's TOC: a
+// track whose CRC an entry holds is accurate with the entry's confidence,
+// the other is not; the log keeps both verdicts and CRCs.
+TEST_F(RipCommandTest, TheCuetoolsDatabaseJudgesEachTrack) {
+  const std::string disc = trackAudio(0) + trackAudio(1);
+  const uint64_t samples = disc.size() / 4;
+  const std::vector<uint64_t> starts = {0, trackAudio(0).size() / 4};
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(disc.data()), disc.size());
+  const uint32_t first =
+      proof::CtdbShiftedCrcs(bytes, 0, samples, proof::CtdbTrackSpan(starts, 0, samples))[proof::kCtdbMaxShift];
+  char entry[256];
+  std::snprintf(entry, sizeof entry,
+                "<ctdb xmlns=\"http://db.cuetools.net/ns/mmd-1.0#\"><entry id=\"7\" crc32=\"0\" confidence=\"5\" "
+                "npar=\"8\" stride=\"5880\" trackcrcs=\"%08x 12345678\"/></ctdb>",
+                first);
+  client::testing::AccurateRipTestServer server;
+  server.putFile("/lookup2.php?version=3&ctdb=1&fuzzy=1&toc=0:150:225", entry);
+  const Result run = ripmarrow("--vdrive disc.txt rip --format wav --titles none --out ctdb --ctdb-server 127.0.0.1:" +
+                               std::to_string(server.port()));
+  EXPECT_NE(run.out.find("CTDB 0:150:225: found 1 entry"), std::string::npos) << run.out << run.err;
+  EXPECT_NE(run.out.find("Track 1: copy CRC"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("CTDB: accurate (CTDB), confidence 5\n  Track 2"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("CTDB: not accurate (CTDB)\n"), std::string::npos) << run.out;
+  const std::string log = readFile(home_ + "/ctdb/ripmarrow.log");
+  char crcLine[32];
+  std::snprintf(crcLine, sizeof crcLine, "  CTDB CRC: %08X\n", first);
+  EXPECT_NE(log.find(crcLine), std::string::npos) << log;
+  EXPECT_NE(log.find("  CTDB: accurate (CTDB), confidence 5\n"), std::string::npos) << log;
 }
 
 // Ctrl-C as soon as the first track's file exists, while the engine's rip

@@ -148,7 +148,7 @@ bool ProofRecorder::begin(long audioTracks, std::optional<long> given, const Run
   BSTR name = nullptr;
   engine_->get_driveName(&name);
   log_.drive = com::TakeUtf8(name);
-  log_.mode = ModeName(settings.modePreset);
+  log_.mode = settings.verified ? "verified" : ModeName(settings.modePreset);
   log_.settings = SettingsRows(settings);
 
   const std::optional<long> kept = DriveOffsets::offsetOf(log_.drive);

@@ -74,6 +74,7 @@ struct RunSettings {
   bool deemphasis = false;
   std::string accurateRipServer;      // as set: "HOST[:PORT]" or "none"
   std::string ctdbServer;             // as set: "http://HOST[:PORT][/PATH]", "HOST[:PORT]" or "none"; "": not asked
+  bool verified = false;              // burst, then secure for tracks no database confirms
 };
 // "play", "burst", "synch", "secure", "paranoid".
 const char* ModeName(long preset);
@@ -125,6 +126,15 @@ class ProofRecorder {
   // The CUETools database's verdict on each ripped track, by its CRC at the
   // drive's offset.
   void judgeCtdb(const CtdbLookup& lookup);
+  // Verified mode: a track ripped again takes the place of its first rip,
+  // and says why; the log's settings say which database knew the disc.
+  void dropLastTrack() {
+    if (!log_.tracks.empty()) log_.tracks.pop_back();
+  }
+  void noteLastTrack(const std::string& note) {
+    if (!log_.tracks.empty()) log_.tracks.back().note = note;
+  }
+  void addSetting(const std::string& key, const std::string& value) { log_.settings.emplace_back(key, value); }
   // The log written into `folder` (" (2)" beside an earlier one): its path,
   // or "" with the reason in `why`.
   std::string writeLog(const std::string& folder, std::string& why) const;

@@ -186,6 +186,7 @@ std::string RipLogText(const RipLog& log) {
     }
     line("  Retries", std::to_string(track.retries));
     line("  Unconfirmed frames", std::to_string(track.unconfirmedFrames));
+    if (!track.note.empty()) line("  Verified mode", track.note);
     if (track.readsPerFrame) line("  Reads", ReadsText(*track.readsPerFrame));
     if (track.c2ErrorFrames > 0) line("  C2 flagged frames", std::to_string(track.c2ErrorFrames));
     if (track.deemphasised) line("  De-emphasised", "yes");
@@ -284,6 +285,8 @@ std::optional<RipLog> ParseRipLog(std::string_view text, std::string& error) {
         ok = parseHex32(value, track.ctdbCrc);
       } else if (key == "CTDB") {
         track.ctdb = value;
+      } else if (key == "Verified mode") {
+        track.note = value;
       } else if (key == "Reads") {
         track.readsPerFrame = ParseReads(value);
         ok = track.readsPerFrame.has_value();

@@ -48,6 +48,7 @@ struct RipLogTrack {
   // its verdict ("accurate (CTDB), confidence N"); "" leaves it out.
   uint32_t ctdbCrc = 0;
   std::string ctdb;
+  std::string note;  // verified mode: why the track was read again; "" leaves it out
   // The file was de-emphasised (--deemphasis): its audio differs from the
   // disc's, whose checksums the log keeps.
   bool deemphasised = false;

@@ -163,8 +163,14 @@ CommandEntry ripCommand() {
                }},
               {"--flac-level", "0-8", "FLAC compression level (default 5)",
                [](O& o, std::string_view v) { return parseNumber(v, 0, 8, o.flacLevel); }},
-              {"--mode", "play|burst|synch|secure|paranoid", "the rip mode (default burst)",
+              {"--mode", "play|burst|synch|secure|paranoid|verified",
+               "the rip mode (default burst); verified: burst, and secure for tracks no database confirms",
                [](O& o, std::string_view v) {
+                 o.verified = v == "verified";
+                 if (o.verified) {
+                   o.mode = BURST;
+                   return true;
+                 }
                  return pick<RipModePresetConstants>(
                      v, {{"play", PLAY}, {"burst", BURST}, {"synch", SYNCH}, {"secure", SECURE}, {"paranoid", PARANOID}},
                      o.mode);

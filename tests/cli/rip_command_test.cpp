@@ -191,6 +191,48 @@ TEST_F(RipCommandTest, TheCuetoolsDatabaseJudgesEachTrack) {
   EXPECT_NE(log.find("  CTDB: accurate (CTDB), confidence 5\n"), std::string::npos) << log;
 }
 
+// Verified mode: with the databases asked first, a track CTDB confirms
+// (confidence 5) keeps its burst rip, the other is read again in secure mode
+// and its log row says why; with no database that knows the disc every
+// track is secure from the start, and the log says so. The files are the
+// disc's audio either way.
+TEST_F(RipCommandTest, VerifiedModeReadsAgainOnlyWhatNoDatabaseConfirms) {
+  const std::string disc = trackAudio(0) + trackAudio(1);
+  const uint64_t samples = disc.size() / 4;
+  const std::vector<uint64_t> starts = {0, trackAudio(0).size() / 4};
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(disc.data()), disc.size());
+  const uint32_t first =
+      proof::CtdbShiftedCrcs(bytes, 0, samples, proof::CtdbTrackSpan(starts, 0, samples))[proof::kCtdbMaxShift];
+  char entry[256];
+  std::snprintf(entry, sizeof entry,
+                "<ctdb><entry id=\"7\" crc32=\"0\" confidence=\"5\" trackcrcs=\"%08x 12345678\"/></ctdb>", first);
+  client::testing::AccurateRipTestServer server;
+  server.putFile("/lookup2.php?version=3&ctdb=1&fuzzy=1&toc=0:150:225", entry);
+  Result run = ripmarrow("--vdrive disc.txt rip --format wav --mode verified --titles none --out known --ctdb-server 127.0.0.1:" +
+                         std::to_string(server.port()));
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  const size_t second = run.out.find("Track 2 (2 of 2)");
+  ASSERT_NE(second, std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("re-read: not confirmed by AccurateRip or CTDB"), run.out.find("re-read", second)) << run.out;
+  EXPECT_NE(run.out.find("every frame confirmed by two reads", second), std::string::npos) << run.out;
+  std::string log = readFile(home_ + "/known/ripmarrow.log");
+  EXPECT_NE(log.find("Mode: verified\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Setting verified mode: CTDB knows the disc, AccurateRip does not\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Track 2\n"), std::string::npos);
+  EXPECT_NE(log.find("  Verified mode: re-read: not confirmed by AccurateRip or CTDB\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Verified mode: re-read"), log.rfind("Verified mode: re-read"));  // track 2's alone
+  EXPECT_EQ(wavData(readFile(home_ + "/known/Track01.wav")), trackAudio(0));
+  EXPECT_EQ(wavData(readFile(home_ + "/known/Track02.wav")), trackAudio(1));
+  EXPECT_FALSE(fs::exists(home_ + "/known/Track02 (2).wav"));
+
+  run = ripmarrow("--vdrive disc.txt rip --format wav --mode verified --titles none --out unknown --ctdb-server none");
+  EXPECT_NE(run.out.find("every track is ripped in secure mode"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("re-read:"), std::string::npos) << run.out;
+  log = readFile(home_ + "/unknown/ripmarrow.log");
+  EXPECT_NE(log.find("neither database knows the disc: secure from the start"), std::string::npos) << log;
+  EXPECT_EQ(wavData(readFile(home_ + "/unknown/Track02.wav")), trackAudio(1));
+}
+
 // Ctrl-C as soon as the first track's file exists, while the engine's rip
 // thread still takes the drive (every command of the drive is slowed): the
 // stop is kept, the program ends with 130 and the partial file is a closed

@@ -233,6 +233,35 @@ TEST_F(RipCommandTest, VerifiedModeReadsAgainOnlyWhatNoDatabaseConfirms) {
   EXPECT_EQ(wavData(readFile(home_ + "/unknown/Track02.wav")), trackAudio(1));
 }
 
+// A stable scratch (every read gives the same wrong bytes, no C2 pointers)
+// in track 2: its burst rip is not what the database holds, so verified
+// mode reads it again; the secure reads agree on the wrong bytes, and the
+// database still calls the track not accurate.
+TEST_F(RipCommandTest, VerifiedModeCatchesAStableScratch) {
+  const std::string disc = trackAudio(0) + trackAudio(1);
+  const uint64_t samples = disc.size() / 4;
+  const std::vector<uint64_t> starts = {0, trackAudio(0).size() / 4};
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(disc.data()), disc.size());
+  uint32_t crcs[2];
+  for (size_t t = 0; t < 2; ++t)
+    crcs[t] = proof::CtdbShiftedCrcs(bytes, 0, samples, proof::CtdbTrackSpan(starts, t, samples))[proof::kCtdbMaxShift];
+  char entry[256];
+  std::snprintf(entry, sizeof entry,
+                "<ctdb><entry id=\"7\" crc32=\"0\" confidence=\"5\" trackcrcs=\"%08x %08x\"/></ctdb>", crcs[0], crcs[1]);
+  client::testing::AccurateRipTestServer server;
+  server.putFile("/lookup2.php?version=3&ctdb=1&fuzzy=1&toc=0:150:225", entry);
+  std::ofstream(home_ + "/vdrives.ini") << "[V]\nscratch=170\nscratch-stable=1\n";
+  const Result run = ripmarrow("--vdrive disc.txt rip --format wav --mode verified --titles none --out scratch "
+                               "--ctdb-server 127.0.0.1:" + std::to_string(server.port()));
+  const size_t second = run.out.find("Track 2 (2 of 2)");
+  ASSERT_NE(second, std::string::npos) << run.out << run.err;
+  EXPECT_EQ(run.out.find("re-read:"), run.out.find("re-read:", second)) << run.out;  // track 2 alone
+  EXPECT_NE(run.out.find("Track 1: copy CRC"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("CTDB: accurate (CTDB), confidence 5\n  Track 2"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("CTDB: not accurate (CTDB)\n"), std::string::npos) << run.out;
+  EXPECT_NE(wavData(readFile(home_ + "/scratch/Track02.wav")), trackAudio(1));
+}
+
 // Ctrl-C as soon as the first track's file exists, while the engine's rip
 // thread still takes the drive (every command of the drive is slowed): the
 // stop is kept, the program ends with 130 and the partial file is a closed

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "proof/accuraterip_id.h"
+#include "proof/ctdb_crc.h"
 #include "proof/accuraterip_verdict.h"
 #include "proof/track_checksums.h"
 #include "client/audio_formats.h"
@@ -113,6 +114,23 @@ std::optional<std::string> flacAudio(const std::string& path, std::string& error
 }
 
 // "NNN-AAAAAAAA-BBBBBBBB-CCCCCCCC" as the log states the disc's identity.
+// The CUETools database's verdict the log read back, and whether the file's
+// CTDB CRC is still the one the log keeps.
+std::string ctdbLine(const client::RipLog& log, size_t index, const client::RipLogTrack& track,
+                     const std::string& pcm) {
+  const std::vector<proof::DiscTrack> audio = log.layout.audioTracks();
+  uint64_t discFrames = 0;
+  for (size_t t = 0; t < audio.size(); ++t) discFrames += log.layout.audioTrackFrames(t);
+  const proof::CtdbSkips skips =
+      proof::CtdbTrackSkips(index == 0, index + 1 == audio.size(), discFrames * proof::kSamplesPerFrame);
+  proof::CtdbTrackCrc crc(uint64_t{log.layout.audioTrackFrames(index)} * proof::kSamplesPerFrame, skips.first,
+                          skips.last);
+  crc.add({reinterpret_cast<const uint8_t*>(pcm.data()), pcm.size()});
+  return track.ctdb + (crc.value() == track.ctdbCrc ? " (CRC " + hex8(crc.value()) + " as in the log)"
+                                                    : " (CRC " + hex8(crc.value()) + " DIFFERS from the log's " +
+                                                          hex8(track.ctdbCrc) + ")");
+}
+
 std::optional<proof::AccurateRipDiscId> parseIdentity(const std::string& text) {
   if (text.size() != 30 || text[3] != '-' || text[12] != '-' || text[21] != '-') return std::nullopt;
   const auto number = [&](size_t at, size_t length, int base, uint32_t& value) {
@@ -251,6 +269,7 @@ int VerifyCommand::run(const Options& options, std::ostream& out, std::ostream& 
     if (verdict.kind == proof::VerdictKind::kAccurate) ++accurate;
     if (verdict.kind == proof::VerdictKind::kNotAccurate) notAccurate = true;
     out << "  AccurateRip: " << client::VerdictText(verdict) << "\n";
+    if (!track.ctdb.empty()) out << "  CTDB: " << ctdbLine(*log, index, track, *pcm) << "\n";
   }
   const size_t checkable = log->tracks.size() - lossy - deemphasised;
   out << matching << " of " << checkable << (checkable == 1 ? " file matches" : " files match") << " the log";

@@ -189,6 +189,14 @@ TEST_F(RipCommandTest, TheCuetoolsDatabaseJudgesEachTrack) {
   std::snprintf(crcLine, sizeof crcLine, "  CTDB CRC: %08X\n", first);
   EXPECT_NE(log.find(crcLine), std::string::npos) << log;
   EXPECT_NE(log.find("  CTDB: accurate (CTDB), confidence 5\n"), std::string::npos) << log;
+
+  // verify reads the verdicts back and checks the files' CTDB CRCs.
+  const Result verify = ripmarrow("verify ctdb --accuraterip-server none");
+  std::snprintf(crcLine, sizeof crcLine, "%08X as in the log", first);
+  EXPECT_NE(verify.out.find(std::string("CTDB: accurate (CTDB), confidence 5 (CRC ") + crcLine + ")"),
+            std::string::npos)
+      << verify.out << verify.err;
+  EXPECT_NE(verify.out.find("CTDB: not accurate (CTDB) (CRC "), std::string::npos) << verify.out;
 }
 
 // Verified mode: with the databases asked first, a track CTDB confirms

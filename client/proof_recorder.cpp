@@ -134,7 +134,8 @@ std::vector<std::pair<std::string, std::string>> SettingsRows(const RunSettings&
   rows.emplace_back("test and copy", settings.testAndCopy ? "yes" : "no");
   rows.emplace_back("de-emphasis", settings.deemphasis ? "yes" : "no");
   rows.emplace_back("AccurateRip server", settings.accurateRipServer.empty() ? "none" : settings.accurateRipServer);
-  if (!settings.ctdbServer.empty()) rows.emplace_back("CTDB server", settings.ctdbServer);
+  // Only a run that asks the CUETools database says so (the desktop program asks none yet).
+  if (!settings.ctdbServer.empty() && settings.ctdbServer != "none") rows.emplace_back("CTDB server", settings.ctdbServer);
   return rows;
 }
 

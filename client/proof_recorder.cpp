@@ -136,6 +136,8 @@ std::vector<std::pair<std::string, std::string>> SettingsRows(const RunSettings&
   rows.emplace_back("AccurateRip server", settings.accurateRipServer.empty() ? "none" : settings.accurateRipServer);
   if (!settings.titles.empty()) rows.emplace_back("titles", settings.titles);
   if (!settings.coverArt.empty()) rows.emplace_back("cover art", settings.coverArt);
+  // Only a run that asks the CUETools database says so (the desktop program asks none yet).
+  if (!settings.ctdbServer.empty() && settings.ctdbServer != "none") rows.emplace_back("CTDB server", settings.ctdbServer);
   return rows;
 }
 
@@ -149,7 +151,7 @@ bool ProofRecorder::begin(long audioTracks, std::optional<long> given, const Run
   BSTR name = nullptr;
   engine_->get_driveName(&name);
   log_.drive = com::TakeUtf8(name);
-  log_.mode = ModeName(settings.modePreset);
+  log_.mode = settings.verified ? "verified" : ModeName(settings.modePreset);
   log_.settings = SettingsRows(settings);
 
   const std::optional<long> kept = DriveOffsets::offsetOf(log_.drive);
@@ -212,6 +214,7 @@ void ProofRecorder::addTrack(long number, const std::string& file, bool ripped, 
     if (frames > 0) track.readsPerFrame = static_cast<double>(*read) / frames;
   }
   track.c2ErrorFrames = report_.c2ErrorFrames().value_or(0);
+  if (ripped) track.ctdbCrc = report_.ctdbCrc().value_or(0);
   if (report_.c2Used().value_or(false) && !c2UsedAny_) {
     c2UsedAny_ = true;
     log_.c2 = "used (" + c2Detail_ + ")";
@@ -243,6 +246,14 @@ void ProofRecorder::judge(const proof::AccurateRipLookup& lookup) {
       track.verdict = proof::AccurateRipVerdict(lookup, static_cast<size_t>(track.number - 1), track.accurateRipV1,
                                                 track.accurateRipV2);
     }
+  }
+}
+
+void ProofRecorder::judgeCtdb(const CtdbLookup& lookup) {
+  for (RipLogTrack& track : log_.tracks) {
+    if (!track.ripped || track.number < 1 || track.number > audioTracks_) continue;
+    const long confidence = CtdbTrackConfidence(lookup, static_cast<size_t>(track.number - 1), {track.ctdbCrc});
+    track.ctdb = CtdbVerdictText(lookup, confidence);
   }
 }
 

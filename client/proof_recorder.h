@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "client/http_get.h"
+#include "client/ctdb_lookup.h"
 #include "client/rip_log.h"
 #include "client/rip_report.h"
 #include "components/trackmill2.h"
@@ -74,6 +75,8 @@ struct RunSettings {
   std::string accurateRipServer;      // as set: "HOST[:PORT]" or "none"
   std::string titles;                 // where the titles came from; "" leaves the row out
   std::string coverArt;               // the cover file written, or why none; "" leaves the row out
+  std::string ctdbServer;             // as set: "http://HOST[:PORT][/PATH]", "HOST[:PORT]" or "none"; "": not asked
+  bool verified = false;              // burst, then secure for tracks no database confirms
 };
 // "play", "burst", "synch", "secure", "paranoid".
 const char* ModeName(long preset);
@@ -122,6 +125,18 @@ class ProofRecorder {
 
   // Each track's verdict from `lookup`, and the look-up's line of the log.
   void judge(const proof::AccurateRipLookup& lookup);
+  // The CUETools database's verdict on each ripped track, by its CRC at the
+  // drive's offset.
+  void judgeCtdb(const CtdbLookup& lookup);
+  // Verified mode: a track ripped again takes the place of its first rip,
+  // and says why; the log's settings say which database knew the disc.
+  void dropLastTrack() {
+    if (!log_.tracks.empty()) log_.tracks.pop_back();
+  }
+  void noteLastTrack(const std::string& note) {
+    if (!log_.tracks.empty()) log_.tracks.back().note = note;
+  }
+  void addSetting(const std::string& key, const std::string& value) { log_.settings.emplace_back(key, value); }
   // The log written into `folder` (" (2)" beside an earlier one): its path,
   // or "" with the reason in `why`.
   std::string writeLog(const std::string& folder, std::string& why) const;

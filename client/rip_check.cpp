@@ -6,12 +6,15 @@
 
 #include "client/audio_formats.h"
 #include "client/audio_stream.h"
+#include "proof/ctdb_crc.h"
 
 namespace client {
 
 void CheckRipFiles(const std::string& folder, const RipLog& log, const std::function<void(const TrackCheck&)>& each) {
   namespace fs = std::filesystem;
   const size_t audioTracks = log.layout.audioTracks().size();
+  uint64_t discSamples = 0;  // the audio of the disc, as the CUETools database's spans need it
+  for (size_t t = 0; t < audioTracks; ++t) discSamples += uint64_t{log.layout.audioTrackFrames(t)} * proof::kSamplesPerFrame;
   std::set<long> numbersSeen;
   std::map<std::string, long> filesSeen;  // file name -> the track that named it first
   for (const RipLogTrack& track : log.tracks) {
@@ -58,11 +61,15 @@ void CheckRipFiles(const std::string& folder, const RipLog& log, const std::func
     const uint64_t trackSamples =
         static_cast<uint64_t>(log.layout.audioTrackFrames(check.audioIndex)) * proof::kSamplesPerFrame;
     proof::TrackChecksums sums(trackSamples, proof::TrackPlaceOf(check.audioIndex, audioTracks));
+    const proof::CtdbSkips skips =
+        proof::CtdbTrackSkips(check.audioIndex == 0, check.audioIndex + 1 == audioTracks, discSamples);
+    proof::CtdbTrackCrc ctdb(trackSamples, skips.first, skips.last);
     std::string error;
     const bool read = StreamAudioFile(
         (fs::path(folder) / track.file).string(), trackSamples * proof::kBytesPerSample,
         [&](std::span<const uint8_t> pcm) {
           sums.add(pcm);
+          ctdb.add(pcm);
           check.pcmBytes += pcm.size();
         },
         error);
@@ -71,6 +78,7 @@ void CheckRipFiles(const std::string& folder, const RipLog& log, const std::func
       continue;
     }
     check.values = sums.values();
+    check.ctdbCrc = ctdb.value();
     check.matchesLog = check.values.copyCrc == track.copyCrc && check.values.accurateRipV1 == track.accurateRipV1 &&
                        check.values.accurateRipV2 == track.accurateRipV2;
     say(TrackCheck::Kind::kChecked);

@@ -34,6 +34,7 @@ struct TrackCheck {
   proof::TrackChecksumValues values;  // kChecked: the file's
   bool matchesLog = false;            // kChecked: copy CRC and both AccurateRip sums equal the log's
   uint64_t pcmBytes = 0;              // audio read from the file
+  uint32_t ctdbCrc = 0;               // kChecked: the file's CUETools database CRC
 };
 
 // Checks every track of `log` against the files of `folder`, in the log's

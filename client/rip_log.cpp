@@ -196,8 +196,13 @@ std::string RipLogText(const RipLog& log) {
     line("  AccurateRip v1", hex8(track.accurateRipV1));
     line("  AccurateRip v2", hex8(track.accurateRipV2));
     line("  AccurateRip", VerdictText(track.verdict));
+    if (!track.ctdb.empty()) {
+      line("  CTDB CRC", hex8(track.ctdbCrc));
+      line("  CTDB", track.ctdb);
+    }
     line("  Retries", std::to_string(track.retries));
     line("  Unconfirmed frames", std::to_string(track.unconfirmedFrames));
+    if (!track.note.empty()) line("  Verified mode", track.note);
     if (track.readsPerFrame) line("  Reads", ReadsText(*track.readsPerFrame));
     if (track.c2ErrorFrames > 0) line("  C2 flagged frames", std::to_string(track.c2ErrorFrames));
     if (track.deemphasised) line("  De-emphasised", "yes");
@@ -298,6 +303,12 @@ std::optional<RipLog> ParseRipLog(std::string_view text, std::string& error) {
         ok = parseInteger(value, track.retries);
       } else if (key == "Unconfirmed frames") {
         ok = parseInteger(value, track.unconfirmedFrames);
+      } else if (key == "CTDB CRC") {
+        ok = parseHex32(value, track.ctdbCrc);
+      } else if (key == "CTDB") {
+        track.ctdb = value;
+      } else if (key == "Verified mode") {
+        track.note = value;
       } else if (key == "Reads") {
         track.readsPerFrame = ParseReads(value);
         ok = track.readsPerFrame.has_value();

@@ -44,6 +44,11 @@ struct RipLogTrack {
   // frames per frame"), and the frames the C2 error pointers flagged.
   std::optional<double> readsPerFrame;
   long c2ErrorFrames = 0;
+  // The CUETools database's CRC of the track (at the drive's offset) and
+  // its verdict ("accurate (CTDB), confidence N"); "" leaves it out.
+  uint32_t ctdbCrc = 0;
+  std::string ctdb;
+  std::string note;  // verified mode: why the track was read again; "" leaves it out
   // The file was de-emphasised (--deemphasis): its audio differs from the
   // disc's, whose checksums the log keeps.
   bool deemphasised = false;

@@ -128,4 +128,9 @@ std::optional<bool> RipReport::driveC2() const {
   return says != VARIANT_FALSE;
 }
 
+std::optional<uint32_t> RipReport::ctdbCrc() const {
+  const auto crc = value(report_.get(), &IAudioCDRipperReport::get_trackCtdbCRC);
+  return crc ? std::optional<uint32_t>(static_cast<uint32_t>(*crc)) : std::nullopt;
+}
+
 }  // namespace client

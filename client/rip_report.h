@@ -45,6 +45,7 @@ class RipReport {
   // pointers flagged, whether it read with them; and the C2 setting (0 auto,
   // 1 on, 2 off) and what the drive says of C2.
   std::optional<long> framesRead() const;
+  std::optional<uint32_t> ctdbCrc() const;  // the CUETools database's CRC of the last track rip
   std::optional<long> c2ErrorFrames() const;
   std::optional<bool> c2Used() const;
   bool putC2Mode(long mode) const;

@@ -182,8 +182,14 @@ CommandDecl<RipCommand::Options> ripDecl() {
                }},
               {"--flac-level", "0-8", "FLAC compression level (default 5)",
                [](O& o, std::string_view v) { return parseNumber(v, 0, 8, o.flacLevel); }},
-              {"--mode", "play|burst|synch|secure|paranoid", "the rip mode (default burst)",
+              {"--mode", "play|burst|synch|secure|paranoid|verified",
+               "the rip mode (default burst); verified: burst, and secure for tracks no database confirms",
                [](O& o, std::string_view v) {
+                 o.verified = v == "verified";
+                 if (o.verified) {
+                   o.mode = BURST;
+                   return true;
+                 }
                  return pick<RipModePresetConstants>(
                      v, {{"play", PLAY}, {"burst", BURST}, {"synch", SYNCH}, {"secure", SECURE}, {"paranoid", PARANOID}},
                      o.mode);
@@ -235,6 +241,13 @@ CommandDecl<RipCommand::Options> ripDecl() {
                  o.accurateRipServer = std::string(v);
                  std::optional<client::HttpServer> server;
                  return client::ParseAccurateRipServer(o.accurateRipServer, server);
+               }},
+              {"--ctdb-server", "http://HOST[:PORT][/PATH]|HOST[:PORT]|none",
+               "the CUETools database to ask (default $RIPMARROW_CTDB_SERVER, else http://db.cuetools.net)",
+               [](O& o, std::string_view v) {
+                 o.ctdbServer = std::string(v);
+                 std::string error;
+                 return client::ParseCtdbServer(o.ctdbServer, error).has_value();
                }},
               {"--cue", "", "write a cue sheet beside the files (catalog number, ISRCs, pregaps, titles)",
                on(&O::cue)},

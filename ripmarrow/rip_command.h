@@ -1,5 +1,5 @@
 // `ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4]
-// [--format wav|mp3|mp2|ogg|wma|flac] [--flac-level N] [--mode play|burst|synch|secure|paranoid]
+// [--format wav|mp3|mp2|ogg|wma|flac] [--flac-level N] [--mode play|burst|synch|secure|paranoid|verified]
 // [--retries N] [--on-error stop|silence|cut|correct] [--speed X|max]
 // [--titles local|online|all|none] [--out FOLDER] [--cue] [--deemphasis]`: rips tracks of the disc
 // (all audio tracks by default) one after another through the engine into
@@ -22,6 +22,7 @@
 #include "client/audio_formats.h"
 #include "components/trackmill2.h"
 #include "client/accuraterip_lookup.h"
+#include "client/ctdb_lookup.h"
 
 namespace ripmarrow {
 
@@ -37,6 +38,11 @@ class RipCommand {
     Format format = Format::kMp3;
     long flacLevel = 5;  // 0 fastest ... 8 smallest
     RipModePresetConstants mode = BURST;
+    // --mode verified: the databases asked first, every track in BURST, and
+    // a track neither confirms (AccurateRip v2 or the CUETools database,
+    // confidence 2 or more) ripped again in SECURE; SECURE from the start
+    // when neither knows the disc. `mode` is BURST then.
+    bool verified = false;
     long retries = -1;   // -1: the preset's
     long onError = -1;   // a RipActionOnErrorConstants value; -1: the preset's
     long speed = 0;      // x; 0: the preset's
@@ -51,6 +57,7 @@ class RipCommand {
     std::optional<long> offset;  // --offset: the read offset instead of drives.ini's
     bool verify = false;         // test and copy: each track read twice, the copy CRCs compared
     std::string accurateRipServer = client::DefaultAccurateRipServer();  // HOST[:PORT], or "none"
+    std::string ctdbServer = client::DefaultCtdbServer();  // http://HOST[:PORT][/PATH], HOST[:PORT] or "none"
     bool cue = false;         // a cue sheet beside the files
     bool deemphasis = false;  // undo pre-emphasis on the tracks flagged with it
     std::string naming;       // --naming: a folder and file name template (naming_template.h); "": "NN Title"

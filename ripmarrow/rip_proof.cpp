@@ -36,23 +36,80 @@ bool RipProof::begin(long audioTracks, std::ostream& out, std::ostream& err) {
   return true;
 }
 
-bool RipProof::finish(const std::string& folder, std::ostream& out, std::ostream& err) {
+proof::AccurateRipLookup RipProof::lookUpAccurateRip(std::ostream& out) {
   proof::AccurateRipLookup lookup;
   lookup.status = proof::LookupStatus::kNoAnswer;
   lookup.detail = "the disc's identity is unknown";
-  if (const auto disc = recorder_.disc(); disc && !recorder_.empty()) {
+  if (const auto disc = recorder_.disc()) {
     std::optional<client::HttpServer> server;
     client::ParseAccurateRipServer(settings_.run.accurateRipServer, server);
     lookup = client::LookUpDisc(server, *disc);
     out << "AccurateRip " << proof::AccurateRipIdentity(*disc) << ": " << client::LookupText(lookup) << "\n";
   }
+  return lookup;
+}
+
+// The CUETools database, asked by the disc's table of contents; nothing
+// when no server is to be asked.
+std::optional<client::CtdbLookup> RipProof::lookUpCtdb(std::ostream& out) {
+  if (settings_.run.ctdbServer.empty()) return std::nullopt;
+  std::string error;
+  const auto server = client::ParseCtdbServer(settings_.run.ctdbServer, error);
+  if (!server || server->none) return std::nullopt;
+  client::CtdbLookup ctdb = client::LookUpCtdb(*server, recorder_.log().layout);
+  out << "CTDB " << client::CtdbToc(recorder_.log().layout) << ": "
+      << (ctdb.status == client::CtdbStatus::kFound ? "found " + std::to_string(ctdb.entries.size()) +
+                                                          (ctdb.entries.size() == 1 ? " entry" : " entries")
+          : ctdb.status == client::CtdbStatus::kNotInDatabase ? std::string("disc not in database")
+                                                               : "no answer (" + ctdb.why + ")")
+      << "\n";
+  return ctdb;
+}
+
+bool RipProof::lookUpFirst(std::ostream& out) {
+  lookedUp_ = true;
+  accurateRip_ = lookUpAccurateRip(out);
+  ctdb_ = lookUpCtdb(out);
+  const bool arKnows = accurateRip_.status == proof::LookupStatus::kFound;
+  const bool ctdbKnows = ctdb_ && ctdb_->status == client::CtdbStatus::kFound;
+  recorder_.addSetting("verified mode", arKnows && ctdbKnows ? "AccurateRip and CTDB know the disc"
+                                        : arKnows           ? "AccurateRip knows the disc, CTDB does not"
+                                        : ctdbKnows         ? "CTDB knows the disc, AccurateRip does not"
+                                                            : "neither database knows the disc: secure from the start");
+  return arKnows || ctdbKnows;
+}
+
+bool RipProof::lastTrackConfirmed() const {
+  const client::RipLog& log = recorder_.log();
+  if (log.tracks.empty() || log.tracks.back().number < 1) return false;
+  const client::RipLogTrack& track = log.tracks.back();
+  const size_t index = static_cast<size_t>(track.number - 1);
+  const proof::TrackVerdict ar =
+      proof::AccurateRipVerdict(accurateRip_, index, track.accurateRipV1, track.accurateRipV2);
+  if (ar.kind == proof::VerdictKind::kAccurate && ar.version == 2 && ar.confidence >= 2) return true;
+  return ctdb_ && client::CtdbTrackConfidence(*ctdb_, index, {track.ctdbCrc}) >= 2;
+}
+
+bool RipProof::finish(const std::string& folder, std::ostream& out, std::ostream& err) {
+  proof::AccurateRipLookup lookup = accurateRip_;
+  std::optional<client::CtdbLookup> ctdb = ctdb_;
+  if (!lookedUp_ && !recorder_.empty()) {
+    lookup = lookUpAccurateRip(out);
+    ctdb = lookUpCtdb(out);
+  } else if (!lookedUp_) {
+    lookup.status = proof::LookupStatus::kNoAnswer;
+    lookup.detail = "the disc's identity is unknown";
+  }
   recorder_.judge(lookup);
+  if (ctdb) recorder_.judgeCtdb(*ctdb);
   const client::RipLog& log = recorder_.log();
   for (const client::RipLogTrack& track : log.tracks) {
     out << "  Track " << track.number << ": copy CRC " << hexText(track.copyCrc);
     if (track.testCrc) out << ", test CRC " << hexText(*track.testCrc);
     out << ", AccurateRip "
-        << (track.ripped ? client::VerdictText(track.verdict) : "not checked (" + track.failure + ")") << "\n";
+        << (track.ripped ? client::VerdictText(track.verdict) : "not checked (" + track.failure + ")");
+    if (!track.ctdb.empty()) out << ", CTDB: " << track.ctdb;
+    out << "\n";
   }
   std::string why;
   const std::string path = recorder_.writeLog(folder, why);

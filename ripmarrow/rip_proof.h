@@ -44,13 +44,29 @@ class RipProof {
   // `out`) and the log. False when some track is not accurate.
   bool finish(const std::string& folder, std::ostream& out, std::ostream& err);
 
+  // Verified mode, before the first track: AccurateRip and the CUETools
+  // database asked by the disc's table of contents (said on `out`, and
+  // kept for the verdicts); false when neither knows the disc.
+  bool lookUpFirst(std::ostream& out);
+  // The last track added is confirmed: AccurateRip v2 or the CUETools
+  // database with confidence 2 or more (a v1-only match is no proof).
+  bool lastTrackConfirmed() const;
+  void dropLastTrack() { recorder_.dropLastTrack(); }
+  void noteLastTrack(const std::string& note) { recorder_.noteLastTrack(note); }
+
   // The last track added was de-emphasised on the way to its file.
   void markDeemphasised() { recorder_.markDeemphasised(); }
   const client::RipLog& log() const { return recorder_.log(); }
 
  private:
+  proof::AccurateRipLookup lookUpAccurateRip(std::ostream& out);
+  std::optional<client::CtdbLookup> lookUpCtdb(std::ostream& out);
+
   client::ProofRecorder recorder_;
   RipProofSettings settings_;
+  bool lookedUp_ = false;  // lookUpFirst ran: finish asks no database again
+  proof::AccurateRipLookup accurateRip_;
+  std::optional<client::CtdbLookup> ctdb_;
 };
 
 }  // namespace ripmarrow

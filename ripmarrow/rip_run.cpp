@@ -129,6 +129,8 @@ uintmax_t sizeOf(const std::string& path) {
   return ec ? 0 : size;
 }
 
+constexpr const char* kVerifiedReread = "re-read: not confirmed by AccurateRip or CTDB";
+
 // False when the format was refused (said on `err`).
 bool putSettings(IAudioCDRipper2* engine, const RipCommand::Options& options, std::ostream& err) {
   switch (options.format) {
@@ -262,6 +264,7 @@ RipProofSettings proofSettings(const RipCommand::Options& options) {
   settings.offset = options.offset;
   client::RunSettings& run = settings.run;
   run.modePreset = options.mode;
+  run.verified = options.verified;
   run.format = client::FormatInfo(options.format).name;
   if (options.format == RipCommand::Format::kFlac) run.flacLevel = options.flacLevel;
   if (options.retries >= 0) run.retries = options.retries;
@@ -271,6 +274,7 @@ RipProofSettings proofSettings(const RipCommand::Options& options) {
   run.testAndCopy = options.verify;
   run.deemphasis = options.deemphasis;
   run.accurateRipServer = options.accurateRipServer;
+  run.ctdbServer = options.ctdbServer;
   return settings;
 }
 
@@ -315,6 +319,15 @@ int RipRun::run() {
   settings.run.coverArt = coverRow_;
   proof_.emplace(engine_, settings);
   if (!proof_->begin(trackCount_, out_, err_)) return 1;
+  mode_ = options_.mode;
+  if (options_.verified && !proof_->lookUpFirst(out_)) {
+    // Nothing can confirm a burst rip: every track is read securely.
+    out_ << "Neither AccurateRip nor the CUETools database knows the disc: every track is ripped in secure mode.\n";
+    mode_ = SECURE;
+    RipCommand::Options secure = options_;
+    secure.mode = SECURE;
+    if (!putSettings(engine_, secure, err_)) return 1;
+  }
   {
     InterruptWatch interrupts;
     discTags_ = TrackTagger::discTags(engine_, discTitles_.found() && discTitles_.source != "MusicBrainz");
@@ -324,8 +337,10 @@ int RipRun::run() {
       discTags_.year = std::atol(discTitles_.date.substr(0, 4).c_str());
     }
     if (!applyNaming()) return 1;
-    if (options_.mode == PLAY || options_.mode == BURST) {
-      out_ << "The " << (options_.mode == PLAY ? "play" : "burst") << " mode trusts the drive: no frame is confirmed.\n";
+    if (options_.verified && mode_ == BURST) {
+      out_ << "Verified mode: burst, then secure for each track neither database confirms.\n";
+    } else if (mode_ == PLAY || mode_ == BURST) {
+      out_ << "The " << (mode_ == PLAY ? "play" : "burst") << " mode trusts the drive: no frame is confirmed.\n";
     }
     layout_ = DiscLayoutQuery::read(engine_, trackCount_);
     sayPreEmphasis();
@@ -527,13 +542,32 @@ void RipRun::ripTrack(size_t index) {
   const RipInto rip = [this](const std::function<HRESULT(BSTR)>& start, const std::string& into, bool announce) {
     return ripInto(0, into, options_, out_, start, announce);
   };
-  const bool whole =
-      !stopped_ && (deemphasise(track)
-                        ? Deemphasis::ripTrack(engine_, rip, options_.format, options_.flacLevel, track, path, out_)
-                        : ripInto(track, path, options_, out_));
+  const auto ripIt = [&] {
+    return !stopped_ && (deemphasise(track)
+                             ? Deemphasis::ripTrack(engine_, rip, options_.format, options_.flacLevel, track, path, out_)
+                             : ripInto(track, path, options_, out_));
+  };
+  bool whole = ripIt();
   std::error_code ec;
   if (stopped_ && sizeOf(path) == 0) std::filesystem::remove(path, ec);  // stopped in the test read
   proof_->addTrack(track, path, whole, errorList(sink_.errors), options_.verify, testCrc);
+  // Verified mode: a burst rip no database confirms is read again securely.
+  RipModePresetConstants trackMode = mode_;
+  if (options_.verified && mode_ == BURST && whole && !stopped_ && proof_->log().tracks.back().ripped &&
+      !proof_->lastTrackConfirmed()) {
+    out_ << "  " << kVerifiedReread << "\n";
+    std::filesystem::remove(path, ec);
+    proof_->dropLastTrack();
+    RipCommand::Options secure = options_;
+    secure.mode = SECURE;
+    putSettings(engine_, secure, err_);
+    trackMode = SECURE;
+    whole = ripIt();
+    if (stopped_ && sizeOf(path) == 0) std::filesystem::remove(path, ec);
+    proof_->addTrack(track, path, whole, errorList(sink_.errors), options_.verify, testCrc);
+    proof_->noteLastTrack(kVerifiedReread);
+    putSettings(engine_, options_, err_);
+  }
   if (whole && deemphasise(track)) proof_->markDeemphasised();
   if (whole && !proof_->log().tracks.back().ripped) {
     out_ << "  FAILED: " << proof_->log().tracks.back().failure << "\n";
@@ -545,8 +579,8 @@ void RipRun::ripTrack(size_t index) {
     deemphasised_[slot] = deemphasise(track);
     tag(path, track, titles_[slot]);
   }
-  const bool trusting = options_.mode == PLAY || options_.mode == BURST;
-  if (!trusting && !stopped_ && !showConfirmation(engine_, options_.mode, out_)) ++unconfirmedTracks_;
+  const bool trusting = trackMode == PLAY || trackMode == BURST;
+  if (!trusting && !stopped_ && !showConfirmation(engine_, trackMode, out_)) ++unconfirmedTracks_;
   // What the reads cost, as the log's row says it.
   if (const client::RipLogTrack& row = proof_->log().tracks.back(); row.readsPerFrame && !stopped_) {
     out_ << "  Reads: " << client::ReadsText(*row.readsPerFrame);

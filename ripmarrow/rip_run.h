@@ -97,6 +97,9 @@ class RipRun {
   const bool terminal_;
   const std::string extension_;
 
+  // The mode the tracks are ripped in: options_.mode, but SECURE for a
+  // verified rip of a disc no database knows.
+  RipModePresetConstants mode_ = BURST;
   LONG trackCount_ = 0;
   std::vector<long> tracks_;        // in rip order
   std::vector<std::string> titles_;  // by track, "" when not known

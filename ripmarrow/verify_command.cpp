@@ -26,6 +26,16 @@ std::string hex8(uint32_t value) {
   return text;
 }
 
+// The CUETools database's verdict the log read back, and whether the file's
+// CTDB CRC is still the one the log keeps.
+std::string ctdbLine(const client::TrackCheck& check) {
+  const client::RipLogTrack& track = *check.track;
+  return client::TerminalText(track.ctdb) +
+         (check.ctdbCrc == track.ctdbCrc ? " (CRC " + hex8(check.ctdbCrc) + " as in the log)"
+                                         : " (CRC " + hex8(check.ctdbCrc) + " DIFFERS from the log's " +
+                                               hex8(track.ctdbCrc) + ")");
+}
+
 // "NNN-AAAAAAAA-BBBBBBBB-CCCCCCCC" as the log states the disc's identity.
 std::optional<proof::AccurateRipDiscId> parseIdentity(const std::string& text) {
   if (text.size() != 30 || text[3] != '-' || text[12] != '-' || text[21] != '-') return std::nullopt;
@@ -86,6 +96,7 @@ void sayTrack(const client::TrackCheck& check, const proof::AccurateRipLookup& l
   if (verdict.kind == proof::VerdictKind::kAccurate) ++tally.accurate;
   if (verdict.kind == proof::VerdictKind::kNotAccurate) tally.notAccurate = true;
   out << "  AccurateRip: " << client::VerdictText(verdict) << "\n";
+  if (!track.ctdb.empty()) out << "  CTDB: " << ctdbLine(check) << "\n";
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 //       <minutes> the track's length (default 5; 79 is a full disc in one track); c2: the
 //       drive gives exact C2 error pointers (SECURE and PARANOID read with them).
 //   rip_bench image <folder>         writes the same disc as <folder>/bench.cue + .bin
+//   rip_bench ctdb <folder>          writes <folder>/lookup2.php: a CUETools database answer that
+//       knows the disc's one track (confidence 5), for a loopback server
 //   rip_bench sums                   the checksums a rip takes (copy CRCs, AccurateRip) of the same
 //       track's audio, fed in the blocks a rip hands on: prints "seconds" (best of 5)
 #include <dlfcn.h>
@@ -29,6 +31,7 @@
 #include "platform/vdrive/disc_description.h"
 #include "platform/vdrive/image_writer.h"
 #include "platform/vdrive/virtual_drive.h"
+#include "proof/ctdb_crc.h"
 #include "proof/track_checksums.h"
 
 namespace {
@@ -173,11 +176,34 @@ int sums() {
   return keep == 0xFFFFFFFFu ? 1 : 0;  // keeps the work from being optimised away
 }
 
+// A CUETools database answer for the bench disc: one entry holding its
+// one track's CRC.
+int ctdbAnswer(const std::string& folder) {
+  const platform::vdrive::Disc disc = platform::vdrive::generateDisc(kDisc, "bench");
+  const auto& track = disc.tracks()[0];
+  std::vector<uint8_t> audio(static_cast<size_t>(track.end - track.start) * 2352);
+  for (platform::vdrive::Lba lba = track.start; lba < track.end; ++lba) {
+    disc.readSector(lba, std::span<uint8_t, 2352>(audio.data() + size_t(lba - track.start) * 2352, 2352));
+  }
+  const uint64_t samples = audio.size() / 4;
+  const std::vector<uint64_t> starts = {0};
+  const uint32_t crc =
+      proof::CtdbShiftedCrcs(audio, 0, samples, proof::CtdbTrackSpan(starts, 0, samples))[proof::kCtdbMaxShift];
+  char xml[256];
+  std::snprintf(xml, sizeof xml,
+                "<ctdb xmlns=\"http://db.cuetools.net/ns/mmd-1.0#\"><entry id=\"1\" crc32=\"%08x\" confidence=\"5\" "
+                "npar=\"8\" stride=\"5880\" trackcrcs=\"%08x\"/></ctdb>\n",
+                crc, crc);
+  std::ofstream(folder + "/lookup2.php") << xml;
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (argc == 2 && mode == "sums") return sums();
+  if (argc == 3 && mode == "ctdb") return ctdbAnswer(argv[2]);
   if (argc == 3 && mode == "image") {
     platform::vdrive::writeCueImage(platform::vdrive::generateDisc(kDisc, "bench"), argv[2], "bench");
     return 0;

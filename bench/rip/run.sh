@@ -13,7 +13,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 rounds=${1:-1}
-"$top/scripts/build.sh" bench rip_bench >/dev/null
+"$top/scripts/build.sh" bench rip_bench ripmarrow trackmill2 wavesmith2 >/dev/null
 bench="$top/build/bench/bench/rip/rip_bench"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -55,6 +55,32 @@ read -r mp379 _ peak79 base79 _ _ _ _ <<<"$(best mp3 32 0 burst 0 79)"
 read -r wall64 _ _ _ _ _ _ _ <<<"$(best wav 64 64 burst)"
 sums=$("$bench" sums)
 
+# Verified mode on a disc the CUETools database knows (a loopback server,
+# python3's http.server, serving the bench disc's answer) against a burst
+# rip, both through ripmarrow from the bench image at 32x.
+cli="$top/build/bench/ripmarrow/ripmarrow"
+"$bench" image "$work"
+"$bench" ctdb "$work"
+port=$((20000 + RANDOM % 20000))
+(cd "$work" && exec python3 -m http.server "$port" --bind 127.0.0.1 >/dev/null 2>&1) &
+server=$!
+sleep 1
+clihome="$work/home"
+mkdir -p "$clihome"
+printf '[V]\nspeed=32\n' >"$clihome/vdrives.ini"
+RIPMARROW_HOME="$clihome" "$cli" register >/dev/null
+clirip() {
+  local s e
+  s=$(date +%s.%N)
+  RIPMARROW_HOME="$clihome" "$cli" --vdrive "$work/bench.cue" rip --format wav --mode "$1" --titles none --speed 32 \
+    --accuraterip-server none --ctdb-server "127.0.0.1:$port" --out "$work/$1" >/dev/null 2>&1 || true
+  e=$(date +%s.%N)
+  awk -v e="$e" -v s="$s" 'BEGIN { print e - s }'
+}
+cliburst=$(clirip burst)
+cliverified=$(clirip verified)
+kill "$server" 2>/dev/null || true
+
 peer="not available (apt-get install cd-paranoia)"
 peer_s=""
 if command -v cd-paranoia >/dev/null; then
@@ -87,6 +113,8 @@ for m in secure paranoid; do
   awk -v m="$m+C2" -v f="$frames" -v r="${c2read[$m]}" -v w="${c2wall[$m]}" -v b="${wall[burst]}" 'BEGIN {
     printf "%-9s %12.3f %25.3f  (%.2f x BURST)\n", m, r / f, w, w / b }'
 done
+awk -v v="$cliverified" -v b="$cliburst" 'BEGIN {
+  printf "verified on a CTDB-known disc (ripmarrow, 32x): %.3f s, burst %.3f s: %.2f x BURST\n", v, b, v / b }'
 echo
 printf '%-34s %10.3f s (WAV: %.3f s)\n' "MP3 at 32x (last RipProgress)" "$mp332" "${wall[burst]}"
 awk -v m="$mp379" -v w="$wav79" -v p="$peak79" -v b="$base79" 'BEGIN {

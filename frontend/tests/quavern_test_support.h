@@ -73,6 +73,7 @@ class ScratchHome {
     qputenv("RIPMARROW_ACCURATERIP_SERVER", "none");  // no test asks the real database
     qputenv("RIPMARROW_MUSICBRAINZ_SERVER", "none");  // nor the real MusicBrainz and cover art
     qputenv("RIPMARROW_COVERART_SERVER", "none");
+    qputenv("RIPMARROW_CTDB_SERVER", "none");
     oldCwd_ = std::filesystem::current_path();
     std::filesystem::current_path(path_);
   }

@@ -33,7 +33,7 @@ struct Result {
 inline Result runRipmarrow(const std::string& home, const std::string& arguments, const std::string& input = "") {
   const std::string out = home + "/out.txt";
   const std::string err = home + "/err.txt";
-  const std::string command = "cd '" + home + "' && ASAN_OPTIONS=detect_leaks=0 RIPMARROW_ACCURATERIP_SERVER=none RIPMARROW_MUSICBRAINZ_SERVER=none RIPMARROW_COVERART_SERVER=none RIPMARROW_CDDB_SERVER=none RIPMARROW_DEVICE_DIR='" + home +
+  const std::string command = "cd '" + home + "' && ASAN_OPTIONS=detect_leaks=0 RIPMARROW_ACCURATERIP_SERVER=none RIPMARROW_CTDB_SERVER=none RIPMARROW_MUSICBRAINZ_SERVER=none RIPMARROW_COVERART_SERVER=none RIPMARROW_CDDB_SERVER=none RIPMARROW_DEVICE_DIR='" + home +
                               "' '" + RIPMARROW_CLI_PATH + "' " + arguments + " > '" + out + "' 2> '" + err +
                               "' < '" + (input.empty() ? std::string("/dev/null") : input) + "'";
   const int status = std::system(command.c_str());

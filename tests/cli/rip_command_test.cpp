@@ -17,7 +17,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "client/testing/accuraterip_test_server.h"
 #include "platform/vdrive/disc_description.h"
+#include "proof/ctdb_crc.h"
 #include "tests/cli/program_run.h"
 #include "vdrive/demo_disc.h"
 
@@ -158,6 +160,115 @@ TEST_F(RipCommandTest, TracksSayWhatTheModeConfirmed) {
   run = ripmarrow("--vdrive disc.txt rip --format wav --mode paranoid --retries 6 --titles none --out jitter");
   EXPECT_EQ(run.status, 1) << run.out << run.err;
   EXPECT_NE(run.out.find(" frames unconfirmed"), std::string::npos) << run.out;
+}
+
+// The CUETools database on a loopback server, asked by the disc's TOC: a
+// track whose CRC an entry holds is accurate with the entry's confidence,
+// the other is not; the log keeps both verdicts and CRCs.
+TEST_F(RipCommandTest, TheCuetoolsDatabaseJudgesEachTrack) {
+  const std::string disc = trackAudio(0) + trackAudio(1);
+  const uint64_t samples = disc.size() / 4;
+  const std::vector<uint64_t> starts = {0, trackAudio(0).size() / 4};
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(disc.data()), disc.size());
+  const uint32_t first =
+      proof::CtdbShiftedCrcs(bytes, 0, samples, proof::CtdbTrackSpan(starts, 0, samples))[proof::kCtdbMaxShift];
+  char entry[256];
+  std::snprintf(entry, sizeof entry,
+                "<ctdb xmlns=\"http://db.cuetools.net/ns/mmd-1.0#\"><entry id=\"7\" crc32=\"0\" confidence=\"5\" "
+                "npar=\"8\" stride=\"5880\" trackcrcs=\"%08x 12345678\"/></ctdb>",
+                first);
+  client::testing::AccurateRipTestServer server;
+  server.putFile("/lookup2.php?version=3&ctdb=1&fuzzy=1&toc=0:150:225", entry);
+  const Result run = ripmarrow("--vdrive disc.txt rip --format wav --titles none --out ctdb --ctdb-server 127.0.0.1:" +
+                               std::to_string(server.port()));
+  EXPECT_NE(run.out.find("CTDB 0:150:225: found 1 entry"), std::string::npos) << run.out << run.err;
+  EXPECT_NE(run.out.find("Track 1: copy CRC"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("CTDB: accurate (CTDB), confidence 5\n  Track 2"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("CTDB: not accurate (CTDB)\n"), std::string::npos) << run.out;
+  const std::string log = readFile(home_ + "/ctdb/ripmarrow.log");
+  char crcLine[32];
+  std::snprintf(crcLine, sizeof crcLine, "  CTDB CRC: %08X\n", first);
+  EXPECT_NE(log.find(crcLine), std::string::npos) << log;
+  EXPECT_NE(log.find("  CTDB: accurate (CTDB), confidence 5\n"), std::string::npos) << log;
+
+  // verify reads the verdicts back and checks the files' CTDB CRCs.
+  const Result verify = ripmarrow("verify ctdb --accuraterip-server none");
+  std::snprintf(crcLine, sizeof crcLine, "%08X as in the log", first);
+  EXPECT_NE(verify.out.find(std::string("CTDB: accurate (CTDB), confidence 5 (CRC ") + crcLine + ")"),
+            std::string::npos)
+      << verify.out << verify.err;
+  EXPECT_NE(verify.out.find("CTDB: not accurate (CTDB) (CRC "), std::string::npos) << verify.out;
+}
+
+// Verified mode: with the databases asked first, a track CTDB confirms
+// (confidence 5) keeps its burst rip, the other is read again in secure mode
+// and its log row says why; with no database that knows the disc every
+// track is secure from the start, and the log says so. The files are the
+// disc's audio either way.
+TEST_F(RipCommandTest, VerifiedModeReadsAgainOnlyWhatNoDatabaseConfirms) {
+  const std::string disc = trackAudio(0) + trackAudio(1);
+  const uint64_t samples = disc.size() / 4;
+  const std::vector<uint64_t> starts = {0, trackAudio(0).size() / 4};
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(disc.data()), disc.size());
+  const uint32_t first =
+      proof::CtdbShiftedCrcs(bytes, 0, samples, proof::CtdbTrackSpan(starts, 0, samples))[proof::kCtdbMaxShift];
+  char entry[256];
+  std::snprintf(entry, sizeof entry,
+                "<ctdb><entry id=\"7\" crc32=\"0\" confidence=\"5\" trackcrcs=\"%08x 12345678\"/></ctdb>", first);
+  client::testing::AccurateRipTestServer server;
+  server.putFile("/lookup2.php?version=3&ctdb=1&fuzzy=1&toc=0:150:225", entry);
+  Result run = ripmarrow("--vdrive disc.txt rip --format wav --mode verified --titles none --out known --ctdb-server 127.0.0.1:" +
+                         std::to_string(server.port()));
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  const size_t second = run.out.find("Track 2 (2 of 2)");
+  ASSERT_NE(second, std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("re-read: not confirmed by AccurateRip or CTDB"), run.out.find("re-read", second)) << run.out;
+  EXPECT_NE(run.out.find("every frame confirmed by two reads", second), std::string::npos) << run.out;
+  std::string log = readFile(home_ + "/known/ripmarrow.log");
+  EXPECT_NE(log.find("Mode: verified\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Setting verified mode: CTDB knows the disc, AccurateRip does not\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Track 2\n"), std::string::npos);
+  EXPECT_NE(log.find("  Verified mode: re-read: not confirmed by AccurateRip or CTDB\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Verified mode: re-read"), log.rfind("Verified mode: re-read"));  // track 2's alone
+  EXPECT_EQ(wavData(readFile(home_ + "/known/Track01.wav")), trackAudio(0));
+  EXPECT_EQ(wavData(readFile(home_ + "/known/Track02.wav")), trackAudio(1));
+  EXPECT_FALSE(fs::exists(home_ + "/known/Track02 (2).wav"));
+
+  run = ripmarrow("--vdrive disc.txt rip --format wav --mode verified --titles none --out unknown --ctdb-server none");
+  EXPECT_NE(run.out.find("every track is ripped in secure mode"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("re-read:"), std::string::npos) << run.out;
+  log = readFile(home_ + "/unknown/ripmarrow.log");
+  EXPECT_NE(log.find("neither database knows the disc: secure from the start"), std::string::npos) << log;
+  EXPECT_EQ(wavData(readFile(home_ + "/unknown/Track02.wav")), trackAudio(1));
+}
+
+// A stable scratch (every read gives the same wrong bytes, no C2 pointers)
+// in track 2: its burst rip is not what the database holds, so verified
+// mode reads it again; the secure reads agree on the wrong bytes, and the
+// database still calls the track not accurate.
+TEST_F(RipCommandTest, VerifiedModeCatchesAStableScratch) {
+  const std::string disc = trackAudio(0) + trackAudio(1);
+  const uint64_t samples = disc.size() / 4;
+  const std::vector<uint64_t> starts = {0, trackAudio(0).size() / 4};
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(disc.data()), disc.size());
+  uint32_t crcs[2];
+  for (size_t t = 0; t < 2; ++t)
+    crcs[t] = proof::CtdbShiftedCrcs(bytes, 0, samples, proof::CtdbTrackSpan(starts, t, samples))[proof::kCtdbMaxShift];
+  char entry[256];
+  std::snprintf(entry, sizeof entry,
+                "<ctdb><entry id=\"7\" crc32=\"0\" confidence=\"5\" trackcrcs=\"%08x %08x\"/></ctdb>", crcs[0], crcs[1]);
+  client::testing::AccurateRipTestServer server;
+  server.putFile("/lookup2.php?version=3&ctdb=1&fuzzy=1&toc=0:150:225", entry);
+  std::ofstream(home_ + "/vdrives.ini") << "[V]\nscratch=170\nscratch-stable=1\n";
+  const Result run = ripmarrow("--vdrive disc.txt rip --format wav --mode verified --titles none --out scratch "
+                               "--ctdb-server 127.0.0.1:" + std::to_string(server.port()));
+  const size_t second = run.out.find("Track 2 (2 of 2)");
+  ASSERT_NE(second, std::string::npos) << run.out << run.err;
+  EXPECT_EQ(run.out.find("re-read:"), run.out.find("re-read:", second)) << run.out;  // track 2 alone
+  EXPECT_NE(run.out.find("Track 1: copy CRC"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("CTDB: accurate (CTDB), confidence 5\n  Track 2"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("CTDB: not accurate (CTDB)\n"), std::string::npos) << run.out;
+  EXPECT_NE(wavData(readFile(home_ + "/scratch/Track02.wav")), trackAudio(1));
 }
 
 // Ctrl-C as soon as the first track's file exists, while the engine's rip

@@ -572,9 +572,12 @@ std::vector<long> drivesToWatch(const WatchCommand::Options& options) {
 
 }  // namespace
 
-RipModePresetConstants WatchDefaultMode() {
-  // The station rips unattended, so it takes the surest mode on offer.
-  return BURST;
+// The station rips unattended, so it takes the surest mode that stays
+// fast: verified (burst, the databases asked, secure re-reads of what no
+// database confirms).
+void SetWatchDefaultMode(RipCommand::Options& rip) {
+  rip.mode = BURST;
+  rip.verified = true;
 }
 
 void WatchCommand::keepArguments(int argc, char** argv) { programArguments().assign(argv, argv + argc); }
@@ -589,12 +592,8 @@ int WatchCommand::main(const Options& options) {
 
 CommandEntry WatchCommand::tableEntry(CommandDecl<RipCommand::Options> rip) {
   using O = Options;
-  static const std::string modeHelp = [] {
-    const RipModePresetConstants mode = WatchDefaultMode();
-    const char* names[] = {"play", "burst", "synch", "secure", "paranoid"};
-    if (mode < 0 || mode >= 5) return std::string("the rip mode (default: the surest the engine offers)");
-    return "the rip mode (default " + std::string(names[mode]) + ")";
-  }();
+  static const std::string modeHelp =
+      "the rip mode (default verified: burst, and secure for tracks no database confirms)";
   CommandDecl<O> decl{
       .name = "watch",
       .help = "rip each disc as it is inserted, every drive at once, until Ctrl-C or --discs N",
@@ -631,7 +630,7 @@ CommandEntry WatchCommand::tableEntry(CommandDecl<RipCommand::Options> rip) {
   };
   decl.defaults = [] {
     O o;
-    o.rip.mode = WatchDefaultMode();
+    SetWatchDefaultMode(o.rip);
     o.rip.naming = std::string(kDefaultNaming);
     return o;
   };

@@ -34,9 +34,9 @@
 
 namespace ripmarrow {
 
-// The rip mode `watch` uses unless --mode names one: the single place that
-// chooses it, so that the station takes the surest mode the engine offers.
-RipModePresetConstants WatchDefaultMode();
+// The rip mode `watch` uses unless --mode names one (verified): the single
+// place that chooses it.
+void SetWatchDefaultMode(RipCommand::Options& rip);
 
 class WatchCommand {
  public:

@@ -299,6 +299,14 @@ struct IAudioCDRipperReport : IDispatch {
   STDMETHOD(get_trackIsrc)(LONG track, BSTR* pVal) PURE;                // 0x13: "" when none
   STDMETHOD(get_trackPregapFrames)(LONG track, LONG* pVal) PURE;        // 0x14: -1 when unknown
   STDMETHOD(get_trackPreEmphasis)(LONG track, VARIANT_BOOL* pVal) PURE;  // 0x15
+  // The disc's CD-TEXT (its first block in ISO 8859-1 or ASCII), read once
+  // per disc on the first of these calls, as UTF-8. `track` 0 is the album,
+  // else the track as the disc numbers it. "" when the disc has none.
+  STDMETHOD(get_cdTextTitle)(LONG track, BSTR* pVal) PURE;       // 0x16
+  STDMETHOD(get_cdTextPerformer)(LONG track, BSTR* pVal) PURE;   // 0x17
+  STDMETHOD(get_cdTextSongwriter)(LONG track, BSTR* pVal) PURE;  // 0x18
+  STDMETHOD(get_cdTextComposer)(LONG track, BSTR* pVal) PURE;    // 0x19
+  STDMETHOD(get_cdTextCode)(LONG track, BSTR* pVal) PURE;        // 0x1a: the album's UPC/EAN, a track's ISRC
 };
 
 // _IAudioCDRipper2Events: a dispatch-only interface that sinks implement.

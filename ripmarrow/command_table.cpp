@@ -195,10 +195,15 @@ CommandEntry ripCommand() {
                  o.speedMax = v == "max";
                  return o.speedMax || parseNumber(v, 1, 64, o.speed);
                }},
-              {"--titles", "local|online|all|none",
-               "where file names and tags come from (default all: cdplayer.ini, MusicBrainz, the CDDB server)",
+              {"--titles", "local|online|all|cdtext|none",
+               "where file names and tags come from (default all: cdplayer.ini, MusicBrainz, the CDDB server, CD-TEXT)",
                [](O& o, std::string_view v) {
-                 return pick<T>(v, {{"local", T::kLocal}, {"online", T::kOnline}, {"all", T::kAll}, {"none", T::kNone}},
+                 return pick<T>(v,
+                                {{"local", T::kLocal},
+                                 {"online", T::kOnline},
+                                 {"all", T::kAll},
+                                 {"cdtext", T::kCdText},
+                                 {"none", T::kNone}},
                                 o.titles);
                }},
               {"--musicbrainz-server", kServiceValue, "the MusicBrainz server", musicBrainzServer<O>()},

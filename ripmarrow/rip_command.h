@@ -28,7 +28,7 @@ namespace ripmarrow {
 class RipCommand {
  public:
   using Format = client::AudioFormat;
-  enum class Titles { kNone, kLocal, kOnline, kAll };
+  enum class Titles { kNone, kLocal, kOnline, kAll, kCdText };
 
   struct Options {
     long driveNum = 0;  // 1-based; 0: the drive at preferredLetter, else drive 1

@@ -269,8 +269,9 @@ int RipRun::run() {
   if (!proof_->begin(trackCount_, out_, err_)) return 1;
   {
     InterruptWatch interrupts;
-    discTags_ = TrackTagger::discTags(engine_, discTitles_.found() && discTitles_.source != "MusicBrainz");
-    if (discTitles_.source == "MusicBrainz") {
+    const bool engineTitles = discTitles_.source == "cdplayer.ini" || discTitles_.source == "CDDB server";
+    discTags_ = TrackTagger::discTags(engine_, engineTitles);
+    if (discTitles_.source == "MusicBrainz" || discTitles_.source == "CD-TEXT") {
       discTags_.artist = discTitles_.artist;
       discTags_.album = discTitles_.album;
       discTags_.year = std::atol(discTitles_.date.substr(0, 4).c_str());
@@ -305,6 +306,7 @@ int RipRun::lookUpTitles() {
   TitleLookup::Settings settings;
   settings.sources = options_.titles == RipCommand::Titles::kLocal    ? TitleLookup::Sources::kLocal
                      : options_.titles == RipCommand::Titles::kOnline ? TitleLookup::Sources::kOnline
+                     : options_.titles == RipCommand::Titles::kCdText ? TitleLookup::Sources::kCdText
                                                                       : TitleLookup::Sources::kAll;
   settings.musicBrainzServer = online->server;
   settings.country = online->country;

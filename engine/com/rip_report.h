@@ -68,8 +68,14 @@ class RipReport final : public IAudioCDRipperReport {
   HRESULT STDMETHODCALLTYPE get_trackIsrc(LONG track, BSTR* pVal) override;
   HRESULT STDMETHODCALLTYPE get_trackPregapFrames(LONG track, LONG* pVal) override;
   HRESULT STDMETHODCALLTYPE get_trackPreEmphasis(LONG track, VARIANT_BOOL* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_cdTextTitle(LONG track, BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_cdTextPerformer(LONG track, BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_cdTextSongwriter(LONG track, BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_cdTextComposer(LONG track, BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_cdTextCode(LONG track, BSTR* pVal) override;
 
  private:
+  HRESULT cdTextField(LONG track, int field, BSTR* pVal);
   static HRESULT get(const std::atomic<int32_t>& count, LONG* pVal) {
     if (pVal == nullptr) return E_POINTER;
     *pVal = count.load();

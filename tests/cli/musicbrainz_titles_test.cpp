@@ -1,7 +1,8 @@
 // `ripmarrow lookup` and `rip` naming a disc from a loopback MusicBrainz
 // server: the source named, the releases listed with their numbers, a
 // release chosen by number or id, no rip when releases that differ share
-// the disc (exit status 3), and the page where an unknown disc is added.
+// the disc (exit status 3), the page where an unknown disc is added, the
+// front cover beside the files; and titles from the disc's own CD-TEXT.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -144,6 +145,25 @@ TEST_F(MusicBrainzTitlesTest, AnUnknownDiscShowsWhereToAddIt) {
             std::string::npos)
       << run.out;
   EXPECT_NE(run.err.find("No titles found for the disc.\n"), std::string::npos) << run.err;
+}
+
+TEST_F(MusicBrainzTitlesTest, CdTextNamesADiscNoOtherSourceHas) {
+  std::ofstream(home_ + "/text.txt") << "disc seed=3 title=\"Tinned Air\" artist=\"The Cans\"\n"
+                                        "track kind=tone length=1s title=\"Opener\"\n"
+                                        "track kind=tone length=1s title=\"Closer\" performer=\"Guest\"\n";
+  // The harness turns MusicBrainz and the CDDB server off: CD-TEXT comes last in "all".
+  Result run = ripmarrow("--vdrive text.txt rip --format wav --out all");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Titles (CD-TEXT): The Cans / Tinned Air\n"), std::string::npos) << run.out;
+  EXPECT_TRUE(fs::exists(home_ + "/all/01 Opener.wav"));
+  EXPECT_TRUE(fs::exists(home_ + "/all/02 Closer.wav"));
+  EXPECT_NE(cli_testing::readFile(home_ + "/all/ripmarrow.log").find("titles: CD-TEXT"), std::string::npos);
+
+  run = ripmarrow("--vdrive text.txt rip --format wav --titles cdtext --tracks 2 --out only");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_TRUE(fs::exists(home_ + "/only/02 Closer.wav"));
+  run = ripmarrow("--vdrive disc.txt rip --format wav --titles cdtext --tracks 1 --out none");
+  EXPECT_NE(run.out.find("No titles found for the disc"), std::string::npos) << run.out;
 }
 
 }  // namespace

@@ -496,7 +496,14 @@ void RipRun::ripTrack(size_t index) {
 }
 
 void RipRun::tag(const std::string& path, long track, const std::string& title) {
-  const std::string untagged = tagger_.tag(path, track, title, discTags_);
+  // A compilation's tracks carry their own artists.
+  TrackTagger::DiscTags tags = discTags_;
+  const size_t slot = static_cast<size_t>(track - 1);
+  if (track >= 1 && slot < discTitles_.trackArtists.size() && !discTitles_.trackArtists[slot].empty()) {
+    tags.artist = discTitles_.trackArtists[slot];
+  }
+  tags.musicBrainzDiscId = discTitles_.discId;
+  const std::string untagged = tagger_.tag(path, track, title, tags);
   if (!untagged.empty()) out_ << "  not tagged: " << untagged << "\n";
 }
 

@@ -67,7 +67,7 @@ std::string TrackTagger::tag(const std::string& path, long track, const std::str
   info->put_infoYear(disc.year);
   info->put_infoTrack(static_cast<SHORT>(track));
   info->put_infoTrackTotal(static_cast<SHORT>(disc.trackTotal));
-  putText(info, &IAudioInformation2::put_infoMusicBrainzDiscId, "");
+  putText(info, &IAudioInformation2::put_infoMusicBrainzDiscId, disc.musicBrainzDiscId);
   putText(info, &IAudioInformation2::put_infoCddbId, disc.cddbId);
   BSTR file = com::NewBstr(path);
   const HRESULT hr = info->WriteInfo(file);

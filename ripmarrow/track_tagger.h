@@ -24,6 +24,7 @@ class TrackTagger {
     long year = 0;         // 0: not known
     long trackTotal = 0;   // audio tracks on the disc
     std::string cddbId;    // eight hex digits, "" when not known
+    std::string musicBrainzDiscId;  // "" when MusicBrainz did not name the disc by it
   };
 
   // The disc's tags from the engine after its title lookup: artist, album

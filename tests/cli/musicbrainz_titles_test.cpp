@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+#include <taglib/tpropertymap.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -128,6 +132,15 @@ TEST_F(MusicBrainzTitlesTest, TheFrontCoverIsWrittenBesideTheFilesAndNeverReplac
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("Cover art: cover.png (308 bytes)\n"), std::string::npos) << run.out;
   EXPECT_EQ(cli_testing::readFile(home_ + "/album/cover.png"), png);
+  {
+    // The track's own artist and the disc id MusicBrainz matched it by.
+    TagLib::FileRef file((home_ + "/album/01 Song 1.wav").c_str());
+    ASSERT_FALSE(file.isNull());
+    EXPECT_EQ(file.tag()->artist().to8Bit(true), "Guest 1 & Artist");
+    EXPECT_EQ(file.tag()->album().to8Bit(true), "Album");
+    const std::string properties = file.file()->properties().toString().to8Bit(true);
+    EXPECT_NE(properties.find(discId_), std::string::npos) << properties;
+  }
   EXPECT_NE(cli_testing::readFile(home_ + "/album/ripmarrow.log").find("cover art: cover.png"), std::string::npos);
 
   std::ofstream(home_ + "/album/cover.png") << "mine";

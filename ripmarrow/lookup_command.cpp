@@ -146,7 +146,7 @@ int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& 
         if (!titles.date.empty()) out << "Date:   " << titles.date << "\n";
         if (titles.discTotal > 1) out << "Disc:   " << titles.discNumber << " of " << titles.discTotal << "\n";
         out << "Release: " << titles.releaseId << "\n";
-      } else {
+      } else if (titles.source != "CD-TEXT") {
         out << "Genre:  " << titles.genre << "\n";
       }
       if (!titles.hiddenTrackTitle.empty()) out << " 0  " << titles.hiddenTrackTitle << "\n";

@@ -503,6 +503,29 @@ void RipRun::tag(const std::string& path, long track, const std::string& title) 
     tags.artist = discTitles_.trackArtists[slot];
   }
   tags.musicBrainzDiscId = discTitles_.discId;
+  const auto at = [slot, track](const std::vector<std::string>& values) {
+    return track >= 1 && slot < values.size() ? values[slot] : std::string();
+  };
+  const auto joined = [](const std::vector<std::string>& ids) {
+    std::string text;
+    for (const std::string& id : ids) text += (text.empty() ? "" : "; ") + id;
+    return text;
+  };
+  const client::DiscTitles& d = discTitles_;
+  if (d.source == "MusicBrainz" || d.source == "CD-TEXT") tags.albumArtist = d.artist;
+  if (d.discNumber > 0) tags.discNumber = std::to_string(d.discNumber) + "/" + std::to_string(d.discTotal);
+  tags.label = d.label;
+  tags.catalogNumber = d.catalogNumber;
+  tags.barcode = d.barcode;
+  // The disc's own ISRC first (its Q sub-channel), then the release's.
+  tags.isrc = track >= 1 && slot < layout_.tracks.size() ? layout_.tracks[slot].isrc : std::string();
+  if (tags.isrc.empty()) tags.isrc = at(d.trackIsrcs);
+  tags.albumId = d.releaseId;
+  tags.releaseGroupId = d.releaseGroupId;
+  tags.releaseTrackId = at(d.releaseTrackIds);
+  tags.recordingId = at(d.recordingIds);
+  tags.artistIds = track >= 1 && slot < d.trackArtistIds.size() ? joined(d.trackArtistIds[slot]) : "";
+  tags.albumArtistIds = joined(d.albumArtistIds);
   const std::string untagged = tagger_.tag(path, track, title, tags);
   if (!untagged.empty()) out_ << "  not tagged: " << untagged << "\n";
 }

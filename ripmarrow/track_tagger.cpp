@@ -69,6 +69,18 @@ std::string TrackTagger::tag(const std::string& path, long track, const std::str
   info->put_infoTrackTotal(static_cast<SHORT>(disc.trackTotal));
   putText(info, &IAudioInformation2::put_infoMusicBrainzDiscId, disc.musicBrainzDiscId);
   putText(info, &IAudioInformation2::put_infoCddbId, disc.cddbId);
+  putText(info, &IAudioInformation2::put_infoAlbumArtist, disc.albumArtist);
+  putText(info, &IAudioInformation2::put_infoDiscNumber, disc.discNumber);
+  putText(info, &IAudioInformation2::put_infoLabel, disc.label);
+  putText(info, &IAudioInformation2::put_infoCatalogNumber, disc.catalogNumber);
+  putText(info, &IAudioInformation2::put_infoBarcode, disc.barcode);
+  putText(info, &IAudioInformation2::put_infoIsrc, disc.isrc);
+  putText(info, &IAudioInformation2::put_infoMusicBrainzAlbumId, disc.albumId);
+  putText(info, &IAudioInformation2::put_infoMusicBrainzReleaseGroupId, disc.releaseGroupId);
+  putText(info, &IAudioInformation2::put_infoMusicBrainzReleaseTrackId, disc.releaseTrackId);
+  putText(info, &IAudioInformation2::put_infoMusicBrainzRecordingId, disc.recordingId);
+  putText(info, &IAudioInformation2::put_infoMusicBrainzArtistIds, disc.artistIds);
+  putText(info, &IAudioInformation2::put_infoMusicBrainzAlbumArtistIds, disc.albumArtistIds);
   BSTR file = com::NewBstr(path);
   const HRESULT hr = info->WriteInfo(file);
   SysFreeString(file);

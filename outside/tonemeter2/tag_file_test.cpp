@@ -84,6 +84,44 @@ TEST_F(TagFileTest, FieldsWrittenAreReadBackInEveryFormat) {
   }
 }
 
+// The release's fields go in and come back out in every format, and a
+// second write without them removes them.
+TEST_F(TagFileTest, ReleaseFieldsRoundTripAndEmptyValuesRemoveThem) {
+  TagFields in;
+  in.title = "T";
+  in.album_artist = "Various Artists";
+  in.disc_number = "2/3";
+  in.label = "Label";
+  in.catalog_number = "CAT 7";
+  in.barcode = "5012345678900";
+  in.isrc = "GBAAA0100001";
+  in.musicbrainz_album_id = "album-id";
+  in.musicbrainz_release_group_id = "group-id";
+  in.musicbrainz_release_track_id = "release-track-id";
+  in.musicbrainz_recording_id = "recording-id";
+  in.musicbrainz_artist_ids = "a1; a2";
+  in.musicbrainz_album_artist_ids = "va";
+  const std::string TagFields::*fields[] = {
+      &TagFields::album_artist, &TagFields::disc_number, &TagFields::label, &TagFields::catalog_number,
+      &TagFields::barcode, &TagFields::isrc, &TagFields::musicbrainz_album_id, &TagFields::musicbrainz_release_group_id,
+      &TagFields::musicbrainz_release_track_id, &TagFields::musicbrainz_recording_id,
+      &TagFields::musicbrainz_artist_ids, &TagFields::musicbrainz_album_artist_ids};
+  for (const char* name : {"r.mp3", "r.ogg", "r.flac", "r.wma", "r.wav"}) {
+    SCOPED_TRACE(name);
+    const std::string path = make(name);
+    std::string error;
+    ASSERT_TRUE(TagFile::write(path, in, error)) << error;
+    TagFields out;
+    ASSERT_TRUE(TagFile::read(path, out, error)) << error;
+    for (const auto field : fields) EXPECT_EQ(out.*field, in.*field);
+    TagFields bare;
+    bare.title = "T";
+    ASSERT_TRUE(TagFile::write(path, bare, error)) << error;
+    ASSERT_TRUE(TagFile::read(path, out, error)) << error;
+    for (const auto field : fields) EXPECT_EQ(out.*field, "");
+  }
+}
+
 // Other programs find the fields under the names the common taggers use:
 // read here with TagLib's own format classes, not through TagFile.
 TEST_F(TagFileTest, TotalAndDiscIdsSitWhereOtherTaggersLookForThem) {

@@ -138,8 +138,22 @@ TEST_F(MusicBrainzTitlesTest, TheFrontCoverIsWrittenBesideTheFilesAndNeverReplac
     ASSERT_FALSE(file.isNull());
     EXPECT_EQ(file.tag()->artist().to8Bit(true), "Guest 1 & Artist");
     EXPECT_EQ(file.tag()->album().to8Bit(true), "Album");
-    const std::string properties = file.file()->properties().toString().to8Bit(true);
-    EXPECT_NE(properties.find(discId_), std::string::npos) << properties;
+    const TagLib::PropertyMap properties = file.file()->properties();
+    const std::string all = properties.toString().to8Bit(true);
+    EXPECT_NE(all.find(discId_), std::string::npos) << all;
+    const auto first = [&properties](const char* key) {
+      return properties.contains(key) ? properties[key].front().to8Bit(true) : std::string("(none)");
+    };
+    EXPECT_EQ(first("ALBUMARTIST"), "Artist");
+    EXPECT_EQ(first("DISCNUMBER"), "1/1");
+    EXPECT_EQ(first("LABEL"), "Label One");
+    EXPECT_EQ(first("CATALOGNUMBER"), "CAT 1");
+    EXPECT_EQ(first("BARCODE"), "5012345678900");
+    EXPECT_EQ(first("ISRC"), "GBAAA010001");  // the release's: the disc has none
+    EXPECT_EQ(first("MUSICBRAINZ_ALBUMID"), "aaaa1111-0000");
+    EXPECT_EQ(first("MUSICBRAINZ_RELEASEGROUPID"), "rg1");
+    EXPECT_EQ(first("MUSICBRAINZ_RELEASETRACKID"), "t1-1");
+    EXPECT_EQ(first("MUSICBRAINZ_ALBUMARTISTID"), "a1");
   }
   EXPECT_NE(cli_testing::readFile(home_ + "/album/ripmarrow.log").find("cover art: cover.png"), std::string::npos);
 

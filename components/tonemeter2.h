@@ -170,4 +170,8 @@ struct IAudioInformation2 : IDispatch {
   STDMETHOD(put_infoMusicBrainzArtistIds)(BSTR text) PURE;
   STDMETHOD(get_infoMusicBrainzAlbumArtistIds)(BSTR* text) PURE;  // 82, 83, dispid 0x29
   STDMETHOD(put_infoMusicBrainzAlbumArtistIds)(BSTR text) PURE;
+  // A JPEG or PNG file (10 MB at most) WriteInfo embeds as the front cover,
+  // in place of the pictures the file held; "" leaves them as they are.
+  STDMETHOD(get_infoCoverArtFile)(BSTR* path) PURE;  // 84, 85, dispid 0x2a
+  STDMETHOD(put_infoCoverArtFile)(BSTR path) PURE;
 };

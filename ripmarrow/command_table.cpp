@@ -213,8 +213,15 @@ CommandEntry ripCommand() {
                  return client::ParseServiceServer(v).has_value();
                }},
               {"--release", "N|MBID", "the MusicBrainz release when several share the disc", text(&O::release)},
-              {"--cover-art", "file|none", "the release's front cover as cover.jpg or cover.png beside the files (default file)",
-               [](O& o, std::string_view v) { return pick<bool>(v, {{"file", true}, {"none", false}}, o.coverArtFile); }},
+              {"--cover-art", "embed|file|both|none",
+               "the release's front cover in the files, as cover.jpg or cover.png beside them, or both (default both)",
+               [](O& o, std::string_view v) {
+                 int choice = 0;
+                 if (!pick<int>(v, {{"none", 0}, {"file", 1}, {"embed", 2}, {"both", 3}}, choice)) return false;
+                 o.coverArtFile = (choice & 1) != 0;
+                 o.coverArtEmbed = (choice & 2) != 0;
+                 return true;
+               }},
               {"--out", "FOLDER", "the output folder (default ~/Music/Ripmarrow)",
                [](O& o, std::string_view v) {
                  o.folder = std::string(v);

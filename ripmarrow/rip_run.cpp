@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -327,7 +328,8 @@ int RipRun::lookUpTitles() {
   discTitles_ = lookup.titles();
   for (size_t k = 0; k < titles_.size() && k < discTitles_.trackTitles.size(); ++k) titles_[k] = discTitles_.trackTitles[k];
   out_ << "Titles (" << discTitles_.source << "): " << discTitles_.artist << " / " << discTitles_.album << "\n";
-  if (options_.coverArtFile && online->coverArt && discTitles_.coverArtFront && !online->coverArtServer.empty()) {
+  if ((options_.coverArtFile || options_.coverArtEmbed) && online->coverArt && discTitles_.coverArtFront &&
+      !online->coverArtServer.empty()) {
     saveCoverArt(online->coverArtServer);
   }
   return 0;
@@ -337,15 +339,29 @@ int RipRun::lookUpTitles() {
 // look-up's answer said the archive has one).
 void RipRun::saveCoverArt(const std::string& server) {
   const client::CoverArt art = client::FetchCoverArt(server, discTitles_.releaseId);
-  std::string why;
-  const std::string path = client::SaveCoverArt(options_.folder, art, why);
-  if (path.empty()) {
-    out_ << "No cover art: " << why << ".\n";
-    coverRow_ = "none (" + why + ")";
+  if (!art.found) {
+    out_ << "No cover art: " << art.reason << ".\n";
+    coverRow_ = "none (" + art.reason + ")";
     return;
   }
-  coverRow_ = std::filesystem::path(path).filename().string();
-  out_ << "Cover art: " << coverRow_ << " (" << art.bytes.size() << " bytes)\n";
+  if (options_.coverArtEmbed) {
+    // The tag component embeds it from a file of its own, removed after the run.
+    const std::string path = RipCommand::reservePath(options_.folder, ".ripmarrow-cover." + art.extension);
+    std::ofstream(path, std::ios::binary) << art.bytes;
+    if (sizeOf(path) == art.bytes.size()) {
+      embeddedCover_ = path;
+      coverRow_ = "embedded";
+    }
+  }
+  std::string why;
+  const std::string path = options_.coverArtFile ? client::SaveCoverArt(options_.folder, art, why) : "";
+  if (!path.empty()) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    coverRow_ = coverRow_.empty() ? name : coverRow_ + ", " + name;
+  } else if (options_.coverArtFile) {
+    out_ << "No cover file: " << why << ".\n";
+  }
+  out_ << "Cover art: " << (coverRow_.empty() ? "none" : coverRow_) << " (" << art.bytes.size() << " bytes)\n";
 }
 
 // The log's line of where the titles came from.
@@ -526,6 +542,7 @@ void RipRun::tag(const std::string& path, long track, const std::string& title) 
   tags.recordingId = at(d.recordingIds);
   tags.artistIds = track >= 1 && slot < d.trackArtistIds.size() ? joined(d.trackArtistIds[slot]) : "";
   tags.albumArtistIds = joined(d.albumArtistIds);
+  tags.coverArtFile = embeddedCover_;
   const std::string untagged = tagger_.tag(path, track, title, tags);
   if (!untagged.empty()) out_ << "  not tagged: " << untagged << "\n";
 }
@@ -542,6 +559,13 @@ void RipRun::writeCueSheet() {
                                              CueSheetWriter::write(sheet));
   cueOk_ = !cue.empty();
   out_ << (cueOk_ ? "Cue sheet: " + cue : "The cue sheet could not be written into " + options_.folder) << "\n";
+}
+
+RipRun::~RipRun() {
+  if (!embeddedCover_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove(embeddedCover_, ec);
+  }
 }
 
 int RipRun::summary() const {

@@ -81,6 +81,7 @@ std::string TrackTagger::tag(const std::string& path, long track, const std::str
   putText(info, &IAudioInformation2::put_infoMusicBrainzRecordingId, disc.recordingId);
   putText(info, &IAudioInformation2::put_infoMusicBrainzArtistIds, disc.artistIds);
   putText(info, &IAudioInformation2::put_infoMusicBrainzAlbumArtistIds, disc.albumArtistIds);
+  putText(info, &IAudioInformation2::put_infoCoverArtFile, disc.coverArtFile);
   BSTR file = com::NewBstr(path);
   const HRESULT hr = info->WriteInfo(file);
   SysFreeString(file);

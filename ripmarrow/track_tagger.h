@@ -28,6 +28,7 @@ class TrackTagger {
     // The release's fields and the track's (MusicBrainz, CD-TEXT); "" none.
     std::string albumArtist, discNumber, label, catalogNumber, barcode, isrc;
     std::string albumId, releaseGroupId, releaseTrackId, recordingId, artistIds, albumArtistIds;
+    std::string coverArtFile;  // an image to embed as the front cover; "" none
   };
 
   // The disc's tags from the engine after its title lookup: artist, album

@@ -157,6 +157,9 @@ HRESULT AudioInformation2::get_infoMusicBrainzAlbumArtistIds(BSTR* text) { retur
 HRESULT AudioInformation2::put_infoMusicBrainzAlbumArtistIds(BSTR text) { return putText(&TagFields::musicbrainz_album_artist_ids, text); }
 
 
+HRESULT AudioInformation2::get_infoCoverArtFile(BSTR* path) { return getText(&TagFields::cover_art_file, path); }
+HRESULT AudioInformation2::put_infoCoverArtFile(BSTR path) { return putText(&TagFields::cover_art_file, path); }
+
 const com::DispatchTable& AudioInformation2::dispatchTable() {
   using I = IAudioInformation2;
 #define RM_PROP(Name, id) com::propget<&I::get_##Name>(#Name, id), com::propput<&I::put_##Name>(#Name, id)
@@ -196,6 +199,7 @@ const com::DispatchTable& AudioInformation2::dispatchTable() {
       RM_PROP(infoMusicBrainzRecordingId, 0x27),
       RM_PROP(infoMusicBrainzArtistIds, 0x28),
       RM_PROP(infoMusicBrainzAlbumArtistIds, 0x29),
+      RM_PROP(infoCoverArtFile, 0x2a),
   });
 #undef RM_RESERVED
 #undef RM_PROP

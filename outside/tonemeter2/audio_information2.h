@@ -93,6 +93,8 @@ class AudioInformation2 final : public com::ComObject<AudioInformation2, IAudioI
   HRESULT STDMETHODCALLTYPE put_infoMusicBrainzArtistIds(BSTR text) override;
   HRESULT STDMETHODCALLTYPE get_infoMusicBrainzAlbumArtistIds(BSTR* text) override;
   HRESULT STDMETHODCALLTYPE put_infoMusicBrainzAlbumArtistIds(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoCoverArtFile(BSTR* path) override;
+  HRESULT STDMETHODCALLTYPE put_infoCoverArtFile(BSTR path) override;
 
  private:
   HRESULT getText(std::string TagFields::*field, BSTR* out) const;

@@ -12,10 +12,14 @@
 #include <taglib/tag.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/uniquefileidentifierframe.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/asfpicture.h>
+#include <taglib/flacpicture.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
 
 #include <algorithm>
+#include <fstream>
 #include <cstdlib>
 #include <memory>
 
@@ -261,6 +265,66 @@ void loadExtras(const TagLib::ASF::Tag* tag, TagFields& f) {
   for (const ReleaseField& r : kReleaseFields) f.*r.field = asf(tag, r.asf);
 }
 
+// The cover to embed: the file's bytes and type. False, with `error`, for a
+// file that cannot be read, is larger than 10 MB or is no JPEG or PNG.
+struct Cover {
+  TagLib::ByteVector bytes;
+  TagLib::String mime;
+};
+
+bool ReadCover(const std::string& path, Cover& cover, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes;
+  if (in) {
+    bytes.resize(10 * 1024 * 1024 + 1);
+    in.read(bytes.data(), std::streamsize(bytes.size()));
+    bytes.resize(size_t(in.gcount()));
+  }
+  if (!in.eof() && !in) {
+    error = "cannot read the cover " + path;
+    return false;
+  }
+  if (bytes.size() > 10 * 1024 * 1024) {
+    error = "the cover " + path + " is larger than 10 MB";
+    return false;
+  }
+  if (bytes.compare(0, 3, "\xFF\xD8\xFF") == 0) {
+    cover.mime = "image/jpeg";
+  } else if (bytes.compare(0, 8, std::string("\x89PNG\r\n\x1A\n", 8)) == 0) {
+    cover.mime = "image/png";
+  } else {
+    error = "the cover " + path + " is not a JPEG or PNG image";
+    return false;
+  }
+  cover.bytes = TagLib::ByteVector(bytes.data(), static_cast<unsigned int>(bytes.size()));
+  return true;
+}
+
+void EmbedCover(TagLib::ID3v2::Tag* tag, const Cover& cover) {
+  tag->removeFrames("APIC");
+  auto* frame = new TagLib::ID3v2::AttachedPictureFrame;
+  frame->setMimeType(cover.mime);
+  frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+  frame->setPicture(cover.bytes);
+  tag->addFrame(frame);  // the tag owns it
+}
+
+TagLib::FLAC::Picture* FlacPicture(const Cover& cover) {
+  auto* picture = new TagLib::FLAC::Picture;
+  picture->setType(TagLib::FLAC::Picture::FrontCover);
+  picture->setMimeType(cover.mime);
+  picture->setData(cover.bytes);
+  return picture;  // the file or the comment takes it
+}
+
+void EmbedCover(TagLib::ASF::Tag* tag, const Cover& cover) {
+  TagLib::ASF::Picture picture;
+  picture.setMimeType(cover.mime);
+  picture.setType(TagLib::ASF::Picture::FrontCover);
+  picture.setPicture(cover.bytes);
+  tag->setAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
+}
+
 // Opens `path` as the audio file its extension names; null with `error`.
 std::unique_ptr<TagLib::File> openAudio(const std::string& path, std::string& error) {
   struct stat st {};
@@ -331,10 +395,14 @@ bool TagFile::write(const std::string& path, const TagFields& fields, std::strin
     error = path + " cannot be written";
     return false;
   }
+  Cover cover;
+  const bool embed = !fields.cover_art_file.empty();
+  if (embed && !ReadCover(fields.cover_art_file, cover, error)) return false;
   bool saved = false;
   if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file.get())) {
     store(mpeg->ID3v2Tag(true), fields);
     storeExtras(mpeg->ID3v2Tag(), fields);
+    if (embed) EmbedCover(mpeg->ID3v2Tag(), cover);
     store(mpeg->ID3v1Tag(true), fields);
     saved = mpeg->save(TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers,
                        TagLib::ID3v2::v3);
@@ -342,19 +410,29 @@ bool TagFile::write(const std::string& path, const TagFields& fields, std::strin
     store(wav->InfoTag(), fields);
     store(wav->ID3v2Tag(), fields);
     storeExtras(wav->ID3v2Tag(), fields);
+    if (embed) EmbedCover(wav->ID3v2Tag(), cover);
     saved = wav->save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers, TagLib::ID3v2::v3);
   } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file.get())) {
     // The Vorbis comment only; picture blocks and the rest stay as they are.
     store(flac->xiphComment(true), fields);
     storeExtras(flac->xiphComment(), fields);
+    if (embed) {
+      flac->removePictures();
+      flac->addPicture(FlacPicture(cover));
+    }
     saved = flac->save();
   } else if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file.get())) {
     store(vorbis->tag(), fields);
     storeExtras(vorbis->tag(), fields);
+    if (embed) {
+      vorbis->tag()->removeAllPictures();
+      vorbis->tag()->addPicture(FlacPicture(cover));
+    }
     saved = vorbis->save();
   } else if (auto* wma = dynamic_cast<TagLib::ASF::File*>(file.get())) {
     store(wma->tag(), fields);
     storeExtras(wma->tag(), fields);
+    if (embed) EmbedCover(wma->tag(), cover);
     saved = wma->save();
   } else {
     store(file->tag(), fields);

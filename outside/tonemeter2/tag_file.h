@@ -48,6 +48,10 @@ struct TagFields {
   std::string musicbrainz_recording_id;
   std::string musicbrainz_artist_ids;
   std::string musicbrainz_album_artist_ids;
+  // Written only: a JPEG or PNG file embedded as the front cover (APIC,
+  // FLAC picture block, METADATA_BLOCK_PICTURE, WM/Picture); "" keeps the
+  // file's pictures.
+  std::string cover_art_file;
 };
 
 // Where the fields beyond the basic ones go.

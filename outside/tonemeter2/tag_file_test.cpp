@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 
 #include <taglib/asffile.h>
+#include <taglib/asftag.h>
 #include <taglib/flacfile.h>
+#include <taglib/flacpicture.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/vorbisfile.h>
+#include <taglib/xiphcomment.h>
 
 #include <filesystem>
 #include <fstream>
@@ -120,6 +123,40 @@ TEST_F(TagFileTest, ReleaseFieldsRoundTripAndEmptyValuesRemoveThem) {
     ASSERT_TRUE(TagFile::read(path, out, error)) << error;
     for (const auto field : fields) EXPECT_EQ(out.*field, "");
   }
+}
+
+// The front cover goes in where each format keeps pictures, once; a file
+// that is no JPEG or PNG is refused and the audio file left as it was.
+TEST_F(TagFileTest, TheCoverIsEmbeddedOnceInEveryFormat) {
+  const std::string png = dir_.file("cover.png");
+  std::ofstream(png, std::ios::binary) << std::string("\x89PNG\r\n\x1A\n", 8) << std::string(1000, 'p');
+  TagFields in;
+  in.title = "Covered";
+  in.cover_art_file = png;
+  std::string error;
+  for (int round = 0; round < 2; ++round) {  // a second write replaces the picture
+    const std::string mp3 = round == 0 ? make("c.mp3") : dir_.file("c.mp3");
+    const std::string flac = round == 0 ? make("c.flac") : dir_.file("c.flac");
+    const std::string ogg = round == 0 ? make("c.ogg") : dir_.file("c.ogg");
+    const std::string wma = round == 0 ? make("c.wma") : dir_.file("c.wma");
+    for (const std::string& path : {mp3, flac, ogg, wma}) ASSERT_TRUE(TagFile::write(path, in, error)) << error;
+    TagLib::MPEG::File m(mp3.c_str());
+    ASSERT_EQ(m.ID3v2Tag()->frameList("APIC").size(), 1u);
+    TagLib::FLAC::File f(flac.c_str());
+    ASSERT_EQ(f.pictureList().size(), 1u);
+    EXPECT_EQ(f.pictureList().front()->mimeType(), "image/png");
+    TagLib::Ogg::Vorbis::File o(ogg.c_str());
+    ASSERT_EQ(o.tag()->pictureList().size(), 1u);
+    TagLib::ASF::File w(wma.c_str());
+    ASSERT_EQ(w.tag()->attribute("WM/Picture").size(), 1u);
+  }
+  const std::string bad = dir_.file("cover.jpg");
+  std::ofstream(bad) << "<html>not an image</html>";
+  in.cover_art_file = bad;
+  const std::string before = slurp(dir_.file("c.mp3"));
+  EXPECT_FALSE(TagFile::write(dir_.file("c.mp3"), in, error));
+  EXPECT_NE(error.find("not a JPEG or PNG"), std::string::npos) << error;
+  EXPECT_EQ(slurp(dir_.file("c.mp3")), before);
 }
 
 // Other programs find the fields under the names the common taggers use:

@@ -8,7 +8,10 @@
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
 #include <taglib/tpropertymap.h>
+#include <taglib/wavfile.h>
 
 #include <filesystem>
 #include <fstream>
@@ -130,7 +133,8 @@ TEST_F(MusicBrainzTitlesTest, TheFrontCoverIsWrittenBesideTheFilesAndNeverReplac
                           " --coverart-server " + server.address() + " --out album";
   Result run = ripmarrow(rip);
   ASSERT_EQ(run.status, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("Cover art: cover.png (308 bytes)\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Cover art: embedded, cover.png (308 bytes)\n"), std::string::npos) << run.out;
+  EXPECT_FALSE(fs::exists(home_ + "/album/.ripmarrow-cover.png"));  // the embedding's own copy went
   EXPECT_EQ(cli_testing::readFile(home_ + "/album/cover.png"), png);
   {
     // The track's own artist and the disc id MusicBrainz matched it by.
@@ -154,12 +158,21 @@ TEST_F(MusicBrainzTitlesTest, TheFrontCoverIsWrittenBesideTheFilesAndNeverReplac
     EXPECT_EQ(first("MUSICBRAINZ_RELEASEGROUPID"), "rg1");
     EXPECT_EQ(first("MUSICBRAINZ_RELEASETRACKID"), "t1-1");
     EXPECT_EQ(first("MUSICBRAINZ_ALBUMARTISTID"), "a1");
+    TagLib::RIFF::WAV::File wav((home_ + "/album/01 Song 1.wav").c_str());
+    ASSERT_TRUE(wav.hasID3v2Tag());
+    const TagLib::ID3v2::FrameList pictures = wav.ID3v2Tag()->frameList("APIC");
+    ASSERT_EQ(pictures.size(), 1u);
+    const auto* picture = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(pictures.front());
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->mimeType().to8Bit(), "image/png");
+    EXPECT_EQ(picture->picture().size(), png.size());
   }
-  EXPECT_NE(cli_testing::readFile(home_ + "/album/ripmarrow.log").find("cover art: cover.png"), std::string::npos);
+  EXPECT_NE(cli_testing::readFile(home_ + "/album/ripmarrow.log").find("cover art: embedded, cover.png"), std::string::npos);
 
   std::ofstream(home_ + "/album/cover.png") << "mine";
   run = ripmarrow(rip);
-  EXPECT_NE(run.out.find("No cover art: the folder holds a cover.png already.\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("No cover file: the folder holds a cover.png already.\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Cover art: embedded (308 bytes)\n"), std::string::npos) << run.out;
   EXPECT_EQ(cli_testing::readFile(home_ + "/album/cover.png"), "mine");
 }
 

@@ -224,6 +224,7 @@ class AudioInformation2Double final : public com::ComObject<AudioInformation2Dou
   INFO_TEXT(infoMusicBrainzRecordingId)
   INFO_TEXT(infoMusicBrainzArtistIds)
   INFO_TEXT(infoMusicBrainzAlbumArtistIds)
+  INFO_TEXT(infoCoverArtFile)
 };
 
 const com::ServerClass kClasses[] = {

@@ -54,6 +54,28 @@ std::string RipReport::musicBrainzDiscId() const {
   return com::TakeUtf8(id);
 }
 
+DiscTitles RipReport::cdTextTitles(long audioTracks) const {
+  DiscTitles titles;
+  if (!report_) return titles;
+  using Getter = HRESULT (STDMETHODCALLTYPE IAudioCDRipperReport::*)(LONG, BSTR*);
+  const auto text = [this](Getter get, long track) {
+    BSTR value = nullptr;
+    return SUCCEEDED((report_.get()->*get)(static_cast<LONG>(track), &value)) ? com::TakeUtf8(value) : std::string();
+  };
+  titles.album = text(&IAudioCDRipperReport::get_cdTextTitle, 0);
+  titles.artist = text(&IAudioCDRipperReport::get_cdTextPerformer, 0);
+  titles.barcode = text(&IAudioCDRipperReport::get_cdTextCode, 0);
+  bool any = !titles.album.empty() || !titles.artist.empty();
+  for (long t = 1; t <= audioTracks; ++t) {
+    titles.trackTitles.push_back(text(&IAudioCDRipperReport::get_cdTextTitle, t));
+    titles.trackArtists.push_back(text(&IAudioCDRipperReport::get_cdTextPerformer, t));
+    titles.trackIsrcs.push_back(text(&IAudioCDRipperReport::get_cdTextCode, t));
+    any = any || !titles.trackTitles.back().empty();
+  }
+  if (any) titles.source = "CD-TEXT";
+  return titles;
+}
+
 std::optional<proof::DiscLayout> RipReport::audioLayout(long audioTracks) const {
   if (!report_) return std::nullopt;
   proof::DiscLayout layout;

@@ -10,6 +10,7 @@
 
 #include "components/trackmill2.h"
 #include "platform/com/com_ptr.h"
+#include "client/disc_titles.h"
 #include "proof/disc_layout.h"
 
 namespace client {
@@ -39,6 +40,10 @@ class RipReport {
   // lead-out; nothing without the members. The engine's current track is
   // left as it was.
   std::optional<proof::DiscLayout> audioLayout(long audioTracks) const;
+  // The disc's CD-TEXT for `audioTracks` tracks as titles (source
+  // "CD-TEXT"); not found when the disc has none or the engine lacks the
+  // members.
+  DiscTitles cdTextTitles(long audioTracks) const;
   std::optional<long> readOffsetSamples() const;
   bool putReadOffsetSamples(long samples) const;
   // What the last rip read: frames asked of the drive, frames the C2 error

@@ -143,4 +143,35 @@ struct IAudioInformation2 : IDispatch {
   STDMETHOD(put_infoMusicBrainzDiscId)(BSTR id) PURE;
   STDMETHOD(get_infoCddbId)(BSTR* id) PURE;                // 58, 59, dispid 0x1d: eight hex digits, "" none
   STDMETHOD(put_infoCddbId)(BSTR id) PURE;
+  // The release's fields, as the MusicBrainz tagger names them (TPE2, TPOS,
+  // TPUB, TSRC, UFID and TXXX frames; Vorbis comments; ASF attributes).
+  // "" none; the disc number is "N/M"; several artist ids are joined by "; ".
+  STDMETHOD(get_infoAlbumArtist)(BSTR* text) PURE;  // 60, 61, dispid 0x1e
+  STDMETHOD(put_infoAlbumArtist)(BSTR text) PURE;
+  STDMETHOD(get_infoDiscNumber)(BSTR* text) PURE;  // 62, 63, dispid 0x1f
+  STDMETHOD(put_infoDiscNumber)(BSTR text) PURE;
+  STDMETHOD(get_infoLabel)(BSTR* text) PURE;  // 64, 65, dispid 0x20
+  STDMETHOD(put_infoLabel)(BSTR text) PURE;
+  STDMETHOD(get_infoCatalogNumber)(BSTR* text) PURE;  // 66, 67, dispid 0x21
+  STDMETHOD(put_infoCatalogNumber)(BSTR text) PURE;
+  STDMETHOD(get_infoBarcode)(BSTR* text) PURE;  // 68, 69, dispid 0x22
+  STDMETHOD(put_infoBarcode)(BSTR text) PURE;
+  STDMETHOD(get_infoIsrc)(BSTR* text) PURE;  // 70, 71, dispid 0x23
+  STDMETHOD(put_infoIsrc)(BSTR text) PURE;
+  STDMETHOD(get_infoMusicBrainzAlbumId)(BSTR* text) PURE;  // 72, 73, dispid 0x24
+  STDMETHOD(put_infoMusicBrainzAlbumId)(BSTR text) PURE;
+  STDMETHOD(get_infoMusicBrainzReleaseGroupId)(BSTR* text) PURE;  // 74, 75, dispid 0x25
+  STDMETHOD(put_infoMusicBrainzReleaseGroupId)(BSTR text) PURE;
+  STDMETHOD(get_infoMusicBrainzReleaseTrackId)(BSTR* text) PURE;  // 76, 77, dispid 0x26
+  STDMETHOD(put_infoMusicBrainzReleaseTrackId)(BSTR text) PURE;
+  STDMETHOD(get_infoMusicBrainzRecordingId)(BSTR* text) PURE;  // 78, 79, dispid 0x27
+  STDMETHOD(put_infoMusicBrainzRecordingId)(BSTR text) PURE;
+  STDMETHOD(get_infoMusicBrainzArtistIds)(BSTR* text) PURE;  // 80, 81, dispid 0x28
+  STDMETHOD(put_infoMusicBrainzArtistIds)(BSTR text) PURE;
+  STDMETHOD(get_infoMusicBrainzAlbumArtistIds)(BSTR* text) PURE;  // 82, 83, dispid 0x29
+  STDMETHOD(put_infoMusicBrainzAlbumArtistIds)(BSTR text) PURE;
+  // A JPEG or PNG file (10 MB at most) WriteInfo embeds as the front cover,
+  // in place of the pictures the file held; "" leaves them as they are.
+  STDMETHOD(get_infoCoverArtFile)(BSTR* path) PURE;  // 84, 85, dispid 0x2a
+  STDMETHOD(put_infoCoverArtFile)(BSTR path) PURE;
 };

@@ -315,6 +315,14 @@ struct IAudioCDRipperReport : IDispatch {
   // without its last 5880 + N mod 5880, N the disc's audio samples), filled
   // as the other checksums are; 0 for a range rip.
   STDMETHOD(get_trackCtdbCRC)(LONG* pVal) PURE;       // 0x1b
+  // The disc's CD-TEXT (its first block in ISO 8859-1 or ASCII), read once
+  // per disc on the first of these calls, as UTF-8. `track` 0 is the album,
+  // else the track as the disc numbers it. "" when the disc has none.
+  STDMETHOD(get_cdTextTitle)(LONG track, BSTR* pVal) PURE;       // 0x1c
+  STDMETHOD(get_cdTextPerformer)(LONG track, BSTR* pVal) PURE;   // 0x1d
+  STDMETHOD(get_cdTextSongwriter)(LONG track, BSTR* pVal) PURE;  // 0x1e
+  STDMETHOD(get_cdTextComposer)(LONG track, BSTR* pVal) PURE;    // 0x1f
+  STDMETHOD(get_cdTextCode)(LONG track, BSTR* pVal) PURE;        // 0x20: the album's UPC/EAN, a track's ISRC
 };
 
 // _IAudioCDRipper2Events: a dispatch-only interface that sinks implement.

@@ -137,6 +137,7 @@ void DiscController::lookUpTitles() {
   engine_.putTextByName("cddbCGIScript", defaults::kCddbScript);
 
   const auto source = static_cast<CDDBSourceConstants>(settings_.readInt("cddb", "cd source", ALL));
+  askCdText_ = source == ALL;
   if (source != ONLINEDATABASE) {
     // cdplayer.ini is local: asked at once.
     VARIANT_BOOL found = VARIANT_FALSE;
@@ -221,6 +222,17 @@ void DiscController::askCddbServer() {
     tags_.album = engine_.getText(&IAudioCDRipper2::get_cddbInfoAlbum);
     takeGenre(engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre));
     fillTrackList();  // the titles come from the local store, which now holds the entry
+    musicBrainzUnknown_ = false;
+    return;
+  }
+  // With every source asked, the disc's own CD-TEXT, where no other
+  // source had the disc.
+  const client::DiscTitles cdText =
+      engine != nullptr && askCdText_
+          ? client::RipReport(engine).cdTextTitles(engine_.getLong(&IAudioCDRipper2::get_trackCount))
+          : client::DiscTitles{};
+  if (cdText.found()) {
+    showTitles(cdText);
   } else {
     std::string message = texts::kNoFreedbInfo;
     if (musicBrainzUnknown_ && !submissionUrl_.empty()) {

@@ -154,6 +154,7 @@ class DiscController {
   std::string submissionUrl_;       // where the disc being looked up can be added to MusicBrainz
   bool musicBrainzUnknown_ = false;  // MusicBrainz answered that it does not know the disc
   bool cddbAllowed_ = true;          // the look-up may ask the CDDB server
+  bool askCdText_ = false;           // the look-up ends with the disc's CD-TEXT (every source asked)
 };
 
 }  // namespace quavern

@@ -206,10 +206,15 @@ CommandDecl<RipCommand::Options> ripDecl() {
                  o.speedMax = v == "max";
                  return o.speedMax || parseNumber(v, 1, 64, o.speed);
                }},
-              {"--titles", "local|online|all|none",
-               "where file names and tags come from (default all: cdplayer.ini, MusicBrainz, the CDDB server)",
+              {"--titles", "local|online|all|cdtext|none",
+               "where file names and tags come from (default all: cdplayer.ini, MusicBrainz, the CDDB server, CD-TEXT)",
                [](O& o, std::string_view v) {
-                 return pick<T>(v, {{"local", T::kLocal}, {"online", T::kOnline}, {"all", T::kAll}, {"none", T::kNone}},
+                 return pick<T>(v,
+                                {{"local", T::kLocal},
+                                 {"online", T::kOnline},
+                                 {"all", T::kAll},
+                                 {"cdtext", T::kCdText},
+                                 {"none", T::kNone}},
                                 o.titles);
                }},
               {"--musicbrainz-server", kServiceValue, "the MusicBrainz server", musicBrainzServer<O>()},
@@ -219,8 +224,15 @@ CommandDecl<RipCommand::Options> ripDecl() {
                  return client::ParseServiceServer(v).has_value();
                }},
               {"--release", "N|MBID", "the MusicBrainz release when several share the disc", text(&O::release)},
-              {"--cover-art", "file|none", "the release's front cover as cover.jpg or cover.png beside the files (default file)",
-               [](O& o, std::string_view v) { return pick<bool>(v, {{"file", true}, {"none", false}}, o.coverArtFile); }},
+              {"--cover-art", "embed|file|both|none",
+               "the release's front cover in the files, as cover.jpg or cover.png beside them, or both (default both)",
+               [](O& o, std::string_view v) {
+                 int choice = 0;
+                 if (!pick<int>(v, {{"none", 0}, {"file", 1}, {"embed", 2}, {"both", 3}}, choice)) return false;
+                 o.coverArtFile = (choice & 1) != 0;
+                 o.coverArtEmbed = (choice & 2) != 0;
+                 return true;
+               }},
               {"--out", "FOLDER", "the output folder (default ~/Music/Ripmarrow)",
                [](O& o, std::string_view v) {
                  o.folder = std::string(v);

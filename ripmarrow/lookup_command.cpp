@@ -147,7 +147,7 @@ int LookupCommand::run(const Options& options, std::ostream& out, std::ostream& 
         if (!titles.date.empty()) out << "Date:   " << client::TerminalText(titles.date) << "\n";
         if (titles.discTotal > 1) out << "Disc:   " << titles.discNumber << " of " << titles.discTotal << "\n";
         out << "Release: " << client::TerminalText(titles.releaseId) << "\n";
-      } else {
+      } else if (titles.source != "CD-TEXT") {
         out << "Genre:  " << client::TerminalText(titles.genre) << "\n";
       }
       if (!titles.hiddenTrackTitle.empty()) out << " 0  " << client::TerminalText(titles.hiddenTrackTitle) << "\n";

@@ -29,7 +29,7 @@ namespace ripmarrow {
 class RipCommand {
  public:
   using Format = client::AudioFormat;
-  enum class Titles { kNone, kLocal, kOnline, kAll };
+  enum class Titles { kNone, kLocal, kOnline, kAll, kCdText };
 
   struct Options {
     long driveNum = 0;  // 1-based; 0: the drive at preferredLetter, else drive 1
@@ -51,7 +51,10 @@ class RipCommand {
     std::string musicBrainzServer;  // --musicbrainz-server; "": the environment's, quavern.ini's or the public one
     std::string coverArtServer;     // --coverart-server; the same
     std::string release;            // --release N|MBID
-    bool coverArtFile = true;       // --cover-art file|none: the release's front cover beside the files
+    // --cover-art embed|file|both|none: the release's front cover in the
+    // files, beside them, or both (the default).
+    bool coverArtFile = true;
+    bool coverArtEmbed = true;
     std::string folder;  // "": ~/Music/Ripmarrow
     std::string email;   // CDDB requests' address; "": [cddb] "email" of quavern.ini, else login@host
     std::optional<long> offset;  // --offset: the read offset instead of drives.ini's

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -330,8 +331,9 @@ int RipRun::run() {
   }
   {
     InterruptWatch interrupts;
-    discTags_ = TrackTagger::discTags(engine_, discTitles_.found() && discTitles_.source != "MusicBrainz");
-    if (discTitles_.source == "MusicBrainz") {
+    const bool engineTitles = discTitles_.source == "cdplayer.ini" || discTitles_.source == "CDDB server";
+    discTags_ = TrackTagger::discTags(engine_, engineTitles);
+    if (discTitles_.source == "MusicBrainz" || discTitles_.source == "CD-TEXT") {
       discTags_.artist = discTitles_.artist;
       discTags_.album = discTitles_.album;
       discTags_.year = std::atol(discTitles_.date.substr(0, 4).c_str());
@@ -369,6 +371,7 @@ int RipRun::lookUpTitles() {
   TitleLookup::Settings settings;
   settings.sources = options_.titles == RipCommand::Titles::kLocal    ? TitleLookup::Sources::kLocal
                      : options_.titles == RipCommand::Titles::kOnline ? TitleLookup::Sources::kOnline
+                     : options_.titles == RipCommand::Titles::kCdText ? TitleLookup::Sources::kCdText
                                                                       : TitleLookup::Sources::kAll;
   settings.musicBrainzServer = online->server;
   settings.country = online->country;
@@ -390,7 +393,8 @@ int RipRun::lookUpTitles() {
   for (size_t k = 0; k < titles_.size() && k < discTitles_.trackTitles.size(); ++k) titles_[k] = discTitles_.trackTitles[k];
   out_ << "Titles (" << discTitles_.source << "): " << client::TerminalText(discTitles_.artist) << " / "
        << client::TerminalText(discTitles_.album) << "\n";
-  if (options_.coverArtFile && online->coverArt && discTitles_.coverArtFront && !online->coverArtServer.empty()) {
+  if ((options_.coverArtFile || options_.coverArtEmbed) && online->coverArt && discTitles_.coverArtFront &&
+      !online->coverArtServer.empty()) {
     saveCoverArt(online->coverArtServer);
   }
   return 0;
@@ -400,15 +404,29 @@ int RipRun::lookUpTitles() {
 // look-up's answer said the archive has one).
 void RipRun::saveCoverArt(const std::string& server) {
   const client::CoverArt art = client::FetchCoverArt(server, discTitles_.releaseId);
-  std::string why;
-  const std::string path = client::SaveCoverArt(options_.folder, art, why);
-  if (path.empty()) {
-    out_ << "No cover art: " << why << ".\n";
-    coverRow_ = "none (" + why + ")";
+  if (!art.found) {
+    out_ << "No cover art: " << art.reason << ".\n";
+    coverRow_ = "none (" + art.reason + ")";
     return;
   }
-  coverRow_ = std::filesystem::path(path).filename().string();
-  out_ << "Cover art: " << coverRow_ << " (" << art.bytes.size() << " bytes)\n";
+  if (options_.coverArtEmbed) {
+    // The tag component embeds it from a file of its own, removed after the run.
+    const std::string path = RipCommand::reservePath(options_.folder, ".ripmarrow-cover." + art.extension);
+    std::ofstream(path, std::ios::binary) << art.bytes;
+    if (sizeOf(path) == art.bytes.size()) {
+      embeddedCover_ = path;
+      coverRow_ = "embedded";
+    }
+  }
+  std::string why;
+  const std::string path = options_.coverArtFile ? client::SaveCoverArt(options_.folder, art, why) : "";
+  if (!path.empty()) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    coverRow_ = coverRow_.empty() ? name : coverRow_ + ", " + name;
+  } else if (options_.coverArtFile) {
+    out_ << "No cover file: " << why << ".\n";
+  }
+  out_ << "Cover art: " << (coverRow_.empty() ? "none" : coverRow_) << " (" << art.bytes.size() << " bytes)\n";
 }
 
 // The log's line of where the titles came from.
@@ -606,7 +624,38 @@ bool RipRun::applyNaming() {
 }
 
 void RipRun::tag(const std::string& path, long track, const std::string& title) {
-  const std::string untagged = tagger_.tag(path, track, title, discTags_);
+  // A compilation's tracks carry their own artists.
+  TrackTagger::DiscTags tags = discTags_;
+  const size_t slot = static_cast<size_t>(track - 1);
+  if (track >= 1 && slot < discTitles_.trackArtists.size() && !discTitles_.trackArtists[slot].empty()) {
+    tags.artist = discTitles_.trackArtists[slot];
+  }
+  tags.musicBrainzDiscId = discTitles_.discId;
+  const auto at = [slot, track](const std::vector<std::string>& values) {
+    return track >= 1 && slot < values.size() ? values[slot] : std::string();
+  };
+  const auto joined = [](const std::vector<std::string>& ids) {
+    std::string text;
+    for (const std::string& id : ids) text += (text.empty() ? "" : "; ") + id;
+    return text;
+  };
+  const client::DiscTitles& d = discTitles_;
+  if (d.source == "MusicBrainz" || d.source == "CD-TEXT") tags.albumArtist = d.artist;
+  if (d.discNumber > 0) tags.discNumber = std::to_string(d.discNumber) + "/" + std::to_string(d.discTotal);
+  tags.label = d.label;
+  tags.catalogNumber = d.catalogNumber;
+  tags.barcode = d.barcode;
+  // The disc's own ISRC first (its Q sub-channel), then the release's.
+  tags.isrc = track >= 1 && slot < layout_.tracks.size() ? layout_.tracks[slot].isrc : std::string();
+  if (tags.isrc.empty()) tags.isrc = at(d.trackIsrcs);
+  tags.albumId = d.releaseId;
+  tags.releaseGroupId = d.releaseGroupId;
+  tags.releaseTrackId = at(d.releaseTrackIds);
+  tags.recordingId = at(d.recordingIds);
+  tags.artistIds = track >= 1 && slot < d.trackArtistIds.size() ? joined(d.trackArtistIds[slot]) : "";
+  tags.albumArtistIds = joined(d.albumArtistIds);
+  tags.coverArtFile = embeddedCover_;
+  const std::string untagged = tagger_.tag(path, track, title, tags);
   if (!untagged.empty()) out_ << "  not tagged: " << untagged << "\n";
 }
 
@@ -622,6 +671,13 @@ void RipRun::writeCueSheet() {
                                              CueSheetWriter::write(sheet));
   cueOk_ = !cue.empty();
   out_ << (cueOk_ ? "Cue sheet: " + cue : "The cue sheet could not be written into " + options_.folder) << "\n";
+}
+
+RipRun::~RipRun() {
+  if (!embeddedCover_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove(embeddedCover_, ec);
+  }
 }
 
 int RipRun::summary() const {

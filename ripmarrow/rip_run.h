@@ -60,6 +60,9 @@ class RipRun {
   // and must outlive the run.
   RipRun(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& options, std::ostream& out,
          std::ostream& err);
+  ~RipRun();
+  RipRun(const RipRun&) = delete;
+  RipRun& operator=(const RipRun&) = delete;
 
   // The whole rip: 0 when every track (and the hidden one, and the cue sheet
   // asked for) came out whole and confirmed; 1 when not; 2 for a track the
@@ -105,6 +108,7 @@ class RipRun {
   std::vector<std::string> titles_;  // by track, "" when not known
   client::DiscTitles discTitles_;    // what named the disc, and all it said
   std::string coverRow_;             // the log's cover art row; "" none asked
+  std::string embeddedCover_;        // the image the tags embed, removed at the end; "" none
   std::optional<RipProof> proof_;
   DiscLayoutQuery layout_;
   TrackTagger tagger_;

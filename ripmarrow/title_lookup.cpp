@@ -18,6 +18,7 @@ void ListCandidates(const client::MusicBrainzLookup& lookup, std::ostream& out) 
 
 TitleLookup::Outcome TitleLookup::run(const Settings& settings, long trackCount) {
   titles_ = {};
+  if (settings.sources == Sources::kCdText) return askCdText(trackCount);
   if (settings.sources == Sources::kAll || settings.sources == Sources::kLocal) {
     if (askEngine(CDPLAYERINI, trackCount)) {
       titles_.source = "cdplayer.ini";
@@ -33,7 +34,13 @@ TitleLookup::Outcome TitleLookup::run(const Settings& settings, long trackCount)
     titles_.source = "CDDB server";
     return Outcome::kFound;
   }
-  return Outcome::kNotFound;
+  // The disc's own text, where no other source had the disc.
+  return settings.sources == Sources::kAll ? askCdText(trackCount) : Outcome::kNotFound;
+}
+
+TitleLookup::Outcome TitleLookup::askCdText(long trackCount) {
+  titles_ = client::RipReport(engine_).cdTextTitles(trackCount);
+  return titles_.found() ? Outcome::kFound : Outcome::kNotFound;
 }
 
 bool TitleLookup::askEngine(CDDBSourceConstants source, long trackCount) {

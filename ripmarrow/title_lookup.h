@@ -1,6 +1,6 @@
 // The titles of the disc in the engine's drive, from the sources in their
 // order: cdplayer.ini (through the engine), MusicBrainz (the client
-// library), the CDDB server (through the engine). `rip` and `lookup` share
+// library), the CDDB server (through the engine), the disc's own CD-TEXT. `rip` and `lookup` share
 // it. When MusicBrainz offers several releases that differ in artist or
 // album and the user named none, no release is taken: the list is shown and
 // the caller ends with exit status 3.
@@ -20,7 +20,7 @@ inline constexpr int kExitReleaseNotChosen = 3;
 
 class TitleLookup {
  public:
-  enum class Sources { kLocal, kOnline, kAll };
+  enum class Sources { kLocal, kOnline, kAll, kCdText };
   enum class Outcome { kFound, kNotFound, kReleaseNotChosen };
 
   struct Settings {
@@ -45,6 +45,7 @@ class TitleLookup {
  private:
   bool askEngine(CDDBSourceConstants source, long trackCount);
   Outcome askMusicBrainz(const Settings& settings, long trackCount);
+  Outcome askCdText(long trackCount);
 
   IAudioCDRipper2* const engine_;
   std::ostream& out_;

@@ -24,6 +24,11 @@ class TrackTagger {
     long year = 0;         // 0: not known
     long trackTotal = 0;   // audio tracks on the disc
     std::string cddbId;    // eight hex digits, "" when not known
+    std::string musicBrainzDiscId;  // "" when MusicBrainz did not name the disc by it
+    // The release's fields and the track's (MusicBrainz, CD-TEXT); "" none.
+    std::string albumArtist, discNumber, label, catalogNumber, barcode, isrc;
+    std::string albumId, releaseGroupId, releaseTrackId, recordingId, artistIds, albumArtistIds;
+    std::string coverArtFile;  // an image to embed as the front cover; "" none
   };
 
   // The disc's tags from the engine after its title lookup: artist, album

@@ -95,6 +95,7 @@
 #include "engine/com/busy_claim.h"
 #include "engine/com/cd_audio_device.h"
 #include "engine/com/rip_report.h"
+#include "engine/device/cd_text.h"
 #include "engine/device/device_types.h"
 #include "engine/device/disc_layout.h"
 #include "engine/device/track_buffer.h"
@@ -308,6 +309,9 @@ class AudioCDRipper2 final
 
   // The disc's sub-channel layout (rip_report.cpp). Client's thread.
   const device::DiscLayout* subchannelLayout();
+  // The disc's CD-TEXT, read on the first question after a Refresh
+  // (rip_report.cpp); null when it has none. Client's thread.
+  const device::CdText* cdText();
 
   // The rip pipeline (engine/rip/): the entry here, the rip itself in its
   // session (rip_session.h), which runs the transport, event and codec
@@ -378,6 +382,8 @@ class AudioCDRipper2 final
   // pregaps), read on the first question after a Refresh (client).
   std::optional<device::DiscLayout> subchannelLayout_;
   bool subchannelLayoutRead_ = false;  // client: read, or tried, since the last Refresh
+  std::optional<device::CdText> cdText_;  // client: the disc's CD-TEXT, when it has one
+  bool cdTextRead_ = false;               // client: read, or tried, since the last Refresh
   // The drive's read offset in samples: the client puts it, each rip reads
   // it once at its start (atomic).
   std::atomic<int32_t> readOffsetSamples_{0};

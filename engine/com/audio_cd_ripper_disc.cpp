@@ -50,6 +50,8 @@ ErrcodeConstants AudioCDRipper2::refreshHoldingDrive() {
   lastError_.store(NO_ERRORS);
   subchannelLayout_.reset();  // the next question reads the disc's sub-channel again
   subchannelLayoutRead_ = false;
+  cdText_.reset();  // and its CD-TEXT
+  cdTextRead_ = false;
   const ErrcodeConstants taken = takeDrive(500, [this] {
     mediaChanged_.store(0);
     log().line("Refresh CD Handle");

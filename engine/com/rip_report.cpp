@@ -8,6 +8,7 @@
 #include "engine/com/toc_entries.h"
 #include "engine/device/c2_reads.h"
 #include "engine/device/disc_layout.h"
+#include "engine/device/toc.h"
 #include "proof/accuraterip_id.h"
 #include "proof/disc_layout.h"
 #include "proof/musicbrainz_id.h"
@@ -47,6 +48,11 @@ const com::DispatchTable& RipReport::dispatchTable() {
       com::propget<&I::get_framesReadTwice>("framesReadTwice", 0x19),
       com::propget<&I::get_c2Used>("c2Used", 0x1a, {VT_BOOL}),
       com::propget<&I::get_trackCtdbCRC>("trackCtdbCRC", 0x1b),
+      com::propget<&I::get_cdTextTitle>("cdTextTitle", 0x1c),
+      com::propget<&I::get_cdTextPerformer>("cdTextPerformer", 0x1d),
+      com::propget<&I::get_cdTextSongwriter>("cdTextSongwriter", 0x1e),
+      com::propget<&I::get_cdTextComposer>("cdTextComposer", 0x1f),
+      com::propget<&I::get_cdTextCode>("cdTextCode", 0x20),
   });
   return table;
 }
@@ -183,6 +189,52 @@ const device::DiscLayout* AudioCDRipper2::subchannelLayout() {
   subchannelLayoutRead_ = true;
   return subchannelLayout_ ? &*subchannelLayout_ : nullptr;
 }
+
+const device::CdText* AudioCDRipper2::cdText() {
+  if (cdTextRead_) return cdText_ ? &*cdText_ : nullptr;
+  if (trackCount_ == 0 || cdHandle_.load() == 0) return nullptr;
+  BusyClaim reading(busy_, Busy::kRefreshing);
+  if (!reading) return nullptr;  // asked again later
+  {
+    std::lock_guard drive(driveLock_);
+    log().line("Read CD-TEXT");
+    device::CdText text = device::ParseCdText(device::ReadCdTextAnswer(cdHandle_.load()));
+    for (const std::string& note : text.notes) log().line(note);
+    if (!text.empty()) cdText_ = std::move(text);
+  }
+  cdTextRead_ = true;
+  return cdText_ ? &*cdText_ : nullptr;
+}
+
+HRESULT RipReport::cdTextField(LONG track, int field, BSTR* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  *pVal = nullptr;
+  if (track < 0 || track > 99) return E_INVALIDARG;
+  if (engine_.mediaChangedGuard()) return S_OK;
+  std::string value;
+  if (const device::CdText* text = engine_.cdText()) {
+    const auto it = text->entries.find(static_cast<int>(track));
+    if (it != text->entries.end()) {
+      const device::CdTextEntry& e = it->second;
+      const std::string* fields[] = {&e.title, &e.performer, &e.songwriter, &e.composer, &e.code};
+      value = *fields[field];
+    }
+  }
+  *pVal = AudioCDRipper2::newBstr(value);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::get_cdTextTitle(LONG track, BSTR* pVal) { return cdTextField(track, 0, pVal); }
+HRESULT STDMETHODCALLTYPE RipReport::get_cdTextPerformer(LONG track, BSTR* pVal) {
+  return cdTextField(track, 1, pVal);
+}
+HRESULT STDMETHODCALLTYPE RipReport::get_cdTextSongwriter(LONG track, BSTR* pVal) {
+  return cdTextField(track, 2, pVal);
+}
+HRESULT STDMETHODCALLTYPE RipReport::get_cdTextComposer(LONG track, BSTR* pVal) {
+  return cdTextField(track, 3, pVal);
+}
+HRESULT STDMETHODCALLTYPE RipReport::get_cdTextCode(LONG track, BSTR* pVal) { return cdTextField(track, 4, pVal); }
 
 namespace {
 

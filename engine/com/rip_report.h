@@ -79,8 +79,14 @@ class RipReport final : public IAudioCDRipperReport {
     *pVal = counts_.c2Used.load() != 0 ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
   }
+  HRESULT STDMETHODCALLTYPE get_cdTextTitle(LONG track, BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_cdTextPerformer(LONG track, BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_cdTextSongwriter(LONG track, BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_cdTextComposer(LONG track, BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_cdTextCode(LONG track, BSTR* pVal) override;
 
  private:
+  HRESULT cdTextField(LONG track, int field, BSTR* pVal);
   static HRESULT get(const std::atomic<int32_t>& count, LONG* pVal) {
     if (pVal == nullptr) return E_POINTER;
     *pVal = count.load();

@@ -46,6 +46,10 @@ Cdb ReadTocCdb(bool msf) {
   return Make({0x43, uint8_t(msf ? 2 : 0), 0, 0, 0, 0, 0, 0x03, 0x24, 0});
 }
 
+Cdb ReadCdTextCdb(uint16_t allocationBytes) {
+  return Make({0x43, 0, 0x05, 0, 0, 0, 0, Byte(allocationBytes, 8), Byte(allocationBytes, 0), 0});
+}
+
 Cdb ReadTrackInfoCdb(uint32_t track, uint8_t readType) {
   return Make({0x52, 1, Byte(track, 24), Byte(track, 16), Byte(track, 8), Byte(track, 0), 0, 0,
                0x1C, ReadTypeFlagByte(readType)});

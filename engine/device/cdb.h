@@ -23,6 +23,8 @@ uint8_t ReadTypeFlagByte(uint8_t readType);
 // The read command of a read type (1..8): READ CD, READ(10), D8h or D4h.
 Cdb ReadAudioCdb(uint8_t readType, uint32_t startFrame, uint32_t frameCount, uint8_t lun);
 Cdb ReadTocCdb(bool msf);                                // format 0 from track 0, 804 bytes
+// READ TOC/PMA/ATIP format 5 (CD-TEXT), asking for `allocationBytes`.
+Cdb ReadCdTextCdb(uint16_t allocationBytes);
 Cdb ReadTrackInfoCdb(uint32_t track, uint8_t readType);  // by track number, 28 bytes
 Cdb InquiryCdb();                                        // 100 bytes
 Cdb SetSpeedCdb(uint32_t speedKBps);

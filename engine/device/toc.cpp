@@ -35,6 +35,24 @@ int32_t ReadToc(int32_t handle, uint8_t* buffer804) {
                          kTocBufferBytes);
 }
 
+std::vector<uint8_t> ReadCdTextAnswer(int32_t handle) {
+  constexpr size_t kMaxCdTextBytes = 9216;
+  if (!FindOpenHandle(handle)) {
+    SetLastDeviceError(DEVERR_BAD_HANDLE);
+    return {};
+  }
+  uint8_t head[4] = {};
+  if (ExecuteOnHandle(handle, ReadCdTextCdb(sizeof head), kFlagsIn, head, sizeof head) != kResultOk) return {};
+  const size_t length = std::min(kMaxCdTextBytes, (size_t(head[0]) << 8 | head[1]) + 2);
+  if (length <= 4) return {};
+  std::vector<uint8_t> answer(length, 0);
+  if (ExecuteOnHandle(handle, ReadCdTextCdb(uint16_t(length)), kFlagsIn, answer.data(), uint32_t(length)) !=
+      kResultOk) {
+    return {};
+  }
+  return answer;
+}
+
 int32_t ClassifyDisc(int32_t handle, int32_t trackCount) {
   const HandleRecord* r = FindOpenHandle(handle);
   if (!r) {

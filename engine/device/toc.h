@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/device/device_types.h"
 
@@ -12,6 +13,11 @@ namespace engine::device {
 // msfAddressing is set, LBA otherwise. 1, or 4 (DEVERR_BAD_HANDLE,
 // DEVERR_COMMAND_FAILED).
 int32_t ReadToc(int32_t handle, uint8_t* buffer804);
+
+// READ TOC/PMA/ATIP format 5: the disc's CD-TEXT packs, read as its length
+// says (a 4-byte ask first), at most 9216 bytes. Empty for a bad handle, a
+// drive that refuses the format or a disc without CD-TEXT.
+std::vector<uint8_t> ReadCdTextAnswer(int32_t handle);
 
 // Asks READ TRACK INFORMATION for tracks 1..trackCount (the first failure
 // ends the asking; the remaining tracks count as unanswered) and classifies

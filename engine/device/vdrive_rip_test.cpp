@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/device/cd_text.h"
 #include "engine/device/device_fixture.h"
 #include "engine/device/drive_commands.h"
 #include "engine/device/drive_list.h"
@@ -156,6 +157,18 @@ TEST_P(VirtualDrives, TocAndClassOfTheDisc) {
   EXPECT_EQ(SendSetSpeed(h, 44885), kResultOk);
   EXPECT_EQ(SendPreventAllow(h, 1), kResultOk);
   EXPECT_EQ(SendPreventAllow(h, 0), kResultOk);
+}
+
+TEST_P(VirtualDrives, CdTextOfTheDiscThroughReadTocFormat5) {
+  Start(Drive('E', 0, ""));
+  const int32_t h = OpenAt(0, CDRT_ANY);
+  const CdText text = ParseCdText(ReadCdTextAnswer(h));
+  EXPECT_TRUE(text.notes.empty());
+  ASSERT_EQ(text.entries.size(), 2u);
+  EXPECT_EQ(text.entries.at(0).title, "Rip");
+  EXPECT_EQ(text.entries.at(0).performer, "Tester");
+  EXPECT_EQ(text.entries.at(1).title, "One");
+  EXPECT_TRUE(ReadCdTextAnswer(-5).empty());
 }
 
 TEST_P(VirtualDrives, RejectedCommandFailsWithItsStatus) {

@@ -1,8 +1,9 @@
 // The main window's on-line title look-up against a loopback MusicBrainz
 // server: the window keeps answering while the server holds its answer, its
 // caption says a look-up runs, the titles (with each track's artist) arrive
-// when it answers, several releases ask the user, a look-up can be stopped,
-// and a window closed during a look-up closes at once.
+// when it answers, several releases ask the user, the disc's CD-TEXT names
+// a disc no service knows, a look-up can be stopped, and a window closed
+// during a look-up closes at once.
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -139,6 +140,19 @@ class TitleLookupWindowTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(cell(lv(), 0, 0), QString("Song 1"), 10000);
     QVERIFY(shown);
     QCOMPARE(program_->window().currentTags().artist, std::string("Two"));
+  }
+
+  // MusicBrainz does not know the demo disc (404) and the CDDB server is
+  // off: with every source asked, the disc's own CD-TEXT names it.
+  void theDiscsOwnTextNamesItWhenNoServiceDoes() {
+    start();
+    program_->settings.writeInt("cddb", "cd source", 0);
+    program_->window().FreeDB1Click();
+    QTRY_COMPARE_WITH_TIMEOUT(cell(lv(), 0, 0), QString("Morning Over the Ridge"), 10000);
+    QCOMPARE(cell(lv(), 0, 1), QString("The Virtual Quartet"));
+    QCOMPARE(cell(lv(), 0, 2), QString("Four Small Rooms"));
+    QVERIFY(program_->prompter.messages.empty());
+    QCOMPARE(server_->requests().size(), size_t(1));
   }
 
   void aLookUpCanBeStoppedAndTheWindowClosesAtOnce() {

@@ -131,6 +131,34 @@ HRESULT AudioInformation2::get_infoMusicBrainzDiscId(BSTR* id) { return getText(
 HRESULT AudioInformation2::put_infoMusicBrainzDiscId(BSTR id) { return putText(&TagFields::musicbrainz_disc_id, id); }
 HRESULT AudioInformation2::get_infoCddbId(BSTR* id) { return getText(&TagFields::cddb_id, id); }
 HRESULT AudioInformation2::put_infoCddbId(BSTR id) { return putText(&TagFields::cddb_id, id); }
+HRESULT AudioInformation2::get_infoAlbumArtist(BSTR* text) { return getText(&TagFields::album_artist, text); }
+HRESULT AudioInformation2::put_infoAlbumArtist(BSTR text) { return putText(&TagFields::album_artist, text); }
+HRESULT AudioInformation2::get_infoDiscNumber(BSTR* text) { return getText(&TagFields::disc_number, text); }
+HRESULT AudioInformation2::put_infoDiscNumber(BSTR text) { return putText(&TagFields::disc_number, text); }
+HRESULT AudioInformation2::get_infoLabel(BSTR* text) { return getText(&TagFields::label, text); }
+HRESULT AudioInformation2::put_infoLabel(BSTR text) { return putText(&TagFields::label, text); }
+HRESULT AudioInformation2::get_infoCatalogNumber(BSTR* text) { return getText(&TagFields::catalog_number, text); }
+HRESULT AudioInformation2::put_infoCatalogNumber(BSTR text) { return putText(&TagFields::catalog_number, text); }
+HRESULT AudioInformation2::get_infoBarcode(BSTR* text) { return getText(&TagFields::barcode, text); }
+HRESULT AudioInformation2::put_infoBarcode(BSTR text) { return putText(&TagFields::barcode, text); }
+HRESULT AudioInformation2::get_infoIsrc(BSTR* text) { return getText(&TagFields::isrc, text); }
+HRESULT AudioInformation2::put_infoIsrc(BSTR text) { return putText(&TagFields::isrc, text); }
+HRESULT AudioInformation2::get_infoMusicBrainzAlbumId(BSTR* text) { return getText(&TagFields::musicbrainz_album_id, text); }
+HRESULT AudioInformation2::put_infoMusicBrainzAlbumId(BSTR text) { return putText(&TagFields::musicbrainz_album_id, text); }
+HRESULT AudioInformation2::get_infoMusicBrainzReleaseGroupId(BSTR* text) { return getText(&TagFields::musicbrainz_release_group_id, text); }
+HRESULT AudioInformation2::put_infoMusicBrainzReleaseGroupId(BSTR text) { return putText(&TagFields::musicbrainz_release_group_id, text); }
+HRESULT AudioInformation2::get_infoMusicBrainzReleaseTrackId(BSTR* text) { return getText(&TagFields::musicbrainz_release_track_id, text); }
+HRESULT AudioInformation2::put_infoMusicBrainzReleaseTrackId(BSTR text) { return putText(&TagFields::musicbrainz_release_track_id, text); }
+HRESULT AudioInformation2::get_infoMusicBrainzRecordingId(BSTR* text) { return getText(&TagFields::musicbrainz_recording_id, text); }
+HRESULT AudioInformation2::put_infoMusicBrainzRecordingId(BSTR text) { return putText(&TagFields::musicbrainz_recording_id, text); }
+HRESULT AudioInformation2::get_infoMusicBrainzArtistIds(BSTR* text) { return getText(&TagFields::musicbrainz_artist_ids, text); }
+HRESULT AudioInformation2::put_infoMusicBrainzArtistIds(BSTR text) { return putText(&TagFields::musicbrainz_artist_ids, text); }
+HRESULT AudioInformation2::get_infoMusicBrainzAlbumArtistIds(BSTR* text) { return getText(&TagFields::musicbrainz_album_artist_ids, text); }
+HRESULT AudioInformation2::put_infoMusicBrainzAlbumArtistIds(BSTR text) { return putText(&TagFields::musicbrainz_album_artist_ids, text); }
+
+
+HRESULT AudioInformation2::get_infoCoverArtFile(BSTR* path) { return getText(&TagFields::cover_art_file, path); }
+HRESULT AudioInformation2::put_infoCoverArtFile(BSTR path) { return putText(&TagFields::cover_art_file, path); }
 
 const com::DispatchTable& AudioInformation2::dispatchTable() {
   using I = IAudioInformation2;
@@ -159,6 +187,19 @@ const com::DispatchTable& AudioInformation2::dispatchTable() {
       RM_PROP(infoTrackTotal, 0x1b),
       RM_PROP(infoMusicBrainzDiscId, 0x1c),
       RM_PROP(infoCddbId, 0x1d),
+      RM_PROP(infoAlbumArtist, 0x1e),
+      RM_PROP(infoDiscNumber, 0x1f),
+      RM_PROP(infoLabel, 0x20),
+      RM_PROP(infoCatalogNumber, 0x21),
+      RM_PROP(infoBarcode, 0x22),
+      RM_PROP(infoIsrc, 0x23),
+      RM_PROP(infoMusicBrainzAlbumId, 0x24),
+      RM_PROP(infoMusicBrainzReleaseGroupId, 0x25),
+      RM_PROP(infoMusicBrainzReleaseTrackId, 0x26),
+      RM_PROP(infoMusicBrainzRecordingId, 0x27),
+      RM_PROP(infoMusicBrainzArtistIds, 0x28),
+      RM_PROP(infoMusicBrainzAlbumArtistIds, 0x29),
+      RM_PROP(infoCoverArtFile, 0x2a),
   });
 #undef RM_RESERVED
 #undef RM_PROP

@@ -69,6 +69,32 @@ class AudioInformation2 final : public com::ComObject<AudioInformation2, IAudioI
   HRESULT STDMETHODCALLTYPE put_infoMusicBrainzDiscId(BSTR id) override;
   HRESULT STDMETHODCALLTYPE get_infoCddbId(BSTR* id) override;
   HRESULT STDMETHODCALLTYPE put_infoCddbId(BSTR id) override;
+  HRESULT STDMETHODCALLTYPE get_infoAlbumArtist(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoAlbumArtist(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoDiscNumber(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoDiscNumber(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoLabel(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoLabel(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoCatalogNumber(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoCatalogNumber(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoBarcode(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoBarcode(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoIsrc(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoIsrc(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoMusicBrainzAlbumId(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoMusicBrainzAlbumId(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoMusicBrainzReleaseGroupId(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoMusicBrainzReleaseGroupId(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoMusicBrainzReleaseTrackId(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoMusicBrainzReleaseTrackId(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoMusicBrainzRecordingId(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoMusicBrainzRecordingId(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoMusicBrainzArtistIds(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoMusicBrainzArtistIds(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoMusicBrainzAlbumArtistIds(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoMusicBrainzAlbumArtistIds(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoCoverArtFile(BSTR* path) override;
+  HRESULT STDMETHODCALLTYPE put_infoCoverArtFile(BSTR path) override;
 
  private:
   HRESULT getText(std::string TagFields::*field, BSTR* out) const;

@@ -11,10 +11,15 @@
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/uniquefileidentifierframe.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/asfpicture.h>
+#include <taglib/flacpicture.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
 
 #include <algorithm>
+#include <fstream>
 #include <cstdlib>
 #include <memory>
 
@@ -92,6 +97,90 @@ std::string userText(TagLib::ID3v2::Tag* tag, const char* description) {
   return {};
 }
 
+// The release's fields, as the MusicBrainz tagger maps them: an ID3v2
+// frame of its own (or a TXXX frame by description, or the UFID frame of
+// musicbrainz.org), a Vorbis comment, an ASF attribute.
+struct ReleaseField {
+  std::string TagFields::*field;
+  const char* id3Frame;  // "TPE2", "UFID" (the recording id), or null
+  const char* id3User;   // a TXXX description when id3Frame is null
+  const char* xiph;
+  const char* asf;
+};
+
+constexpr const char* kMusicBrainzOwner = "http://musicbrainz.org";
+
+const ReleaseField kReleaseFields[] = {
+    {&TagFields::album_artist, "TPE2", nullptr, "ALBUMARTIST", "WM/AlbumArtist"},
+    {&TagFields::disc_number, "TPOS", nullptr, "DISCNUMBER", "WM/PartOfSet"},
+    {&TagFields::label, "TPUB", nullptr, "LABEL", "WM/Publisher"},
+    {&TagFields::catalog_number, nullptr, "CATALOGNUMBER", "CATALOGNUMBER", "WM/CatalogNo"},
+    {&TagFields::barcode, nullptr, "BARCODE", "BARCODE", "WM/Barcode"},
+    {&TagFields::isrc, "TSRC", nullptr, "ISRC", "WM/ISRC"},
+    {&TagFields::musicbrainz_album_id, nullptr, "MusicBrainz Album Id", "MUSICBRAINZ_ALBUMID", "MusicBrainz/Album Id"},
+    {&TagFields::musicbrainz_release_group_id, nullptr, "MusicBrainz Release Group Id", "MUSICBRAINZ_RELEASEGROUPID",
+     "MusicBrainz/Release Group Id"},
+    {&TagFields::musicbrainz_release_track_id, nullptr, "MusicBrainz Release Track Id", "MUSICBRAINZ_RELEASETRACKID",
+     "MusicBrainz/Release Track Id"},
+    {&TagFields::musicbrainz_recording_id, "UFID", nullptr, "MUSICBRAINZ_TRACKID", "MusicBrainz/Track Id"},
+    {&TagFields::musicbrainz_artist_ids, nullptr, "MusicBrainz Artist Id", "MUSICBRAINZ_ARTISTID",
+     "MusicBrainz/Artist Id"},
+    {&TagFields::musicbrainz_album_artist_ids, nullptr, "MusicBrainz Album Artist Id", "MUSICBRAINZ_ALBUMARTISTID",
+     "MusicBrainz/Album Artist Id"},
+};
+
+void storeRecordingId(TagLib::ID3v2::Tag* tag, const std::string& id) {
+  const TagLib::ID3v2::FrameList frames = tag->frameList("UFID");  // a copy: frames are removed below
+  for (TagLib::ID3v2::Frame* frame : frames) {
+    auto* ufid = dynamic_cast<TagLib::ID3v2::UniqueFileIdentifierFrame*>(frame);
+    if (ufid && ufid->owner() == kMusicBrainzOwner) tag->removeFrame(ufid);  // deletes it
+  }
+  if (!id.empty()) {
+    tag->addFrame(new TagLib::ID3v2::UniqueFileIdentifierFrame(kMusicBrainzOwner,
+                                                                TagLib::ByteVector(id.data(), uint32_t(id.size()))));
+  }
+}
+
+std::string recordingId(TagLib::ID3v2::Tag* tag) {
+  for (TagLib::ID3v2::Frame* frame : tag->frameList("UFID")) {
+    auto* ufid = dynamic_cast<TagLib::ID3v2::UniqueFileIdentifierFrame*>(frame);
+    if (ufid && ufid->owner() == kMusicBrainzOwner) return std::string(ufid->identifier().data(), ufid->identifier().size());
+  }
+  return {};
+}
+
+void storeReleaseFields(TagLib::ID3v2::Tag* tag, const TagFields& f) {
+  for (const ReleaseField& r : kReleaseFields) {
+    const std::string& value = f.*r.field;
+    if (r.id3Frame == nullptr) {
+      setUserText(tag, r.id3User, value);
+    } else if (std::string(r.id3Frame) == "UFID") {
+      storeRecordingId(tag, value);
+    } else {
+      tag->removeFrames(r.id3Frame);
+      if (!value.empty()) {
+        auto* frame = new TagLib::ID3v2::TextIdentificationFrame(r.id3Frame, TagLib::String::UTF8);
+        frame->setText(text(value));
+        tag->addFrame(frame);
+      }
+    }
+  }
+}
+
+void loadReleaseFields(TagLib::ID3v2::Tag* tag, TagFields& f) {
+  for (const ReleaseField& r : kReleaseFields) {
+    std::string& value = f.*r.field;
+    if (r.id3Frame == nullptr) {
+      value = userText(tag, r.id3User);
+    } else if (std::string(r.id3Frame) == "UFID") {
+      value = recordingId(tag);
+    } else {
+      const TagLib::ID3v2::FrameList frames = tag->frameList(r.id3Frame);
+      value = frames.isEmpty() ? std::string() : text(frames.front()->toString());
+    }
+  }
+}
+
 void storeExtras(TagLib::ID3v2::Tag* tag, const TagFields& f) {
   if (!tag) return;
   if (f.track > 0 && f.track_total > 0) {
@@ -102,6 +191,7 @@ void storeExtras(TagLib::ID3v2::Tag* tag, const TagFields& f) {
   }
   setUserText(tag, tag_names::kId3MusicBrainzDiscId, f.musicbrainz_disc_id);
   setUserText(tag, tag_names::kId3CddbId, f.cddb_id);
+  storeReleaseFields(tag, f);
 }
 
 void loadExtras(TagLib::ID3v2::Tag* tag, TagFields& f) {
@@ -113,6 +203,7 @@ void loadExtras(TagLib::ID3v2::Tag* tag, TagFields& f) {
   }
   f.musicbrainz_disc_id = userText(tag, tag_names::kId3MusicBrainzDiscId);
   f.cddb_id = userText(tag, tag_names::kId3CddbId);
+  loadReleaseFields(tag, f);
 }
 
 void setXiph(TagLib::Ogg::XiphComment* c, const char* key, const std::string& value) {
@@ -134,6 +225,7 @@ void storeExtras(TagLib::Ogg::XiphComment* c, const TagFields& f) {
   setXiph(c, tag_names::kXiphTrackTotal, number(f.track_total));
   setXiph(c, tag_names::kXiphMusicBrainzDiscId, f.musicbrainz_disc_id);
   setXiph(c, tag_names::kXiphCddbId, f.cddb_id);
+  for (const ReleaseField& r : kReleaseFields) setXiph(c, r.xiph, f.*r.field);
 }
 
 void loadExtras(const TagLib::Ogg::XiphComment* c, TagFields& f) {
@@ -142,6 +234,7 @@ void loadExtras(const TagLib::Ogg::XiphComment* c, TagFields& f) {
   f.track_total = std::max(0, std::atoi(total.c_str()));
   f.musicbrainz_disc_id = xiph(c, tag_names::kXiphMusicBrainzDiscId);
   f.cddb_id = xiph(c, tag_names::kXiphCddbId);
+  for (const ReleaseField& r : kReleaseFields) f.*r.field = xiph(c, r.xiph);
 }
 
 void setAsf(TagLib::ASF::Tag* tag, const char* name, const std::string& value) {
@@ -162,12 +255,74 @@ void storeExtras(TagLib::ASF::Tag* tag, const TagFields& f) {
   setAsf(tag, tag_names::kAsfTrackTotal, number(f.track_total));
   setAsf(tag, tag_names::kAsfMusicBrainzDiscId, f.musicbrainz_disc_id);
   setAsf(tag, tag_names::kAsfCddbId, f.cddb_id);
+  for (const ReleaseField& r : kReleaseFields) setAsf(tag, r.asf, f.*r.field);
 }
 
 void loadExtras(const TagLib::ASF::Tag* tag, TagFields& f) {
   f.track_total = std::max(0, std::atoi(asf(tag, tag_names::kAsfTrackTotal).c_str()));
   f.musicbrainz_disc_id = asf(tag, tag_names::kAsfMusicBrainzDiscId);
   f.cddb_id = asf(tag, tag_names::kAsfCddbId);
+  for (const ReleaseField& r : kReleaseFields) f.*r.field = asf(tag, r.asf);
+}
+
+// The cover to embed: the file's bytes and type. False, with `error`, for a
+// file that cannot be read, is larger than 10 MB or is no JPEG or PNG.
+struct Cover {
+  TagLib::ByteVector bytes;
+  TagLib::String mime;
+};
+
+bool ReadCover(const std::string& path, Cover& cover, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes;
+  if (in) {
+    bytes.resize(10 * 1024 * 1024 + 1);
+    in.read(bytes.data(), std::streamsize(bytes.size()));
+    bytes.resize(size_t(in.gcount()));
+  }
+  if (!in.eof() && !in) {
+    error = "cannot read the cover " + path;
+    return false;
+  }
+  if (bytes.size() > 10 * 1024 * 1024) {
+    error = "the cover " + path + " is larger than 10 MB";
+    return false;
+  }
+  if (bytes.compare(0, 3, "\xFF\xD8\xFF") == 0) {
+    cover.mime = "image/jpeg";
+  } else if (bytes.compare(0, 8, std::string("\x89PNG\r\n\x1A\n", 8)) == 0) {
+    cover.mime = "image/png";
+  } else {
+    error = "the cover " + path + " is not a JPEG or PNG image";
+    return false;
+  }
+  cover.bytes = TagLib::ByteVector(bytes.data(), static_cast<unsigned int>(bytes.size()));
+  return true;
+}
+
+void EmbedCover(TagLib::ID3v2::Tag* tag, const Cover& cover) {
+  tag->removeFrames("APIC");
+  auto* frame = new TagLib::ID3v2::AttachedPictureFrame;
+  frame->setMimeType(cover.mime);
+  frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+  frame->setPicture(cover.bytes);
+  tag->addFrame(frame);  // the tag owns it
+}
+
+TagLib::FLAC::Picture* FlacPicture(const Cover& cover) {
+  auto* picture = new TagLib::FLAC::Picture;
+  picture->setType(TagLib::FLAC::Picture::FrontCover);
+  picture->setMimeType(cover.mime);
+  picture->setData(cover.bytes);
+  return picture;  // the file or the comment takes it
+}
+
+void EmbedCover(TagLib::ASF::Tag* tag, const Cover& cover) {
+  TagLib::ASF::Picture picture;
+  picture.setMimeType(cover.mime);
+  picture.setType(TagLib::ASF::Picture::FrontCover);
+  picture.setPicture(cover.bytes);
+  tag->setAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
 }
 
 // Opens `path` as the audio file its extension names; null with `error`.
@@ -213,6 +368,7 @@ bool TagFile::read(const std::string& path, TagFields& fields, std::string& erro
   fields.track_total = 0;
   fields.musicbrainz_disc_id.clear();
   fields.cddb_id.clear();
+  for (const ReleaseField& r : kReleaseFields) (fields.*r.field).clear();
   if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file.get())) {
     if (mpeg->hasID3v2Tag()) loadExtras(mpeg->ID3v2Tag(), fields);
   } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file.get())) {
@@ -239,10 +395,14 @@ bool TagFile::write(const std::string& path, const TagFields& fields, std::strin
     error = path + " cannot be written";
     return false;
   }
+  Cover cover;
+  const bool embed = !fields.cover_art_file.empty();
+  if (embed && !ReadCover(fields.cover_art_file, cover, error)) return false;
   bool saved = false;
   if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file.get())) {
     store(mpeg->ID3v2Tag(true), fields);
     storeExtras(mpeg->ID3v2Tag(), fields);
+    if (embed) EmbedCover(mpeg->ID3v2Tag(), cover);
     store(mpeg->ID3v1Tag(true), fields);
     saved = mpeg->save(TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers,
                        TagLib::ID3v2::v3);
@@ -250,19 +410,29 @@ bool TagFile::write(const std::string& path, const TagFields& fields, std::strin
     store(wav->InfoTag(), fields);
     store(wav->ID3v2Tag(), fields);
     storeExtras(wav->ID3v2Tag(), fields);
+    if (embed) EmbedCover(wav->ID3v2Tag(), cover);
     saved = wav->save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers, TagLib::ID3v2::v3);
   } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file.get())) {
     // The Vorbis comment only; picture blocks and the rest stay as they are.
     store(flac->xiphComment(true), fields);
     storeExtras(flac->xiphComment(), fields);
+    if (embed) {
+      flac->removePictures();
+      flac->addPicture(FlacPicture(cover));
+    }
     saved = flac->save();
   } else if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file.get())) {
     store(vorbis->tag(), fields);
     storeExtras(vorbis->tag(), fields);
+    if (embed) {
+      vorbis->tag()->removeAllPictures();
+      vorbis->tag()->addPicture(FlacPicture(cover));
+    }
     saved = vorbis->save();
   } else if (auto* wma = dynamic_cast<TagLib::ASF::File*>(file.get())) {
     store(wma->tag(), fields);
     storeExtras(wma->tag(), fields);
+    if (embed) EmbedCover(wma->tag(), cover);
     saved = wma->save();
   } else {
     store(file->tag(), fields);

@@ -10,6 +10,8 @@
 //   track total    TRCK "n/total"                TRACKTOTAL            TotalTracks
 //   MusicBrainz    TXXX "MusicBrainz Disc Id"    MUSICBRAINZ_DISCID    MusicBrainz/Disc Id
 //   CDDB id        TXXX "DISCID"                 DISCID                DISCID
+//   the release's fields (album artist, disc number, label, ...) as the
+//   MusicBrainz tagger maps them: see kReleaseFields in tag_file.cpp.
 //
 // ID3v1 and RIFF INFO have no place for them. An empty field (0 for the
 // total) removes what the file held under that name.
@@ -34,6 +36,22 @@ struct TagFields {
   int track_total = 0;              // 0: none
   std::string musicbrainz_disc_id;  // as MusicBrainz gives it (28 characters)
   std::string cddb_id;              // eight hexadecimal digits
+  std::string album_artist;
+  std::string disc_number;
+  std::string label;
+  std::string catalog_number;
+  std::string barcode;
+  std::string isrc;
+  std::string musicbrainz_album_id;
+  std::string musicbrainz_release_group_id;
+  std::string musicbrainz_release_track_id;
+  std::string musicbrainz_recording_id;
+  std::string musicbrainz_artist_ids;
+  std::string musicbrainz_album_artist_ids;
+  // Written only: a JPEG or PNG file embedded as the front cover (APIC,
+  // FLAC picture block, METADATA_BLOCK_PICTURE, WM/Picture); "" keeps the
+  // file's pictures.
+  std::string cover_art_file;
 };
 
 // Where the fields beyond the basic ones go.

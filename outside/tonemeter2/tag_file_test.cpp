@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 
 #include <taglib/asffile.h>
+#include <taglib/asftag.h>
 #include <taglib/flacfile.h>
+#include <taglib/flacpicture.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/vorbisfile.h>
+#include <taglib/xiphcomment.h>
 
 #include <filesystem>
 #include <fstream>
@@ -82,6 +85,78 @@ TEST_F(TagFileTest, FieldsWrittenAreReadBackInEveryFormat) {
     // was, and for a file this short the grown tag makes FFmpeg distrust it.)
     EXPECT_NEAR(static_cast<double>(wavesmith::test::decodeAll(path).samples.size()) / 2 / 44100, 0.5, 0.08);
   }
+}
+
+// The release's fields go in and come back out in every format, and a
+// second write without them removes them.
+TEST_F(TagFileTest, ReleaseFieldsRoundTripAndEmptyValuesRemoveThem) {
+  TagFields in;
+  in.title = "T";
+  in.album_artist = "Various Artists";
+  in.disc_number = "2/3";
+  in.label = "Label";
+  in.catalog_number = "CAT 7";
+  in.barcode = "5012345678900";
+  in.isrc = "GBAAA0100001";
+  in.musicbrainz_album_id = "album-id";
+  in.musicbrainz_release_group_id = "group-id";
+  in.musicbrainz_release_track_id = "release-track-id";
+  in.musicbrainz_recording_id = "recording-id";
+  in.musicbrainz_artist_ids = "a1; a2";
+  in.musicbrainz_album_artist_ids = "va";
+  const std::string TagFields::*fields[] = {
+      &TagFields::album_artist, &TagFields::disc_number, &TagFields::label, &TagFields::catalog_number,
+      &TagFields::barcode, &TagFields::isrc, &TagFields::musicbrainz_album_id, &TagFields::musicbrainz_release_group_id,
+      &TagFields::musicbrainz_release_track_id, &TagFields::musicbrainz_recording_id,
+      &TagFields::musicbrainz_artist_ids, &TagFields::musicbrainz_album_artist_ids};
+  for (const char* name : {"r.mp3", "r.ogg", "r.flac", "r.wma", "r.wav"}) {
+    SCOPED_TRACE(name);
+    const std::string path = make(name);
+    std::string error;
+    ASSERT_TRUE(TagFile::write(path, in, error)) << error;
+    TagFields out;
+    ASSERT_TRUE(TagFile::read(path, out, error)) << error;
+    for (const auto field : fields) EXPECT_EQ(out.*field, in.*field);
+    TagFields bare;
+    bare.title = "T";
+    ASSERT_TRUE(TagFile::write(path, bare, error)) << error;
+    ASSERT_TRUE(TagFile::read(path, out, error)) << error;
+    for (const auto field : fields) EXPECT_EQ(out.*field, "");
+  }
+}
+
+// The front cover goes in where each format keeps pictures, once; a file
+// that is no JPEG or PNG is refused and the audio file left as it was.
+TEST_F(TagFileTest, TheCoverIsEmbeddedOnceInEveryFormat) {
+  const std::string png = dir_.file("cover.png");
+  std::ofstream(png, std::ios::binary) << std::string("\x89PNG\r\n\x1A\n", 8) << std::string(1000, 'p');
+  TagFields in;
+  in.title = "Covered";
+  in.cover_art_file = png;
+  std::string error;
+  for (int round = 0; round < 2; ++round) {  // a second write replaces the picture
+    const std::string mp3 = round == 0 ? make("c.mp3") : dir_.file("c.mp3");
+    const std::string flac = round == 0 ? make("c.flac") : dir_.file("c.flac");
+    const std::string ogg = round == 0 ? make("c.ogg") : dir_.file("c.ogg");
+    const std::string wma = round == 0 ? make("c.wma") : dir_.file("c.wma");
+    for (const std::string& path : {mp3, flac, ogg, wma}) ASSERT_TRUE(TagFile::write(path, in, error)) << error;
+    TagLib::MPEG::File m(mp3.c_str());
+    ASSERT_EQ(m.ID3v2Tag()->frameList("APIC").size(), 1u);
+    TagLib::FLAC::File f(flac.c_str());
+    ASSERT_EQ(f.pictureList().size(), 1u);
+    EXPECT_EQ(f.pictureList().front()->mimeType(), "image/png");
+    TagLib::Ogg::Vorbis::File o(ogg.c_str());
+    ASSERT_EQ(o.tag()->pictureList().size(), 1u);
+    TagLib::ASF::File w(wma.c_str());
+    ASSERT_EQ(w.tag()->attribute("WM/Picture").size(), 1u);
+  }
+  const std::string bad = dir_.file("cover.jpg");
+  std::ofstream(bad) << "<html>not an image</html>";
+  in.cover_art_file = bad;
+  const std::string before = slurp(dir_.file("c.mp3"));
+  EXPECT_FALSE(TagFile::write(dir_.file("c.mp3"), in, error));
+  EXPECT_NE(error.find("not a JPEG or PNG"), std::string::npos) << error;
+  EXPECT_EQ(slurp(dir_.file("c.mp3")), before);
 }
 
 // Other programs find the fields under the names the common taggers use:

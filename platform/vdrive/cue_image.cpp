@@ -54,6 +54,7 @@ class Builder {
       track.isrc = ct.isrc;
       track.title = ct.title;
       track.performer = ct.performer;
+      track.songwriter = ct.songwriter;
       track.pregapStart = cursor_;
       int32_t pregap = ct.pregapFrames;
       if (ct.session > 1 && i > 0 && ct.session != cueTracks[i - 1].session && pregap == 0 && first.number == 1)
@@ -76,7 +77,7 @@ class Builder {
     if (cursor_ > kLastMsfLba) fail(sheet_.tracks.back().line, "the disc is longer than 89:59:74");
     try {
       return Disc(std::move(tracks_), std::move(sessions_), std::move(extents_),
-                  DiscText{sheet_.title, sheet_.performer, sheet_.catalog});
+                  DiscText{sheet_.title, sheet_.performer, sheet_.catalog, sheet_.songwriter});
     } catch (const ImageError& e) {
       throw ImageError(sheet_.name + ": " + e.what());
     }

@@ -204,14 +204,18 @@ class Parser {
       sheet_.catalog = t[1];
       return;
     }
-    if (command == "TITLE" || command == "PERFORMER") {
+    if (command == "TITLE" || command == "PERFORMER" || command == "SONGWRITER") {
       expectArgs(t, 1);
-      std::string& target = haveTrack_ ? (command == "TITLE" ? track_.title : track_.performer)
-                                       : (command == "TITLE" ? sheet_.title : sheet_.performer);
+      std::string& target = haveTrack_ ? (command == "TITLE"       ? track_.title
+                                          : command == "PERFORMER" ? track_.performer
+                                                                   : track_.songwriter)
+                                       : (command == "TITLE"       ? sheet_.title
+                                          : command == "PERFORMER" ? sheet_.performer
+                                                                   : sheet_.songwriter);
       target = t[1];
       return;
     }
-    static const char* const kIgnored[] = {"SONGWRITER", "COMPOSER", "ARRANGER", "MESSAGE", "CDTEXTFILE",
+    static const char* const kIgnored[] = {"COMPOSER", "ARRANGER", "MESSAGE", "CDTEXTFILE",
                                            "DISC_ID", "GENRE", "UPC_EAN", "TOC_INFO1", "TOC_INFO2", "SIZE_INFO"};
     for (const char* ignored : kIgnored)
       if (command == ignored) return;

@@ -40,6 +40,7 @@ struct CueTrack {
   std::string isrc;
   std::string title;
   std::string performer;
+  std::string songwriter;
   std::vector<CueIndex> indexes;  // INDEX 00 (optional), 01, 02, …
   int line = 0;
 };
@@ -48,6 +49,7 @@ struct CueSheet {
   std::string name;  // for messages: "demo.cue"
   std::string title;
   std::string performer;
+  std::string songwriter;
   std::string catalog;
   std::vector<CueFile> files;
   std::vector<CueTrack> tracks;

@@ -48,6 +48,7 @@ struct Track {
   std::string isrc;
   std::string title;
   std::string performer;
+  std::string songwriter;
 
   uint8_t control() const;
 };
@@ -73,6 +74,7 @@ struct DiscText {
   std::string title;
   std::string performer;
   std::string catalog;  // 13-digit media catalog number, or empty
+  std::string songwriter;
 };
 
 class Disc {

@@ -185,6 +185,7 @@ class DescriptionReader {
       if (!tracks_.empty()) fail("'disc' must come before the tracks");
       text_.title = take(f, "title");
       text_.performer = take(f, "artist");
+      text_.songwriter = take(f, "songwriter");
       text_.catalog = take(f, "catalog");
       if (!text_.catalog.empty() && (text_.catalog.size() != 13 || text_.catalog.find_first_not_of("0123456789") != std::string::npos))
         fail("catalog '" + text_.catalog + "' is not 13 digits");
@@ -216,6 +217,7 @@ class DescriptionReader {
     pendingSessionPregap_ = false;
     t.title = take(f, "title");
     t.performer = take(f, "performer");
+    t.songwriter = take(f, "songwriter");
     t.isrc = take(f, "isrc");
     if (!t.isrc.empty() && (t.isrc.size() != 12 || !std::all_of(t.isrc.begin(), t.isrc.end(), [](char c) {
                               return std::isdigit(static_cast<unsigned char>(c)) || std::isupper(static_cast<unsigned char>(c));

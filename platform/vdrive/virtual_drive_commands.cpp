@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/vdrive/cd_text_packs.h"
 #include "platform/vdrive/subchannel.h"
 #include "platform/vdrive/virtual_drive.h"
 
@@ -117,8 +118,13 @@ Result VirtualDrive::readToc(const Command& c) {
     descriptor(first.control(), static_cast<uint8_t>(first.number), first.start);
   } else if (format == 2) {
     return readFullToc(c, allocation);
+  } else if (format == 5) {
+    // CD-TEXT, from the image's titles, performers and songwriters.
+    const std::vector<uint8_t> packs = CdTextPacks(disc);
+    if (packs.empty()) return invalidField();
+    a.insert(a.end(), packs.begin(), packs.end());
   } else {
-    return invalidField();  // PMA, ATIP and CD-TEXT do not exist on a pressed disc
+    return invalidField();  // PMA and ATIP do not exist on a pressed disc
   }
   put16(a, 0, static_cast<uint32_t>(a.size() - 2));  // the real length, whatever the allocation
   return sendAnswer(c, a, allocation);

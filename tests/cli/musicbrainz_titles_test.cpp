@@ -1,9 +1,17 @@
 // `ripmarrow lookup` and `rip` naming a disc from a loopback MusicBrainz
 // server: the source named, the releases listed with their numbers, a
 // release chosen by number or id, no rip when releases that differ share
-// the disc (exit status 3), and the page where an unknown disc is added.
+// the disc (exit status 3), the page where an unknown disc is added, the
+// front cover beside the files; and titles from the disc's own CD-TEXT.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/wavfile.h>
 
 #include <filesystem>
 #include <fstream>
@@ -125,13 +133,46 @@ TEST_F(MusicBrainzTitlesTest, TheFrontCoverIsWrittenBesideTheFilesAndNeverReplac
                           " --coverart-server " + server.address() + " --out album";
   Result run = ripmarrow(rip);
   ASSERT_EQ(run.status, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("Cover art: cover.png (308 bytes)\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Cover art: embedded, cover.png (308 bytes)\n"), std::string::npos) << run.out;
+  EXPECT_FALSE(fs::exists(home_ + "/album/.ripmarrow-cover.png"));  // the embedding's own copy went
   EXPECT_EQ(cli_testing::readFile(home_ + "/album/cover.png"), png);
-  EXPECT_NE(cli_testing::readFile(home_ + "/album/ripmarrow.log").find("cover art: cover.png"), std::string::npos);
+  {
+    // The track's own artist and the disc id MusicBrainz matched it by.
+    TagLib::FileRef file((home_ + "/album/01 Song 1.wav").c_str());
+    ASSERT_FALSE(file.isNull());
+    EXPECT_EQ(file.tag()->artist().to8Bit(true), "Guest 1 & Artist");
+    EXPECT_EQ(file.tag()->album().to8Bit(true), "Album");
+    const TagLib::PropertyMap properties = file.file()->properties();
+    const std::string all = properties.toString().to8Bit(true);
+    EXPECT_NE(all.find(discId_), std::string::npos) << all;
+    const auto first = [&properties](const char* key) {
+      return properties.contains(key) ? properties[key].front().to8Bit(true) : std::string("(none)");
+    };
+    EXPECT_EQ(first("ALBUMARTIST"), "Artist");
+    EXPECT_EQ(first("DISCNUMBER"), "1/1");
+    EXPECT_EQ(first("LABEL"), "Label One");
+    EXPECT_EQ(first("CATALOGNUMBER"), "CAT 1");
+    EXPECT_EQ(first("BARCODE"), "5012345678900");
+    EXPECT_EQ(first("ISRC"), "GBAAA010001");  // the release's: the disc has none
+    EXPECT_EQ(first("MUSICBRAINZ_ALBUMID"), "aaaa1111-0000");
+    EXPECT_EQ(first("MUSICBRAINZ_RELEASEGROUPID"), "rg1");
+    EXPECT_EQ(first("MUSICBRAINZ_RELEASETRACKID"), "t1-1");
+    EXPECT_EQ(first("MUSICBRAINZ_ALBUMARTISTID"), "a1");
+    TagLib::RIFF::WAV::File wav((home_ + "/album/01 Song 1.wav").c_str());
+    ASSERT_TRUE(wav.hasID3v2Tag());
+    const TagLib::ID3v2::FrameList pictures = wav.ID3v2Tag()->frameList("APIC");
+    ASSERT_EQ(pictures.size(), 1u);
+    const auto* picture = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(pictures.front());
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->mimeType().to8Bit(), "image/png");
+    EXPECT_EQ(picture->picture().size(), png.size());
+  }
+  EXPECT_NE(cli_testing::readFile(home_ + "/album/ripmarrow.log").find("cover art: embedded, cover.png"), std::string::npos);
 
   std::ofstream(home_ + "/album/cover.png") << "mine";
   run = ripmarrow(rip);
-  EXPECT_NE(run.out.find("No cover art: the folder holds a cover.png already.\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("No cover file: the folder holds a cover.png already.\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Cover art: embedded (308 bytes)\n"), std::string::npos) << run.out;
   EXPECT_EQ(cli_testing::readFile(home_ + "/album/cover.png"), "mine");
 }
 
@@ -144,6 +185,25 @@ TEST_F(MusicBrainzTitlesTest, AnUnknownDiscShowsWhereToAddIt) {
             std::string::npos)
       << run.out;
   EXPECT_NE(run.err.find("No titles found for the disc.\n"), std::string::npos) << run.err;
+}
+
+TEST_F(MusicBrainzTitlesTest, CdTextNamesADiscNoOtherSourceHas) {
+  std::ofstream(home_ + "/text.txt") << "disc seed=3 title=\"Tinned Air\" artist=\"The Cans\"\n"
+                                        "track kind=tone length=1s title=\"Opener\"\n"
+                                        "track kind=tone length=1s title=\"Closer\" performer=\"Guest\"\n";
+  // The harness turns MusicBrainz and the CDDB server off: CD-TEXT comes last in "all".
+  Result run = ripmarrow("--vdrive text.txt rip --format wav --out all");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Titles (CD-TEXT): The Cans / Tinned Air\n"), std::string::npos) << run.out;
+  EXPECT_TRUE(fs::exists(home_ + "/all/01 Opener.wav"));
+  EXPECT_TRUE(fs::exists(home_ + "/all/02 Closer.wav"));
+  EXPECT_NE(cli_testing::readFile(home_ + "/all/ripmarrow.log").find("titles: CD-TEXT"), std::string::npos);
+
+  run = ripmarrow("--vdrive text.txt rip --format wav --titles cdtext --tracks 2 --out only");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_TRUE(fs::exists(home_ + "/only/02 Closer.wav"));
+  run = ripmarrow("--vdrive disc.txt rip --format wav --titles cdtext --tracks 1 --out none");
+  EXPECT_NE(run.out.find("No titles found for the disc"), std::string::npos) << run.out;
 }
 
 }  // namespace

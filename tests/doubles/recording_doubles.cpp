@@ -212,6 +212,19 @@ class AudioInformation2Double final : public com::ComObject<AudioInformation2Dou
   HRESULT STDMETHODCALLTYPE put_infoTrackTotal(SHORT v) override { RECORD("infoTrackTotal=" + num(v)); return S_OK; }
   INFO_TEXT(infoMusicBrainzDiscId)
   INFO_TEXT(infoCddbId)
+  INFO_TEXT(infoAlbumArtist)
+  INFO_TEXT(infoDiscNumber)
+  INFO_TEXT(infoLabel)
+  INFO_TEXT(infoCatalogNumber)
+  INFO_TEXT(infoBarcode)
+  INFO_TEXT(infoIsrc)
+  INFO_TEXT(infoMusicBrainzAlbumId)
+  INFO_TEXT(infoMusicBrainzReleaseGroupId)
+  INFO_TEXT(infoMusicBrainzReleaseTrackId)
+  INFO_TEXT(infoMusicBrainzRecordingId)
+  INFO_TEXT(infoMusicBrainzArtistIds)
+  INFO_TEXT(infoMusicBrainzAlbumArtistIds)
+  INFO_TEXT(infoCoverArtFile)
 };
 
 const com::ServerClass kClasses[] = {

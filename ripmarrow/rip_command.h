@@ -51,6 +51,9 @@ class RipCommand {
     std::string musicBrainzServer;  // --musicbrainz-server; "": the environment's, quavern.ini's or the public one
     std::string coverArtServer;     // --coverart-server; the same
     std::string release;            // --release N|MBID
+    // Nobody to ask (watch): of releases that differ the best-ranked is
+    // taken and the others are listed in the output and the log.
+    bool unattended = false;
     // --cover-art embed|file|both|none: the release's front cover in the
     // files, beside them, or both (the default).
     bool coverArtFile = true;

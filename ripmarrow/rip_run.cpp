@@ -317,6 +317,10 @@ int RipRun::run() {
   if (!applySettings()) return 1;
   RipProofSettings settings = proofSettings(options_);
   settings.run.titles = titlesRow();
+  // An unattended choice among releases that differ names the others.
+  for (size_t k = 0; k < releasesPassedOver_.size(); ++k) {
+    settings.run.titles += (k == 0 ? "; passed over: " : ", ") + releasesPassedOver_[k].substr(0, releasesPassedOver_[k].find(' '));
+  }
   settings.run.coverArt = coverRow_;
   proof_.emplace(engine_, settings);
   if (!proof_->begin(trackCount_, out_, err_)) return 1;
@@ -376,6 +380,7 @@ int RipRun::lookUpTitles() {
   settings.musicBrainzServer = online->server;
   settings.country = online->country;
   settings.release = options_.release;
+  settings.unattended = options_.unattended;
   settings.cddbServerOff = client::CddbServerOffByEnvironment();
   TitleLookup lookup(engine_, out_, err_);
   const TitleLookup::Outcome outcome = lookup.run(settings, trackCount_);
@@ -390,6 +395,7 @@ int RipRun::lookUpTitles() {
     return 0;
   }
   discTitles_ = lookup.titles();
+  releasesPassedOver_ = lookup.releasesPassedOver();
   for (size_t k = 0; k < titles_.size() && k < discTitles_.trackTitles.size(); ++k) titles_[k] = discTitles_.trackTitles[k];
   out_ << "Titles (" << discTitles_.source << "): " << client::TerminalText(discTitles_.artist) << " / "
        << client::TerminalText(discTitles_.album) << "\n";

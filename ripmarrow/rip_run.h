@@ -107,6 +107,7 @@ class RipRun {
   std::vector<long> tracks_;        // in rip order
   std::vector<std::string> titles_;  // by track, "" when not known
   client::DiscTitles discTitles_;    // what named the disc, and all it said
+  std::vector<std::string> releasesPassedOver_;  // unattended: the releases not taken
   std::string coverRow_;             // the log's cover art row; "" none asked
   std::string embeddedCover_;        // the image the tags embed, removed at the end; "" none
   std::optional<RipProof> proof_;

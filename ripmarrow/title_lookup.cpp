@@ -18,6 +18,7 @@ void ListCandidates(const client::MusicBrainzLookup& lookup, std::ostream& out) 
 
 TitleLookup::Outcome TitleLookup::run(const Settings& settings, long trackCount) {
   titles_ = {};
+  passedOver_.clear();
   if (settings.sources == Sources::kCdText) return askCdText(trackCount);
   if (settings.sources == Sources::kAll || settings.sources == Sources::kLocal) {
     if (askEngine(CDPLAYERINI, trackCount)) {
@@ -98,13 +99,23 @@ TitleLookup::Outcome TitleLookup::askMusicBrainz(const Settings& settings, long 
       ListCandidates(lookup, out_);
       return Outcome::kReleaseNotChosen;
     }
+  } else if (count > 1 && client::MusicBrainzCandidatesDiffer(lookup.answer, lookup.candidates) &&
+             settings.unattended) {
+    // Nobody to ask: the best-ranked release, the others named.
+    out_ << "MusicBrainz has " << count << " releases for this disc that differ in artist or album; took the"
+         << " best-ranked:\n";
+    ListCandidates(lookup, out_);
+    for (size_t k = 1; k < count; ++k) {
+      passedOver_.push_back(lookup.answer.releases[lookup.candidates[k].release].id + "  " +
+                            client::DescribeMusicBrainzCandidate(lookup.answer, lookup.candidates[k]));
+    }
   } else if (count > 1 && client::MusicBrainzCandidatesDiffer(lookup.answer, lookup.candidates)) {
     out_ << "MusicBrainz has " << count << " releases for this disc that differ in artist or album:\n";
     ListCandidates(lookup, out_);
     out_ << "Choose one with --release N|MBID.\n";
     return Outcome::kReleaseNotChosen;
   }
-  if (settings.listCandidates || (count > 1 && settings.release.empty())) {
+  if (passedOver_.empty() && (settings.listCandidates || (count > 1 && settings.release.empty()))) {
     if (count > 1) out_ << "MusicBrainz releases for this disc:\n";
     ListCandidates(lookup, out_);
     if (count > 1 && settings.release.empty()) {

@@ -3,12 +3,14 @@
 // library), the CDDB server (through the engine), the disc's own CD-TEXT. `rip` and `lookup` share
 // it. When MusicBrainz offers several releases that differ in artist or
 // album and the user named none, no release is taken: the list is shown and
-// the caller ends with exit status 3.
+// the caller ends with exit status 3 — unless nobody is there to choose
+// (watch), when the best-ranked is taken and the others are listed.
 #pragma once
 
 #include <functional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "client/disc_titles.h"
 #include "components/trackmill2.h"
@@ -30,6 +32,7 @@ class TitleLookup {
     std::string country;            // the ranking's preferred country; "" none
     bool cddbServerOff = false;     // the CDDB server is not asked
     bool listCandidates = false;    // list every MusicBrainz candidate, even one
+    bool unattended = false;        // releases that differ: the best is taken, the others listed
   };
 
   // `engine` has read the disc; it and the streams outlive the lookup.
@@ -41,6 +44,9 @@ class TitleLookup {
 
   Outcome run(const Settings& settings, long trackCount);
   const client::DiscTitles& titles() const { return titles_; }
+  // The releases not taken when an unattended look-up chose among releases
+  // that differ, one line each ("MBID  description"); empty otherwise.
+  const std::vector<std::string>& releasesPassedOver() const { return passedOver_; }
 
  private:
   bool askEngine(CDDBSourceConstants source, long trackCount);
@@ -51,6 +57,7 @@ class TitleLookup {
   std::ostream& out_;
   std::ostream& err_;
   client::DiscTitles titles_;
+  std::vector<std::string> passedOver_;
 };
 
 }  // namespace ripmarrow

@@ -176,6 +176,7 @@ class DriveWatch {
 
   int ripDisc() {
     RipCommand::Options rip = options_.rip;
+    rip.unattended = true;  // nobody to choose among releases
     rip.driveNum = drive_;
     rip.preferredLetter = 0;
     std::string name;

@@ -117,6 +117,23 @@ TEST_F(MusicBrainzTitlesTest, ReleasesThatDifferStopTheRipUntilOneIsChosen) {
   EXPECT_NE(log.find("titles: MusicBrainz release bbbb2222-0000 (disc id)"), std::string::npos) << log;
 }
 
+// Nobody at a station to choose: `watch` takes the best-ranked release and
+// names the others in its output and the disc's log.
+TEST_F(MusicBrainzTitlesTest, WatchTakesTheBestOfReleasesThatDifferAndLogsTheOthers) {
+  MusicBrainzTestServer server;
+  serve(server, {release("aaaa1111-0000", "Artist"), release("bbbb2222-0000", "Someone Else")});
+  std::ofstream(home_ + "/vdrives.ini") << "[S]\nimage=disc.txt\n";
+  const Result run = ripmarrow("watch --discs 1 --mode burst --format wav --titles online"
+                               " --musicbrainz-server " + server.address() + " --out station");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const std::string folder = home_ + "/station/Artist/Album";
+  EXPECT_TRUE(fs::exists(folder + "/01 Song 1.wav")) << run.out << run.err;
+  const std::string log = cli_testing::readFile(folder + "/ripmarrow.log");
+  EXPECT_NE(log.find("titles: MusicBrainz release aaaa1111-0000 (disc id); passed over: bbbb2222-0000"),
+            std::string::npos)
+      << log;
+}
+
 TEST_F(MusicBrainzTitlesTest, TheFrontCoverIsWrittenBesideTheFilesAndNeverReplaced) {
   MusicBrainzTestServer server;
   serve(server, {release("aaaa1111-0000", "Artist")});

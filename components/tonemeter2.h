@@ -143,4 +143,15 @@ struct IAudioInformation2 : IDispatch {
   STDMETHOD(put_infoMusicBrainzDiscId)(BSTR id) PURE;
   STDMETHOD(get_infoCddbId)(BSTR* id) PURE;                // 58, 59, dispid 0x1d: eight hex digits, "" none
   STDMETHOD(put_infoCddbId)(BSTR id) PURE;
+  // ReplayGain 2.0, as texts: REPLAYGAIN_TRACK_GAIN "-3.12 dB",
+  // REPLAYGAIN_TRACK_PEAK "0.988525", album likewise; under those names in
+  // ID3v2 TXXX frames, Vorbis comments and ASF attributes ("" none).
+  STDMETHOD(get_infoReplayGainTrackGain)(BSTR* text) PURE;  // 60, 61, dispid 0x1e
+  STDMETHOD(put_infoReplayGainTrackGain)(BSTR text) PURE;
+  STDMETHOD(get_infoReplayGainTrackPeak)(BSTR* text) PURE;  // 62, 63, dispid 0x1f
+  STDMETHOD(put_infoReplayGainTrackPeak)(BSTR text) PURE;
+  STDMETHOD(get_infoReplayGainAlbumGain)(BSTR* text) PURE;  // 64, 65, dispid 0x20
+  STDMETHOD(put_infoReplayGainAlbumGain)(BSTR text) PURE;
+  STDMETHOD(get_infoReplayGainAlbumPeak)(BSTR* text) PURE;  // 66, 67, dispid 0x21
+  STDMETHOD(put_infoReplayGainAlbumPeak)(BSTR text) PURE;
 };

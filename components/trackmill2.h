@@ -315,6 +315,23 @@ struct IAudioCDRipperReport : IDispatch {
   // without its last 5880 + N mod 5880, N the disc's audio samples), filled
   // as the other checksums are; 0 for a range rip.
   STDMETHOD(get_trackCtdbCRC)(LONG* pVal) PURE;       // 0x1b
+  // ReplayGain 2.0 (EBU R128 loudness against -18 LUFS). replayGain: rips
+  // measure the loudness of the audio they deliver, from the next rip on
+  // (off by default; the true peak costs reading time). trackGainDb and
+  // trackPeak: the last rip's gain in dB and linear true peak, filled as the
+  // checksums are; the peak is -1 (the gain 0) when the rip did not measure,
+  // did not reach its end, or heard nothing above the gate. albumGainDb and
+  // albumPeak: over the tracks `tracks` names ("1 2 5", numbers as trackNum
+  // counts them), from the meters of this disc's last measured rip of each,
+  // gated over all their blocks together as one programme; -1 (0) unless
+  // every named track was measured since this disc was put in. Text that is
+  // not a list of track numbers raises INVALID_PARAM.
+  STDMETHOD(get_replayGain)(VARIANT_BOOL* pVal) PURE;  // 0x1c
+  STDMETHOD(put_replayGain)(VARIANT_BOOL newVal) PURE;
+  STDMETHOD(get_trackGainDb)(double* pVal) PURE;       // 0x1d
+  STDMETHOD(get_trackPeak)(double* pVal) PURE;         // 0x1e
+  STDMETHOD(get_albumGainDb)(BSTR tracks, double* pVal) PURE;  // 0x1f
+  STDMETHOD(get_albumPeak)(BSTR tracks, double* pVal) PURE;    // 0x20
 };
 
 // _IAudioCDRipper2Events: a dispatch-only interface that sinks implement.

@@ -18,6 +18,7 @@
 #include "client/naming_template.h"
 #include "client/terminal_text.h"
 #include "client/proof_recorder.h"
+#include "client/rip_report.h"
 #include "ripmarrow/codec_output.h"
 #include "ripmarrow/cue_sheet_file.h"
 #include "ripmarrow/deemphasis.h"
@@ -335,6 +336,7 @@ int RipRun::run() {
     for (size_t i = 0; i < tracks_.size() && !stopped_; ++i) ripTrack(i);
   }
   if (options_.cue && !stopped_) writeCueSheet();
+  if (options_.replayGain) writeReplayGain();
   proof_->finish(options_.folder, out_, err_);
   return summary();
 }
@@ -448,6 +450,7 @@ bool RipRun::prepareFolder() {
 
 bool RipRun::applySettings() {
   if (!putSettings(engine_, options_, err_)) return false;
+  client::RipReport(engine_).putReplayGain(options_.replayGain);
   if (!sink_.errors.empty()) {
     err_ << "The rip settings were refused: " << errorList(sink_.errors) << ".\n";
     return false;
@@ -544,6 +547,14 @@ void RipRun::ripTrack(size_t index) {
     files_[slot] = std::filesystem::path(path).filename().string();
     deemphasised_[slot] = deemphasise(track);
     tag(path, track, titles_[slot]);
+    // A de-emphasised file holds other audio than the engine measured.
+    if (options_.replayGain && !deemphasise(track)) {
+      const auto gain = client::RipReport(engine_).trackReplayGain();
+      replayGain_.addTrack(track, path, gain);
+      if (gain)
+        out_ << "  ReplayGain: " << client::GainText(gain->gainDb) << ", peak " << client::PeakText(gain->peak)
+             << "\n";
+    }
   }
   const bool trusting = options_.mode == PLAY || options_.mode == BURST;
   if (!trusting && !stopped_ && !showConfirmation(engine_, options_.mode, out_)) ++unconfirmedTracks_;
@@ -574,6 +585,18 @@ bool RipRun::applyNaming() {
 void RipRun::tag(const std::string& path, long track, const std::string& title) {
   const std::string untagged = tagger_.tag(path, track, title, discTags_);
   if (!untagged.empty()) out_ << "  not tagged: " << untagged << "\n";
+}
+
+// The album's gain over the tracks ripped whole, and every file's tags.
+void RipRun::writeReplayGain() {
+  if (replayGain_.empty()) return;
+  const auto failures = replayGain_.writeTags(client::RipReport(engine_), tagger_.component());
+  if (const auto album = replayGain_.album())
+    out_ << "Album ReplayGain: " << client::GainText(album->gainDb) << ", peak " << client::PeakText(album->peak)
+         << "\n";
+  for (const auto& failure : failures)
+    out_ << "  ReplayGain not tagged in " << std::filesystem::path(failure.path).filename().string() << ": "
+         << failure.reason << "\n";
 }
 
 void RipRun::writeCueSheet() {

@@ -79,6 +79,20 @@ class RipReport final : public IAudioCDRipperReport {
     *pVal = counts_.c2Used.load() != 0 ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
   }
+  HRESULT STDMETHODCALLTYPE get_replayGain(VARIANT_BOOL* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_replayGain(VARIANT_BOOL newVal) override;
+  HRESULT STDMETHODCALLTYPE get_trackGainDb(double* pVal) override {
+    if (pVal == nullptr) return E_POINTER;
+    *pVal = counts_.trackGainDb.load();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_trackPeak(double* pVal) override {
+    if (pVal == nullptr) return E_POINTER;
+    *pVal = counts_.trackPeak.load();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_albumGainDb(BSTR tracks, double* pVal) override { return getAlbum(tracks, pVal, true); }
+  HRESULT STDMETHODCALLTYPE get_albumPeak(BSTR tracks, double* pVal) override { return getAlbum(tracks, pVal, false); }
 
  private:
   static HRESULT get(const std::atomic<int32_t>& count, LONG* pVal) {
@@ -95,6 +109,8 @@ class RipReport final : public IAudioCDRipperReport {
   // The guard of the members that take a track: false, with MEDIA_CHANGED
   // or INVALID_PARAM raised, when the call does nothing more.
   bool trackAsked(LONG track);
+  // The album's gain (or peak) over the tracks `tracks` names.
+  HRESULT getAlbum(BSTR tracks, double* pVal, bool gain);
   // One of the disc's AccurateRip identifiers, from the table of contents.
   HRESULT getAccurateRipId(uint32_t proof::AccurateRipDiscId::*id, LONG* pVal);
 

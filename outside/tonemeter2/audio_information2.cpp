@@ -131,6 +131,14 @@ HRESULT AudioInformation2::get_infoMusicBrainzDiscId(BSTR* id) { return getText(
 HRESULT AudioInformation2::put_infoMusicBrainzDiscId(BSTR id) { return putText(&TagFields::musicbrainz_disc_id, id); }
 HRESULT AudioInformation2::get_infoCddbId(BSTR* id) { return getText(&TagFields::cddb_id, id); }
 HRESULT AudioInformation2::put_infoCddbId(BSTR id) { return putText(&TagFields::cddb_id, id); }
+HRESULT AudioInformation2::get_infoReplayGainTrackGain(BSTR* text) { return getText(&TagFields::replaygain_track_gain, text); }
+HRESULT AudioInformation2::put_infoReplayGainTrackGain(BSTR text) { return putText(&TagFields::replaygain_track_gain, text); }
+HRESULT AudioInformation2::get_infoReplayGainTrackPeak(BSTR* text) { return getText(&TagFields::replaygain_track_peak, text); }
+HRESULT AudioInformation2::put_infoReplayGainTrackPeak(BSTR text) { return putText(&TagFields::replaygain_track_peak, text); }
+HRESULT AudioInformation2::get_infoReplayGainAlbumGain(BSTR* text) { return getText(&TagFields::replaygain_album_gain, text); }
+HRESULT AudioInformation2::put_infoReplayGainAlbumGain(BSTR text) { return putText(&TagFields::replaygain_album_gain, text); }
+HRESULT AudioInformation2::get_infoReplayGainAlbumPeak(BSTR* text) { return getText(&TagFields::replaygain_album_peak, text); }
+HRESULT AudioInformation2::put_infoReplayGainAlbumPeak(BSTR text) { return putText(&TagFields::replaygain_album_peak, text); }
 
 const com::DispatchTable& AudioInformation2::dispatchTable() {
   using I = IAudioInformation2;
@@ -159,6 +167,10 @@ const com::DispatchTable& AudioInformation2::dispatchTable() {
       RM_PROP(infoTrackTotal, 0x1b),
       RM_PROP(infoMusicBrainzDiscId, 0x1c),
       RM_PROP(infoCddbId, 0x1d),
+      RM_PROP(infoReplayGainTrackGain, 0x1e),
+      RM_PROP(infoReplayGainTrackPeak, 0x1f),
+      RM_PROP(infoReplayGainAlbumGain, 0x20),
+      RM_PROP(infoReplayGainAlbumPeak, 0x21),
   });
 #undef RM_RESERVED
 #undef RM_PROP

@@ -34,6 +34,12 @@ struct TagFields {
   int track_total = 0;              // 0: none
   std::string musicbrainz_disc_id;  // as MusicBrainz gives it (28 characters)
   std::string cddb_id;              // eight hexadecimal digits
+  // ReplayGain 2.0 as its tags' texts ("-3.12 dB", "0.988525"), under
+  // their own names (tag_names::kReplayGain) in every format with a place.
+  std::string replaygain_track_gain;
+  std::string replaygain_track_peak;
+  std::string replaygain_album_gain;
+  std::string replaygain_album_peak;
 };
 
 // Where the fields beyond the basic ones go.
@@ -47,6 +53,11 @@ inline constexpr const char* kId3CddbId = "DISCID";
 inline constexpr const char* kAsfTrackTotal = "TotalTracks";
 inline constexpr const char* kAsfMusicBrainzDiscId = "MusicBrainz/Disc Id";
 inline constexpr const char* kAsfCddbId = "DISCID";
+// The same names as ID3v2 TXXX descriptions, Vorbis comments and ASF attributes.
+inline constexpr const char* kReplayGainTrackGain = "REPLAYGAIN_TRACK_GAIN";
+inline constexpr const char* kReplayGainTrackPeak = "REPLAYGAIN_TRACK_PEAK";
+inline constexpr const char* kReplayGainAlbumGain = "REPLAYGAIN_ALBUM_GAIN";
+inline constexpr const char* kReplayGainAlbumPeak = "REPLAYGAIN_ALBUM_PEAK";
 }  // namespace tag_names
 
 class TagFile {

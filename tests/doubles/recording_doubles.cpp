@@ -212,6 +212,10 @@ class AudioInformation2Double final : public com::ComObject<AudioInformation2Dou
   HRESULT STDMETHODCALLTYPE put_infoTrackTotal(SHORT v) override { RECORD("infoTrackTotal=" + num(v)); return S_OK; }
   INFO_TEXT(infoMusicBrainzDiscId)
   INFO_TEXT(infoCddbId)
+  INFO_TEXT(infoReplayGainTrackGain)
+  INFO_TEXT(infoReplayGainTrackPeak)
+  INFO_TEXT(infoReplayGainAlbumGain)
+  INFO_TEXT(infoReplayGainAlbumPeak)
 };
 
 const com::ServerClass kClasses[] = {

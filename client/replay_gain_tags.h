@@ -1,0 +1,57 @@
+// The ReplayGain tags of a rip batch: the tracks ripped whole, each with the
+// gain the engine measured while ripping it, and, once the batch ends, the
+// album's gain over them (the engine's meters gated together, RipReport::
+// albumReplayGain), written into every file through the tag component:
+// REPLAYGAIN_TRACK_GAIN, _TRACK_PEAK, _ALBUM_GAIN, _ALBUM_PEAK, as ID3v2
+// TXXX frames, Vorbis comments or ASF attributes by the file's kind.
+//
+// A batch belongs to the thread that runs the rip (the engine's client
+// thread, where the tag component lives too).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "client/replay_gain.h"
+#include "components/tonemeter2.h"
+
+namespace client {
+
+class RipReport;
+
+// Writes the four tags into `path`, keeping every other tag the file has
+// (the component reads them first). An album value left out writes the
+// track's tags alone. "" on success, else why not.
+std::string WriteReplayGainTags(IAudioInformation2* info, const std::string& path, const ReplayGain& track,
+                                const std::optional<ReplayGain>& album);
+
+class ReplayGainBatch {
+ public:
+  // After each track's rip: the file, and what the report measured
+  // (RipReport::trackReplayGain; nothing leaves the file untagged).
+  void addTrack(long track, const std::string& path, const std::optional<ReplayGain>& gain);
+
+  struct Failure {
+    std::string path;
+    std::string reason;
+  };
+  // At the batch's end: the album's gain over every track added that was
+  // measured, then the tags of each file. The failures, none when all went
+  // well. `info` may be null (the component is missing): each file fails.
+  std::vector<Failure> writeTags(const RipReport& report, IAudioInformation2* info);
+
+  std::optional<ReplayGain> album() const { return album_; }
+  bool empty() const { return tracks_.empty(); }
+
+ private:
+  struct Track {
+    long track;
+    std::string path;
+    ReplayGain gain;
+  };
+  std::vector<Track> tracks_;
+  std::optional<ReplayGain> album_;
+};
+
+}  // namespace client

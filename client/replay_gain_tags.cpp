@@ -2,6 +2,7 @@
 
 #include "client/rip_report.h"
 #include "platform/com/bstr_text.h"
+#include "platform/com/com_ptr.h"
 
 namespace client {
 
@@ -54,14 +55,17 @@ void ReplayGainBatch::addTrack(long track, const std::string& path, const std::o
   tracks_.push_back({track, path, *gain});
 }
 
-std::vector<ReplayGainBatch::Failure> ReplayGainBatch::writeTags(const RipReport& report, IAudioInformation2* info) {
+std::vector<ReplayGainBatch::Failure> ReplayGainBatch::writeTags(const RipReport& report) {
+  com::ComPtr<IAudioInformation2> info;
+  if (!tracks_.empty())
+    CoCreateInstance(CLSID_AudioInformation2, nullptr, CLSCTX_INPROC_SERVER, IID_IAudioInformation2, info.putVoid());
   std::vector<long> numbers;
   for (const Track& t : tracks_) numbers.push_back(t.track);
   album_ = report.albumReplayGain(numbers);
   std::vector<Failure> failures;
   for (const Track& t : tracks_) {
-    std::string why = WriteReplayGainTags(info, t.path, t.gain, album_);
-    if (!why.empty()) failures.push_back({t.path, std::move(why)});
+    std::string why = WriteReplayGainTags(info.get(), t.path, t.gain, album_);
+    if (!why.empty()) failures.push_back({t.track, t.path, std::move(why)});
   }
   return failures;
 }

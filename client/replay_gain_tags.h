@@ -33,13 +33,16 @@ class ReplayGainBatch {
   void addTrack(long track, const std::string& path, const std::optional<ReplayGain>& gain);
 
   struct Failure {
+    long track;
     std::string path;
     std::string reason;
   };
   // At the batch's end: the album's gain over every track added that was
-  // measured, then the tags of each file. The failures, none when all went
-  // well. `info` may be null (the component is missing): each file fails.
-  std::vector<Failure> writeTags(const RipReport& report, IAudioInformation2* info);
+  // measured, then the tags of each file, through a tag component of its
+  // own (created here, so that what it reads from the files never reaches
+  // the caller's). The failures, none when all went well; each file fails
+  // when the component is not registered.
+  std::vector<Failure> writeTags(const RipReport& report);
 
   std::optional<ReplayGain> album() const { return album_; }
   bool empty() const { return tracks_.empty(); }

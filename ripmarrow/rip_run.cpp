@@ -590,7 +590,7 @@ void RipRun::tag(const std::string& path, long track, const std::string& title) 
 // The album's gain over the tracks ripped whole, and every file's tags.
 void RipRun::writeReplayGain() {
   if (replayGain_.empty()) return;
-  const auto failures = replayGain_.writeTags(client::RipReport(engine_), tagger_.component());
+  const auto failures = replayGain_.writeTags(client::RipReport(engine_));
   if (const auto album = replayGain_.album())
     out_ << "Album ReplayGain: " << client::GainText(album->gainDb) << ", peak " << client::PeakText(album->peak)
          << "\n";

@@ -47,17 +47,13 @@ TrackTagger::DiscTags TrackTagger::discTags(IAudioCDRipper2* engine, bool titles
   return disc;
 }
 
-IAudioInformation2* TrackTagger::component() {
+std::string TrackTagger::tag(const std::string& path, long track, const std::string& title, const DiscTags& disc) {
   if (!tried_) {
     tried_ = true;
     CoCreateInstance(CLSID_AudioInformation2, nullptr, CLSCTX_INPROC_SERVER, IID_IAudioInformation2,
                      info_.putVoid());
   }
-  return info_.get();
-}
-
-std::string TrackTagger::tag(const std::string& path, long track, const std::string& title, const DiscTags& disc) {
-  IAudioInformation2* info = component();
+  IAudioInformation2* info = info_.get();
   if (info == nullptr) return "the tag component is not registered";
   // Every field is set for every file: the component keeps what it is not
   // given from the file before.

@@ -39,9 +39,6 @@ class TrackTagger {
   // is not registered, or its own reason).
   std::string tag(const std::string& path, long track, const std::string& title, const DiscTags& disc);
 
-  // The component, created on first use; null when it is not registered.
-  IAudioInformation2* component();
-
  private:
   com::ComPtr<IAudioInformation2> info_;
   bool tried_ = false;

@@ -25,6 +25,19 @@ std::string lastError(IAudioInformation2* info, const char* otherwise) {
 
 }  // namespace
 
+void AddSamples(LoudnessMeter& meter, SAFEARRAY* block) {
+  LONG lower = 0;
+  LONG upper = -1;
+  if (block == nullptr || meter.channels() == 0 || FAILED(SafeArrayGetLBound(block, 1, &lower)) ||
+      FAILED(SafeArrayGetUBound(block, 1, &upper)) || upper < lower)
+    return;
+  void* data = nullptr;
+  if (FAILED(SafeArrayAccessData(block, &data))) return;
+  const size_t elements = static_cast<size_t>(upper - lower + 1);
+  meter.add(static_cast<const int16_t*>(data), elements / meter.channels());
+  SafeArrayUnaccessData(block);
+}
+
 std::string WriteReplayGainTags(IAudioInformation2* info, const std::string& path, const ReplayGain& track,
                                 const std::optional<ReplayGain>& album) {
   if (info == nullptr) return "the tag component is not registered";
@@ -36,8 +49,10 @@ std::string WriteReplayGainTags(IAudioInformation2* info, const std::string& pat
   }
   putText(info, &IAudioInformation2::put_infoReplayGainTrackGain, GainText(track.gainDb));
   putText(info, &IAudioInformation2::put_infoReplayGainTrackPeak, PeakText(track.peak));
-  putText(info, &IAudioInformation2::put_infoReplayGainAlbumGain, album ? GainText(album->gainDb) : "");
-  putText(info, &IAudioInformation2::put_infoReplayGainAlbumPeak, album ? PeakText(album->peak) : "");
+  if (album) {
+    putText(info, &IAudioInformation2::put_infoReplayGainAlbumGain, GainText(album->gainDb));
+    putText(info, &IAudioInformation2::put_infoReplayGainAlbumPeak, PeakText(album->peak));
+  }
   hr = info->WriteInfo(file);
   SysFreeString(file);
   // What the next user of the component puts is its own, not this file's.

@@ -20,9 +20,14 @@ namespace client {
 
 class RipReport;
 
+// Feeds `meter` with a block of interleaved 16-bit samples as the codec
+// component hands them (a VT_I2 SAFEARRAY; the caller keeps it).
+void AddSamples(LoudnessMeter& meter, SAFEARRAY* block);
+
 // Writes the four tags into `path`, keeping every other tag the file has
-// (the component reads them first). An album value left out writes the
-// track's tags alone. "" on success, else why not.
+// (the component reads them first). Without an album value the file's
+// album tags stay as they were (the converter's copy of its source's).
+// "" on success, else why not.
 std::string WriteReplayGainTags(IAudioInformation2* info, const std::string& path, const ReplayGain& track,
                                 const std::optional<ReplayGain>& album);
 

@@ -11,6 +11,12 @@ namespace client {
 LoudnessMeter::LoudnessMeter()
     : state_(ebur128_init(2, 44100, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK)) {}
 
+LoudnessMeter::LoudnessMeter(unsigned channels, unsigned long sampleRate)
+    : state_(channels >= 1 && channels <= 64 && sampleRate >= 8000 && sampleRate <= 384000
+                 ? ebur128_init(channels, sampleRate, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK)
+                 : nullptr),
+      channels_(channels) {}
+
 LoudnessMeter::~LoudnessMeter() {
   auto* state = static_cast<ebur128_state*>(state_);
   if (state != nullptr) ebur128_destroy(&state);
@@ -32,10 +38,10 @@ void LoudnessMeter::addBytes(const uint8_t* bytes, size_t size) {
 
 namespace {
 
-double truePeak(void* meterState) {
+double truePeak(void* meterState, unsigned channels) {
   auto* state = static_cast<ebur128_state*>(meterState);
   double peak = 0;
-  for (unsigned channel = 0; channel < 2; ++channel) {
+  for (unsigned channel = 0; channel < channels; ++channel) {
     double p = 0;
     if (ebur128_true_peak(state, channel, &p) == EBUR128_SUCCESS) peak = std::max(peak, p);
   }
@@ -54,7 +60,7 @@ std::optional<ReplayGain> TrackGain(const LoudnessMeter& meter) {
   double loudness = 0;
   if (ebur128_loudness_global(static_cast<ebur128_state*>(meter.state()), &loudness) != EBUR128_SUCCESS)
     return std::nullopt;
-  return gainOf(loudness, truePeak(meter.state()));
+  return gainOf(loudness, truePeak(meter.state(), meter.channels()));
 }
 
 std::optional<ReplayGain> AlbumGain(const std::vector<const LoudnessMeter*>& tracks) {
@@ -63,7 +69,7 @@ std::optional<ReplayGain> AlbumGain(const std::vector<const LoudnessMeter*>& tra
   for (const LoudnessMeter* meter : tracks) {
     if (meter == nullptr || meter->state() == nullptr || meter->frames() == 0) continue;
     states.push_back(static_cast<ebur128_state*>(meter->state()));
-    peak = std::max(peak, truePeak(meter->state()));
+    peak = std::max(peak, truePeak(meter->state(), meter->channels()));
   }
   if (states.empty()) return std::nullopt;
   double loudness = 0;

@@ -31,21 +31,29 @@ struct ReplayGain {
 class LoudnessMeter {
  public:
   LoudnessMeter();  // two channels at 44.1 kHz
+  // Any file's layout (the converter's sources): `channels` interleaved.
+  // One channel is measured as one (not as dual mono): the codecs carry a
+  // mono source into a stereo file at -3 dB a channel, which measures the
+  // same, and FFmpeg's ebur128 measures a mono file so.
+  LoudnessMeter(unsigned channels, unsigned long sampleRate);
   ~LoudnessMeter();
   LoudnessMeter(const LoudnessMeter&) = delete;
   LoudnessMeter& operator=(const LoudnessMeter&) = delete;
 
-  // `frames` stereo sample frames of interleaved 16-bit PCM.
+  // `frames` sample frames of interleaved 16-bit PCM (stereo unless made
+  // for another layout).
   void add(const int16_t* pcm, size_t frames);
   // The same from bytes as the disc holds them (little-endian, 4 a frame).
   void addBytes(const uint8_t* bytes, size_t size);
   size_t frames() const { return frames_; }
+  unsigned channels() const { return channels_; }
   // The library's state (an ebur128_state*, which its header declares
   // without a name of its own to forward).
   void* state() const { return state_; }
 
  private:
   void* state_;
+  unsigned channels_ = 2;
   size_t frames_ = 0;
   std::vector<int16_t> scratch_;
 };

@@ -155,4 +155,37 @@ std::optional<uint32_t> RipReport::ctdbCrc() const {
   return crc ? std::optional<uint32_t>(static_cast<uint32_t>(*crc)) : std::nullopt;
 }
 
+bool RipReport::putReplayGain(bool measure) const {
+  return report_ && SUCCEEDED(report_->put_replayGain(measure ? VARIANT_TRUE : VARIANT_FALSE));
+}
+
+namespace {
+
+std::optional<ReplayGain> gainOf(double gainDb, double peak) {
+  if (peak < 0) return std::nullopt;  // not measured
+  return ReplayGain{gainDb, peak, kReplayGainReferenceLufs - gainDb};
+}
+
+}  // namespace
+
+std::optional<ReplayGain> RipReport::trackReplayGain() const {
+  double gain = 0;
+  double peak = -1;
+  if (!report_ || FAILED(report_->get_trackGainDb(&gain)) || FAILED(report_->get_trackPeak(&peak)))
+    return std::nullopt;
+  return gainOf(gain, peak);
+}
+
+std::optional<ReplayGain> RipReport::albumReplayGain(const std::vector<long>& tracks) const {
+  if (!report_ || tracks.empty()) return std::nullopt;
+  std::string list;
+  for (const long t : tracks) list += (list.empty() ? "" : " ") + std::to_string(t);
+  BSTR text = com::NewBstr(list);
+  double gain = 0;
+  double peak = -1;
+  const bool ok = SUCCEEDED(report_->get_albumGainDb(text, &gain)) && SUCCEEDED(report_->get_albumPeak(text, &peak));
+  SysFreeString(text);
+  return ok ? gainOf(gain, peak) : std::nullopt;
+}
+
 }  // namespace client

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "client/replay_gain.h"
 #include "components/trackmill2.h"
 #include "platform/com/com_ptr.h"
 #include "client/disc_titles.h"
@@ -58,6 +60,13 @@ class RipReport {
   // Starts the rip of `frames` frames from `firstLba` into `path` through
   // the codec object's format; the HRESULT of the call.
   HRESULT ripRangeToAudioFile2Format(long firstLba, long frames, const std::string& path) const;
+  // ReplayGain: whether rips measure (from the next one on), the last rip's
+  // track gain and peak, and the album's over `tracks` (as trackNum counts
+  // them) from the engine's meters of this disc, gated over all their blocks
+  // together. Nothing when not measured or without the members.
+  bool putReplayGain(bool measure) const;
+  std::optional<ReplayGain> trackReplayGain() const;
+  std::optional<ReplayGain> albumReplayGain(const std::vector<long>& tracks) const;
 
  private:
   IAudioCDRipper2* engine_;

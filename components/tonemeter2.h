@@ -174,4 +174,15 @@ struct IAudioInformation2 : IDispatch {
   // in place of the pictures the file held; "" leaves them as they are.
   STDMETHOD(get_infoCoverArtFile)(BSTR* path) PURE;  // 84, 85, dispid 0x2a
   STDMETHOD(put_infoCoverArtFile)(BSTR path) PURE;
+  // ReplayGain 2.0, as texts: REPLAYGAIN_TRACK_GAIN "-3.12 dB",
+  // REPLAYGAIN_TRACK_PEAK "0.988525", album likewise; under those names in
+  // ID3v2 TXXX frames, Vorbis comments and ASF attributes ("" none).
+  STDMETHOD(get_infoReplayGainTrackGain)(BSTR* text) PURE;  // 86, 87, dispid 0x2b
+  STDMETHOD(put_infoReplayGainTrackGain)(BSTR text) PURE;
+  STDMETHOD(get_infoReplayGainTrackPeak)(BSTR* text) PURE;  // 88, 89, dispid 0x2c
+  STDMETHOD(put_infoReplayGainTrackPeak)(BSTR text) PURE;
+  STDMETHOD(get_infoReplayGainAlbumGain)(BSTR* text) PURE;  // 90, 91, dispid 0x2d
+  STDMETHOD(put_infoReplayGainAlbumGain)(BSTR text) PURE;
+  STDMETHOD(get_infoReplayGainAlbumPeak)(BSTR* text) PURE;  // 92, 93, dispid 0x2e
+  STDMETHOD(put_infoReplayGainAlbumPeak)(BSTR text) PURE;
 };

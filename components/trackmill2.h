@@ -323,6 +323,23 @@ struct IAudioCDRipperReport : IDispatch {
   STDMETHOD(get_cdTextSongwriter)(LONG track, BSTR* pVal) PURE;  // 0x1e
   STDMETHOD(get_cdTextComposer)(LONG track, BSTR* pVal) PURE;    // 0x1f
   STDMETHOD(get_cdTextCode)(LONG track, BSTR* pVal) PURE;        // 0x20: the album's UPC/EAN, a track's ISRC
+  // ReplayGain 2.0 (EBU R128 loudness against -18 LUFS). replayGain: rips
+  // measure the loudness of the audio they deliver, from the next rip on
+  // (off by default; the true peak costs reading time). trackGainDb and
+  // trackPeak: the last rip's gain in dB and linear true peak, filled as the
+  // checksums are; the peak is -1 (the gain 0) when the rip did not measure,
+  // did not reach its end, or heard nothing above the gate. albumGainDb and
+  // albumPeak: over the tracks `tracks` names ("1 2 5", numbers as trackNum
+  // counts them), from the meters of this disc's last measured rip of each,
+  // gated over all their blocks together as one programme; -1 (0) unless
+  // every named track was measured since this disc was put in. Text that is
+  // not a list of track numbers raises INVALID_PARAM.
+  STDMETHOD(get_replayGain)(VARIANT_BOOL* pVal) PURE;  // 0x21
+  STDMETHOD(put_replayGain)(VARIANT_BOOL newVal) PURE;
+  STDMETHOD(get_trackGainDb)(double* pVal) PURE;       // 0x22
+  STDMETHOD(get_trackPeak)(double* pVal) PURE;         // 0x23
+  STDMETHOD(get_albumGainDb)(BSTR tracks, double* pVal) PURE;  // 0x24
+  STDMETHOD(get_albumPeak)(BSTR tracks, double* pVal) PURE;    // 0x25
 };
 
 // _IAudioCDRipper2Events: a dispatch-only interface that sinks implement.

@@ -9,6 +9,7 @@
 #include "frontend/seams.h"
 #include "frontend/rip_batch.h"
 #include "frontend/settings/settings_store.h"
+#include "client/replay_gain_tags.h"
 #include "platform/com/bstr_text.h"
 
 namespace quavern {
@@ -38,6 +39,8 @@ int readFilesAtOnce(const SettingsStore& settings) {
   return std::clamp(settings.readInt("convert", "files at once", cores), 1, 64);
 }
 
+bool readConvertReplayGain(const SettingsStore& settings) { return settings.readBool("convert", "replaygain", false); }
+
 LaneFormat readLaneFormat(const SettingsStore& settings, int format) {
   LaneFormat f;
   f.format = format;
@@ -45,6 +48,7 @@ LaneFormat readLaneFormat(const SettingsStore& settings, int format) {
   f.wmaProfile = readWmaProfile(settings);
   f.ogg = readOggSettings(settings);
   f.flacLevel = readFlacCompressionLevel(settings);
+  f.replayGain = readConvertReplayGain(settings);
   return f;
 }
 
@@ -113,6 +117,9 @@ void ConversionLane::convert(const LaneFormat& format) {
   const int64_t lengthFrames = longOf(reader.get(), &IAudioFile2::get_lengthSamples);
   int64_t doneFrames = 0;
   bool failed = false;
+  // The track's loudness from the samples as they pass to the codec.
+  std::optional<client::LoudnessMeter> meter;
+  if (format.replayGain) meter.emplace(static_cast<unsigned>(channels), static_cast<unsigned long>(rate));
   // Stop ends the file at a block: what was written so far is closed,
   // tagged and kept, as the one-at-a-time run keeps it.
   while (!stop_.load()) {
@@ -129,6 +136,7 @@ void ConversionLane::convert(const LaneFormat& format) {
       if (block != nullptr) SafeArrayDestroy(block);
       break;
     }
+    if (meter) client::AddSamples(*meter, block);
     const HRESULT written = writer->WriteSamples(block);
     SafeArrayDestroy(block);
     if (FAILED(written)) {
@@ -148,6 +156,8 @@ void ConversionLane::convert(const LaneFormat& format) {
   }
   // Only what the source holds (as the one-at-a-time run).
   if (SUCCEEDED(information->ReadInfo(com::Bstr(source_).get()))) information->WriteInfo(com::Bstr(output_).get());
+  if (const auto gain = meter ? client::TrackGain(*meter) : std::nullopt)
+    client::WriteReplayGainTags(information.get(), output_, *gain, std::nullopt);
   percent_.store(100);
   outcome_ = Outcome::kFinished;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
 #include <string>
 
 #include "components/tonemeter2.h"
@@ -29,8 +30,11 @@ struct LaneFormat {
   LONG wmaProfile = 1;
   OggSettings ogg;
   LONG flacLevel = 5;
+  bool replayGain = false;  // [convert] "replaygain": the track's gain measured and tagged
 };
 LaneFormat readLaneFormat(const SettingsStore& settings, int format);
+// [convert] "replaygain": off by default.
+bool readConvertReplayGain(const SettingsStore& settings);
 
 class ConversionLane {
  public:

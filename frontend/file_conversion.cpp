@@ -12,6 +12,7 @@
 #include "frontend/settings/settings_store.h"
 #include "platform/text/utf.h"
 
+#include "client/replay_gain_tags.h"
 #include "platform/com/bstr_text.h"
 
 namespace quavern {
@@ -198,6 +199,7 @@ bool FileConversion::startRun(int format) {
   }
   row_ = 0;
   phase_ = Phase::kNextRow;
+  replayGain_ = readConvertReplayGain(settings_);
   // Several files at once: each on a lane of its own (conversion_lane.h).
   lanes_.clear();
   if (const int lanes = readFilesAtOnce(settings_); lanes > 1) {
@@ -316,6 +318,8 @@ void FileConversion::startRow() {
   frameSize_ = std::max<LONG>(longOf(reader_.get(), &IAudioFile2::get_frameSize), 1);
   lengthFrames_ = longOf(reader_.get(), &IAudioFile2::get_lengthSamples);
   doneFrames_ = 0;
+  meter_.reset();
+  if (replayGain_) meter_.emplace(static_cast<unsigned>(channels), static_cast<unsigned long>(rate));
   phase_ = Phase::kPumping;
 }
 
@@ -335,6 +339,7 @@ void FileConversion::pumpBlock() {
     finishRow();
     return;
   }
+  if (meter_) client::AddSamples(*meter_, block);
   const HRESULT written = writer_->WriteSamples(block);
   SafeArrayDestroy(block);
   if (FAILED(written)) {
@@ -355,6 +360,7 @@ void FileConversion::finishRow() {
     return;
   }
   copyTags();
+  tagReplayGain();
   view_.setProgress(100);
   view_.setRowStatus(row_, texts::kStatusFinish);
   ++row_;
@@ -374,6 +380,14 @@ void FileConversion::copyTags() {
   // otherwise pass on the previous file's.
   if (FAILED(information_->ReadInfo(com::Bstr(sourcePath_).get()))) return;
   information_->WriteInfo(com::Bstr(outputPath_).get());
+}
+
+// The track gain of what was written (the album of a set of files is not
+// known to the converter).
+void FileConversion::tagReplayGain() {
+  const auto gain = meter_ ? client::TrackGain(*meter_) : std::nullopt;
+  meter_.reset();
+  if (gain) client::WriteReplayGainTags(information_.get(), outputPath_, *gain, std::nullopt);
 }
 
 void FileConversion::endRun() {

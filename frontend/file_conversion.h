@@ -18,6 +18,7 @@
 
 #include "components/tonemeter2.h"
 #include "components/wavesmith2.h"
+#include "client/replay_gain.h"
 #include "frontend/conversion_lane.h"
 
 namespace quavern {
@@ -126,6 +127,7 @@ class FileConversion {
   void endRun();
   void newReader();
   void copyTags();
+  void tagReplayGain();
 
   SettingsStore& settings_;
   Prompter& prompter_;
@@ -151,6 +153,9 @@ class FileConversion {
   int64_t lengthFrames_ = 0;
   LONG blockElements_ = 0;
   LONG frameSize_ = 1;
+  // [convert] "replaygain" as the run read it, and the current row's meter.
+  bool replayGain_ = false;
+  std::optional<client::LoudnessMeter> meter_;
   // Several files at once (empty: one at a time on this thread).
   std::vector<std::unique_ptr<ConversionLane>> lanes_;
   LaneFormat laneFormat_;

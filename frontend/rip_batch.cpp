@@ -10,6 +10,7 @@
 
 #include "client/accuraterip_lookup.h"
 #include "client/file_names.h"
+#include "client/rip_report.h"
 #include "frontend/current_tags.h"
 #include "frontend/disc_controller.h"
 #include "frontend/format_settings.h"
@@ -170,6 +171,10 @@ void RipBatch::StartRip() {
   run.testAndCopy = testAndCopy_;
   serverText_ = accurateRipServerText(settings_);
   run.accurateRipServer = serverText_;
+  // ReplayGain: the engine measures each track as it rips it.
+  replayGain_ = settings_.readBool("replaygain", "enabled", true);
+  replayGainBatch_ = {};
+  client::RipReport(engine).putReplayGain(replayGain_);
   proof_.emplace(engine, std::string("quavern ") + QUAVERN_VERSION);
   proof_->begin(engine_.getLong(&IAudioCDRipper2::get_trackCount), std::nullopt, run);
   // Each row's audio from the disc's layout, for the time left.
@@ -411,6 +416,8 @@ void RipBatch::finishTrack() {
     if (!TagRippedFile() && !disc_.ripStopPending()) {
       failures_.push_back({ripCursor_, view_.rowTitle(ripCursor_), "the file was ripped, but its tags could not be written"});
     }
+    if (replayGain_ && engine_.engine() != nullptr)
+      replayGainBatch_.addTrack(ripCursor_ + 1, outputPath_, client::RipReport(engine_.engine()).trackReplayGain());
   }
   if (disc_.ripStopPending()) {
     endBatch(true);
@@ -463,6 +470,14 @@ void RipBatch::RequestStopRip() {
 void RipBatch::endBatch(bool normal) {
   phase_ = Phase::kBetween;
   endNormal_ = normal;
+  // The album's gain over the tracks ripped, and every file's ReplayGain tags.
+  if (!replayGainBatch_.empty() && engine_.engine() != nullptr) {
+    for (const auto& failure : replayGainBatch_.writeTags(client::RipReport(engine_.engine()))) {
+      const int row = static_cast<int>(failure.track - 1);
+      failures_.push_back({row, view_.rowTitle(row), "its ReplayGain tags could not be written: " + failure.reason});
+    }
+    replayGainBatch_ = {};
+  }
   if (!proof_ || proof_->empty()) {
     proof_.reset();
     completeBatch(normal, {});

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "client/proof_recorder.h"
+#include "client/replay_gain_tags.h"
 #include "frontend/engine_link.h"
 #include "frontend/rip_progress.h"
 
@@ -212,6 +213,10 @@ class RipBatch {
   int started_ = 0;
   RipProgressClock clock_;
   std::string quietOutcome_;
+  // [replaygain] "enabled" as the batch read it at its start, and the files
+  // ripped whole with their gains, tagged with the album's when it ends.
+  bool replayGain_ = true;
+  client::ReplayGainBatch replayGainBatch_;
 };
 
 }  // namespace quavern

@@ -269,6 +269,8 @@ CommandDecl<RipCommand::Options> ripDecl() {
                  o.naming = std::string(v);
                  return client::NamingTemplateProblem(v).empty();
                }},
+              {"--replaygain", "", "tag ReplayGain 2.0 track and album gain and peak, measured while ripping",
+               on(&O::replayGain)},
           },
       .finish =
           [](O& o, const std::vector<std::string_view>& words) -> std::string {

@@ -67,6 +67,7 @@ class RipCommand {
     bool cue = false;         // a cue sheet beside the files
     bool deemphasis = false;  // undo pre-emphasis on the tracks flagged with it
     std::string naming;       // --naming: a folder and file name template (naming_template.h); "": "NN Title"
+    bool replayGain = false;  // --replaygain: track and album gain measured while ripping, tagged at the end
   };
   // Runs as the program: in a COM apartment of its own, on stdout and
   // stderr; the process's exit status.

@@ -19,6 +19,7 @@
 #include "client/naming_template.h"
 #include "client/terminal_text.h"
 #include "client/proof_recorder.h"
+#include "client/rip_report.h"
 #include "ripmarrow/codec_output.h"
 #include "ripmarrow/cue_sheet_file.h"
 #include "ripmarrow/deemphasis.h"
@@ -356,6 +357,7 @@ int RipRun::run() {
     for (size_t i = 0; i < tracks_.size() && !stopped_; ++i) ripTrack(i);
   }
   if (options_.cue && !stopped_) writeCueSheet();
+  if (options_.replayGain) writeReplayGain();
   proof_->finish(options_.folder, out_, err_);
   return summary();
 }
@@ -487,6 +489,7 @@ bool RipRun::prepareFolder() {
 
 bool RipRun::applySettings() {
   if (!putSettings(engine_, options_, err_)) return false;
+  client::RipReport(engine_).putReplayGain(options_.replayGain);
   if (!sink_.errors.empty()) {
     err_ << "The rip settings were refused: " << errorList(sink_.errors) << ".\n";
     return false;
@@ -602,6 +605,14 @@ void RipRun::ripTrack(size_t index) {
     files_[slot] = std::filesystem::path(path).filename().string();
     deemphasised_[slot] = deemphasise(track);
     tag(path, track, titles_[slot]);
+    // A de-emphasised file holds other audio than the engine measured.
+    if (options_.replayGain && !deemphasise(track)) {
+      const auto gain = client::RipReport(engine_).trackReplayGain();
+      replayGain_.addTrack(track, path, gain);
+      if (gain)
+        out_ << "  ReplayGain: " << client::GainText(gain->gainDb) << ", peak " << client::PeakText(gain->peak)
+             << "\n";
+    }
   }
   const bool trusting = trackMode == PLAY || trackMode == BURST;
   if (!trusting && !stopped_ && !showConfirmation(engine_, trackMode, out_)) ++unconfirmedTracks_;
@@ -663,6 +674,18 @@ void RipRun::tag(const std::string& path, long track, const std::string& title) 
   tags.coverArtFile = embeddedCover_;
   const std::string untagged = tagger_.tag(path, track, title, tags);
   if (!untagged.empty()) out_ << "  not tagged: " << untagged << "\n";
+}
+
+// The album's gain over the tracks ripped whole, and every file's tags.
+void RipRun::writeReplayGain() {
+  if (replayGain_.empty()) return;
+  const auto failures = replayGain_.writeTags(client::RipReport(engine_));
+  if (const auto album = replayGain_.album())
+    out_ << "Album ReplayGain: " << client::GainText(album->gainDb) << ", peak " << client::PeakText(album->peak)
+         << "\n";
+  for (const auto& failure : failures)
+    out_ << "  ReplayGain not tagged in " << std::filesystem::path(failure.path).filename().string() << ": "
+         << failure.reason << "\n";
 }
 
 void RipRun::writeCueSheet() {

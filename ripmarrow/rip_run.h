@@ -16,6 +16,7 @@
 #include "components/trackmill2.h"
 #include "platform/com/com_object.h"
 #include "client/disc_titles.h"
+#include "client/replay_gain_tags.h"
 #include "ripmarrow/disc_layout_query.h"
 #include "ripmarrow/rip_command.h"
 #include "ripmarrow/rip_proof.h"
@@ -83,6 +84,7 @@ class RipRun {
   void ripTrack(size_t index);
   void tag(const std::string& path, long track, const std::string& title);
   void writeCueSheet();
+  void writeReplayGain();
   bool applyNaming();
   int summary() const;
 
@@ -114,6 +116,7 @@ class RipRun {
   DiscLayoutQuery layout_;
   TrackTagger tagger_;
   TrackTagger::DiscTags discTags_;
+  client::ReplayGainBatch replayGain_;  // --replaygain: the tracks ripped whole and their gains
   std::vector<std::string> files_;  // by track: the file of each track ripped whole
   std::vector<bool> deemphasised_;  // by track
   std::string hiddenFile_;          // "" when no hidden track was ripped

@@ -43,7 +43,7 @@ run asan
 # (halt_on_error, exit code 66); nothing of ours is suppressed.
 tsan_targets=(com_test device_test aspi_worker_test aspi_test engine_com_test engine_playback_test
               rip_pipeline_test rip_threads_test rip_exact_test rip_checks_test rip_encoded_test cli_rip_test cli_watch_test
-              cli_play_test client_test)
+              cli_play_test client_test rip_replay_gain_test)
 echo "=== tsan: build"
 started=$SECONDS
 "$top/scripts/build.sh" tsan "${tsan_targets[@]}"

@@ -2,6 +2,7 @@
 # The desktop program's rip batch against the command line, in one run: the
 # demo disc (four tracks, titles from its cdplayer.ini) ripped to MP3 at
 # 128 kbit/s, burst mode, retries 5, Cut on errors, engine pacing at 64x,
+# ReplayGain measured and tagged by both (RG=0 in the environment: by neither),
 # from a virtual drive that answers at once; once by quavern (offscreen,
 # the whole process: start-up, "Rip CD", every track tagged; its own time
 # from "Rip CD" to the batch's end is shown too) and once by
@@ -12,6 +13,8 @@ set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 rounds=${1:-5}
 config=${2:-bench}
+rg=${RG:-1}
+rgOption=(); if [ "$rg" = 1 ]; then rgOption=(--replaygain); fi
 dir="$top/build/$config"
 # The benchmark programs find the components and data of the build tree through it.
 export RIPMARROW_BUILD_DIR="$dir"
@@ -30,8 +33,8 @@ export RIPMARROW_MUSICBRAINZ_SERVER=none RIPMARROW_COVERART_SERVER=none RIPMARRO
 mkdir -p "$RIPMARROW_HOME" "$HOME"
 cp "$demo/cdplayer.ini" "$RIPMARROW_HOME/"
 printf '[V]\nimage=%s/demo.cue\n' "$demo" >"$RIPMARROW_HOME/vdrives.ini"
-printf '[basic]\noutput directory=%s/desk\nformat=0\n[cd]\ngrab mode=0\nerror retry=5\nerror action=2\ndrive speed=64\n[mp3]\nbitrate=11\nfrequency=7\nchannel=1\nquality=8\nenable vbr=0\n' \
-  "$work" >"$RIPMARROW_HOME/quavern.ini"
+printf '[basic]\noutput directory=%s/desk\nformat=0\n[cd]\ngrab mode=0\nerror retry=5\nerror action=2\ndrive speed=64\n[mp3]\nbitrate=11\nfrequency=7\nchannel=1\nquality=8\nenable vbr=0\n[replaygain]\nenabled=%s\n' \
+  "$work" "$rg" >"$RIPMARROW_HOME/quavern.ini"
 "$cli" register >/dev/null
 
 now() { date +%s.%N; }
@@ -41,7 +44,7 @@ for _ in $(seq "$rounds"); do
   s=$(now); line=$("$bench" 2>/dev/null); e=$(now); desk+=("$(awk -v e="$e" -v s="$s" 'BEGIN { print e - s }')")
   read -r seconds _ worst <<<"$line"
   batch+=("$seconds") pause+=("$worst")
-  s=$(now); "$cli" rip --format mp3 --mode burst --speed 64 --out "$work/cli" >/dev/null; e=$(now)
+  s=$(now); "$cli" rip --format mp3 --mode burst --speed 64 "${rgOption[@]}" --out "$work/cli" >/dev/null; e=$(now)
   cl+=("$(awk -v e="$e" -v s="$s" 'BEGIN { print e - s }')")
 done
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }

@@ -82,6 +82,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -101,6 +102,7 @@
 #include "engine/device/track_buffer.h"
 #include "engine/log/diagnostic_log.h"
 #include "engine/rip/rip_counts.h"
+#include "engine/rip/track_loudness.h"
 #include "platform/com/com.h"
 
 namespace engine {
@@ -392,6 +394,18 @@ class AudioCDRipper2 final
   // drive said when last asked (-1: not asked yet). Any thread.
   std::atomic<int32_t> c2Setting_{0};
   std::atomic<int32_t> driveReportsC2_{-1};
+  // ReplayGain: the client's choice (1: rips measure their loudness), read
+  // by each rip at its start (atomic). The disc's loudness: the meter of
+  // each track rip that measured and reached its track's end, by track
+  // (from 1; a later rip of a track replaces it), with the table of contents
+  // they were ripped from: a rip from another disc starts afresh, and the
+  // report answers only while the disc is the one Refresh last read. The
+  // rip thread stores, the report reads, both under loudnessLock_; a meter
+  // is no longer fed once stored.
+  std::atomic<int32_t> replayGainSetting_{0};
+  std::mutex loudnessLock_;
+  std::array<uint8_t, 804> loudnessToc_{};                         // guarded by loudnessLock_
+  std::map<int32_t, std::shared_ptr<const TrackLoudness>> discLoudness_;  // guarded by loudnessLock_
 
   // Events and their values; written by workers too.
   std::atomic<int32_t> stopRequested_{0};

@@ -53,6 +53,12 @@ const com::DispatchTable& RipReport::dispatchTable() {
       com::propget<&I::get_cdTextSongwriter>("cdTextSongwriter", 0x1e),
       com::propget<&I::get_cdTextComposer>("cdTextComposer", 0x1f),
       com::propget<&I::get_cdTextCode>("cdTextCode", 0x20),
+      com::propget<&I::get_replayGain>("replayGain", 0x21, {VT_BOOL}),
+      com::propput<&I::put_replayGain>("replayGain", 0x21, {VT_BOOL}),
+      com::propget<&I::get_trackGainDb>("trackGainDb", 0x22),
+      com::propget<&I::get_trackPeak>("trackPeak", 0x23),
+      com::propget<&I::get_albumGainDb>("albumGainDb", 0x24),
+      com::propget<&I::get_albumPeak>("albumPeak", 0x25),
   });
   return table;
 }
@@ -318,6 +324,73 @@ HRESULT STDMETHODCALLTYPE RipReport::get_driveC2(VARIANT_BOOL* pVal) {
     }
   }
   *pVal = engine_.driveReportsC2_.load() == 1 ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::get_replayGain(VARIANT_BOOL* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  *pVal = engine_.replayGainSetting_.load() != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RipReport::put_replayGain(VARIANT_BOOL newVal) {
+  engine_.replayGainSetting_.store(newVal != VARIANT_FALSE ? 1 : 0);
+  return S_OK;
+}
+
+namespace {
+
+// "1 2 5" (spaces or commas between): the track numbers, each once; nothing
+// for other text or an empty list.
+std::optional<std::vector<int32_t>> TrackList(const std::string& text) {
+  std::vector<int32_t> tracks;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == ' ' || text[i] == ',') {
+      ++i;
+      continue;
+    }
+    int32_t n = 0;
+    size_t digits = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+      if (++digits > 3) return std::nullopt;
+      n = n * 10 + (text[i++] - '0');
+    }
+    if (digits == 0 || n < 1) return std::nullopt;
+    if (std::find(tracks.begin(), tracks.end(), n) == tracks.end()) tracks.push_back(n);
+  }
+  if (tracks.empty()) return std::nullopt;
+  return tracks;
+}
+
+}  // namespace
+
+HRESULT RipReport::getAlbum(BSTR tracks, double* pVal, bool gain) {
+  if (pVal == nullptr) return E_POINTER;
+  const auto list = TrackList(AudioCDRipper2::fromBstr(tracks));
+  if (!list) {
+    engine_.raiseError(INVALID_PARAM);
+    return S_OK;
+  }
+  double loudness = 0;
+  double peak = 0;
+  bool measured = false;
+  {
+    std::lock_guard guard(engine_.loudnessLock_);
+    std::vector<const TrackLoudness*> meters;
+    if (engine_.loudnessToc_ == engine_.tocEntries_) {
+      for (const int32_t track : *list) {
+        const auto it = engine_.discLoudness_.find(track);
+        if (it == engine_.discLoudness_.end()) break;
+        meters.push_back(it->second.get());
+      }
+    }
+    if (meters.size() == list->size()) measured = AlbumLoudness(meters, loudness, peak);
+  }
+  if (gain)
+    *pVal = measured ? kReplayGainReferenceLufs - loudness : 0;
+  else
+    *pVal = measured ? peak : -1;
   return S_OK;
 }
 

@@ -84,6 +84,20 @@ class RipReport final : public IAudioCDRipperReport {
   HRESULT STDMETHODCALLTYPE get_cdTextSongwriter(LONG track, BSTR* pVal) override;
   HRESULT STDMETHODCALLTYPE get_cdTextComposer(LONG track, BSTR* pVal) override;
   HRESULT STDMETHODCALLTYPE get_cdTextCode(LONG track, BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_replayGain(VARIANT_BOOL* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_replayGain(VARIANT_BOOL newVal) override;
+  HRESULT STDMETHODCALLTYPE get_trackGainDb(double* pVal) override {
+    if (pVal == nullptr) return E_POINTER;
+    *pVal = counts_.trackGainDb.load();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_trackPeak(double* pVal) override {
+    if (pVal == nullptr) return E_POINTER;
+    *pVal = counts_.trackPeak.load();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_albumGainDb(BSTR tracks, double* pVal) override { return getAlbum(tracks, pVal, true); }
+  HRESULT STDMETHODCALLTYPE get_albumPeak(BSTR tracks, double* pVal) override { return getAlbum(tracks, pVal, false); }
 
  private:
   HRESULT cdTextField(LONG track, int field, BSTR* pVal);
@@ -101,6 +115,8 @@ class RipReport final : public IAudioCDRipperReport {
   // The guard of the members that take a track: false, with MEDIA_CHANGED
   // or INVALID_PARAM raised, when the call does nothing more.
   bool trackAsked(LONG track);
+  // The album's gain (or peak) over the tracks `tracks` names.
+  HRESULT getAlbum(BSTR tracks, double* pVal, bool gain);
   // One of the disc's AccurateRip identifiers, from the table of contents.
   HRESULT getAccurateRipId(uint32_t proof::AccurateRipDiscId::*id, LONG* pVal);
 

@@ -28,12 +28,19 @@ struct RipCounts {
   std::atomic<uint32_t> accurateRipV2{0};
   std::atomic<uint32_t> accurateRipFrame450{0};
   std::atomic<uint32_t> ctdbCrc{0};  // the CUETools database's CRC of the track, at the drive's offset
+  // ReplayGain of the audio handed on, when the rip measured it and reached
+  // the end of its track: the gain in dB and the linear true peak (-1: not
+  // measured).
+  std::atomic<double> trackGainDb{0};
+  std::atomic<double> trackPeak{-1};
 
   void reset() {
     for (auto* c : {&framesRead, &framesReread, &framesConfirmed, &framesUnconfirmed, &retries, &blocksGivenUp,
                     &c2ErrorFrames, &framesReadTwice, &c2Used})
       c->store(0);
     for (auto* c : {&copyCrc, &copyCrcSkipZero, &accurateRipV1, &accurateRipV2, &accurateRipFrame450, &ctdbCrc}) c->store(0);
+    trackGainDb.store(0);
+    trackPeak.store(-1);
   }
 };
 

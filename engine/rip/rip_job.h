@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include <memory>
 #include <optional>
 
 #include "engine/device/track_buffer.h"
@@ -19,6 +20,7 @@
 #include "proof/ctdb_crc.h"
 #include "proof/track_checksums.h"
 #include "engine/rip/pcm_buffer.h"
+#include "engine/rip/track_loudness.h"
 #include "engine/rip/wav_writer.h"
 #include "platform/sync/event.h"
 
@@ -65,6 +67,10 @@ struct RipJob {
   OffsetWindow window;
   std::optional<proof::TrackChecksums> checksums;
   std::optional<proof::CtdbTrackCrc> ctdb;  // a track rip's CUETools database CRC (not a range's)
+  // The ReplayGain meter, when the client asked for it: fed with what the
+  // window hands on; a track rip that reached its end hands it to the
+  // engine's disc loudness (audio_cd_ripper.h).
+  std::shared_ptr<TrackLoudness> loudness;
 
   // What a cache-defeating read of the overlapped modes reads: the seek is
   // what empties a drive's cache, not the frames it reads there.
@@ -93,6 +99,7 @@ struct RipJob {
     tail.clear();
     range = false;
     checksums.reset();
+    loudness.reset();
   }
   void freeBuffers() {
     readBuffer.reset();

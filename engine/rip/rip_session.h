@@ -102,6 +102,7 @@ class RipSession {
   void chooseC2();
   void encodedProgress();  // an encoded rip's progress, from what the pump handed on
   void appendPcm(std::span<const uint8_t> audio);  // to the encoder's ring, waiting while it is full
+  void storeLoudness();  // the end of the block loop, when the rip measured
   void endSequence();
   void finishOutputAfterFailedStart();
 

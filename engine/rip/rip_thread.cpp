@@ -123,6 +123,8 @@ void RipSession::placeRip() {
         proof::CtdbTrackSkips(place.firstAudioTrack, place.lastAudioTrack, discFrames * proof::kSamplesPerFrame);
     job_.ctdb.emplace(uint64_t{end - start} * proof::kSamplesPerFrame, skips.first, skips.last);
   }
+  job_.loudness.reset();
+  if (engine_.replayGainSetting_.load() != 0) job_.loudness = std::make_shared<TrackLoudness>();
 }
 
 bool RipSession::commonStart() {
@@ -284,6 +286,7 @@ bool RipSession::blockLoop() {
   auto deliver = [this](std::span<const uint8_t> audio) {
     job_.checksums->add(audio);
     if (job_.ctdb) job_.ctdb->add(audio);
+    if (job_.loudness) job_.loudness->add(audio.data(), audio.size());
     if (!job_.encoded) return job_.wav.append(audio.data(), audio.size());
     appendPcm(audio);
     return true;
@@ -398,7 +401,28 @@ bool RipSession::blockLoop() {
   engine_.ripCounts_.accurateRipV2.store(sums.accurateRipV2);
   engine_.ripCounts_.accurateRipFrame450.store(sums.accurateRipFrame450);
   if (job_.ctdb) engine_.ripCounts_.ctdbCrc.store(job_.ctdb->value());
+  storeLoudness();
   return true;
+}
+
+// The track's ReplayGain for the report, and its meter for the disc's
+// album value (a track rip's only).
+void RipSession::storeLoudness() {
+  if (!job_.loudness) return;
+  double loudness = 0;
+  double peak = 0;
+  if (job_.loudness->measure(loudness, peak)) {
+    engine_.ripCounts_.trackGainDb.store(kReplayGainReferenceLufs - loudness);
+    engine_.ripCounts_.trackPeak.store(peak);
+    engine_.log().value("ReplayGain loudness (cLUFS): ", static_cast<int32_t>(loudness * 100));
+  }
+  if (job_.range) return;
+  std::lock_guard guard(engine_.loudnessLock_);
+  if (engine_.loudnessToc_ != engine_.tocEntries_) {
+    engine_.discLoudness_.clear();
+    engine_.loudnessToc_ = engine_.tocEntries_;
+  }
+  engine_.discLoudness_[engine_.trackIndex_ + 1] = std::move(job_.loudness);
 }
 
 void RipSession::endSequence() {

@@ -266,6 +266,7 @@ QWidget* Tfm_set::buildCdPage() {
   layout->addLayout(numbers);
   layout->addWidget(action);
   addTestAndCopy(layout);
+  addReplayGain(layout);
   cb_rip_on_insert_ = new QCheckBox("Rip a disc when it is inserted", page);
   cb_rip_on_insert_->setObjectName("cb_rip_on_insert");
   cb_eject_done_ = new QCheckBox("Eject when done", page);

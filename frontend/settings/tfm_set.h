@@ -82,6 +82,7 @@ class Tfm_set : public QDialog {
   // AccurateRip server on the Online page (tfm_set_proof.cpp).
   void addTestAndCopy(QBoxLayout* cdPage);
   void addAccurateRipFields(QFormLayout* onlinePage);
+  void addReplayGain(QBoxLayout* cdPage);  // [replaygain] "enabled", shown and stored with the proof's fields
   void showProofSettings();
   bool checkProofSettings();  // false (with a message) for a field that cannot be stored
   void writeProofSettings();
@@ -133,6 +134,7 @@ class Tfm_set : public QDialog {
   // Proof
   QCheckBox* cb_test_copy_ = nullptr;
   QLineEdit* edt_accuraterip_ = nullptr;
+  QCheckBox* cb_replaygain_ = nullptr;  // [replaygain] "enabled"
   MusicBrainzSettingsPage* musicBrainzPage_ = nullptr;  // the "Online" page's MusicBrainz fields
 };
 

@@ -1,6 +1,7 @@
 // The Settings dialog's fields for the proof of a rip: [cd] "test and copy"
 // (each track read twice, the two reads' CRCs compared) and [accuraterip]
-// "server" (HOST[:PORT], or "none" not to ask the database).
+// "server" (HOST[:PORT], or "none" not to ask the database); and beside
+// them on the CD Setting page [replaygain] "enabled" (on by default).
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QFormLayout>
@@ -28,6 +29,12 @@ void Tfm_set::addTestAndCopy(QBoxLayout* cdPage) {
   cdPage->addWidget(cb_test_copy_);
 }
 
+void Tfm_set::addReplayGain(QBoxLayout* cdPage) {
+  cb_replaygain_ = new QCheckBox("ReplayGain (measure each track while ripping; tag track and album gain)");
+  cb_replaygain_->setObjectName("cb_replaygain");
+  cdPage->addWidget(cb_replaygain_);
+}
+
 void Tfm_set::addAccurateRipFields(QFormLayout* onlinePage) {
   edt_accuraterip_ = new QLineEdit;
   edt_accuraterip_->setObjectName("edt_accuraterip");
@@ -42,6 +49,7 @@ void Tfm_set::addAccurateRipFields(QFormLayout* onlinePage) {
 
 void Tfm_set::showProofSettings() {
   cb_test_copy_->setChecked(settings_.readBool("cd", "test and copy", false));
+  cb_replaygain_->setChecked(settings_.readBool("replaygain", "enabled", true));
   edt_accuraterip_->setText(
       QString::fromStdString(settings_.readText("accuraterip", "server", client::DefaultAccurateRipServer())));
 }
@@ -59,11 +67,13 @@ bool Tfm_set::checkProofSettings() {
 
 void Tfm_set::writeProofSettings() {
   settings_.writeBool("cd", "test and copy", cb_test_copy_->isChecked());
+  settings_.writeBool("replaygain", "enabled", cb_replaygain_->isChecked());
   settings_.writeText("accuraterip", "server", edt_accuraterip_->text().trimmed().toStdString());
 }
 
 void Tfm_set::defaultProofSettings() {
   cb_test_copy_->setChecked(false);
+  cb_replaygain_->setChecked(true);
   edt_accuraterip_->setText(QString::fromStdString(client::DefaultAccurateRipServer()));
 }
 

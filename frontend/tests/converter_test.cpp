@@ -20,6 +20,7 @@
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <taglib/tpropertymap.h>
 
 #include <cctype>
 #include <cmath>
@@ -28,6 +29,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "client/replay_gain.h"
 #include "frontend/engine_link.h"
 #include "frontend/file_conversion.h"
 #include "frontend/settings/tfm_set.h"
@@ -270,6 +272,65 @@ class ConverterTest : public QObject {
       QCOMPARE(tags.artist, std::string("Tone Makers"));
       QCOMPARE(tags.album, std::string("Sines"));
       QCOMPARE(tags.track, 7u);
+    }
+  }
+
+  // [convert] "replaygain": each output carries the track gain and peak of
+  // its own audio, measured from the samples as they pass (a mono source
+  // made stereo measures the same), one file at a time and on lanes; off,
+  // none.
+  void replayGainTagsTheTrackGainOfEachOutput_data() {
+    QTest::addColumn<QString>("filesAtOnce");
+    QTest::newRow("one at a time") << "1";
+    QTest::newRow("two lanes") << "2";
+  }
+  void replayGainTagsTheTrackGainOfEachOutput() {
+    QFETCH(QString, filesAtOnce);
+    start("replaygain=1\n");
+    program_->settings.writeInt("convert", "files at once", filesAtOnce.toInt());
+    const std::vector<Source> sources = {
+        {in("wav stereo 44k.wav"), 44100, 2, 440, 3, "WAV source"},
+        {in("flac mono 48k.flac"), 48000, 1, 880, 3, "FLAC source"},
+    };
+    FakeList list;
+    for (const Source& s : sources) {
+      writeSource(s);
+      list.add(s.path);
+    }
+    quavern::FileConversion run(program_->settings, program_->prompter, list);
+    QVERIFY(run.startRun(1));  // WAV: the output decodes to exactly what was written
+    runToEnd(run);
+    QCOMPARE(list.statuses(), std::vector<std::string>(sources.size(), "Finish"));
+    for (const Source& s : sources) {
+      const std::string result = out(quavern::withExtension(fs::path(s.path).filename().string(), ".wav"));
+      const wavesmith::test::Decoded decoded = wavesmith::test::decodeAll(result);
+      client::LoudnessMeter meter(static_cast<unsigned>(decoded.channels), static_cast<unsigned long>(decoded.rate_hz));
+      meter.add(decoded.samples.data(), decoded.samples.size() / static_cast<size_t>(decoded.channels));
+      const auto expected = client::TrackGain(meter);
+      QVERIFY(expected.has_value());
+      TagLib::FileRef ref(result.c_str());
+      QVERIFY(!ref.isNull());
+      const TagLib::PropertyMap p = ref.file()->properties();
+      QVERIFY2(p.contains("REPLAYGAIN_TRACK_GAIN"), result.c_str());
+      const double gain = std::stod(p["REPLAYGAIN_TRACK_GAIN"].front().to8Bit(true));
+      QVERIFY2(std::abs(gain - expected->gainDb) < 0.1, qPrintable(QString("%1: %2 dB, the output's %3 dB")
+                                                                    .arg(result.c_str()).arg(gain).arg(expected->gainDb)));
+      QVERIFY(p.contains("REPLAYGAIN_TRACK_PEAK"));
+      QVERIFY(!p.contains("REPLAYGAIN_ALBUM_GAIN"));
+      QCOMPARE(tagsOf(result).title, s.title);  // the source's tags are copied as before
+    }
+    // Off: converted again, no gain.
+    program_->settings.writeBool("convert", "replaygain", false);
+    for (const Source& s : sources) fs::remove(out(quavern::withExtension(fs::path(s.path).filename().string(), ".wav")));
+    FakeList again;
+    for (const Source& s : sources) again.add(s.path);
+    quavern::FileConversion second(program_->settings, program_->prompter, again);
+    QVERIFY(second.startRun(1));
+    runToEnd(second);
+    for (const Source& s : sources) {
+      TagLib::FileRef ref(out(quavern::withExtension(fs::path(s.path).filename().string(), ".wav")).c_str());
+      QVERIFY(!ref.isNull());
+      QVERIFY(!ref.file()->properties().contains("REPLAYGAIN_TRACK_GAIN"));
     }
   }
 

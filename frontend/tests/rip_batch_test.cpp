@@ -23,6 +23,7 @@
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <taglib/tpropertymap.h>
 #include <zlib.h>
 
 #include <cstring>
@@ -40,6 +41,7 @@
 #include "platform/vdrive/disc_description.h"
 #include "client/drive_offsets.h"
 #include "client/rip_log.h"
+#include "client/replay_gain.h"
 
 using namespace quavern_testing;
 
@@ -876,6 +878,54 @@ class RipBatchTest : public QObject {
     rip();
     QCOMPARE(readLog("ripmarrow (3).log")->readOffset, 0L);
     QVERIFY(readFile(file("Track02.wav")) == uncorrected);
+  }
+
+  // ReplayGain, on by default: each file carries its track's gain and peak
+  // and the album's, as a meter fed with the disc's own audio gives them;
+  // off in the settings, the files carry none.
+  void replayGainTagsAreWrittenWhenTheBatchEnds() {
+    start(kThreeTracks);
+    window().RipCD1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!ripping(), 30000);
+    QCOMPARE(statuses(), QStringList({"Finish", "Finish", "Finish"}));
+    std::vector<std::unique_ptr<client::LoudnessMeter>> meters;
+    std::vector<const client::LoudnessMeter*> album;
+    for (int n = 1; n <= 3; ++n) {
+      const std::string audio = discAudio(kThreeTracks, n);
+      meters.push_back(std::make_unique<client::LoudnessMeter>());
+      meters.back()->addBytes(reinterpret_cast<const uint8_t*>(audio.data()), audio.size());
+      album.push_back(meters.back().get());
+    }
+    const auto albumGain = client::AlbumGain(album);
+    QVERIFY(albumGain.has_value());
+    for (int n = 1; n <= 3; ++n) {
+      const std::string path = file("Track0" + std::to_string(n) + ".wav");
+      TagLib::FileRef ref(path.c_str());
+      QVERIFY(!ref.isNull());
+      const TagLib::PropertyMap p = ref.file()->properties();
+      const auto text = [&](const char* key) {
+        return p.contains(key) ? p[key].front().to8Bit(true) : std::string("(none)");
+      };
+      const auto gain = client::TrackGain(*meters[static_cast<size_t>(n - 1)]);
+      QVERIFY(gain.has_value());
+      QCOMPARE(text("REPLAYGAIN_TRACK_GAIN"), client::GainText(gain->gainDb));
+      QCOMPARE(text("REPLAYGAIN_TRACK_PEAK"), client::PeakText(gain->peak));
+      QCOMPARE(text("REPLAYGAIN_ALBUM_GAIN"), client::GainText(albumGain->gainDb));
+      QCOMPARE(text("REPLAYGAIN_ALBUM_PEAK"), client::PeakText(albumGain->peak));
+      QCOMPARE(tagsOf(path).track, unsigned(n));  // the batch's own tags stay
+    }
+    QCOMPARE(program_->prompter.messages, std::vector<std::string>{});
+
+    // Off: the next batch, over the same tracks, writes none.
+    program_->settings.writeBool("replaygain", "enabled", false);
+    for (int n = 1; n <= 3; ++n) std::filesystem::remove(file("Track0" + std::to_string(n) + ".wav"));
+    window().RipCD1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!ripping(), 30000);
+    for (int n = 1; n <= 3; ++n) {
+      TagLib::FileRef ref(file("Track0" + std::to_string(n) + ".wav").c_str());
+      QVERIFY(!ref.isNull());
+      QVERIFY(!ref.file()->properties().contains("REPLAYGAIN_TRACK_GAIN"));
+    }
   }
 
   void screenshots() {

@@ -124,6 +124,25 @@ class SettingsDialogTest : public QObject {
     QVERIFY(box("cb_mp3_vbr")->isEnabled() && updown("ud_mp3_vbr")->isEnabled());
   }
 
+  // ReplayGain on the CD Setting page: on by default, a click stores it
+  // off, the dialog shows what is stored, Default turns it on again.
+  void theReplayGainChoiceIsOnByDefaultAndStored() {
+    start();
+    dialog()->FormShow();
+    auto* choice = w<QCheckBox>("cb_replaygain");
+    QVERIFY(choice->isChecked());
+    QTest::mouseClick(choice, Qt::LeftButton, {}, QPoint(8, choice->height() / 2));
+    QVERIFY(!choice->isChecked());
+    dialog()->btn_okClick();
+    QCOMPARE(readText("replaygain", "enabled"), std::string("0"));
+    dialog()->FormShow();
+    QVERIFY(!w<QCheckBox>("cb_replaygain")->isChecked());
+    dialog()->btn_defaultClick();
+    QVERIFY(w<QCheckBox>("cb_replaygain")->isChecked());
+    dialog()->btn_okClick();
+    QCOMPARE(readText("replaygain", "enabled"), std::string("1"));
+  }
+
   void okWritesEveryKeyAndItReadsBack() {
     start();
     dialog()->FormShow();

@@ -159,6 +159,14 @@ HRESULT AudioInformation2::put_infoMusicBrainzAlbumArtistIds(BSTR text) { return
 
 HRESULT AudioInformation2::get_infoCoverArtFile(BSTR* path) { return getText(&TagFields::cover_art_file, path); }
 HRESULT AudioInformation2::put_infoCoverArtFile(BSTR path) { return putText(&TagFields::cover_art_file, path); }
+HRESULT AudioInformation2::get_infoReplayGainTrackGain(BSTR* text) { return getText(&TagFields::replaygain_track_gain, text); }
+HRESULT AudioInformation2::put_infoReplayGainTrackGain(BSTR text) { return putText(&TagFields::replaygain_track_gain, text); }
+HRESULT AudioInformation2::get_infoReplayGainTrackPeak(BSTR* text) { return getText(&TagFields::replaygain_track_peak, text); }
+HRESULT AudioInformation2::put_infoReplayGainTrackPeak(BSTR text) { return putText(&TagFields::replaygain_track_peak, text); }
+HRESULT AudioInformation2::get_infoReplayGainAlbumGain(BSTR* text) { return getText(&TagFields::replaygain_album_gain, text); }
+HRESULT AudioInformation2::put_infoReplayGainAlbumGain(BSTR text) { return putText(&TagFields::replaygain_album_gain, text); }
+HRESULT AudioInformation2::get_infoReplayGainAlbumPeak(BSTR* text) { return getText(&TagFields::replaygain_album_peak, text); }
+HRESULT AudioInformation2::put_infoReplayGainAlbumPeak(BSTR text) { return putText(&TagFields::replaygain_album_peak, text); }
 
 const com::DispatchTable& AudioInformation2::dispatchTable() {
   using I = IAudioInformation2;
@@ -200,6 +208,10 @@ const com::DispatchTable& AudioInformation2::dispatchTable() {
       RM_PROP(infoMusicBrainzArtistIds, 0x28),
       RM_PROP(infoMusicBrainzAlbumArtistIds, 0x29),
       RM_PROP(infoCoverArtFile, 0x2a),
+      RM_PROP(infoReplayGainTrackGain, 0x2b),
+      RM_PROP(infoReplayGainTrackPeak, 0x2c),
+      RM_PROP(infoReplayGainAlbumGain, 0x2d),
+      RM_PROP(infoReplayGainAlbumPeak, 0x2e),
   });
 #undef RM_RESERVED
 #undef RM_PROP

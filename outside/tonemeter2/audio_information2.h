@@ -95,6 +95,14 @@ class AudioInformation2 final : public com::ComObject<AudioInformation2, IAudioI
   HRESULT STDMETHODCALLTYPE put_infoMusicBrainzAlbumArtistIds(BSTR text) override;
   HRESULT STDMETHODCALLTYPE get_infoCoverArtFile(BSTR* path) override;
   HRESULT STDMETHODCALLTYPE put_infoCoverArtFile(BSTR path) override;
+  HRESULT STDMETHODCALLTYPE get_infoReplayGainTrackGain(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoReplayGainTrackGain(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoReplayGainTrackPeak(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoReplayGainTrackPeak(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoReplayGainAlbumGain(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoReplayGainAlbumGain(BSTR text) override;
+  HRESULT STDMETHODCALLTYPE get_infoReplayGainAlbumPeak(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE put_infoReplayGainAlbumPeak(BSTR text) override;
 
  private:
   HRESULT getText(std::string TagFields::*field, BSTR* out) const;

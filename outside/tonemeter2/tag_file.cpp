@@ -181,6 +181,18 @@ void loadReleaseFields(TagLib::ID3v2::Tag* tag, TagFields& f) {
   }
 }
 
+// The ReplayGain fields, with their names, for each format's own setter.
+struct ReplayGainField {
+  const char* name;
+  std::string TagFields::*field;
+};
+constexpr ReplayGainField kReplayGainFields[] = {
+    {tag_names::kReplayGainTrackGain, &TagFields::replaygain_track_gain},
+    {tag_names::kReplayGainTrackPeak, &TagFields::replaygain_track_peak},
+    {tag_names::kReplayGainAlbumGain, &TagFields::replaygain_album_gain},
+    {tag_names::kReplayGainAlbumPeak, &TagFields::replaygain_album_peak},
+};
+
 void storeExtras(TagLib::ID3v2::Tag* tag, const TagFields& f) {
   if (!tag) return;
   if (f.track > 0 && f.track_total > 0) {
@@ -192,6 +204,7 @@ void storeExtras(TagLib::ID3v2::Tag* tag, const TagFields& f) {
   setUserText(tag, tag_names::kId3MusicBrainzDiscId, f.musicbrainz_disc_id);
   setUserText(tag, tag_names::kId3CddbId, f.cddb_id);
   storeReleaseFields(tag, f);
+  for (const ReplayGainField& rg : kReplayGainFields) setUserText(tag, rg.name, f.*rg.field);
 }
 
 void loadExtras(TagLib::ID3v2::Tag* tag, TagFields& f) {
@@ -204,6 +217,7 @@ void loadExtras(TagLib::ID3v2::Tag* tag, TagFields& f) {
   f.musicbrainz_disc_id = userText(tag, tag_names::kId3MusicBrainzDiscId);
   f.cddb_id = userText(tag, tag_names::kId3CddbId);
   loadReleaseFields(tag, f);
+  for (const ReplayGainField& rg : kReplayGainFields) f.*rg.field = userText(tag, rg.name);
 }
 
 void setXiph(TagLib::Ogg::XiphComment* c, const char* key, const std::string& value) {
@@ -226,6 +240,7 @@ void storeExtras(TagLib::Ogg::XiphComment* c, const TagFields& f) {
   setXiph(c, tag_names::kXiphMusicBrainzDiscId, f.musicbrainz_disc_id);
   setXiph(c, tag_names::kXiphCddbId, f.cddb_id);
   for (const ReleaseField& r : kReleaseFields) setXiph(c, r.xiph, f.*r.field);
+  for (const ReplayGainField& rg : kReplayGainFields) setXiph(c, rg.name, f.*rg.field);
 }
 
 void loadExtras(const TagLib::Ogg::XiphComment* c, TagFields& f) {
@@ -235,6 +250,7 @@ void loadExtras(const TagLib::Ogg::XiphComment* c, TagFields& f) {
   f.musicbrainz_disc_id = xiph(c, tag_names::kXiphMusicBrainzDiscId);
   f.cddb_id = xiph(c, tag_names::kXiphCddbId);
   for (const ReleaseField& r : kReleaseFields) f.*r.field = xiph(c, r.xiph);
+  for (const ReplayGainField& rg : kReplayGainFields) f.*rg.field = xiph(c, rg.name);
 }
 
 void setAsf(TagLib::ASF::Tag* tag, const char* name, const std::string& value) {
@@ -256,6 +272,7 @@ void storeExtras(TagLib::ASF::Tag* tag, const TagFields& f) {
   setAsf(tag, tag_names::kAsfMusicBrainzDiscId, f.musicbrainz_disc_id);
   setAsf(tag, tag_names::kAsfCddbId, f.cddb_id);
   for (const ReleaseField& r : kReleaseFields) setAsf(tag, r.asf, f.*r.field);
+  for (const ReplayGainField& rg : kReplayGainFields) setAsf(tag, rg.name, f.*rg.field);
 }
 
 void loadExtras(const TagLib::ASF::Tag* tag, TagFields& f) {
@@ -323,6 +340,7 @@ void EmbedCover(TagLib::ASF::Tag* tag, const Cover& cover) {
   picture.setType(TagLib::ASF::Picture::FrontCover);
   picture.setPicture(cover.bytes);
   tag->setAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
+  for (const ReplayGainField& rg : kReplayGainFields) f.*rg.field = asf(tag, rg.name);
 }
 
 // Opens `path` as the audio file its extension names; null with `error`.
@@ -369,6 +387,7 @@ bool TagFile::read(const std::string& path, TagFields& fields, std::string& erro
   fields.musicbrainz_disc_id.clear();
   fields.cddb_id.clear();
   for (const ReleaseField& r : kReleaseFields) (fields.*r.field).clear();
+  for (const ReplayGainField& rg : kReplayGainFields) (fields.*rg.field).clear();
   if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file.get())) {
     if (mpeg->hasID3v2Tag()) loadExtras(mpeg->ID3v2Tag(), fields);
   } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file.get())) {

@@ -52,6 +52,12 @@ struct TagFields {
   // FLAC picture block, METADATA_BLOCK_PICTURE, WM/Picture); "" keeps the
   // file's pictures.
   std::string cover_art_file;
+  // ReplayGain 2.0 as its tags' texts ("-3.12 dB", "0.988525"), under
+  // their own names (tag_names::kReplayGain) in every format with a place.
+  std::string replaygain_track_gain;
+  std::string replaygain_track_peak;
+  std::string replaygain_album_gain;
+  std::string replaygain_album_peak;
 };
 
 // Where the fields beyond the basic ones go.
@@ -65,6 +71,11 @@ inline constexpr const char* kId3CddbId = "DISCID";
 inline constexpr const char* kAsfTrackTotal = "TotalTracks";
 inline constexpr const char* kAsfMusicBrainzDiscId = "MusicBrainz/Disc Id";
 inline constexpr const char* kAsfCddbId = "DISCID";
+// The same names as ID3v2 TXXX descriptions, Vorbis comments and ASF attributes.
+inline constexpr const char* kReplayGainTrackGain = "REPLAYGAIN_TRACK_GAIN";
+inline constexpr const char* kReplayGainTrackPeak = "REPLAYGAIN_TRACK_PEAK";
+inline constexpr const char* kReplayGainAlbumGain = "REPLAYGAIN_ALBUM_GAIN";
+inline constexpr const char* kReplayGainAlbumPeak = "REPLAYGAIN_ALBUM_PEAK";
 }  // namespace tag_names
 
 class TagFile {

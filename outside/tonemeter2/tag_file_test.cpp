@@ -242,6 +242,42 @@ TEST_F(TagFileTest, TotalAndDiscIdsSitWhereOtherTaggersLookForThem) {
 
 // Tagging a FLAC file keeps its cover picture and leaves its audio, and the
 // audio's signature, as they were.
+// ReplayGain: read back from every format as written, the other fields
+// untouched, and an empty field removes what the file held.
+TEST_F(TagFileTest, ReplayGainIsReadBackAndAnEmptyFieldRemovesIt) {
+  for (const char* name : {"r.mp3", "r.mp2", "r.wav", "r.ogg", "r.flac", "r.wma"}) {
+    SCOPED_TRACE(name);
+    const std::string path = make(name);
+    TagFields in;
+    in.title = "Level";
+    in.track = 2;
+    in.replaygain_track_gain = "-3.12 dB";
+    in.replaygain_track_peak = "0.988525";
+    in.replaygain_album_gain = "-4.50 dB";
+    in.replaygain_album_peak = "1.012000";
+    std::string error;
+    ASSERT_TRUE(TagFile::write(path, in, error)) << error;
+    TagFields out;
+    ASSERT_TRUE(TagFile::read(path, out, error)) << error;
+    EXPECT_EQ(out.replaygain_track_gain, in.replaygain_track_gain);
+    EXPECT_EQ(out.replaygain_track_peak, in.replaygain_track_peak);
+    EXPECT_EQ(out.replaygain_album_gain, in.replaygain_album_gain);
+    EXPECT_EQ(out.replaygain_album_peak, in.replaygain_album_peak);
+    EXPECT_EQ(out.title, "Level");
+    EXPECT_EQ(out.track, 2);
+
+    out.replaygain_album_gain.clear();
+    out.replaygain_album_peak.clear();
+    ASSERT_TRUE(TagFile::write(path, out, error)) << error;
+    TagFields again;
+    ASSERT_TRUE(TagFile::read(path, again, error)) << error;
+    EXPECT_EQ(again.replaygain_track_gain, in.replaygain_track_gain);
+    EXPECT_EQ(again.replaygain_album_gain, "");
+    EXPECT_EQ(again.replaygain_album_peak, "");
+    EXPECT_EQ(slurp(path).find("REPLAYGAIN_ALBUM"), std::string::npos);
+  }
+}
+
 TEST_F(TagFileTest, FlacKeepsItsPictureAndItsAudio) {
   const std::string path = make("cover.flac");
   const std::string jpeg = "\xFF\xD8\xFF\xE0 not really a JPEG, but bytes to keep";

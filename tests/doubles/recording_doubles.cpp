@@ -225,6 +225,10 @@ class AudioInformation2Double final : public com::ComObject<AudioInformation2Dou
   INFO_TEXT(infoMusicBrainzArtistIds)
   INFO_TEXT(infoMusicBrainzAlbumArtistIds)
   INFO_TEXT(infoCoverArtFile)
+  INFO_TEXT(infoReplayGainTrackGain)
+  INFO_TEXT(infoReplayGainTrackPeak)
+  INFO_TEXT(infoReplayGainAlbumGain)
+  INFO_TEXT(infoReplayGainAlbumPeak)
 };
 
 const com::ServerClass kClasses[] = {

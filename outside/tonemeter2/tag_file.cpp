@@ -280,6 +280,7 @@ void loadExtras(const TagLib::ASF::Tag* tag, TagFields& f) {
   f.musicbrainz_disc_id = asf(tag, tag_names::kAsfMusicBrainzDiscId);
   f.cddb_id = asf(tag, tag_names::kAsfCddbId);
   for (const ReleaseField& r : kReleaseFields) f.*r.field = asf(tag, r.asf);
+  for (const ReplayGainField& rg : kReplayGainFields) f.*rg.field = asf(tag, rg.name);
 }
 
 // The cover to embed: the file's bytes and type. False, with `error`, for a
@@ -340,7 +341,6 @@ void EmbedCover(TagLib::ASF::Tag* tag, const Cover& cover) {
   picture.setType(TagLib::ASF::Picture::FrontCover);
   picture.setPicture(cover.bytes);
   tag->setAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
-  for (const ReplayGainField& rg : kReplayGainFields) f.*rg.field = asf(tag, rg.name);
 }
 
 // Opens `path` as the audio file its extension names; null with `error`.

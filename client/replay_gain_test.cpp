@@ -3,6 +3,7 @@
 // the album as the two played one after the other); the gains agree within
 // 0.1 dB. Also silence, too little audio, and the tag texts.
 #include "client/replay_gain.h"
+#include "tests/support/ffmpeg_loudness.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -60,22 +60,9 @@ void writeWav(const std::string& path, const std::vector<int16_t>& pcm) {
   out.write(reinterpret_cast<const char*>(pcm.data()), static_cast<std::streamsize>(pcm.size() * 2));
 }
 
-// FFmpeg's integrated loudness of a file, from its filter's summary.
+// FFmpeg's integrated loudness of a file.
 std::optional<double> ffmpegLoudness(const std::string& wav) {
-  const std::string command = "ffmpeg -nostdin -hide_banner -nostats -i '" + wav +
-                              "' -af ebur128 -f null - 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return std::nullopt;
-  std::string out;
-  char buffer[4096];
-  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-  pclose(pipe);
-  std::smatch match;
-  const size_t summary = out.rfind("Summary:");
-  if (summary == std::string::npos) return std::nullopt;
-  const std::string tail = out.substr(summary);
-  if (!std::regex_search(tail, match, std::regex(R"(I:\s+(-?[0-9.]+) LUFS)"))) return std::nullopt;
-  return std::stod(match[1].str());
+  return test_support::FfmpegLoudness("-i '" + wav + "' -af ebur128");
 }
 
 class ReplayGainTest : public ::testing::Test {

@@ -95,9 +95,15 @@ void DiscController::fillTrackList() {
   if (engine == nullptr) return;
   engine->Refresh();
   const LONG count = engine_.getLong(&IAudioCDRipper2::get_trackCount);
-  if (count > 0) {
-    VARIANT_BOOL found = VARIANT_FALSE;
-    engine->GetCDDBInfo(CDPLAYERINI, &found);  // empty titles fall back to the defaults
+  titles_ = {};
+  titlesAsked_ = count > 0;
+  VARIANT_BOOL found = VARIANT_FALSE;
+  if (count > 0) engine->GetCDDBInfo(CDPLAYERINI, &found);  // empty titles fall back to the defaults
+  if (found != VARIANT_FALSE) {
+    titles_.source = "cdplayer.ini";
+    titles_.artist = engine_.getText(&IAudioCDRipper2::get_cddbInfoArtist);
+    titles_.album = engine_.getText(&IAudioCDRipper2::get_cddbInfoAlbum);
+    titles_.genre = engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre);
   }
   for (LONG n = 1; n <= count; ++n) {
     engine->put_trackNum(n);
@@ -113,6 +119,7 @@ void DiscController::fillTrackList() {
     tags_.album = row.album;
     takeGenre(engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre));
     row.time = trackTimeText(engine_.getLong(&IAudioCDRipper2::get_trackDuration));
+    if (titles_.found()) titles_.trackTitles.push_back(engine_.getText(&IAudioCDRipper2::get_cddbInfoTitle));
     view_.addTrack(row);
   }
 }
@@ -222,6 +229,7 @@ void DiscController::askCddbServer() {
     tags_.album = engine_.getText(&IAudioCDRipper2::get_cddbInfoAlbum);
     takeGenre(engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre));
     fillTrackList();  // the titles come from the local store, which now holds the entry
+    titles_.source = "CDDB server";
     musicBrainzUnknown_ = false;
     return;
   }
@@ -248,6 +256,8 @@ void DiscController::showTitles(const client::DiscTitles& titles) {
   IAudioCDRipper2* engine = engine_.engine();
   if (engine == nullptr) return;
   view_.clearTracks();
+  titles_ = titles;
+  titlesAsked_ = true;
   tags_.album = titles.album.empty() ? "Unknown Album" : titles.album;
   tags_.artist = titles.artist.empty() ? "Unknown Artist" : titles.artist;
   const LONG count = engine_.getLong(&IAudioCDRipper2::get_trackCount);

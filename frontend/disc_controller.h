@@ -128,6 +128,11 @@ class DiscController {
   // Index of the drive the engine works on, from 0.
   int driveIndex() const { return driveIndex_; }
   CommandStates commandStates() const;
+  // What named the titles the list shows (source "" when none did), and
+  // whether any source was asked: the rip log's "titles" row and the
+  // files' tags come from them.
+  const client::DiscTitles& titles() const { return titles_; }
+  bool titlesAsked() const { return titlesAsked_; }
 
  private:
   void takeGenre(const std::string& genre);
@@ -151,6 +156,8 @@ class DiscController {
   int driveIndex_ = 0;
   int pendingDrive_ = -1;  // a chosen drive waiting for the end of playback or a rip
   client::TitleLookupWorker worker_;
+  client::DiscTitles titles_;   // what named the list shown
+  bool titlesAsked_ = false;    // a source was asked for the disc shown
   std::string submissionUrl_;       // where the disc being looked up can be added to MusicBrainz
   bool musicBrainzUnknown_ = false;  // MusicBrainz answered that it does not know the disc
   bool cddbAllowed_ = true;          // the look-up may ask the CDDB server

@@ -170,6 +170,7 @@ void RipBatch::StartRip() {
   run.testAndCopy = testAndCopy_;
   serverText_ = accurateRipServerText(settings_);
   run.accurateRipServer = serverText_;
+  run.titles = client::TitlesLogRow(disc_.titles(), disc_.titlesAsked());
   proof_.emplace(engine, std::string("quavern ") + QUAVERN_VERSION);
   proof_->begin(engine_.getLong(&IAudioCDRipper2::get_trackCount), std::nullopt, run);
   // Each row's audio from the disc's layout, for the time left.

@@ -431,12 +431,7 @@ void RipRun::saveCoverArt(const std::string& server) {
 
 // The log's line of where the titles came from.
 std::string RipRun::titlesRow() const {
-  if (!discTitles_.found()) return options_.titles == RipCommand::Titles::kNone ? "none" : "not found";
-  std::string row = discTitles_.source;
-  if (!discTitles_.releaseId.empty()) {
-    row += " release " + discTitles_.releaseId + (discTitles_.byLength ? " (matched by track lengths)" : " (disc id)");
-  }
-  return row;
+  return client::TitlesLogRow(discTitles_, options_.titles != RipCommand::Titles::kNone);
 }
 
 bool RipRun::openDisc() {

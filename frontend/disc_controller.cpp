@@ -29,6 +29,13 @@ std::string trackTimeText(LONG durationMs) {
   return text;
 }
 
+std::string titlesSourceText(const client::DiscTitles& titles, bool asked) {
+  if (!titles.found()) return asked ? "No titles found" : "";
+  std::string text = "Titles from " + titles.source;
+  if (titles.byLength) text += " (matched by track lengths)";
+  return text;
+}
+
 int parseCddbPort(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t");
   const size_t last = text.find_last_not_of(" \t");
@@ -122,6 +129,7 @@ void DiscController::fillTrackList() {
     if (titles_.found()) titles_.trackTitles.push_back(engine_.getText(&IAudioCDRipper2::get_cddbInfoTitle));
     view_.addTrack(row);
   }
+  showSource();
 }
 
 void DiscController::lookUpTitles() {
@@ -162,6 +170,7 @@ void DiscController::lookUpTitles() {
     }
   }
   if (worker_.running()) return;
+  submissionShown_.clear();
   client::TitleLookupWorker::Request request;
   std::string refused;
   if (const auto online = client::ReadMusicBrainzSettings("", "", refused)) {
@@ -230,7 +239,9 @@ void DiscController::askCddbServer() {
     takeGenre(engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre));
     fillTrackList();  // the titles come from the local store, which now holds the entry
     titles_.source = "CDDB server";
+    if (musicBrainzUnknown_) submissionShown_ = submissionUrl_;
     musicBrainzUnknown_ = false;
+    showSource();
     return;
   }
   // With every source asked, the disc's own CD-TEXT, where no other
@@ -239,6 +250,7 @@ void DiscController::askCddbServer() {
       engine != nullptr && askCdText_
           ? client::RipReport(engine).cdTextTitles(engine_.getLong(&IAudioCDRipper2::get_trackCount))
           : client::DiscTitles{};
+  if (musicBrainzUnknown_) submissionShown_ = submissionUrl_;
   if (cdText.found()) {
     showTitles(cdText);
   } else {
@@ -246,6 +258,7 @@ void DiscController::askCddbServer() {
     if (musicBrainzUnknown_ && !submissionUrl_.empty()) {
       message += "\n\nMusicBrainz does not know this disc. It can be added at:\n" + submissionUrl_;
     }
+    showSource();
     prompter_.inform(nullptr, message);
   }
   musicBrainzUnknown_ = false;
@@ -273,6 +286,7 @@ void DiscController::showTitles(const client::DiscTitles& titles) {
     tags_.title = row.title;
     view_.addTrack(row);
   }
+  showSource();
 }
 
 void DiscController::playSelected() {
@@ -329,6 +343,7 @@ void DiscController::endTrackPlay() {
 
 void DiscController::mediaChange() {
   worker_.stop();  // its answer would be for the disc that went
+  submissionShown_.clear();
   fillTrackList();
 }
 
@@ -348,6 +363,7 @@ void DiscController::applyPendingDrive() {
   pendingDrive_ = -1;
   engine->put_driveNum(driveIndex_ + 1);
   view_.clearTracks();
+  submissionShown_.clear();
   fillTrackList();
 }
 
@@ -378,5 +394,7 @@ CommandStates DiscController::commandStates() const {
 }
 
 void DiscController::showStates() { view_.applyCommandStates(commandStates()); }
+
+void DiscController::showSource() { view_.showTitlesSource(titlesSourceText(titles_, titlesAsked_), submissionShown_); }
 
 }  // namespace quavern

@@ -59,6 +59,13 @@ class DiscView {
   // artist, date, country, labels and catalogue numbers, barcode, format,
   // disc N of M, disambiguation.
   virtual int chooseRelease(const std::vector<std::vector<std::string>>& rows) { return rows.empty() ? -1 : 0; }
+  // The status line: what named the titles shown ("Titles from
+  // MusicBrainz"; "" when no source was asked), and where MusicBrainz takes
+  // a disc it said it does not know ("" none).
+  virtual void showTitlesSource(const std::string& text, const std::string& submissionUrl) {
+    (void)text;
+    (void)submissionUrl;
+  }
 };
 
 // The texts the user sees.
@@ -73,6 +80,10 @@ inline constexpr const char* kBadPort = "The CDDB port must be a number from 1 t
 inline constexpr const char* kSelectTrackToEdit = "Please select the track you want to edit.";
 inline constexpr const char* kRestartQuestion = "A system error occurs,do you want to restart this program?";
 }  // namespace texts
+
+// The status line's text for `titles`: "Titles from <source>", "No titles
+// found" when the sources asked had nothing, "" when none was asked.
+std::string titlesSourceText(const client::DiscTitles& titles, bool asked);
 
 // "Track" + two digits: Track01 … Track99, Track100.
 std::string defaultTrackTitle(int trackNumber);
@@ -140,6 +151,7 @@ class DiscController {
   void lookUpEnded(const client::TitleLookupWorker::Result& result);
   void askCddbServer();
   void showStates();
+  void showSource();
   void applyPendingDrive();
 
   EngineLink& engine_;
@@ -159,6 +171,7 @@ class DiscController {
   client::DiscTitles titles_;   // what named the list shown
   bool titlesAsked_ = false;    // a source was asked for the disc shown
   std::string submissionUrl_;       // where the disc being looked up can be added to MusicBrainz
+  std::string submissionShown_;     // submissionUrl_ once MusicBrainz said it does not know the disc shown
   bool musicBrainzUnknown_ = false;  // MusicBrainz answered that it does not know the disc
   bool cddbAllowed_ = true;          // the look-up may ask the CDDB server
   bool askCdText_ = false;           // the look-up ends with the disc's CD-TEXT (every source asked)

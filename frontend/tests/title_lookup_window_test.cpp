@@ -7,11 +7,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTableWidget>
 #include <QTimer>
 
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "client/testing/musicbrainz_answers.h"
 #include "client/testing/musicbrainz_test_server.h"
@@ -77,6 +81,20 @@ class TitleLookupWindowTest : public QObject {
     program_->settings.writeInt("cddb", "cd source", 1);  // on-line
   }
   QTableWidget* lv() const { return program_->find<QTableWidget>("lv"); }
+  QLabel* label(const char* name) const { return program_->find<QLabel>(name); }
+  // Rips the first track alone into the scratch home's "out" folder; `log`: its rip log.
+  void ripFirstTrack(std::string& log) {
+    const std::string out = home_->path() + "/out";
+    program_->settings.writeText("basic", "output directory", out);
+    program_->find<QComboBox>("cb_format")->setCurrentIndex(1);  // WAV
+    for (int r = 1; r < lv()->rowCount(); ++r) lv()->item(r, 0)->setCheckState(Qt::Unchecked);
+    program_->window().RipCD1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!program_->window().controller().ripping(), 30000);
+    std::ifstream in(out + "/ripmarrow.log");
+    std::stringstream text;
+    text << in.rdbuf();
+    log = text.str();
+  }
 
  private slots:
   void init() {
@@ -109,6 +127,22 @@ class TitleLookupWindowTest : public QObject {
     QCOMPARE(program_->window().windowTitle(), QString("Ripmarrow"));
     QVERIFY(program_->prompter.messages.empty());
     QVERIFY(server_->requests().at(0).userAgent.rfind("Ripmarrow/", 0) == 0);
+  }
+
+  // The status line and the batch's rip log say what named the disc: the
+  // local store asked at start-up and finding nothing, then MusicBrainz.
+  void theStatusLineAndTheRipLogNameTheSource() {
+    server_->add("/ws/2/discid/*", Held(client::testing::FuzzyAnswer({Release("r1", "Artist")}), 0));
+    start();
+    QCOMPARE(label("lb_titles")->text(), QString("No titles found"));
+    QVERIFY(!label("lb_submit")->isVisible());
+    program_->window().FreeDB1Click();
+    QTRY_COMPARE_WITH_TIMEOUT(cell(lv(), 0, 0), QString("Song 1"), 10000);
+    QCOMPARE(label("lb_titles")->text(), QString("Titles from MusicBrainz (matched by track lengths)"));
+    std::string log;
+    ripFirstTrack(log);
+    QVERIFY2(log.find("Setting titles: MusicBrainz release r1 (matched by track lengths)\n") != std::string::npos,
+             log.c_str());
   }
 
   void severalReleasesAreChosenByTheUser() {
@@ -153,6 +187,14 @@ class TitleLookupWindowTest : public QObject {
     QCOMPARE(cell(lv(), 0, 2), QString("Four Small Rooms"));
     QVERIFY(program_->prompter.messages.empty());
     QCOMPARE(server_->requests().size(), size_t(1));
+    // The window says so, and offers the disc to MusicBrainz.
+    QCOMPARE(label("lb_titles")->text(), QString("Titles from CD-TEXT"));
+    QVERIFY(label("lb_submit")->isVisible());
+    const QString link = label("lb_submit")->toolTip();
+    QVERIFY2(link.startsWith(QString::fromStdString(server_->address())) && link.contains("/cdtoc/attach?toc="),
+             qPrintable(link));
+    QMetaObject::invokeMethod(label("lb_submit"), "linkActivated", Q_ARG(QString, link));
+    QCOMPARE(program_->opener.opened.back(), link.toStdString());
   }
 
   void aLookUpCanBeStoppedAndTheWindowClosesAtOnce() {

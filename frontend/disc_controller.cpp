@@ -6,6 +6,7 @@
 
 #include "client/engine_session.h"
 #include "client/musicbrainz_settings.h"
+#include "client/release_tags.h"
 #include "client/rip_report.h"
 #include "frontend/genre_names.h"
 #include "platform/com/bstr_text.h"
@@ -104,6 +105,8 @@ void DiscController::fillTrackList() {
   const LONG count = engine_.getLong(&IAudioCDRipper2::get_trackCount);
   titles_ = {};
   titlesAsked_ = count > 0;
+  tags_.albumArtist.clear();
+  tags_.discNumber.clear();
   VARIANT_BOOL found = VARIANT_FALSE;
   if (count > 0) engine->GetCDDBInfo(CDPLAYERINI, &found);  // empty titles fall back to the defaults
   if (found != VARIANT_FALSE) {
@@ -271,6 +274,9 @@ void DiscController::showTitles(const client::DiscTitles& titles) {
   view_.clearTracks();
   titles_ = titles;
   titlesAsked_ = true;
+  const client::ReleaseTags release = client::ReleaseTagsOf(titles, 1, "");
+  tags_.albumArtist = release.albumArtist;
+  tags_.discNumber = release.discNumber;
   tags_.album = titles.album.empty() ? "Unknown Album" : titles.album;
   tags_.artist = titles.artist.empty() ? "Unknown Artist" : titles.artist;
   const LONG count = engine_.getLong(&IAudioCDRipper2::get_trackCount);

@@ -10,6 +10,7 @@
 
 #include "client/accuraterip_lookup.h"
 #include "client/file_names.h"
+#include "client/release_tags.h"
 #include "frontend/current_tags.h"
 #include "frontend/disc_controller.h"
 #include "frontend/format_settings.h"
@@ -431,9 +432,16 @@ bool RipBatch::TagRippedFile() {
   IAudioInformation2* info = engine_.audioInformation();
   if (info == nullptr) return false;
   try {
+    // What named the disc adds the track's own artist and the release's
+    // fields; the album artist and disc number are the tag editor's.
+    client::ReleaseTags release = client::ReleaseTagsOf(disc_.titles(), ripCursor_ + 1, "");
+    release.albumArtist = tags_.albumArtist;
+    release.discNumber = tags_.discNumber;
+    const std::string& artist = release.trackArtist.empty() ? tags_.artist : release.trackArtist;
     putTextByName(info, "infoTitle", view_.rowTitle(ripCursor_));
     if (!tags_.album.empty()) putTextByName(info, "infoAlbum", tags_.album);
-    if (!tags_.artist.empty()) putTextByName(info, "infoArtist", tags_.artist);
+    if (!artist.empty()) putTextByName(info, "infoArtist", artist);
+    client::PutReleaseTags(info, release, "");
     LONG year = 0;
     if (parseYear(tags_.year, year)) check(info->put_infoYear(year), "AudioInformation2.infoYear");
     check(info->put_infoGenre(static_cast<SHORT>(tags_.genreIndex)), "AudioInformation2.infoGenre");

@@ -10,16 +10,21 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTableWidget>
 #include <QTimer>
 
 #include <fstream>
 #include <iostream>
+
+#include <taglib/fileref.h>
+#include <taglib/tpropertymap.h>
 #include <sstream>
 
 #include "client/testing/musicbrainz_answers.h"
 #include "client/testing/musicbrainz_test_server.h"
 #include "frontend/release_chooser.h"
+#include "frontend/tfm_id3.h"
 #include "frontend/tests/quavern_test_support.h"
 #include "vdrive/demo_disc.h"
 
@@ -46,6 +51,15 @@ MusicBrainzTestServer::Answer Held(std::string body, int holdMs) {
   answer.body = std::move(body);
   answer.holdMs = holdMs;
   return answer;
+}
+
+// The tags of a ripped file, as TagLib names them ("" a tag not there).
+std::string Property(const std::string& path, const char* name) {
+  TagLib::FileRef file(path.c_str());
+  if (file.isNull() || file.file() == nullptr) return "(no file)";
+  const TagLib::PropertyMap map = file.file()->properties();
+  const auto it = map.find(name);
+  return it == map.end() || it->second.isEmpty() ? std::string() : it->second.front().to8Bit(true);
 }
 
 // The longest wait, in ms, of a zero-time timer over `spanMs` of the event loop.
@@ -83,10 +97,10 @@ class TitleLookupWindowTest : public QObject {
   QTableWidget* lv() const { return program_->find<QTableWidget>("lv"); }
   QLabel* label(const char* name) const { return program_->find<QLabel>(name); }
   // Rips the first track alone into the scratch home's "out" folder; `log`: its rip log.
-  void ripFirstTrack(std::string& log) {
+  void ripFirstTrack(std::string& log, int format = 1 /* WAV */) {
     const std::string out = home_->path() + "/out";
     program_->settings.writeText("basic", "output directory", out);
-    program_->find<QComboBox>("cb_format")->setCurrentIndex(1);  // WAV
+    program_->find<QComboBox>("cb_format")->setCurrentIndex(format);
     for (int r = 1; r < lv()->rowCount(); ++r) lv()->item(r, 0)->setCheckState(Qt::Unchecked);
     program_->window().RipCD1Click();
     QTRY_VERIFY_WITH_TIMEOUT(!program_->window().controller().ripping(), 30000);
@@ -143,6 +157,53 @@ class TitleLookupWindowTest : public QObject {
     ripFirstTrack(log);
     QVERIFY2(log.find("Setting titles: MusicBrainz release r1 (matched by track lengths)\n") != std::string::npos,
              log.c_str());
+  }
+
+  // The second disc of a two-disc release with a guest on every track:
+  // the FLAC file carries the track's artist, the release's fields and its
+  // MusicBrainz ids; the tag editor shows and changes the album artist and
+  // the disc number.
+  void theBatchTagsTheReleasesFieldsAndTheEditorsAlbumArtist() {
+    client::testing::ReleaseSpec r;
+    r.id = "r2";
+    r.artist = "Artist";
+    r.trackMs = {30000, 30000, 30000, 30000};
+    r.mediumCount = 2;
+    server_->add("/ws/2/discid/*", Held(client::testing::FuzzyAnswer({client::testing::ReleaseJson(r)}), 0));
+    start();
+    program_->window().FreeDB1Click();
+    QTRY_COMPARE_WITH_TIMEOUT(cell(lv(), 0, 0), QString("Song 1"), 10000);
+    std::string log;
+    ripFirstTrack(log, 4);  // FLAC
+    const std::string flac = home_->path() + "/out/Song 1.flac";
+    QCOMPARE(Property(flac, "ARTIST"), std::string("Guest 1 & Artist"));
+    QCOMPARE(Property(flac, "ALBUMARTIST"), std::string("Artist"));
+    QCOMPARE(Property(flac, "DISCNUMBER").substr(0, 1), std::string("2"));
+    QCOMPARE(Property(flac, "LABEL"), std::string("Label One"));
+    QCOMPARE(Property(flac, "CATALOGNUMBER"), std::string("CAT 1"));
+    QCOMPARE(Property(flac, "BARCODE"), std::string("5012345678900"));
+    QCOMPARE(Property(flac, "ISRC"), std::string("GBAAA010001"));
+    QCOMPARE(Property(flac, "MUSICBRAINZ_ALBUMID"), std::string("r2"));
+    QCOMPARE(Property(flac, "MUSICBRAINZ_RELEASEGROUPID"), std::string("rg1"));
+    QCOMPARE(Property(flac, "MUSICBRAINZ_TRACKID"), std::string("rec1"));
+
+    // The editor shows what the release said and hands on what the user types.
+    auto* id3 = program_->window().findChild<quavern::Tfm_id3*>("Tfm_id3");
+    QString shownAlbumArtist, shownDisc;
+    QTimer::singleShot(0, id3, [&] {
+      shownAlbumArtist = id3->findChild<QLineEdit*>("edt_album_artist")->text();
+      shownDisc = id3->findChild<QLineEdit*>("edt_disc")->text();
+      id3->findChild<QLineEdit*>("edt_album_artist")->setText("Various Artists");
+      id3->findChild<QLineEdit*>("edt_disc")->setText("1/3");
+      id3->btn_okClick();
+    });
+    program_->window().ID3Tag1Click();
+    QCOMPARE(shownAlbumArtist, QString("Artist"));
+    QCOMPARE(shownDisc, QString("2/2"));
+    program_->prompter.answerYes = true;  // the file is ripped again
+    ripFirstTrack(log, 4);
+    QCOMPARE(Property(flac, "ALBUMARTIST"), std::string("Various Artists"));
+    QCOMPARE(Property(flac, "DISCNUMBER").substr(0, 1), std::string("1"));
   }
 
   void severalReleasesAreChosenByTheUser() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 
 #include "client/engine_session.h"
@@ -52,6 +53,37 @@ int parseCddbPort(const std::string& text) {
 DiscController::DiscController(EngineLink& engine, SettingsStore& settings, Prompter& prompter, CurrentTags& tags,
                                DiscView& view)
     : engine_(engine), settings_(settings), prompter_(prompter), tags_(tags), view_(view) {}
+
+DiscController::~DiscController() {
+  if (coverCancel_) coverCancel_->store(true);
+  if (coverFetch_.valid()) coverFetch_.wait();
+}
+
+void DiscController::fetchCoverArt() {
+  if (coverCancel_) coverCancel_->store(true);  // the last disc's, if it still runs
+  coverFetch_ = {};
+  if (titles_.releaseId.empty() || !titles_.coverArtFront) return;
+  std::string refused;
+  const auto online = client::ReadMusicBrainzSettings("", "", refused);
+  if (!online || !online->coverArt || online->coverArtServer.empty()) return;
+  coverCancel_ = std::make_shared<std::atomic<bool>>(false);
+  coverFetch_ = std::async(std::launch::async, [server = online->coverArtServer, release = titles_.releaseId,
+                                                 cancel = coverCancel_] {
+    return client::FetchCoverArt(server, release, 10000, cancel.get());
+  });
+}
+
+std::optional<client::CoverArt> DiscController::coverArt() {
+  if (!coverFetch_.valid() || coverFetch_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+    return std::nullopt;
+  }
+  client::CoverArt art = coverFetch_.get();
+  // Kept for the next batch of the same disc.
+  std::promise<client::CoverArt> kept;
+  kept.set_value(art);
+  coverFetch_ = kept.get_future();
+  return art;
+}
 
 std::vector<std::string> DiscController::startUp() {
   ripping_ = ripStopPending_ = playbackOn_ = playbackPaused_ = false;
@@ -104,6 +136,7 @@ void DiscController::fillTrackList() {
   engine->Refresh();
   const LONG count = engine_.getLong(&IAudioCDRipper2::get_trackCount);
   titles_ = {};
+  fetchCoverArt();  // none: stops the last disc's
   titlesAsked_ = count > 0;
   tags_.albumArtist.clear();
   tags_.discNumber.clear();
@@ -277,6 +310,7 @@ void DiscController::showTitles(const client::DiscTitles& titles) {
   const client::ReleaseTags release = client::ReleaseTagsOf(titles, 1, "");
   tags_.albumArtist = release.albumArtist;
   tags_.discNumber = release.discNumber;
+  fetchCoverArt();
   tags_.album = titles.album.empty() ? "Unknown Album" : titles.album;
   tags_.artist = titles.artist.empty() ? "Unknown Artist" : titles.artist;
   const LONG count = engine_.getLong(&IAudioCDRipper2::get_trackCount);

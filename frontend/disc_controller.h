@@ -5,9 +5,14 @@
 // real engine and a fake view. GUI thread only.
 #pragma once
 
+#include <atomic>
+#include <future>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "client/cover_art.h"
 #include "client/title_lookup_worker.h"
 #include "frontend/current_tags.h"
 #include "frontend/engine_link.h"
@@ -96,6 +101,9 @@ class DiscController {
  public:
   DiscController(EngineLink& engine, SettingsStore& settings, Prompter& prompter, CurrentTags& tags,
                  DiscView& view);
+  // Stops a cover fetch that still runs and waits for its end (about a
+  // second at most).
+  ~DiscController();
 
   // Opens the engine, puts it on the stored drive ([cd] "cd rom", clamped
   // to the list; the first drive when none is stored), fills the track list
@@ -144,6 +152,10 @@ class DiscController {
   // files' tags come from them.
   const client::DiscTitles& titles() const { return titles_; }
   bool titlesAsked() const { return titlesAsked_; }
+  // The front cover of the release that named the disc, fetched on a
+  // thread of its own once the titles came ([musicbrainz] "cover art").
+  // Nothing while none was asked for or the fetch still runs.
+  std::optional<client::CoverArt> coverArt();
 
  private:
   void takeGenre(const std::string& genre);
@@ -168,7 +180,13 @@ class DiscController {
   int driveIndex_ = 0;
   int pendingDrive_ = -1;  // a chosen drive waiting for the end of playback or a rip
   client::TitleLookupWorker worker_;
+  void fetchCoverArt();
+
   client::DiscTitles titles_;   // what named the list shown
+  // The cover's fetch: the future and its stop flag are this thread's; the
+  // fetch thread reads only the flag.
+  std::future<client::CoverArt> coverFetch_;
+  std::shared_ptr<std::atomic<bool>> coverCancel_;
   bool titlesAsked_ = false;    // a source was asked for the disc shown
   std::string submissionUrl_;       // where the disc being looked up can be added to MusicBrainz
   std::string submissionShown_;     // submissionUrl_ once MusicBrainz said it does not know the disc shown

@@ -14,10 +14,12 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
 #include <taglib/fileref.h>
+#include <taglib/flacfile.h>
 #include <taglib/tpropertymap.h>
 #include <sstream>
 
@@ -123,6 +125,7 @@ class TitleLookupWindowTest : public QObject {
     server_.reset();
     home_.reset();
     qputenv("RIPMARROW_MUSICBRAINZ_SERVER", "none");
+    qputenv("RIPMARROW_COVERART_SERVER", "none");
     qunsetenv("RIPMARROW_CDDB_SERVER");
   }
 
@@ -165,17 +168,35 @@ class TitleLookupWindowTest : public QObject {
   // the disc number.
   void theBatchTagsTheReleasesFieldsAndTheEditorsAlbumArtist() {
     client::testing::ReleaseSpec r;
-    r.id = "r2";
+    r.id = "22222222-2222-2222-2222-222222222222";
     r.artist = "Artist";
     r.trackMs = {30000, 30000, 30000, 30000};
     r.mediumCount = 2;
     server_->add("/ws/2/discid/*", Held(client::testing::FuzzyAnswer({client::testing::ReleaseJson(r)}), 0));
+    const std::string png = std::string("\x89PNG\r\n\x1A\n", 8) + std::string(300, 'p');
+    MusicBrainzTestServer::Answer image;
+    image.body = png;
+    image.contentType = "image/png";
+    server_->add("/release/" + r.id + "/front-500", image);
+    qputenv("RIPMARROW_COVERART_SERVER", QByteArray::fromStdString(server_->address()));
     start();
     program_->window().FreeDB1Click();
     QTRY_COMPARE_WITH_TIMEOUT(cell(lv(), 0, 0), QString("Song 1"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(program_->window().controller().coverArt().has_value(), 10000);
     std::string log;
     ripFirstTrack(log, 4);  // FLAC
     const std::string flac = home_->path() + "/out/Song 1.flac";
+    // The cover: beside the file, embedded, its own copy gone.
+    QVERIFY2(log.find("Setting cover art: embedded, cover.png\n") != std::string::npos, log.c_str());
+    std::ifstream cover(home_->path() + "/out/cover.png", std::ios::binary);
+    std::stringstream coverBytes;
+    coverBytes << cover.rdbuf();
+    QCOMPARE(coverBytes.str(), png);
+    QVERIFY(!std::filesystem::exists(home_->path() + "/out/.quavern-cover.png"));
+    {
+      TagLib::FLAC::File file(flac.c_str());
+      QCOMPARE(file.pictureList().size(), 1u);
+    }
     QCOMPARE(Property(flac, "ARTIST"), std::string("Guest 1 & Artist"));
     QCOMPARE(Property(flac, "ALBUMARTIST"), std::string("Artist"));
     QCOMPARE(Property(flac, "DISCNUMBER").substr(0, 1), std::string("2"));
@@ -183,7 +204,7 @@ class TitleLookupWindowTest : public QObject {
     QCOMPARE(Property(flac, "CATALOGNUMBER"), std::string("CAT 1"));
     QCOMPARE(Property(flac, "BARCODE"), std::string("5012345678900"));
     QCOMPARE(Property(flac, "ISRC"), std::string("GBAAA010001"));
-    QCOMPARE(Property(flac, "MUSICBRAINZ_ALBUMID"), std::string("r2"));
+    QCOMPARE(Property(flac, "MUSICBRAINZ_ALBUMID"), r.id);
     QCOMPARE(Property(flac, "MUSICBRAINZ_RELEASEGROUPID"), std::string("rg1"));
     QCOMPARE(Property(flac, "MUSICBRAINZ_TRACKID"), std::string("rec1"));
 

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QRegularExpressionValidator>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -56,6 +57,9 @@ Tfm_id3::Tfm_id3(CurrentTags& tags, TrackListEdits& list, QWidget* parent)
   edt_album_artist_ = edit(this, "edt_album_artist", "Album artist");
   edt_disc_ = edit(this, "edt_disc", "Disc number");
   edt_disc_->setPlaceholderText("1/2");
+  // "N" or "N/M": nothing else can be typed.
+  edt_disc_->setValidator(
+      new QRegularExpressionValidator(QRegularExpression("[1-9][0-9]{0,2}(/[1-9][0-9]{0,2})?"), edt_disc_));
 
   auto* form = new QFormLayout;
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);

@@ -92,4 +92,13 @@ std::string DescribeMusicBrainzCandidate(const MusicBrainzAnswer& answer, const 
   return text;
 }
 
+std::string TitlesLogRow(const DiscTitles& titles, bool asked) {
+  if (!titles.found()) return asked ? "not found" : "none";
+  std::string row = titles.source;
+  if (!titles.releaseId.empty()) {
+    row += " release " + titles.releaseId + (titles.byLength ? " (matched by track lengths)" : " (disc id)");
+  }
+  return row;
+}
+
 }  // namespace client

@@ -56,4 +56,9 @@ std::string DescribeMusicBrainzCandidate(const MusicBrainzAnswer& answer, const 
 std::vector<std::string> MusicBrainzCandidateCells(const MusicBrainzAnswer& answer,
                                                    const MusicBrainzCandidate& candidate);
 
+// The rip log's "titles" row, the same in both programs: "none" when no
+// source was asked, "not found" when the sources asked had nothing, else
+// the source, and for MusicBrainz the release and how it was matched.
+std::string TitlesLogRow(const DiscTitles& titles, bool asked);
+
 }  // namespace client

@@ -13,6 +13,8 @@ struct CurrentTags {
   std::string album;
   std::string year;
   std::string comment;
+  std::string albumArtist;  // "" none; set by titles that name one
+  std::string discNumber;   // "N/M" of a release of several discs; "" none
   std::string genreName;
   int genreIndex = 12;  // index into GenreNames; 12 is "Other"
 };

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 
 #include "client/engine_session.h"
 #include "client/musicbrainz_settings.h"
+#include "client/release_tags.h"
 #include "client/rip_report.h"
 #include "frontend/genre_names.h"
 #include "platform/com/bstr_text.h"
@@ -29,6 +31,13 @@ std::string trackTimeText(LONG durationMs) {
   return text;
 }
 
+std::string titlesSourceText(const client::DiscTitles& titles, bool asked) {
+  if (!titles.found()) return asked ? "No titles found" : "";
+  std::string text = "Titles from " + titles.source;
+  if (titles.byLength) text += " (matched by track lengths)";
+  return text;
+}
+
 int parseCddbPort(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t");
   const size_t last = text.find_last_not_of(" \t");
@@ -44,6 +53,37 @@ int parseCddbPort(const std::string& text) {
 DiscController::DiscController(EngineLink& engine, SettingsStore& settings, Prompter& prompter, CurrentTags& tags,
                                DiscView& view)
     : engine_(engine), settings_(settings), prompter_(prompter), tags_(tags), view_(view) {}
+
+DiscController::~DiscController() {
+  if (coverCancel_) coverCancel_->store(true);
+  if (coverFetch_.valid()) coverFetch_.wait();
+}
+
+void DiscController::fetchCoverArt() {
+  if (coverCancel_) coverCancel_->store(true);  // the last disc's, if it still runs
+  coverFetch_ = {};
+  if (titles_.releaseId.empty() || !titles_.coverArtFront) return;
+  std::string refused;
+  const auto online = client::ReadMusicBrainzSettings("", "", refused);
+  if (!online || !online->coverArt || online->coverArtServer.empty()) return;
+  coverCancel_ = std::make_shared<std::atomic<bool>>(false);
+  coverFetch_ = std::async(std::launch::async, [server = online->coverArtServer, release = titles_.releaseId,
+                                                 cancel = coverCancel_] {
+    return client::FetchCoverArt(server, release, 10000, cancel.get());
+  });
+}
+
+std::optional<client::CoverArt> DiscController::coverArt() {
+  if (!coverFetch_.valid() || coverFetch_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+    return std::nullopt;
+  }
+  client::CoverArt art = coverFetch_.get();
+  // Kept for the next batch of the same disc.
+  std::promise<client::CoverArt> kept;
+  kept.set_value(art);
+  coverFetch_ = kept.get_future();
+  return art;
+}
 
 std::vector<std::string> DiscController::startUp() {
   ripping_ = ripStopPending_ = playbackOn_ = playbackPaused_ = false;
@@ -95,9 +135,18 @@ void DiscController::fillTrackList() {
   if (engine == nullptr) return;
   engine->Refresh();
   const LONG count = engine_.getLong(&IAudioCDRipper2::get_trackCount);
-  if (count > 0) {
-    VARIANT_BOOL found = VARIANT_FALSE;
-    engine->GetCDDBInfo(CDPLAYERINI, &found);  // empty titles fall back to the defaults
+  titles_ = {};
+  fetchCoverArt();  // none: stops the last disc's
+  titlesAsked_ = count > 0;
+  tags_.albumArtist.clear();
+  tags_.discNumber.clear();
+  VARIANT_BOOL found = VARIANT_FALSE;
+  if (count > 0) engine->GetCDDBInfo(CDPLAYERINI, &found);  // empty titles fall back to the defaults
+  if (found != VARIANT_FALSE) {
+    titles_.source = "cdplayer.ini";
+    titles_.artist = engine_.getText(&IAudioCDRipper2::get_cddbInfoArtist);
+    titles_.album = engine_.getText(&IAudioCDRipper2::get_cddbInfoAlbum);
+    titles_.genre = engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre);
   }
   for (LONG n = 1; n <= count; ++n) {
     engine->put_trackNum(n);
@@ -113,8 +162,10 @@ void DiscController::fillTrackList() {
     tags_.album = row.album;
     takeGenre(engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre));
     row.time = trackTimeText(engine_.getLong(&IAudioCDRipper2::get_trackDuration));
+    if (titles_.found()) titles_.trackTitles.push_back(engine_.getText(&IAudioCDRipper2::get_cddbInfoTitle));
     view_.addTrack(row);
   }
+  showSource();
 }
 
 void DiscController::lookUpTitles() {
@@ -155,6 +206,7 @@ void DiscController::lookUpTitles() {
     }
   }
   if (worker_.running()) return;
+  submissionShown_.clear();
   client::TitleLookupWorker::Request request;
   std::string refused;
   if (const auto online = client::ReadMusicBrainzSettings("", "", refused)) {
@@ -222,7 +274,10 @@ void DiscController::askCddbServer() {
     tags_.album = engine_.getText(&IAudioCDRipper2::get_cddbInfoAlbum);
     takeGenre(engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre));
     fillTrackList();  // the titles come from the local store, which now holds the entry
+    titles_.source = "CDDB server";
+    if (musicBrainzUnknown_) submissionShown_ = submissionUrl_;
     musicBrainzUnknown_ = false;
+    showSource();
     return;
   }
   // With every source asked, the disc's own CD-TEXT, where no other
@@ -231,6 +286,7 @@ void DiscController::askCddbServer() {
       engine != nullptr && askCdText_
           ? client::RipReport(engine).cdTextTitles(engine_.getLong(&IAudioCDRipper2::get_trackCount))
           : client::DiscTitles{};
+  if (musicBrainzUnknown_) submissionShown_ = submissionUrl_;
   if (cdText.found()) {
     showTitles(cdText);
   } else {
@@ -238,6 +294,7 @@ void DiscController::askCddbServer() {
     if (musicBrainzUnknown_ && !submissionUrl_.empty()) {
       message += "\n\nMusicBrainz does not know this disc. It can be added at:\n" + submissionUrl_;
     }
+    showSource();
     prompter_.inform(nullptr, message);
   }
   musicBrainzUnknown_ = false;
@@ -248,6 +305,12 @@ void DiscController::showTitles(const client::DiscTitles& titles) {
   IAudioCDRipper2* engine = engine_.engine();
   if (engine == nullptr) return;
   view_.clearTracks();
+  titles_ = titles;
+  titlesAsked_ = true;
+  const client::ReleaseTags release = client::ReleaseTagsOf(titles, 1, "");
+  tags_.albumArtist = release.albumArtist;
+  tags_.discNumber = release.discNumber;
+  fetchCoverArt();
   tags_.album = titles.album.empty() ? "Unknown Album" : titles.album;
   tags_.artist = titles.artist.empty() ? "Unknown Artist" : titles.artist;
   const LONG count = engine_.getLong(&IAudioCDRipper2::get_trackCount);
@@ -263,6 +326,7 @@ void DiscController::showTitles(const client::DiscTitles& titles) {
     tags_.title = row.title;
     view_.addTrack(row);
   }
+  showSource();
 }
 
 void DiscController::playSelected() {
@@ -319,6 +383,7 @@ void DiscController::endTrackPlay() {
 
 void DiscController::mediaChange() {
   worker_.stop();  // its answer would be for the disc that went
+  submissionShown_.clear();
   fillTrackList();
 }
 
@@ -338,6 +403,7 @@ void DiscController::applyPendingDrive() {
   pendingDrive_ = -1;
   engine->put_driveNum(driveIndex_ + 1);
   view_.clearTracks();
+  submissionShown_.clear();
   fillTrackList();
 }
 
@@ -368,5 +434,7 @@ CommandStates DiscController::commandStates() const {
 }
 
 void DiscController::showStates() { view_.applyCommandStates(commandStates()); }
+
+void DiscController::showSource() { view_.showTitlesSource(titlesSourceText(titles_, titlesAsked_), submissionShown_); }
 
 }  // namespace quavern

@@ -5,9 +5,14 @@
 // real engine and a fake view. GUI thread only.
 #pragma once
 
+#include <atomic>
+#include <future>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "client/cover_art.h"
 #include "client/title_lookup_worker.h"
 #include "frontend/current_tags.h"
 #include "frontend/engine_link.h"
@@ -59,6 +64,13 @@ class DiscView {
   // artist, date, country, labels and catalogue numbers, barcode, format,
   // disc N of M, disambiguation.
   virtual int chooseRelease(const std::vector<std::vector<std::string>>& rows) { return rows.empty() ? -1 : 0; }
+  // The status line: what named the titles shown ("Titles from
+  // MusicBrainz"; "" when no source was asked), and where MusicBrainz takes
+  // a disc it said it does not know ("" none).
+  virtual void showTitlesSource(const std::string& text, const std::string& submissionUrl) {
+    (void)text;
+    (void)submissionUrl;
+  }
 };
 
 // The texts the user sees.
@@ -74,6 +86,10 @@ inline constexpr const char* kSelectTrackToEdit = "Please select the track you w
 inline constexpr const char* kRestartQuestion = "A system error occurs,do you want to restart this program?";
 }  // namespace texts
 
+// The status line's text for `titles`: "Titles from <source>", "No titles
+// found" when the sources asked had nothing, "" when none was asked.
+std::string titlesSourceText(const client::DiscTitles& titles, bool asked);
+
 // "Track" + two digits: Track01 … Track99, Track100.
 std::string defaultTrackTitle(int trackNumber);
 // m:ss as two "%.2d" fields; an hour or more as h:mm:ss.
@@ -85,6 +101,9 @@ class DiscController {
  public:
   DiscController(EngineLink& engine, SettingsStore& settings, Prompter& prompter, CurrentTags& tags,
                  DiscView& view);
+  // Stops a cover fetch that still runs and waits for its end (about a
+  // second at most).
+  ~DiscController();
 
   // Opens the engine, puts it on the stored drive ([cd] "cd rom", clamped
   // to the list; the first drive when none is stored), fills the track list
@@ -128,6 +147,15 @@ class DiscController {
   // Index of the drive the engine works on, from 0.
   int driveIndex() const { return driveIndex_; }
   CommandStates commandStates() const;
+  // What named the titles the list shows (source "" when none did), and
+  // whether any source was asked: the rip log's "titles" row and the
+  // files' tags come from them.
+  const client::DiscTitles& titles() const { return titles_; }
+  bool titlesAsked() const { return titlesAsked_; }
+  // The front cover of the release that named the disc, fetched on a
+  // thread of its own once the titles came ([musicbrainz] "cover art").
+  // Nothing while none was asked for or the fetch still runs.
+  std::optional<client::CoverArt> coverArt();
 
  private:
   void takeGenre(const std::string& genre);
@@ -135,6 +163,7 @@ class DiscController {
   void lookUpEnded(const client::TitleLookupWorker::Result& result);
   void askCddbServer();
   void showStates();
+  void showSource();
   void applyPendingDrive();
 
   EngineLink& engine_;
@@ -151,7 +180,16 @@ class DiscController {
   int driveIndex_ = 0;
   int pendingDrive_ = -1;  // a chosen drive waiting for the end of playback or a rip
   client::TitleLookupWorker worker_;
+  void fetchCoverArt();
+
+  client::DiscTitles titles_;   // what named the list shown
+  // The cover's fetch: the future and its stop flag are this thread's; the
+  // fetch thread reads only the flag.
+  std::future<client::CoverArt> coverFetch_;
+  std::shared_ptr<std::atomic<bool>> coverCancel_;
+  bool titlesAsked_ = false;    // a source was asked for the disc shown
   std::string submissionUrl_;       // where the disc being looked up can be added to MusicBrainz
+  std::string submissionShown_;     // submissionUrl_ once MusicBrainz said it does not know the disc shown
   bool musicBrainzUnknown_ = false;  // MusicBrainz answered that it does not know the disc
   bool cddbAllowed_ = true;          // the look-up may ask the CDDB server
   bool askCdText_ = false;           // the look-up ends with the disc's CD-TEXT (every source asked)

@@ -6,11 +6,13 @@
 
 #include <charconv>
 #include <filesystem>
+#include <fstream>
 #include <utility>
 
 #include "client/accuraterip_lookup.h"
 #include "client/file_names.h"
 #include "client/rip_report.h"
+#include "client/release_tags.h"
 #include "frontend/current_tags.h"
 #include "frontend/disc_controller.h"
 #include "frontend/format_settings.h"
@@ -94,6 +96,39 @@ RipBatch::~RipBatch() {
     giveUpLookup_->store(true);
     lookup_.wait();
   }
+  removeEmbeddedCover();
+}
+
+// The front cover of the release that named the disc, once fetched: a copy
+// the tag component embeds in every file of the batch, and cover.jpg or
+// cover.png beside the files (an existing one is never replaced). The log's
+// "cover art" row; "" when the disc has no cover to give.
+std::string RipBatch::prepareCoverArt() {
+  removeEmbeddedCover();
+  const std::optional<client::CoverArt> art = disc_.coverArt();
+  if (!art) return "";
+  if (!art->found) return "none (" + art->reason + ")";
+  std::string row;
+  const std::string copy = outputFolder_ + ".quavern-cover." + art->extension;
+  std::ofstream(copy, std::ios::binary | std::ios::trunc) << art->bytes;
+  std::error_code ec;
+  if (std::filesystem::file_size(copy, ec) == art->bytes.size()) {
+    embeddedCover_ = copy;
+    row = "embedded";
+  } else {
+    std::filesystem::remove(copy, ec);
+  }
+  std::string why;
+  const std::string saved = client::SaveCoverArt(outputFolder_, *art, why);
+  if (!saved.empty()) row += (row.empty() ? "" : ", ") + std::filesystem::path(saved).filename().string();
+  return row.empty() ? "none (" + why + ")" : row;
+}
+
+void RipBatch::removeEmbeddedCover() {
+  if (embeddedCover_.empty()) return;
+  std::error_code ec;
+  std::filesystem::remove(embeddedCover_, ec);
+  embeddedCover_.clear();
 }
 
 bool RipBatch::ripping() const { return disc_.ripping(); }
@@ -175,6 +210,8 @@ void RipBatch::StartRip() {
   replayGain_ = settings_.readBool("replaygain", "enabled", true);
   replayGainBatch_ = {};
   client::RipReport(engine).putReplayGain(replayGain_);
+  run.titles = client::TitlesLogRow(disc_.titles(), disc_.titlesAsked());
+  run.coverArt = prepareCoverArt();
   proof_.emplace(engine, std::string("quavern ") + QUAVERN_VERSION);
   proof_->begin(engine_.getLong(&IAudioCDRipper2::get_trackCount), std::nullopt, run);
   // Each row's audio from the disc's layout, for the time left.
@@ -437,9 +474,16 @@ bool RipBatch::TagRippedFile() {
   IAudioInformation2* info = engine_.audioInformation();
   if (info == nullptr) return false;
   try {
+    // What named the disc adds the track's own artist and the release's
+    // fields; the album artist and disc number are the tag editor's.
+    client::ReleaseTags release = client::ReleaseTagsOf(disc_.titles(), ripCursor_ + 1, "");
+    release.albumArtist = tags_.albumArtist;
+    release.discNumber = tags_.discNumber;
+    const std::string& artist = release.trackArtist.empty() ? tags_.artist : release.trackArtist;
     putTextByName(info, "infoTitle", view_.rowTitle(ripCursor_));
     if (!tags_.album.empty()) putTextByName(info, "infoAlbum", tags_.album);
-    if (!tags_.artist.empty()) putTextByName(info, "infoArtist", tags_.artist);
+    if (!artist.empty()) putTextByName(info, "infoArtist", artist);
+    client::PutReleaseTags(info, release, embeddedCover_);
     LONG year = 0;
     if (parseYear(tags_.year, year)) check(info->put_infoYear(year), "AudioInformation2.infoYear");
     check(info->put_infoGenre(static_cast<SHORT>(tags_.genreIndex)), "AudioInformation2.infoGenre");
@@ -588,6 +632,7 @@ void RipBatch::abandon() {
 
 void RipBatch::completeBatch(bool normal, const std::vector<std::string>& verification) {
   phase_ = Phase::kIdle;
+  removeEmbeddedCover();
   disc_.setRipping(false);  // clears the stop request, menus idle
   const bool unattended = std::exchange(unattended_, false);
   if (settings_.readBool("cd", "eject when done", false) && engine_.engine() != nullptr) engine_.engine()->Eject();

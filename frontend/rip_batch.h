@@ -156,6 +156,8 @@ class RipBatch {
   // the outcome in a few words. The folder opens when a file was written by
   // a batch somebody started.
   void completeBatch(bool normal, const std::vector<std::string>& verification);
+  std::string prepareCoverArt();
+  void removeEmbeddedCover();
   bool unattended_ = false;  // the running batch started on insertion
 
   EngineLink& engine_;
@@ -198,6 +200,7 @@ class RipBatch {
   std::unique_ptr<QTimer> lookupPoll_;
   bool endNormal_ = true;
   std::string logPath_;
+  std::string embeddedCover_;  // GUI thread: the image this batch's tags embed, removed at its end; "" none
   // What the last log said, for the batch's end: some track was found not
   // accurate or kept frames no read confirmed (a box tells it), and the
   // outcome in the window's few words otherwise.

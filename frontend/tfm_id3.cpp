@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QRegularExpressionValidator>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -53,12 +54,20 @@ Tfm_id3::Tfm_id3(CurrentTags& tags, TrackListEdits& list, QWidget* parent)
   // the focus left. Typed text stays as typed unless it is an entry exactly.
   cb_genre_->completer()->setCaseSensitivity(Qt::CaseSensitive);
   edt_comment_ = edit(this, "edt_comment", "Comment");
+  edt_album_artist_ = edit(this, "edt_album_artist", "Album artist");
+  edt_disc_ = edit(this, "edt_disc", "Disc number");
+  edt_disc_->setPlaceholderText("1/2");
+  // "N" or "N/M": nothing else can be typed.
+  edt_disc_->setValidator(
+      new QRegularExpressionValidator(QRegularExpression("[1-9][0-9]{0,2}(/[1-9][0-9]{0,2})?"), edt_disc_));
 
   auto* form = new QFormLayout;
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   form->addRow("Title: ", edt_title_);
   form->addRow("Artist: ", edt_artist_);
   form->addRow("Album: ", edt_album_);
+  form->addRow("Album artist: ", edt_album_artist_);
+  form->addRow("Disc: ", edt_disc_);
   form->addRow("Year: ", edt_year_);
   form->addRow("Genre: ", cb_genre_);
   form->addRow("Comment: ", edt_comment_);
@@ -95,6 +104,8 @@ void Tfm_id3::FormShow() {
   edt_artist_->setText(QString::fromStdString(tags.artist));
   edt_album_->setText(QString::fromStdString(tags.album));
   edt_comment_->setText(QString::fromStdString(tags.comment));
+  edt_album_artist_->setText(QString::fromStdString(tags.albumArtist));
+  edt_disc_->setText(QString::fromStdString(tags.discNumber));
   edt_year_->setText(QString::fromStdString(tags.year));
   const int index = tags.genreIndex >= 0 && tags.genreIndex < cb_genre_->count() ? tags.genreIndex : -1;
   cb_genre_->setCurrentIndex(index);
@@ -110,7 +121,9 @@ void Tfm_id3::FormShow() {
 }
 
 void Tfm_id3::btn_resetClick() {
-  for (QLineEdit* e : {edt_title_, edt_artist_, edt_album_, edt_year_, edt_comment_}) e->clear();
+  for (QLineEdit* e : {edt_title_, edt_artist_, edt_album_, edt_year_, edt_comment_, edt_album_artist_, edt_disc_}) {
+    e->clear();
+  }
   cb_genre_->setCurrentIndex(-1);
   cb_genre_->setEditText(QString());
   genreTyped_ = false;
@@ -123,6 +136,8 @@ void Tfm_id3::btn_okClick() {
   tags.year = edt_year_->text().toStdString();
   tags.album = edt_album_->text().toStdString();
   tags.comment = edt_comment_->text().toStdString();
+  tags.albumArtist = edt_album_artist_->text().trimmed().toStdString();
+  tags.discNumber = edt_disc_->text().trimmed().toStdString();
   tags.genreName = cb_genre_->currentText().toStdString();
   tags.genreIndex = genreTyped_ ? -1 : cb_genre_->currentIndex();
   if (!tags.title.empty()) list_.setRowTitle(list_.id3Row(), tags.title);

@@ -55,6 +55,8 @@ class Tfm_id3 : public QDialog {
   QLineEdit* edt_year_;
   QComboBox* cb_genre_;
   QLineEdit* edt_comment_;
+  QLineEdit* edt_album_artist_;
+  QLineEdit* edt_disc_;
   QPushButton* btn_ok_;
   QPushButton* btn_reset_;
   QPushButton* btn_cancel_;

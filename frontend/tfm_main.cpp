@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QKeySequence>
+#include <QLabel>
+#include <QStatusBar>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
@@ -203,6 +205,24 @@ void Tfm_main::buildControls() {
   edt_dir_->setEnabled(false);
   edt_dir_->setAccessibleName("Output folder");
 
+  // The status line names the source of the titles, and offers an unknown
+  // disc's MusicBrainz submission page.
+  statusBar()->setObjectName("sb");
+  statusBar()->setSizeGripEnabled(false);
+  lb_titles_ = new QLabel(statusBar());
+  lb_titles_->setObjectName("lb_titles");
+  lb_titles_->setAccessibleName("Titles source");
+  lb_submit_ = new QLabel(statusBar());
+  lb_submit_->setObjectName("lb_submit");
+  lb_submit_->setAccessibleName("Add the disc to MusicBrainz");
+  lb_submit_->setTextFormat(Qt::RichText);
+  lb_submit_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  lb_submit_->hide();
+  statusBar()->addWidget(lb_titles_, 1);
+  statusBar()->addPermanentWidget(lb_submit_);
+  connect(lb_submit_, &QLabel::linkActivated, this,
+          [this](const QString& link) { seams_.opener->open(link.toStdString()); });
+
   connect(skin_, &SkinFace::commandClicked, this, &Tfm_main::SkinClick);
   connect(lv_, &QTableWidget::cellDoubleClicked, this, [this] { lvDblClick(); });
   connect(lv_, &QWidget::customContextMenuRequested, this,
@@ -379,6 +399,15 @@ void Tfm_main::setLookingUp(bool lookingUp) {
 int Tfm_main::chooseRelease(const std::vector<std::vector<std::string>>& rows) {
   ReleaseChooser chooser(rows, this);
   return chooser.exec() == QDialog::Accepted ? chooser.chosenRow() : -1;
+}
+
+void Tfm_main::showTitlesSource(const std::string& text, const std::string& submissionUrl) {
+  lb_titles_->setText(QString::fromStdString(text));
+  lb_submit_->setToolTip(QString::fromStdString(submissionUrl));
+  lb_submit_->setText(submissionUrl.empty() ? QString()
+                                            : QString("<a href=\"%1\">Add this disc to MusicBrainz</a>")
+                                                  .arg(QString::fromStdString(submissionUrl).toHtmlEscaped()));
+  lb_submit_->setVisible(!submissionUrl.empty());
 }
 
 void Tfm_main::setBusy(bool busy) {

@@ -21,6 +21,7 @@
 
 class QAction;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
@@ -138,6 +139,7 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView, pub
   void setBusy(bool busy) override;
   void setLookingUp(bool lookingUp) override;
   int chooseRelease(const std::vector<std::vector<std::string>>& rows) override;
+  void showTitlesSource(const std::string& text, const std::string& submissionUrl) override;
 
   // RipBatchView
   bool rowTicked(int row) const override;
@@ -155,6 +157,8 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView, pub
   EngineLink& engine_;
   CurrentTags& tags_;
   DiscController* controller_ = nullptr;  // the program's, from attach()
+  QLabel* lb_titles_ = nullptr;            // the status line: what named the titles
+  QLabel* lb_submit_ = nullptr;            // the link that adds an unknown disc to MusicBrainz
   QTimer* lookUpPoll_ = nullptr;           // while a look-up runs: takes its answer
   RipBatch* ripBatch_ = nullptr;          // the program's, from attach()
   double scale_ = 1.0;

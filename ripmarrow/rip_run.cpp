@@ -28,6 +28,7 @@
 #include "ripmarrow/flac_output.h"
 #include "ripmarrow/hidden_track.h"
 #include "client/cover_art.h"
+#include "client/release_tags.h"
 #include "client/musicbrainz_settings.h"
 #include "ripmarrow/title_lookup.h"
 
@@ -439,12 +440,7 @@ void RipRun::saveCoverArt(const std::string& server) {
 
 // The log's line of where the titles came from.
 std::string RipRun::titlesRow() const {
-  if (!discTitles_.found()) return options_.titles == RipCommand::Titles::kNone ? "none" : "not found";
-  std::string row = discTitles_.source;
-  if (!discTitles_.releaseId.empty()) {
-    row += " release " + discTitles_.releaseId + (discTitles_.byLength ? " (matched by track lengths)" : " (disc id)");
-  }
-  return row;
+  return client::TitlesLogRow(discTitles_, options_.titles != RipCommand::Titles::kNone);
 }
 
 bool RipRun::openDisc() {
@@ -641,36 +637,26 @@ bool RipRun::applyNaming() {
 }
 
 void RipRun::tag(const std::string& path, long track, const std::string& title) {
-  // A compilation's tracks carry their own artists.
-  TrackTagger::DiscTags tags = discTags_;
   const size_t slot = static_cast<size_t>(track - 1);
-  if (track >= 1 && slot < discTitles_.trackArtists.size() && !discTitles_.trackArtists[slot].empty()) {
-    tags.artist = discTitles_.trackArtists[slot];
-  }
-  tags.musicBrainzDiscId = discTitles_.discId;
-  const auto at = [slot, track](const std::vector<std::string>& values) {
-    return track >= 1 && slot < values.size() ? values[slot] : std::string();
-  };
-  const auto joined = [](const std::vector<std::string>& ids) {
-    std::string text;
-    for (const std::string& id : ids) text += (text.empty() ? "" : "; ") + id;
-    return text;
-  };
-  const client::DiscTitles& d = discTitles_;
-  if (d.source == "MusicBrainz" || d.source == "CD-TEXT") tags.albumArtist = d.artist;
-  if (d.discNumber > 0) tags.discNumber = std::to_string(d.discNumber) + "/" + std::to_string(d.discTotal);
-  tags.label = d.label;
-  tags.catalogNumber = d.catalogNumber;
-  tags.barcode = d.barcode;
-  // The disc's own ISRC first (its Q sub-channel), then the release's.
-  tags.isrc = track >= 1 && slot < layout_.tracks.size() ? layout_.tracks[slot].isrc : std::string();
-  if (tags.isrc.empty()) tags.isrc = at(d.trackIsrcs);
-  tags.albumId = d.releaseId;
-  tags.releaseGroupId = d.releaseGroupId;
-  tags.releaseTrackId = at(d.releaseTrackIds);
-  tags.recordingId = at(d.recordingIds);
-  tags.artistIds = track >= 1 && slot < d.trackArtistIds.size() ? joined(d.trackArtistIds[slot]) : "";
-  tags.albumArtistIds = joined(d.albumArtistIds);
+  // The disc's own ISRC (its Q sub-channel) goes before the release's.
+  const std::string discIsrc = track >= 1 && slot < layout_.tracks.size() ? layout_.tracks[slot].isrc : std::string();
+  const client::ReleaseTags release = client::ReleaseTagsOf(discTitles_, track, discIsrc);
+  TrackTagger::DiscTags tags = discTags_;
+  // A compilation's tracks carry their own artists.
+  if (!release.trackArtist.empty()) tags.artist = release.trackArtist;
+  tags.musicBrainzDiscId = release.musicBrainzDiscId;
+  tags.albumArtist = release.albumArtist;
+  tags.discNumber = release.discNumber;
+  tags.label = release.label;
+  tags.catalogNumber = release.catalogNumber;
+  tags.barcode = release.barcode;
+  tags.isrc = release.isrc;
+  tags.albumId = release.albumId;
+  tags.releaseGroupId = release.releaseGroupId;
+  tags.releaseTrackId = release.releaseTrackId;
+  tags.recordingId = release.recordingId;
+  tags.artistIds = release.artistIds;
+  tags.albumArtistIds = release.albumArtistIds;
   tags.coverArtFile = embeddedCover_;
   const std::string untagged = tagger_.tag(path, track, title, tags);
   if (!untagged.empty()) out_ << "  not tagged: " << untagged << "\n";

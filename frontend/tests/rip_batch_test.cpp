@@ -685,7 +685,7 @@ class RipBatchTest : public QObject {
     QProcess ripmarrow;
     ripmarrow.setProcessChannelMode(QProcess::MergedChannels);
     ripmarrow.start(RIPMARROW_CLI_PATH, {"--drive", "1", "rip", "--format", "wav", "--mode", "burst", "--retries", "7",
-                                         "--speed", "24", "--on-error", "silence", "--titles", "none",
+                                         "--speed", "24", "--on-error", "silence", "--titles", "local",
                                          "--accuraterip-server", "none", "--out", QString::fromStdString(cli)});
     QVERIFY(ripmarrow.waitForFinished(60000));
     const std::string said = ripmarrow.readAll().toStdString();

@@ -7,15 +7,26 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTableWidget>
 #include <QTimer>
 
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+
+#include <taglib/fileref.h>
+#include <taglib/flacfile.h>
+#include <taglib/tpropertymap.h>
+#include <sstream>
 
 #include "client/testing/musicbrainz_answers.h"
 #include "client/testing/musicbrainz_test_server.h"
 #include "frontend/release_chooser.h"
+#include "frontend/tfm_id3.h"
 #include "frontend/tests/quavern_test_support.h"
 #include "vdrive/demo_disc.h"
 
@@ -42,6 +53,15 @@ MusicBrainzTestServer::Answer Held(std::string body, int holdMs) {
   answer.body = std::move(body);
   answer.holdMs = holdMs;
   return answer;
+}
+
+// The tags of a ripped file, as TagLib names them ("" a tag not there).
+std::string Property(const std::string& path, const char* name) {
+  TagLib::FileRef file(path.c_str());
+  if (file.isNull() || file.file() == nullptr) return "(no file)";
+  const TagLib::PropertyMap map = file.file()->properties();
+  const auto it = map.find(name);
+  return it == map.end() || it->second.isEmpty() ? std::string() : it->second.front().to8Bit(true);
 }
 
 // The longest wait, in ms, of a zero-time timer over `spanMs` of the event loop.
@@ -77,6 +97,20 @@ class TitleLookupWindowTest : public QObject {
     program_->settings.writeInt("cddb", "cd source", 1);  // on-line
   }
   QTableWidget* lv() const { return program_->find<QTableWidget>("lv"); }
+  QLabel* label(const char* name) const { return program_->find<QLabel>(name); }
+  // Rips the first track alone into the scratch home's "out" folder; `log`: its rip log.
+  void ripFirstTrack(std::string& log, int format = 1 /* WAV */) {
+    const std::string out = home_->path() + "/out";
+    program_->settings.writeText("basic", "output directory", out);
+    program_->find<QComboBox>("cb_format")->setCurrentIndex(format);
+    for (int r = 1; r < lv()->rowCount(); ++r) lv()->item(r, 0)->setCheckState(Qt::Unchecked);
+    program_->window().RipCD1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!program_->window().controller().ripping(), 30000);
+    std::ifstream in(out + "/ripmarrow.log");
+    std::stringstream text;
+    text << in.rdbuf();
+    log = text.str();
+  }
 
  private slots:
   void init() {
@@ -91,6 +125,7 @@ class TitleLookupWindowTest : public QObject {
     server_.reset();
     home_.reset();
     qputenv("RIPMARROW_MUSICBRAINZ_SERVER", "none");
+    qputenv("RIPMARROW_COVERART_SERVER", "none");
     qunsetenv("RIPMARROW_CDDB_SERVER");
   }
 
@@ -109,6 +144,90 @@ class TitleLookupWindowTest : public QObject {
     QCOMPARE(program_->window().windowTitle(), QString("Ripmarrow"));
     QVERIFY(program_->prompter.messages.empty());
     QVERIFY(server_->requests().at(0).userAgent.rfind("Ripmarrow/", 0) == 0);
+  }
+
+  // The status line and the batch's rip log say what named the disc: the
+  // local store asked at start-up and finding nothing, then MusicBrainz.
+  void theStatusLineAndTheRipLogNameTheSource() {
+    server_->add("/ws/2/discid/*", Held(client::testing::FuzzyAnswer({Release("r1", "Artist")}), 0));
+    start();
+    QCOMPARE(label("lb_titles")->text(), QString("No titles found"));
+    QVERIFY(!label("lb_submit")->isVisible());
+    program_->window().FreeDB1Click();
+    QTRY_COMPARE_WITH_TIMEOUT(cell(lv(), 0, 0), QString("Song 1"), 10000);
+    QCOMPARE(label("lb_titles")->text(), QString("Titles from MusicBrainz (matched by track lengths)"));
+    std::string log;
+    ripFirstTrack(log);
+    QVERIFY2(log.find("Setting titles: MusicBrainz release r1 (matched by track lengths)\n") != std::string::npos,
+             log.c_str());
+  }
+
+  // The second disc of a two-disc release with a guest on every track:
+  // the FLAC file carries the track's artist, the release's fields and its
+  // MusicBrainz ids; the tag editor shows and changes the album artist and
+  // the disc number.
+  void theBatchTagsTheReleasesFieldsAndTheEditorsAlbumArtist() {
+    client::testing::ReleaseSpec r;
+    r.id = "22222222-2222-2222-2222-222222222222";
+    r.artist = "Artist";
+    r.trackMs = {30000, 30000, 30000, 30000};
+    r.mediumCount = 2;
+    server_->add("/ws/2/discid/*", Held(client::testing::FuzzyAnswer({client::testing::ReleaseJson(r)}), 0));
+    const std::string png = std::string("\x89PNG\r\n\x1A\n", 8) + std::string(300, 'p');
+    MusicBrainzTestServer::Answer image;
+    image.body = png;
+    image.contentType = "image/png";
+    server_->add("/release/" + r.id + "/front-500", image);
+    qputenv("RIPMARROW_COVERART_SERVER", QByteArray::fromStdString(server_->address()));
+    start();
+    program_->window().FreeDB1Click();
+    QTRY_COMPARE_WITH_TIMEOUT(cell(lv(), 0, 0), QString("Song 1"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(program_->window().controller().coverArt().has_value(), 10000);
+    std::string log;
+    ripFirstTrack(log, 4);  // FLAC
+    const std::string flac = home_->path() + "/out/Song 1.flac";
+    // The cover: beside the file, embedded, its own copy gone.
+    QVERIFY2(log.find("Setting cover art: embedded, cover.png\n") != std::string::npos, log.c_str());
+    std::ifstream cover(home_->path() + "/out/cover.png", std::ios::binary);
+    std::stringstream coverBytes;
+    coverBytes << cover.rdbuf();
+    QCOMPARE(coverBytes.str(), png);
+    QVERIFY(!std::filesystem::exists(home_->path() + "/out/.quavern-cover.png"));
+    {
+      TagLib::FLAC::File file(flac.c_str());
+      QCOMPARE(file.pictureList().size(), 1u);
+    }
+    QCOMPARE(Property(flac, "ARTIST"), std::string("Guest 1 & Artist"));
+    QCOMPARE(Property(flac, "ALBUMARTIST"), std::string("Artist"));
+    QCOMPARE(Property(flac, "DISCNUMBER").substr(0, 1), std::string("2"));
+    QCOMPARE(Property(flac, "LABEL"), std::string("Label One"));
+    QCOMPARE(Property(flac, "CATALOGNUMBER"), std::string("CAT 1"));
+    QCOMPARE(Property(flac, "BARCODE"), std::string("5012345678900"));
+    QCOMPARE(Property(flac, "ISRC"), std::string("GBAAA010001"));
+    QCOMPARE(Property(flac, "MUSICBRAINZ_ALBUMID"), r.id);
+    QCOMPARE(Property(flac, "MUSICBRAINZ_RELEASEGROUPID"), std::string("rg1"));
+    QCOMPARE(Property(flac, "MUSICBRAINZ_TRACKID"), std::string("rec1"));
+
+    // The editor shows what the release said and hands on what the user types.
+    auto* id3 = program_->window().findChild<quavern::Tfm_id3*>("Tfm_id3");
+    QString shownAlbumArtist, shownDisc;
+    QTimer::singleShot(0, id3, [&] {
+      shownAlbumArtist = id3->findChild<QLineEdit*>("edt_album_artist")->text();
+      shownDisc = id3->findChild<QLineEdit*>("edt_disc")->text();
+      id3->findChild<QLineEdit*>("edt_album_artist")->setText("Various Artists");
+      auto* disc = id3->findChild<QLineEdit*>("edt_disc");
+      disc->clear();
+      QTest::keyClicks(disc, "x1/a3");  // what is not a disc number is not taken
+      QCOMPARE(disc->text(), QString("1/3"));
+      id3->btn_okClick();
+    });
+    program_->window().ID3Tag1Click();
+    QCOMPARE(shownAlbumArtist, QString("Artist"));
+    QCOMPARE(shownDisc, QString("2/2"));
+    program_->prompter.answerYes = true;  // the file is ripped again
+    ripFirstTrack(log, 4);
+    QCOMPARE(Property(flac, "ALBUMARTIST"), std::string("Various Artists"));
+    QCOMPARE(Property(flac, "DISCNUMBER").substr(0, 1), std::string("1"));
   }
 
   void severalReleasesAreChosenByTheUser() {
@@ -153,6 +272,14 @@ class TitleLookupWindowTest : public QObject {
     QCOMPARE(cell(lv(), 0, 2), QString("Four Small Rooms"));
     QVERIFY(program_->prompter.messages.empty());
     QCOMPARE(server_->requests().size(), size_t(1));
+    // The window says so, and offers the disc to MusicBrainz.
+    QCOMPARE(label("lb_titles")->text(), QString("Titles from CD-TEXT"));
+    QVERIFY(label("lb_submit")->isVisible());
+    const QString link = label("lb_submit")->toolTip();
+    QVERIFY2(link.startsWith(QString::fromStdString(server_->address())) && link.contains("/cdtoc/attach?toc="),
+             qPrintable(link));
+    QMetaObject::invokeMethod(label("lb_submit"), "linkActivated", Q_ARG(QString, link));
+    QCOMPARE(program_->opener.opened.back(), link.toStdString());
   }
 
   void aLookUpCanBeStoppedAndTheWindowClosesAtOnce() {

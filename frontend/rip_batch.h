@@ -33,6 +33,7 @@
 #include "client/proof_recorder.h"
 #include "frontend/engine_link.h"
 #include "frontend/rip_progress.h"
+#include "frontend/verified_steps.h"
 
 class QTimer;
 
@@ -155,6 +156,13 @@ class RipBatch {
   // the outcome in a few words. The folder opens when a file was written by
   // a batch somebody started.
   void completeBatch(bool normal, const std::vector<std::string>& verification);
+  // Verified mode (rip_batch_verified.cpp): the databases asked before the
+  // first track; after a track's rip, true when it is being read again in
+  // SECURE (no database confirms its BURST rip), and the re-read's row
+  // marked once it ended.
+  void lookUpFirst();
+  void firstLookUpArrived();
+  bool verifiedTrackEnded(bool written);
   bool unattended_ = false;  // the running batch started on insertion
 
   EngineLink& engine_;
@@ -212,6 +220,12 @@ class RipBatch {
   int started_ = 0;
   RipProgressClock clock_;
   std::string quietOutcome_;
+  // The verified mode's steps and answers; [ctdb] "server" as the batch read
+  // it; the CUETools answer for the log, filled by the look-up's worker
+  // before lookup_ is ready and read on the GUI thread after it.
+  VerifiedSteps verified_;
+  std::string ctdbText_;
+  std::shared_ptr<std::optional<client::CtdbLookup>> ctdbFound_;
 };
 
 }  // namespace quavern

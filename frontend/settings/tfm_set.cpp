@@ -237,7 +237,8 @@ QWidget* Tfm_set::buildCdPage() {
   QGroupBox* grab = radios(page, "Grab Mode", grabMode_, "cd_g", 0,
                            {"Burst Mode", "Synch mode(Correct Jitter Errors)",
                             "Secure Mode (Double Precision Error Correction)",
-                            "Paranoid Mode (Small Blocks Read, drive cache disable)"});
+                            "Paranoid Mode (Small Blocks Read, drive cache disable)",
+                            "Burst, re-read unconfirmed tracks"});
   ud_retries_ = new UpDownField(page, "ud_retries", "edt_retries", 1, 32, 2);
   ud_speed_ = new UpDownField(page, "ud_speed", "edt_speed", 1, 32, 2);
   auto* speedRow = new QHBoxLayout;

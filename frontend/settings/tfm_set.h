@@ -133,6 +133,7 @@ class Tfm_set : public QDialog {
   // Proof
   QCheckBox* cb_test_copy_ = nullptr;
   QLineEdit* edt_accuraterip_ = nullptr;
+  QLineEdit* edt_ctdb_ = nullptr;  // [ctdb] "server"
   MusicBrainzSettingsPage* musicBrainzPage_ = nullptr;  // the "Online" page's MusicBrainz fields
 };
 

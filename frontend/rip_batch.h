@@ -20,7 +20,11 @@
 // track the disc is looked up in AccurateRip on a worker thread (the batch
 // still runs, its caption saying so, until the answer or the time-out), the
 // rip log is written into the output folder, and the summary at the batch's
-// end says the verification's outcome and where the log is.
+// end says the verification's outcome and where the log is. The CUETools
+// database ([ctdb] "server") is asked on the same worker, and its verdicts
+// join the log, the summary and the outcome line. In the verified grab mode
+// (4) both databases are asked before the first track instead, and the
+// tracks they do not confirm are ripped again in SECURE (verified_steps.h).
 #pragma once
 
 #include <atomic>

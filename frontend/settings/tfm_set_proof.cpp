@@ -1,7 +1,7 @@
 // The Settings dialog's fields for the proof of a rip: [cd] "test and copy"
 // (each track read twice, the two reads' CRCs compared) and [accuraterip]
 // "server" (HOST[:PORT], or "none" not to ask the database), and [ctdb]
-// "server", the CUETools database (http://HOST[:PORT][/PATH], HOST[:PORT] or
+// "server", the CUETools database (http[s]://HOST[:PORT][/PATH], HOST[:PORT] or
 // "none").
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -24,7 +24,7 @@ constexpr const char* kBadAccurateRipServer =
     "The AccurateRip server must be a host name, optionally with \":port\" (for example www.accuraterip.com or "
     "localhost:8080), or \"none\" not to ask the database.";
 constexpr const char* kBadCtdbServer =
-    "The CUETools database server must be http://HOST[:PORT][/PATH] or HOST[:PORT] (for example "
+    "The CUETools database server must be http[s]://HOST[:PORT][/PATH] or HOST[:PORT] (for example "
     "http://db.cuetools.net or localhost:8080), or \"none\" not to ask the database";
 }
 

@@ -357,16 +357,16 @@ class SettingsDialogTest : public QObject {
       }
       QCOMPARE(program_->prompter.messages.size(), size_t(4));
       QCOMPARE(iniText(), before);
-      edit("edt_ctdb")->setText(" http://127.0.0.1:8080/ctdb ");
+      edit("edt_ctdb")->setText(" https://127.0.0.1:8443/ctdb ");
       dialog()->btn_okClick();
     });
     program_->window().Option1Click();
     QVERIFY(!dialog()->isVisible());
-    QCOMPARE(readText("ctdb", "server"), std::string("http://127.0.0.1:8080/ctdb"));
+    QCOMPARE(readText("ctdb", "server"), std::string("https://127.0.0.1:8443/ctdb"));
     QCOMPARE(readInt("cd", "grab mode"), 4);
     QTimer::singleShot(0, dialog(), [&] {
       QVERIFY(checked("cd_g4"));
-      QCOMPARE(edit("edt_ctdb")->text(), QString("http://127.0.0.1:8080/ctdb"));
+      QCOMPARE(edit("edt_ctdb")->text(), QString("https://127.0.0.1:8443/ctdb"));
       edit("edt_ctdb")->setText("db.example.org:8080");
       dialog()->btn_okClick();
     });

@@ -464,6 +464,7 @@ void RipBatch::RequestStopRip() {
     engine->StopRip();
     inStopCall_ = false;
   }
+  verified_.cancel();  // a stop while the databases are asked first ends their look-up
   disc_.setRipStopPending(true);
   view_.setProgressCaption(RipBatchView::Caption::kStopping);
 }

@@ -61,6 +61,10 @@ class VerifiedSteps {
                    const std::optional<proof::AccurateRipDiscId>& disc, const proof::DiscLayout& layout,
                    std::function<void()> ready);
   void giveUp();
+  // A stop: the look-up ends within about a second, its `ready` still runs.
+  void cancel() {
+    if (cancel_) cancel_->store(true);
+  }
   const client::ProofLookups& found() const { return found_; }
   bool lookedUp() const { return lookedUp_; }
 

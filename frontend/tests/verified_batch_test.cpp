@@ -7,6 +7,7 @@
 // mode out of range never reaches the engine; CTDB's verdicts reach the log,
 // the summary and the window's outcome line.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QProgressBar>
 #include <QTableWidget>
@@ -251,6 +252,25 @@ class VerifiedBatchTest : public QObject {
     rip();
     QCOMPARE(int(enginePreset()), int(SYNCH));
     QVERIFY(readFile(file("ripmarrow (2).log")).find("verified") == std::string::npos);
+  }
+
+  // A server that never answers the first look-up: the window goes on, its
+  // caption saying why, and a stop ends the batch within a second or so,
+  // with nothing ripped.
+  void aStopWhileTheDatabasesAreAskedFirstEndsTheBatchAtOnce() {
+    client::testing::AccurateRipTestServer silent;
+    silent.setBehaviour(client::testing::AccurateRipTestServer::Behaviour::kNeverAnswer);
+    start("[accuraterip]\nserver=" + loopback(silent) + "\n[cd]\ngrab mode=4\n");
+    window().RipCD1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(pb()->format() == "Checking AccurateRip...", 5000);
+    QVERIFY(window().controller().ripping());
+    QElapsedTimer clock;
+    clock.start();
+    window().StopRippingClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!window().controller().ripping(), 5000);
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!std::filesystem::exists(file("Track01.wav")));
+    QVERIFY(!std::filesystem::exists(file("ripmarrow.log")));
   }
 
   // CTDB's verdicts: every track accurate is said in the window's line and

@@ -41,10 +41,14 @@ std::optional<CtdbServer> ParseCtdbServer(std::string_view text, std::string& er
     return out;
   }
   if (text.substr(0, 8) == "https://") {
-    error = "https is not supported for the CUETools database; use http://";
+    out.https = true;
+    text.remove_prefix(8);
+  } else if (text.substr(0, 7) == "http://") {
+    text.remove_prefix(7);
+  } else if (text.find("://") != std::string_view::npos) {
+    error = "'" + std::string(text) + "' is neither http:// nor https://";
     return std::nullopt;
   }
-  if (text.substr(0, 7) == "http://") text.remove_prefix(7);
   const size_t slash = text.find('/');
   const std::string_view hostPort = text.substr(0, slash);
   if (slash != std::string_view::npos) {
@@ -55,7 +59,7 @@ std::optional<CtdbServer> ParseCtdbServer(std::string_view text, std::string& er
       return std::nullopt;
     }
   }
-  const auto server = ParseHttpServer(hostPort);
+  const auto server = ParseHttpServer(hostPort, out.https ? 443 : 80);
   if (!server) {
     error = "'" + std::string(hostPort) + "' is not HOST[:PORT]";
     return std::nullopt;
@@ -125,7 +129,14 @@ CtdbLookup LookUpCtdb(const CtdbServer& server, const proof::DiscLayout& layout,
   HttpLimits bounded = limits;
   bounded.timeoutMs = std::min(bounded.timeoutMs, kCtdbTimeoutMs);
   const std::string path = server.pathPrefix + "/lookup2.php?version=3&ctdb=1&fuzzy=1&toc=" + CtdbToc(layout);
-  const HttpGetResult got = HttpGet(server.server, path, bounded);
+  HttpGetResult got;
+  if (server.https) {
+    HttpRequest request;
+    request.url = "https://" + server.server.host + ":" + std::to_string(server.server.port) + path;
+    got = HttpGetUrl(request, bounded);
+  } else {
+    got = HttpGet(server.server, path, bounded);
+  }
   if (got.status == HttpGetStatus::kNotFound) {
     lookup.status = CtdbStatus::kNotInDatabase;
     return lookup;

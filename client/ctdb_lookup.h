@@ -28,9 +28,10 @@ struct CtdbServer {
   bool none = false;
   HttpServer server;
   std::string pathPrefix;
+  bool https = false;  // asked over TLS (port 443 unless given)
 };
-// "http://HOST[:PORT][/PATH]", "HOST[:PORT]" or "none"; nothing for
-// anything else (https is not spoken yet: an error names it).
+// "http[s]://HOST[:PORT][/PATH]", "HOST[:PORT]" or "none"; nothing for
+// anything else (the error says why).
 std::optional<CtdbServer> ParseCtdbServer(std::string_view text, std::string& error);
 // $RIPMARROW_CTDB_SERVER when set, else kDefaultCtdbServer.
 std::string DefaultCtdbServer();

@@ -109,8 +109,13 @@ TEST(CtdbLookup, ServerFormsTocAndNone) {
   EXPECT_EQ(withPath->server.port, 80);
   EXPECT_EQ(withPath->pathPrefix, "/ctdb");
   EXPECT_TRUE(ParseCtdbServer("none", error)->none);
-  EXPECT_FALSE(ParseCtdbServer("https://db.example", error));
-  EXPECT_NE(error.find("https"), std::string::npos);
+  const auto secure = ParseCtdbServer("https://db.example/ctdb", error);
+  ASSERT_TRUE(secure);
+  EXPECT_TRUE(secure->https);
+  EXPECT_EQ(secure->server.port, 443);
+  EXPECT_EQ(secure->pathPrefix, "/ctdb");
+  EXPECT_FALSE(ParseCtdbServer("ftp://db.example", error));
+  EXPECT_NE(error.find("https://"), std::string::npos);
   EXPECT_FALSE(ParseCtdbServer("http://:80", error));
   EXPECT_FALSE(ParseCtdbServer("db.example:99999", error));
   EXPECT_FALSE(ParseCtdbServer("db.example/a b", error));

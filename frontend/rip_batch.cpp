@@ -17,6 +17,7 @@
 #include "frontend/disc_controller.h"
 #include "frontend/format_settings.h"
 #include "frontend/seams.h"
+#include "frontend/verified_steps.h"
 #include "frontend/settings/settings_store.h"
 #include "platform/shell/desktop_opener.h"
 #include "platform/com/bstr_text.h"
@@ -184,17 +185,19 @@ void RipBatch::StartRip() {
   view_.setProgressCaption(RipBatchView::Caption::kPercent);
   started_ = 0;
 
-  const int grabMode = settings_.readInt("cd", "grab mode", 1);
+  // Grab mode 4 (verified) starts in BURST; the steps put SECURE for re-reads.
+  const int grabMode = grabModeSetting(settings_);
   const int retries = settings_.readInt("cd", "error retry", 5);
   const int speed = settings_.readInt("cd", "drive speed", 32);
   const int errorAction = settings_.readInt("cd", "error action", 3);
-  engine->put_ripModePreset(static_cast<RipModePresetConstants>(grabMode + 1));
-  engine->put_ripOnErrorRetries(retries);
-  engine->put_driveSpeed(speed);
-  engine->put_ripOnErrorAction(static_cast<RipActionOnErrorConstants>(errorAction));
+  verified_.begin(grabMode == kGrabModeVerified, retries, speed, errorAction);
+  verified_.putMode(engine, grabModePreset(grabMode));
 
   client::RunSettings run;
-  run.modePreset = grabMode + 1;
+  run.modePreset = grabModePreset(grabMode);
+  run.verified = verified_.on();
+  ctdbText_ = ctdbServerText(settings_);
+  run.ctdbServer = ctdbText_;
   run.format = outputExtension_.substr(1);
   if (format_ == kFlac) run.flacLevel = readFlacCompressionLevel(settings_);
   run.retries = retries;
@@ -218,6 +221,10 @@ void RipBatch::StartRip() {
   rowMs_.assign(static_cast<size_t>(view_.trackRowCount()), 0);
   for (size_t row = 0; row < rowMs_.size(); ++row) {
     rowMs_[row] = static_cast<long>(proof_->log().layout.audioTrackFrames(row)) * 1000 / 75;
+  }
+  if (verified_.on()) {
+    lookUpFirst();
+    return;
   }
   RipNextTrack();
 }
@@ -445,6 +452,7 @@ void RipBatch::finishTrack() {
       view_.setRowStatus(ripCursor_, texts::kStatusFailed);
       written = false;
     }
+    if (verifiedTrackEnded(written)) return;  // read again in SECURE
   }
   if (written) {
     ++filesWritten_;
@@ -507,6 +515,7 @@ void RipBatch::RequestStopRip() {
     engine->StopRip();
     inStopCall_ = false;
   }
+  verified_.cancel();  // a stop while the databases are asked first ends their look-up
   disc_.setRipStopPending(true);
   view_.setProgressCaption(RipBatchView::Caption::kStopping);
 }
@@ -530,28 +539,41 @@ void RipBatch::endBatch(bool normal) {
   const std::string& text = serverText_;
   const std::optional<client::HttpServer> server = accurateRipServer(text);
   const std::optional<proof::AccurateRipDiscId> disc = proof_->disc();
-  if (!server || !disc || !proof_->anyRipped()) {
-    proof::AccurateRipLookup lookup = client::NotAsked();
-    if (proof_->anyRipped()) {
-      // Asked for, but impossible: said as no answer, the log says why.
-      if (!server && !text.empty() && text != "none") {
-        lookup.status = proof::LookupStatus::kNoAnswer;
-        lookup.detail = "the server \"" + text + "\" is not HOST or HOST:PORT";
-      } else if (server) {
-        lookup.status = proof::LookupStatus::kNoAnswer;
-        lookup.detail = "the disc's identity is unknown";
-      }
+  ctdbFound_ = std::make_shared<std::optional<client::CtdbLookup>>();
+  if (verified_.lookedUp()) {
+    // Asked before the first track: the answers are the same now.
+    *ctdbFound_ = verified_.found().ctdb;
+    verificationArrived(verified_.found().accurateRip);
+    return;
+  }
+  proof::AccurateRipLookup lookup = client::NotAsked();
+  if (proof_->anyRipped()) {
+    // Asked for, but impossible: said as no answer, the log says why.
+    if (!server && !text.empty() && text != "none") {
+      lookup.status = proof::LookupStatus::kNoAnswer;
+      lookup.detail = "the server \"" + text + "\" is not HOST or HOST:PORT";
+    } else if (server && !disc) {
+      lookup.status = proof::LookupStatus::kNoAnswer;
+      lookup.detail = "the disc's identity is unknown";
     }
+  }
+  const bool askAccurateRip = server && disc && proof_->anyRipped();
+  const bool askCtdb = proof_->anyRipped() && ctdbAsked(ctdbText_);
+  if (!askAccurateRip && !askCtdb) {
     verificationArrived(lookup);
     return;
   }
-  // The look-up may wait for the network: on a worker, while the window
-  // goes on (the menus stay as during the rip, the caption says why).
+  // The look-ups may wait for the network: on a worker, while the window
+  // goes on (the menus stay as during the rip, the caption says why). The
+  // worker fills the CUETools answer before its future is ready.
   view_.setProgressCaption(RipBatchView::Caption::kVerifying);
   phase_ = Phase::kVerifying;
   giveUpLookup_ = std::make_shared<std::atomic<bool>>(false);
-  lookup_ = std::async(std::launch::async, [server = *server, disc = *disc, giveUp = giveUpLookup_] {
-    return client::LookUpDisc(server, disc, giveUp.get());
+  lookup_ = std::async(std::launch::async, [askAccurateRip, askCtdb, server, disc, lookup, ctdb = ctdbFound_,
+                                            ctdbText = ctdbText_, layout = proof_->log().layout,
+                                            giveUp = giveUpLookup_] {
+    if (askCtdb) *ctdb = client::LookUpCtdbBy(ctdbText, layout, giveUp.get());
+    return askAccurateRip ? client::LookUpDisc(*server, *disc, giveUp.get()) : lookup;
   });
   if (!lookupPoll_) {
     lookupPoll_ = std::make_unique<QTimer>();
@@ -578,13 +600,19 @@ std::vector<std::string> RipBatch::writeLog(const proof::AccurateRipLookup& look
   // No output folder: nothing was written, and the failures say why.
   if (proof_ && std::filesystem::is_directory(folder, ec)) {
     proof_->judge(lookup);
+    if (ctdbFound_ && *ctdbFound_) proof_->judgeCtdb(**ctdbFound_);
     outcome = client::VerificationOutcome(proof_->log(), lookup);
+    for (const std::string& line : ctdbSummary(proof_->log())) outcome.push_back(line);
     foundWrong_ = false;
     for (const client::RipLogTrack& track : proof_->log().tracks) {
       if (track.ripped && (track.unconfirmedFrames > 0 || track.verdict.kind == proof::VerdictKind::kNotAccurate))
         foundWrong_ = true;
     }
     quietOutcome_ = QuietVerification(lookup.status, outcome);
+    if (const std::string ctdb = ctdbQuiet(proof_->log()); !ctdb.empty()) {
+      quietOutcome_ += " \u00b7 " + ctdb;
+      if (ctdb.rfind("not", 0) == 0) foundWrong_ = true;
+    }
     std::string why;
     logPath_ = proof_->writeLog(folder, why);
     outcome.push_back(logPath_.empty() ? "The rip log could not be written: " + why + "." : "Rip log: " + logPath_);
@@ -594,6 +622,7 @@ std::vector<std::string> RipBatch::writeLog(const proof::AccurateRipLookup& look
 }
 
 void RipBatch::abandon() {
+  verified_.giveUp();  // the databases asked before the first track: their answer is dropped
   if (phase_ == Phase::kVerifying && lookup_.valid()) {
     // The window closes while AccurateRip is asked: the look-up is given up
     // (its worker ends within a second, not at its time-out) and

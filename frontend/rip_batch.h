@@ -20,7 +20,11 @@
 // track the disc is looked up in AccurateRip on a worker thread (the batch
 // still runs, its caption saying so, until the answer or the time-out), the
 // rip log is written into the output folder, and the summary at the batch's
-// end says the verification's outcome and where the log is.
+// end says the verification's outcome and where the log is. The CUETools
+// database ([ctdb] "server") is asked on the same worker, and its verdicts
+// join the log, the summary and the outcome line. In the verified grab mode
+// (4) both databases are asked before the first track instead, and the
+// tracks they do not confirm are ripped again in SECURE (verified_steps.h).
 #pragma once
 
 #include <atomic>
@@ -34,6 +38,7 @@
 #include "client/replay_gain_tags.h"
 #include "frontend/engine_link.h"
 #include "frontend/rip_progress.h"
+#include "frontend/verified_steps.h"
 
 class QTimer;
 
@@ -158,6 +163,13 @@ class RipBatch {
   void completeBatch(bool normal, const std::vector<std::string>& verification);
   std::string prepareCoverArt();
   void removeEmbeddedCover();
+  // Verified mode (rip_batch_verified.cpp): the databases asked before the
+  // first track; after a track's rip, true when it is being read again in
+  // SECURE (no database confirms its BURST rip), and the re-read's row
+  // marked once it ended.
+  void lookUpFirst();
+  void firstLookUpArrived();
+  bool verifiedTrackEnded(bool written);
   bool unattended_ = false;  // the running batch started on insertion
 
   EngineLink& engine_;
@@ -220,6 +232,12 @@ class RipBatch {
   // ripped whole with their gains, tagged with the album's when it ends.
   bool replayGain_ = true;
   client::ReplayGainBatch replayGainBatch_;
+  // The verified mode's steps and answers; [ctdb] "server" as the batch read
+  // it; the CUETools answer for the log, filled by the look-up's worker
+  // before lookup_ is ready and read on the GUI thread after it.
+  VerifiedSteps verified_;
+  std::string ctdbText_;
+  std::shared_ptr<std::optional<client::CtdbLookup>> ctdbFound_;
 };
 
 }  // namespace quavern

@@ -52,47 +52,34 @@ proof::AccurateRipLookup RipProof::lookUpAccurateRip(std::ostream& out) {
 // The CUETools database, asked by the disc's table of contents; nothing
 // when no server is to be asked.
 std::optional<client::CtdbLookup> RipProof::lookUpCtdb(std::ostream& out) {
-  if (settings_.run.ctdbServer.empty()) return std::nullopt;
-  std::string error;
-  const auto server = client::ParseCtdbServer(settings_.run.ctdbServer, error);
-  if (!server || server->none) return std::nullopt;
-  client::CtdbLookup ctdb = client::LookUpCtdb(*server, recorder_.log().layout);
+  std::optional<client::CtdbLookup> found = client::LookUpCtdbBy(settings_.run.ctdbServer, recorder_.log().layout);
+  if (!found) return std::nullopt;
+  const client::CtdbLookup& ctdb = *found;
   out << "CTDB " << client::CtdbToc(recorder_.log().layout) << ": "
       << (ctdb.status == client::CtdbStatus::kFound ? "found " + std::to_string(ctdb.entries.size()) +
                                                           (ctdb.entries.size() == 1 ? " entry" : " entries")
           : ctdb.status == client::CtdbStatus::kNotInDatabase ? std::string("disc not in database")
                                                                : "no answer (" + ctdb.why + ")")
       << "\n";
-  return ctdb;
+  return found;
 }
 
 bool RipProof::lookUpFirst(std::ostream& out) {
   lookedUp_ = true;
-  accurateRip_ = lookUpAccurateRip(out);
-  ctdb_ = lookUpCtdb(out);
-  const bool arKnows = accurateRip_.status == proof::LookupStatus::kFound;
-  const bool ctdbKnows = ctdb_ && ctdb_->status == client::CtdbStatus::kFound;
-  recorder_.addSetting("verified mode", arKnows && ctdbKnows ? "AccurateRip and CTDB know the disc"
-                                        : arKnows           ? "AccurateRip knows the disc, CTDB does not"
-                                        : ctdbKnows         ? "CTDB knows the disc, AccurateRip does not"
-                                                            : "neither database knows the disc: secure from the start");
-  return arKnows || ctdbKnows;
+  found_.accurateRip = lookUpAccurateRip(out);
+  found_.ctdb = lookUpCtdb(out);
+  recorder_.addSetting(client::kVerifiedModeSetting, client::VerifiedModeText(found_));
+  return client::DatabasesKnowDisc(found_);
 }
 
 bool RipProof::lastTrackConfirmed() const {
   const client::RipLog& log = recorder_.log();
-  if (log.tracks.empty() || log.tracks.back().number < 1) return false;
-  const client::RipLogTrack& track = log.tracks.back();
-  const size_t index = static_cast<size_t>(track.number - 1);
-  const proof::TrackVerdict ar =
-      proof::AccurateRipVerdict(accurateRip_, index, track.accurateRipV1, track.accurateRipV2);
-  if (ar.kind == proof::VerdictKind::kAccurate && ar.version == 2 && ar.confidence >= 2) return true;
-  return ctdb_ && client::CtdbTrackConfidence(*ctdb_, index, {track.ctdbCrc}) >= 2;
+  return !log.tracks.empty() && client::TrackConfirmed(found_, log.tracks.back());
 }
 
 bool RipProof::finish(const std::string& folder, std::ostream& out, std::ostream& err) {
-  proof::AccurateRipLookup lookup = accurateRip_;
-  std::optional<client::CtdbLookup> ctdb = ctdb_;
+  proof::AccurateRipLookup lookup = found_.accurateRip;
+  std::optional<client::CtdbLookup> ctdb = found_.ctdb;
   if (!lookedUp_ && !recorder_.empty()) {
     lookup = lookUpAccurateRip(out);
     ctdb = lookUpCtdb(out);

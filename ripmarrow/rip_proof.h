@@ -11,6 +11,7 @@
 
 #include "client/http_get.h"
 #include "client/proof_recorder.h"
+#include "client/verified_mode.h"
 #include "components/trackmill2.h"
 
 namespace ripmarrow {
@@ -65,8 +66,7 @@ class RipProof {
   client::ProofRecorder recorder_;
   RipProofSettings settings_;
   bool lookedUp_ = false;  // lookUpFirst ran: finish asks no database again
-  proof::AccurateRipLookup accurateRip_;
-  std::optional<client::CtdbLookup> ctdb_;
+  client::ProofLookups found_;  // lookUpFirst's answers
 };
 
 }  // namespace ripmarrow

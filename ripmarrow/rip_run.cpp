@@ -132,7 +132,7 @@ uintmax_t sizeOf(const std::string& path) {
   return ec ? 0 : size;
 }
 
-constexpr const char* kVerifiedReread = "re-read: not confirmed by AccurateRip or CTDB";
+using client::kVerifiedReread;
 
 // False when the format was refused (said on `err`).
 bool putSettings(IAudioCDRipper2* engine, const RipCommand::Options& options, std::ostream& err) {

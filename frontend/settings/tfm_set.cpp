@@ -16,6 +16,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <vector>
+
 #include "frontend/disc_controller.h"
 #include "frontend/seams.h"
 #include "frontend/settings/settings_store.h"
@@ -170,8 +173,21 @@ Tfm_set::Tfm_set(SettingsStore& settings, Prompter& prompter, QWidget* parent)
     addAccurateRipFields(onlineForm);
     auto* onlineLayout = new QVBoxLayout(online);
     onlineLayout->addWidget(musicBrainzPage_);
+    onlineLayout->addSpacing(10);
     onlineLayout->addLayout(onlineForm);
     onlineLayout->addStretch();
+    // One left edge and one label column for the whole page.
+    musicBrainzPage_->layout()->setContentsMargins(0, 0, 0, 0);
+    std::vector<QWidget*> labels;
+    for (QFormLayout* form : {musicBrainzPage_->findChild<QFormLayout*>(), onlineForm}) {
+      for (int row = 0; form != nullptr && row < form->rowCount(); ++row) {
+        if (QLayoutItem* item = form->itemAt(row, QFormLayout::LabelRole); item && item->widget())
+          labels.push_back(item->widget());
+      }
+    }
+    int labelWidth = 0;
+    for (QWidget* label : labels) labelWidth = std::max(labelWidth, label->sizeHint().width());
+    for (QWidget* label : labels) label->setMinimumWidth(labelWidth);
     pc_->addTab(online, "Online");
   }
 
@@ -237,7 +253,8 @@ QWidget* Tfm_set::buildCdPage() {
   QGroupBox* grab = radios(page, "Grab Mode", grabMode_, "cd_g", 0,
                            {"Burst Mode", "Synch mode(Correct Jitter Errors)",
                             "Secure Mode (Double Precision Error Correction)",
-                            "Paranoid Mode (Small Blocks Read, drive cache disable)"});
+                            "Paranoid Mode (Small Blocks Read, drive cache disable)",
+                            "Burst, re-read unconfirmed tracks"});
   ud_retries_ = new UpDownField(page, "ud_retries", "edt_retries", 1, 32, 2);
   ud_speed_ = new UpDownField(page, "ud_speed", "edt_speed", 1, 32, 2);
   auto* speedRow = new QHBoxLayout;

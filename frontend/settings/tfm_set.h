@@ -135,6 +135,7 @@ class Tfm_set : public QDialog {
   QCheckBox* cb_test_copy_ = nullptr;
   QLineEdit* edt_accuraterip_ = nullptr;
   QCheckBox* cb_replaygain_ = nullptr;  // [replaygain] "enabled"
+  QLineEdit* edt_ctdb_ = nullptr;  // [ctdb] "server"
   MusicBrainzSettingsPage* musicBrainzPage_ = nullptr;  // the "Online" page's MusicBrainz fields
 };
 

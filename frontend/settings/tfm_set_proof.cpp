@@ -1,7 +1,9 @@
 // The Settings dialog's fields for the proof of a rip: [cd] "test and copy"
 // (each track read twice, the two reads' CRCs compared) and [accuraterip]
-// "server" (HOST[:PORT], or "none" not to ask the database); and beside
-// them on the CD Setting page [replaygain] "enabled" (on by default).
+// "server" (HOST[:PORT], or "none" not to ask the database), and [ctdb]
+// "server", the CUETools database (http[s]://HOST[:PORT][/PATH], HOST[:PORT] or
+// "none"); and beside test and copy on the CD Setting page [replaygain]
+// "enabled" (on by default).
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QFormLayout>
@@ -10,6 +12,7 @@
 #include <QTabWidget>
 
 #include "client/accuraterip_lookup.h"
+#include "client/ctdb_lookup.h"
 #include "client/proof_recorder.h"
 #include "frontend/seams.h"
 #include "frontend/settings/settings_store.h"
@@ -21,6 +24,9 @@ namespace {
 constexpr const char* kBadAccurateRipServer =
     "The AccurateRip server must be a host name, optionally with \":port\" (for example www.accuraterip.com or "
     "localhost:8080), or \"none\" not to ask the database.";
+constexpr const char* kBadCtdbServer =
+    "The CUETools database server must be http[s]://HOST[:PORT][/PATH] or HOST[:PORT] (for example "
+    "http://db.cuetools.net or localhost:8080), or \"none\" not to ask the database";
 }
 
 void Tfm_set::addTestAndCopy(QBoxLayout* cdPage) {
@@ -45,6 +51,15 @@ void Tfm_set::addAccurateRipFields(QFormLayout* onlinePage) {
                           "Enter none not to ask it.");
   hint->setWordWrap(true);
   onlinePage->addRow(hint);
+  edt_ctdb_ = new QLineEdit;
+  edt_ctdb_->setObjectName("edt_ctdb");
+  edt_ctdb_->setAccessibleName("CUETools database server");
+  edt_ctdb_->setPlaceholderText("none");
+  onlinePage->addRow("CTDB server: ", edt_ctdb_);
+  auto* ctdbHint = new QLabel("The CUETools database also confirms each track, whatever the drive's read offset. "
+                              "Enter none not to ask it.");
+  ctdbHint->setWordWrap(true);
+  onlinePage->addRow(ctdbHint);
 }
 
 void Tfm_set::showProofSettings() {
@@ -52,16 +67,30 @@ void Tfm_set::showProofSettings() {
   cb_replaygain_->setChecked(settings_.readBool("replaygain", "enabled", true));
   edt_accuraterip_->setText(
       QString::fromStdString(settings_.readText("accuraterip", "server", client::DefaultAccurateRipServer())));
+  edt_ctdb_->setText(QString::fromStdString(settings_.readText("ctdb", "server", client::DefaultCtdbServer())));
 }
 
 bool Tfm_set::checkProofSettings() {
   std::optional<client::HttpServer> server;
   const std::string text = edt_accuraterip_->text().trimmed().toStdString();
-  if (!text.empty() && client::ParseAccurateRipServer(text, server)) return true;
-  prompter_.inform(this, kBadAccurateRipServer);
-  pc_->setCurrentWidget(edt_accuraterip_->parentWidget());
-  edt_accuraterip_->setFocus();
-  edt_accuraterip_->selectAll();
+  QLineEdit* bad = nullptr;
+  std::string told;
+  if (text.empty() || !client::ParseAccurateRipServer(text, server)) {
+    bad = edt_accuraterip_;
+    told = kBadAccurateRipServer;
+  } else {
+    std::string why;
+    const std::string ctdb = edt_ctdb_->text().trimmed().toStdString();
+    if (ctdb.empty() || !client::ParseCtdbServer(ctdb, why)) {
+      bad = edt_ctdb_;
+      told = std::string(kBadCtdbServer) + (why.empty() ? "." : " (" + why + ").");
+    }
+  }
+  if (bad == nullptr) return true;
+  prompter_.inform(this, told);
+  pc_->setCurrentWidget(bad->parentWidget());
+  bad->setFocus();
+  bad->selectAll();
   return false;
 }
 
@@ -69,12 +98,14 @@ void Tfm_set::writeProofSettings() {
   settings_.writeBool("cd", "test and copy", cb_test_copy_->isChecked());
   settings_.writeBool("replaygain", "enabled", cb_replaygain_->isChecked());
   settings_.writeText("accuraterip", "server", edt_accuraterip_->text().trimmed().toStdString());
+  settings_.writeText("ctdb", "server", edt_ctdb_->text().trimmed().toStdString());
 }
 
 void Tfm_set::defaultProofSettings() {
   cb_test_copy_->setChecked(false);
   cb_replaygain_->setChecked(true);
   edt_accuraterip_->setText(QString::fromStdString(client::DefaultAccurateRipServer()));
+  edt_ctdb_->setText(QString::fromStdString(client::DefaultCtdbServer()));
 }
 
 }  // namespace quavern

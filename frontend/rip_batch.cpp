@@ -274,16 +274,13 @@ void RipBatch::RipNextTrack() {
     }
     const std::string title = view_.rowTitle(ripCursor_);
     const int number = ripCursor_ + 1;
-    outputPath_ = outputFolder_ + ripFileName(title, outputExtension_,
-                                              (number < 10 ? "Track0" : "Track") + std::to_string(number));
+    const std::string name =
+        ripFileName(title, outputExtension_, (number < 10 ? "Track0" : "Track") + std::to_string(number));
+    // Nobody to ask when the batch started on insertion: the new file takes
+    // a free name.
+    outputPath_ = unattended_ ? client::FreePath(outputFolder_, name) : outputFolder_ + name;
 
     std::error_code ec;
-    if (unattended_) {
-      // Nobody to ask: the new file takes a free name.
-      const std::string stem = outputPath_.substr(0, outputPath_.size() - outputExtension_.size());
-      for (int n = 2; std::filesystem::exists(std::filesystem::symlink_status(outputPath_, ec)); ++n)
-        outputPath_ = stem + " (" + std::to_string(n) + ")" + outputExtension_;
-    }
     if (std::filesystem::exists(std::filesystem::symlink_status(outputPath_, ec))) {
       if (prompter_.askYesNo(nullptr, texts::kOverwrite)) {
         // Yes: a read-only file loses its protection.

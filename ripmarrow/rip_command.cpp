@@ -58,15 +58,7 @@ std::string RipCommand::fileName(long track, const std::string& title, const std
 }
 
 std::string RipCommand::freePath(const std::string& folder, const std::string& name) {
-  const std::filesystem::path base(name);
-  const std::string stem = base.stem().string();
-  const std::string extension = base.extension().string();
-  std::string path = (std::filesystem::path(folder) / name).string();
-  std::error_code ec;
-  for (int n = 2; std::filesystem::exists(std::filesystem::symlink_status(path, ec)); ++n) {
-    path = (std::filesystem::path(folder) / (stem + " (" + std::to_string(n) + ")" + extension)).string();
-  }
-  return path;
+  return client::FreePath(folder, name);
 }
 
 int RipCommand::main(const Options& options) {

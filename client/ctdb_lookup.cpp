@@ -40,31 +40,11 @@ std::optional<CtdbServer> ParseCtdbServer(std::string_view text, std::string& er
     out.none = true;
     return out;
   }
-  if (text.substr(0, 8) == "https://") {
-    out.https = true;
-    text.remove_prefix(8);
-  } else if (text.substr(0, 7) == "http://") {
-    text.remove_prefix(7);
-  } else if (text.find("://") != std::string_view::npos) {
-    error = "'" + std::string(text) + "' is neither http:// nor https://";
-    return std::nullopt;
-  }
-  const size_t slash = text.find('/');
-  const std::string_view hostPort = text.substr(0, slash);
-  if (slash != std::string_view::npos) {
-    out.pathPrefix = std::string(text.substr(slash));
-    while (!out.pathPrefix.empty() && out.pathPrefix.back() == '/') out.pathPrefix.pop_back();
-    if (out.pathPrefix.find_first_of(" ?#\r\n") != std::string::npos) {
-      error = "'" + std::string(text) + "' is not HOST[:PORT][/PATH]";
-      return std::nullopt;
-    }
-  }
-  const auto server = ParseHttpServer(hostPort, out.https ? 443 : 80);
-  if (!server) {
-    error = "'" + std::string(hostPort) + "' is not HOST[:PORT]";
-    return std::nullopt;
-  }
-  out.server = *server;
+  const std::optional<HttpBase> base = ParseHttpBase(text, error);
+  if (!base) return std::nullopt;
+  out.https = base->https;
+  out.server = base->server;
+  out.pathPrefix = base->path;
   return out;
 }
 

@@ -112,23 +112,42 @@ HttpGetResult HttpGet(const HttpServer& server, std::string_view path, const Htt
   return HttpGetUrl(request, limits);
 }
 
-std::optional<std::string> ParseHttpBaseUrl(std::string_view text) {
-  std::string scheme = "http";
-  if (text.starts_with("http://")) {
-    text.remove_prefix(7);
-  } else if (text.starts_with("https://")) {
-    scheme = "https";
+std::optional<HttpBase> ParseHttpBase(std::string_view text, std::string& error) {
+  HttpBase base;
+  const std::string_view whole = text;
+  if (text.starts_with("https://")) {
+    base.https = true;
     text.remove_prefix(8);
+  } else if (text.starts_with("http://")) {
+    text.remove_prefix(7);
   } else if (text.find("://") != std::string_view::npos) {
+    error = "'" + std::string(whole) + "' is neither http:// nor https://";
     return std::nullopt;
   }
   const size_t slash = text.find('/');
+  const std::string_view hostPort = text.substr(0, slash);
   std::string_view path = slash == std::string_view::npos ? std::string_view() : text.substr(slash);
-  const auto server = ParseHttpServer(text.substr(0, slash), scheme == "https" ? 443 : 80);
-  if (!server) return std::nullopt;
-  if (path.find_first_of(" \t\r\n?#\\") != std::string_view::npos) return std::nullopt;
+  if (path.find_first_of(" \t\r\n?#\\") != std::string_view::npos) {
+    error = "'" + std::string(text) + "' is not HOST[:PORT][/PATH]";
+    return std::nullopt;
+  }
   while (path.ends_with('/')) path.remove_suffix(1);
-  return scheme + "://" + server->host + ":" + std::to_string(server->port) + std::string(path);
+  const auto server = ParseHttpServer(hostPort, base.https ? 443 : 80);
+  if (!server) {
+    error = "'" + std::string(hostPort) + "' is not HOST[:PORT]";
+    return std::nullopt;
+  }
+  base.server = *server;
+  base.path.assign(path);
+  return base;
+}
+
+std::optional<std::string> ParseHttpBaseUrl(std::string_view text) {
+  std::string error;
+  const auto base = ParseHttpBase(text, error);
+  if (!base) return std::nullopt;
+  return std::string(base->https ? "https" : "http") + "://" + base->server.host + ":" +
+         std::to_string(base->server.port) + base->path;
 }
 
 HttpGetResult HttpGetUrl(const HttpRequest& request, const HttpLimits& limits) {

@@ -64,8 +64,15 @@ struct HttpRequest {
 HttpGetResult HttpGetUrl(const HttpRequest& request, const HttpLimits& limits);
 
 // A service's base address from what a user writes: "http[s]://HOST[:PORT][/PATH]"
-// or "HOST[:PORT]" (then http). The result has no trailing "/"; nothing for
-// any other text (other schemes, spaces, a user name, a query, a bad port).
+// or "HOST[:PORT]" (then http). Nothing for any other text (other schemes,
+// spaces, a user name, a query, a bad port); `error` then says why.
+struct HttpBase {
+  bool https = false;
+  HttpServer server;  // port 80 or 443 unless given
+  std::string path;   // "" or "/…", without a trailing "/"
+};
+std::optional<HttpBase> ParseHttpBase(std::string_view text, std::string& error);
+// The same as one address "http[s]://HOST:PORT[/PATH]".
 std::optional<std::string> ParseHttpBaseUrl(std::string_view text);
 
 const char* HttpGetStatusText(HttpGetStatus status);

@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/version/product_version.h"
+
 namespace client {
 namespace {
 
@@ -106,6 +108,10 @@ std::optional<HttpServer> ParseHttpServer(std::string_view text, uint16_t defaul
   return server;
 }
 
+std::string RipmarrowUserAgent() {
+  return std::string("Ripmarrow/") + platform::productVersion() + " ( " + kRipmarrowProjectAddress + " )";
+}
+
 HttpGetResult HttpGet(const HttpServer& server, std::string_view path, const HttpLimits& limits) {
   HttpRequest request;
   request.url = "http://" + server.host + ":" + std::to_string(server.port) + std::string(path);
@@ -161,7 +167,8 @@ HttpGetResult HttpGetUrl(const HttpRequest& request, const HttpLimits& limits) {
   transfer.limits = &limits;
   CURL* c = curl.get();
   curl_easy_setopt(c, CURLOPT_URL, request.url.c_str());
-  curl_easy_setopt(c, CURLOPT_USERAGENT, request.userAgent.empty() ? "Ripmarrow" : request.userAgent.c_str());
+  const std::string userAgent = request.userAgent.empty() ? RipmarrowUserAgent() : request.userAgent;
+  curl_easy_setopt(c, CURLOPT_USERAGENT, userAgent.c_str());
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);  // threads: no alarm signal for the resolver
   curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.timeoutMs));
   curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);

@@ -55,10 +55,18 @@ struct HttpGetResult {
 // GET http://HOST:PORT<path>; `path` starts with "/".
 HttpGetResult HttpGet(const HttpServer& server, std::string_view path, const HttpLimits& limits);
 
+// The address every request's User-Agent names, as the services ask: the
+// project's, never the user's. The one place it is kept.
+inline constexpr const char* kRipmarrowProjectAddress = "https://ripmarrow.example.org/";
+
+// "Ripmarrow/<version> ( <project address> )": the User-Agent of every
+// request either program sends.
+std::string RipmarrowUserAgent();
+
 // A GET of a whole address, for services named by a base address.
 struct HttpRequest {
   std::string url;        // http[s]://HOST[:PORT]/PATH[?QUERY]
-  std::string userAgent;  // "": "Ripmarrow"
+  std::string userAgent;  // "": RipmarrowUserAgent()
   long maxRedirects = 3;  // a loop ends in kBadResponse after these
 };
 HttpGetResult HttpGetUrl(const HttpRequest& request, const HttpLimits& limits);

@@ -80,7 +80,7 @@ TEST(HttpGet, FetchesTheRecordsAndJudgesTheTracks) {
   EXPECT_EQ(requests[0].rfind("GET /accuraterip/5/4/3/dBAR-002-00012345-00abcdef-1a0a2c02.bin HTTP/1.", 0), 0u)
       << requests[0];
   EXPECT_NE(requests[0].find("\r\nHost: 127.0.0.1:" + std::to_string(server.port()) + "\r\n"), std::string::npos);
-  EXPECT_NE(requests[0].find("\r\nUser-Agent: Ripmarrow\r\n"), std::string::npos);
+  EXPECT_NE(requests[0].find("\r\nUser-Agent: " + RipmarrowUserAgent() + "\r\n"), std::string::npos);
 
   server.setBehaviour(Server::Behaviour::kWithoutLength);
   EXPECT_EQ(LookUpAccurateRip(Loopback(server.port()), kDisc, Short()).status, LookupStatus::kFound);

@@ -7,7 +7,6 @@
 #include "client/http_get.h"
 #include "proof/musicbrainz_id.h"
 
-#include "platform/version/product_version.h"
 
 namespace client {
 namespace {
@@ -32,10 +31,6 @@ void Rank(MusicBrainzLookup& lookup, const MusicBrainzDisc& disc, const std::str
 }
 
 }  // namespace
-
-std::string RipmarrowUserAgent() {
-  return std::string("Ripmarrow/") + platform::productVersion() + " ( " + kRipmarrowProjectAddress + " )";
-}
 
 std::optional<std::string> ParseServiceServer(std::string_view text) {
   if (text == "none") return std::string();

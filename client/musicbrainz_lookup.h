@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "client/http_get.h"
 #include "client/musicbrainz_answer.h"
 #include "client/musicbrainz_match.h"
 #include "client/request_pacer.h"
@@ -21,12 +22,7 @@ namespace client {
 
 inline constexpr const char* kDefaultMusicBrainzServer = "https://musicbrainz.org";
 inline constexpr const char* kDefaultCoverArtServer = "https://coverartarchive.org";
-// The address every request's User-Agent names, as the service asks: the
-// project's, never the user's.
-inline constexpr const char* kRipmarrowProjectAddress = "https://ripmarrow.example.org/";
-
-// "Ripmarrow/<version> ( <project address> )"
-std::string RipmarrowUserAgent();
+// The User-Agent of every request (RipmarrowUserAgent) is http_get.h's.
 
 // A server as users write it: "http[s]://HOST[:PORT][/PATH]", "HOST[:PORT]",
 // or "none" (the source off: ""). Nothing for any other text.

@@ -114,6 +114,22 @@ TEST_F(MusicBrainzLookupTest, ExactHitSendsTheRequestAsTheServiceAsks) {
   EXPECT_EQ(requests[0].userAgent.find('@'), std::string::npos);
 }
 
+// Every request names the program the same way, also those of the
+// services that ask for no User-Agent of their own (AccurateRip, CUETools).
+TEST_F(MusicBrainzLookupTest, EveryRequestSendsTheOneUserAgent) {
+  Server server;
+  HttpLimits limits;
+  limits.timeoutMs = 2000;
+  HttpGet(HttpServer{"127.0.0.1", server.port()}, "/accuraterip", limits);
+  HttpRequest request;
+  request.url = server.address() + "/ctdb";
+  HttpGetUrl(request, limits);
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  for (const auto& r : requests) EXPECT_EQ(r.userAgent, RipmarrowUserAgent()) << r.target;
+  EXPECT_NE(RipmarrowUserAgent().find(std::string("( ") + kRipmarrowProjectAddress + " )"), std::string::npos);
+}
+
 TEST_F(MusicBrainzLookupTest, FuzzyHitIsMatchedByLength) {
   Server server;
   ReleaseSpec r = Ours("r1");

@@ -66,4 +66,21 @@ void PutReleaseTags(IAudioInformation2* info, const ReleaseTags& tags, const std
   PutText(info, &IAudioInformation2::put_infoCoverArtFile, coverArtFile);
 }
 
+std::string EmbedCoverArt(IAudioInformation2* info, const std::string& path, const std::string& coverArtFile) {
+  if (info == nullptr) return "the tag component is not registered";
+  const com::Bstr file(path);
+  const auto lastError = [info](const char* otherwise) {
+    BSTR reason = nullptr;
+    info->get_LastError(&reason);
+    const std::string text = com::TakeUtf8(reason);
+    return text.empty() ? std::string(otherwise) : text;
+  };
+  if (FAILED(info->ReadInfo(file.get()))) return lastError("the tag component cannot read the file");
+  PutText(info, &IAudioInformation2::put_infoCoverArtFile, coverArtFile);
+  const HRESULT hr = info->WriteInfo(file.get());
+  // The next file the component writes keeps its own pictures.
+  PutText(info, &IAudioInformation2::put_infoCoverArtFile, "");
+  return FAILED(hr) ? lastError("the tag component refused the file") : std::string();
+}
+
 }  // namespace client

@@ -29,4 +29,10 @@ ReleaseTags ReleaseTagsOf(const DiscTitles& titles, long track, const std::strin
 // is not given from the file before. The caller writes the file.
 void PutReleaseTags(IAudioInformation2* info, const ReleaseTags& tags, const std::string& coverArtFile);
 
+// Embeds `coverArtFile` in the file at `path` that was tagged without it,
+// keeping every other tag: the component reads the file's tags, adds the
+// picture and writes them back in place (as the ReplayGain tags are
+// written). "" on success, else why not.
+std::string EmbedCoverArt(IAudioInformation2* info, const std::string& path, const std::string& coverArtFile);
+
 }  // namespace client

@@ -1,5 +1,7 @@
 #include "client/rip_report.h"
 
+#include <algorithm>
+
 #include "platform/com/bstr_text.h"
 
 namespace client {
@@ -119,6 +121,22 @@ std::optional<long> RipReport::readOffsetSamples() const {
 
 bool RipReport::putReadOffsetSamples(long samples) const {
   return report_ && SUCCEEDED(report_->put_readOffsetSamples(static_cast<LONG>(samples)));
+}
+
+bool RipReport::storeTitles(const DiscTitles& titles) const {
+  if (!report_) return false;
+  std::string lines;
+  for (std::string title : titles.trackTitles) {
+    std::replace(title.begin(), title.end(), '\r', ' ');
+    std::replace(title.begin(), title.end(), '\n', ' ');
+    lines += title + "\n";
+  }
+  const com::Bstr artist(titles.artist);
+  const com::Bstr album(titles.album);
+  const com::Bstr trackTitles(lines);
+  VARIANT_BOOL stored = VARIANT_FALSE;
+  return SUCCEEDED(report_->StoreDiscTitles(artist.get(), album.get(), trackTitles.get(), &stored)) &&
+         stored != VARIANT_FALSE;
 }
 
 HRESULT RipReport::ripRangeToAudioFile2Format(long firstLba, long frames, const std::string& path) const {

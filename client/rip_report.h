@@ -46,6 +46,12 @@ class RipReport {
   // "CD-TEXT"); not found when the disc has none or the engine lacks the
   // members.
   DiscTitles cdTextTitles(long audioTracks) const;
+  // Stores the artist, album and track titles of `titles` in the engine's
+  // local title store (cdplayer.ini), where the next look-up of the disc
+  // finds them without the network: for an on-line source other than the
+  // CDDB server, whose answers the engine stores itself. A line break in a
+  // title becomes a blank. False when not stored.
+  bool storeTitles(const DiscTitles& titles) const;
   std::optional<long> readOffsetSamples() const;
   bool putReadOffsetSamples(long samples) const;
   // What the last rip read: frames asked of the drive, frames the C2 error

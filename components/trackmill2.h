@@ -340,6 +340,14 @@ struct IAudioCDRipperReport : IDispatch {
   STDMETHOD(get_trackPeak)(double* pVal) PURE;         // 0x23
   STDMETHOD(get_albumGainDb)(BSTR tracks, double* pVal) PURE;  // 0x24
   STDMETHOD(get_albumPeak)(BSTR tracks, double* pVal) PURE;    // 0x25
+  // Stores titles of the disc (as the last Refresh read it) from another
+  // on-line source than the CDDB server, whose entries the engine stores
+  // itself, in the local store cdplayer.ini, where GetCDDBInfo(CDPLAYERINI)
+  // finds them from then on: the artist, the album and `trackTitles`, one
+  // title per audio track in trackNum order, each ended by a line feed.
+  // VARIANT_TRUE when stored; VARIANT_FALSE without a disc, with the
+  // store's write-back off, or when the file could not be written.
+  STDMETHOD(StoreDiscTitles)(BSTR artist, BSTR album, BSTR trackTitles, VARIANT_BOOL* pVal) PURE;  // 0x26
 };
 
 // _IAudioCDRipper2Events: a dispatch-only interface that sinks implement.

@@ -85,6 +85,10 @@ std::optional<client::CoverArt> DiscController::coverArt() {
   return art;
 }
 
+bool DiscController::coverArtPending() const {
+  return coverFetch_.valid() && coverFetch_.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
 std::vector<std::string> DiscController::startUp() {
   ripping_ = ripStopPending_ = playbackOn_ = playbackPaused_ = false;
   showStates();
@@ -251,8 +255,12 @@ void DiscController::lookUpEnded(const client::TitleLookupWorker::Result& result
     }
     const LONG tracks = engine_.getLong(&IAudioCDRipper2::get_trackCount);
     const std::string discId = mb.exact ? mb.answer.discId : "";
-    showTitles(client::TitlesOfMusicBrainz(mb.answer, mb.candidates[size_t(chosen)], size_t(std::max<LONG>(tracks, 0)),
-                                           discId));
+    const client::DiscTitles found =
+        client::TitlesOfMusicBrainz(mb.answer, mb.candidates[size_t(chosen)], size_t(std::max<LONG>(tracks, 0)), discId);
+    showTitles(found);
+    // Written back, as the CDDB server's answers are: the release taken
+    // names the disc offline from now on.
+    if (IAudioCDRipper2* engine = engine_.engine()) client::RipReport(engine).storeTitles(found);
     return;
   }
   musicBrainzUnknown_ = mb.status == client::MusicBrainzStatus::kNotFound;

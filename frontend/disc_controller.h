@@ -156,6 +156,8 @@ class DiscController {
   // thread of its own once the titles came ([musicbrainz] "cover art").
   // Nothing while none was asked for or the fetch still runs.
   std::optional<client::CoverArt> coverArt();
+  // The cover's fetch still runs: coverArt() will have it later.
+  bool coverArtPending() const;
 
  private:
   void takeGenre(const std::string& genre);

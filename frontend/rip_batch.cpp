@@ -4,6 +4,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +22,7 @@
 #include "frontend/settings/settings_store.h"
 #include "platform/shell/desktop_opener.h"
 #include "platform/com/bstr_text.h"
+#include "platform/com/com_ptr.h"
 
 #ifndef QUAVERN_VERSION
 #define QUAVERN_VERSION "unknown"
@@ -107,6 +109,8 @@ RipBatch::~RipBatch() {
 std::string RipBatch::prepareCoverArt() {
   removeEmbeddedCover();
   const std::optional<client::CoverArt> art = disc_.coverArt();
+  // Still fetched: taken as soon as it comes (takeLateCover).
+  coverAwaited_ = !art && disc_.coverArtPending();
   if (!art) return "";
   if (!art->found) return "none (" + art->reason + ")";
   std::string row;
@@ -123,6 +127,29 @@ std::string RipBatch::prepareCoverArt() {
   const std::string saved = client::SaveCoverArt(outputFolder_, *art, why);
   if (!saved.empty()) row += (row.empty() ? "" : ", ") + std::filesystem::path(saved).filename().string();
   return row.empty() ? "none (" + why + ")" : row;
+}
+
+void RipBatch::takeLateCover() {
+  if (!coverAwaited_ || disc_.coverArtPending()) return;
+  coverAwaited_ = false;
+  const std::string row = prepareCoverArt();
+  if (!row.empty() && proof_) proof_->addSetting("cover art", row);
+}
+
+// Through the tag component, as the ReplayGain tags are: each file's tags
+// are read and written back in place with the picture added.
+void RipBatch::embedLateCover() {
+  takeLateCover();
+  if (coverAwaited_ && proof_) proof_->addSetting("cover art", "none (its fetch had not ended when the batch did)");
+  coverAwaited_ = false;
+  const std::vector<std::pair<int, std::string>> files = std::exchange(withoutCover_, {});
+  if (embeddedCover_.empty() || files.empty()) return;
+  com::ComPtr<IAudioInformation2> info;
+  CoCreateInstance(CLSID_AudioInformation2, nullptr, CLSCTX_INPROC_SERVER, IID_IAudioInformation2, info.putVoid());
+  for (const auto& [row, path] : files) {
+    const std::string why = client::EmbedCoverArt(info.get(), path, embeddedCover_);
+    if (!why.empty()) failures_.push_back({row, view_.rowTitle(row), "its cover art could not be embedded: " + why});
+  }
 }
 
 void RipBatch::removeEmbeddedCover() {
@@ -214,6 +241,7 @@ void RipBatch::StartRip() {
   replayGainBatch_ = {};
   client::RipReport(engine).putReplayGain(replayGain_);
   run.titles = client::TitlesLogRow(disc_.titles(), disc_.titlesAsked());
+  withoutCover_.clear();
   run.coverArt = prepareCoverArt();
   proof_.emplace(engine, std::string("quavern ") + QUAVERN_VERSION);
   proof_->begin(engine_.getLong(&IAudioCDRipper2::get_trackCount), std::nullopt, run);
@@ -453,10 +481,16 @@ void RipBatch::finishTrack() {
   }
   if (written) {
     ++filesWritten_;
+    takeLateCover();
     // A track stopped before its first block leaves a file without audio,
     // which the tag component may refuse; the stop was the user's.
-    if (!TagRippedFile() && !disc_.ripStopPending()) {
-      failures_.push_back({ripCursor_, view_.rowTitle(ripCursor_), "the file was ripped, but its tags could not be written"});
+    if (!TagRippedFile()) {
+      if (!disc_.ripStopPending())
+        failures_.push_back({ripCursor_, view_.rowTitle(ripCursor_), "the file was ripped, but its tags could not be written"});
+    } else if (coverAwaited_) {
+      // A track read again (verified mode) is the same file.
+      if (std::find(withoutCover_.begin(), withoutCover_.end(), std::pair(ripCursor_, outputPath_)) == withoutCover_.end())
+        withoutCover_.emplace_back(ripCursor_, outputPath_);
     }
     if (replayGain_ && engine_.engine() != nullptr)
       replayGainBatch_.addTrack(ripCursor_ + 1, outputPath_, client::RipReport(engine_.engine()).trackReplayGain());
@@ -520,6 +554,7 @@ void RipBatch::RequestStopRip() {
 void RipBatch::endBatch(bool normal) {
   phase_ = Phase::kBetween;
   endNormal_ = normal;
+  embedLateCover();
   // The album's gain over the tracks ripped, and every file's ReplayGain tags.
   if (!replayGainBatch_.empty() && engine_.engine() != nullptr) {
     for (const auto& failure : replayGainBatch_.writeTags(client::RipReport(engine_.engine()))) {

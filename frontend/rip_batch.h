@@ -32,6 +32,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "client/proof_recorder.h"
@@ -163,6 +164,12 @@ class RipBatch {
   void completeBatch(bool normal, const std::vector<std::string>& verification);
   std::string prepareCoverArt();
   void removeEmbeddedCover();
+  // The cover whose fetch still ran when the batch began, once it ended:
+  // embedded in the files tagged from then on, written beside them and
+  // named in the log.
+  void takeLateCover();
+  // At the batch's end: the late cover into the files tagged before it came.
+  void embedLateCover();
   // Verified mode (rip_batch_verified.cpp): the databases asked before the
   // first track; after a track's rip, true when it is being read again in
   // SECURE (no database confirms its BURST rip), and the re-read's row
@@ -213,6 +220,8 @@ class RipBatch {
   bool endNormal_ = true;
   std::string logPath_;
   std::string embeddedCover_;  // GUI thread: the image this batch's tags embed, removed at its end; "" none
+  bool coverAwaited_ = false;  // GUI thread: the cover's fetch still runs; the batch takes it when it ends
+  std::vector<std::pair<int, std::string>> withoutCover_;  // GUI thread: rows and files tagged while the cover was awaited
   // What the last log said, for the batch's end: some track was found not
   // accurate or kept frames no read confirmed (a box tells it), and the
   // outcome in the window's few words otherwise.

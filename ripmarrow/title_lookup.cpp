@@ -20,7 +20,11 @@ TitleLookup::Outcome TitleLookup::run(const Settings& settings, long trackCount)
   titles_ = {};
   passedOver_.clear();
   if (settings.sources == Sources::kCdText) return askCdText(trackCount);
-  if (settings.sources == Sources::kAll || settings.sources == Sources::kLocal) {
+  // A release named with --release is MusicBrainz's to give: the local
+  // store, which keeps one set of titles per disc, is not asked for it.
+  const bool localFirst = settings.sources == Sources::kLocal ||
+                          (settings.sources == Sources::kAll && settings.release.empty());
+  if (localFirst) {
     if (askEngine(CDPLAYERINI, trackCount)) {
       titles_.source = "cdplayer.ini";
       return Outcome::kFound;
@@ -125,6 +129,9 @@ TitleLookup::Outcome TitleLookup::askMusicBrainz(const Settings& settings, long 
   titles_ = client::TitlesOfMusicBrainz(lookup.answer, lookup.candidates[size_t(chosen)], size_t(trackCount),
                                         disc->discId);
   if (titles_.byLength) out_ << "MusicBrainz matched the disc by its track lengths, not by its disc id.\n";
+  // Written back, as the CDDB server's answers are: the disc is known
+  // offline from now on.
+  if (!report.storeTitles(titles_)) err_ << "The titles could not be stored in cdplayer.ini.\n";
   return Outcome::kFound;
 }
 

@@ -14,6 +14,7 @@
 
 #include "components/trackmill2.h"
 #include "components/wavesmith2.h"
+#include "platform/com/bstr_text.h"
 #include "platform/registry/registry.h"
 #include "tests/doubles/call_log.h"
 #include "tests/engine_client.h"
@@ -188,6 +189,45 @@ TEST_F(EngineActivationTest, DiscThroughDispatchWithEventsOnTheClientThread) {
   client.call("Eject");
   EXPECT_EQ(client.errors(), (std::vector<LONG>{INVALID_PARAM, OPERATION_FAILED}));
   EXPECT_TRUE(client.eventsOnThisThread());
+  client.close();
+}
+
+// Titles from another source, stored through the report, are what the
+// engine's own cdplayer.ini look-up finds for the disc: keyed as it keys
+// the disc (here a CD-Extra, whose data track does not count).
+TEST_F(EngineActivationTest, TitlesStoredThroughTheReportAreFoundInCdPlayerIni) {
+  EngineClient client;
+  com::ComPtr<IAudioCDRipperReport> report;
+  ASSERT_EQ(client.engine()->QueryInterface(IID_IAudioCDRipperReport, report.putVoid()), S_OK);
+  LPOLESTR name = const_cast<LPOLESTR>(u"StoreDiscTitles");
+  DISPID id = 0;
+  ASSERT_EQ(report->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
+  EXPECT_EQ(id, 0x26);
+
+  const com::Bstr artist("Artist"), album("Album"), titles("One\nTwo\n");
+  VARIANT_BOOL stored = VARIANT_TRUE;
+  ASSERT_EQ(report->StoreDiscTitles(artist.get(), album.get(), titles.get(), &stored), S_OK);
+  EXPECT_EQ(stored, VARIANT_FALSE);  // no disc read yet
+  EXPECT_FALSE(std::filesystem::exists(home_ + "/cdplayer.ini"));
+
+  client.open();
+  client.put("driveNum", com::variantI4(2));
+  client.call("Refresh");
+  ASSERT_EQ(client.getLong("trackCount"), 2);
+  ASSERT_EQ(report->StoreDiscTitles(artist.get(), album.get(), titles.get(), &stored), S_OK);
+  EXPECT_EQ(stored, VARIANT_TRUE);
+  VARIANT_BOOL found = VARIANT_FALSE;
+  ASSERT_EQ(client.engine()->GetCDDBInfo(CDPLAYERINI, &found), S_OK);
+  ASSERT_EQ(found, VARIANT_TRUE);
+  const auto text = [&](HRESULT (STDMETHODCALLTYPE IAudioCDRipper2::*get)(BSTR*)) {
+    BSTR value = nullptr;
+    (client.engine()->*get)(&value);
+    return com::TakeUtf8(value);
+  };
+  EXPECT_EQ(text(&IAudioCDRipper2::get_cddbInfoArtist), "Artist");
+  EXPECT_EQ(text(&IAudioCDRipper2::get_cddbInfoAlbum), "Album");
+  client.engine()->put_trackNum(2);
+  EXPECT_EQ(text(&IAudioCDRipper2::get_cddbInfoTitle), "Two");
   client.close();
 }
 

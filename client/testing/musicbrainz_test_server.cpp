@@ -114,7 +114,8 @@ void MusicBrainzTestServer::answer(int connection) {
     }
   }
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(chosen.holdMs);
-  while (!stop_ && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  while (!stop_ && (std::chrono::steady_clock::now() < until || (chosen.gate && !chosen.gate->load())))
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
   std::string head = "HTTP/1.1 " + std::to_string(chosen.status) + " " + Reason(chosen.status) + "\r\n";
   head += "Content-Type: " + chosen.contentType + "\r\n";

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -28,6 +29,8 @@ class MusicBrainzTestServer {
     std::string location;  // a redirect's target (status 3xx)
     int holdMs = 0;        // silence before the answer
     bool drip = false;     // the body a byte each 100 ms
+    // Held, besides, until the test sets the flag (or the server stops).
+    std::shared_ptr<std::atomic<bool>> gate;
   };
 
   struct Request {

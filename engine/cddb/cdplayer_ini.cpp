@@ -139,4 +139,49 @@ void CdPlayerIniWrite(const CddbMatch& match, std::string_view text) {
   });
 }
 
+namespace {
+
+// A value as the store's readers will see it: valid UTF-8 on one line, cut
+// to what a title may hold, and quoted again when quotes of its own would
+// otherwise be taken for the profile's.
+std::string StoredValue(std::string_view text) {
+  std::string value = platform::text::cleanUtf8(text);
+  for (char& c : value) {
+    if ((static_cast<unsigned char>(c) < 0x20) || c == 0x7f) c = ' ';
+  }
+  value = std::string(CutUtf8(value, kTrackTitleBytes - 2));
+  const size_t first = value.find_first_not_of(' ');
+  const size_t last = value.find_last_not_of(' ');
+  if (first == std::string::npos) return std::string();
+  value = value.substr(first, last - first + 1);
+  const char q = value.front();
+  if (value.size() >= 2 && (q == '"' || q == '\'') && value.back() == q) value = q + value + q;
+  return value;
+}
+
+}  // namespace
+
+bool CdPlayerIniStore(uint32_t key, uint32_t trackCount, std::string_view artist, std::string_view title,
+                      const std::vector<std::string>& trackTitles) {
+  if (key == 0 || trackCount == 0) return false;
+  char section[16];
+  std::snprintf(section, sizeof section, "%X", key);
+  platform::AtomicFile file(platform::ProfileFile(kCdPlayerIniFile).path());
+  return file.update([&](const std::optional<std::string>& current) -> std::optional<std::string> {
+    platform::IniDocument store = platform::IniDocument::parse(current.value_or(std::string()));
+    store.setValue(section, "artist", StoredValue(artist));
+    store.setValue(section, "title", StoredValue(title));
+    store.setValue(section, "numtracks", std::to_string(trackCount));
+    std::string order;
+    const size_t count = std::min<size_t>(trackTitles.size(), size_t(kMaxTrackTitles));
+    for (size_t i = 0; i < count; ++i) {
+      const std::string trackKey = std::to_string(i);
+      store.setValue(section, trackKey, StoredValue(trackTitles[i]));
+      if (order.size() + trackKey.size() + 1 <= kOrderBytes) order += trackKey + " ";
+    }
+    store.setValue(section, "order", order);
+    return store.serialize();
+  });
+}
+
 }  // namespace engine::cddb

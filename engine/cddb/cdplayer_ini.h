@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/cddb/cddb_types.h"
 
@@ -34,5 +36,18 @@ int32_t CdPlayerIniRead(CddbMatch* match, char* text, int32_t size);
 // blank, at most 254 bytes). All keys of the disc are written in one atomic
 // rewrite of the file. Failures to write are ignored.
 void CdPlayerIniWrite(const CddbMatch& match, std::string_view text);
+
+// Stores the titles of a disc that came from another on-line source than a
+// CDDB server (a release chosen from MusicBrainz), as an entry from a server
+// is stored, so that the disc is known offline afterwards: the section named
+// by `key` in "%X" form gets "artist", "title", "numtracks" = trackCount, one
+// key per title ("0" for the first track, "" for a title not known) and
+// "order". Each value is made one line of valid UTF-8 (control characters
+// become blanks) of at most 254 bytes that reads back as written (a value in
+// quotes keeps them). Other sections, and the lines of this one that are
+// not its keys, are kept. One atomic rewrite of the file; false when it
+// could not be written (or key or trackCount is 0).
+bool CdPlayerIniStore(uint32_t key, uint32_t trackCount, std::string_view artist, std::string_view title,
+                      const std::vector<std::string>& trackTitles);
 
 }  // namespace engine::cddb

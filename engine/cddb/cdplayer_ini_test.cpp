@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/cddb/cddb_fixture.h"
+#include "engine/cddb/disc_key.h"
 #include "engine/device/toc_parser.h"
 #include "platform/profile/profile_file.h"
 #include "platform/text/utf.h"
@@ -140,6 +141,36 @@ TEST_F(CddbTest, NetworkTextCannotBreakTheFileOrAddKeys) {
   EXPECT_EQ(ini.readString("1234", "1", "?"), "[OTHER]");
   EXPECT_EQ(ini.keys("1234").size(), 6u);  // artist, title, numtracks, 0, 1, order
   EXPECT_EQ(ini.readString("1234", "order", "?"), "0 1");
+}
+
+// Titles from another source go into the disc's section as a server's
+// entry would, and read back through the engine's reader as given: other
+// discs are kept, and no title can break its line, add a key or lose its
+// own quotes.
+TEST_F(CddbTest, StoredTitlesReadBackAndKeepOtherDiscs) {
+  EXPECT_EQ(CdPlayerKeyTerm(0), 0x200u);  // 00:02:00
+  EXPECT_EQ(CdPlayerKeyTerm(18633), 0x40A21u);  // 04:10:33
+  WriteIni("; shared with other players\r\n[OTHER]\r\nnumtracks=1\r\n0=Theirs\r\n[C0C2D]\r\nnumtracks=9\r\n7=old\r\n");
+  const std::vector<std::string> titles = {"One\r\n[OTHER]\r\n0=gone", "a=b\tc", "\"Heroes\"", "", "  'x'  "};
+  ASSERT_TRUE(CdPlayerIniStore(0xC0C2D, 5, "Art\nist", "Alb\x01um", titles));
+
+  CddbMatch m = MatchFor("cdplayerini", "C0C2D");
+  char text[3000];
+  ASSERT_EQ(CdPlayerIniRead(&m, text, sizeof text), kCddbOk);
+  EXPECT_STREQ(text,
+               "DTITLE=Art ist / Alb um\r\nTTITLE0=One  [OTHER]  0=gone\r\nTTITLE1=a=b c\r\n"
+               "TTITLE2=\"Heroes\"\r\nTTITLE3=\r\nTTITLE4='x'\r\n");
+  platform::ProfileFile ini(kCdPlayerIniFile);
+  EXPECT_EQ(ini.readString("OTHER", "0", "?"), "Theirs");
+  EXPECT_EQ(ini.sections().size(), 2u);
+  EXPECT_EQ(ini.readString("C0C2D", "order", "?"), "0 1 2 3 4");
+  EXPECT_NE(IniText().find("; shared with other players\r\n"), std::string::npos);
+
+  // Nothing to key the disc by: the file is not touched.
+  const std::string before = IniText();
+  EXPECT_FALSE(CdPlayerIniStore(0, 5, "a", "b", titles));
+  EXPECT_FALSE(CdPlayerIniStore(0x10, 0, "a", "b", titles));
+  EXPECT_EQ(IniText(), before);
 }
 
 TEST_F(CddbTest, TheRingForgetsAnAssociationAfterTwentyMore) {

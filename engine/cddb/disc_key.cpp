@@ -1,5 +1,6 @@
 #include "engine/cddb/disc_key.h"
 
+#include <algorithm>
 #include <array>
 #include <mutex>
 
@@ -49,6 +50,14 @@ uint32_t CdPlayerKeyFromToc(std::span<const uint8_t> toc) {
     if (!d.isData()) key += device::ReadBigEndian32(d.address);
   }
   return key;
+}
+
+uint32_t CdPlayerKeyTerm(int32_t lba) {
+  const int64_t frames = std::max<int64_t>(int64_t{lba} + 150, 0);
+  const auto minutes = static_cast<uint32_t>(std::min<int64_t>(frames / (60 * 75), 255));
+  const auto seconds = static_cast<uint32_t>(frames / 75 % 60);
+  const auto rest = static_cast<uint32_t>(frames % 75);
+  return minutes << 16 | seconds << 8 | rest;
 }
 
 uint32_t CdPlayerKey(int32_t drive) {

@@ -22,6 +22,11 @@ inline constexpr int kDiscKeySlots = 20;
 // answer holds).
 uint32_t CdPlayerKeyFromToc(std::span<const uint8_t> toc);
 
+// What a track starting at logical block `lba` adds to the key: its MSF
+// address as a drive's MSF-form answer gives it (lba + 150 frames, as
+// minutes, seconds and frames) read as the big-endian number 0:M:S:F.
+uint32_t CdPlayerKeyTerm(int32_t lba);
+
 // The key of the disc in the drive of a device-layer handle, read with MSF
 // addresses (the handle's addressing is restored afterwards); 0 when the
 // handle is not open or the table of contents cannot be read.

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "engine/cddb/cdplayer_ini.h"
+#include "engine/cddb/disc_key.h"
 #include "engine/com/audio_cd_ripper.h"
 #include "engine/com/toc_entries.h"
 #include "engine/device/c2_reads.h"
@@ -59,6 +62,7 @@ const com::DispatchTable& RipReport::dispatchTable() {
       com::propget<&I::get_trackPeak>("trackPeak", 0x23),
       com::propget<&I::get_albumGainDb>("albumGainDb", 0x24),
       com::propget<&I::get_albumPeak>("albumPeak", 0x25),
+      com::method<&I::StoreDiscTitles>("StoreDiscTitles", 0x26, {VT_BSTR, VT_BSTR, VT_BSTR, VT_BOOL}),
   });
   return table;
 }
@@ -391,6 +395,35 @@ HRESULT RipReport::getAlbum(BSTR tracks, double* pVal, bool gain) {
     *pVal = measured ? kReplayGainReferenceLufs - loudness : 0;
   else
     *pVal = measured ? peak : -1;
+  return S_OK;
+}
+
+// The key is the one GetCDDBInfo(CDPLAYERINI) computes from the drive's
+// MSF-form table of contents, here from the table the last Refresh read
+// (no call to the drive, so a rip may run meanwhile); "numtracks" counts
+// every track of the table, as a CDDB entry's track count does.
+HRESULT STDMETHODCALLTYPE RipReport::StoreDiscTitles(BSTR artist, BSTR album, BSTR trackTitles, VARIANT_BOOL* pVal) {
+  if (pVal == nullptr) return E_POINTER;
+  *pVal = VARIANT_FALSE;
+  engine_.log().line("Store Disc Titles");
+  if (engine_.mediaChangedGuard()) return S_OK;
+  if (engine_.trackCount_ == 0 || engine_.cddbWriteBack_ == 0) return S_OK;
+  const TocEntries& toc = engine_.tocEntries_;
+  uint32_t key = 0;
+  for (int32_t d = 0; d < tocTrackDescriptors(toc); ++d) {
+    if (tocIsAudio(toc, d)) key += cddb::CdPlayerKeyTerm(static_cast<int32_t>(tocAddress(toc, d)));
+  }
+  std::vector<std::string> titles;
+  const std::string text = AudioCDRipper2::fromBstr(trackTitles);
+  size_t start = 0;
+  while (start < text.size() && titles.size() < static_cast<size_t>(engine_.trackCount_)) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    titles.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  const bool stored = cddb::CdPlayerIniStore(key, static_cast<uint32_t>(tocTrackDescriptors(toc)),
+                                             AudioCDRipper2::fromBstr(artist), AudioCDRipper2::fromBstr(album), titles);
+  *pVal = stored ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
 }
 

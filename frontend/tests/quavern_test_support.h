@@ -30,8 +30,10 @@ class RecordingPrompter : public quavern::Prompter {
   void inform(QWidget*, const std::string& text) override { messages.push_back(text); }
   bool askYesNo(QWidget*, const std::string& text) override {
     questions.push_back(text);
+    if (onQuestion) onQuestion();
     return answerYes;
   }
+  std::function<void()> onQuestion;  // runs while the question is asked
   std::vector<std::string> messages, questions;
   bool answerYes = false;
 };

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 
 #include <filesystem>
@@ -20,6 +21,8 @@
 
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/wavfile.h>
 #include <taglib/tpropertymap.h>
 #include <sstream>
 
@@ -162,6 +165,24 @@ class TitleLookupWindowTest : public QObject {
              log.c_str());
   }
 
+  // The release taken is written back to cdplayer.ini: the next start of
+  // the program names the disc from there, with MusicBrainz off.
+  void theReleaseTakenNamesTheDiscOfflineFromThenOn() {
+    server_->add("/ws/2/discid/*", Held(client::testing::FuzzyAnswer({Release("r1", "Artist")}), 0));
+    start();
+    program_->window().FreeDB1Click();
+    QTRY_COMPARE_WITH_TIMEOUT(cell(lv(), 0, 0), QString("Song 1"), 10000);
+    program_.reset();
+    qputenv("RIPMARROW_MUSICBRAINZ_SERVER", "none");
+    start();
+    QCOMPARE(label("lb_titles")->text(), QString("Titles from cdplayer.ini"));
+    QCOMPARE(cell(lv(), 0, 0), QString("Song 1"));
+    QCOMPARE(cell(lv(), 3, 0), QString("Song 4"));
+    QCOMPARE(cell(lv(), 0, 1), QString("Artist"));
+    QCOMPARE(cell(lv(), 0, 2), QString("Album"));
+    QCOMPARE(server_->requests().size(), size_t(1));
+  }
+
   // The second disc of a two-disc release with a guest on every track:
   // the FLAC file carries the track's artist, the release's fields and its
   // MusicBrainz ids; the tag editor shows and changes the album artist and
@@ -228,6 +249,63 @@ class TitleLookupWindowTest : public QObject {
     ripFirstTrack(log, 4);
     QCOMPARE(Property(flac, "ALBUMARTIST"), std::string("Various Artists"));
     QCOMPARE(Property(flac, "DISCNUMBER").substr(0, 1), std::string("1"));
+  }
+
+  // The cover's fetch ends during the batch (the server holds it until the
+  // batch asks about an existing file): the tracks tagged from then on get
+  // it at once, the one tagged before it gets it when the batch ends, with
+  // its other tags kept, and the log names the cover.
+  void aCoverThatComesDuringTheBatchReachesEveryFile() {
+    client::testing::ReleaseSpec r;
+    r.id = "33333333-3333-3333-3333-333333333333";
+    r.trackMs = {30000, 30000, 30000, 30000};
+    server_->add("/ws/2/discid/*", Held(client::testing::FuzzyAnswer({client::testing::ReleaseJson(r)}), 0));
+    const std::string png = std::string("\x89PNG\r\n\x1A\n", 8) + std::string(300, 'p');
+    MusicBrainzTestServer::Answer image;
+    image.body = png;
+    image.contentType = "image/png";
+    image.gate = std::make_shared<std::atomic<bool>>(false);
+    server_->add("/release/" + r.id + "/front-500", image);
+    qputenv("RIPMARROW_COVERART_SERVER", QByteArray::fromStdString(server_->address()));
+    start();
+    program_->window().FreeDB1Click();
+    QTRY_COMPARE_WITH_TIMEOUT(cell(lv(), 0, 0), QString("Song 1"), 10000);
+
+    const std::string out = home_->path() + "/out";
+    std::filesystem::create_directories(out);
+    std::ofstream(out + "/Song 2.wav") << "an earlier rip";
+    program_->settings.writeText("basic", "output directory", out);
+    program_->find<QComboBox>("cb_format")->setCurrentIndex(1);  // WAV
+    lv()->item(3, 0)->setCheckState(Qt::Unchecked);
+    bool coverBeforeTheQuestion = true;
+    program_->prompter.answerYes = true;
+    program_->prompter.onQuestion = [&] {
+      quavern::DiscController& disc = program_->window().controller();
+      coverBeforeTheQuestion = disc.coverArt().has_value();
+      image.gate->store(true);
+      QElapsedTimer waited;
+      waited.start();
+      while (!disc.coverArt().has_value() && waited.elapsed() < 10000) QThread::msleep(10);
+    };
+    program_->window().RipCD1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!program_->window().controller().ripping(), 60000);
+    QVERIFY(!coverBeforeTheQuestion);  // the first track was tagged without it
+    QVERIFY2(program_->prompter.messages.empty(), program_->prompter.messages.empty() ? "" : program_->prompter.messages.back().c_str());
+    for (const char* name : {"Song 1.wav", "Song 2.wav", "Song 3.wav"}) {
+      TagLib::RIFF::WAV::File wav((out + "/" + name).c_str());
+      QVERIFY2(wav.hasID3v2Tag(), name);
+      QVERIFY2(wav.ID3v2Tag()->frameList("APIC").size() == 1, name);
+    }
+    QCOMPARE(Property(out + "/Song 1.wav", "MUSICBRAINZ_ALBUMID"), r.id);
+    QCOMPARE(Property(out + "/Song 1.wav", "TITLE"), std::string("Song 1"));
+    std::ifstream cover(out + "/cover.png", std::ios::binary);
+    std::stringstream coverBytes;
+    coverBytes << cover.rdbuf();
+    QCOMPARE(coverBytes.str(), png);
+    std::ifstream in(out + "/ripmarrow.log");
+    std::stringstream log;
+    log << in.rdbuf();
+    QVERIFY2(log.str().find("cover art: embedded, cover.png\n") != std::string::npos, log.str().c_str());
   }
 
   void severalReleasesAreChosenByTheUser() {

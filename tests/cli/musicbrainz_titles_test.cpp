@@ -187,10 +187,37 @@ TEST_F(MusicBrainzTitlesTest, TheFrontCoverIsWrittenBesideTheFilesAndNeverReplac
   EXPECT_NE(cli_testing::readFile(home_ + "/album/ripmarrow.log").find("cover art: embedded, cover.png"), std::string::npos);
 
   std::ofstream(home_ + "/album/cover.png") << "mine";
-  run = ripmarrow(rip);
+  run = ripmarrow(rip + " --titles online");  // cdplayer.ini now knows the disc, without its cover
   EXPECT_NE(run.out.find("No cover file: the folder holds a cover.png already.\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("Cover art: embedded (308 bytes)\n"), std::string::npos) << run.out;
   EXPECT_EQ(cli_testing::readFile(home_ + "/album/cover.png"), "mine");
+}
+
+// The release taken is written back to cdplayer.ini, beside the other
+// discs it holds: the next look-up of the disc names it with every server
+// off, and a rip takes its file names from there.
+TEST_F(MusicBrainzTitlesTest, TheReleaseTakenNamesTheDiscOfflineFromThenOn) {
+  std::ofstream(home_ + "/cdplayer.ini") << "[ABC]\nnumtracks=1\n0=Another disc\n";
+  MusicBrainzTestServer server;
+  ReleaseSpec r = release("aaaa1111-0000", "Artist");
+  r.title = R"(Side \"A\"\n[ABC] = C)";  // a quote, a line break and what looks like a section
+  serve(server, {r});
+  Result run = ripmarrow("--vdrive disc.txt lookup --source online --musicbrainz-server " + server.address());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Source: MusicBrainz\n"), std::string::npos) << run.out;
+
+  run = ripmarrow("--vdrive disc.txt lookup --musicbrainz-server none");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Source: cdplayer.ini\nArtist: Artist\nAlbum:  Side \"A\" [ABC] = C\n"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find(" 1  Song 1\n 2  Song 2\n 3  Song 3\n"), std::string::npos) << run.out;
+  EXPECT_EQ(server.requests().size(), 1u);
+  const std::string ini = cli_testing::readFile(home_ + "/cdplayer.ini");
+  EXPECT_NE(ini.find("[ABC]\nnumtracks=1\n0=Another disc\n"), std::string::npos) << ini;
+
+  run = ripmarrow("--vdrive disc.txt rip --tracks 2 --format wav --titles local --out offline");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_TRUE(fs::exists(home_ + "/offline/02 Song 2.wav")) << run.out;
 }
 
 TEST_F(MusicBrainzTitlesTest, AnUnknownDiscShowsWhereToAddIt) {

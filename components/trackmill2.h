@@ -340,6 +340,11 @@ struct IAudioCDRipperReport : IDispatch {
   STDMETHOD(get_trackPeak)(double* pVal) PURE;         // 0x23
   STDMETHOD(get_albumGainDb)(BSTR tracks, double* pVal) PURE;  // 0x24
   STDMETHOD(get_albumPeak)(BSTR tracks, double* pVal) PURE;    // 0x25
+  // Frames of the track read again because a read of them failed, disagreed
+  // with the others or was flagged by the C2 pointers (each frame once per
+  // block, not per read): 0 on a clean disc in every mode. Counted as the
+  // rip goes, so a client may read it between RipProgress events.
+  STDMETHOD(get_framesRetried)(LONG* pVal) PURE;  // 0x26
 };
 
 // _IAudioCDRipper2Events: a dispatch-only interface that sinks implement.

@@ -59,6 +59,7 @@ const com::DispatchTable& RipReport::dispatchTable() {
       com::propget<&I::get_trackPeak>("trackPeak", 0x23),
       com::propget<&I::get_albumGainDb>("albumGainDb", 0x24),
       com::propget<&I::get_albumPeak>("albumPeak", 0x25),
+      com::propget<&I::get_framesRetried>("framesRetried", 0x26),
   });
   return table;
 }

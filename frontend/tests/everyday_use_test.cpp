@@ -447,6 +447,7 @@ class EverydayUseTest : public QObject {
       const QString line = QString("Track %1: test CRC %2, copy CRC %2").arg(track.number).arg(crc);
       QVERIFY2(pb()->toolTip().contains(line), qPrintable(pb()->toolTip()));
     }
+    saveScreenshot(&window(), "main_window_test_and_copy_done");
   }
   void testAndCopyFailsATrackWhoseReadsDiffer() {
     start(kThreeTracks, "test and copy=1\n[accuraterip]\nserver=none\n", {}, "jitter=588\nseed=3\n");

@@ -223,10 +223,11 @@ void ProofRecorder::addTrack(long number, const std::string& file, bool ripped, 
     track.ripped = false;
     track.failure = "the test read failed";
   } else if (track.testCrc && ripped && *track.testCrc != track.copyCrc) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%08X", *track.testCrc);
+    char test[16], copy[16];
+    std::snprintf(test, sizeof test, "%08X", *track.testCrc);
+    std::snprintf(copy, sizeof copy, "%08X", track.copyCrc);
     track.ripped = false;
-    track.failure = std::string("the test read's CRC ") + text + " differs from the copy's";
+    track.failure = std::string("the test read's CRC ") + test + " differs from the copy's " + copy;
   }
   log_.tracks.push_back(std::move(track));
 }

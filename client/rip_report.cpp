@@ -40,6 +40,10 @@ std::optional<long> RipReport::framesUnconfirmed() const {
   return value(report_.get(), &IAudioCDRipperReport::get_framesUnconfirmed);
 }
 
+std::optional<long> RipReport::framesRetried() const {
+  return value(report_.get(), &IAudioCDRipperReport::get_framesRetried);
+}
+
 std::optional<uint32_t> RipReport::accurateRipId1() const {
   const auto id = value(report_.get(), &IAudioCDRipperReport::get_accurateRipId1);
   return id ? std::optional<uint32_t>(static_cast<uint32_t>(*id)) : std::nullopt;

@@ -35,6 +35,10 @@ class RipReport {
   // not confirm.
   std::optional<long> retries() const;
   std::optional<long> framesUnconfirmed() const;
+  // Frames of the rip under way (or the last) read again because a read of
+  // them failed, disagreed or was flagged; 0 on a clean disc. Counted as the
+  // rip goes: a progress line may show it.
+  std::optional<long> framesRetried() const;
   std::optional<uint32_t> accurateRipId1() const;
   std::optional<uint32_t> accurateRipId2() const;
   std::string musicBrainzDiscId() const;

@@ -348,6 +348,11 @@ struct IAudioCDRipperReport : IDispatch {
   // VARIANT_TRUE when stored; VARIANT_FALSE without a disc, with the
   // store's write-back off, or when the file could not be written.
   STDMETHOD(StoreDiscTitles)(BSTR artist, BSTR album, BSTR trackTitles, VARIANT_BOOL* pVal) PURE;  // 0x26
+  // Frames of the track read again because a read of them failed, disagreed
+  // with the others or was flagged by the C2 pointers (each frame once per
+  // block, not per read): 0 on a clean disc in every mode. Counted as the
+  // rip goes, so a client may read it between RipProgress events.
+  STDMETHOD(get_framesRetried)(LONG* pVal) PURE;  // 0x27
 };
 
 // _IAudioCDRipper2Events: a dispatch-only interface that sinks implement.

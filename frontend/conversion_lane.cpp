@@ -34,9 +34,13 @@ com::ComPtr<I> make(REFCLSID clsid, REFIID iid) {
 
 }  // namespace
 
-int readFilesAtOnce(const SettingsStore& settings) {
+int defaultFilesAtOnce() {
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  return std::clamp(settings.readInt("convert", "files at once", cores), 1, 64);
+  return std::min(cores, kMostFilesAtOnce);
+}
+
+int readFilesAtOnce(const SettingsStore& settings) {
+  return std::clamp(settings.readInt("convert", "files at once", defaultFilesAtOnce()), 1, kMostFilesAtOnce);
 }
 
 bool readConvertReplayGain(const SettingsStore& settings) { return settings.readBool("convert", "replaygain", false); }

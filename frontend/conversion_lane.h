@@ -20,7 +20,11 @@ namespace quavern {
 
 class SettingsStore;
 
-// [convert] "files at once": 1 … 64, default the number of cores.
+// [convert] "files at once": 1 … kMostFilesAtOnce, default the number of
+// cores (at most that many). More lanes than that only share the cores
+// and the disk the more thinly.
+inline constexpr int kMostFilesAtOnce = 16;
+int defaultFilesAtOnce();
 int readFilesAtOnce(const SettingsStore& settings);
 
 // The output format as a lane's codec takes it, read once per run.

@@ -13,6 +13,7 @@
 #include "client/accuraterip_lookup.h"
 #include "client/file_names.h"
 #include "client/rip_report.h"
+#include "client/test_copy_summary.h"
 #include "client/release_tags.h"
 #include "frontend/current_tags.h"
 #include "frontend/disc_controller.h"
@@ -408,7 +409,12 @@ void RipBatch::AudioCDRipperRipProgress(LONG percent) {
 }
 
 std::string RipBatch::progressText(int percent) const {
-  const std::string text = clock_.at(percent);
+  // The engine counts the frames it reads again as it goes; read between
+  // its progress events, on this thread, as the rest of its report.
+  long retried = 0;
+  if (percent > 0 && engine_.engine() != nullptr)
+    retried = client::RipReport(engine_.engine()).framesRetried().value_or(0);
+  const std::string text = clock_.at(percent, retried);
   if (!testAndCopy_) return text;
   // "Track 2 of 5 · test read · 43% · …"
   const size_t first = text.find(" \u00b7 ");
@@ -644,6 +650,13 @@ std::vector<std::string> RipBatch::writeLog(const proof::AccurateRipLookup& look
     if (const std::string ctdb = ctdbQuiet(proof_->log()); !ctdb.empty()) {
       quietOutcome_ += " \u00b7 " + ctdb;
       if (ctdb.rfind("not", 0) == 0) foundWrong_ = true;
+    }
+    // Test and copy: each track's two CRCs in the summary, and in a few
+    // words beside the outcome ("test and copy CRCs match for 3 tracks").
+    if (testAndCopy_) {
+      const client::TestAndCopySummary testAndCopy = client::SummariseTestAndCopy(proof_->log());
+      for (const std::string& line : testAndCopy.lines) outcome.push_back(line);
+      if (!testAndCopy.brief.empty()) quietOutcome_ += " \u00b7 " + testAndCopy.brief;
     }
     std::string why;
     logPath_ = proof_->writeLog(folder, why);

@@ -1,6 +1,7 @@
 #include "frontend/rip_progress.h"
 
 #include "client/clock_text.h"
+#include "client/rereading_text.h"
 
 #include <cmath>
 #include <cstdio>
@@ -14,13 +15,17 @@ constexpr const char* kDot = " \u00b7 ";
 std::string timeLeftText(double seconds) { return client::ClockText(seconds); }
 
 std::string ripProgressText(int ordinal, int total, int percent, double speed, double trackLeftSeconds,
-                            double batchLeftSeconds) {
+                            double batchLeftSeconds, long retriedFrames) {
   std::string text = "Track " + std::to_string(ordinal) + " of " + std::to_string(total) + kDot +
                      std::to_string(percent) + "%";
   if (speed > 0) {
     char x[32];
     std::snprintf(x, sizeof x, "%.1fx", speed);
-    text += kDot + std::string(x) + kDot + timeLeftText(trackLeftSeconds) + " left";
+    text += kDot + std::string(x);
+  }
+  if (retriedFrames > 0) text += kDot + client::RereadingText(retriedFrames);
+  if (speed > 0) {
+    text += kDot + timeLeftText(trackLeftSeconds) + " left";
     if (total > ordinal) text += kDot + std::string("batch ") + timeLeftText(batchLeftSeconds) + " left";
   }
   return text;
@@ -42,11 +47,11 @@ double RipProgressClock::speed(int percent, Clock::time_point now) const {
   return trackMs_ / 1000.0 * percent / 100.0 / elapsed;
 }
 
-std::string RipProgressClock::at(int percent, Clock::time_point now) const {
+std::string RipProgressClock::at(int percent, long retriedFrames, Clock::time_point now) const {
   const double x = speed(percent, now);
   const double trackLeft = trackMs_ / 1000.0 * (100 - percent) / 100.0;
   return ripProgressText(ordinal_, total_, percent, x, x > 0 ? trackLeft / x : 0,
-                         x > 0 ? (trackLeft + laterMs_ / 1000.0) / x : 0);
+                         x > 0 ? (trackLeft + laterMs_ / 1000.0) / x : 0, retriedFrames);
 }
 
 }  // namespace quavern

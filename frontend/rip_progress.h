@@ -10,9 +10,12 @@
 namespace quavern {
 
 // "Track 2 of 5 · 43% · 12.4x · 0:21 left · batch 3:10 left"; before the
-// speed is known, "Track 2 of 5 · 3%".
+// speed is known, "Track 2 of 5 · 3%". While a secure mode reads frames of
+// the track again because their reads failed or disagreed (`retriedFrames`
+// above 0), it says so before the time left: "… · 12.4x · re-reading 3
+// frames · 0:21 left …".
 std::string ripProgressText(int ordinal, int total, int percent, double speed, double trackLeftSeconds,
-                            double batchLeftSeconds);
+                            double batchLeftSeconds, long retriedFrames = 0);
 // 0:07, 3:10, 1:02:05.
 std::string timeLeftText(double seconds);
 
@@ -22,8 +25,8 @@ class RipProgressClock {
   // A track of `trackMs` of audio starts; `laterMs` is the audio of the
   // batch's tracks after it.
   void startTrack(int ordinal, int total, long trackMs, long laterMs, Clock::time_point now = Clock::now());
-  // The text at `percent` of the track.
-  std::string at(int percent, Clock::time_point now = Clock::now()) const;
+  // The text at `percent` of the track, `retriedFrames` of it read again so far.
+  std::string at(int percent, long retriedFrames = 0, Clock::time_point now = Clock::now()) const;
   // The read speed measured so far (0 until it can be told).
   double speed(int percent, Clock::time_point now) const;
 

@@ -18,6 +18,7 @@
 #include "platform/text/utf.h"
 #include "client/naming_template.h"
 #include "client/clock_text.h"
+#include "client/rereading_text.h"
 #include "client/terminal_text.h"
 #include "client/proof_recorder.h"
 #include "client/rip_report.h"
@@ -71,17 +72,20 @@ HRESULT startRip(IAudioCDRipper2* engine, RipCommand::Format format, BSTR path) 
 }
 
 // One track's progress: on a terminal one line redrawn in place with the
-// read speed and the time left once they can be told, else a line per
-// tenth.
+// read speed, the frames a secure mode reads again (while there are any)
+// and the time left once they can be told, else a line per tenth.
 class ProgressView {
  public:
   ProgressView(std::ostream& out, bool terminal, long trackSamples = 0)
       : out_(out), terminal_(terminal), trackSamples_(trackSamples) {}
-  void show(LONG percent) {
+  void show(LONG percent, long retriedFrames = 0) {
     percent = std::clamp<LONG>(percent, 0, 100);
     if (terminal_) {
-      if (percent == drawn_) return;
+      if (percent == drawn_ && retriedFrames == drawnRetried_) return;
       drawn_ = percent;
+      drawnRetried_ = retriedFrames;
+      const std::string rereading =
+          retriedFrames > 0 ? std::string(" \u00b7 ") + client::RereadingText(retriedFrames) : std::string();
       const size_t cells = static_cast<size_t>(percent) * 40 / 100;
       std::string speed;
       const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
@@ -90,7 +94,10 @@ class ProgressView {
         const double x = audio * percent / 100.0 / elapsed;
         char text[32];
         std::snprintf(text, sizeof text, "%.1fx", x);
-        speed = std::string(" \u00b7 ") + text + " \u00b7 " + client::ClockText(audio * (100 - percent) / 100.0 / x) + " left";
+        speed = std::string(" \u00b7 ") + text + rereading + " \u00b7 " +
+                client::ClockText(audio * (100 - percent) / 100.0 / x) + " left";
+      } else {
+        speed = rereading;
       }
       out_ << "\r  [" << std::string(cells, '#') << std::string(40 - cells, '.') << "] " << (percent < 10 ? "  " : percent < 100 ? " " : "")
            << percent << " %" << speed << "\x1b[K" << std::flush;
@@ -112,6 +119,7 @@ class ProgressView {
   const long trackSamples_;
   const std::chrono::steady_clock::time_point began_ = std::chrono::steady_clock::now();
   LONG drawn_ = -1;
+  long drawnRetried_ = 0;
 };
 
 uintmax_t sizeOf(const std::string& path) {
@@ -174,6 +182,8 @@ bool ripOne(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& o
   }
   ProgressView view(out, terminal, trackSamples);
   view.show(0);
+  // The engine counts the frames it reads again as the rip goes.
+  const client::RipReport report(engine);
   bool stopSent = false;
   while (!sink.finished) {
     CoPumpCalls(20);
@@ -188,7 +198,7 @@ bool ripOne(IAudioCDRipper2* engine, RipSink& sink, const RipCommand::Options& o
                     [](LONG e) { return e == ASPI_DRIVER || e == DRIVE_BUSY; })) {
       break;
     }
-    view.show(sink.percent);
+    view.show(sink.percent, terminal && sink.percent > 0 ? report.framesRetried().value_or(0) : 0);
   }
   view.end();
 

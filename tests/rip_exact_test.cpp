@@ -36,7 +36,8 @@ constexpr const char* kDisc =
 
 struct Report {
   LONG framesRead = 0, framesReread = 0, framesConfirmed = 0, framesUnconfirmed = 0, retries = 0,
-       blocksGivenUp = 0, c2ErrorFrames = 0, framesReadTwice = 0;
+       blocksGivenUp = 0, c2ErrorFrames = 0, framesReadTwice = 0, framesRetried = 0;
+  LONG framesRetriedMidRip = 0;  // the most read between the rip's progress events, before its end
   VARIANT_BOOL c2Used = VARIANT_FALSE;
 };
 
@@ -93,13 +94,22 @@ class ExactRip {
       engine_->RipTrackToWav(file);
       SysFreeString(file);
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+      Report r;
+      // Read in each progress event's handler before the last, as a client's
+      // progress line reads it.
+      sink_->onProgress = [&](LONG percent) {
+        LONG now = 0;
+        if (percent < 100 && SUCCEEDED(report->get_framesRetried(&now)))
+          r.framesRetriedMidRip = std::max(r.framesRetriedMidRip, now);
+      };
       while (!sink_->finished() && std::chrono::steady_clock::now() < deadline) CoPumpCalls(5);
       CoPumpCalls(20);
+      sink_->onProgress = nullptr;
       std::ifstream in(name, std::ios::binary);
       const std::string wav{std::istreambuf_iterator<char>(in), {}};
       out.exact.push_back(wav.size() > 46 && wav.substr(46) == trackAudio(t));
-      Report r;
       report->get_framesRead(&r.framesRead);
+      report->get_framesRetried(&r.framesRetried);
       report->get_framesReread(&r.framesReread);
       report->get_framesConfirmed(&r.framesConfirmed);
       report->get_framesUnconfirmed(&r.framesUnconfirmed);
@@ -243,6 +253,20 @@ TEST_P(StaleCacheWithJitter, SecondReadsAreRealReads) {
 INSTANTIATE_TEST_SUITE_P(Modes, StaleCacheWithJitter, ::testing::Values(SECURE, PARANOID),
                          ModeParamName);
 
+// A clean disc: no mode reads a frame again for doubt, so a progress line
+// never says it re-reads.
+class CleanDisc : public ::testing::TestWithParam<RipModePresetConstants> {};
+TEST_P(CleanDisc, NoFrameIsRetried) {
+  ExactRip rip(FaultPlan{});
+  const DiscRip r = rip.ripAll(GetParam());
+  EXPECT_TRUE(r.allExact());
+  for (size_t t = 0; t < r.reports.size(); ++t) {
+    EXPECT_EQ(r.reports[t].framesRetried, 0) << "track " << t + 1;
+    EXPECT_EQ(r.reports[t].framesRetriedMidRip, 0) << "track " << t + 1;
+  }
+}
+INSTANTIATE_TEST_SUITE_P(Modes, CleanDisc, ::testing::Values(BURST, SYNCH, SECURE, PARANOID), ModeParamName);
+
 // A stale cache alone hands back what the disc holds: every mode is exact.
 class StaleCacheAlone : public ::testing::TestWithParam<RipModePresetConstants> {};
 TEST_P(StaleCacheAlone, EveryModeIsExact) {
@@ -307,7 +331,13 @@ TEST_P(RandomScratches, AreReadAgainUntilTwoReadsAgree) {
     if (r.reports[t].framesUnconfirmed == 0) {
       EXPECT_TRUE(r.exact[t]) << "track " << t + 1;
     }
+    // Frames read again for doubt are among the frames read again, and
+    // counted while the track rips, not only at its end.
+    EXPECT_LE(r.reports[t].framesRetried, r.reports[t].framesReread) << "track " << t + 1;
+    EXPECT_LE(r.reports[t].framesRetriedMidRip, r.reports[t].framesRetried) << "track " << t + 1;
   }
+  EXPECT_GT(r.reports[0].framesRetried, 0);
+  EXPECT_GT(r.reports[0].framesRetriedMidRip, 0);
   EXPECT_TRUE(r.eventsInOrder);
 }
 INSTANTIATE_TEST_SUITE_P(Modes, RandomScratches, ::testing::Values(SECURE, PARANOID), ModeParamName);

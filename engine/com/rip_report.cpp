@@ -63,6 +63,7 @@ const com::DispatchTable& RipReport::dispatchTable() {
       com::propget<&I::get_albumGainDb>("albumGainDb", 0x24),
       com::propget<&I::get_albumPeak>("albumPeak", 0x25),
       com::method<&I::StoreDiscTitles>("StoreDiscTitles", 0x26, {VT_BSTR, VT_BSTR, VT_BSTR, VT_BOOL}),
+      com::propget<&I::get_framesRetried>("framesRetried", 0x27),
   });
   return table;
 }

@@ -99,6 +99,7 @@ class RipReport final : public IAudioCDRipperReport {
   HRESULT STDMETHODCALLTYPE get_albumGainDb(BSTR tracks, double* pVal) override { return getAlbum(tracks, pVal, true); }
   HRESULT STDMETHODCALLTYPE get_albumPeak(BSTR tracks, double* pVal) override { return getAlbum(tracks, pVal, false); }
   HRESULT STDMETHODCALLTYPE StoreDiscTitles(BSTR artist, BSTR album, BSTR trackTitles, VARIANT_BOOL* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_framesRetried(LONG* pVal) override { return get(counts_.framesRetried, pVal); }
 
  private:
   HRESULT cdTextField(LONG track, int field, BSTR* pVal);

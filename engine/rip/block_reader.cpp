@@ -50,6 +50,8 @@ RipSession::BlockRead RipSession::readBlock(uint32_t cur, uint32_t frames) {
   uint32_t status = 0;
   while (status != device::kResultOk && i > 0) {
     if (i < retries + 1) {
+      // The block's read failed: all of it is read again.
+      if (i == retries) engine_.ripCounts_.framesRetried.fetch_add(static_cast<int32_t>(frames));
       defeatCache(cur, frames);
       Sleep(job_.unpaced ? 0 : kRetryPauseMs);
       engine_.retryCount_.store(static_cast<int16_t>(k));
@@ -126,6 +128,7 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
   int32_t retriesDone = 0;
   int32_t k = 1;
   int32_t failedReads = 0;
+  bool retried = false;  // the block's frames in doubt are counted (framesRetried)
   for (int32_t attempt = 0;; ++attempt) {
     // After a failed read every other attempt leaves out the frame after
     // the block: an unreadable frame there belongs to the next block.
@@ -134,6 +137,13 @@ RipSession::BlockRead RipSession::readExactBlock(uint32_t cur, uint32_t frames) 
     const int32_t need = plural ? 3 : c2Secure ? (sawFlags ? 2 : 1) : confirmByTwo ? 2 : 1;
     if (attempt >= need + retries) break;
     if (attempt > 0) defeatCache(cur, frames);  // every read of a block after its first is fresh
+    // A read beyond what the block needs at best, or a flagged block's
+    // second read: its frames not yet confirmed are read again for doubt.
+    if (!retried && (attempt >= need || (c2Secure && sawFlags))) {
+      retried = true;
+      const size_t doubtful = plural || frameTallies.empty() ? frames : frames - framesAgreed;
+      engine_.ripCounts_.framesRetried.fetch_add(static_cast<int32_t>(doubtful));
+    }
     if (attempt >= need) {
       // A retry, in the drive-reset cycle of every mode.
       ++retriesDone;

@@ -19,6 +19,12 @@ struct RipCounts {
   std::atomic<int32_t> c2ErrorFrames{0};      // frames of the track the drive's C2 pointers flagged on some read
   std::atomic<int32_t> framesReadTwice{0};    // frames of the track read more than once
   std::atomic<int32_t> c2Used{0};             // 1: the rip read with C2 error pointers
+  // Frames of the track read again because a read of them failed, disagreed
+  // with the others or was flagged by the C2 pointers: the frames a block
+  // still lacked when the reads its mode needs at best were done, counted
+  // once per block as its first such read begins. 0 on a clean disc in
+  // every mode, so a client can show it while the rip runs.
+  std::atomic<int32_t> framesRetried{0};
 
   // The checksums of the audio the rip delivered, stored when it reached
   // the end of its track (0 until then, and for a rip that did not).
@@ -36,7 +42,7 @@ struct RipCounts {
 
   void reset() {
     for (auto* c : {&framesRead, &framesReread, &framesConfirmed, &framesUnconfirmed, &retries, &blocksGivenUp,
-                    &c2ErrorFrames, &framesReadTwice, &c2Used})
+                    &c2ErrorFrames, &framesReadTwice, &c2Used, &framesRetried})
       c->store(0);
     for (auto* c : {&copyCrc, &copyCrcSkipZero, &accurateRipV1, &accurateRipV2, &accurateRipFrame450, &ctdbCrc}) c->store(0);
     trackGainDb.store(0);

@@ -157,12 +157,14 @@ Tfm_set::Tfm_set(SettingsStore& settings, Prompter& prompter, QWidget* parent)
 
   pc_ = new QTabWidget(this);
   pc_->setObjectName("pc");
+  pc_->setUsesScrollButtons(false);  // every page's tab in sight: the dialog is as wide as they need
   pc_->addTab(buildCddbPage(), "CDDB");
   pc_->addTab(buildCdPage(), "CD Setting");
   pc_->addTab(buildMp3Page(), "MP3");
   pc_->addTab(buildWmaPage(), "WMA");
   pc_->addTab(buildOggPage(), "OGG");
   pc_->addTab(buildFlacPage(), "FLAC");
+  pc_->addTab(buildConverterPage(), "Converter");
   {
     // The on-line services: MusicBrainz and its cover art, then the proof
     // databases.
@@ -211,7 +213,8 @@ Tfm_set::Tfm_set(SettingsStore& settings, Prompter& prompter, QWidget* parent)
   connect(cb_ogg_quality_, &QCheckBox::clicked, this, &Tfm_set::cb_ogg_qualityClick);
   connect(ud_ogg_quality_->edit(), &QLineEdit::textEdited, this, &Tfm_set::edt_ogg_qualityChange);
   connect(ud_ogg_quality_, &QSpinBox::editingFinished, this, &Tfm_set::edt_ogg_qualityExit);
-  for (UpDownField* field : {ud_retries_, ud_speed_, ud_mp3_quality_, ud_mp3_vbr_, ud_ogg_quality_, ud_flac_level_})
+  for (UpDownField* field :
+       {ud_retries_, ud_speed_, ud_mp3_quality_, ud_mp3_vbr_, ud_ogg_quality_, ud_flac_level_, ud_files_at_once_})
     filterKeys(field);
   setScale(1.0);
 }
@@ -431,6 +434,7 @@ void Tfm_set::FormShow() {
   ud_ogg_quality_->setValue(s.readInt("ogg", "quality", 300));
 
   ud_flac_level_->setValue(s.readInt("flac", "compression level", 5));
+  showConverterSettings();
   showProofSettings();
 
   musicBrainzPage_->setDefaults();
@@ -498,7 +502,7 @@ void Tfm_set::btn_okClick() {
   }
   if (!checkProofSettings()) return;
   for (QSpinBox* field : std::initializer_list<QSpinBox*>{ud_retries_, ud_speed_, ud_mp3_quality_, ud_mp3_vbr_,
-                                                           ud_ogg_quality_, ud_flac_level_})
+                                                           ud_ogg_quality_, ud_flac_level_, ud_files_at_once_})
     field->interpretText();
 
   SettingsStore& s = settings_;
@@ -530,6 +534,7 @@ void Tfm_set::btn_okClick() {
   s.writeBool("ogg", "enable quality", cb_ogg_quality_->isChecked());
   s.writeInt("ogg", "quality", ud_ogg_quality_->value());
   s.writeInt("flac", "compression level", ud_flac_level_->value());
+  writeConverterSettings();
   writeProofSettings();
   musicBrainzPage_->save(s);
   accept();
@@ -562,6 +567,7 @@ void Tfm_set::btn_defaultClick() {
   cb_ogg_quality_->setChecked(true);
   ud_ogg_quality_->setValue(300);
   ud_flac_level_->setValue(5);
+  defaultConverterSettings();
   defaultProofSettings();
   cb_vbrClick();
   cb_ogg_qualityClick();

@@ -1,6 +1,6 @@
 // Tfm_set, the Settings dialog: every setting of the desktop program except
 // the output folder and format, on the pages "CDDB", "CD Setting", "MP3",
-// "WMA", "OGG" and "FLAC". Each show loads the controls from quavern.ini
+// "WMA", "OGG" and "FLAC", then "Converter" and "Online". Each show loads the controls from quavern.ini
 // (with the dialog's own defaults); OK checks the fields and writes every
 // key, Default sets the controls without writing, Cancel writes nothing.
 // The file is the dialog's only state. The main window fills the drive box
@@ -83,6 +83,12 @@ class Tfm_set : public QDialog {
   void addTestAndCopy(QBoxLayout* cdPage);
   void addAccurateRipFields(QFormLayout* onlinePage);
   void addReplayGain(QBoxLayout* cdPage);  // [replaygain] "enabled", shown and stored with the proof's fields
+  // The converter's own settings ([convert] "files at once", "replaygain")
+  // on the Converter page (tfm_set_converter.cpp).
+  QWidget* buildConverterPage();
+  void showConverterSettings();
+  void writeConverterSettings();
+  void defaultConverterSettings();
   void showProofSettings();
   bool checkProofSettings();  // false (with a message) for a field that cannot be stored
   void writeProofSettings();
@@ -137,6 +143,9 @@ class Tfm_set : public QDialog {
   QCheckBox* cb_replaygain_ = nullptr;  // [replaygain] "enabled"
   QLineEdit* edt_ctdb_ = nullptr;  // [ctdb] "server"
   MusicBrainzSettingsPage* musicBrainzPage_ = nullptr;  // the "Online" page's MusicBrainz fields
+  // Converter
+  UpDownField* ud_files_at_once_ = nullptr;       // [convert] "files at once"
+  QCheckBox* cb_convert_replaygain_ = nullptr;  // [convert] "replaygain"
 };
 
 // The 47 WMA profiles in list order (index 0 is profile 1).

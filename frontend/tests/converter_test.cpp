@@ -9,12 +9,14 @@
 // the folder scan, its menus, the Settings dialog's effect, and screenshots.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QImage>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -31,6 +33,7 @@
 
 #include "client/replay_gain.h"
 #include "frontend/engine_link.h"
+#include "frontend/conversion_lane.h"
 #include "frontend/file_conversion.h"
 #include "frontend/settings/tfm_set.h"
 #include "frontend/tests/quavern_test_support.h"
@@ -434,6 +437,70 @@ class ConverterTest : public QObject {
     QCOMPARE(same.statuses(), (std::vector<std::string>{"Finish", "Finish"}));
     const wavesmith::test::Decoded decoded = wavesmith::test::decodeAll(out("a.mp3"));
     QVERIFY(std::abs(wavesmith::test::dominantHz(decoded.samples, decoded.channels, 0, decoded.rate_hz) - 900) < 10);
+  }
+
+  // The Settings dialog's Converter page sets how many files convert at
+  // once, typed as a user types it (a number beyond the field's range reads
+  // as its end) and stored by OK; the next conversion runs that many
+  // together, and no more.
+  void theSettingsDialogSetsHowManyFilesConvertAtOnce() {
+    start();
+    auto* set = program_->window().findChild<quavern::Tfm_set*>("Tfm_set");
+    QTimer::singleShot(0, set, [&] {
+      QVERIFY(QTest::qWaitForWindowExposed(set));
+      auto* pages = set->findChild<QTabWidget*>("pc");
+      pages->setCurrentWidget(set->findChild<QWidget*>("tab_converter"));
+      QCOMPARE(pages->tabText(pages->currentIndex()), QString("Converter"));
+      auto* field = set->findChild<QLineEdit*>("edt_files_at_once");
+      auto* updown = set->findChild<QSpinBox*>("ud_files_at_once");
+      QCOMPARE(updown->value(), 1);  // as stored
+      field->setFocus();
+      field->selectAll();
+      QTest::keyClicks(field, "x99");
+      QTest::keyClick(field, Qt::Key_Tab);
+      QCOMPARE(updown->value(), quavern::kMostFilesAtOnce);
+      field->setFocus();
+      field->selectAll();
+      QTest::keyClicks(field, "2");
+      QTest::mouseClick(set->findChild<QCheckBox*>("cb_convert_replaygain"), Qt::LeftButton);
+      QDir().mkpath(QUAVERN_SCREENSHOT_DIR);
+      QVERIFY(set->grab().save(QUAVERN_SCREENSHOT_DIR "/settings_converter_files_at_once.png"));
+      QTest::mouseClick(set->findChild<QPushButton*>("btn_ok"), Qt::LeftButton);
+    });
+    program_->window().Option1Click();
+    QCOMPARE(program_->settings.readInt("convert", "files at once", 0), 2);
+    QVERIFY(program_->settings.readBool("convert", "replaygain", false));
+    QCOMPARE(quavern::readFilesAtOnce(program_->settings), 2);
+
+    FakeList list;
+    const char* names[] = {"a.wav", "b.wav", "c.wav", "d.wav"};
+    for (int i = 0; i < 4; ++i) {
+      writeSource({in(names[i]), 44100, 2, 300.0 + 100 * i, 3, names[i]});
+      list.add(in(names[i]));
+    }
+    quavern::FileConversion run(program_->settings, program_->prompter, list);
+    QVERIFY(run.startRun(quavern::FileConversion::kWav));
+    size_t most = 0;
+    for (int guard = 0; run.step(); ++guard) {
+      QVERIFY(guard < 1000000);
+      const std::vector<std::string> now = list.statuses();
+      most = std::max<size_t>(most, std::count(now.begin(), now.end(), "Converting"));
+    }
+    QCOMPARE(most, size_t(2));
+    QCOMPARE(list.statuses(), std::vector<std::string>(4, "Finish"));
+
+    // Shown again as stored; Default offers the machine's cores; Cancel keeps the stored 2.
+    QTimer::singleShot(0, set, [&] {
+      QVERIFY(QTest::qWaitForWindowExposed(set));
+      auto* updown = set->findChild<QSpinBox*>("ud_files_at_once");
+      QCOMPARE(updown->value(), 2);
+      QTest::mouseClick(set->findChild<QPushButton*>("btn_default"), Qt::LeftButton);
+      QCOMPARE(updown->value(), quavern::defaultFilesAtOnce());
+      QVERIFY(!set->findChild<QCheckBox*>("cb_convert_replaygain")->isChecked());
+      set->btn_cancelClick();
+    });
+    program_->window().Option1Click();
+    QCOMPARE(program_->settings.readInt("convert", "files at once", 0), 2);
   }
 
   // Mends: a file onto itself is refused and kept; a source gone or gone

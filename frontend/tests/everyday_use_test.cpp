@@ -138,6 +138,36 @@ class EverydayUseTest : public QObject {
     QDir().mkpath(QUAVERN_SCREENSHOT_DIR);
     QVERIFY(widget->grab().save(QString(QUAVERN_SCREENSHOT_DIR) + "/" + name + ".png"));
   }
+  // A secure batch of two tracks on a drive with `faults`: every caption a
+  // progress event left on the bar, and whether screen readers heard each.
+  QStringList secureCaptions(const std::string& faults, bool& spoken, bool screenshot) {
+    start("disc seed=6\ntrack kind=music length=4s\ntrack kind=music length=3s\n", "[accuraterip]\nserver=none\n", {},
+          "speed=8\n" + faults);
+    program_->settings.writeInt("cd", "grab mode", 2);  // secure
+    QStringList captions;
+    spoken = true;
+    bool shot = !screenshot;
+    // Queued: the caption is set just after the bar's value moves. The
+    // watch ends with this function, calls still queued included.
+    const auto watch = std::make_unique<QObject>();
+    QObject::connect(
+        pb(), &QProgressBar::valueChanged, watch.get(),
+        [&] {
+          const QString caption = pb()->format();
+          if (!caption.startsWith("Track ")) return;
+          captions << caption;
+          spoken = spoken && pb()->accessibleDescription() == caption && pb()->accessibleName().contains(caption);
+          if (!shot && caption.contains("re-reading")) {
+            shot = true;
+            saveScreenshot(&window(), "main_window_ripping_rereading");
+          }
+        },
+        Qt::QueuedConnection);
+    window().RipCD1Click();
+    [&] { QTRY_VERIFY_WITH_TIMEOUT(!ripping(), 60000); }();
+    return captions;
+  }
+
   // The disc's record in `server`: every track's v2 CRC from the ripped
   // WAV files of `out_` (equal to the disc's), with `confidence`.
   void putRecordOfRippedFiles(client::testing::AccurateRipTestServer& server, uint8_t confidence) {
@@ -409,6 +439,15 @@ class EverydayUseTest : public QObject {
     QVERIFY(std::find(log->settings.begin(), log->settings.end(),
                       std::pair<std::string, std::string>("test and copy", "yes")) != log->settings.end());
     QVERIFY(!std::filesystem::exists(out_ + "/.quavern-test-read.wav"));
+    // The summary carries both CRCs of every track; the window's outcome
+    // says they match.
+    QVERIFY2(pb()->format().contains(" \u00b7 test and copy CRCs match for 3 tracks \u00b7 "), qPrintable(pb()->format()));
+    for (const client::RipLogTrack& track : log->tracks) {
+      const QString crc = QString("%1").arg(track.copyCrc, 8, 16, QChar('0')).toUpper();
+      const QString line = QString("Track %1: test CRC %2, copy CRC %2").arg(track.number).arg(crc);
+      QVERIFY2(pb()->toolTip().contains(line), qPrintable(pb()->toolTip()));
+    }
+    saveScreenshot(&window(), "main_window_test_and_copy_done");
   }
   void testAndCopyFailsATrackWhoseReadsDiffer() {
     start(kThreeTracks, "test and copy=1\n[accuraterip]\nserver=none\n", {}, "jitter=588\nseed=3\n");
@@ -419,12 +458,25 @@ class EverydayUseTest : public QObject {
     QCOMPARE(program_->prompter.messages.size(), size_t(1));
     QVERIFY2(program_->prompter.messages.front().find("differs from the copy's") != std::string::npos,
              program_->prompter.messages.front().c_str());
+    const auto hex = [](uint32_t crc) { return QString("%1").arg(crc, 8, 16, QChar('0')).toUpper(); };
+    const QString box = QString::fromStdString(program_->prompter.messages.front());
+    bool anyDiffer = false;
     for (int row = 0; row < 3; ++row) {
       const client::RipLogTrack& track = log->tracks[static_cast<size_t>(row)];
       QVERIFY(track.testCrc);
       QCOMPARE(lv()->item(row, 4)->text(), QString(track.ripped ? "Finish" : "Failed"));
       QCOMPARE(track.ripped, *track.testCrc == track.copyCrc);
+      // The summary names each pair, a differing one as such and in the
+      // track's failure.
+      const QString pair = QString("Track %1: test CRC %2, copy CRC %3").arg(track.number).arg(hex(*track.testCrc), hex(track.copyCrc));
+      QVERIFY2(box.contains(track.ripped ? pair + "\n" : pair + " (they differ)"), qPrintable(box));
+      if (!track.ripped) {
+        anyDiffer = true;
+        QVERIFY2(box.contains("the test read's CRC " + hex(*track.testCrc) + " differs from the copy's " + hex(track.copyCrc)),
+                 qPrintable(box));
+      }
     }
+    QVERIFY(anyDiffer);
   }
 
   // The Settings dialog: test and copy on the CD Setting page, the
@@ -483,6 +535,28 @@ class EverydayUseTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(pb()->format().startsWith("Track 2 of 3"), 10000);
     window().StopRippingClick();
     QTRY_VERIFY_WITH_TIMEOUT(!ripping(), 20000);
+  }
+
+  // Secure mode: while it reads frames again because their reads did not
+  // agree, the bar (and what screen readers hear) says so; on a clean disc
+  // it never does.
+  void aSecureRipSaysWhileItReadsFramesAgain() {
+    bool spoken = false;
+    const QStringList captions = secureCaptions("scratch=40-44,random:12\nseed=9\n", spoken, true);
+    QVERIFY2(captions.size() > 20, qPrintable(captions.join('\n')));
+    QVERIFY(spoken);
+    const QRegularExpression shape(
+        "^Track [12] of 2 · \\d+% · (\\d+\\.\\dx · )?re-reading \\d+ frames?( · 0:\\d\\d left( · batch 0:\\d\\d left)?)?$");
+    const QStringList rereading = captions.filter(shape);
+    QVERIFY2(!rereading.isEmpty(), qPrintable(captions.join('\n')));
+    QCOMPARE(rereading.size(), captions.filter("re-reading").size());
+  }
+  void aCleanSecureRipNeverSaysItReadsAgain() {
+    bool spoken = false;
+    const QStringList captions = secureCaptions("", spoken, false);
+    QVERIFY2(captions.size() > 20, qPrintable(captions.join('\n')));
+    QVERIFY(spoken);
+    QVERIFY2(captions.filter("re-reading").isEmpty(), qPrintable(captions.join('\n')));
   }
 
   // A batch in which every track was ripped and nothing was found wrong

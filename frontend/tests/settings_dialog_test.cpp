@@ -80,7 +80,7 @@ class SettingsDialogTest : public QObject {
     auto* pc = w<QTabWidget>("pc");
     QStringList pages;
     for (int i = 0; i < pc->count(); ++i) pages << pc->tabText(i);
-    QCOMPARE(pages, QStringList({"CDDB", "CD Setting", "MP3", "WMA", "OGG", "FLAC", "Online"}));
+    QCOMPARE(pages, QStringList({"CDDB", "CD Setting", "MP3", "WMA", "OGG", "FLAC", "Converter", "Online"}));
     dialog()->FormShow();
     QCOMPARE(pc->currentIndex(), 0);
     for (const char* name : {"cb_mp3_bitrate", "cb_mp3_vbr", "cb_ogg_bitrate", "cb_ogg_minbit", "cb_ogg_maxbit"}) {

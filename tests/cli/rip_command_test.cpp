@@ -371,3 +371,31 @@ TEST_F(RipCommandTest, ATerminalGetsOneUpdatingLinePerTrackAndTheBatchTotal) {
   EXPECT_NE(tty.find(" left"), std::string::npos) << tty;
   EXPECT_NE(tty.find("Batch: 0:03 of audio in 0:0"), std::string::npos) << tty;
 }
+
+// Secure mode on a scratched disc: the terminal line says how many frames
+// it reads again while it does; a clean disc's line never says it, and off
+// a terminal the plain lines stay as they were.
+TEST_F(RipCommandTest, ATerminalLineSaysWhileSecureModeReadsFramesAgain) {
+  if (std::system("command -v script > /dev/null") != 0) GTEST_SKIP() << "no script(1) to give a terminal";
+  const auto onTerminal = [&](const std::string& drive, const std::string& out) {
+    std::ofstream(home_ + "/vdrives.ini") << "[V]\n" << drive;
+    const std::string command = std::string("cd '") + home_ + "' && RIPMARROW_ACCURATERIP_SERVER=none RIPMARROW_CTDB_SERVER=none " +
+                                "RIPMARROW_DEVICE_DIR='" + home_ + "' script -qec \"'" + RIPMARROW_CLI_PATH +
+                                "' --vdrive disc.txt rip --mode secure --format wav --titles none --out " + out +
+                                "\" /dev/null > " + out + ".txt < /dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0) << readFile(home_ + "/" + out + ".txt");
+    return readFile(home_ + "/" + out + ".txt");
+  };
+  const std::string scratched = onTerminal("scratch=20-23,random:6\nseed=3\n", "scratched");
+  const size_t at = scratched.find(" re-reading ");
+  ASSERT_NE(at, std::string::npos) << scratched;
+  EXPECT_NE(scratched.find(" frame", at + 12), std::string::npos) << scratched;
+  EXPECT_EQ(scratched.rfind("\r  [", at), scratched.rfind('\r', at)) << scratched;  // on the redrawn line
+  const std::string clean = onTerminal("", "clean");
+  EXPECT_NE(clean.find("\r  ["), std::string::npos) << clean;
+  EXPECT_EQ(clean.find("re-reading"), std::string::npos) << clean;
+
+  std::ofstream(home_ + "/vdrives.ini") << "[V]\nscratch=20-23,random:6\nseed=3\n";
+  const Result plain = ripmarrow("--vdrive disc.txt rip --mode secure --format wav --titles none --out plain");
+  EXPECT_EQ(plain.out.find("re-reading"), std::string::npos) << plain.out;
+}

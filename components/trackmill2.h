@@ -276,10 +276,12 @@ struct IAudioCDRipper2 : IDispatch {
   // CDDBANSWERED (the cddbInfo properties now hold the answer, as after a
   // GetCDDBInfo that found it), CDDBNOTFOUND (they read empty; also when
   // the disc changed meanwhile) or CDDBSTOPPED (they are left as they
-  // were). Every event arrives on the caller's thread, which must run
-  // incoming calls meanwhile. A BeginCDDBInfo while one runs stops that one
-  // first; refused (Error, no look-up) as GetCDDBInfo refuses, and with
-  // DRIVE_BUSY while a rip holds the drive. DriverClose and the object's
+  // were); every BeginCDDBInfo ends with exactly one of them. Every event
+  // arrives on the caller's thread, which must run incoming calls
+  // meanwhile. A BeginCDDBInfo while one runs stops that one first (its
+  // CDDBSTOPPED fires before this call returns). Refused as GetCDDBInfo
+  // refuses, and with DRIVE_BUSY while a rip holds the drive: the Error,
+  // then CDDBNOTFOUND, both before the call returns. DriverClose and the object's
   // release stop a running look-up and wait for its thread.
   STDMETHOD(BeginCDDBInfo)(CDDBSourceConstants cddbSource) PURE;  // 0x71
   // Stops the running look-up, if any: its network wait ends at once and

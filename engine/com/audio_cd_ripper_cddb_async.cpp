@@ -12,16 +12,24 @@
 
 namespace engine {
 
+namespace {
+constexpr int32_t kNoRefusal = 0;
+}  // namespace
+
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::BeginCDDBInfo(CDDBSourceConstants cddbSource) {
   log().line("Begin CDDB Info");
-  if (mediaChangedGuard()) return S_OK;
-  if (scsiManagerLoaded_.load() == 0) {
-    raiseError(ASPI_DRIVER);
-    return S_OK;
+  // A refused look-up ends at once, so that each one ends with one status.
+  int32_t refusal = kNoRefusal;
+  if (mediaChanged_.load() != 0) {
+    refusal = MEDIA_CHANGED;
+  } else if (scsiManagerLoaded_.load() == 0) {
+    refusal = ASPI_DRIVER;
+  } else if (cdHandle_.load() == 0 || ripBusy()) {
+    refusal = DRIVE_BUSY;  // a rip's thread holds the drive: the disc's identity cannot be read now
   }
-  // A rip's thread holds the drive: the disc's identity cannot be read now.
-  if (cdHandle_.load() == 0 || ripBusy()) {
-    raiseError(DRIVE_BUSY);
+  if (refusal != kNoRefusal) {
+    raiseError(static_cast<ErrcodeConstants>(refusal));
+    fire(DISPID_AudioCDRipper2_CDDBQueryStatus, {com::variantI4(CDDBNOTFOUND)});
     return S_OK;
   }
   // One look-up at a time: the one running is stopped (its CDDBSTOPPED

@@ -63,9 +63,9 @@ class EngineLookup : public ::testing::Test {
     scratch_.emplace("rm_engine_cddb_test");
     home_ = scratch_->path();
     auto disc = std::make_shared<platform::vdrive::Disc>(platform::vdrive::generateDisc(kDisc, "test"));
-    auto drive = std::make_shared<platform::vdrive::VirtualDrive>(disc, platform::vdrive::DriveModel{});
-    drive->setAddress({1, 0, 0, 0});
-    platform::deviceio::registerDrive('E', drive);
+    drive_ = std::make_shared<platform::vdrive::VirtualDrive>(disc, platform::vdrive::DriveModel{});
+    drive_->setAddress({1, 0, 0, 0});
+    platform::deviceio::registerDrive('E', drive_);
 
     server_ = std::make_unique<CddbTestServer>(home_ + "/entries");
     engine_ = com::make<AudioCDRipper2>();
@@ -141,6 +141,7 @@ class EngineLookup : public ::testing::Test {
   std::optional<::testing_support::ScratchHome> scratch_;
   std::string discId_;
   std::unique_ptr<CddbTestServer> server_;
+  std::shared_ptr<platform::vdrive::VirtualDrive> drive_;
   com::ComPtr<AudioCDRipper2> engine_;
   com::ComPtr<LookupSink> sink_;
   com::ComPtr<IConnectionPoint> point_;
@@ -267,6 +268,28 @@ TEST_F(EngineLookup, DriverCloseDuringALookUpReturnsPromptly) {
   const std::vector<std::pair<DISPID, LONG>> refused = {{DISPID_AudioCDRipper2_Error, ASPI_DRIVER},
                                                         {DISPID_AudioCDRipper2_CDDBQueryStatus, CDDBNOTFOUND}};
   EXPECT_EQ(sink_->events, refused);
+}
+
+// The server answers for the disc that was in the drive when the look-up
+// began; another disc is in it by then: the answer is not taken.
+TEST_F(EngineLookup, AnAnswerForADiscThatWentIsNotTaken) {
+  serveEntry();
+  server_->setDelayMs(1000);
+  ASSERT_EQ(engine_->BeginCDDBInfo(ONLINEDATABASE), S_OK);
+  waitForRequests(1);
+  drive_->removeDisc();
+  drive_->insertDisc(std::make_shared<platform::vdrive::Disc>(
+      platform::vdrive::generateDisc("disc seed=2\ntrack kind=tone length=20000f freq=330\n", "other")));
+  pumpUntil([&] {
+    engine_->Refresh();
+    LONG tracks = 0;
+    engine_->get_trackCount(&tracks);
+    return tracks == 1;
+  });
+  pumpUntil([&] { return sink_->ends() == 1; });
+  EXPECT_EQ(sink_->status().back(), CDDBNOTFOUND);
+  EXPECT_EQ(getText(&IAudioCDRipper2::get_cddbInfoAlbum), "");
+  EXPECT_EQ(title(1), "");
 }
 
 // While one look-up waits for its server: a second one stops it first, a

@@ -53,8 +53,6 @@ class DiscView {
   virtual void selectRow(int row) = 0;
   virtual void focusTrackList() = 0;
   virtual void applyCommandStates(const CommandStates& states) = 0;
-  // A lookup runs: the busy cursor shows until it ends.
-  virtual void setBusy(bool busy) = 0;
   // An on-line look-up runs on its worker: the caption says so, and the
   // view calls DiscController::pollLookUp() often (every few tens of ms)
   // until it ends.

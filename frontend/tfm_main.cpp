@@ -413,14 +413,6 @@ void Tfm_main::showTitlesSource(const std::string& text, const std::string& subm
   lb_submit_->setVisible(!submissionUrl.empty());
 }
 
-void Tfm_main::setBusy(bool busy) {
-  if (busy) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  } else {
-    QApplication::restoreOverrideCursor();
-  }
-}
-
 // RipBatchView -------------------------------------------------------------
 
 bool Tfm_main::rowTicked(int row) const {

@@ -75,13 +75,15 @@ TEST_F(EngineDispatchFuzzTest, RandomCallsInAnyOrder) {
   std::mt19937 rng(20261207);
   EngineClient client;
   client.open();  // most calls then meet drives; DriverClose and DriverOpen come at random too
-  // The look-ups go to a loopback port nothing listens on, never to a public server.
-  {
+  // The look-ups go to a loopback port nothing listens on, never to a public
+  // server: set again after every DriverOpen, which puts the defaults back.
+  const auto keepLookUpsLocal = [&client] {
     BSTR loopback = SysAllocString(u"127.0.0.1");
     client.engine()->put_cddbServerAddress(loopback);
     SysFreeString(loopback);
     client.engine()->put_cddbServerHTTPPort(1);
-  }
+  };
+  keepLookUpsLocal();
   int calls = 0;
   while (calls < 3000) {
     const std::string name = names[rng() % std::size(names)];
@@ -109,6 +111,7 @@ TEST_F(EngineDispatchFuzzTest, RandomCallsInAnyOrder) {
         << name << " 0x" << std::hex << hr;
     if (result.vt == VT_UNKNOWN || result.vt == VT_DISPATCH || result.vt == VT_BSTR) VariantClear(&result);
     for (VARIANT& v : args) VariantClear(&v);
+    if (name == "DriverOpen") keepLookUpsLocal();
   }
   client.close();
 }

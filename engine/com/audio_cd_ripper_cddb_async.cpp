@@ -18,6 +18,13 @@ constexpr int32_t kNoRefusal = 0;
 
 HRESULT STDMETHODCALLTYPE AudioCDRipper2::BeginCDDBInfo(CDDBSourceConstants cddbSource) {
   log().line("Begin CDDB Info");
+  // One look-up at a time: the one running is stopped (its CDDBSTOPPED
+  // fires while this waits for its thread). The wait runs incoming calls,
+  // so what follows looks at the engine as they left it; one that a call
+  // began meanwhile is stopped too.
+  endCddbLookups();
+  for (const std::unique_ptr<CddbLookup>& other : cddbLookups_) other->stop.raise();
+
   // A refused look-up ends at once, so that each one ends with one status.
   int32_t refusal = kNoRefusal;
   if (mediaChanged_.load() != 0) {
@@ -32,9 +39,15 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::BeginCDDBInfo(CDDBSourceConstants cddb
     fire(DISPID_AudioCDRipper2_CDDBQueryStatus, {com::variantI4(CDDBNOTFOUND)});
     return S_OK;
   }
-  // One look-up at a time: the one running is stopped (its CDDBSTOPPED
-  // fires while this waits for its thread).
-  endCddbLookups();
+  // The thread's way back to this thread: without it the look-up could
+  // never report its end, so it does not start.
+  IStream* stream = nullptr;
+  if (FAILED(CoMarshalInterThreadInterfaceInStream(IID_IAudioCDRipper2, static_cast<IAudioCDRipper2*>(this),
+                                                   &stream))) {
+    raiseError(OPERATION_FAILED);
+    fire(DISPID_AudioCDRipper2_CDDBQueryStatus, {com::variantI4(CDDBNOTFOUND)});
+    return S_OK;
+  }
 
   auto lookup = std::make_unique<CddbLookup>();
   lookup->id = ++cddbLookupSerial_;
@@ -51,11 +64,6 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::BeginCDDBInfo(CDDBSourceConstants cddb
     case ONLINEDATABASE: log().line("from on-line database"); break;
     case CDPLAYERINI: log().line("from cdplayer.ini"); break;
     default: log().line("from <default>"); break;
-  }
-  IStream* stream = nullptr;
-  if (FAILED(CoMarshalInterThreadInterfaceInStream(IID_IAudioCDRipper2, static_cast<IAudioCDRipper2*>(this),
-                                                   &stream))) {
-    stream = nullptr;  // the look-up then runs without a way to report
   }
   CddbLookup* running = lookup.get();
   cddbLookups_.push_back(std::move(lookup));

@@ -28,7 +28,8 @@ std::string CddbExchange(std::string_view path, std::string_view body, size_t re
 // The stop of the look-up that runs on the calling thread, for as long as
 // the scope lives: every exchange the thread makes meanwhile fails at once
 // (an empty or cut reply) once `stop` is raised, its connect, send and
-// receive waits included. Only the thread's own exchanges see it, so
+// receive waits included; the look-up of the server's name is not (the
+// system's resolver takes no stop), it only ends before them. Only the thread's own exchanges see it, so
 // look-ups of other threads and objects are never stopped by it.
 class CddbStopScope {
  public:

@@ -299,14 +299,22 @@ void DiscController::cddbQueryStatus(LONG status) {
 void DiscController::cddbServerEnded(bool found) {
   IAudioCDRipper2* engine = engine_.engine();
   if (found) {
-    tags_.artist = engine_.getText(&IAudioCDRipper2::get_cddbInfoArtist);
-    tags_.album = engine_.getText(&IAudioCDRipper2::get_cddbInfoAlbum);
-    takeGenre(engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre));
-    fillTrackList();  // the titles come from the local store, which now holds the entry
-    titles_.source = "CDDB server";
+    // The titles straight from the engine's answer: no Refresh of the drive
+    // on this thread, and no reliance on the local store's write-back.
+    client::DiscTitles titles;
+    titles.source = "CDDB server";
+    titles.artist = engine_.getText(&IAudioCDRipper2::get_cddbInfoArtist);
+    titles.album = engine_.getText(&IAudioCDRipper2::get_cddbInfoAlbum);
+    titles.genre = engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre);
+    const LONG count = engine != nullptr ? engine_.getLong(&IAudioCDRipper2::get_trackCount) : 0;
+    for (LONG n = 1; n <= count; ++n) {
+      engine->put_trackNum(n);
+      titles.trackTitles.push_back(engine_.getText(&IAudioCDRipper2::get_cddbInfoTitle));
+    }
+    takeGenre(titles.genre);
     if (musicBrainzUnknown_) submissionShown_ = submissionUrl_;
     musicBrainzUnknown_ = false;
-    showSource();
+    showTitles(titles);
     return;
   }
   // With every source asked, the disc's own CD-TEXT, where no other

@@ -66,7 +66,17 @@ enum CDDiskTypeConstants : LONG {
 
 enum CDDBSourceConstants : LONG { ALL = 0, ONLINEDATABASE = 1, CDPLAYERINI = 2 };
 
-enum CDDBQueryStatusConstants : LONG { QUERY = 0, PROCESSANSWER = 1 };
+// QUERY and PROCESSANSWER come with every look-up; the others end a look-up
+// that BeginCDDBInfo started (no other look-up fires them): the answer is
+// in the cddbInfo properties, the sources had nothing, or CancelCDDBInfo
+// (or another BeginCDDBInfo) stopped it.
+enum CDDBQueryStatusConstants : LONG {
+  QUERY = 0,
+  PROCESSANSWER = 1,
+  CDDBANSWERED = 2,
+  CDDBNOTFOUND = 3,
+  CDDBSTOPPED = 4,
+};
 
 // kbit/s.
 enum RipBitrateConstants : LONG {
@@ -259,6 +269,24 @@ struct IAudioCDRipper2 : IDispatch {
   // a hidden track before track 1) through the codec object's format, as
   // RipTrackToAudioFile2Format rips a track.
   STDMETHOD(RipRangeToAudioFile2Format)(LONG firstLba, LONG frames, BSTR fileName) PURE;  // 0x70
+  // GetCDDBInfo without the wait: reads the disc's identity from the drive
+  // at once, then asks the sources GetCDDBInfo(cddbSource) asks on a thread
+  // of the engine's own and returns. QUERY and PROCESSANSWER come as they
+  // do for GetCDDBInfo; the look-up ends with one CDDBQueryStatus of
+  // CDDBANSWERED (the cddbInfo properties now hold the answer, as after a
+  // GetCDDBInfo that found it), CDDBNOTFOUND (they read empty; also when
+  // the disc changed meanwhile) or CDDBSTOPPED (they are left as they
+  // were); every BeginCDDBInfo ends with exactly one of them. Every event
+  // arrives on the caller's thread, which must run incoming calls
+  // meanwhile. A BeginCDDBInfo while one runs stops that one first (its
+  // CDDBSTOPPED fires before this call returns). Refused as GetCDDBInfo
+  // refuses, and with DRIVE_BUSY while a rip holds the drive: the Error,
+  // then CDDBNOTFOUND, both before the call returns. DriverClose and the object's
+  // release stop a running look-up and wait for its thread.
+  STDMETHOD(BeginCDDBInfo)(CDDBSourceConstants cddbSource) PURE;  // 0x71
+  // Stops the running look-up, if any: its network wait ends at once and
+  // its CDDBSTOPPED follows. Returns at once.
+  STDMETHOD(CancelCDDBInfo)() PURE;  // 0x72
 };
 
 // The report of the last rip and of the disc, a second dual interface of the

@@ -209,7 +209,7 @@ void DiscController::lookUpTitles() {
       return;
     }
   }
-  if (worker_.running()) return;
+  if (lookingUp()) return;
   submissionShown_.clear();
   client::TitleLookupWorker::Request request;
   std::string refused;
@@ -240,7 +240,16 @@ void DiscController::pollLookUp() {
   lookUpEnded(*result);
 }
 
-void DiscController::stopLookUp() { worker_.stop(); }
+void DiscController::stopLookUp() {
+  worker_.stop();
+  if (cddbLookingUp_) {
+    // The engine's thread ends on its own; its end finds nothing to do.
+    cddbLookingUp_ = false;
+    if (IAudioCDRipper2* engine = engine_.engine()) engine->CancelCDDBInfo();
+    view_.setLookingUp(false);
+    showStates();
+  }
+}
 
 void DiscController::lookUpEnded(const client::TitleLookupWorker::Result& result) {
   if (result.stopped) return;  // the titles shown stay
@@ -267,25 +276,53 @@ void DiscController::lookUpEnded(const client::TitleLookupWorker::Result& result
   askCddbServer();
 }
 
-// The CDDB server through the engine, whose calls run on this thread: the
-// busy cursor shows until it answers or its time-out passes.
+// The CDDB server through the engine's own look-up thread: this returns at
+// once, and its end comes as a CDDBQueryStatus event (every BeginCDDBInfo
+// ends with one, a refused one at once).
 void DiscController::askCddbServer() {
   IAudioCDRipper2* engine = engine_.engine();
-  VARIANT_BOOL found = VARIANT_FALSE;
-  if (engine != nullptr && cddbAllowed_ && !ripping_ && !playbackOn_) {
-    view_.setBusy(true);
-    engine->GetCDDBInfo(ONLINEDATABASE, &found);
-    view_.setBusy(false);
+  if (engine == nullptr || !cddbAllowed_ || ripping_ || playbackOn_) {
+    cddbServerEnded(false);
+    return;
   }
-  if (found != VARIANT_FALSE) {
-    tags_.artist = engine_.getText(&IAudioCDRipper2::get_cddbInfoArtist);
-    tags_.album = engine_.getText(&IAudioCDRipper2::get_cddbInfoAlbum);
-    takeGenre(engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre));
-    fillTrackList();  // the titles come from the local store, which now holds the entry
-    titles_.source = "CDDB server";
+  cddbLookingUp_ = true;
+  ++cddbEndsAwaited_;
+  view_.setLookingUp(true);
+  showStates();
+  engine->BeginCDDBInfo(ONLINEDATABASE);
+}
+
+void DiscController::cddbQueryStatus(LONG status) {
+  if (status < CDDBANSWERED) return;  // a step of the look-up
+  if (cddbEndsAwaited_ > 0) --cddbEndsAwaited_;
+  // An earlier look-up's end (one given up), or one the user stopped.
+  if (cddbEndsAwaited_ > 0 || !cddbLookingUp_) return;
+  cddbLookingUp_ = false;
+  view_.setLookingUp(false);
+  showStates();
+  if (status == CDDBSTOPPED) return;  // the titles shown stay
+  cddbServerEnded(status == CDDBANSWERED);
+}
+
+void DiscController::cddbServerEnded(bool found) {
+  IAudioCDRipper2* engine = engine_.engine();
+  if (found) {
+    // The titles straight from the engine's answer: no Refresh of the drive
+    // on this thread, and no reliance on the local store's write-back.
+    client::DiscTitles titles;
+    titles.source = "CDDB server";
+    titles.artist = engine_.getText(&IAudioCDRipper2::get_cddbInfoArtist);
+    titles.album = engine_.getText(&IAudioCDRipper2::get_cddbInfoAlbum);
+    titles.genre = engine_.getText(&IAudioCDRipper2::get_cddbInfoGenre);
+    const LONG count = engine != nullptr ? engine_.getLong(&IAudioCDRipper2::get_trackCount) : 0;
+    for (LONG n = 1; n <= count; ++n) {
+      engine->put_trackNum(n);
+      titles.trackTitles.push_back(engine_.getText(&IAudioCDRipper2::get_cddbInfoTitle));
+    }
+    takeGenre(titles.genre);
     if (musicBrainzUnknown_) submissionShown_ = submissionUrl_;
     musicBrainzUnknown_ = false;
-    showSource();
+    showTitles(titles);
     return;
   }
   // With every source asked, the disc's own CD-TEXT, where no other
@@ -390,7 +427,7 @@ void DiscController::endTrackPlay() {
 }
 
 void DiscController::mediaChange() {
-  worker_.stop();  // its answer would be for the disc that went
+  stopLookUp();  // its answer would be for the disc that went
   submissionShown_.clear();
   fillTrackList();
 }
@@ -428,7 +465,7 @@ CommandStates DiscController::commandStates() const {
     states.freeDb = states.refresh = states.ripCd = states.play = false;
     states.selectAll = states.options = states.formatBox = false;
     states.stopRip = true;
-  } else if (worker_.running()) {
+  } else if (lookingUp()) {
     // "Stop " gives the look-up up; nothing else may take the drive meanwhile.
     states.freeDb = states.refresh = states.ripCd = states.play = false;
     states.selectAll = states.options = states.formatBox = false;

@@ -53,8 +53,6 @@ class DiscView {
   virtual void selectRow(int row) = 0;
   virtual void focusTrackList() = 0;
   virtual void applyCommandStates(const CommandStates& states) = 0;
-  // A lookup runs: the busy cursor shows until it ends.
-  virtual void setBusy(bool busy) = 0;
   // An on-line look-up runs on its worker: the caption says so, and the
   // view calls DiscController::pollLookUp() often (every few tens of ms)
   // until it ends.
@@ -115,14 +113,18 @@ class DiscController {
 
   void fillTrackList();
   // The titles from the sources [cddb] "cd source" names: cdplayer.ini at
-  // once; MusicBrainz on a worker (pollLookUp() takes its answer), so the
-  // window stays alive while it answers; then the CDDB server through the
-  // engine, which still holds this thread until it answers.
+  // once; MusicBrainz on a worker (pollLookUp() takes its answer); then the
+  // CDDB server through the engine's own look-up thread (BeginCDDBInfo),
+  // whose end arrives as an engine event (cddbQueryStatus). The window
+  // stays alive while either answers.
   void lookUpTitles();
   void pollLookUp();
+  // The engine's CDDBQueryStatus: the end of the CDDB server's look-up
+  // shows its titles, or the disc's CD-TEXT, or says nothing was found.
+  void cddbQueryStatus(LONG status);
   // Gives up a running look-up: the titles shown stay.
   void stopLookUp();
-  bool lookingUp() const { return worker_.running(); }
+  bool lookingUp() const { return worker_.running() || cddbLookingUp_; }
   // The drive chosen in the Settings dialog (index from 0, clamped to the
   // drives): the engine moves to it and the list is refilled for it, at
   // once when idle, else as soon as playback or the rip batch ends.
@@ -164,6 +166,7 @@ class DiscController {
   void showTitles(const client::DiscTitles& titles);
   void lookUpEnded(const client::TitleLookupWorker::Result& result);
   void askCddbServer();
+  void cddbServerEnded(bool found);
   void showStates();
   void showSource();
   void applyPendingDrive();
@@ -194,6 +197,8 @@ class DiscController {
   std::string submissionShown_;     // submissionUrl_ once MusicBrainz said it does not know the disc shown
   bool musicBrainzUnknown_ = false;  // MusicBrainz answered that it does not know the disc
   bool cddbAllowed_ = true;          // the look-up may ask the CDDB server
+  bool cddbLookingUp_ = false;       // the engine asks the CDDB server for the titles shown
+  int cddbEndsAwaited_ = 0;          // BeginCDDBInfo calls whose end has not arrived (the last is ours)
   bool askCdText_ = false;           // the look-up ends with the disc's CD-TEXT (every source asked)
 };
 

@@ -32,7 +32,7 @@ void putTextByName(IDispatch* object, const char* name, const std::string& value
   check(hr, name);
 }
 
-// Receives _IAudioCDRipper2Events on the GUI thread and hands the four the
+// Receives _IAudioCDRipper2Events on the GUI thread and hands the five the
 // program handles to their handlers.
 class EngineLink::Sink final : public com::EventSink<EngineLink::Sink, DIID__IAudioCDRipper2Events> {
  public:
@@ -53,6 +53,9 @@ class EngineLink::Sink final : public com::EventSink<EngineLink::Sink, DIID__IAu
         break;
       case DISPID_AudioCDRipper2_Error:
         if (handlers_.error) handlers_.error(first);
+        break;
+      case DISPID_AudioCDRipper2_CDDBQueryStatus:
+        if (handlers_.cddbQueryStatus) handlers_.cddbQueryStatus(first);
         break;
       default:
         break;

@@ -44,6 +44,9 @@ class EngineLink {
     std::function<void()> endTrackPlay;
     // The rip batch's: a refused or failed rip ends its track.
     std::function<void(LONG code)> error;
+    // CDDBQueryStatus: the title look-up's steps and, for BeginCDDBInfo,
+    // its end.
+    std::function<void(LONG status)> cddbQueryStatus;
   };
 
   EngineLink();

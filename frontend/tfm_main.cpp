@@ -264,7 +264,10 @@ void Tfm_main::applyBounds() {
 void Tfm_main::FormCreate() {
   engine_.bind({[this](LONG percent) { AudioCDRipperRipProgress(percent); },
                 [this] { AudioCDRipperMediaChange(); }, [this] { AudioCDRipperEndTrackPlay(); },
-                [this](LONG code) { AudioCDRipperError(code); }});
+                [this](LONG code) { AudioCDRipperError(code); },
+                [this](LONG status) {
+                  if (controller_ != nullptr) controller_->cddbQueryStatus(status);
+                }});
   if (IAudioInformation2* information = engine_.audioInformation()) information->put_infoOption(VARIANT_TRUE);
   if (IAudioCDRipperLameMP3Encoder2* mp3 = engine_.mp3Settings()) mp3->put_WritingVBRHeader(VARIANT_TRUE);
 }
@@ -408,14 +411,6 @@ void Tfm_main::showTitlesSource(const std::string& text, const std::string& subm
                                             : QString("<a href=\"%1\">Add this disc to MusicBrainz</a>")
                                                   .arg(QString::fromStdString(submissionUrl).toHtmlEscaped()));
   lb_submit_->setVisible(!submissionUrl.empty());
-}
-
-void Tfm_main::setBusy(bool busy) {
-  if (busy) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  } else {
-    QApplication::restoreOverrideCursor();
-  }
 }
 
 // RipBatchView -------------------------------------------------------------

@@ -136,7 +136,6 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView, pub
   void selectRow(int row) override;
   void focusTrackList() override;
   void applyCommandStates(const CommandStates& states) override;
-  void setBusy(bool busy) override;
   void setLookingUp(bool lookingUp) override;
   int chooseRelease(const std::vector<std::vector<std::string>>& rows) override;
   void showTitlesSource(const std::string& text, const std::string& submissionUrl) override;

@@ -37,16 +37,17 @@ echo "=== package: $((SECONDS - started)) s"
 run asan
 
 # ThreadSanitizer: only the programs whose code meets other threads (the COM
-# runtime, the device layer and ASPI library, the engine object, the rip,
-# playback, monitor and command tests, the desktop converter's lanes); the
-# cases that make the threads meet repeat RIPMARROW_THREAD_REPEATS times.
-# Any report fails its case (halt_on_error, exit code 66); nothing of ours is
-# suppressed (the Qt libraries' own memory calls are left unwatched:
-# frontend/tests/tsan_qt.supp). Of a Qt Test program only the functions its
-# CMakeLists marks THREADED carry its label and run here.
+# runtime, the device layer and ASPI library, the engine object and its CDDB
+# look-up threads, the sockets' stop, the rip, playback, monitor and command
+# tests, the desktop converter's lanes); the cases that make the threads meet
+# repeat RIPMARROW_THREAD_REPEATS times. Any report fails its case
+# (halt_on_error, exit code 66); nothing of ours is suppressed (the Qt
+# libraries' own memory calls are left unwatched: frontend/tests/tsan_qt.supp).
+# Of a Qt Test program only the functions its CMakeLists marks THREADED carry
+# its label and run here.
 tsan_targets=(com_test device_test aspi_worker_test aspi_test engine_com_test engine_playback_test
               rip_pipeline_test rip_threads_test rip_exact_test rip_checks_test rip_encoded_test cli_rip_test cli_watch_test
-              cli_play_test client_test rip_replay_gain_test quavern_converter_test)
+              cli_play_test client_test rip_replay_gain_test quavern_converter_test sockets_test)
 echo "=== tsan: build"
 started=$SECONDS
 "$top/scripts/build.sh" tsan "${tsan_targets[@]}"

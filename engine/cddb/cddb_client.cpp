@@ -46,30 +46,58 @@ void QueryOffline(uint32_t key, CddbMatchList& list) {
 
 }  // namespace
 
-int32_t CddbQuery(int32_t drive, CddbMatchList* list, int32_t online, int32_t timeoutMs) {
-  if (list == nullptr) return kCddbFail;
+bool CddbReadDisc(int32_t drive, CddbDisc& out) {
+  if (device::ComputeDiscIdChecked(drive, out.disc) != device::kResultOk) return false;
+  out.key = CdPlayerKey(drive);
+  return true;
+}
+
+namespace {
+
+// The list's checks, shared by both forms: false when the query ends here.
+bool ListReady(CddbMatchList* list, int32_t timeoutMs, int32_t& result) {
+  result = kCddbFail;
+  if (list == nullptr) return false;
   if (list->items == nullptr) {
     list->count = 0;
-    return kCddbFail;
+    return false;
   }
   SetCddbTimeout(timeoutMs);
+  result = kCddbOk;
   if (list->count <= 0) {
     list->count = 0;
-    return kCddbOk;
+    return false;
   }
+  return true;
+}
 
-  device::DiscIdRecord disc;
-  if (device::ComputeDiscIdChecked(drive, disc) != device::kResultOk) {
+void QueryKnownDisc(const CddbDisc& disc, CddbMatchList& list, int32_t online) {
+  DiscKeyCacheRecord(disc.key, uint32_t(disc.disc.values[0]), uint32_t(disc.disc.values[1]));
+  if (online) {
+    QueryOnline(disc.disc, disc.key, list);
+  } else {
+    QueryOffline(disc.key, list);
+  }
+}
+
+}  // namespace
+
+int32_t CddbQuery(int32_t drive, CddbMatchList* list, int32_t online, int32_t timeoutMs) {
+  int32_t result = kCddbFail;
+  if (!ListReady(list, timeoutMs, result)) return result;
+  CddbDisc disc;
+  if (!CddbReadDisc(drive, disc)) {
     list->count = 0;
     return kCddbOk;
   }
-  const uint32_t key = CdPlayerKey(drive);
-  DiscKeyCacheRecord(key, uint32_t(disc.values[0]), uint32_t(disc.values[1]));
-  if (online) {
-    QueryOnline(disc, key, *list);
-  } else {
-    QueryOffline(key, *list);
-  }
+  QueryKnownDisc(disc, *list, online);
+  return kCddbOk;
+}
+
+int32_t CddbQueryDisc(const CddbDisc& disc, CddbMatchList* list, int32_t online, int32_t timeoutMs) {
+  int32_t result = kCddbFail;
+  if (!ListReady(list, timeoutMs, result)) return result;
+  QueryKnownDisc(disc, *list, online);
   return kCddbOk;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "engine/cddb/cddb_types.h"
+#include "engine/device/device_types.h"
 
 namespace engine::cddb {
 
@@ -24,6 +25,18 @@ inline constexpr size_t kQueryReplyBytes = 2048;
 // matches links each match's identifier to the disc's key for a later
 // write-back.
 int32_t CddbQuery(int32_t drive, CddbMatchList* list, int32_t online, int32_t timeoutMs);
+
+// CddbQuery in two halves, for a caller that asks the drive on one thread
+// and the server on another. CddbReadDisc reads what a query needs from the
+// disc in `drive` (the drive's only use): false when the drive has no
+// table of contents to give. CddbQueryDisc is CddbQuery for that disc, with
+// no drive: the same answers and the same write-back links.
+struct CddbDisc {
+  device::DiscIdRecord disc{};
+  uint32_t key = 0;  // the cdplayer.ini key
+};
+bool CddbReadDisc(int32_t drive, CddbDisc& out);
+int32_t CddbQueryDisc(const CddbDisc& disc, CddbMatchList* list, int32_t online, int32_t timeoutMs);
 
 // Fetches the entry text of a match into text[0..size), NUL-terminated: from
 // cdplayer.ini for the "cdplayerini" category, else from the server, where

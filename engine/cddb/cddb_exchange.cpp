@@ -5,17 +5,27 @@
 
 #include "engine/cddb/cddb_options.h"
 #include "engine/cddb/cddb_request.h"
+#include "platform/sockets/stop_signal.h"
 #include "platform/sockets/tcp_socket.h"
 
 namespace engine::cddb {
+namespace {
+thread_local const platform::sockets::StopSignal* tStop = nullptr;  // this thread's own
+}  // namespace
+
+CddbStopScope::CddbStopScope(const platform::sockets::StopSignal* stop) : saved_(tStop) { tStop = stop; }
+
+CddbStopScope::~CddbStopScope() { tStop = saved_; }
 
 std::string CddbExchange(std::string_view path, std::string_view body, size_t replyBytes) {
   const CddbOptions options = CurrentCddbOptions();
   std::string reply;
   if (replyBytes == 0) return reply;
 
+  if (tStop != nullptr && tStop->raised()) return reply;
   platform::sockets::TcpSocket socket;
   if (!socket.valid()) return reply;
+  socket.setStop(tStop);
   const int32_t third = options.timeoutMs / 3;
   socket.setSendTimeoutMs(third);
   socket.setReceiveTimeoutMs(2 * third);

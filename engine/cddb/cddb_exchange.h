@@ -6,6 +6,10 @@
 #include <string>
 #include <string_view>
 
+namespace platform::sockets {
+class StopSignal;
+}
+
 namespace engine::cddb {
 
 inline constexpr size_t kReceiveChunkBytes = 128;
@@ -20,5 +24,22 @@ inline constexpr size_t kReceiveChunkBytes = 128;
 // send or a time-out leave the reply empty or cut short; nothing else is
 // reported.
 std::string CddbExchange(std::string_view path, std::string_view body, size_t replyBytes);
+
+// The stop of the look-up that runs on the calling thread, for as long as
+// the scope lives: every exchange the thread makes meanwhile fails at once
+// (an empty or cut reply) once `stop` is raised, its connect, send and
+// receive waits included; the look-up of the server's name is not (the
+// system's resolver takes no stop), it only ends before them. Only the thread's own exchanges see it, so
+// look-ups of other threads and objects are never stopped by it.
+class CddbStopScope {
+ public:
+  explicit CddbStopScope(const platform::sockets::StopSignal* stop);
+  ~CddbStopScope();
+  CddbStopScope(const CddbStopScope&) = delete;
+  CddbStopScope& operator=(const CddbStopScope&) = delete;
+
+ private:
+  const platform::sockets::StopSignal* saved_;
+};
 
 }  // namespace engine::cddb

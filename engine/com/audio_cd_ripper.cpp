@@ -46,6 +46,8 @@ AudioCDRipper2::~AudioCDRipper2() {
   // its marshalled pointer, and so the object, until its last step.
   endRips();
   rips_.clear();
+  endCddbLookups();
+  cddbLookups_.clear();
   if (timerThread_.joinable()) stopTimer();
   releaseOutsideComponents();
   if (cdHandle_.load() != 0) device::CloseDevice(cdHandle_.exchange(0));
@@ -135,6 +137,8 @@ const com::DispatchTable& AudioCDRipper2::dispatchTable() {
       com::propget<&I::get_driveSpeedMax>("driveSpeedMax", 0x6f, {VT_BOOL}),
       com::propput<&I::put_driveSpeedMax>("driveSpeedMax", 0x6f, {VT_BOOL}),
       com::method<&I::RipRangeToAudioFile2Format>("RipRangeToAudioFile2Format", 0x70),
+      com::method<&I::BeginCDDBInfo>("BeginCDDBInfo", 0x71),
+      com::method<&I::CancelCDDBInfo>("CancelCDDBInfo", 0x72),
   });
   return table;
 }

@@ -11,6 +11,7 @@
 //   audio_cd_ripper_drive.cpp      transport and drive handle, drive properties, Eject
 //   audio_cd_ripper_disc.cpp       Refresh, cdType, cdID
 //   audio_cd_ripper_cddb.cpp       GetCDDBInfo and the CDDB information properties
+//   audio_cd_ripper_cddb_async.cpp BeginCDDBInfo, CancelCDDBInfo and their look-up threads
 //   audio_cd_ripper_playback.cpp   PlayTrack and the other playback members, the player's events
 //   audio_cd_ripper_monitor.cpp    the disc-change monitor run by the timer thread
 //   engine/rip/rip_entry.cpp       the RipTrackTo operations, StopRip, joining the rip sessions
@@ -51,8 +52,10 @@
 //
 // The threads besides the client's: the timer thread (DriverOpen to
 // DriverClose; the disc-change monitor, or the encoder pump while converting_
-// is set) and the rip threads, one reading at a time (a finished one may
-// still be delivering its last event while the next reads). They raise
+// is set), the rip threads, one reading at a time (a finished one may
+// still be delivering its last event while the next reads), and the
+// look-up threads of BeginCDDBInfo (cddb_lookup.h: they never touch the
+// drive, only the network, cdplayer.ini and their own CddbLookup). They raise
 // events by queueing them in workerEvents_ and calling _OnEvent through
 // their own marshalled pointer, which runs it on the client's thread while
 // they wait. Every one of them is joined, never detached: the timer thread
@@ -94,6 +97,7 @@
 #include "components/wavesmith2.h"
 #include "engine/cddb/track_titles.h"
 #include "engine/com/busy_claim.h"
+#include "engine/com/cddb_lookup.h"
 #include "engine/com/cd_audio_device.h"
 #include "engine/com/rip_report.h"
 #include "engine/device/cd_text.h"
@@ -120,6 +124,8 @@ enum PendingEvent : int32_t {
   kEventMediaChange = 3,
   kEventTimer = 4,
   kEventEndTrackPlay = 5,
+  kEventCddbStatus = 6,  // CDDBQueryStatus of a look-up thread; the value is the status
+  kEventCddbEnd = 7,     // a look-up thread's end; the value is its CddbLookup::id
 };
 
 inline constexpr int16_t kMediaIn = 3;
@@ -223,6 +229,8 @@ class AudioCDRipper2 final
   HRESULT STDMETHODCALLTYPE _OnEvent() override;
   HRESULT STDMETHODCALLTYPE get_driveSpeedMax(VARIANT_BOOL* pVal) override;
   HRESULT STDMETHODCALLTYPE put_driveSpeedMax(VARIANT_BOOL newVal) override;
+  HRESULT STDMETHODCALLTYPE BeginCDDBInfo(CDDBSourceConstants cddbSource) override;
+  HRESULT STDMETHODCALLTYPE CancelCDDBInfo() override;
 
   // IAudioCDRipperReport, the rip report: a part of this object with its
   // own dispatch table (rip_report.h).
@@ -245,7 +253,9 @@ class AudioCDRipper2 final
   void raiseFromWorker(IAudioCDRipper2* own, int32_t eventCode);
   // The two halves of raiseFromWorker: the event takes its place in the
   // queue (its serial, 0 when it has no way to the client), then is fired.
-  uint64_t queueWorkerEvent(IAudioCDRipper2* own, int32_t eventCode);
+  // `value`: the event's own value (the look-up threads' events); without
+  // it the stored value of its code travels.
+  uint64_t queueWorkerEvent(IAudioCDRipper2* own, int32_t eventCode, std::optional<int32_t> value = std::nullopt);
   void deliverWorkerEvent(IAudioCDRipper2* own, uint64_t serial);
   void fire(DISPID id, std::initializer_list<VARIANT> args = {});
   void fireWorkerEvent(int32_t code, int32_t value);  // _OnEvent's firing of one event
@@ -308,6 +318,20 @@ class AudioCDRipper2 final
   // Title lookup (audio_cd_ripper_cddb.cpp).
   void pushCddbOptions();          // every CDDB setting to the client, in its order
   bool cddbAttempt(bool online);   // one query and read; fills the info on success
+  // One query and read, from the drive (`disc` null, client's thread) or
+  // for a disc read before (any thread); `status` raises QUERY and
+  // PROCESSANSWER. True with `out` filled when a match was read.
+  bool runCddbAttempt(const cddb::CddbDisc* disc, bool online, int32_t timeoutMs, CddbAnswer& out,
+                      const std::function<void(int32_t)>& status);
+  void installCddbAnswer(CddbAnswer answer);  // the info properties answer it (client's thread)
+
+  // Look-up threads (audio_cd_ripper_cddb_async.cpp).
+  void cddbLookupMain(CddbLookup& lookup, IStream* ownStream);  // the thread's body
+  void fireCddbEnd(int32_t id);  // the end event on the client's thread: the answer taken, the status fired
+  // Client's thread: stops every look-up, then joins their threads while
+  // running incoming calls; inside a worker's event only those that have
+  // finished (the others wait for a later join).
+  void endCddbLookups();
 
   // The disc's sub-channel layout (rip_report.cpp). Client's thread.
   const device::DiscLayout* subchannelLayout();
@@ -479,6 +503,12 @@ class AudioCDRipper2 final
   std::string cddbInfoAlbum_;
   std::string cddbInfoGenre_;
   cddb::TrackTitles cddbTitles_;
+  // BeginCDDBInfo's look-ups (client's thread; each one's own fields are
+  // guarded as cddb_lookup.h says): the running one last, and stopped ones
+  // whose thread is not joined yet. Their answers reach the info fields
+  // above only on the client's thread, when the end event fires.
+  std::vector<std::unique_ptr<CddbLookup>> cddbLookups_;
+  int32_t cddbLookupSerial_ = 0;  // client: the last look-up's id
 
   // The rips (rip_session.h): the sessions are the client's thread's, the
   // running one last; each one's state belongs to its thread. The timer

@@ -1,6 +1,7 @@
 // AudioCDRipper2: title lookup. GetCDDBInfo picks the source (cdplayer.ini,
 // the on-line database, or the first and then the second), runs the CDDB
-// client on the client's thread, and keeps the chosen match and its track
+// client on the client's thread (BeginCDDBInfo runs the same attempts on a
+// thread of its own, audio_cd_ripper_cddb_async.cpp), and keeps the chosen match and its track
 // titles for the four CDDB information properties. The settings properties
 // live with the other properties and hand each change to the client.
 #include <array>
@@ -28,30 +29,49 @@ void AudioCDRipper2::pushCddbOptions() {
   cddb::CddbSetOption(CddbOption::kWriteBack, nullptr, cddbWriteBack_);
 }
 
-bool AudioCDRipper2::cddbAttempt(bool online) {
-  cddbOnline_ = online ? 1 : 0;
+bool AudioCDRipper2::runCddbAttempt(const cddb::CddbDisc* disc, bool online, int32_t timeoutMs, CddbAnswer& out,
+                                    const std::function<void(int32_t)>& status) {
   std::array<cddb::CddbMatch, kMatchCapacity> items{};
   cddb::CddbMatchList list{kMatchCapacity, items.data()};
-  fire(DISPID_AudioCDRipper2_CDDBQueryStatus, {com::variantI4(QUERY)});
-  if (cddb::CddbQuery(cdHandle_.load(), &list, cddbOnline_, cddbTimeOutMs_) != cddb::kCddbOk || list.count < 1) {
-    return false;
-  }
-  fire(DISPID_AudioCDRipper2_CDDBQueryStatus, {com::variantI4(PROCESSANSWER)});
+  status(QUERY);
+  const int32_t queried = disc != nullptr ? cddb::CddbQueryDisc(*disc, &list, online ? 1 : 0, timeoutMs)
+                                          : cddb::CddbQuery(cdHandle_.load(), &list, online ? 1 : 0, timeoutMs);
+  if (queried != cddb::kCddbOk || list.count < 1) return false;
+  status(PROCESSANSWER);
   // For an inexact list the first match in server order is taken.
   std::string entry(kEntryBytes, '\0');
   cddb::CddbMatch& match = items[0];
   if (cddb::CddbRead(&match, entry.data(), kEntryBytes - 1) != cddb::kCddbOk) return false;
   entry.resize(std::strlen(entry.c_str()));
 
-  cddbInfoValid_ = false;
-  cddbInfoArtist_ = match.artist;
-  cddbInfoAlbum_ = match.title;
-  cddbInfoGenre_ = match.category;
-  cddbTitles_.clear();
-  cddbTitles_.addEntry(entry, [this](int index, const std::string& title) {
+  out.artist = match.artist;
+  out.album = match.title;
+  out.genre = match.category;
+  out.titles.clear();
+  out.titles.addEntry(entry, [this](int index, const std::string& title) {
     log().line("Title = " + std::to_string(index) + " " + title);
   });
+  out.found = true;
+  return true;
+}
+
+void AudioCDRipper2::installCddbAnswer(CddbAnswer answer) {
+  cddbInfoArtist_ = std::move(answer.artist);
+  cddbInfoAlbum_ = std::move(answer.album);
+  cddbInfoGenre_ = std::move(answer.genre);
+  cddbTitles_ = std::move(answer.titles);
   cddbInfoValid_ = true;
+}
+
+bool AudioCDRipper2::cddbAttempt(bool online) {
+  cddbOnline_ = online ? 1 : 0;
+  CddbAnswer answer;
+  if (!runCddbAttempt(nullptr, online, cddbTimeOutMs_, answer, [this](int32_t status) {
+        fire(DISPID_AudioCDRipper2_CDDBQueryStatus, {com::variantI4(status)});
+      })) {
+    return false;
+  }
+  installCddbAnswer(std::move(answer));
   return true;
 }
 

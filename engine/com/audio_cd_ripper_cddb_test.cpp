@@ -2,8 +2,11 @@
 // generated disc, a loopback CDDB server, and cdplayer.ini in a fresh
 // $RIPMARROW_HOME.
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -30,8 +33,19 @@ class LookupSink final : public com::EventSink<LookupSink, DIID__IAudioCDRipper2
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     events.emplace_back(id, params != nullptr && params->cArgs > 0 ? params->rgvarg[params->cArgs - 1].lVal : 0);
+    threads.push_back(pthread_self());
     return S_OK;
   }
+  // The look-ups BeginCDDBInfo started that have ended.
+  int ends() const {
+    int n = 0;
+    for (LONG value : status()) n += value >= CDDBANSWERED;
+    return n;
+  }
+  bool saw(DISPID id, LONG value) const {
+    return std::find(events.begin(), events.end(), std::make_pair(id, value)) != events.end();
+  }
+  std::vector<pthread_t> threads;
   std::vector<LONG> status() const {
     std::vector<LONG> s;
     for (auto [id, value] : events)
@@ -49,9 +63,9 @@ class EngineLookup : public ::testing::Test {
     scratch_.emplace("rm_engine_cddb_test");
     home_ = scratch_->path();
     auto disc = std::make_shared<platform::vdrive::Disc>(platform::vdrive::generateDisc(kDisc, "test"));
-    auto drive = std::make_shared<platform::vdrive::VirtualDrive>(disc, platform::vdrive::DriveModel{});
-    drive->setAddress({1, 0, 0, 0});
-    platform::deviceio::registerDrive('E', drive);
+    drive_ = std::make_shared<platform::vdrive::VirtualDrive>(disc, platform::vdrive::DriveModel{});
+    drive_->setAddress({1, 0, 0, 0});
+    platform::deviceio::registerDrive('E', drive_);
 
     server_ = std::make_unique<CddbTestServer>(home_ + "/entries");
     engine_ = com::make<AudioCDRipper2>();
@@ -95,6 +109,23 @@ class EngineLookup : public ::testing::Test {
     EXPECT_EQ(engine_->GetCDDBInfo(source, &found), S_OK);
     return found == VARIANT_TRUE;
   }
+  // Runs incoming calls until `done` or 20 s have passed; the time it took.
+  template <class Done>
+  std::chrono::milliseconds pumpUntil(Done done) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!done() && std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) CoPumpCalls(10);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  }
+  // A server that takes the request and never answers, behind a time-out
+  // of 30 s: only a stop ends the wait early.
+  void holdForever() {
+    server_->setBehaviour(CddbTestServer::Behaviour::kNeverAnswer);
+    engine_->put_cddbTimeOut(30000);
+  }
+  void waitForRequests(size_t count) {
+    pumpUntil([&] { return server_->requests().size() >= count; });
+    ASSERT_GE(server_->requests().size(), count);
+  }
   std::string title(LONG trackNum) {
     engine_->put_trackNum(trackNum);
     return getText(&IAudioCDRipper2::get_cddbInfoTitle);
@@ -110,6 +141,7 @@ class EngineLookup : public ::testing::Test {
   std::optional<::testing_support::ScratchHome> scratch_;
   std::string discId_;
   std::unique_ptr<CddbTestServer> server_;
+  std::shared_ptr<platform::vdrive::VirtualDrive> drive_;
   com::ComPtr<AudioCDRipper2> engine_;
   com::ComPtr<LookupSink> sink_;
   com::ComPtr<IConnectionPoint> point_;
@@ -173,6 +205,121 @@ TEST_F(EngineLookup, NegativeTimeOutIsRefused) {
   EXPECT_EQ(timeout, 4000);
   ASSERT_FALSE(sink_->events.empty());
   EXPECT_EQ(sink_->events[0], std::make_pair(DISPID(DISPID_AudioCDRipper2_Error), LONG(INVALID_PARAM)));
+}
+
+// BeginCDDBInfo returns before the server answers; the same events as
+// GetCDDBInfo's, then the end, arrive on this thread while it runs calls.
+TEST_F(EngineLookup, BeginAnswersLaterOnThisThread) {
+  serveEntry();
+  server_->setDelayMs(300);
+  ASSERT_EQ(engine_->BeginCDDBInfo(ALL), S_OK);
+  EXPECT_EQ(sink_->ends(), 0);
+  EXPECT_EQ(getText(&IAudioCDRipper2::get_cddbInfoArtist), "");  // read while the thread works
+  pumpUntil([&] { return sink_->ends() == 1; });
+  EXPECT_EQ(sink_->status(), (std::vector<LONG>{QUERY, QUERY, PROCESSANSWER, CDDBANSWERED}));
+  for (pthread_t thread : sink_->threads) EXPECT_TRUE(pthread_equal(thread, pthread_self()));
+  EXPECT_EQ(getText(&IAudioCDRipper2::get_cddbInfoArtist), "Bj\xC3\xB6rk");
+  EXPECT_EQ(getText(&IAudioCDRipper2::get_cddbInfoAlbum), "Album");
+  EXPECT_EQ(title(2), "Split title");
+  // Written back as GetCDDBInfo writes: cdplayer.ini now knows the disc.
+  EXPECT_TRUE(lookup(CDPLAYERINI));
+
+  // A disc no source knows ends in CDDBNOTFOUND, the information empty.
+  std::filesystem::remove_all(home_ + "/entries");
+  sink_->events.clear();
+  ASSERT_EQ(engine_->BeginCDDBInfo(ONLINEDATABASE), S_OK);
+  pumpUntil([&] { return sink_->ends() == 1; });
+  EXPECT_EQ(sink_->status(), (std::vector<LONG>{QUERY, CDDBNOTFOUND}));
+  EXPECT_EQ(getText(&IAudioCDRipper2::get_cddbInfoAlbum), "");
+  EXPECT_EQ(title(1), "");
+}
+
+// A stop ends the wait for a server that holds its answer, at once rather
+// than at the time-out, and leaves the information as it was.
+TEST_F(EngineLookup, CancelEndsTheWaitForTheServer) {
+  serveEntry();
+  ASSERT_TRUE(lookup(ONLINEDATABASE));
+  holdForever();
+  sink_->events.clear();
+  ASSERT_EQ(engine_->BeginCDDBInfo(ONLINEDATABASE), S_OK);
+  waitForRequests(3);
+  ASSERT_EQ(engine_->CancelCDDBInfo(), S_OK);
+  const auto took = pumpUntil([&] { return sink_->ends() == 1; });
+  EXPECT_LT(took, std::chrono::seconds(5));
+  EXPECT_EQ(sink_->status(), (std::vector<LONG>{QUERY, CDDBSTOPPED}));
+  EXPECT_EQ(getText(&IAudioCDRipper2::get_cddbInfoAlbum), "Album");
+  EXPECT_EQ(engine_->CancelCDDBInfo(), S_OK);  // nothing runs: nothing happens
+  EXPECT_EQ(sink_->ends(), 1);
+}
+
+// Closing the engine during a look-up stops it and waits for its thread,
+// without waiting for the server.
+TEST_F(EngineLookup, DriverCloseDuringALookUpReturnsPromptly) {
+  holdForever();
+  ASSERT_EQ(engine_->BeginCDDBInfo(ONLINEDATABASE), S_OK);
+  waitForRequests(1);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(engine_->DriverClose(), S_OK);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(sink_->status().back(), CDDBSTOPPED);
+  // Without a drive no look-up starts: it ends at once.
+  sink_->events.clear();
+  ASSERT_EQ(engine_->BeginCDDBInfo(ONLINEDATABASE), S_OK);
+  const std::vector<std::pair<DISPID, LONG>> refused = {{DISPID_AudioCDRipper2_Error, ASPI_DRIVER},
+                                                        {DISPID_AudioCDRipper2_CDDBQueryStatus, CDDBNOTFOUND}};
+  EXPECT_EQ(sink_->events, refused);
+}
+
+// The server answers for the disc that was in the drive when the look-up
+// began; another disc is in it by then: the answer is not taken.
+TEST_F(EngineLookup, AnAnswerForADiscThatWentIsNotTaken) {
+  serveEntry();
+  server_->setDelayMs(1000);
+  ASSERT_EQ(engine_->BeginCDDBInfo(ONLINEDATABASE), S_OK);
+  waitForRequests(1);
+  drive_->removeDisc();
+  drive_->insertDisc(std::make_shared<platform::vdrive::Disc>(
+      platform::vdrive::generateDisc("disc seed=2\ntrack kind=tone length=20000f freq=330\n", "other")));
+  pumpUntil([&] {
+    engine_->Refresh();
+    LONG tracks = 0;
+    engine_->get_trackCount(&tracks);
+    return tracks == 1;
+  });
+  pumpUntil([&] { return sink_->ends() == 1; });
+  EXPECT_EQ(sink_->status().back(), CDDBNOTFOUND);
+  EXPECT_EQ(getText(&IAudioCDRipper2::get_cddbInfoAlbum), "");
+  EXPECT_EQ(title(1), "");
+}
+
+// While one look-up waits for its server: a second one stops it first, a
+// rip of the drive runs to its end, Refresh and the local store answer;
+// each look-up ends once.
+TEST_F(EngineLookup, RipsRefreshAndASecondBeginDuringALookUp) {
+  holdForever();
+  ASSERT_EQ(engine_->BeginCDDBInfo(ONLINEDATABASE), S_OK);
+  waitForRequests(1);
+  ASSERT_EQ(engine_->BeginCDDBInfo(ONLINEDATABASE), S_OK);
+  EXPECT_EQ(sink_->status(), (std::vector<LONG>{QUERY, CDDBSTOPPED}));
+  waitForRequests(2);
+
+  engine_->put_trackNum(1);
+  const std::string wav = home_ + "/one.wav";
+  BSTR file = SysAllocString(platform::text::utf8ToUtf16(wav).c_str());
+  ASSERT_EQ(engine_->RipTrackToWav(file), S_OK);
+  SysFreeString(file);
+  pumpUntil([&] { return sink_->saw(DISPID_AudioCDRipper2_RipProgress, 100); });
+  EXPECT_TRUE(sink_->saw(DISPID_AudioCDRipper2_RipProgress, 100));
+  EXPECT_GT(std::filesystem::file_size(wav), 13350u * 2352u);  // the whole track and its header
+  ASSERT_EQ(engine_->Refresh(), S_OK);
+  EXPECT_FALSE(lookup(CDPLAYERINI));
+  EXPECT_EQ(sink_->ends(), 1);
+
+  ASSERT_EQ(engine_->CancelCDDBInfo(), S_OK);
+  pumpUntil([&] { return sink_->ends() == 2; });
+  EXPECT_EQ(sink_->status().back(), CDDBSTOPPED);
+  EXPECT_EQ(sink_->ends(), 2);
+  for (auto [id, value] : sink_->events) EXPECT_NE(id, DISPID_AudioCDRipper2_Error) << value;
 }
 
 }  // namespace

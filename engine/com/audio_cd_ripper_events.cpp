@@ -30,15 +30,19 @@ void AudioCDRipper2::raiseFromWorker(IAudioCDRipper2* own, int32_t eventCode) {
   deliverWorkerEvent(own, queueWorkerEvent(own, eventCode));
 }
 
-uint64_t AudioCDRipper2::queueWorkerEvent(IAudioCDRipper2* own, int32_t eventCode) {
-  int32_t value = 0;
-  switch (eventCode) {
-    case kEventError: value = lastError_.load(); break;
-    case kEventRipProgress: value = ripDone_.load() == 1 ? kRipDoneValue : ripPercent_.load(); break;
-    case kEventRipRetry: value = retryCount_.load(); break;
-    default: break;
+uint64_t AudioCDRipper2::queueWorkerEvent(IAudioCDRipper2* own, int32_t eventCode, std::optional<int32_t> given) {
+  int32_t value = given.value_or(0);
+  if (!given) {
+    switch (eventCode) {
+      case kEventError: value = lastError_.load(); break;
+      case kEventRipProgress: value = ripDone_.load() == 1 ? kRipDoneValue : ripPercent_.load(); break;
+      case kEventRipRetry: value = retryCount_.load(); break;
+      default: break;
+    }
+    // A look-up's events carry their own values and are never what a
+    // client's own _OnEvent call repeats.
+    pendingEvent_.store(eventCode);
   }
-  pendingEvent_.store(eventCode);
   if (own == nullptr) return 0;  // a worker without a way to the client's thread
   std::lock_guard lock(workerEventsLock_);
   const uint64_t serial = ++workerEventSerial_;
@@ -109,6 +113,12 @@ void AudioCDRipper2::fireWorkerEvent(int32_t code, int32_t value) {
       break;
     case kEventEndTrackPlay:
       fire(DISPID_AudioCDRipper2_EndTrackPlay);
+      break;
+    case kEventCddbStatus:
+      fire(DISPID_AudioCDRipper2_CDDBQueryStatus, {com::variantI4(value)});
+      break;
+    case kEventCddbEnd:
+      fireCddbEnd(value);
       break;
     default:
       break;

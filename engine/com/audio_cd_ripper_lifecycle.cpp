@@ -97,6 +97,7 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::DriverClose() {
   BusyClaim closing;
   for (;;) {
     endRips();
+    endCddbLookups();  // a look-up running is stopped: closing does not wait for its server
     if (playing()) StopPlay();
     closing = BusyClaim(busy_, Busy::kClosing);
     if (closing) break;

@@ -226,7 +226,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(cell(lv(), 0, 0), QString("Track01"));
   }
 
-  void aServerThatNeverAnswersHoldsTheWindowOnlyForTheTimeOut() {
+  void aServerThatNeverAnswersEndsTheLookUpAtTheTimeOut() {
     useDemoDisc(false);
     CddbTestServer server(home_->path() + "/no-entries");
     server.setBehaviour(CddbTestServer::Behaviour::kNeverAnswer);

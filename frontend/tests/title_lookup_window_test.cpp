@@ -28,6 +28,7 @@
 
 #include "client/testing/musicbrainz_answers.h"
 #include "client/testing/musicbrainz_test_server.h"
+#include "engine/cddb/testing/cddb_test_server.h"
 #include "frontend/release_chooser.h"
 #include "frontend/tfm_id3.h"
 #include "frontend/tests/quavern_test_support.h"
@@ -35,6 +36,7 @@
 
 using namespace quavern_testing;
 using client::testing::MusicBrainzTestServer;
+using engine::cddb::testing::CddbTestServer;
 
 namespace {
 
@@ -66,6 +68,8 @@ std::string Property(const std::string& path, const char* name) {
   const auto it = map.find(name);
   return it == map.end() || it->second.isEmpty() ? std::string() : it->second.front().to8Bit(true);
 }
+
+constexpr char kDemoDiscId[] = "22007804";
 
 // The longest wait, in ms, of a zero-time timer over `spanMs` of the event loop.
 qint64 WorstEventLoopPauseMs(int spanMs) {
@@ -123,6 +127,15 @@ class TitleLookupWindowTest : public QObject {
     qputenv("RIPMARROW_CDDB_SERVER", "none");
     home_->write("vdrives.ini", "[V]\nimage=" + std::string(RIPMARROW_DEMO_DIR) + "/demo.cue\naddress=0:0:7:0\n");
   }
+  // The CDDB server on the loopback, for the window's look-ups ("cd source"
+  // on-line): MusicBrainz, asked first, does not know the disc.
+  void useCddbServer(const CddbTestServer& cddb, int timeOutMs) {
+    qunsetenv("RIPMARROW_CDDB_SERVER");
+    program_->settings.writeText("cddb", "cddb server", "127.0.0.1");
+    program_->settings.writeInt("cddb", "port", cddb.port());
+    program_->settings.writeInt("cddb", "time out", timeOutMs);
+  }
+
   void cleanup() {
     program_.reset();
     server_.reset();
@@ -382,6 +395,67 @@ class TitleLookupWindowTest : public QObject {
     program_->window().close();
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(!program_->window().isVisible());
+  }
+
+  // The CDDB server is asked on the engine's own thread: while the server
+  // holds each answer for 5 s the window keeps answering, its caption says
+  // so, and the titles appear once it answers.
+  void theWindowAnswersWhileTheCddbServerHoldsItsAnswer() {
+    const std::string entries = home_->path() + "/entries";
+    CddbTestServer::writeEntry(entries, "rock", kDemoDiscId,
+                               "# xmcd\n#\n# Disc length: 122 seconds\n#\nDISCID=22007804\n"
+                               "DTITLE=Lamp Makers / Night Shift\nTTITLE0=One\nTTITLE1=Two\n"
+                               "TTITLE2=Three\nTTITLE3=Four\nEXTD=\nPLAYORDER=\n");
+    CddbTestServer cddb(entries);
+    cddb.setDelayMs(5000);
+    start();
+    useCddbServer(cddb, 20000);
+    program_->window().FreeDB1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!cddb.requests().empty(), 5000);
+    QCOMPARE(program_->window().windowTitle(), QString::fromUtf8("Looking up titles\u2026"));
+    QVERIFY(!program_->find<QAction>("FreeDB1")->isEnabled());
+    QVERIFY(program_->find<QAction>("Stop1")->isEnabled());
+    const qint64 worst = WorstEventLoopPauseMs(3000);
+    QVERIFY2(worst < 1000, qPrintable(QString::number(worst)));
+    QCOMPARE(cell(lv(), 0, 0), QString("Track01"));
+    QTRY_COMPARE_WITH_TIMEOUT(cell(lv(), 0, 0), QString("One"), 20000);
+    QCOMPARE(cell(lv(), 3, 0), QString("Four"));
+    QCOMPARE(cell(lv(), 2, 1), QString("Lamp Makers"));
+    QCOMPARE(program_->window().windowTitle(), QString("Ripmarrow"));
+    QVERIFY(program_->find<QAction>("FreeDB1")->isEnabled());
+    QCOMPARE(label("lb_titles")->text(), QString("Titles from CDDB server"));
+    QVERIFY(label("lb_submit")->isVisible());  // MusicBrainz said it does not know the disc
+    QVERIFY(program_->prompter.messages.empty());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+  }
+
+  // A CDDB server that never answers: "Stop" gives the look-up up at once,
+  // the titles shown stay and nothing is said; a window closed during the
+  // next look-up closes at once.
+  void aCddbLookUpCanBeStoppedAndTheWindowClosesAtOnce() {
+    CddbTestServer cddb(home_->path() + "/no-entries");
+    cddb.setBehaviour(CddbTestServer::Behaviour::kNeverAnswer);
+    start();
+    useCddbServer(cddb, 30000);
+    program_->window().FreeDB1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!cddb.requests().empty(), 5000);
+    QCOMPARE(program_->window().windowTitle(), QString::fromUtf8("Looking up titles\u2026"));
+    program_->window().StopRippingClick();
+    QCOMPARE(program_->window().windowTitle(), QString("Ripmarrow"));
+    QVERIFY(program_->find<QAction>("FreeDB1")->isEnabled());
+    QTest::qWait(300);  // the engine's end of the stopped look-up changes nothing
+    QCOMPARE(cell(lv(), 0, 0), QString("Track01"));
+    QVERIFY(program_->prompter.messages.empty());
+    QCOMPARE(program_->window().windowTitle(), QString("Ripmarrow"));
+
+    program_->window().FreeDB1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(cddb.requests().size() >= 2, 5000);
+    QElapsedTimer clock;
+    clock.start();
+    program_->window().close();
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!program_->window().isVisible());
+    QVERIFY(program_->prompter.messages.empty());
   }
 };
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <string>
 
+#include "platform/sockets/stop_signal.h"
 #include "platform/sys/sys.h"
 
 namespace platform::sockets {
@@ -79,12 +80,16 @@ bool TcpSocket::setReceiveTimeoutMs(int ms) {
 }
 
 bool TcpSocket::waitFor(short events, int ms) {
-  pollfd p{fd_, events, 0};
-  return sys::poll(&p, 1, std::max(ms, 0)) == 1 && (p.revents & (events | POLLERR | POLLHUP)) != 0;
+  if (stop_ != nullptr && stop_->raised()) return false;
+  pollfd p[2] = {{fd_, events, 0}, {stop_ != nullptr ? stop_->fd() : -1, POLLIN, 0}};
+  const nfds_t count = stop_ != nullptr && stop_->fd() >= 0 ? 2 : 1;
+  if (sys::poll(p, count, std::max(ms, 0)) < 1) return false;
+  if (stop_ != nullptr && stop_->raised()) return false;
+  return (p[0].revents & (events | POLLERR | POLLHUP)) != 0;
 }
 
 bool TcpSocket::connect(const in_addr& address, uint16_t port) {
-  if (!valid()) return false;
+  if (!valid() || (stop_ != nullptr && stop_->raised())) return false;
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = htons(port);
@@ -98,7 +103,7 @@ bool TcpSocket::connect(const in_addr& address, uint16_t port) {
 }
 
 bool TcpSocket::sendAll(const void* bytes, size_t count) {
-  if (!valid()) return false;
+  if (!valid() || (stop_ != nullptr && stop_->raised())) return false;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(sendTimeoutMs_, 0));
   const char* at = static_cast<const char*>(bytes);
   while (count > 0) {
@@ -115,7 +120,7 @@ bool TcpSocket::sendAll(const void* bytes, size_t count) {
 }
 
 ssize_t TcpSocket::receive(void* bytes, size_t count, int maxWaitMs) {
-  if (!valid()) return -1;
+  if (!valid() || (stop_ != nullptr && stop_->raised())) return -1;
   const ssize_t got = sys::recv(fd_, bytes, count, 0);
   if (got >= 0) return got;
   if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;

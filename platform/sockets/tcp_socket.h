@@ -16,6 +16,8 @@
 
 namespace platform::sockets {
 
+class StopSignal;
+
 // Looks a host name up: an IPv4 address in dotted form is taken as it stands,
 // anything else goes to the current look-up function (getaddrinfo for IPv4
 // unless a test has put its own in place). False when nothing is found.
@@ -56,6 +58,11 @@ class TcpSocket {
   int sendTimeoutMs() const { return sendTimeoutMs_; }
   int receiveTimeoutMs() const { return receiveTimeoutMs_; }
 
+  // Every wait below also ends, failing, once `stop` is raised (null: no
+  // stop); a call made after it was raised fails at once. The signal must
+  // outlive the calls.
+  void setStop(const StopSignal* stop) { stop_ = stop; }
+
   // Connects, waiting at most the send time-out. False on refusal or time-out.
   bool connect(const in_addr& address, uint16_t port);
   // Sends every byte, waiting at most the send time-out in all. False on an
@@ -73,6 +80,7 @@ class TcpSocket {
   int fd_ = -1;
   int sendTimeoutMs_ = 0;
   int receiveTimeoutMs_ = 0;
+  const StopSignal* stop_ = nullptr;
 };
 
 }  // namespace platform::sockets

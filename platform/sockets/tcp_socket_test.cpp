@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
+#include "platform/sockets/stop_signal.h"
 #include "platform/sys/sys.h"
 
 namespace platform::sockets {
@@ -75,6 +78,35 @@ TEST(TcpSocket, SilentPeerEndsTheReceiveAtTheTimeOut) {
   EXPECT_EQ(s.receive(buffer, sizeof buffer, 1000), -1);
   EXPECT_EQ(s.receive(buffer, sizeof buffer, 0), -1);
   ::close(peer);
+}
+
+// The stop, raised by another thread, ends a wait the peer would hold for
+// its whole time-out; a socket whose stop is raised does nothing more.
+TEST(TcpSocket, AStopRaisedElsewhereEndsTheWaitAtOnce) {
+  Listener listener;
+  StopSignal stop;
+  TcpSocket s;
+  s.setStop(&stop);
+  s.setSendTimeoutMs(30000);
+  s.setReceiveTimeoutMs(30000);
+  ASSERT_TRUE(s.connect(Loopback(), listener.port()));
+  const int peer = listener.accept();
+  const auto started = std::chrono::steady_clock::now();
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    stop.raise();
+  });
+  char buffer[16];
+  EXPECT_EQ(s.receive(buffer, sizeof buffer, 30000), -1);
+  stopper.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  EXPECT_TRUE(stop.raised());
+  EXPECT_FALSE(s.sendAll("x", 1));
+  ::close(peer);
+  TcpSocket late;
+  late.setStop(&stop);
+  late.setSendTimeoutMs(30000);
+  EXPECT_FALSE(late.connect(Loopback(), listener.port()));
 }
 
 TEST(TcpSocket, RefusedPortFailsTheConnect) {

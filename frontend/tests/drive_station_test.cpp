@@ -136,6 +136,32 @@ class DriveStationTest : public QObject {
     home_.reset();
   }
 
+  // The worker rips as the window would: its settings on the command line.
+  void theWorkersCommandLineFollowsTheSettings() {
+    home_->write("quavern.ini", "[basic]\noutput directory=/music\nformat=4\n[flac]\ncompression level=8\n"
+                                "[cd]\ngrab mode=4\nerror retry=3\ndrive speed=99\nerror action=1\n"
+                                "eject when done=1\ntest and copy=1\n[cddb]\ncd source=1\nemail=a@b.example\n"
+                                "[replaygain]\nenabled=0\n[accuraterip]\nserver=none\n[ctdb]\nserver=none\n");
+    quavern::SettingsStore settings;
+    const QStringList a = quavern::workerArguments(settings, 2);
+    QCOMPARE(a.mid(0, 3), QStringList({"watch", "--drive", "3"}));
+    auto value = [&a](const char* option) {
+      const qsizetype at = a.indexOf(option);
+      return at < 0 || at + 1 >= a.size() ? QString("(none)") : a[at + 1];
+    };
+    QCOMPARE(value("--out"), QString("/music"));
+    QCOMPARE(value("--format"), QString("flac"));
+    QCOMPARE(value("--mode"), QString("verified"));
+    QCOMPARE(value("--retries"), QString("3"));
+    QCOMPARE(value("--speed"), QString("(none)"));  // 99x is no speed: the drive's own
+    QCOMPARE(value("--on-error"), QString("silence"));
+    QCOMPARE(value("--titles"), QString("online"));
+    QCOMPARE(value("--email"), QString("a@b.example"));
+    QCOMPARE(value("--naming"), QString("%A/%D/%N %T"));
+    QCOMPARE(value("--accuraterip-server"), QString("none"));
+    QVERIFY(a.contains("--eject") && a.contains("--verify") && !a.contains("--replaygain"));
+  }
+
   // Three drives whose discs are taken out and put in again after the
   // program started (later than the engine's 2.4 s in which the same disc
   // coming back counts as a false alarm): with "rip on insert" the window's drive rips in its

@@ -144,6 +144,11 @@ const DriveState* DriveStation::state(int drive) const {
   return d < workers_.size() && workers_[d] ? &workers_[d]->state() : nullptr;
 }
 
+qint64 DriveStation::workerProcess(int drive) const {
+  const auto d = static_cast<size_t>(drive);
+  return d < workers_.size() && workers_[d] && workers_[d]->running() ? workers_[d]->processId() : 0;
+}
+
 bool DriveStation::ripping() const {
   for (const auto& w : workers_) {
     if (w && (w->state().kind == DriveState::Kind::kRipping || w->state().kind == DriveState::Kind::kStopping))

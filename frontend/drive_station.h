@@ -76,6 +76,8 @@ class DriveStation {
   void closeAll(std::chrono::milliseconds grace = std::chrono::seconds(4));
   // A drive's state; nullptr for the window's drive or one without a worker.
   const DriveState* state(int drive) const;
+  // The process id of a drive's worker; 0 when none runs.
+  qint64 workerProcess(int drive) const;
   // Some worker rips a disc.
   bool ripping() const;
 

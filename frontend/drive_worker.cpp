@@ -161,7 +161,7 @@ void DriveWorker::kill() {
   state_.detail = "its worker was ended";
   state_.percent = -1;
   state_.canStop = false;
-  state_.canRip = false;  // the drive hangs: nothing more is asked of it
+  state_.canRip = !ending_;  // "Rip" starts a new worker, should the drive answer again
   lastResult_ = state_.detail;
   changed();
 }

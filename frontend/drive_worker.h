@@ -63,6 +63,7 @@ class DriveWorker : public QObject {
   void start();
   const DriveState& state() const { return state_; }
   bool running() const { return process_.state() != QProcess::NotRunning; }
+  qint64 processId() const { return process_.processId(); }
   // Rips the disc that is in (the panel's "Rip"); a worker that ended is
   // started again and rips the disc it finds.
   void rip();

@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <signal.h>
+
 #include <array>
 #include <chrono>
 #include <filesystem>
@@ -207,6 +209,31 @@ class DriveStationTest : public QObject {
     for (const auto& [folder, disc] : workerFolders()) seen.push_back(disc);
     std::sort(seen.begin(), seen.end());
     QCOMPARE(seen, std::vector<int>({0, 2}));
+  }
+
+  // A worker killed in the middle of its disc fails only that drive: its
+  // half-written file goes, and the other drive's disc comes out exact.
+  void aWorkerThatDiesFailsOnlyItsDrive() {
+    writeDisc(1, discText(1));
+    writeDisc(2, discText(2, "8s"));
+    writeDisc(3, discText(3, "3s"));
+    start({"image=disc1.txt\n", "image=disc2.txt\nspeed=1\n", "image=disc3.txt\nspeed=2\n"}, "");
+    for (char letter : {'F', 'G'}) QTRY_VERIFY_WITH_TIMEOUT(button(letter) && button(letter)->isEnabled(), 30000);
+    QTest::mouseClick(button('F'), Qt::LeftButton);
+    QTest::mouseClick(button('G'), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(stateOf(1)->percent >= 10, 30000);
+    ::kill(static_cast<pid_t>(program_->program->station().workerProcess(1)), SIGKILL);
+    QTRY_COMPARE_WITH_TIMEOUT(stateText('F'), QString("Failed"), 10000);
+    QVERIFY(window().findChild<QLabel*>("lb_drive_detail_F")->text().contains("worker ended abruptly"));
+    QCOMPARE(button('F')->text(), QString("Rip"));  // starts the drive's worker again
+    QTRY_VERIFY_WITH_TIMEOUT(stateOf(2)->kind == quavern::DriveState::Kind::kDone, 30000);
+    std::vector<int> seen;
+    for (const auto& [folder, disc] : workerFolders()) seen.push_back(disc);
+    std::sort(seen.begin(), seen.end());
+    QCOMPARE(seen, std::vector<int>({-1, 3}));  // F's folder: no file of a half track, no log
+    for (const auto& folder : fs::directory_iterator(out_ + "/Unknown Artist")) {
+      if (discIn(folder.path()) == 0) QVERIFY(fs::is_empty(folder.path()));
+    }
   }
 
   // With "rip on insert" off the discs wait for a click: the column's Rip

@@ -331,8 +331,12 @@ void Tfm_main::FormShow() {
   // The other drives' workers, and the Drives column when there are any.
   if (station_ != nullptr) station_->startUp(drives, controller_->driveIndex());
   showOwnDrive();
-  adjustSize();
-  setFixedSize(sizeHint());
+  if (!drives_->isHidden()) {
+    // Wider by the column: centred again.
+    adjustSize();
+    setFixedSize(sizeHint());
+    if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+  }
   if (dialogs_.set != nullptr) {
     dialogs_.set->cb_cdrom()->clear();
     for (const std::string& drive : drives) dialogs_.set->cb_cdrom()->addItem(QString::fromStdString(drive));

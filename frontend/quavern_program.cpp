@@ -8,6 +8,7 @@
 #include "frontend/application_events.h"
 #include "frontend/data_folder.h"
 #include "frontend/disc_controller.h"
+#include "frontend/drive_station.h"
 #include "frontend/rip_batch.h"
 #include "frontend/tfm_about.h"
 #include "frontend/tfm_dir.h"
@@ -41,6 +42,8 @@ QuavernProgram::QuavernProgram(QuavernApplication& application, Seams seams)
   ripBatch_ = std::make_unique<RipBatch>(engine_, *seams.settings, *seams.prompter, *seams.opener, tags_, *disc_,
                                          main_->ripBatchView());
   main_->attach(*disc_, *ripBatch_);
+  station_ = std::make_unique<DriveStation>(*seams.settings, main_->drivesView());
+  main_->attachStation(*station_);
   Tfm_main* window = main_;
   Dialogs dialogs;
   dialogs.set = new Tfm_set(*seams.settings, *seams.prompter, main_);
@@ -91,7 +94,8 @@ void QuavernProgram::sayRefusedDrives() {
 
 QuavernProgram::~QuavernProgram() {
   application_.setHooks({}, {});
-  delete main_;  // closes: the batch is abandoned, playback stopped, the engine let go
+  delete main_;  // closes: the workers stopped, the batch abandoned, playback stopped, the engine let go
+  station_.reset();
   ripBatch_.reset();
   disc_.reset();
 }

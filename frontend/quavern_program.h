@@ -17,6 +17,7 @@
 namespace quavern {
 
 class DiscController;
+class DriveStation;
 class QuavernApplication;
 class RipBatch;
 class Tfm_main;
@@ -36,6 +37,7 @@ class QuavernProgram {
   QuavernProgram& operator=(const QuavernProgram&) = delete;
 
   Tfm_main& mainWindow() const { return *main_; }
+  DriveStation& station() const { return *station_; }
   // Brings the window to the front on the drive `drive` names (a device,
   // cdda:// URI, letter or number: client/drive_request.h; empty: the
   // window only), as [cd] "cd rom" from then on. A drive the engine does not
@@ -58,6 +60,7 @@ class QuavernProgram {
   Tfm_main* main_;  // deletes the dialogs, its children
   std::unique_ptr<DiscController> disc_;
   std::unique_ptr<RipBatch> ripBatch_;
+  std::unique_ptr<DriveStation> station_;  // the other drives' workers
 };
 
 }  // namespace quavern

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 
 #include "client/file_names.h"
 #include "frontend/data_folder.h"
+#include "frontend/drives_panel.h"
 #include "frontend/settings/settings_store.h"
 #include "frontend/skin/skin_face.h"
 #include "frontend/tfm_about.h"
@@ -156,8 +158,30 @@ void Tfm_main::buildMenus() {
 }
 
 void Tfm_main::buildControls() {
-  skin_ = new SkinFace(this);
-  setCentralWidget(skin_);
+  // The face, and beside it the Drives column (shown with two drives or more).
+  auto* central = new QWidget(this);
+  auto* row = new QHBoxLayout(central);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+  skin_ = new SkinFace(central);
+  drives_ = new DrivesPanel(central);
+  row->addWidget(skin_);
+  row->addWidget(drives_);
+  setCentralWidget(central);
+  drives_->onRip = [this](int drive) {
+    if (station_ != nullptr && drive != station_->windowDrive()) {
+      station_->rip(drive);
+    } else {
+      RipCD1Click();
+    }
+  };
+  drives_->onStop = [this](int drive) {
+    if (station_ != nullptr && drive != station_->windowDrive()) {
+      station_->stopRip(drive);
+    } else {
+      StopRippingClick();
+    }
+  };
 
   lv_ = new QTableWidget(0, 5, skin_);
   lv_->setObjectName("lv");
@@ -243,6 +267,8 @@ void Tfm_main::applyBounds() {
   const double s = scale_;
   skin_->setScale(s);
   skin_->setFixedSize(scaled(SkinFace::kWidth, s), scaled(SkinFace::kHeight, s));
+  drives_->setScale(s);
+  drives_->setFixedHeight(skin_->height());
   auto place = [s](QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(scaled(left, s), scaled(top, s), scaled(width, s), scaled(height, s));
   };
@@ -305,6 +331,15 @@ void Tfm_main::FormShow() {
   }
   // 5.-7. The engine, the track list and the Settings dialog's drive box.
   const std::vector<std::string> drives = controller_->startUp();
+  // The other drives' workers, and the Drives column when there are any.
+  if (station_ != nullptr) station_->startUp(drives, controller_->driveIndex());
+  showOwnDrive();
+  if (!drives_->isHidden()) {
+    // Wider by the column: centred again.
+    adjustSize();
+    setFixedSize(sizeHint());
+    if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+  }
   if (dialogs_.set != nullptr) {
     dialogs_.set->cb_cdrom()->clear();
     for (const std::string& drive : drives) dialogs_.set->cb_cdrom()->addItem(QString::fromStdString(drive));
@@ -320,6 +355,8 @@ void Tfm_main::closeEvent(QCloseEvent* event) {
 
 void Tfm_main::FormClose() {
   closed_ = true;
+  // The other drives' rips stop first: their workers end within seconds.
+  if (station_ != nullptr) station_->closeAll();
   // A look-up running is given up: its worker ends on its own, the window
   // does not wait for it.
   controller_->stopLookUp();
@@ -335,6 +372,8 @@ void Tfm_main::FormClose() {
 void Tfm_main::clearTracks() {
   hideTitleEditor();
   lv_->setRowCount(0);
+  ownOutcome_.clear();
+  showOwnDrive();
 }
 
 void Tfm_main::addTrack(const TrackRow& row) {
@@ -381,6 +420,37 @@ void Tfm_main::applyCommandStates(const CommandStates& s) {
   skin_->setCommandEnabled("Stop", s.stopRip);
   skin_->setCommandEnabled("Pause Play", s.pause);
   skin_->setCommandEnabled("Stop Play", s.stopPlaying);
+  // The window may have moved to another drive (Settings): the station's
+  // workers follow.
+  if (station_ != nullptr && controller_ != nullptr) station_->setWindowDrive(controller_->driveIndex());
+  showOwnDrive();
+}
+
+DriveStationView& Tfm_main::drivesView() { return *drives_; }
+
+void Tfm_main::showOwnDrive() {
+  if (drives_ == nullptr || drives_->isHidden() || controller_ == nullptr) return;
+  DriveState s;
+  if (controller_->ripping()) {
+    s.kind = controller_->ripStopPending() ? DriveState::Kind::kStopping : DriveState::Kind::kRipping;
+    // "Track 2 of 5 · 43% · 12.4x": the card has room for the first three parts.
+    std::string text = ownProgress_.empty() ? "Ripping\u2026" : ownProgress_;
+    size_t cut = 0;
+    for (int part = 0; part < 3 && cut != std::string::npos; ++part) cut = text.find(" \u00b7 ", cut + 1);
+    if (cut != std::string::npos) text.resize(cut);
+    s.text = s.kind == DriveState::Kind::kStopping ? "Stopping\u2026" : text;
+    s.percent = pb_->value();
+    s.canStop = !controller_->ripStopPending();
+  } else if (lv_->rowCount() > 0) {
+    s.kind = ownOutcome_.empty() ? DriveState::Kind::kDisc : DriveState::Kind::kDone;
+    s.text = ownOutcome_.empty() ? "A disc is in" : "Ripped";
+    s.detail = ownOutcome_;
+    s.canRip = RipCD1_->isEnabled();
+  } else {
+    s.kind = DriveState::Kind::kEmpty;
+    s.text = "No disc";
+  }
+  drives_->showWindowDriveState(s);
 }
 
 void Tfm_main::setLookingUp(bool lookingUp) {
@@ -432,7 +502,11 @@ void Tfm_main::showRipRow(int row) {
   lv_->setFocus();
 }
 
-void Tfm_main::setRipProgress(int percent) { pb_->setValue(percent); }
+void Tfm_main::setRipProgress(int percent) {
+  pb_->setValue(percent);
+  if (percent == 0) ownProgress_.clear();
+  showOwnDrive();
+}
 
 void Tfm_main::setProgressCaption(Caption caption) {
   pb_->setToolTip(QString());
@@ -456,6 +530,8 @@ void Tfm_main::setProgressText(const std::string& text) {
   pb_->setFormat(caption);
   pb_->setAccessibleName("Rip progress: " + caption);
   pb_->setAccessibleDescription(caption);
+  ownProgress_ = text;
+  showOwnDrive();
 }
 
 void Tfm_main::showOutcome(const std::string& text, const std::string& detail) {
@@ -465,6 +541,8 @@ void Tfm_main::showOutcome(const std::string& text, const std::string& detail) {
   pb_->setFormat(QString(caption).replace('%', "%%"));
   pb_->setToolTip(QString::fromStdString(detail.empty() ? text : detail));
   pb_->setAccessibleDescription(caption);
+  ownOutcome_ = text;
+  showOwnDrive();
 }
 
 void Tfm_main::setRowTitle(int row, const std::string& title) {

@@ -14,6 +14,7 @@
 
 #include "frontend/current_tags.h"
 #include "frontend/disc_controller.h"
+#include "frontend/drive_station.h"
 #include "frontend/engine_link.h"
 #include "frontend/rip_batch.h"
 #include "frontend/seams.h"
@@ -29,6 +30,7 @@ class QTableWidget;
 
 namespace quavern {
 
+class DrivesPanel;
 class SkinFace;
 class Tfm_about;
 class Tfm_converter;
@@ -61,6 +63,10 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView, pub
   // the engine is bound here.
   void attach(DiscController& controller, RipBatch& ripBatch);
   void setDialogs(const Dialogs& dialogs) { dialogs_ = dialogs; }
+  // The Drives column, and the station that rips the other drives (it
+  // outlives the window).
+  DriveStationView& drivesView();
+  void attachStation(DriveStation& station) { station_ = &station; }
 
   DiscController& controller() { return *controller_; }
   EngineLink& engine() { return engine_; }
@@ -127,6 +133,8 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView, pub
   void chooseOutputFolder();
   void openId3Editor(bool fromSkin);
   void openHelp();
+  // The Drives column's card of the window's own drive, as the batch goes.
+  void showOwnDrive();
 
   // DiscView
   void clearTracks() override;
@@ -160,6 +168,10 @@ class Tfm_main : public QMainWindow, private DiscView, private RipBatchView, pub
   QLabel* lb_submit_ = nullptr;            // the link that adds an unknown disc to MusicBrainz
   QTimer* lookUpPoll_ = nullptr;           // while a look-up runs: takes its answer
   RipBatch* ripBatch_ = nullptr;          // the program's, from attach()
+  DriveStation* station_ = nullptr;       // the program's, from attachStation()
+  DrivesPanel* drives_ = nullptr;         // beside the face with two drives or more
+  std::string ownProgress_;               // the batch's progress text, for its drive's card
+  std::string ownOutcome_;                // how the batch ended, for its drive's card
   double scale_ = 1.0;
   bool shown_ = false;
   bool closed_ = false;

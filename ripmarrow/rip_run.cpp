@@ -548,6 +548,13 @@ std::optional<uint32_t> RipRun::testRead(long track) {
   return crc;
 }
 
+// The log's reason for a track not ripped whole: the engine's errors, or
+// the stop that ended it.
+std::string RipRun::trackFailure(bool whole) const {
+  if (!whole && stopped_ && sink_.errors.empty()) return "stopped";
+  return errorList(sink_.errors);
+}
+
 void RipRun::ripTrack(size_t index) {
   const long track = tracks_[index];
   const size_t slot = static_cast<size_t>(track - 1);
@@ -571,7 +578,7 @@ void RipRun::ripTrack(size_t index) {
   bool whole = ripIt();
   std::error_code ec;
   if (stopped_ && sizeOf(path) == 0) std::filesystem::remove(path, ec);  // stopped in the test read
-  proof_->addTrack(track, path, whole, errorList(sink_.errors), options_.verify, testCrc);
+  proof_->addTrack(track, path, whole, trackFailure(whole), options_.verify, testCrc);
   // Verified mode: a burst rip no database confirms is read again securely.
   RipModePresetConstants trackMode = mode_;
   if (options_.verified && mode_ == BURST && whole && !stopped_ && proof_->log().tracks.back().ripped &&
@@ -585,7 +592,7 @@ void RipRun::ripTrack(size_t index) {
     trackMode = SECURE;
     whole = ripIt();
     if (stopped_ && sizeOf(path) == 0) std::filesystem::remove(path, ec);
-    proof_->addTrack(track, path, whole, errorList(sink_.errors), options_.verify, testCrc);
+    proof_->addTrack(track, path, whole, trackFailure(whole), options_.verify, testCrc);
     proof_->noteLastTrack(kVerifiedReread);
     putSettings(engine_, options_, err_);
   }

@@ -39,6 +39,7 @@ class RipSink final : public com::EventSink<RipSink, DIID__IAudioCDRipper2Events
     } else if (id == DISPID_AudioCDRipper2_RipProgress) {
       percent = value;
       if (value == 100) finished = true;
+      if (onProgress) onProgress(value);
     }
     return S_OK;
   }
@@ -53,6 +54,9 @@ class RipSink final : public com::EventSink<RipSink, DIID__IAudioCDRipper2Events
   long retries = 0;
   LONG percent = 0;
   bool finished = false;
+  // Called with each RipProgress, on this thread (a watch worker reports
+  // the percentage and the speed to its parent); empty: nothing.
+  std::function<void(LONG)> onProgress;
 };
 
 class RipRun {
@@ -89,6 +93,7 @@ class RipRun {
   int summary() const;
 
   bool deemphasise(long track) const;
+  std::string trackFailure(bool whole) const;
   // Rips into `path` through the engine, showing the progress (ripOne).
   bool ripInto(long track, const std::string& path, const RipCommand::Options& options, std::ostream& out,
                const std::function<HRESULT(BSTR)>& start = {}, bool announce = true);

@@ -8,8 +8,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -19,6 +22,7 @@
 
 #include "client/engine_session.h"
 #include "client/naming_template.h"
+#include "client/verified_mode.h"
 #include "ripmarrow/rip_run.h"
 
 extern char** environ;
@@ -118,6 +122,66 @@ std::string trimmed(const std::string& text) {
   return first == std::string::npos ? std::string() : text.substr(first);
 }
 
+// A Ctrl-C (or the desktop program's stop) that came while the rip was
+// still looking up titles reached this worker's handler, not the rip's: it
+// is passed on as soon as the rip's own handler is in place, so that the rip
+// stops at its first track instead of ripping the whole disc.
+void forwardEarlyInterrupt() {
+  static bool forwarded = false;
+  if (!gWorkerInterrupted || forwarded) return;
+  struct sigaction current {};
+  sigaction(SIGINT, nullptr, &current);
+  if (current.sa_handler == onWorkerInterrupt) return;  // the rip's handler is not in place yet
+  forwarded = true;
+  ::raise(SIGINT);
+}
+
+// "progress I M PERCENT SPEED": the track under way (I of M), its
+// percentage and the read speed so far (audio seconds per second), at most
+// five times a second.
+class TrackProgress {
+ public:
+  TrackProgress(IAudioCDRipper2* engine, ParentLink& parent) : engine_(engine), parent_(parent) {}
+  void begin(long index, long count) {
+    index_ = index;
+    count_ = count;
+    again();
+  }
+  // The same track read once more (the verified mode's secure re-read).
+  void again() {
+    samples_ = -1;
+    sent_ = -1;
+    began_ = std::chrono::steady_clock::now();
+  }
+  void show(LONG percent) {
+    if (index_ <= 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (percent == sent_ || (percent < 100 && sent_ >= 0 && now - sentAt_ < std::chrono::milliseconds(200))) return;
+    // The engine's track is the one being ripped: its length, once.
+    if (samples_ < 0) {
+      LONG samples = 0;
+      samples_ = SUCCEEDED(engine_->get_trackSamples(&samples)) ? samples : 0;
+    }
+    const double seconds = std::chrono::duration<double>(now - began_).count();
+    const double speed = samples_ > 0 && seconds > 0.1 ? samples_ / 44100.0 * percent / 100.0 / seconds : 0.0;
+    char line[96];
+    std::snprintf(line, sizeof line, "progress %ld %ld %d %.1f", index_, count_, static_cast<int>(percent), speed);
+    parent_.send(line);
+    sent_ = percent;
+    sentAt_ = now;
+  }
+
+ private:
+  IAudioCDRipper2* const engine_;
+  ParentLink& parent_;
+  long index_ = 0;
+  long count_ = 0;
+  long samples_ = -1;  // -1: not read yet
+  LONG sent_ = -1;
+  std::chrono::steady_clock::time_point began_;
+  std::chrono::steady_clock::time_point sentAt_;
+};
+
 class DriveWatch {
  public:
   DriveWatch(IAudioCDRipper2* engine, RipSink& sink, const WatchCommand::Options& options, long drive,
@@ -129,11 +193,26 @@ class DriveWatch {
       parent_.send("state waiting for a disc");
       if (const int end = waitForDisc(); end >= 0) return end;
       parent_.send("ready");
-      for (;;) {
+      // A parent that holds its answer (the desktop program waits for a
+      // click) may see the disc taken out meanwhile: "gone", and the wait
+      // for a disc begins again.
+      bool gone = false;
+      for (auto looked = std::chrono::steady_clock::now();;) {
         if (gWorkerInterrupted) return 130;
         const ParentLink::Word word = parent_.listen(500);
         if (word == ParentLink::Word::kStop) return 0;
         if (word == ParentLink::Word::kGo) break;
+        if (std::chrono::steady_clock::now() - looked >= std::chrono::milliseconds(kPollMs)) {
+          looked = std::chrono::steady_clock::now();
+          if (!discPresent()) {
+            gone = true;
+            break;
+          }
+        }
+      }
+      if (gone) {
+        parent_.send("gone");
+        continue;
       }
       const int status = ripDisc();
       if (status == 130 || gWorkerInterrupted) return 130;
@@ -153,12 +232,17 @@ class DriveWatch {
   // -1 once a disc has settled in the drive; else the worker's end status.
   int waitForDisc() {
     bool seen = false;
+    bool saidEmpty = false;
     for (;;) {
       if (gWorkerInterrupted) return 130;
       if (parent_.listen(0) == ParentLink::Word::kStop) return 0;
       const bool present = discPresent();
       if (present && seen) return -1;
       seen = present;
+      if (!present && !saidEmpty) {
+        parent_.send("empty");
+        saidEmpty = true;
+      }
       if (parent_.listen(kPollMs) == ParentLink::Word::kStop) return 0;
     }
   }
@@ -180,18 +264,41 @@ class DriveWatch {
     rip.driveNum = drive_;
     rip.preferredLetter = 0;
     std::string name;
+    std::string folder = rip.folder;
+    std::string file;  // the track's file being written
     std::string current = "starting";
     std::string failure;
     std::string last;
+    std::vector<std::string> partial;  // files of tracks stopped half-way: removed at the end
+    TrackProgress progress(engine_, parent_);
+    sink_.onProgress = [&](LONG percent) { progress.show(percent); };
     RipOutput buffer([&](const std::string& line) {
+      forwardEarlyInterrupt();
       if (startsWith(line, "Folder: ")) {
-        const std::string folder = line.substr(8);
+        folder = line.substr(8);
         name = folder.size() > rip.folder.size() && startsWith(folder, rip.folder)
                    ? folder.substr(rip.folder.size() + (rip.folder.back() == '/' ? 0 : 1))
                    : folder;
         parent_.send("log ripping " + name);
       } else if (startsWith(line, "Track ")) {
         current = line.substr(0, line.find(')') == std::string::npos ? line.size() : line.find(')') + 1);
+        // "Track 3 (2 of 5): 03 Title.wav"
+        long index = 0;
+        long count = 0;
+        const size_t colon = line.find("): ");
+        if (std::sscanf(line.c_str(), "Track %*d (%ld of %ld)", &index, &count) == 2 && colon != std::string::npos) {
+          progress.begin(index, count);
+          file = (std::filesystem::path(folder) / line.substr(colon + 3)).string();
+          parent_.send("file " + file);
+        }
+      } else if (startsWith(line, "  written: ")) {
+        parent_.send("file");
+      } else if (trimmed(line) == client::kVerifiedReread) {
+        progress.again();
+        if (!file.empty()) parent_.send("file " + file);
+      } else if (const size_t at = line.find("stopped; partial file "); at != std::string::npos) {
+        const std::string rest = line.substr(at + 22);
+        partial.push_back(rest.substr(0, rest.rfind(" (")));
       } else if (line.size() >= 4 && startsWith(line, "  ") && line.back() == '%') {
         parent_.send("state ripping " + (name.empty() ? std::string("the disc") : name) + ": " + current + " " +
                      trimmed(line));
@@ -205,6 +312,14 @@ class DriveWatch {
     parent_.send("state ripping");
     const int status = RipRun(engine_, sink_, rip, text, text).run();
     text.flush();
+    sink_.onProgress = nullptr;
+    // A stop keeps only whole files: the log names the stopped track, its
+    // half is not left beside the others.
+    for (const std::string& path : partial) {
+      std::error_code ec;
+      if (std::filesystem::remove(path, ec)) parent_.send("log removed the partial file " + path);
+    }
+    parent_.send("file");
     if (name.empty()) name = "the disc in drive " + std::to_string(drive_);
     if (status == 130) {
       parent_.send("done stopped\t" + name + "\tstopped");
@@ -446,6 +561,12 @@ class Station {
       draw();
     } else if (startsWith(line, "log ")) {
       log(w, line.substr(4));
+    } else if (line == "gone") {
+      // The disc went before our "go" reached the worker: not granted.
+      if (w.busy) {
+        w.busy = false;
+        --granted_;
+      }
     } else if (line == "ready") {
       if (!stopping_ && (options_.discs == 0 || granted_ < options_.discs)) {
         ++granted_;

@@ -16,9 +16,21 @@
 // The parent talks to each worker over two pipes, one line at a time:
 //   worker -> parent  "state TEXT"   the drive's state line
 //                     "log TEXT"     a line for the record
+//                     "empty"        the drive was seen without a disc
 //                     "ready"        a disc is in; may it be ripped?
+//                     "gone"         the disc that was ready was taken out
+//                                    before a "go" came (the wait goes on)
+//                     "progress I M PERCENT SPEED"  track I of M under
+//                                    way, its percentage, the read speed
+//                                    so far in x (0.0 while unknown)
+//                     "file PATH"    the track's file being written; "file"
+//                                    alone: none is half-written now
 //                     "done ok|failed|stopped\tNAME\tREASON"
 //   parent -> worker  "go" (rip it) or "stop" (end; so does end of input)
+// A parent ignores lines it does not know. A stopped track's half-written
+// file is removed (its log row says it was stopped). The desktop program
+// drives the same workers for the drives its window does not show
+// (frontend/drive_station.h).
 // --discs N is counted by the parent, which grants N discs in all. Ctrl-C
 // reaches the parent only (the workers have a process group of their own);
 // it hands each worker one interrupt, each stops its rip as `rip` does, and

@@ -39,7 +39,11 @@ rip_demo() {  # rip_demo <prefix> <home>
                 RIPMARROW_ACCURATERIP_SERVER=none RIPMARROW_AUDIO=silent)
   "${env[@]}" "$prefix/bin/ripmarrow" --version | grep -qx "ripmarrow $(dpkg-deb -f "$deb" Version)" ||
     fail "$prefix/bin/ripmarrow --version"
-  "${env[@]}" "$prefix/bin/ripmarrow" --help | grep -q "^usage: ripmarrow" || fail "$prefix/bin/ripmarrow --help"
+  # The whole text first: grep -q would end the pipe early, and the program
+  # still writing would die of SIGPIPE.
+  local help
+  help=$("${env[@]}" "$prefix/bin/ripmarrow" --help) || fail "$prefix/bin/ripmarrow --help"
+  grep -q "^usage: ripmarrow" <<<"$help" || fail "$prefix/bin/ripmarrow --help"
   cp "$prefix/share/ripmarrow/demo/cdplayer.ini" "$home/"
   local out
   out=$(mktemp -d "$work/rip.XXXX")

@@ -28,6 +28,9 @@ QStringList workerArguments(const SettingsStore& settings, int index) {
   const client::AudioFormat format = formatAtBoxIndex(settings.readInt("basic", "format", 0));
   a << "--format" << client::FormatInfo(format).name;
   if (format == client::AudioFormat::kFlac) a << "--flac-level" << QString::number(readFlacCompressionLevel(settings));
+  // The encoders' settings from this program's own file, read by the worker
+  // with the same reader the window's batch uses.
+  if (format != client::AudioFormat::kWav) a << "--encoder-settings" << q(settings.path());
   static const char* const kModes[] = {"burst", "synch", "secure", "paranoid", "verified"};
   a << "--mode" << kModes[grabModeSetting(settings)];
   if (const int retries = settings.readInt("cd", "error retry", 5); retries >= 0 && retries <= 254)

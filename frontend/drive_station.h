@@ -9,7 +9,8 @@
 //
 // The workers rip as the window would, unattended: the window's format,
 // grab mode, retries, speed, error action, test and copy, ReplayGain,
-// AccurateRip and CUETools servers and title source, the best-ranked
+// AccurateRip, CUETools and CDDB servers (the CDDB port, time-out and
+// e-mail address too) and title source, the best-ranked
 // release when several name the disc, " (2)" for names that exist, no box
 // and no folder opened, the disc ejected when [cd] "eject when done" says so
 // (a disc that failed is ejected anyway). Each disc gets a folder of its own

@@ -247,6 +247,12 @@ CommandDecl<RipCommand::Options> ripDecl() {
                  return !v.empty();
                }},
               {"--email", "ADDRESS", kEmailHelp, text(&O::email)},
+              {"--cddb-server", "HOST[:PORT]", "the CDDB server (default gnudb.gnudb.org, port 80)",
+               [](O& o, std::string_view v) {
+                 return LookupCommand::parseServer(std::string(v), o.cddbServer, o.cddbPort);
+               }},
+              {"--cddb-timeout", "MS", "how long a CDDB request may take, in milliseconds (default 4000)",
+               [](O& o, std::string_view v) { return parseNumber(v, 1, 999999, o.cddbTimeOutMs); }},
               {"--offset", "N", "the drive's read offset in samples (-2000..2000) instead of drives.ini's",
                [](O& o, std::string_view v) {
                  long offset = 0;

@@ -396,7 +396,8 @@ int RipRun::lookUpTitles() {
   settings.country = online->country;
   settings.release = options_.release;
   settings.unattended = options_.unattended;
-  settings.cddbServerOff = client::CddbServerOffByEnvironment();
+  // A server named on the command line is asked even where the environment turns the default off.
+  settings.cddbServerOff = options_.cddbServer.empty() && client::CddbServerOffByEnvironment();
   TitleLookup lookup(engine_, out_, err_);
   const TitleLookup::Outcome outcome = lookup.run(settings, trackCount_);
   // A failed lookup is not a failed rip: its errors are not the tracks'.

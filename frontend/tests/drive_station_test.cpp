@@ -183,6 +183,7 @@ class DriveStationTest : public QObject {
     home_->write("quavern.ini", "[basic]\noutput directory=/music\nformat=4\n[flac]\ncompression level=8\n"
                                 "[cd]\ngrab mode=4\nerror retry=3\ndrive speed=99\nerror action=1\n"
                                 "eject when done=1\ntest and copy=1\n[cddb]\ncd source=1\nemail=a@b.example\n"
+                                "cddb server=cddb.example.org\nport=8880\ntime out=20000\n"
                                 "[replaygain]\nenabled=0\n[accuraterip]\nserver=none\n[ctdb]\nserver=none\n");
     quavern::SettingsStore settings;
     const QStringList a = quavern::workerArguments(settings, 2);
@@ -202,6 +203,12 @@ class DriveStationTest : public QObject {
     QCOMPARE(value("--naming"), QString("%A/%D/%N %T"));
     QCOMPARE(value("--accuraterip-server"), QString("none"));
     QVERIFY(a.contains("--eject") && a.contains("--verify") && !a.contains("--replaygain"));
+    QCOMPARE(value("--cddb-server"), QString("cddb.example.org:8880"));
+    QCOMPARE(value("--cddb-timeout"), QString("20000"));
+    // The environment's "none" keeps the workers off the CDDB server too.
+    qputenv("RIPMARROW_CDDB_SERVER", "none");
+    QCOMPARE(quavern::workerArguments(settings, 2).indexOf("--cddb-server"), qsizetype(-1));
+    qunsetenv("RIPMARROW_CDDB_SERVER");
     // The encoders' settings: the window's own file, which the worker reads.
     QCOMPARE(value("--encoder-settings"), QString::fromStdString(settings.path()));
     home_->write("quavern.ini", "[basic]\nformat=1\n");  // WAV: no encoder

@@ -225,6 +225,15 @@ class DriveStationTest : public QObject {
     QVERIFY(!mpegFrames(window).empty());
     QVERIFY(mpegFrames(worker) == mpegFrames(window));
   }
+  // A value the worker cannot take is named on the drive's card, not
+  // replaced by the worker's own default.
+  void anEncoderSettingTheWorkerRefusesIsNamedOnItsDrive() {
+    writeDisc(1, discText(1));
+    start({"image=disc1.txt\n", "image=disc1.txt\n"}, "[mp3]\nbitrate=99\n", 0);
+    QTRY_COMPARE_WITH_TIMEOUT(stateText('F'), QString("Not watched"), 30000);
+    const QString detail = window().findChild<QLabel*>("lb_drive_detail_F")->text();
+    QVERIFY2(detail.contains("[mp3] bitrate=99: not a position in the bit-rate list"), qPrintable(detail));
+  }
   void aWorkersMp3IsEncodedAsTheWindowsAtVariableBitRate() {
     const auto [window, worker] = ripOnBothDrives("[mp3]\nenable vbr=1\nvbr quality=1\nvbr bitrate=14\n");
     QVERIFY(readFile(worker).find("Xing") != std::string::npos);  // a VBR header

@@ -26,6 +26,7 @@
 
 #include <taglib/mpegfile.h>
 #include <taglib/mpegheader.h>
+#include <taglib/vorbisfile.h>
 
 using namespace quavern_testing;
 namespace fs = std::filesystem;
@@ -157,10 +158,11 @@ class DriveStationTest : public QObject {
   const quavern::DriveState* stateOf(int drive) const { return program_->program->station().state(drive); }
 
   // One disc in drives E (the window's) and F (a worker's), ripped to MP3
-  // with `mp3` as the window's settings: the window's file and the worker's.
-  std::pair<std::string, std::string> ripOnBothDrives(const std::string& mp3) {
+  // (format 0) or OGG (3) with `encoders` as the window's settings: the
+  // window's file and the worker's.
+  std::pair<std::string, std::string> ripOnBothDrives(const std::string& encoders, int format = 0) {
     writeDisc(1, "disc seed=41\ntrack kind=music length=3s\n");
-    start({"image=disc1.txt\n", "image=disc1.txt\n"}, mp3, 0);
+    start({"image=disc1.txt\n", "image=disc1.txt\n"}, encoders, format);
     [&] { QTRY_VERIFY_WITH_TIMEOUT(button('F') && button('F')->isEnabled(), 30000); }();
     window().RipCD1Click();
     QTest::mouseClick(button('F'), Qt::LeftButton);
@@ -168,7 +170,8 @@ class DriveStationTest : public QObject {
       QTRY_VERIFY_WITH_TIMEOUT(stateOf(1) && stateOf(1)->kind == quavern::DriveState::Kind::kDone, 60000);
       QTRY_VERIFY_WITH_TIMEOUT(!window().ripBatch().ripping(), 60000);
     }();
-    return {out_ + "/Track01.mp3", out_ + "/Unknown Artist/Unknown Album/01 Track 01.mp3"};
+    const std::string extension = format == 3 ? ".ogg" : ".mp3";
+    return {out_ + "/Track01" + extension, out_ + "/Unknown Artist/Unknown Album/01 Track 01" + extension};
   }
 
  private slots:
@@ -225,6 +228,19 @@ class DriveStationTest : public QObject {
     QVERIFY(!mpegFrames(window).empty());
     QVERIFY(mpegFrames(worker) == mpegFrames(window));
   }
+  // OGG in quality mode: the worker's stream is made at the window's quality
+  // (the encoder's nominal bit rate follows it), not at the 128 kbit/s default.
+  void aWorkersOggIsEncodedAtTheWindowsQuality() {
+    const auto [window, worker] = ripOnBothDrives("[ogg]\nenable quality=1\nquality=900\n", 3);
+    TagLib::Ogg::Vorbis::File windowFile(window.c_str()), workerFile(worker.c_str());
+    QVERIFY(windowFile.isValid() && workerFile.isValid());
+    const int nominal = windowFile.audioProperties()->bitrateNominal();
+    QVERIFY2(nominal > 128000, qPrintable(QString::number(nominal)));
+    QCOMPARE(workerFile.audioProperties()->bitrateNominal(), nominal);
+    QCOMPARE(workerFile.audioProperties()->bitrateMaximum(), windowFile.audioProperties()->bitrateMaximum());
+    QCOMPARE(workerFile.audioProperties()->bitrateMinimum(), windowFile.audioProperties()->bitrateMinimum());
+  }
+
   // A value the worker cannot take is named on the drive's card, not
   // replaced by the worker's own default.
   void anEncoderSettingTheWorkerRefusesIsNamedOnItsDrive() {

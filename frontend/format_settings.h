@@ -1,8 +1,9 @@
-// The output format settings of the [mp3], [wma] and [ogg] sections as the
-// rip batch and the converter use them: one reader of the stored indexes
-// and the calls that hand the values to the engine (rip batch) or to the
-// codec component (converter), with the messages of a refused combination.
-// Stored indexes outside the tables read as the key's default.
+// The output format settings of the [mp3], [wma], [ogg] and [flac] sections
+// as the rip batch and the converter use them: quavern.ini read with the
+// client library's reader (client/encoder_settings.h, which `ripmarrow`
+// shares for the drives' workers), the hand-over to the engine (rip batch)
+// or to the codec component (converter), and the messages of a refused
+// combination. Stored indexes outside the tables read as the key's default.
 #pragma once
 
 #include <array>

@@ -104,4 +104,14 @@ void putCddbUserEMail(IAudioCDRipper2* engine, const std::string& given) {
   SysFreeString(address);
 }
 
+void putCddbServer(IAudioCDRipper2* engine, const std::string& host, long port, long timeOutMs) {
+  if (!host.empty()) {
+    BSTR name = com::NewBstr(host);
+    engine->put_cddbServerAddress(name);
+    SysFreeString(name);
+  }
+  if (port > 0) engine->put_cddbServerHTTPPort(port);
+  if (timeOutMs > 0) engine->put_cddbTimeOut(timeOutMs);
+}
+
 }  // namespace client

@@ -26,6 +26,10 @@ int runInApartment(const std::function<int()>& work);
 std::string cddbUserEMail(const std::string& given);
 // Puts that address on the engine (after DriverOpen, which sets defaults).
 void putCddbUserEMail(IAudioCDRipper2* engine, const std::string& given);
+// The CDDB server the engine asks (a bare host name) and its HTTP port, and
+// the time-out of a request; "" or 0 each keep the engine's (DriverOpen sets
+// its defaults, so this comes after it).
+void putCddbServer(IAudioCDRipper2* engine, const std::string& host, long port, long timeOutMs);
 
 // "" when $RIPMARROW_HOME/vdrives.ini is absent or sound; else what is
 // wrong with it, one fault a line naming the file, line and key (cleaned of

@@ -4,7 +4,9 @@
 
 #include "client/accuraterip_lookup.h"
 #include "client/audio_formats.h"
+#include "client/musicbrainz_settings.h"
 #include "components/trackmill2.h"
+#include "frontend/disc_controller.h"
 #include "frontend/format_settings.h"
 #include "frontend/settings/settings_store.h"
 #include "frontend/verified_steps.h"
@@ -28,6 +30,9 @@ QStringList workerArguments(const SettingsStore& settings, int index) {
   const client::AudioFormat format = formatAtBoxIndex(settings.readInt("basic", "format", 0));
   a << "--format" << client::FormatInfo(format).name;
   if (format == client::AudioFormat::kFlac) a << "--flac-level" << QString::number(readFlacCompressionLevel(settings));
+  // The encoders' settings from this program's own file, read by the worker
+  // with the same reader the window's batch uses.
+  if (format != client::AudioFormat::kWav) a << "--encoder-settings" << q(settings.path());
   static const char* const kModes[] = {"burst", "synch", "secure", "paranoid", "verified"};
   a << "--mode" << kModes[grabModeSetting(settings)];
   if (const int retries = settings.readInt("cd", "error retry", 5); retries >= 0 && retries <= 254)
@@ -42,6 +47,15 @@ QStringList workerArguments(const SettingsStore& settings, int index) {
   const int source = settings.readInt("cddb", "cd source", ALL);
   a << "--titles" << (source == CDPLAYERINI ? "local" : source == ONLINEDATABASE ? "online" : "all");
   if (const std::string email = settings.readText("cddb", "email", ""); !email.empty()) a << "--email" << q(email);
+  // The window's CDDB server, unless the environment turns the server off
+  // for this run (a server named on the command line would be asked even then).
+  if (!client::CddbServerOffByEnvironment()) {
+    const std::string server = settings.readText("cddb", "cddb server", defaults::kCddbServer);
+    const int port = parseCddbPort(settings.readText("cddb", "port", defaults::kCddbPort));
+    if (!server.empty()) a << "--cddb-server" << q(port > 0 ? server + ":" + std::to_string(port) : server);
+  }
+  if (const int ms = settings.readInt("cddb", "time out", defaults::kLookupTimeOutMs); ms >= 1 && ms <= 999999)
+    a << "--cddb-timeout" << QString::number(ms);
   std::string naming = settings.readText("basic", "naming", "");
   a << "--naming" << q(naming.empty() ? kWorkerNaming : naming);
   a << "--accuraterip-server" << q(settings.readText("accuraterip", "server", client::DefaultAccurateRipServer()));

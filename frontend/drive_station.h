@@ -9,13 +9,15 @@
 //
 // The workers rip as the window would, unattended: the window's format,
 // grab mode, retries, speed, error action, test and copy, ReplayGain,
-// AccurateRip and CUETools servers and title source, the best-ranked
+// AccurateRip, CUETools and CDDB servers (the CDDB port, time-out and
+// e-mail address too) and title source, the best-ranked
 // release when several name the disc, " (2)" for names that exist, no box
 // and no folder opened, the disc ejected when [cd] "eject when done" says so
 // (a disc that failed is ejected anyway). Each disc gets a folder of its own
 // under the output folder, by the naming template ([basic] "naming", else
-// "%A/%D/%N %T"), with its ripmarrow.log. MP3, OGG and WMA take the
-// command line's encoder settings (MP3 at 128 kbit/s), not the window's.
+// "%A/%D/%N %T"), with its ripmarrow.log. MP3, OGG, WMA and FLAC take the
+// window's encoder settings: the worker reads quavern.ini's encoder sections
+// (--encoder-settings) with the reader the window's batch uses.
 //
 // With [cd] "rip on insert" a disc put into any drive while the program
 // runs is ripped at once; a disc that was in at the start, or any disc when

@@ -43,8 +43,14 @@ DriveWorker::DriveWorker(QString program, QStringList arguments, std::function<v
   process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGINT); });
   connect(&process_, &QProcess::readyReadStandardOutput, this, &DriveWorker::readLines);
   connect(&process_, &QProcess::readyReadStandardError, this, [this] {
-    const QList<QByteArray> lines = process_.readAllStandardError().trimmed().split('\n');
-    if (!lines.isEmpty() && !lines.back().trimmed().isEmpty()) stderrTail_ = lines.back().trimmed().toStdString();
+    // The last line that says what is wrong: a refused command line ends
+    // with its usage and where its help is.
+    for (const QByteArray& raw : process_.readAllStandardError().split('\n')) {
+      const QByteArray line = raw.trimmed();
+      if (!line.isEmpty() && !line.startsWith("usage: ") && !line.startsWith("See 'ripmarrow")) {
+        stderrTail_ = line.toStdString();
+      }
+    }
   });
   connect(&process_, &QProcess::finished, this, &DriveWorker::ended);
   connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {

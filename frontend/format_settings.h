@@ -1,13 +1,15 @@
-// The output format settings of the [mp3], [wma] and [ogg] sections as the
-// rip batch and the converter use them: one reader of the stored indexes
-// and the calls that hand the values to the engine (rip batch) or to the
-// codec component (converter), with the messages of a refused combination.
-// Stored indexes outside the tables read as the key's default.
+// The output format settings of the [mp3], [wma], [ogg] and [flac] sections
+// as the rip batch and the converter use them: quavern.ini read with the
+// client library's reader (client/encoder_settings.h, which `ripmarrow`
+// shares for the drives' workers), the hand-over to the engine (rip batch)
+// or to the codec component (converter), and the messages of a refused
+// combination. Stored indexes outside the tables read as the key's default.
 #pragma once
 
 #include <array>
 
 #include "client/audio_formats.h"
+#include "client/encoder_settings.h"
 #include "components/trackmill2.h"
 #include "components/wavesmith2.h"
 
@@ -15,19 +17,22 @@ namespace quavern {
 
 class SettingsStore;
 
-// Index → Hz and index → kbit/s, as the Settings dialog lists them.
-inline constexpr std::array<LONG, 9> FrequencyTable = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
-inline constexpr std::array<LONG, 17> BitrateTable = {8,  16, 24,  32,  40,  48,  56,  64, 80,
-                                                      96, 112, 128, 160, 192, 224, 256, 320};
+// The tables, the settings and their hand-over to an encoder are the
+// client library's (client/encoder_settings.h), which `ripmarrow` shares, so
+// the drives' workers encode as the window's own batch does.
+using client::BitrateTable;
+using client::FrequencyTable;
+using Mp3Settings = client::Mp3Settings;
+using OggSettings = client::OggSettings;
 
-// The table value at a stored index; the default index's value when the
-// index is outside the table.
 // The format box's entries in its order: MP3, WAV, WMA, OGG, FLAC (the
 // rip batch's and the converter's Format values); MP3 outside them.
 client::AudioFormat formatAtBoxIndex(int index);
 
-LONG frequencyAt(int index, int defaultIndex = 7);
-LONG bitrateAt(int index, int defaultIndex = 11);
+// The table value at a stored index; the default index's value when the
+// index is outside the table.
+inline LONG frequencyAt(int index, int defaultIndex = 7) { return client::FrequencyAt(index, defaultIndex); }
+inline LONG bitrateAt(int index, int defaultIndex = 11) { return client::BitrateAt(index, defaultIndex); }
 
 namespace texts {
 inline constexpr const char* kMp3NotSupported =
@@ -37,55 +42,28 @@ inline constexpr const char* kOggNotSupported =
 inline constexpr const char* kFlacNotAvailable = "FLAC files cannot be written: the codec component is missing.";
 }  // namespace texts
 
-// [mp3]: the values the MP3 settings object takes.
-struct Mp3Settings {
-  LONG frequencyHz = 44100;
-  LONG bitrateKbps = 128;
-  LONG channels = 2;
-  SHORT quality = 5;
-  // "enable vbr" as an integer: 0 no VBR, 1 VBR, anything else leaves the
-  // VBR properties as they are.
-  int vbr = 0;
-  LONG vbrBitrateKbps = 128;
-  SHORT vbrQuality = 5;
-};
+// quavern.ini's encoder sections, read leniently (see encoder_settings.h).
+client::EncoderSettings readEncoderSettings(const SettingsStore& settings);
 Mp3Settings readMp3Settings(const SettingsStore& settings);
-
 // [wma] "format" + 1: the profile number 1 … 47.
 LONG readWmaProfile(const SettingsStore& settings);
-
-// [ogg]: quality mode when qualityMode, else bit-rate mode.
-struct OggSettings {
-  bool qualityMode = false;
-  LONG frequencyHz = 44100;
-  LONG channels = 2;
-  LONG nominalKbps = 128, minKbps = 128, maxKbps = 128;
-  LONG quality = 300;
-};
 OggSettings readOggSettings(const SettingsStore& settings);
-
 // [flac] "compression level", 0 … 8 (default 5).
 LONG readFlacCompressionLevel(const SettingsStore& settings);
 
-// Hand-over to the engine. The MP3 settings object gets Frequency, Bitrate,
-// Channels, EncoderQuality and the VBR properties in that order; the
-// engine's IsAvailableFormatMP3 is asked with the values read back, and
-// SetFormatMP3Ex follows when it answers true. OGG in bit-rate mode asks
-// IsAvailableFormatOGG first; quality mode is set without a check. False:
-// the combination was refused and nothing was set (the caller shows the
-// format's message).
-bool handMp3ToEngine(IAudioCDRipper2* engine, IAudioCDRipperLameMP3Encoder2* mp3, const Mp3Settings& s);
-void handWmaToEngine(IAudioCDRipper2* engine, LONG profile);
-bool handOggToEngine(IAudioCDRipper2* engine, const OggSettings& s);
-// FLAC is set on the engine's own codec component (GetAudioFile2Interface);
-// the rip then goes through RipTrackToAudioFile2Format. False when the
-// component is missing or refuses.
-bool handFlacToEngine(IAudioCDRipper2* engine, LONG level);
-
-// The same hand-over to a codec component that writes the file itself.
-bool handMp3ToCodec(IAudioFile2* codec, IAudioFile2LameEnc* mp3, const Mp3Settings& s);
-void handWmaToCodec(IAudioFile2* codec, LONG profile);
-bool handOggToCodec(IAudioFile2* codec, const OggSettings& s);
-bool handFlacToCodec(IAudioFile2* codec, LONG level);
+// Hand-over to the engine or to a codec component (see encoder_settings.h);
+// false: the combination was refused (the caller shows the format's message).
+inline bool handMp3ToEngine(IAudioCDRipper2* engine, IAudioCDRipperLameMP3Encoder2* mp3, const Mp3Settings& s) {
+  return client::HandMp3ToEngine(engine, mp3, s);
+}
+inline void handWmaToEngine(IAudioCDRipper2* engine, LONG profile) { client::HandWmaToEngine(engine, profile); }
+inline bool handOggToEngine(IAudioCDRipper2* engine, const OggSettings& s) { return client::HandOggToEngine(engine, s); }
+inline bool handFlacToEngine(IAudioCDRipper2* engine, LONG level) { return client::HandFlacToEngine(engine, level); }
+inline bool handMp3ToCodec(IAudioFile2* codec, IAudioFile2LameEnc* mp3, const Mp3Settings& s) {
+  return client::HandMp3ToCodec(codec, mp3, s);
+}
+inline void handWmaToCodec(IAudioFile2* codec, LONG profile) { client::HandWmaToCodec(codec, profile); }
+inline bool handOggToCodec(IAudioFile2* codec, const OggSettings& s) { return client::HandOggToCodec(codec, s); }
+inline bool handFlacToCodec(IAudioFile2* codec, LONG level) { return client::HandFlacToCodec(codec, level); }
 
 }  // namespace quavern

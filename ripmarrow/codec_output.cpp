@@ -29,10 +29,46 @@ std::string lastError(IAudioFile2* codec, const std::string& what) {
   return what + (reason.empty() ? "" : ": " + reason);
 }
 
+std::string channelsText(LONG channels) { return channels == 1 ? "mono" : "stereo"; }
+
+// The encoder settings' format through the engine, which holds it in its
+// codec object; "" when it was taken.
+std::string handOver(IAudioCDRipper2* engine, RipCommand::Format format, const client::EncoderSettings& e) {
+  switch (format) {
+    case RipCommand::Format::kMp3: {
+      // A settings object of its own, as the desktop program's batch hands
+      // over: SetFormatMP3Ex copies every one of its properties.
+      com::ComPtr<IAudioCDRipperLameMP3Encoder2> mp3;
+      if (FAILED(CoCreateInstance(CLSID_AudioCDRipperLameMP3Encoder2, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IAudioCDRipperLameMP3Encoder2, mp3.putVoid())) ||
+          !mp3) {
+        return "the engine offers no MP3 settings object";
+      }
+      if (client::HandMp3ToEngine(engine, mp3.get(), e.mp3)) return {};
+      return "this MP3 format is not supported: " + std::to_string(e.mp3.frequencyHz) + " Hz, " +
+             std::to_string(e.mp3.bitrateKbps) + " kbit/s, " + channelsText(e.mp3.channels);
+    }
+    case RipCommand::Format::kOgg:
+      if (client::HandOggToEngine(engine, e.ogg)) return {};
+      return "this OGG format is not supported: " + std::to_string(e.ogg.frequencyHz) + " Hz, " +
+             std::to_string(e.ogg.nominalKbps) + " kbit/s (" + std::to_string(e.ogg.minKbps) + "-" +
+             std::to_string(e.ogg.maxKbps) + "), " + channelsText(e.ogg.channels);
+    case RipCommand::Format::kWma:
+      client::HandWmaToEngine(engine, e.wmaProfile);
+      return {};
+    default:
+      return {};
+  }
+}
+
 }  // namespace
 
-std::string CodecOutput::setFormat(IAudioCDRipper2* engine, RipCommand::Format format,
-                                   long flacLevel) {
+std::string CodecOutput::setFormat(IAudioCDRipper2* engine, RipCommand::Format format, long flacLevel,
+                                   const client::EncoderSettings* encoders) {
+  if (encoders != nullptr && (format == RipCommand::Format::kMp3 || format == RipCommand::Format::kOgg ||
+                              format == RipCommand::Format::kWma)) {
+    return handOver(engine, format, *encoders);
+  }
   const com::ComPtr<IAudioFile2> codec = codecOf(engine);
   if (!codec) return "the engine has no codec component";
   const long channels = static_cast<long>(kChannels);

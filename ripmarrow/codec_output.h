@@ -31,9 +31,11 @@ class CodecOutput {
   static constexpr size_t kChannels = 2;
 
   // Sets `format` on the engine's codec object as the engine's rip of that
-  // format sets it (WAV as 44.1 kHz 16-bit stereo PCM). "" on success, else
-  // why not.
-  static std::string setFormat(IAudioCDRipper2* engine, RipCommand::Format format, long flacLevel);
+  // format sets it (WAV as 44.1 kHz 16-bit stereo PCM). With `encoders`,
+  // MP3, OGG and WMA take those settings, handed over through the engine
+  // as the desktop program's batch hands them. "" on success, else why not.
+  static std::string setFormat(IAudioCDRipper2* engine, RipCommand::Format format, long flacLevel,
+                               const client::EncoderSettings* encoders = nullptr);
 
   explicit CodecOutput(IAudioCDRipper2* engine) : engine_(engine) {}
   // An unfinished file is closed and removed.

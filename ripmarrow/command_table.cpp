@@ -11,6 +11,7 @@
 #include "platform/version/product_version.h"
 #include "client/proof_recorder.h"
 #include "client/drive_offsets.h"
+#include "client/encoder_settings.h"
 #include "client/naming_template.h"
 #include "client/musicbrainz_lookup.h"
 #include "ripmarrow/info_command.h"
@@ -180,8 +181,15 @@ CommandDecl<RipCommand::Options> ripDecl() {
                  if (format) o.format = *format;
                  return format.has_value();
                }},
-              {"--flac-level", "0-8", "FLAC compression level (default 5)",
-               [](O& o, std::string_view v) { return parseNumber(v, 0, 8, o.flacLevel); }},
+              {"--flac-level", "0-8", "FLAC compression level (default 5, or the encoder settings')",
+               [](O& o, std::string_view v) { return o.flacLevelGiven = parseNumber(v, 0, 8, o.flacLevel); }},
+              {"--encoder-settings", "FILE",
+               "the encoders' settings from a quavern.ini-format file's [mp3] [ogg] [wma] [flac] (default: MP3 at "
+               "128 kbit/s CBR, the engine's OGG and WMA)",
+               [](O& o, std::string_view v) {
+                 o.encoderSettingsFile = std::string(v);
+                 return !v.empty();
+               }},
               {"--mode", "play|burst|synch|secure|paranoid|verified",
                "the rip mode (default burst); verified: burst, and secure for tracks no database confirms",
                [](O& o, std::string_view v) {
@@ -239,6 +247,12 @@ CommandDecl<RipCommand::Options> ripDecl() {
                  return !v.empty();
                }},
               {"--email", "ADDRESS", kEmailHelp, text(&O::email)},
+              {"--cddb-server", "HOST[:PORT]", "the CDDB server (default gnudb.gnudb.org, port 80)",
+               [](O& o, std::string_view v) {
+                 return LookupCommand::parseServer(std::string(v), o.cddbServer, o.cddbPort);
+               }},
+              {"--cddb-timeout", "MS", "how long a CDDB request may take, in milliseconds (default 4000)",
+               [](O& o, std::string_view v) { return parseNumber(v, 1, 999999, o.cddbTimeOutMs); }},
               {"--offset", "N", "the drive's read offset in samples (-2000..2000) instead of drives.ini's",
                [](O& o, std::string_view v) {
                  long offset = 0;
@@ -275,6 +289,12 @@ CommandDecl<RipCommand::Options> ripDecl() {
       .finish =
           [](O& o, const std::vector<std::string_view>& words) -> std::string {
             if (!words.empty()) return "unexpected word " + std::string(words[0]);
+            if (!o.encoderSettingsFile.empty()) {
+              std::string error;
+              o.encoders = client::LoadEncoderSettingsFile(o.encoderSettingsFile, error);
+              if (!o.encoders) return "--encoder-settings: " + error;
+              if (!o.flacLevelGiven) o.flacLevel = o.encoders->flacLevel;
+            }
             if (!o.folder.empty()) return "";
             const char* home = std::getenv("HOME");
             if (home == nullptr || *home == '\0') return "HOME is not set: name the folder with --out";

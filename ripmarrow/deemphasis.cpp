@@ -186,7 +186,8 @@ std::string Deemphasis::writeFiltered(IAudioCDRipper2* engine, const std::string
 }
 
 bool Deemphasis::ripTrack(IAudioCDRipper2* engine, const RipInto& rip, RipCommand::Format format,
-                          long flacLevel, long track, const std::string& path, std::ostream& out) {
+                          long flacLevel, long track, const std::string& path, std::ostream& out,
+                          const client::EncoderSettings* encoders) {
   const TemporaryWave wave(std::filesystem::path(path).parent_path().string());
   if (wave.path().empty()) {
     out << "  FAILED: no room for the de-emphasis's intermediate WAV beside " << path << "\n";
@@ -199,7 +200,7 @@ bool Deemphasis::ripTrack(IAudioCDRipper2* engine, const RipInto& rip, RipComman
     if (std::filesystem::file_size(path, ec) == 0) std::filesystem::remove(path, ec);
     return false;
   }
-  std::string failure = CodecOutput::setFormat(engine, format, flacLevel);
+  std::string failure = CodecOutput::setFormat(engine, format, flacLevel, encoders);
   if (failure.empty()) failure = writeFiltered(engine, wave.path(), path);
   if (!failure.empty()) {
     out << "  FAILED: " << failure << "\n";

@@ -41,10 +41,11 @@ class Deemphasis {
   static std::string apply(const std::vector<int16_t>& samples, std::vector<int16_t>& result);
 
   // Rips track `track` de-emphasised into `path` (reserved empty by the
-  // caller) in `format`. True when written whole; what went wrong is said
-  // on `out`.
+  // caller) in `format` (with `encoders`' settings when given). True when
+  // written whole; what went wrong is said on `out`.
   static bool ripTrack(IAudioCDRipper2* engine, const RipInto& rip, RipCommand::Format format,
-                       long flacLevel, long track, const std::string& path, std::ostream& out);
+                       long flacLevel, long track, const std::string& path, std::ostream& out,
+                       const client::EncoderSettings* encoders = nullptr);
 
   // Writes the WAV rip at `wavePath` de-emphasised into `path` in the
   // codec object's format, a piece at a time. "" on success, else why not

@@ -24,7 +24,7 @@ HiddenTrack::Outcome HiddenTrack::rip(IAudioCDRipper2* engine, const RipInto& ri
     const RipCommand::Options& options;
     ~Restore() {
       if (options.format != RipCommand::Format::kWav)
-        CodecOutput::setFormat(engine, options.format, options.flacLevel);
+        CodecOutput::setFormat(engine, options.format, options.flacLevel, options.encoders ? &*options.encoders : nullptr);
     }
   } restore{engine, options};
   const TemporaryWave wave(options.folder);
@@ -67,7 +67,7 @@ HiddenTrack::Outcome HiddenTrack::rip(IAudioCDRipper2* engine, const RipInto& ri
   const std::string path = RipCommand::reservePath(options.folder, name);
   out << "  audio found: " << std::filesystem::path(path).filename().string() << "\n";
   if (deemphasise) {
-    failure = CodecOutput::setFormat(engine, options.format, options.flacLevel);
+    failure = CodecOutput::setFormat(engine, options.format, options.flacLevel, options.encoders ? &*options.encoders : nullptr);
     if (failure.empty()) failure = Deemphasis::writeFiltered(engine, wave.path(), path);
     if (failure.empty()) {
       std::error_code ec;
@@ -75,7 +75,7 @@ HiddenTrack::Outcome HiddenTrack::rip(IAudioCDRipper2* engine, const RipInto& ri
           << " bytes)\n";
     }
   } else {
-    failure = CodecOutput::setFormat(engine, options.format, options.flacLevel);
+    failure = CodecOutput::setFormat(engine, options.format, options.flacLevel, options.encoders ? &*options.encoders : nullptr);
     if (failure.empty() && !rip(ripRange, path, true)) {
       outcome.ok = false;
       return outcome;

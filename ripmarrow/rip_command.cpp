@@ -94,6 +94,7 @@ int RipCommand::run(const Options& options, std::ostream& out, std::ostream& err
   if (!session) return 1;
   const com::ComPtr<IAudioCDRipper2>& engine = session.engine();
   client::putCddbUserEMail(engine.get(), options.email);
+  client::putCddbServer(engine.get(), options.cddbServer, options.cddbPort, options.cddbTimeOutMs);
   const int status = RipRun(engine.get(), *sink.get(), options, out, err).run();
   // The last calls of the rip thread (its pointer's release) run before the
   // sink goes.

@@ -1,7 +1,8 @@
 // `ripmarrow [--vdrive [IMAGE]] [--drive N] rip [--tracks 1,3-4]
-// [--format wav|mp3|mp2|ogg|wma|flac] [--flac-level N] [--mode play|burst|synch|secure|paranoid|verified]
+// [--format wav|mp3|mp2|ogg|wma|flac] [--flac-level N] [--encoder-settings FILE] [--mode play|burst|synch|secure|paranoid|verified]
 // [--retries N] [--on-error stop|silence|cut|correct] [--speed X|max]
-// [--titles local|online|all|none] [--out FOLDER] [--cue] [--deemphasis]`: rips tracks of the disc
+// [--titles local|online|all|none] [--cddb-server HOST[:PORT]] [--cddb-timeout MS] [--out FOLDER]
+// [--cue] [--deemphasis]`: rips tracks of the disc
 // (all audio tracks by default) one after another through the engine into
 // one file per track, "NN Title.ext" when a title lookup succeeded and
 // "TrackNN.ext" otherwise, never replacing a file that exists, and tags each
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "client/audio_formats.h"
+#include "client/encoder_settings.h"
 #include "components/trackmill2.h"
 #include "client/accuraterip_lookup.h"
 #include "client/ctdb_lookup.h"
@@ -37,6 +39,12 @@ class RipCommand {
     std::vector<long> tracks;  // 1-based, in rip order; empty: every audio track
     Format format = Format::kMp3;
     long flacLevel = 5;  // 0 fastest ... 8 smallest
+    bool flacLevelGiven = false;  // --flac-level was given: it wins over the encoder settings' level
+    // --encoder-settings FILE: the encoder sections of a quavern.ini-format
+    // file, loaded when the command line is checked. Unset: MP3 at 128
+    // kbit/s, MP2 at 192 kbit/s, the engine's own OGG and WMA formats.
+    std::string encoderSettingsFile;
+    std::optional<client::EncoderSettings> encoders;
     RipModePresetConstants mode = BURST;
     // --mode verified: the databases asked first, every track in BURST, and
     // a track neither confirms (AccurateRip v2 or the CUETools database,
@@ -60,6 +68,9 @@ class RipCommand {
     bool coverArtEmbed = true;
     std::string folder;  // "": ~/Music/Ripmarrow
     std::string email;   // CDDB requests' address; "": [cddb] "email" of quavern.ini, else login@host
+    std::string cddbServer;  // --cddb-server HOST[:PORT]: a host name; "": the engine's (gnudb.gnudb.org)
+    long cddbPort = 0;       // 0: the engine's (80)
+    long cddbTimeOutMs = 0;  // --cddb-timeout; 0: the engine's
     std::optional<long> offset;  // --offset: the read offset instead of drives.ini's
     bool verify = false;         // test and copy: each track read twice, the copy CRCs compared
     std::string accurateRipServer = client::DefaultAccurateRipServer();  // HOST[:PORT], or "none"

@@ -139,9 +139,23 @@ bool putSettings(IAudioCDRipper2* engine, const RipCommand::Options& options, st
         return false;
       }
       break;
-    case RipCommand::Format::kMp3: engine->SetFormatMP3(FQ_44_KHZ, BR_128_KBPS, STEREO); break;
+    case RipCommand::Format::kMp3:
+    case RipCommand::Format::kOgg:
+    case RipCommand::Format::kWma:
+      if (options.encoders) {
+        // The desktop program's encoder settings, handed over as its batch does.
+        if (const std::string refused = CodecOutput::setFormat(engine, options.format, options.flacLevel,
+                                                               &*options.encoders);
+            !refused.empty()) {
+          err << refused << ".\n";
+          return false;
+        }
+      } else if (options.format == RipCommand::Format::kMp3) {
+        engine->SetFormatMP3(FQ_44_KHZ, BR_128_KBPS, STEREO);
+      }  // else OGG and WMA keep the engine's defaults
+      break;
     case RipCommand::Format::kMp2: engine->SetFormatMP2(FQ_44_KHZ, BR_192_KBPS, STEREO); break;
-    default: break;  // WAV needs none; OGG and WMA keep the engine's defaults
+    default: break;  // WAV needs none
   }
   // The preset first: it sets retries, speed and (for PLAY) the action.
   engine->put_ripModePreset(options.mode);
@@ -382,7 +396,8 @@ int RipRun::lookUpTitles() {
   settings.country = online->country;
   settings.release = options_.release;
   settings.unattended = options_.unattended;
-  settings.cddbServerOff = client::CddbServerOffByEnvironment();
+  // A server named on the command line is asked even where the environment turns the default off.
+  settings.cddbServerOff = options_.cddbServer.empty() && client::CddbServerOffByEnvironment();
   TitleLookup lookup(engine_, out_, err_);
   const TitleLookup::Outcome outcome = lookup.run(settings, trackCount_);
   // A failed lookup is not a failed rip: its errors are not the tracks'.
@@ -572,7 +587,8 @@ void RipRun::ripTrack(size_t index) {
   };
   const auto ripIt = [&] {
     return !stopped_ && (deemphasise(track)
-                             ? Deemphasis::ripTrack(engine_, rip, options_.format, options_.flacLevel, track, path, out_)
+                             ? Deemphasis::ripTrack(engine_, rip, options_.format, options_.flacLevel, track, path, out_,
+                                                  options_.encoders ? &*options_.encoders : nullptr)
                              : ripInto(track, path, options_, out_));
   };
   bool whole = ripIt();

@@ -382,6 +382,7 @@ int workerMain(const WatchCommand::Options& options) {
     }
     IAudioCDRipper2* engine = session.engine().get();
     client::putCddbUserEMail(engine, options.rip.email);
+    client::putCddbServer(engine, options.rip.cddbServer, options.rip.cddbPort, options.rip.cddbTimeOutMs);
     LONG count = 0;
     engine->get_driveCount(&count);
     int status = 1;

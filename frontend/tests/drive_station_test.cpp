@@ -4,7 +4,8 @@
 // its own folder with its log; a drive that hangs fails only its own disc;
 // the Drives column starts and stops the other drives' rips, and closing
 // the window stops every worker within seconds, leaving only whole files
-// and logs that say the rip was stopped. A screenshot of the window with
+// and logs that say the rip was stopped; a worker's MP3 is the window's
+// stream, frame for frame, at the window's encoder settings. A screenshot of the window with
 // its drives ripping.
 #include <QLabel>
 #include <QProgressBar>
@@ -22,6 +23,10 @@
 #include "frontend/rip_batch.h"
 #include "frontend/tests/quavern_test_support.h"
 #include "platform/vdrive/disc_description.h"
+
+#include <taglib/mpegfile.h>
+#include <taglib/mpegheader.h>
+#include <taglib/vorbisfile.h>
 
 using namespace quavern_testing;
 namespace fs = std::filesystem;
@@ -64,6 +69,27 @@ std::string wavAudio(const std::string& path) {
   return file.substr(46, size);
 }
 
+// The MPEG stream of an MP3 file: its bytes between the ID3v2 tag at the
+// start and the ID3v1 tag at the end (the tags name the files differently).
+std::string mpegFrames(const std::string& path) {
+  const std::string file = readFile(path);
+  size_t begin = 0;
+  if (file.size() >= 10 && file.compare(0, 3, "ID3") == 0) {
+    begin = 10;
+    for (int i = 6; i < 10; ++i) begin += static_cast<size_t>(file[i] & 0x7f) << (7 * (9 - i));
+  }
+  size_t end = file.size();
+  if (end >= begin + 128 && file.compare(end - 128, 3, "TAG") == 0) end -= 128;
+  return begin < end ? file.substr(begin, end - begin) : std::string();
+}
+
+// The bit rate of the first audio frame (after LAME's Info or Xing frame).
+int mpegBitrate(const std::string& path) {
+  TagLib::MPEG::File file(path.c_str());
+  if (!file.isValid()) return -1;
+  return TagLib::MPEG::Header(&file, file.nextFrameOffset(file.firstFrameOffset() + 1), false).bitrate();
+}
+
 }  // namespace
 
 class DriveStationTest : public QObject {
@@ -77,14 +103,14 @@ class DriveStationTest : public QObject {
 
   // Drives E, F, G… with their vdrives.ini keys (the first is the window's),
   // settings for quick unattended WAV rips plus `ini`, and the program.
-  void start(const std::vector<std::string>& drives, const std::string& ini) {
+  void start(const std::vector<std::string>& drives, const std::string& ini, int format = 1) {
     std::string vdrives;
     for (size_t i = 0; i < drives.size(); ++i) vdrives += "[" + std::string(1, char('E' + i)) + "]\n" + drives[i];
     home_->write("vdrives.ini", vdrives);
     out_ = home_->path() + "/out";
     home_->write("quavern.ini", "[accuraterip]\nserver=none\n[ctdb]\nserver=none\n[replaygain]\nenabled=0\n"
                                 "[cddb]\ncd source=2\n[basic]\noutput directory=" + out_ +
-                                    "\nformat=1\n[cd]\ngrab mode=0\ncd rom=0\n" + ini);
+                                    "\nformat=" + std::to_string(format) + "\n[cd]\ngrab mode=0\ncd rom=0\n" + ini);
     QVERIFY(quavern::ensureComponentsRegistered(std::cerr));
     program_ = std::make_unique<ProgramUnderTest>(*application());
     program_->show();
@@ -131,6 +157,23 @@ class DriveStationTest : public QObject {
   }
   const quavern::DriveState* stateOf(int drive) const { return program_->program->station().state(drive); }
 
+  // One disc in drives E (the window's) and F (a worker's), ripped to MP3
+  // (format 0) or OGG (3) with `encoders` as the window's settings: the
+  // window's file and the worker's.
+  std::pair<std::string, std::string> ripOnBothDrives(const std::string& encoders, int format = 0) {
+    writeDisc(1, "disc seed=41\ntrack kind=music length=3s\n");
+    start({"image=disc1.txt\n", "image=disc1.txt\n"}, encoders, format);
+    [&] { QTRY_VERIFY_WITH_TIMEOUT(button('F') && button('F')->isEnabled(), 30000); }();
+    window().RipCD1Click();
+    QTest::mouseClick(button('F'), Qt::LeftButton);
+    [&] {
+      QTRY_VERIFY_WITH_TIMEOUT(stateOf(1) && stateOf(1)->kind == quavern::DriveState::Kind::kDone, 60000);
+      QTRY_VERIFY_WITH_TIMEOUT(!window().ripBatch().ripping(), 60000);
+    }();
+    const std::string extension = format == 3 ? ".ogg" : ".mp3";
+    return {out_ + "/Track01" + extension, out_ + "/Unknown Artist/Unknown Album/01 Track 01" + extension};
+  }
+
  private slots:
   void init() { home_ = std::make_unique<ScratchHome>(); discs_.clear(); }
   void cleanup() {
@@ -143,6 +186,7 @@ class DriveStationTest : public QObject {
     home_->write("quavern.ini", "[basic]\noutput directory=/music\nformat=4\n[flac]\ncompression level=8\n"
                                 "[cd]\ngrab mode=4\nerror retry=3\ndrive speed=99\nerror action=1\n"
                                 "eject when done=1\ntest and copy=1\n[cddb]\ncd source=1\nemail=a@b.example\n"
+                                "cddb server=cddb.example.org\nport=8880\ntime out=20000\n"
                                 "[replaygain]\nenabled=0\n[accuraterip]\nserver=none\n[ctdb]\nserver=none\n");
     quavern::SettingsStore settings;
     const QStringList a = quavern::workerArguments(settings, 2);
@@ -162,6 +206,55 @@ class DriveStationTest : public QObject {
     QCOMPARE(value("--naming"), QString("%A/%D/%N %T"));
     QCOMPARE(value("--accuraterip-server"), QString("none"));
     QVERIFY(a.contains("--eject") && a.contains("--verify") && !a.contains("--replaygain"));
+    QCOMPARE(value("--cddb-server"), QString("cddb.example.org:8880"));
+    QCOMPARE(value("--cddb-timeout"), QString("20000"));
+    // The environment's "none" keeps the workers off the CDDB server too.
+    qputenv("RIPMARROW_CDDB_SERVER", "none");
+    QCOMPARE(quavern::workerArguments(settings, 2).indexOf("--cddb-server"), qsizetype(-1));
+    qunsetenv("RIPMARROW_CDDB_SERVER");
+    // The encoders' settings: the window's own file, which the worker reads.
+    QCOMPARE(value("--encoder-settings"), QString::fromStdString(settings.path()));
+    home_->write("quavern.ini", "[basic]\nformat=1\n");  // WAV: no encoder
+    QVERIFY(!quavern::workerArguments(settings, 1).contains("--encoder-settings"));
+  }
+
+  // The same disc in the window's drive and in a worker's: the two MP3
+  // files are the same stream, frame for frame, at the window's 320 kbit/s
+  // CBR and at its VBR setting.
+  void aWorkersMp3IsEncodedAsTheWindowsAtConstantBitRate() {
+    const auto [window, worker] = ripOnBothDrives("[mp3]\nbitrate=16\nquality=2\n");
+    QCOMPARE(mpegBitrate(window), 320);
+    QCOMPARE(mpegBitrate(worker), 320);
+    QVERIFY(!mpegFrames(window).empty());
+    QVERIFY(mpegFrames(worker) == mpegFrames(window));
+  }
+  // OGG in quality mode: the worker's stream is made at the window's quality
+  // (the encoder's nominal bit rate follows it), not at the 128 kbit/s default.
+  void aWorkersOggIsEncodedAtTheWindowsQuality() {
+    const auto [window, worker] = ripOnBothDrives("[ogg]\nenable quality=1\nquality=900\n", 3);
+    TagLib::Ogg::Vorbis::File windowFile(window.c_str()), workerFile(worker.c_str());
+    QVERIFY(windowFile.isValid() && workerFile.isValid());
+    const int nominal = windowFile.audioProperties()->bitrateNominal();
+    QVERIFY2(nominal > 128000, qPrintable(QString::number(nominal)));
+    QCOMPARE(workerFile.audioProperties()->bitrateNominal(), nominal);
+    QCOMPARE(workerFile.audioProperties()->bitrateMaximum(), windowFile.audioProperties()->bitrateMaximum());
+    QCOMPARE(workerFile.audioProperties()->bitrateMinimum(), windowFile.audioProperties()->bitrateMinimum());
+  }
+
+  // A value the worker cannot take is named on the drive's card, not
+  // replaced by the worker's own default.
+  void anEncoderSettingTheWorkerRefusesIsNamedOnItsDrive() {
+    writeDisc(1, discText(1));
+    start({"image=disc1.txt\n", "image=disc1.txt\n"}, "[mp3]\nbitrate=99\n", 0);
+    QTRY_COMPARE_WITH_TIMEOUT(stateText('F'), QString("Not watched"), 30000);
+    const QString detail = window().findChild<QLabel*>("lb_drive_detail_F")->text();
+    QVERIFY2(detail.contains("[mp3] bitrate=99: not a position in the bit-rate list"), qPrintable(detail));
+  }
+  void aWorkersMp3IsEncodedAsTheWindowsAtVariableBitRate() {
+    const auto [window, worker] = ripOnBothDrives("[mp3]\nenable vbr=1\nvbr quality=1\nvbr bitrate=14\n");
+    QVERIFY(readFile(worker).find("Xing") != std::string::npos);  // a VBR header
+    QVERIFY(!mpegFrames(window).empty());
+    QVERIFY(mpegFrames(worker) == mpegFrames(window));
   }
 
   // Three drives whose discs are taken out and put in again after the

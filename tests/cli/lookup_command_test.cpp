@@ -140,6 +140,34 @@ TEST_F(LookupCommandTest, RequestsCarryTheUsersEMail) {
   EXPECT_NE(request.find("hello=bo+example.net+"), std::string::npos) << request;
 }
 
+// `rip` (and so each drive's worker of the desktop program) asks the CDDB
+// server named with --cddb-server, even where the environment turns the
+// default server off, and waits for it as long as --cddb-timeout says.
+TEST_F(LookupCommandTest, RipAsksTheCddbServerItIsGivenWithinItsTimeOut) {
+  const std::string entries = home_ + "/entries";
+  CddbTestServer::writeEntry(entries, "rock", kDemoDiscId,
+                             "# xmcd\n#\n# Disc length: 122 seconds\n#\nDISCID=22007804\n"
+                             "DTITLE=Given Server / Its Album\nTTITLE0=One\nTTITLE1=Two\nTTITLE2=Three\n"
+                             "TTITLE3=Four\nEXTD=\nPLAYORDER=\n");
+  CddbTestServer server(entries);
+  const std::string address = "127.0.0.1:" + std::to_string(server.port());
+  Result run = ripmarrow("--vdrive rip --titles online --tracks 1 --format wav --out given --cddb-server " + address);
+  ASSERT_FALSE(server.requests().empty()) << run.out << run.err;
+  EXPECT_NE(run.out.find("Given Server"), std::string::npos) << run.out << run.err;
+
+  // A server slower than the engine's own time-out (4 s) is waited for
+  // with a longer one.
+  server.setDelayMs(4500);
+  std::filesystem::remove(home_ + "/cdplayer.ini");
+  run = ripmarrow("--vdrive rip --titles online --tracks 1 --format wav --out slow --cddb-timeout 20000 --cddb-server " +
+                  address);
+  EXPECT_NE(run.out.find("Given Server"), std::string::npos) << run.out << run.err;
+
+  EXPECT_EQ(ripmarrow("rip --cddb-server example.org:0").status, 2);
+  EXPECT_EQ(ripmarrow("rip --cddb-server http://example.org/").status, 2);
+  EXPECT_EQ(ripmarrow("watch --cddb-timeout 0").status, 2);
+}
+
 TEST_F(LookupCommandTest, ArgumentsAreChecked) {
   EXPECT_EQ(ripmarrow("lookup --source everywhere").status, 2);
   EXPECT_EQ(ripmarrow("lookup --server example.org:0").status, 2);

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <taglib/fileref.h>
+#include <taglib/mpegfile.h>
+#include <taglib/mpegheader.h>
+#include <taglib/vorbisfile.h>
 #include <taglib/tag.h>
 #include <taglib/tpropertymap.h>
 
@@ -294,6 +297,56 @@ TEST_F(RipFormatsTest, FlacRipsDecodeToTheDiscsAudioAtEveryLevel) {
 TEST_F(RipFormatsTest, FlacLevelOutOfRangeIsRefused) {
   EXPECT_EQ(ripmarrow("--vdrive disc.txt rip --format flac --flac-level 9").status, 2);
   EXPECT_EQ(ripmarrow("--vdrive disc.txt rip --format flac --flac-level -1").status, 2);
+}
+
+// --encoder-settings: the desktop program's encoder sections reach the
+// encoder (read back from the files), a file without the option keeps the
+// program's own 128 kbit/s, and a bad value is refused by name, nothing ripped.
+TEST_F(RipFormatsTest, EncoderSettingsFromAFileReachTheEncoderAndBadValuesAreNamed) {
+  auto ripWith = [this](const std::string& format, const std::string& ini, const std::string& folder) {
+    std::string options;
+    if (!ini.empty()) {
+      std::ofstream(home_ + "/" + folder + ".ini") << ini;
+      options = " --encoder-settings " + folder + ".ini";
+    }
+    const Result run = ripmarrow("--vdrive disc.txt rip --tracks 1 --titles none --format " + format + options +
+                                 " --out " + folder);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    return home_ + "/" + folder + "/Track01." + format;
+  };
+  // The bit rate of the audio's first frame (after LAME's Info or Xing frame).
+  auto mp3Bitrate = [](const std::string& path) {
+    TagLib::MPEG::File file(path.c_str());
+    if (!file.isValid()) return -1;
+    return TagLib::MPEG::Header(&file, file.nextFrameOffset(file.firstFrameOffset() + 1), false).bitrate();
+  };
+
+  EXPECT_EQ(mp3Bitrate(ripWith("mp3", "", "plain")), 128);
+  const std::string cbr = ripWith("mp3", "[mp3]\nbitrate=16\nquality=2\n", "cbr");
+  EXPECT_EQ(mp3Bitrate(cbr), 320);
+  EXPECT_EQ(readFile(cbr).find("Xing"), std::string::npos);
+  // VBR: a VBR header, and more bits on average than the CBR default's.
+  const std::string vbr = ripWith("mp3", "[mp3]\nenable vbr=1\nvbr quality=0\nvbr bitrate=16\n", "vbr");
+  EXPECT_NE(readFile(vbr).find("Xing"), std::string::npos);
+  EXPECT_GT(TagLib::MPEG::File(vbr.c_str()).audioProperties()->bitrate(), 160);
+  // OGG in quality mode: the stream says it was not made at a set bit rate.
+  const std::string ogg = ripWith("ogg", "[ogg]\nenable quality=1\nquality=900\n", "ogg");
+  const std::string oggPlain = ripWith("ogg", "", "oggplain");
+  TagLib::Ogg::Vorbis::File quality(ogg.c_str()), plain(oggPlain.c_str());
+  ASSERT_TRUE(quality.isValid() && plain.isValid());
+  EXPECT_NE(quality.audioProperties()->bitrateNominal(), plain.audioProperties()->bitrateNominal());
+  EXPECT_GT(fs::file_size(ogg), fs::file_size(oggPlain));
+
+  std::ofstream(home_ + "/bad.ini") << "[mp3]\nbitrate=320\n[flac]\ncompression level=5\n";
+  const Result bad = ripmarrow("--vdrive disc.txt rip --format mp3 --encoder-settings bad.ini --out bad");
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("[mp3] bitrate=320: not a position in the bit-rate list, 0 (8 kbit/s) to 16 (320 kbit/s)"),
+            std::string::npos)
+      << bad.err;
+  EXPECT_FALSE(fs::exists(home_ + "/bad"));
+  const Result missing = ripmarrow("--vdrive disc.txt rip --encoder-settings nowhere.ini --out missing");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("cannot read nowhere.ini"), std::string::npos) << missing.err;
 }
 
 }  // namespace

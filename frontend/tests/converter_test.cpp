@@ -46,13 +46,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-quavern::QuavernApplication* application() { return static_cast<quavern::QuavernApplication*>(qApp); }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 std::string joined(const std::vector<std::string>& lines) {
   std::string all;
   for (const std::string& line : lines) all += line + "\n";

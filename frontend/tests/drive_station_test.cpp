@@ -33,13 +33,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-quavern::QuavernApplication* application() { return static_cast<quavern::QuavernApplication*>(qApp); }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Disc n: noise of its own seed, then a tone, so that each file tells
 // which disc it came from.
 std::string discText(int n, const std::string& noise = "2s", const std::string& tone = "1s") {

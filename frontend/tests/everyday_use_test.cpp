@@ -45,13 +45,6 @@ using namespace quavern_testing;
 
 namespace {
 
-quavern::QuavernApplication* application() { return static_cast<quavern::QuavernApplication*>(qApp); }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Three short tracks; the drive reads them at the speed the test sets.
 constexpr char kThreeTracks[] =
     "disc seed=4\n"

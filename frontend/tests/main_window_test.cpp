@@ -28,8 +28,6 @@ namespace {
 // The demo disc's CDDB identifier.
 constexpr char kDemoDiscId[] = "22007804";
 
-quavern::QuavernApplication* application() { return static_cast<quavern::QuavernApplication*>(qApp); }
-
 QString cell(QTableWidget* lv, int row, int column) { return lv->item(row, column)->text(); }
 
 }  // namespace

@@ -25,6 +25,15 @@
 
 namespace quavern_testing {
 
+// The program's application object, which every test program makes.
+inline quavern::QuavernApplication* application() { return static_cast<quavern::QuavernApplication*>(qApp); }
+
+// A whole file's bytes ("" when it cannot be read).
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
 class RecordingPrompter : public quavern::Prompter {
  public:
   void inform(QWidget*, const std::string& text) override { messages.push_back(text); }

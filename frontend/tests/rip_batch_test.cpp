@@ -47,13 +47,6 @@ using namespace quavern_testing;
 
 namespace {
 
-quavern::QuavernApplication* application() { return static_cast<quavern::QuavernApplication*>(qApp); }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Three short tracks of different sounds; the test's drive reads at once.
 constexpr char kThreeTracks[] =
     "disc seed=4\n"

@@ -28,17 +28,6 @@ using namespace quavern_testing;
 using engine::cddb::testing::CddbTestServer;
 namespace fs = std::filesystem;
 
-namespace {
-
-quavern::QuavernApplication* application() { return static_cast<quavern::QuavernApplication*>(qApp); }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-}  // namespace
-
 class SettingsDialogTest : public QObject {
   Q_OBJECT
 

@@ -40,8 +40,6 @@ using engine::cddb::testing::CddbTestServer;
 
 namespace {
 
-quavern::QuavernApplication* application() { return static_cast<quavern::QuavernApplication*>(qApp); }
-
 QString cell(QTableWidget* lv, int row, int column) { return lv->item(row, column)->text(); }
 
 // The demo disc's four tracks, matched by length (the answer names no disc id).

@@ -31,13 +31,6 @@ using namespace quavern_testing;
 
 namespace {
 
-quavern::QuavernApplication* application() { return static_cast<quavern::QuavernApplication*>(qApp); }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 constexpr char kThreeTracks[] =
     "disc seed=4\n"
     "track kind=music length=2s key=D progression=I-vi-IV-V tempo=92\n"

@@ -30,8 +30,6 @@ using namespace quavern_testing;
 
 namespace {
 
-quavern::QuavernApplication* application() { return static_cast<quavern::QuavernApplication*>(qApp); }
-
 void save(QWidget* window, const QString& name) {
   QDir().mkpath(QUAVERN_SCREENSHOT_DIR);
   const QString path = QString(QUAVERN_SCREENSHOT_DIR) + "/" + name + ".png";

@@ -1,5 +1,6 @@
 #include "engine/device/spti.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -211,7 +212,13 @@ DWORD SptiSendCommand(void* request) {
     std::memcpy(srb.HA_Identifier, "SCSI Adapter    ", 16);
     srb.HA_Identifier[13] = static_cast<uint8_t>('0' + srb.SRB_HaId);
     std::memset(srb.HA_Unique, 0, sizeof(srb.HA_Unique));
-    srb.HA_Unique[3] = 8;  // targets per adapter
+    // Targets per adapter: 8, or more when a drive sits at a higher target
+    // (a virtual drive may be given any address), so a scan finds it.
+    unsigned targets = 8;
+    for (const SptiDriveEntry& e : table.entries) {
+      if (e.present && e.port == srb.SRB_HaId) targets = std::max(targets, e.target + 1u);
+    }
+    srb.HA_Unique[3] = static_cast<uint8_t>(std::min(targets, 255u));
     const uint32_t maxTransferBytes = 65536;
     for (int i = 0; i < 4; ++i) srb.HA_Unique[4 + i] = uint8_t(maxTransferBytes >> (8 * i));
     srb.SRB_Status = SS_COMP;

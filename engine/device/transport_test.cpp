@@ -81,6 +81,19 @@ TEST_F(Transport, EmulationListsDrivesByPortAndRefusesASecondLoad) {
   EXPECT_EQ(UnloadTransport(false), 0);
 }
 
+// A drive at a target above 7 (any address may be given to a virtual
+// drive) is found: the adapter counts the targets its drives use.
+TEST_F(Transport, ADriveAtAHighTargetIsListed) {
+  AddDrive('E', {100}, {0, 0, 7, 0});
+  AddDrive('F', {100}, {0, 0, 8, 0});
+  ASSERT_EQ(LoadTransport(false), 1);
+  DriveList list;
+  BuildDriveList(list);
+  ASSERT_EQ(list.count, 2);
+  EXPECT_EQ(list.drives[1].target, 8);
+  EXPECT_STREQ(list.drives[1].vendorSpecific, "F:\\");
+}
+
 TEST_F(Transport, NinthDriveIsNotListed) {
   for (int i = 0; i < 9; ++i)
     AddDrive(char('D' + i), {100}, {1, 0, uint8_t(i % 8), uint8_t(i / 8)});

@@ -14,6 +14,8 @@ std::string Joined(const std::vector<std::string>& ids) {
   return text;
 }
 
+}  // namespace
+
 HRESULT PutText(IAudioInformation2* info, HRESULT (STDMETHODCALLTYPE IAudioInformation2::*put)(BSTR),
                 const std::string& value) {
   BSTR text = com::NewBstr(value);
@@ -21,8 +23,6 @@ HRESULT PutText(IAudioInformation2* info, HRESULT (STDMETHODCALLTYPE IAudioInfor
   SysFreeString(text);
   return hr;
 }
-
-}  // namespace
 
 ReleaseTags ReleaseTagsOf(const DiscTitles& d, long track, const std::string& discIsrc) {
   ReleaseTags tags;
@@ -66,21 +66,22 @@ void PutReleaseTags(IAudioInformation2* info, const ReleaseTags& tags, const std
   PutText(info, &IAudioInformation2::put_infoCoverArtFile, coverArtFile);
 }
 
+std::string TagLastError(IAudioInformation2* info, const char* otherwise) {
+  BSTR reason = nullptr;
+  info->get_LastError(&reason);
+  const std::string text = com::TakeUtf8(reason);
+  return text.empty() ? std::string(otherwise) : text;
+}
+
 std::string EmbedCoverArt(IAudioInformation2* info, const std::string& path, const std::string& coverArtFile) {
   if (info == nullptr) return "the tag component is not registered";
   const com::Bstr file(path);
-  const auto lastError = [info](const char* otherwise) {
-    BSTR reason = nullptr;
-    info->get_LastError(&reason);
-    const std::string text = com::TakeUtf8(reason);
-    return text.empty() ? std::string(otherwise) : text;
-  };
-  if (FAILED(info->ReadInfo(file.get()))) return lastError("the tag component cannot read the file");
+  if (FAILED(info->ReadInfo(file.get()))) return TagLastError(info, "the tag component cannot read the file");
   PutText(info, &IAudioInformation2::put_infoCoverArtFile, coverArtFile);
   const HRESULT hr = info->WriteInfo(file.get());
   // The next file the component writes keeps its own pictures.
   PutText(info, &IAudioInformation2::put_infoCoverArtFile, "");
-  return FAILED(hr) ? lastError("the tag component refused the file") : std::string();
+  return FAILED(hr) ? TagLastError(info, "the tag component refused the file") : std::string();
 }
 
 }  // namespace client

@@ -24,6 +24,12 @@ struct ReleaseTags {
 // before the release's.
 ReleaseTags ReleaseTagsOf(const DiscTitles& titles, long track, const std::string& discIsrc);
 
+// Puts one text field of the tag object.
+HRESULT PutText(IAudioInformation2* info, HRESULT (STDMETHODCALLTYPE IAudioInformation2::*put)(BSTR),
+                const std::string& value);
+// The component's own words for its last failure, else `otherwise`.
+std::string TagLastError(IAudioInformation2* info, const char* otherwise);
+
 // Sets every field of `tags` and the cover image to embed (`coverArtFile`,
 // "" none) on `info`, each one, empty or not: the component keeps what it
 // is not given from the file before. The caller writes the file.

@@ -1,29 +1,11 @@
 #include "client/replay_gain_tags.h"
 
+#include "client/release_tags.h"
 #include "client/rip_report.h"
 #include "platform/com/bstr_text.h"
 #include "platform/com/com_ptr.h"
 
 namespace client {
-
-namespace {
-
-HRESULT putText(IAudioInformation2* info, HRESULT (STDMETHODCALLTYPE IAudioInformation2::*put)(BSTR),
-                const std::string& value) {
-  BSTR text = com::NewBstr(value);
-  const HRESULT hr = (info->*put)(text);
-  SysFreeString(text);
-  return hr;
-}
-
-std::string lastError(IAudioInformation2* info, const char* otherwise) {
-  BSTR reason = nullptr;
-  info->get_LastError(&reason);
-  const std::string text = com::TakeUtf8(reason);
-  return text.empty() ? otherwise : text;
-}
-
-}  // namespace
 
 void AddSamples(LoudnessMeter& meter, SAFEARRAY* block) {
   LONG lower = 0;
@@ -45,21 +27,21 @@ std::string WriteReplayGainTags(IAudioInformation2* info, const std::string& pat
   HRESULT hr = info->ReadInfo(file);
   if (FAILED(hr)) {
     SysFreeString(file);
-    return lastError(info, "the tag component cannot read the file");
+    return TagLastError(info, "the tag component cannot read the file");
   }
-  putText(info, &IAudioInformation2::put_infoReplayGainTrackGain, GainText(track.gainDb));
-  putText(info, &IAudioInformation2::put_infoReplayGainTrackPeak, PeakText(track.peak));
+  PutText(info, &IAudioInformation2::put_infoReplayGainTrackGain, GainText(track.gainDb));
+  PutText(info, &IAudioInformation2::put_infoReplayGainTrackPeak, PeakText(track.peak));
   if (album) {
-    putText(info, &IAudioInformation2::put_infoReplayGainAlbumGain, GainText(album->gainDb));
-    putText(info, &IAudioInformation2::put_infoReplayGainAlbumPeak, PeakText(album->peak));
+    PutText(info, &IAudioInformation2::put_infoReplayGainAlbumGain, GainText(album->gainDb));
+    PutText(info, &IAudioInformation2::put_infoReplayGainAlbumPeak, PeakText(album->peak));
   }
   hr = info->WriteInfo(file);
   SysFreeString(file);
   // What the next user of the component puts is its own, not this file's.
   for (auto put : {&IAudioInformation2::put_infoReplayGainTrackGain, &IAudioInformation2::put_infoReplayGainTrackPeak,
                    &IAudioInformation2::put_infoReplayGainAlbumGain, &IAudioInformation2::put_infoReplayGainAlbumPeak})
-    putText(info, put, "");
-  if (FAILED(hr)) return lastError(info, "the tag component refused the file");
+    PutText(info, put, "");
+  if (FAILED(hr)) return TagLastError(info, "the tag component refused the file");
   return {};
 }
 

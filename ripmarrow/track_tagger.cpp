@@ -3,21 +3,9 @@
 #include <cstdio>
 
 #include "client/engine_session.h"
+#include "client/release_tags.h"
 
 namespace ripmarrow {
-
-namespace {
-
-// Puts a text field; the BSTR is the caller's to free after the call.
-HRESULT putText(IAudioInformation2* info, HRESULT (STDMETHODCALLTYPE IAudioInformation2::*put)(BSTR),
-                const std::string& value) {
-  BSTR text = com::NewBstr(value);
-  const HRESULT hr = (info->*put)(text);
-  SysFreeString(text);
-  return hr;
-}
-
-}  // namespace
 
 std::string TrackTagger::cddbIdText(LONG id) {
   char text[9];
@@ -57,39 +45,36 @@ std::string TrackTagger::tag(const std::string& path, long track, const std::str
   if (info == nullptr) return "the tag component is not registered";
   // Every field is set for every file: the component keeps what it is not
   // given from the file before.
-  putText(info, &IAudioInformation2::put_infoTitle, title);
-  putText(info, &IAudioInformation2::put_infoArtist, disc.artist);
-  putText(info, &IAudioInformation2::put_infoAlbum, disc.album);
-  putText(info, &IAudioInformation2::put_infoComments, "");
+  client::PutText(info, &IAudioInformation2::put_infoTitle, title);
+  client::PutText(info, &IAudioInformation2::put_infoArtist, disc.artist);
+  client::PutText(info, &IAudioInformation2::put_infoAlbum, disc.album);
+  client::PutText(info, &IAudioInformation2::put_infoComments, "");
   // A genre by its name: the lookup's genres need not be in the list.
   info->put_infoGenre(-1);
-  putText(info, &IAudioInformation2::put_infoGenreS, disc.genre);
+  client::PutText(info, &IAudioInformation2::put_infoGenreS, disc.genre);
   info->put_infoYear(disc.year);
   info->put_infoTrack(static_cast<SHORT>(track));
   info->put_infoTrackTotal(static_cast<SHORT>(disc.trackTotal));
-  putText(info, &IAudioInformation2::put_infoMusicBrainzDiscId, disc.musicBrainzDiscId);
-  putText(info, &IAudioInformation2::put_infoCddbId, disc.cddbId);
-  putText(info, &IAudioInformation2::put_infoAlbumArtist, disc.albumArtist);
-  putText(info, &IAudioInformation2::put_infoDiscNumber, disc.discNumber);
-  putText(info, &IAudioInformation2::put_infoLabel, disc.label);
-  putText(info, &IAudioInformation2::put_infoCatalogNumber, disc.catalogNumber);
-  putText(info, &IAudioInformation2::put_infoBarcode, disc.barcode);
-  putText(info, &IAudioInformation2::put_infoIsrc, disc.isrc);
-  putText(info, &IAudioInformation2::put_infoMusicBrainzAlbumId, disc.albumId);
-  putText(info, &IAudioInformation2::put_infoMusicBrainzReleaseGroupId, disc.releaseGroupId);
-  putText(info, &IAudioInformation2::put_infoMusicBrainzReleaseTrackId, disc.releaseTrackId);
-  putText(info, &IAudioInformation2::put_infoMusicBrainzRecordingId, disc.recordingId);
-  putText(info, &IAudioInformation2::put_infoMusicBrainzArtistIds, disc.artistIds);
-  putText(info, &IAudioInformation2::put_infoMusicBrainzAlbumArtistIds, disc.albumArtistIds);
-  putText(info, &IAudioInformation2::put_infoCoverArtFile, disc.coverArtFile);
+  client::PutText(info, &IAudioInformation2::put_infoMusicBrainzDiscId, disc.musicBrainzDiscId);
+  client::PutText(info, &IAudioInformation2::put_infoCddbId, disc.cddbId);
+  client::PutText(info, &IAudioInformation2::put_infoAlbumArtist, disc.albumArtist);
+  client::PutText(info, &IAudioInformation2::put_infoDiscNumber, disc.discNumber);
+  client::PutText(info, &IAudioInformation2::put_infoLabel, disc.label);
+  client::PutText(info, &IAudioInformation2::put_infoCatalogNumber, disc.catalogNumber);
+  client::PutText(info, &IAudioInformation2::put_infoBarcode, disc.barcode);
+  client::PutText(info, &IAudioInformation2::put_infoIsrc, disc.isrc);
+  client::PutText(info, &IAudioInformation2::put_infoMusicBrainzAlbumId, disc.albumId);
+  client::PutText(info, &IAudioInformation2::put_infoMusicBrainzReleaseGroupId, disc.releaseGroupId);
+  client::PutText(info, &IAudioInformation2::put_infoMusicBrainzReleaseTrackId, disc.releaseTrackId);
+  client::PutText(info, &IAudioInformation2::put_infoMusicBrainzRecordingId, disc.recordingId);
+  client::PutText(info, &IAudioInformation2::put_infoMusicBrainzArtistIds, disc.artistIds);
+  client::PutText(info, &IAudioInformation2::put_infoMusicBrainzAlbumArtistIds, disc.albumArtistIds);
+  client::PutText(info, &IAudioInformation2::put_infoCoverArtFile, disc.coverArtFile);
   BSTR file = com::NewBstr(path);
   const HRESULT hr = info->WriteInfo(file);
   SysFreeString(file);
   if (SUCCEEDED(hr)) return {};
-  BSTR reason = nullptr;
-  info->get_LastError(&reason);
-  std::string text = com::TakeUtf8(reason);
-  return text.empty() ? "the tag component refused the file" : text;
+  return client::TagLastError(info, "the tag component refused the file");
 }
 
 }  // namespace ripmarrow

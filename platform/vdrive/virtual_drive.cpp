@@ -13,13 +13,6 @@ using scsi::Result;
 
 namespace {
 
-uint64_t splitmix(uint64_t& state) {
-  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
-}
-
 // Minimum CDB length of each command the drive knows.
 size_t commandLength(uint8_t opcode) {
   switch (opcode >> 5) {
@@ -82,29 +75,7 @@ void VirtualDrive::setFaults(FaultPlan plan) {
   attempts_.clear();
   hangsLeft_ = 0;
   dropCache();
-  randomUnreadable_.clear();
-  if (faults_.randomUnreadableSectors > 0 && disc_) {
-    // Spread over the audio tracks, placed by the seed alone.
-    std::vector<const Track*> audio;
-    int64_t total = 0;
-    for (const Track& t : disc_->tracks())
-      if (!isDataMode(t.mode)) {
-        audio.push_back(&t);
-        total += t.end - t.start;
-      }
-    uint64_t state = faults_.seed ^ 0x5EC7025ull;
-    for (int i = 0; i < faults_.randomUnreadableSectors && total > 0; ++i) {
-      int64_t pick = static_cast<int64_t>(splitmix(state) % static_cast<uint64_t>(total));
-      for (const Track* t : audio) {
-        if (pick < t->end - t->start) {
-          randomUnreadable_.push_back(t->start + static_cast<Lba>(pick));
-          break;
-        }
-        pick -= t->end - t->start;
-      }
-    }
-    std::sort(randomUnreadable_.begin(), randomUnreadable_.end());
-  }
+  randomUnreadable_ = randomAudioSectors(faults_.randomUnreadableSectors, faults_.seed ^ 0x5EC7025ull);
   placeRandomScratches();
 }
 
@@ -421,11 +392,43 @@ int VirtualDrive::drawJitter(Lba start) {
   const uint64_t span = static_cast<uint64_t>(early) + static_cast<uint64_t>(late) + 1;
   // At 100 % every read draws from the whole range, exact starts included, so
   // seeded scenarios written before the rate existed still see the same reads.
-  if (faults_.jitterRatePercent >= 100) return static_cast<int>(splitmix(rngState_) % span) - early;
-  if (static_cast<int>(splitmix(rngState_) % 100) >= faults_.jitterRatePercent) return 0;
+  if (faults_.jitterRatePercent >= 100) return static_cast<int>(nextRandom(rngState_) % span) - early;
+  if (static_cast<int>(nextRandom(rngState_) % 100) >= faults_.jitterRatePercent) return 0;
   // A jittering read starts off: draw among the span without its zero.
-  const int shift = static_cast<int>(splitmix(rngState_) % (span - 1)) - early;
+  const int shift = static_cast<int>(nextRandom(rngState_) % (span - 1)) - early;
   return shift >= 0 ? shift + 1 : shift;
+}
+
+uint64_t VirtualDrive::nextRandom(uint64_t& state) {
+  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+std::vector<Lba> VirtualDrive::randomAudioSectors(int count, uint64_t seed) const {
+  std::vector<Lba> sectors;
+  if (count <= 0 || !disc_) return sectors;
+  std::vector<const Track*> audio;
+  int64_t total = 0;
+  for (const Track& t : disc_->tracks())
+    if (!isDataMode(t.mode)) {
+      audio.push_back(&t);
+      total += t.end - t.start;
+    }
+  uint64_t state = seed;
+  for (int i = 0; i < count && total > 0; ++i) {
+    int64_t pick = static_cast<int64_t>(nextRandom(state) % static_cast<uint64_t>(total));
+    for (const Track* t : audio) {
+      if (pick < t->end - t->start) {
+        sectors.push_back(t->start + static_cast<Lba>(pick));
+        break;
+      }
+      pick -= t->end - t->start;
+    }
+  }
+  std::sort(sectors.begin(), sectors.end());
+  return sectors;
 }
 
 }  // namespace platform::vdrive

@@ -131,6 +131,12 @@ class VirtualDrive final : public scsi::Target {
   // Scratches (virtual_drive_scratch.cpp): spoils the audio sector `out`
   // holds as READ CD (or another read) formatted it, and fills its C2 field.
   void placeRandomScratches();
+  // The next number of a seeded sequence (splitmix64), for every fault
+  // that the seed alone places.
+  static uint64_t nextRandom(uint64_t& state);
+  // `count` audio sectors drawn from `seed`, spread over the audio tracks
+  // by their length; sorted, a sector may come twice.
+  std::vector<Lba> randomAudioSectors(int count, uint64_t seed) const;
   void applyScratch(const ReadRequest& r, Lba lba, std::span<uint8_t> out);
   void spendReadTime(Lba lba, uint32_t count);
   void spinUp();

@@ -17,13 +17,6 @@ namespace platform::vdrive {
 
 namespace {
 
-uint64_t mix(uint64_t& state) {
-  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
-}
-
 constexpr uint64_t kScratchSalt = 0x5C2A7C4ull;
 constexpr size_t kC2Bytes = kSectorBytes / 8;  // 294
 constexpr int kMinWrongBytes = 2;             // so a partial report can leave one out
@@ -32,29 +25,9 @@ constexpr int kMaxWrongBytes = 48;
 }  // namespace
 
 void VirtualDrive::placeRandomScratches() {
-  randomScratch_.clear();
   scratchReads_.clear();
   scratchRng_ = faults_.seed ^ kScratchSalt;
-  if (faults_.randomScratchSectors <= 0 || !disc_) return;
-  std::vector<const Track*> audio;
-  int64_t total = 0;
-  for (const Track& t : disc_->tracks())
-    if (!isDataMode(t.mode)) {
-      audio.push_back(&t);
-      total += t.end - t.start;
-    }
-  uint64_t state = faults_.seed ^ (kScratchSalt << 1);
-  for (int i = 0; i < faults_.randomScratchSectors && total > 0; ++i) {
-    int64_t pick = static_cast<int64_t>(mix(state) % static_cast<uint64_t>(total));
-    for (const Track* t : audio) {
-      if (pick < t->end - t->start) {
-        randomScratch_.push_back(t->start + static_cast<Lba>(pick));
-        break;
-      }
-      pick -= t->end - t->start;
-    }
-  }
-  std::sort(randomScratch_.begin(), randomScratch_.end());
+  randomScratch_ = randomAudioSectors(faults_.randomScratchSectors, faults_.seed ^ (kScratchSalt << 1));
   randomScratch_.erase(std::unique(randomScratch_.begin(), randomScratch_.end()), randomScratch_.end());
 }
 
@@ -85,19 +58,19 @@ void VirtualDrive::applyScratch(const ReadRequest& r, Lba lba, std::span<uint8_t
   if (faults_.scratchStable) {
     state = faults_.seed ^ kScratchSalt ^ (static_cast<uint64_t>(static_cast<uint32_t>(lba)) << 20);
   } else {
-    if (static_cast<int>(mix(scratchRng_) % 100) < faults_.scratchGoodPercent) return;
-    state = mix(scratchRng_);
+    if (static_cast<int>(nextRandom(scratchRng_) % 100) < faults_.scratchGoodPercent) return;
+    state = nextRandom(scratchRng_);
   }
-  const int wrong = kMinWrongBytes + static_cast<int>(mix(state) % (kMaxWrongBytes - kMinWrongBytes + 1));
+  const int wrong = kMinWrongBytes + static_cast<int>(nextRandom(state) % (kMaxWrongBytes - kMinWrongBytes + 1));
   std::array<uint16_t, kMaxWrongBytes> positions{};
   int placed = 0;
   while (placed < wrong) {
-    const auto at = static_cast<uint16_t>(mix(state) % kSectorBytes);
+    const auto at = static_cast<uint16_t>(nextRandom(state) % kSectorBytes);
     if (std::find(positions.begin(), positions.begin() + placed, at) != positions.begin() + placed) continue;
     positions[static_cast<size_t>(placed++)] = at;
   }
   for (int i = 0; i < placed; ++i) {
-    const uint8_t flip = static_cast<uint8_t>(1 + mix(state) % 255);
+    const uint8_t flip = static_cast<uint8_t>(1 + nextRandom(state) % 255);
     if (hasMain) out[positions[static_cast<size_t>(i)]] ^= flip;
   }
   if (c2Size == 0 || faults_.c2 == C2Report::None) return;

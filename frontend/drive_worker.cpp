@@ -76,6 +76,7 @@ void DriveWorker::start() {
   interrupted_ = false;
   sawEmpty_ = false;
   incoming_.clear();
+  stderrTail_.clear();  // a complaint of an earlier worker is not this one's
   if (state_.kind != DriveState::Kind::kFailed && state_.kind != DriveState::Kind::kStopped &&
       state_.kind != DriveState::Kind::kDone) {
     state_ = {};
@@ -160,6 +161,7 @@ void DriveWorker::kill() {
     ::kill(static_cast<pid_t>(process_.processId()), SIGKILL);
     process_.waitForFinished(1000);
   }
+  restart_ = false;  // ended() is not told of this end: no restart is owed to it
   // The file it was writing is not whole.
   removePartial();
   state_.kind = DriveState::Kind::kFailed;

@@ -23,7 +23,6 @@ HRESULT STDMETHODCALLTYPE AudioCDRipper2::BeginCDDBInfo(CDDBSourceConstants cddb
   // so what follows looks at the engine as they left it; one that a call
   // began meanwhile is stopped too.
   endCddbLookups();
-  for (const std::unique_ptr<CddbLookup>& other : cddbLookups_) other->stop.raise();
 
   // A refused look-up ends at once, so that each one ends with one status.
   int32_t refusal = kNoRefusal;
@@ -138,11 +137,12 @@ void AudioCDRipper2::fireCddbEnd(int32_t id) {
 }
 
 void AudioCDRipper2::endCddbLookups() {
-  for (const std::unique_ptr<CddbLookup>& lookup : cddbLookups_) lookup->stop.raise();
-  // Joined one at a time, each staying listed while its end event fires
-  // during the wait. Calls run meanwhile may begin another look-up or end
+  // Stopped, then joined one at a time, each staying listed while its end
+  // event fires during the wait. Calls run meanwhile may begin another look-up or end
   // these again: a look-up being joined is skipped by such a nested call.
   for (;;) {
+    // Every pass stops them all, a look-up a call began during the last wait too.
+    for (const std::unique_ptr<CddbLookup>& lookup : cddbLookups_) lookup->stop.raise();
     CddbLookup* next = nullptr;
     for (const std::unique_ptr<CddbLookup>& lookup : cddbLookups_) {
       if (lookup->joining) continue;

@@ -40,12 +40,9 @@ void PcmBuffer::put(size_t at, const void* pcm, size_t bytes) {
 
 bool PcmBuffer::append(const void* pcm, size_t bytes) {
   if (!data_) return false;
-  const size_t at = write_.load(std::memory_order_relaxed);
-  const size_t room = capacity_ - (at - read_.load(std::memory_order_acquire));
-  if (bytes > room) return false;
-  put(at, pcm, bytes);
-  write_.store(at + bytes, std::memory_order_release);
-  return true;
+  // Room only grows while the writer waits: what is free now stays free.
+  const size_t room = capacity_ - (write_.load(std::memory_order_relaxed) - read_.load(std::memory_order_acquire));
+  return bytes <= room && appendSome(pcm, bytes) == bytes;
 }
 
 size_t PcmBuffer::appendSome(const void* pcm, size_t bytes) {

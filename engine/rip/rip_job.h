@@ -49,7 +49,6 @@ struct RipJob {
   int32_t trackFrames = 1;
   int64_t bytesPerPercent = 0;
   uint32_t blockMs = 0;
-  uint32_t previousBlockFrames = 0;
   device::TrackBufferPtr readBuffer, spareBuffer, jitterBuffer, scratchBuffer;
   // Exact reads (exact_read.h): the confirmed audio just before the next
   // block (empty: the next block is an anchor), and the audio the block

@@ -280,7 +280,6 @@ bool RipSession::blockLoop() {
   const uint32_t stepFrames = (end - start) / 100;
   uint32_t framesSinceProgress = 0;
   uint32_t blockCounter = 0;
-  job_.previousBlockFrames = framesPerRead;
   // The track's audio as the window hands it on: to the checksums, then to
   // the output. False when the WAV file could not take it.
   auto deliver = [this](std::span<const uint8_t> audio) {
@@ -342,7 +341,6 @@ bool RipSession::blockLoop() {
     // A read with C2 pointers holds the rewind and a frame after the block too.
     if (job_.c2) n = std::min(n, device::kMaxC2FramesPerRead - exactRewindFrames() - 1);
     n = std::min(n, end - cur);  // the last block holds what is left of the track
-    job_.previousBlockFrames = n;
 
     const BlockRead result = settings_.exact ? readExactBlock(cur, n) : readBlock(cur, n);
     if (result == BlockRead::kAbandoned) break;

@@ -329,6 +329,17 @@ int RipRun::run() {
   if (!prepareFolder()) return 1;
   if (const int status = lookUpTitles(); status != 0) return status;
   if (!applySettings()) return 1;
+  // The disc's folder by the naming template, made once the titles are
+  // known; the cover and the log go into it.
+  const bool engineTitles = discTitles_.source == "cdplayer.ini" || discTitles_.source == "CDDB server";
+  discTags_ = TrackTagger::discTags(engine_, engineTitles);
+  if (discTitles_.source == "MusicBrainz" || discTitles_.source == "CD-TEXT") {
+    discTags_.artist = discTitles_.artist;
+    discTags_.album = discTitles_.album;
+    discTags_.year = std::atol(discTitles_.date.substr(0, 4).c_str());
+  }
+  if (!applyNaming()) return 1;
+  placeCoverArt();
   RipProofSettings settings = proofSettings(options_);
   settings.run.titles = titlesRow();
   // An unattended choice among releases that differ names the others.
@@ -349,14 +360,6 @@ int RipRun::run() {
   }
   {
     InterruptWatch interrupts;
-    const bool engineTitles = discTitles_.source == "cdplayer.ini" || discTitles_.source == "CDDB server";
-    discTags_ = TrackTagger::discTags(engine_, engineTitles);
-    if (discTitles_.source == "MusicBrainz" || discTitles_.source == "CD-TEXT") {
-      discTags_.artist = discTitles_.artist;
-      discTags_.album = discTitles_.album;
-      discTags_.year = std::atol(discTitles_.date.substr(0, 4).c_str());
-    }
-    if (!applyNaming()) return 1;
     if (options_.verified && mode_ == BURST) {
       out_ << "Verified mode: burst, then secure for each track neither database confirms.\n";
     } else if (mode_ == PLAY || mode_ == BURST) {
@@ -417,20 +420,29 @@ int RipRun::lookUpTitles() {
        << client::TerminalText(discTitles_.album) << "\n";
   if ((options_.coverArtFile || options_.coverArtEmbed) && online->coverArt && discTitles_.coverArtFront &&
       !online->coverArtServer.empty()) {
-    saveCoverArt(online->coverArtServer);
+    fetchCoverArt(online->coverArtServer);
   }
   return 0;
 }
 
-// The release's front cover beside the files, fetched before the rip (the
-// look-up's answer said the archive has one).
-void RipRun::saveCoverArt(const std::string& server) {
-  const client::CoverArt art = client::FetchCoverArt(server, discTitles_.releaseId);
+// The release's front cover, fetched with the titles (the look-up's answer
+// said the archive has one).
+void RipRun::fetchCoverArt(const std::string& server) {
+  client::CoverArt art = client::FetchCoverArt(server, discTitles_.releaseId);
   if (!art.found) {
     out_ << "No cover art: " << art.reason << ".\n";
     coverRow_ = "none (" + art.reason + ")";
     return;
   }
+  coverArt_ = std::move(art);
+}
+
+// The fetched cover beside the files and ready to embed, in the folder the
+// disc's files go to (a naming template's folder only stands after the
+// titles are known).
+void RipRun::placeCoverArt() {
+  if (!coverArt_) return;
+  const client::CoverArt& art = *coverArt_;
   if (options_.coverArtEmbed) {
     // The tag component embeds it from a file of its own, removed after the run.
     const std::string path = RipCommand::reservePath(options_.folder, ".ripmarrow-cover." + art.extension);
@@ -438,6 +450,9 @@ void RipRun::saveCoverArt(const std::string& server) {
     if (sizeOf(path) == art.bytes.size()) {
       embeddedCover_ = path;
       coverRow_ = "embedded";
+    } else {
+      std::error_code ec;
+      std::filesystem::remove(path, ec);  // a short copy is nobody's
     }
   }
   std::string why;

@@ -15,6 +15,7 @@
 
 #include "components/trackmill2.h"
 #include "platform/com/com_object.h"
+#include "client/cover_art.h"
 #include "client/disc_titles.h"
 #include "client/replay_gain_tags.h"
 #include "ripmarrow/disc_layout_query.h"
@@ -79,7 +80,8 @@ class RipRun {
   int lookUpTitles();
   std::string titlesRow() const;
   std::string hiddenTitle() const;
-  void saveCoverArt(const std::string& server);
+  void fetchCoverArt(const std::string& server);
+  void placeCoverArt();  // in the disc's folder, once naming has made it
   bool chooseTracks();
   bool prepareFolder();
   bool applySettings();
@@ -116,6 +118,7 @@ class RipRun {
   client::DiscTitles discTitles_;    // what named the disc, and all it said
   std::vector<std::string> releasesPassedOver_;  // unattended: the releases not taken
   std::string coverRow_;             // the log's cover art row; "" none asked
+  std::optional<client::CoverArt> coverArt_;  // fetched with the titles, placed once the folder stands
   std::string embeddedCover_;        // the image the tags embed, removed at the end; "" none
   std::optional<RipProof> proof_;
   DiscLayoutQuery layout_;

@@ -193,6 +193,25 @@ TEST_F(MusicBrainzTitlesTest, TheFrontCoverIsWrittenBesideTheFilesAndNeverReplac
   EXPECT_EQ(cli_testing::readFile(home_ + "/album/cover.png"), "mine");
 }
 
+// With a naming template the disc's folder is made once its titles are
+// known: the cover goes there, beside its files, not into the folder above.
+TEST_F(MusicBrainzTitlesTest, TheCoverGoesIntoTheDiscsOwnFolder) {
+  MusicBrainzTestServer server;
+  serve(server, {release("aaaa1111-0000", "Artist")});
+  const std::string png = std::string("\x89PNG\r\n\x1A\n", 8) + std::string(300, 'p');
+  MusicBrainzTestServer::Answer image;
+  image.body = png;
+  image.contentType = "image/png";
+  server.add("/release/aaaa1111-0000/front-500", image);
+  const Result run = ripmarrow("--vdrive disc.txt rip --tracks 1 --format wav --naming \"%A/%D/%N %T\" --musicbrainz-server " +
+                               server.address() + " --coverart-server " + server.address() + " --out top");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(cli_testing::readFile(home_ + "/top/Artist/Album/cover.png"), png);
+  EXPECT_FALSE(fs::exists(home_ + "/top/cover.png"));
+  EXPECT_FALSE(fs::exists(home_ + "/top/Artist/Album/.ripmarrow-cover.png"));
+  EXPECT_FALSE(fs::exists(home_ + "/top/.ripmarrow-cover.png"));
+}
+
 // The release taken is written back to cdplayer.ini, beside the other
 // discs it holds: the next look-up of the disc names it with every server
 // off, and a rip takes its file names from there.
